@@ -1,0 +1,125 @@
+// Truncated Chebyshev series on an interval [a, b]: fit, integral, evaluation.
+//
+// Series convention shared by the three routines.  A coefficient array holds
+// c(1..n) at c[0..n-1]; c(j) is the coefficient of T[j-1], the Chebyshev
+// polynomial of the first kind (T[0] = 1, T[1] = u,
+// T[k+1] = 2u T[k] - T[k-1]), and the series stands for
+//   f(x) = c(1) T[0](u) + c(2) T[1](u) + ... + c(n) T[n-1](u) - c(1)/2,
+// so the first coefficient enters with half its weight, with
+//   u = (2x - a - b) / (b - a):  a maps to -1 and b to +1.
+// b < a is allowed and keeps that mapping; a = b is degenerate.
+#pragma once
+
+#include <cmath>
+#include <type_traits>
+
+#include "numeric/stop.h"
+#include "numeric/types.h"
+
+namespace tamsel {
+
+// chebft: fits func on [a, b] with n Chebyshev coefficients.
+//
+// Samples func at the n zeros of T[n] mapped onto [a, b], node k = 1..n in
+// order (from the end near b to the end near a):
+//   theta_k = ((k - 0.5) * pi) / n,   y_k = cos(theta_k) * h + p,
+// with h = (b - a) * 0.5, p = (a + b) * 0.5, pi = 3.141592653589793, and
+// f_k = func(pass1, pass2, pass3, pass4, y_k), y_k being a Real owned by
+// chebft.  Then, for j = 0..n-1,
+//   c(j+1) = (2.0 / n) * sum_{k=1..n} f_k * cos(((k - 0.5) / n) * (j * pi)),
+// summed in node order, every cosine computed afresh.  The series through
+// c(1..n) passes through the sampled values at the nodes, up to rounding.
+//
+// n is read at entry (the number of nodes sampled, and of func calls), again
+// at every node (the divisor of that node's angle) and once more after the
+// sampling (the number of coefficients and their divisor); func may change it
+// through a pass-through reference.  The function values go to a scratch of
+// 100 Reals local to the call, cleared at its start.
+//   - n <= 0 at entry: returns at once; func is not called, c is untouched.
+//   - n > 100 at entry: refused (Stop) before func is called.
+//   - n <= 0 after sampling: returns with c untouched.
+//   - n after sampling above the number of nodes sampled: refused (Stop)
+//     with c untouched, as c is only known to hold that many positions.
+// Otherwise writes c[0..n-1], n as read after sampling; positions beyond
+// are left as they were.  The pass-through arguments are handed to func
+// unchanged, with their exact types, and never used by chebft.
+template <class P1, class P2, class P3, class P4>
+void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
+            Real (*func)(P1, P2, P3, P4, const Real&),
+            std::type_identity_t<P1> pass1, std::type_identity_t<P2> pass2,
+            std::type_identity_t<P3> pass3, std::type_identity_t<P4> pass4) {
+  constexpr Integer kScratch = 100;
+  const Real pi = 3.141592653589793;
+
+  Real f[kScratch];
+  for (Integer k = 0; k < kScratch; ++k) {
+    f[k] = 0.0;
+  }
+
+  const Real h = (b - a) * 0.5;
+  const Real p = (a + b) * 0.5;
+
+  const Integer nodes = n;
+  if (nodes <= 0) {
+    return;
+  }
+  if (nodes > kScratch) {
+    stopf(kStopStatus, "chebft: n %d is above the 100 values of the scratch",
+          nodes);
+  }
+
+  for (Integer k = 1; k <= nodes; ++k) {
+    const Real theta = ((static_cast<Real>(k) - 0.5) * pi) / static_cast<Real>(n);
+    const Real y = std::cos(theta) * h + p;
+    f[k - 1] = func(pass1, pass2, pass3, pass4, y);
+  }
+
+  const Integer terms = n;
+  if (terms <= 0) {
+    return;
+  }
+  if (terms > nodes) {
+    stopf(kStopStatus, "chebft: n %d after sampling is above the %d nodes sampled",
+          terms, nodes);
+  }
+  const Real fn = static_cast<Real>(terms);
+  const Real fac = 2.0 / fn;
+  for (Integer j = 0; j < terms; ++j) {
+    Real sum = 0.0;
+    const Real w = static_cast<Real>(j) * pi;
+    for (Integer k = 1; k <= terms; ++k) {
+      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+    }
+    c[j] = fac * sum;
+  }
+}
+
+// chint: the series of the integral from a of the series c(1..n).
+//
+// With q = (b - a) * 0.25, writes, in this order,
+//   cint(j) = ((c(j-1) - c(j+1)) * q) / (j - 1)   for j = 2..n-1,
+//   cint(n) = (q * c(n-1)) / (n - 1),
+//   cint(1) = 2 * (cint(2) - cint(3) + cint(4) - ... +- cint(n)),
+// the alternating sum accumulated in order j = 2..n and then doubled, so that
+// the integral's series is zero at x = a.  The term of degree n, which would
+// come from c(n), is dropped.  Reads c[0..n-1], writes cint[0..n-1] and
+// nothing else; cint must not share storage with c.  n is read once; n < 2
+// is refused (Stop) before anything is written.
+void chint(const Real& a, const Real& b, const Real* c, Real* cint,
+           const Integer& n);
+
+// chebev: the series c(1..m) at the point x of [a, b].
+//
+// First the range test: when (x - a) * (x - b) > 0.0 the run stops with
+// "ERROR(CHEBEV): x not in range ." (status 1).  Both ends pass, and a NaN
+// x, a or b passes and gives NaN.  Then with
+// y = (((x + x) - a) - b) / (b - a) and y2 = y + y, the backward recurrence
+//   d_j = ((y2 * d_{j+1}) - d_{j+2}) + c(j)   for j = m, m-1, ..., 2
+// (starting from zeros) gives the result ((y * d_2) - d_3) + (0.5 * c(1)).
+// m is read once, after the range test; for m <= 1 the result is
+// (y * 0.0 - 0.0) + 0.5 * c(1).  Reads c[0..max(m,1)-1]; the caller keeps
+// m within the coefficients it holds.
+Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
+            const Real& x);
+
+} // namespace tamsel

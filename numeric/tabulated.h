@@ -1,0 +1,31 @@
+// Piecewise-linear interpolation in a table of points.
+#pragma once
+
+#include "numeric/types.h"
+
+namespace tamsel {
+
+// favr: the tabulated function at the abscissa t = off + x.
+//
+// xtab and ytab point at entry 0 of two tables with entries 0..n:
+// ytab[i] is the value at xtab[i].  Interval i (i = 1..n) is the half-open
+// range (xtab[i-1], xtab[i]], open on the left and closed on the right.
+// The intervals are scanned from i = 1 upwards; interval i matches when
+// xtab[i] >= t and then t > xtab[i-1] (xtab[i-1] is read only when the first
+// test holds).  At the first match the result is
+//   ytab[i-1] + (t - xtab[i-1]) * ((ytab[i] - ytab[i-1]) / (xtab[i] - xtab[i-1])),
+// the slope formed before the product.  Abscissae need not be ascending,
+// distinct or finite: a repeated, descending or NaN-bordered interval never
+// matches, so the divisor is always positive, and in a non-monotone table the
+// first ascending interval containing t wins.
+//
+// n is read once.  For n <= 0 the result is 0.0 and neither table is read.
+// No match (t beyond the table, t = xtab[0], t NaN) also gives 0.0.  Entries
+// 0..n of both tables may be read; nothing is written.  Keeps no state.
+//
+// The argument order fits the function argument of chebft: four pass-through
+// arguments (xtab, ytab, n, off) and the abscissa x last.
+Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
+          const Real& x);
+
+} // namespace tamsel

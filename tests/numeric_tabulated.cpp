@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <type_traits>
+
+#include "numeric/tabulated.h"
+
+namespace {
+
+using tamsel::favr;
+using tamsel::Integer;
+using tamsel::Real;
+
+std::uint64_t bits(Real v) { return std::bit_cast<std::uint64_t>(v); }
+
+constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
+
+// favr must be usable as the function argument of chebft.
+static_assert(std::is_same_v<decltype(&favr), Real (*)(const Real*, const Real*,
+                                                        const Integer&, const Real&,
+                                                        const Real&)>);
+
+TEST(Favr, EmptyTableReadsNothingAndGivesZero) {
+  // Null tables: any read would crash.
+  const Real off = 0.385;
+  const Real x = 0.2;
+  for (Integer n : {0, -1, -129}) {
+    EXPECT_EQ(bits(favr(nullptr, nullptr, n, off, x)), bits(0.0)) << n;
+  }
+}
+
+TEST(Favr, IntervalsAreOpenLeftClosedRight) {
+  const Real xt[4] = {0.125, 0.385, 0.61, 0.9};
+  const Real yt[4] = {0.71, 2.385, -1.93, 0.455};
+  const Integer n = 3;
+  const Real zero = 0.0;
+  auto at = [&](Real t) { return favr(xt, yt, n, zero, t); };
+
+  // At or below the first abscissa, and beyond the last: no interval.
+  EXPECT_EQ(bits(at(0.125)), bits(0.0));
+  EXPECT_EQ(bits(at(0.1)), bits(0.0));
+  EXPECT_EQ(bits(at(std::nextafter(0.9, 1.0))), bits(0.0));
+  EXPECT_EQ(bits(at(-std::numeric_limits<Real>::infinity())), bits(0.0));
+  // Just inside the first interval: close to ytab(0), not zero.
+  EXPECT_NEAR(at(std::nextafter(0.125, 1.0)), 0.71, 1e-14);
+
+  // t = xtab(2) belongs to interval 2, which ends there.  Its formula lands
+  // one ulp off ytab(2); interval 3 would give ytab(2) exactly.
+  const Real slope2 = (yt[2] - yt[1]) / (xt[2] - xt[1]);
+  const Real expect2 = yt[1] + (xt[2] - xt[1]) * slope2;
+  ASSERT_NE(bits(expect2), bits(yt[2]));
+  EXPECT_EQ(bits(at(0.61)), bits(expect2));
+  // The closing abscissa is inside the last interval.
+  EXPECT_NEAR(at(0.9), 0.455, 1e-15);
+}
+
+TEST(Favr, AbscissaIsOffsetPlusLocalCoordinate) {
+  const Real xt[3] = {0.0, 0.3, 1.0};
+  const Real yt[3] = {0.0, 3.0, 0.0};
+  const Integer n = 2;
+  // 0.1 + 0.2 rounds to just above 0.3, so interval 2 serves it, not 1.
+  const Real off = 0.1;
+  const Real x = 0.2;
+  const Real t = off + x;
+  ASSERT_GT(t, 0.3);
+  const Real zero = 0.0;
+  EXPECT_EQ(bits(favr(xt, yt, n, off, x)), bits(favr(xt, yt, n, zero, t)));
+  EXPECT_LT(favr(xt, yt, n, off, x), 3.0);
+  // A window below the table sees zeros.
+  const Real below = -0.5;
+  EXPECT_EQ(bits(favr(xt, yt, n, below, x)), bits(0.0));
+}
+
+TEST(Favr, RepeatedAndDescendingAbscissaeNeverMatch) {
+  // Interval 2 is (0.4, 0.4]: empty, so no division by zero.
+  const Real xt[4] = {0.0, 0.4, 0.4, 1.0};
+  const Real yt[4] = {1.5, 2.5, 7.0, 8.0};
+  const Integer n = 3;
+  const Real zero = 0.0;
+  // t = 0.4 is served by interval 1, which ends there.
+  EXPECT_NEAR(favr(xt, yt, n, zero, 0.4), 2.5, 1e-15);
+  // Just above 0.4 jumps to interval 3, which starts from ytab(2) = 7.
+  EXPECT_NEAR(favr(xt, yt, n, zero, std::nextafter(0.4, 1.0)), 7.0, 1e-14);
+
+  // Descending table: nothing matches anywhere.
+  const Real xd[3] = {0.9, 0.5, 0.2};
+  const Real yd[3] = {1.0, 2.0, 3.0};
+  const Integer two = 2;
+  for (Real t : {0.2, 0.3, 0.5, 0.7, 0.9}) {
+    EXPECT_EQ(bits(favr(xd, yd, two, zero, t)), bits(0.0)) << t;
+  }
+}
+
+TEST(Favr, NonMonotoneTableTakesFirstAscendingInterval) {
+  const Real xt[4] = {0.0, 1.0, 0.5, 2.0};
+  const Real yt[4] = {0.0, 2.0, 10.0, 40.0};
+  const Integer n = 3;
+  const Real zero = 0.0;
+  // Interval 1 (0, 1] and interval 3 (0.5, 2] both contain 0.75; 1 wins.
+  EXPECT_NEAR(favr(xt, yt, n, zero, 0.75), 1.5, 1e-15);
+  // Only interval 3 contains 1.25.
+  EXPECT_NEAR(favr(xt, yt, n, zero, 1.25), 10.0 + 0.75 * 20.0, 1e-13);
+}
+
+TEST(Favr, NaNs) {
+  const Real xt[4] = {0.0, 0.25, 0.5, 1.0};
+  const Real yt[4] = {1.0, 2.0, 3.0, 4.0};
+  const Integer n = 3;
+  const Real zero = 0.0;
+  const Real half = 0.5;
+  // A NaN abscissa, through either argument, matches nothing.
+  EXPECT_EQ(bits(favr(xt, yt, n, kNaN, half)), bits(0.0));
+  EXPECT_EQ(bits(favr(xt, yt, n, zero, kNaN)), bits(0.0));
+
+  // A NaN abscissa entry disables the two intervals that touch it.
+  const Real xn[4] = {0.0, kNaN, 0.5, 1.0};
+  EXPECT_EQ(bits(favr(xn, yt, n, zero, 0.1)), bits(0.0));
+  EXPECT_EQ(bits(favr(xn, yt, n, zero, 0.4)), bits(0.0));
+  EXPECT_NEAR(favr(xn, yt, n, zero, 0.75), 3.5, 1e-15);
+
+  // A NaN value passes into the intervals that use it, and no others.
+  const Real yn[4] = {1.0, kNaN, 3.0, 4.0};
+  EXPECT_TRUE(std::isnan(favr(xt, yn, n, zero, 0.1)));
+  EXPECT_TRUE(std::isnan(favr(xt, yn, n, zero, 0.4)));
+  EXPECT_NEAR(favr(xt, yn, n, zero, 0.75), 3.5, 1e-15);
+}
+
+TEST(Favr, ReproducesAStraightLine) {
+  // Irregular ascending abscissae on the line y = 2.385 x - 0.71: the
+  // interpolant is the line itself, up to a few roundings.
+  const Real xt[7] = {-0.83, -0.4117, 0.0213, 0.385, 0.3851, 0.72, 1.509};
+  Real yt[7];
+  for (int i = 0; i < 7; ++i) {
+    yt[i] = 2.385 * xt[i] - 0.71;
+  }
+  const Integer n = 6;
+  const Real off = 0.137;
+  for (int s = 1; s < 400; ++s) {
+    const Real x = -0.967 + s * (2.339 / 400.0);
+    const Real t = off + x;
+    EXPECT_NEAR(favr(xt, yt, n, off, x), 2.385 * t - 0.71, 4e-15) << t;
+  }
+}
+
+} // namespace
