@@ -1,0 +1,40 @@
+// Multidimensional complex FFT.
+#pragma once
+
+#include "numeric/types.h"
+
+namespace tamsel {
+
+// fourn: in-place, unscaled discrete Fourier transform of a complex array of
+// D = dimcount dimensions with lengths L1 = lengths[0], ..., LD = lengths[D-1].
+//
+// Layout: N = L1 * L2 * ... * LD complex values in 2N Reals, the real then the
+// imaginary part of each value in turn; the first index varies fastest.  The
+// value at zero-based indices (k1, ..., kD), 0 <= kd < Ld, is complex value
+// P = k1 + L1*(k2 + L2*(k3 + ... + L(D-1)*kD)), at data[2P] (real part) and
+// data[2P + 1] (imaginary part).  The caller must supply all 2N Reals; exactly
+// these are read and written, and nothing else.
+//
+// Result, in natural order at the same positions:
+//   X(k) = sum over j of x(j) * exp(i * sign * 2pi * (j1*k1/L1 + ... + jD*kD/LD)),
+// with the angles built from the constant 6.28318530717959 rather than 2pi.
+// No factor 1/N is applied: sign +1 followed by sign -1 (or the reverse)
+// returns N times the input, to rounding.  sign enters each angle as a Real
+// factor, so values other than +1 and -1 scale the angles.  For sign = +1 or
+// -1 the result is, bit for bit, that of four1 with the same sign applied to
+// every line of dimension 1, then of dimension 2, and so on.
+//
+// Arguments: dimcount is read once.  dimcount <= 0 returns at once; neither
+// data, lengths nor sign is read then (lengths and data may be null).
+// Otherwise every lengths[d] is read at entry, in index order, and again when
+// dimension d + 1 is transformed; sign is read once for each dimension of
+// length 2 or more and never when all lengths are 1.
+//
+// Refused with a Stop, before any Real of data is read or written: a length
+// that is 0, negative or not a power of two, and lengths whose 2N exceeds
+// the Integer range (so N <= 2^29).  Lengths of 1 are allowed and leave the
+// result the same, bit for bit, as the call without them.
+void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
+           const Integer& sign);
+
+} // namespace tamsel
