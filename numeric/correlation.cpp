@@ -1,0 +1,63 @@
+#include "numeric/correlation.h"
+
+#include "numeric/real_fft.h"
+#include "numeric/stop.h"
+
+namespace tamsel {
+
+namespace {
+
+constexpr Integer kMaxLength = 8192;
+
+// Spectrum of data1 during a call: room for kMaxLength complex values.
+constexpr Integer kScratchReals = 2 * kMaxLength;
+Real fft[kScratchReals];
+
+} // namespace
+
+void correl(const Real* data1, const Real* data2, const Integer& n,
+            Real* result) {
+  // Positions p counted from 1 are array[p - 1].
+  auto res = [result](Integer p) -> Real& { return result[p - 1]; };
+  auto spec = [](Integer p) -> Real& { return fft[p - 1]; };
+
+  Integer count = n; // read on entry ...
+  if (count < 2 || count > kMaxLength || (count & (count - 1)) != 0) {
+    stopf(kStopStatus,
+          "correl: length %d is not a power of two from 2 to %d", count,
+          kMaxLength);
+  }
+
+  for (Integer p = 1; p <= kScratchReals; ++p) {
+    spec(p) = 0.0;
+  }
+
+  // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
+  twofft(data1, data2, fft, result, n);
+  count = n; // ... and again after the transforms
+
+  const Integer half = count / 2;
+  const Real divisor =
+      static_cast<Real>(static_cast<Integer>(static_cast<Real>(count) * 0.5));
+
+  // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
+  for (Integer k = 0; k <= half; ++k) {
+    const Integer p = 2 * k + 1;
+    const Real f_re = spec(p);
+    const Real f_im = spec(p + 1);
+    const Real g_re = res(p);
+    const Real g_im = res(p + 1);
+    const Real prod_re = f_re * g_re + f_im * g_im;
+    const Real prod_im = f_im * g_re - f_re * g_im;
+    res(p) = prod_re / divisor;
+    res(p + 1) = prod_im / divisor;
+  }
+
+  // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
+  // inverse real transform leaves a factor n/2 that, with the division
+  // above, gives the 1/n of the inverse transform.
+  res(2) = res(count + 1);
+  realft(result, half, -1);
+}
+
+} // namespace tamsel

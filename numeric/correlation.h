@@ -1,0 +1,32 @@
+// Circular cross-correlation of two real sequences through the FFT.
+#pragma once
+
+#include "numeric/types.h"
+
+namespace tamsel {
+
+// Computes, for lags m = 0..n-1,
+//
+//   result[m] = sum over j = 0..n-1 of data1[(j + m) mod n] * data2[j],
+//
+// with no normalisation: result[0] is the plain sum of data1[j]*data2[j].
+// Lag -m equals lag n-m and stands at result[n-m].
+//
+// Reads data1[0 .. n-1] and data2[0 .. n-1] (data2 may be data1) and writes
+// result[0 .. 2n-1], which must not overlap either input: result[0 .. n-1]
+// receive the correlation, result[n .. 2n-1] are work space and hold no
+// meaningful values on return.
+//
+// Method: twofft of both sequences, the product of the first spectrum with
+// the conjugate of the second divided by n/2, and realft(result, n/2, -1).
+// The spectrum of data1 is kept in a private static scratch array of 16384
+// Reals, cleared in full at the start of every call, so results depend on
+// the arguments alone; the routine is not reentrant.  n is read on entry
+// and again after twofft.
+//
+// n must be a power of two from 2 to 8192; any other n is refused with a
+// Stop before anything is written.
+void correl(const Real* data1, const Real* data2, const Integer& n,
+            Real* result);
+
+} // namespace tamsel

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "numeric/complex_fft.h"
+#include "numeric/stop.h"
+
+namespace {
+
+using tamsel::four1;
+using tamsel::Integer;
+using tamsel::Real;
+
+std::uint64_t bits(Real x) { return std::bit_cast<std::uint64_t>(x); }
+
+// Deterministic high-entropy values in [-5, 5).
+std::vector<Real> pseudo_random(std::size_t count, std::uint64_t seed) {
+  std::vector<Real> v(count);
+  for (auto& x : v) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    x = static_cast<Real>(seed >> 11) * 0x1p-53 * 10.0 - 5.0;
+  }
+  return v;
+}
+
+// FNV-1a over the bit patterns of all values.
+std::uint64_t digest(const Real* v, std::size_t count) {
+  std::uint64_t h = 14695981039346656037ULL;
+  for (std::size_t i = 0; i < count; ++i) {
+    h = (h ^ bits(v[i])) * 1099511628211ULL;
+  }
+  return h;
+}
+
+// The array under test sits between guard Reals that must stay untouched.
+constexpr std::size_t kGuard = 8;
+constexpr Real kGuardValue = -7.125e300;
+
+std::vector<Real> guarded(const std::vector<Real>& values) {
+  std::vector<Real> buf(values.size() + 2 * kGuard, kGuardValue);
+  std::copy(values.begin(), values.end(), buf.begin() + kGuard);
+  return buf;
+}
+
+void expect_guards_intact(const std::vector<Real>& buf) {
+  for (std::size_t i = 0; i < kGuard; ++i) {
+    EXPECT_EQ(bits(buf[i]), bits(kGuardValue)) << "before, " << i;
+    EXPECT_EQ(bits(buf[buf.size() - 1 - i]), bits(kGuardValue)) << "after, " << i;
+  }
+}
+
+// Z_k = sum_p z_p exp(sign 2 pi i p k / n), summed in long double.
+std::vector<long double> direct_dft(const std::vector<Real>& z, Integer n,
+                                    Integer sign) {
+  const long double two_pi = 2.0L * std::acos(-1.0L);
+  std::vector<long double> out(2 * n, 0.0L);
+  for (Integer k = 0; k < n; ++k) {
+    for (Integer p = 0; p < n; ++p) {
+      const long double angle =
+          sign * two_pi * static_cast<long double>((std::int64_t{p} * k) % n) / n;
+      const long double c = std::cos(angle), s = std::sin(angle);
+      out[2 * k] += z[2 * p] * c - z[2 * p + 1] * s;
+      out[2 * k + 1] += z[2 * p] * s + z[2 * p + 1] * c;
+    }
+  }
+  return out;
+}
+
+Real l1_norm(const std::vector<Real>& v) {
+  Real sum = 0.0;
+  for (Real x : v) sum += std::fabs(x);
+  return sum;
+}
+
+TEST(Four1, AgreesWithDirectSumForBothSigns) {
+  for (Integer n : {1, 2, 4, 8, 16, 32, 128, 1024}) {
+    for (Integer sign : {1, -1}) {
+      const auto z = pseudo_random(2 * n, 1000 + n);
+      auto buf = guarded(z);
+      four1(buf.data() + kGuard, n, sign);
+      expect_guards_intact(buf);
+      const auto want = direct_dft(z, n, sign);
+      // Rounding grows with log2(n) passes over sums of up to n terms.
+      const Real tol = 1e-14 * l1_norm(z);
+      for (Integer i = 0; i < 2 * n; ++i) {
+        EXPECT_NEAR(buf[kGuard + i], static_cast<Real>(want[i]), tol)
+            << "n=" << n << " sign=" << sign << " position " << i + 1;
+      }
+    }
+  }
+}
+
+TEST(Four1, ForwardThenInverseGivesNTimesInput) {
+  for (Integer n : {2, 8, 64, 512, 4096}) {
+    const auto z = pseudo_random(2 * n, 77 + n);
+    auto data = z;
+    four1(data.data(), n, 1);
+    four1(data.data(), n, -1);
+    for (Integer i = 0; i < 2 * n; ++i) {
+      EXPECT_NEAR(data[i], n * z[i], 1e-12 * n) << "n=" << n << " at " << i;
+    }
+  }
+}
+
+TEST(Four1, SmallCasesAreExact) {
+  for (Integer sign : {1, -1}) {
+    Real one[2] = {2.385, -0.731};
+    four1(one, 1, sign);
+    EXPECT_EQ(bits(one[0]), bits(2.385));
+    EXPECT_EQ(bits(one[1]), bits(-0.731));
+
+    Real two[4] = {2.385, -0.731, 1.618, 4.2};
+    four1(two, 2, sign);
+    EXPECT_EQ(bits(two[0]), bits(2.385 + 1.618));
+    EXPECT_EQ(bits(two[1]), bits(-0.731 + 4.2));
+    EXPECT_EQ(bits(two[2]), bits(2.385 - 1.618));
+    EXPECT_EQ(bits(two[3]), bits(-0.731 - 4.2));
+  }
+  // A unit impulse transforms to exactly 1 + 0i everywhere.
+  for (Integer n : {1, 2, 4, 16, 256, 1024}) {
+    for (Integer sign : {1, -1}) {
+      std::vector<Real> data(2 * n, 0.0);
+      data[0] = 1.0;
+      four1(data.data(), n, sign);
+      for (Integer k = 0; k < n; ++k) {
+        EXPECT_EQ(bits(data[2 * k]), bits(1.0)) << "n=" << n << " k=" << k;
+        EXPECT_EQ(bits(data[2 * k + 1]), bits(0.0)) << "n=" << n << " k=" << k;
+      }
+    }
+  }
+}
+
+TEST(Four1, NonPositiveLengthTouchesNothing) {
+  for (Integer n : {0, -1, -8, std::numeric_limits<Integer>::min()}) {
+    auto buf = guarded({});
+    four1(buf.data() + kGuard, n, 1);
+    expect_guards_intact(buf);
+  }
+}
+
+TEST(Four1, RefusesBadLengthsBeforeTouchingData) {
+  const struct {
+    Integer n;
+    const char* message;
+  } cases[] = {
+      {3, "four1: length 3 is not a power of two"},
+      {12, "four1: length 12 is not a power of two"},
+      {1000, "four1: length 1000 is not a power of two"},
+      {2147483647, "four1: length 2147483647 is not a power of two"},
+      {1 << 30, "four1: length 1073741824 is too large (at most 536870912)"},
+  };
+  for (const auto& c : cases) {
+    const auto z = pseudo_random(2 * 1000, 5);
+    auto data = z;
+    try {
+      four1(data.data(), c.n, 1);
+      ADD_FAILURE() << "no stop for n=" << c.n;
+    } catch (const tamsel::Stop& s) {
+      EXPECT_EQ(s.status(), tamsel::kStopStatus);
+      EXPECT_STREQ(s.what(), c.message);
+    }
+    EXPECT_EQ(data, z) << "n=" << c.n;
+  }
+}
+
+// Raw results of the present arithmetic, kept so that no rewrite of the
+// routine changes a single bit unnoticed.
+TEST(Four1, RegressionBits) {
+  const struct {
+    Integer n;
+    Integer sign;
+    Integer positions[4];
+    std::uint64_t want[4];
+    std::uint64_t all;
+  } cases[] = {
+      {8, 1, {1, 4, 9, 16},
+       {0xc02ef5581281731cULL, 0xc0277d154f2da45cULL, 0xc015a70d70b02eb5ULL, 0x40129c2b84c400a4ULL},
+       0x37cc2405dd7b717eULL},
+      {64, -1, {1, 4, 65, 128},
+       {0x40242d53c4798eceULL, 0x402a322d28021782ULL, 0x3fe5836c07529498ULL, 0x403dd56d97cfe343ULL},
+       0xb43a669a8f315d14ULL},
+      {1024, 1, {1, 4, 1025, 2048},
+       {0xc06480cd5bca9f9eULL, 0xc05d0a2f35d733ecULL, 0x40429808e97599aaULL, 0xc0546d13722c377bULL},
+       0x4d8c08d6c17ee3bbULL},
+      {4096, -1, {1, 4, 4097, 8192},
+       {0xc067b6bc99017a59ULL, 0x40729b88ceb67920ULL, 0x404d7fdbf6eed4acULL, 0xc06029334c50122aULL},
+       0x8914869c755f0e27ULL},
+  };
+  for (const auto& c : cases) {
+    auto data = pseudo_random(2 * c.n, 20250 + c.n);
+    four1(data.data(), c.n, c.sign);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(bits(data[c.positions[i] - 1]), c.want[i])
+          << "n=" << c.n << " position " << c.positions[i];
+    }
+    EXPECT_EQ(digest(data.data(), data.size()), c.all) << "n=" << c.n;
+  }
+}
+
+} // namespace
