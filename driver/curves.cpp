@@ -1,0 +1,33 @@
+#include "driver/curves.h"
+
+#include "numeric/chebyshev.h"
+#include "numeric/tabulated.h"
+
+namespace tamsel {
+
+void build_curves(RunState& st) {
+  const Integer k = st.sample_count + 1;
+  const Real& a = fitting_origin;
+  const Real& b = st.width;
+
+  chebft(a, b, st.spec_coef, ncheb, favr, st.x, st.s, st.npts, st.fmin);
+  chebft(a, b, st.log_coef, ncheb, favr, st.x, st.l, st.npts, st.fmin);
+
+  chint(a, b, st.spec_coef, st.int_coef, ncheb);
+  st.spec_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;
+  chint(a, b, st.log_coef, st.int_coef, ncheb);
+  st.log_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;
+
+  const Real step = st.width / 127.0;
+  for (Integer i = 0; i < kCurvePoints; ++i) {
+    Real& p = st.points[i];
+    p = Real(i) * step;
+    if (st.width < p) p = st.width;
+    matrix_at(st.agem, k, i + 1) = chebev(a, b, st.spec_coef, ncheb, p) - st.spec_mean;
+    matrix_at(st.xlgrm, k, i + 1) = chebev(a, b, st.log_coef, ncheb, p) - st.log_mean;
+  }
+  matrix_at(st.agem, k, 0) = st.fmin;
+  matrix_at(st.xlgrm, k, 0) = st.fmax;
+}
+
+} // namespace tamsel

@@ -1,0 +1,192 @@
+#include "driver/input.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "numeric/stop.h"
+
+namespace tamsel {
+
+namespace {
+
+// The longest number accepted, in characters.  Longer tokens are refused
+// rather than silently cut.
+constexpr std::size_t kMaxToken = 1024;
+
+bool is_separator(int ch) {
+  return ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r';
+}
+
+bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
+
+char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch; }
+
+bool equals_word(const char* text, std::size_t length, const char* word) {
+  if (std::strlen(word) != length) return false;
+  for (std::size_t i = 0; i < length; ++i)
+    if (lower(text[i]) != word[i]) return false;
+  return true;
+}
+
+// Copies up to 40 characters of a token for a message, replacing bytes
+// that are not printable.
+void quote_token(const char* token, std::size_t length, char* out) {
+  std::size_t shown = length < 40 ? length : 40;
+  for (std::size_t i = 0; i < shown; ++i) {
+    unsigned char ch = static_cast<unsigned char>(token[i]);
+    out[i] = (ch >= 32 && ch < 127) ? char(ch) : '?';
+  }
+  out[shown] = '\0';
+  if (shown < length) std::strcat(out, "...");
+}
+
+[[noreturn]] void read_failure(const InputFile& in) {
+  stopf(kInputStatus, "tamsel: %s:%ld: read error: %s", in.path, in.line, std::strerror(errno));
+}
+
+int next_char(InputFile& in) {
+  int ch = getc_unlocked(in.fp);
+  if (ch == EOF && std::ferror(in.fp)) read_failure(in);
+  if (ch == '\n') ++in.line;
+  return ch;
+}
+
+void skip_line(InputFile& in) {
+  int ch;
+  do ch = next_char(in);
+  while (ch != '\n' && ch != EOF);
+}
+
+} // namespace
+
+bool parse_real(const char* token, std::size_t length, Real& value, const char*& problem) {
+  std::size_t i = 0;
+  if (i < length && (token[i] == '+' || token[i] == '-')) ++i;
+  const char* word = token + i;
+  std::size_t wordlen = length - i;
+  bool special = equals_word(word, wordlen, "inf") || equals_word(word, wordlen, "infinity") ||
+                 equals_word(word, wordlen, "nan");
+  char buffer[kMaxToken + 1];
+  if (!special) {
+    std::size_t digits = 0;
+    while (i < length && is_digit(token[i])) ++i, ++digits;
+    if (i < length && token[i] == '.') {
+      ++i;
+      while (i < length && is_digit(token[i])) ++i, ++digits;
+    }
+    if (digits == 0) {
+      problem = "is not a number";
+      return false;
+    }
+    if (i < length && (lower(token[i]) == 'e' || lower(token[i]) == 'd')) {
+      ++i;
+      if (i < length && (token[i] == '+' || token[i] == '-')) ++i;
+      std::size_t expdigits = 0;
+      while (i < length && is_digit(token[i])) ++i, ++expdigits;
+      if (expdigits == 0) {
+        problem = "is not a number";
+        return false;
+      }
+    }
+    if (i != length) {
+      problem = "is not a number";
+      return false;
+    }
+  }
+  if (length > kMaxToken) {
+    problem = "is too long for a number";
+    return false;
+  }
+  for (std::size_t k = 0; k < length; ++k)
+    buffer[k] = lower(token[k]) == 'd' ? 'e' : token[k];
+  buffer[length] = '\0';
+  // The grammar above admits only what strtod reads the same way in every
+  // locale: the program never changes the C locale.
+  errno = 0;
+  char* end = nullptr;
+  Real result = std::strtod(buffer, &end);
+  if (end != buffer + length) {
+    problem = "is not a number";
+    return false;
+  }
+  if (!special && std::isinf(result)) {
+    problem = "is out of the range of a double";
+    return false;
+  }
+  value = result;
+  return true;
+}
+
+void open_input(InputFile& in, const char* path) {
+  in.path = path;
+  in.line = 1;
+  in.fp = std::fopen(path, "r");
+  if (in.fp == nullptr)
+    stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, std::strerror(errno));
+  struct stat info;
+  if (fstat(fileno(in.fp), &info) == 0 && S_ISDIR(info.st_mode)) {
+    close_input(in);
+    stopf(kInputStatus, "tamsel: %s: cannot read: is a directory", path);
+  }
+}
+
+void close_input(InputFile& in) {
+  if (in.fp != nullptr) std::fclose(in.fp);
+  in.fp = nullptr;
+}
+
+bool read_reals(InputFile& in, Real* values, int count) {
+  char token[kMaxToken + 1];
+  for (int n = 0; n < count; ++n) {
+    int ch;
+    do ch = next_char(in);
+    while (ch != EOF && is_separator(ch));
+    if (ch == EOF) return false;
+    long line = in.line;
+    std::size_t length = 0;
+    while (ch != EOF && !is_separator(ch)) {
+      if (length < kMaxToken + 1) token[length] = char(ch);
+      ++length;
+      ch = next_char(in);
+    }
+    const char* problem = nullptr;
+    if (!parse_real(token, length < kMaxToken + 1 ? length : kMaxToken + 1, values[n], problem)) {
+      char shown[48];
+      quote_token(token, length < kMaxToken + 1 ? length : kMaxToken + 1, shown);
+      stopf(kInputStatus, "tamsel: %s:%ld: '%s' %s", in.path, line, shown, problem);
+    }
+    if (n + 1 == count) {
+      if (ch != '\n' && ch != EOF) skip_line(in);
+    } else if (ch == EOF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool read_line(InputFile& in, char* text, int width) {
+  int ch = next_char(in);
+  if (ch == EOF) return false;
+  long line = in.line - (ch == '\n' ? 1 : 0);
+  int kept = 0;
+  bool pending_cr = false; // a CR kept provisionally: it ends the line if LF follows
+  while (ch != '\n' && ch != EOF) {
+    if (kept < width) {
+      if (ch == '\0')
+        stopf(kInputStatus, "tamsel: %s:%ld: the name line holds a NUL byte", in.path, line);
+      text[kept++] = char(ch);
+      pending_cr = ch == '\r';
+    } else {
+      pending_cr = false;
+    }
+    ch = next_char(in);
+  }
+  if (pending_cr) --kept;
+  for (int i = kept; i < width; ++i) text[i] = ' ';
+  return true;
+}
+
+} // namespace tamsel

@@ -1,0 +1,55 @@
+// Text input of the run: the free-format number reader and the whole-line
+// name reader shared by the sample list and the curve tables.
+//
+// Free format: numbers are separated by blanks, tabs, commas and line ends
+// (LF or CR LF).  A read of k numbers takes the next k numbers wherever they
+// stand, across lines if needed, then skips the rest of the line on which
+// the last one ended.  A number is an optional sign, digits with an optional
+// decimal point, and an optional exponent introduced by E, e, D or d
+// (1.5, -.25, 3., 2.5E-3, 1.0D+2); the words inf, infinity and nan, in any
+// case and with an optional sign, name the double they name.  A number out
+// of the double range (1e999) is an error; one too small for it becomes the
+// nearest subnormal or zero.  Consecutive commas are plain separators.
+//
+// Every failure (unopenable file, read error, malformed or out-of-range
+// number) stops the run with kInputStatus and a message naming the file and,
+// where there is one, the line.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "numeric/types.h"
+
+namespace tamsel {
+
+struct InputFile {
+  std::FILE* fp;    // open stream, or null when closed
+  const char* path; // the file name shown in messages
+  long line;        // number of the line the next character belongs to
+};
+
+// Opens `path` for reading.  Stops when it cannot be opened or is a
+// directory.
+void open_input(InputFile& in, const char* path);
+
+// Closes the file, if open.  Never stops.
+void close_input(InputFile& in);
+
+// Reads the next `count` numbers into values[0..count-1] and skips the rest
+// of the line on which the last one ended.  Returns false when the file ends
+// before all `count` numbers are read (values read so far are stored).
+bool read_reals(InputFile& in, Real* values, int count);
+
+// Reads one whole line; its first `width` characters go to text[0..width-1],
+// padded with blanks when the line is shorter.  A CR that ends the line is
+// not part of it.  Returns false, writing nothing, when the file is already
+// at its end.  Stops when the kept characters hold a NUL byte.
+bool read_line(InputFile& in, char* text, int width);
+
+// Converts one token of free-format text.  Returns true and sets `value`
+// when the token is a number in the range of a double; otherwise returns
+// false and points `problem` at a short description.
+bool parse_real(const char* token, std::size_t length, Real& value, const char*& problem);
+
+} // namespace tamsel

@@ -1,0 +1,47 @@
+// The report stream and the correlation report.
+//
+// The report stream is opened once per sample on the sample's report file:
+// the file is created when absent and is not cut on opening, so a file that
+// receives no line keeps its contents.  At the end of the list the report is
+// written from the beginning of the file opened last, and the file is cut
+// after the last line written.
+#pragma once
+
+#include "driver/state.h"
+
+namespace tamsel {
+
+struct ReportStream {
+  int fd;                      // open descriptor, or -1
+  char path[kNameWidth + 1];   // the file name, trailing blanks removed
+};
+
+// Connects the stream to the file named by a 50-character report name with
+// its trailing blanks removed, first closing the file it was connected to.
+// Stops with an input/output error naming the file when it cannot be
+// created or opened for writing.
+void open_report(ReportStream& rs, const char* report_name);
+
+// Closes the file, if any.  Never stops.
+void close_report(ReportStream& rs);
+
+// The 7-character number field of the report: fixed point with 4 decimals,
+// rounded to nearest on the exact binary value, right-aligned, with a zero
+// before the point when it fits and the sign kept for negative values that
+// round to zero.  Values that need more room give 7 asterisks; NaN gives
+// "    NaN" whatever its sign bit; infinities give "    Inf" and "   -Inf".
+// Writes 7 characters and a terminating NUL to field.
+void format_field(Real value, char* field);
+
+// For samples 1..st.sample_count: correlates the two curves of the sample and
+// stores the normalised zero-lag cross-correlation in cc(k, k).
+void correlate_samples(RunState& st);
+
+// Writes the five-line block of every sample 1..st.sample_count (name line,
+// empty line, coefficient, fmin, fmax) from the start of the report stream's
+// file, cuts the file after it, and closes the stream.  Stops with an
+// input/output error naming the file when the report cannot be written in
+// full.
+void write_report(const RunState& st, ReportStream& rs);
+
+} // namespace tamsel

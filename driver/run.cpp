@@ -1,0 +1,67 @@
+#include "driver/run.h"
+
+#include <cstring>
+
+#include "driver/curves.h"
+#include "driver/input.h"
+#include "driver/samples.h"
+#include "driver/tables.h"
+
+namespace tamsel {
+
+namespace {
+
+RunState state;
+
+struct ListFile {
+  InputFile in{nullptr, kSampleFile, 0};
+  ~ListFile() { close_input(in); }
+};
+
+struct ReportFile {
+  ReportStream stream{-1, {}};
+  ~ReportFile() { close_report(stream); }
+};
+
+} // namespace
+
+RunState& run_state() { return state; }
+
+void sample_phase(RunState& st, std::FILE* console, ReportStream* report) {
+  std::memset(&st, 0, sizeof st);
+  ListFile list;
+  open_input(list.in, kSampleFile);
+  bool tables_loaded = false;
+
+  while (read_sample(list.in, st)) {
+    st.name_length = name(st.sample_name);
+    form_report_name(st);
+    if (console != nullptr) {
+      std::fputs(" Tamsel version 1.0\n You are running sample ", console);
+      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), console);
+      std::fputc('\n', console);
+    }
+    if (report != nullptr) open_report(*report, st.report_name);
+
+    // The table files are the same for every sample, so one reading serves
+    // the whole run: every sample sees exactly the tables a fresh reading
+    // would give it.
+    if (!tables_loaded) {
+      load_tables(st);
+      tables_loaded = true;
+    }
+    st.width = st.fmax - st.fmin;
+    build_curves(st);
+    ++st.sample_count;
+  }
+}
+
+void run(RunState& st, std::FILE* console) {
+  ReportFile report;
+  sample_phase(st, console, &report.stream);
+  if (st.sample_count == 0) return;
+  correlate_samples(st);
+  write_report(st, report.stream);
+}
+
+} // namespace tamsel

@@ -1,0 +1,69 @@
+// The storage of one run.  The run owns every table and matrix for its whole
+// length; they are zeroed once at its start and never cleared again.
+#pragma once
+
+#include "numeric/types.h"
+
+namespace tamsel {
+
+inline constexpr int kNameWidth = 50;     // characters of a name field
+inline constexpr Integer kMaxSamples = 100; // rows of the coefficient table
+inline constexpr Integer kMaxRecords = 128; // records read from each table file
+inline constexpr Integer kTableLast = 129;  // tables hold entries 0..129
+inline constexpr Integer kCurvePoints = 128;
+inline constexpr Integer kMatrixRows = 128;
+inline constexpr Integer kCoefficients = 100; // size of each coefficient array
+inline constexpr Integer ncheb = 15;          // Chebyshev terms used
+inline constexpr Real fitting_origin = 0.0;
+
+struct RunState {
+  // Sample phase.
+  char sample_name[kNameWidth];
+  Integer name_length;
+  char report_name[kNameWidth];
+  Real fmin, fmax, width;
+  Integer sample_count;
+
+  // Curve tables, entries 0..kTableLast; npts is the index of the closing point.
+  Real x[kTableLast + 1];
+  Real s[kTableLast + 1];
+  Real l[kTableLast + 1];
+  Integer npts;
+
+  // Curve building scratch.
+  Real spec_coef[kCoefficients];
+  Real log_coef[kCoefficients];
+  Real int_coef[kCoefficients];
+  Real spec_mean, log_mean;
+  Real points[kCurvePoints];
+
+  // agem and xlgrm: kMatrixRows rows by columns 0..kCurvePoints, stored
+  // column by column (the sample index varies fastest).
+  Real agem[(kCurvePoints + 1) * kMatrixRows];
+  Real xlgrm[(kCurvePoints + 1) * kMatrixRows];
+
+  // Report phase: cc is kMaxSamples by kMaxSamples, column by column.
+  Real cc[kMaxSamples * kMaxSamples];
+  Real g[kCurvePoints], h[kCurvePoints];
+  Real cross_result[2 * kCurvePoints];
+  Real spec_result[2 * kCurvePoints];
+  Real log_result[2 * kCurvePoints];
+};
+
+// Element (k, j) of agem or xlgrm: row k = 1..kMatrixRows, column j = 0..kCurvePoints.
+inline Real& matrix_at(Real* matrix, Integer k, Integer j) {
+  return matrix[j * kMatrixRows + (k - 1)];
+}
+inline const Real& matrix_at(const Real* matrix, Integer k, Integer j) {
+  return matrix[j * kMatrixRows + (k - 1)];
+}
+
+// Element (k, k) of cc, k = 1..kMaxSamples.
+inline Real& cc_diagonal(RunState& st, Integer k) {
+  return st.cc[(k - 1) * kMaxSamples + (k - 1)];
+}
+inline const Real& cc_diagonal(const RunState& st, Integer k) {
+  return st.cc[(k - 1) * kMaxSamples + (k - 1)];
+}
+
+} // namespace tamsel

@@ -1,0 +1,49 @@
+#include "driver/tables.h"
+
+#include "driver/input.h"
+
+namespace tamsel {
+
+namespace {
+
+struct TableFiles {
+  InputFile spec{nullptr, kSpecFile, 0};
+  InputFile log{nullptr, kLogFile, 0};
+  ~TableFiles() {
+    close_input(spec);
+    close_input(log);
+  }
+};
+
+} // namespace
+
+void load_tables(RunState& st) {
+  TableFiles files;
+  open_input(files.spec, kSpecFile);
+  open_input(files.log, kLogFile);
+  Integer r = 1;
+  for (;;) {
+    Real record[2];
+    // A record cut by end of file is dropped: the closing point takes its
+    // entry whatever part of it was read.
+    if (!read_reals(files.log, record, 2)) break;
+    st.x[r] = record[0];
+    st.l[r] = record[1];
+    if (!read_reals(files.spec, record, 2)) break;
+    st.x[r] = record[0];
+    st.s[r] = record[1];
+    if (r == kMaxRecords) {
+      r = kMaxRecords + 1;
+      break;
+    }
+    ++r;
+  }
+  st.npts = r;
+  st.x[r] = 1.0;
+  st.s[r] = st.s[r - 1];
+  st.l[r] = st.l[r - 1];
+  close_input(files.spec);
+  close_input(files.log);
+}
+
+} // namespace tamsel

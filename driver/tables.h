@@ -1,0 +1,20 @@
+// The curve tables: the abscissa and spec tables from corrspec.in and the
+// log table from corrlog.in, ended by a closing point at abscissa 1.0.
+#pragma once
+
+#include "driver/state.h"
+
+namespace tamsel {
+
+inline constexpr const char* kSpecFile = "corrspec.in";
+inline constexpr const char* kLogFile = "corrlog.in";
+
+// Reads up to kMaxRecords records from the two files in step, log record
+// first, into st.x, st.s and st.l (entries 1..npts-1), sets st.npts and
+// writes the closing point at entry npts.  Records after the 128th are not
+// read; 128 complete records give npts = 129.  Entry 0 is never written.
+// Stops with an input error naming the file when one cannot be opened or
+// holds a field that is not a number.
+void load_tables(RunState& st);
+
+} // namespace tamsel

@@ -1,0 +1,112 @@
+// Loading the curve tables, in-process.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "driver/tables.h"
+#include "e2e.h"
+#include "numeric/stop.h"
+
+namespace {
+
+using tamsel::RunState;
+
+std::string records(int count, double x0, double y0) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += std::to_string(x0 + 0.001 * i) + " " + std::to_string(y0 + 0.5 * i) + "\n";
+  return text;
+}
+
+struct Loaded {
+  e2e::TempDir dir;
+  std::unique_ptr<RunState> st = std::make_unique<RunState>();
+  void load(const std::string& spec, const std::string& log) {
+    dir.write("corrspec.in", spec);
+    dir.write("corrlog.in", log);
+    e2e::ScopedChdir here(dir.path());
+    tamsel::load_tables(*st);
+  }
+};
+
+TEST(Tables, EmptyFilesGiveOnlyTheTwoFixedPoints) {
+  Loaded t;
+  t.load("", "\n\n");
+  EXPECT_EQ(t.st->npts, 1);
+  EXPECT_EQ(t.st->x[0], 0.0);
+  EXPECT_EQ(t.st->x[1], 1.0);
+  EXPECT_EQ(t.st->s[1], 0.0);
+  EXPECT_EQ(t.st->l[1], 0.0);
+}
+
+TEST(Tables, ShorterFileSetsTheCountAndLogAbscissaeAreReplaced) {
+  Loaded t;
+  t.load("0.2 1.5\n0.4 2.5\n0.6 3.5\n", "9.1 7.25\n9.2 8.25\n9.3 9.25\n9.4 1\n9.5 2\n");
+  EXPECT_EQ(t.st->npts, 4);
+  EXPECT_EQ(t.st->x[1], 0.2);
+  EXPECT_EQ(t.st->x[3], 0.6);
+  EXPECT_EQ(t.st->l[3], 9.25);
+  EXPECT_EQ(t.st->x[4], 1.0);
+  EXPECT_EQ(t.st->s[4], 3.5);
+  EXPECT_EQ(t.st->l[4], 9.25);
+
+  Loaded u;
+  u.load(records(10, 0.1, 1.0), "0.7 0.5\n0.8 0.75\n");
+  EXPECT_EQ(u.st->npts, 3);
+  EXPECT_EQ(u.st->x[2], 0.101); // from corrspec.in, not 0.8
+  EXPECT_EQ(u.st->l[2], 0.75);
+  EXPECT_EQ(u.st->x[3], 1.0);
+  EXPECT_EQ(u.st->s[3], 1.5);
+  EXPECT_EQ(u.st->s[4], 0.0); // never written
+}
+
+TEST(Tables, RecordSplitOverLinesAndCommasReadAsOne) {
+  Loaded t;
+  t.load("0.25\n  1.75 extra words\n0.5,2.25\n", "0.25,\n0.125\n0.5 0.375\n");
+  EXPECT_EQ(t.st->npts, 3);
+  EXPECT_EQ(t.st->s[1], 1.75);
+  EXPECT_EQ(t.st->s[2], 2.25);
+  EXPECT_EQ(t.st->l[1], 0.125);
+  EXPECT_EQ(t.st->l[2], 0.375);
+}
+
+TEST(Tables, AtMost128RecordsAndTheClosingPointHasItsOwnEntry) {
+  Loaded full;
+  full.load(records(128, 0.1, 1.0), records(128, 0.1, 2.0));
+  EXPECT_EQ(full.st->npts, 129);
+  EXPECT_EQ(full.st->s[128], 1.0 + 0.5 * 127);
+  EXPECT_EQ(full.st->x[129], 1.0);
+  EXPECT_EQ(full.st->s[129], full.st->s[128]);
+  EXPECT_EQ(full.st->l[129], full.st->l[128]);
+
+  Loaded more;
+  // Records after the 128th are not read, even a malformed one.
+  more.load(records(128, 0.1, 1.0) + "bad bad\n", records(130, 0.1, 2.0));
+  EXPECT_EQ(more.st->npts, 129);
+  EXPECT_EQ(more.st->x[128], std::stod(std::to_string(0.1 + 0.001 * 127)));
+}
+
+TEST(Tables, MissingFileAndMalformedFieldStopNamingTheFile) {
+  e2e::TempDir dir;
+  auto st = std::make_unique<RunState>();
+  e2e::ScopedChdir here(dir.path());
+  dir.write("corrlog.in", "0.1 0.2\n");
+  try {
+    tamsel::load_tables(*st);
+    FAIL();
+  } catch (const tamsel::Stop& s) {
+    EXPECT_EQ(s.status(), 2);
+    EXPECT_STREQ(s.what(), "tamsel: corrspec.in: cannot open: No such file or directory");
+  }
+  dir.write("corrspec.in", "0.1 0.3\n0.2 x\n");
+  dir.write("corrlog.in", "0.1 0.2\n0.2 0.4\n");
+  try {
+    tamsel::load_tables(*st);
+    FAIL();
+  } catch (const tamsel::Stop& s) {
+    EXPECT_STREQ(s.what(), "tamsel: corrspec.in:2: 'x' is not a number");
+  }
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+#include "e2e.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <algorithm>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+const char* const kExampleSpec = "0.2 1.0\n0.5 3.0\n0.8 2.0\n";
+const char* const kExampleLog = "0.2 0.5\n0.5 1.0\n0.8 2.5\n";
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "tamsel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Restore permissions a test may have taken away, so that removal works.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& bytes) const {
+  std::ofstream file(path_ / name, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), std::streamsize(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + name);
+}
+
+std::string TempDir::read(const std::string& name) const {
+  std::ifstream file(path_ / name, std::ios::binary);
+  if (!file) throw std::runtime_error("cannot read " + name);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool TempDir::exists(const std::string& name) const {
+  return fs::exists(fs::symlink_status(path_ / name));
+}
+
+std::vector<std::string> TempDir::entries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+namespace {
+
+std::string slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+} // namespace
+
+Result run_tamsel(const fs::path& dir, const std::vector<std::string>& args) {
+  TempDir capture;
+  fs::path out_file = capture.path() / "stdout";
+  fs::path err_file = capture.path() / "stderr";
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv;
+    std::string exe = TAMSEL_EXE;
+    argv.push_back(exe.data());
+    std::vector<std::string> copies = args;
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  Result result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.out = slurp(out_file);
+  result.err = slurp(err_file);
+  return result;
+}
+
+ScopedChdir::ScopedChdir(const fs::path& dir) : previous_(fs::current_path()) {
+  fs::current_path(dir);
+}
+
+ScopedChdir::~ScopedChdir() {
+  std::error_code ignored;
+  fs::current_path(previous_, ignored);
+}
+
+std::string console_lines(const std::string& name) {
+  return " Tamsel version 1.0\n You are running sample " + name + "\n";
+}
+
+std::string padded(const std::string& name) {
+  std::string line = name.substr(0, 50);
+  line.resize(50, ' ');
+  return line;
+}
+
+} // namespace e2e

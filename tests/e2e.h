@@ -1,0 +1,62 @@
+// Test harness for the run: scratch directories, the real executable run in
+// one of them, and in-process runs with the working directory switched.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A fresh empty directory, removed with its contents at the end of the test.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // Names of the entries of the directory, sorted.
+  std::vector<std::string> entries() const;
+
+private:
+  std::filesystem::path path_;
+};
+
+struct Result {
+  int status; // exit status, or 128 + signal number
+  std::string out;
+  std::string err;
+};
+
+// Runs the tamsel executable with `args` in `dir`, stdin from /dev/null.
+Result run_tamsel(const std::filesystem::path& dir, const std::vector<std::string>& args = {});
+
+// Switches the working directory of this process for one scope.
+class ScopedChdir {
+public:
+  explicit ScopedChdir(const std::filesystem::path& dir);
+  ~ScopedChdir();
+  ScopedChdir(const ScopedChdir&) = delete;
+  ScopedChdir& operator=(const ScopedChdir&) = delete;
+
+private:
+  std::filesystem::path previous_;
+};
+
+// The two console lines the program prints for a sample.
+std::string console_lines(const std::string& name);
+
+// A report name line: the name padded with blanks to 50 characters.
+std::string padded(const std::string& name);
+
+// The three tables of the worked example: spec (0.2, 1.0), (0.5, 3.0),
+// (0.8, 2.0) and log (0.2, 0.5), (0.5, 1.0), (0.8, 2.5).
+extern const char* const kExampleSpec;
+extern const char* const kExampleLog;
+
+} // namespace e2e
