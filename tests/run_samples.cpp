@@ -157,8 +157,9 @@ TEST(Run, ReportFileThatCannotBeCreatedStops) {
 TEST(Run, TheHundredAndFirstSampleIsRefusedBeforeItIsPrinted) {
   std::string list, expected;
   for (int i = 1; i <= 101; ++i) {
-    list += "s" + std::to_string(i) + "\n0.1 0.9\n";
-    if (i <= 100) expected += console_lines("s" + std::to_string(i));
+    const std::string name = std::string("s").append(std::to_string(i));
+    list.append(name).append("\n0.1 0.9\n");
+    if (i <= 100) expected += console_lines(name);
   }
   Job job(list);
   auto r = job.run();
