@@ -5,10 +5,42 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/cli.h"
 #include "driver/run.h"
 #include "numeric/stop.h"
 
-int main() {
+namespace {
+
+constexpr tamsel::ProgramText kText{
+    "tamsel",
+    "Usage: tamsel [--help | --version]\n"
+    "\n"
+    "Correlates two tabulated curves inside the frequency windows of a sample\n"
+    "list.  Run it in the directory of its input files; it takes no arguments.\n"
+    "\n"
+    "Reads   samples.lst   per sample a name line, then fmin and fmax\n"
+    "        corrspec.in   the spec curve: records of abscissa and value\n"
+    "        corrlog.in    the log curve, on the abscissae of corrspec.in\n"
+    "Writes  two progress lines per sample on standard output, and the\n"
+    "        report of all samples to NAME_cross.txt of the last sample\n"
+    "        (a report file is created for every sample; the others stay\n"
+    "        unchanged).\n"
+    "\n"
+    "Exit status: 0 normal run; 1 the program's own stops; 2 input or output\n"
+    "failures, more than 100 samples, or a refused command line.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this text and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "See tamsel(1) (man tamsel) for the file formats and the report.\n"};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const int handled = tamsel::handle_command_line(argc, argv, kText, stdout, stderr);
+  if (handled >= 0) return handled;
+
   int status = 0;
   try {
     tamsel::run(tamsel::run_state(), stdout);

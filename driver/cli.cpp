@@ -1,0 +1,58 @@
+#include "driver/cli.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#ifndef TAMSEL_VERSION
+#define TAMSEL_VERSION "1.0.0"
+#endif
+
+namespace tamsel {
+
+namespace {
+
+// The argument as it can be shown on one line: control characters become
+// '?', and a very long argument is shortened.
+std::string printable(const char* arg) {
+  std::string shown;
+  for (const char* c = arg; *c != '\0' && shown.size() < 60; ++c)
+    shown += (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) ? '?' : *c;
+  if (std::strlen(arg) > shown.size()) shown += "...";
+  return shown;
+}
+
+int finish_output(const ProgramText& text, std::FILE* out, std::FILE* err) {
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "%s: standard output: write error: %s\n", text.name, std::strerror(errno));
+    return kUsageStatus;
+  }
+  return 0;
+}
+
+} // namespace
+
+const char* version() { return TAMSEL_VERSION; }
+
+int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
+                        std::FILE* out, std::FILE* err) {
+  if (argc <= 1) return -1;
+  const std::string first = argv[1];
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(text.help, out);
+    return finish_output(text, out, err);
+  }
+  if (argc == 2 && first == "--version") {
+    std::fprintf(out, "%s %s\n", text.name, version());
+    return finish_output(text, out, err);
+  }
+  // Name the first argument that is not accepted where it stands.
+  int bad = 1;
+  if (argc > 2 && (first == "--help" || first == "-h" || first == "--version")) bad = 2;
+  const char* what = argv[bad][0] == '-' ? "unknown option" : "unexpected argument";
+  std::fprintf(err, "%s: %s '%s'; usage: %s [--help | --version] (run it in the directory of its input files)\n",
+               text.name, what, printable(argv[bad]).c_str(), text.name);
+  return kUsageStatus;
+}
+
+} // namespace tamsel
