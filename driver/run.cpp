@@ -36,6 +36,8 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report) {
   while (read_sample(list.in, st)) {
     st.name_length = name(st.sample_name);
     form_report_name(st);
+    std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
+    st.name_lengths[st.sample_count] = st.name_length;
     if (console != nullptr) {
       std::fputs(" Tamsel version 1.0\n You are running sample ", console);
       std::fwrite(st.sample_name, 1, std::size_t(st.name_length), console);
@@ -54,6 +56,11 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report) {
     build_curves(st);
     ++st.sample_count;
   }
+}
+
+void run_samples_and_correlate(RunState& st, std::FILE* console) {
+  sample_phase(st, console, nullptr);
+  correlate_samples(st);
 }
 
 void run(RunState& st, std::FILE* console) {

@@ -20,9 +20,17 @@ void run(RunState& st, std::FILE* console);
 // the report: zeroes `st`, reads the sample list and, for every sample,
 // prints the two console lines to `console` (unless it is null), opens the
 // sample's report file on `report` (unless it is null), loads the tables and
-// builds the curves.  On return st.sample_count samples are built; the list
-// is closed.  Stops as run() does; the caller closes `report`.
+// builds the curves; the sample's name goes to st.sample_names.  On return
+// st.sample_count samples are built; the list is closed.  Stops as run()
+// does; the caller closes `report`.
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report);
+
+// The run without its report, for tools that show the results another way:
+// the sample phase with no report file opened, then the coefficient of every
+// sample in cc(k, k).  The names of the samples are in st.sample_names.
+// Stops as run() does on the same input (no report file is opened, so none
+// can fail to open) and writes no file.
+void run_samples_and_correlate(RunState& st, std::FILE* console);
 
 // The storage of the program's run: large, static, owned by the driver.
 RunState& run_state();

@@ -23,6 +23,10 @@ struct RunState {
   char report_name[kNameWidth];
   Real fmin, fmax, width;
   Integer sample_count;
+  // The name of every sample taken so far, in list order, with its length:
+  // entry k - 1 belongs to sample k.  Tools label their output with them.
+  char sample_names[kMaxSamples][kNameWidth];
+  Integer name_lengths[kMaxSamples];
 
   // Curve tables, entries 0..kTableLast; npts is the index of the closing point.
   Real x[kTableLast + 1];

@@ -66,6 +66,11 @@ std::string slurp(const fs::path& file) {
 } // namespace
 
 Result run_tamsel(const fs::path& dir, const std::vector<std::string>& args) {
+  return run_program(TAMSEL_EXE, dir, args);
+}
+
+Result run_program(const std::string& program, const fs::path& dir,
+                   const std::vector<std::string>& args) {
   TempDir capture;
   fs::path out_file = capture.path() / "stdout";
   fs::path err_file = capture.path() / "stderr";
@@ -80,7 +85,7 @@ Result run_tamsel(const fs::path& dir, const std::vector<std::string>& args) {
     dup2(out, 1);
     dup2(err, 2);
     std::vector<char*> argv;
-    std::string exe = TAMSEL_EXE;
+    std::string exe = program;
     argv.push_back(exe.data());
     std::vector<std::string> copies = args;
     for (auto& a : copies) argv.push_back(a.data());

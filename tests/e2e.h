@@ -33,6 +33,10 @@ struct Result {
   std::string err;
 };
 
+// Runs the executable `exe` with `args` in `dir`, stdin from /dev/null.
+Result run_program(const std::string& exe, const std::filesystem::path& dir,
+                   const std::vector<std::string>& args = {});
+
 // Runs the tamsel executable with `args` in `dir`, stdin from /dev/null.
 Result run_tamsel(const std::filesystem::path& dir, const std::vector<std::string>& args = {});
 

@@ -1,0 +1,66 @@
+// tamsel-plot: the curves of a run as a picture.  Reads the same three
+// files as tamsel in the working directory, builds the same curves and
+// coefficients, and draws them to tamsel_curves.svg, one panel per sample.
+// It writes no report file.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/cli.h"
+#include "driver/run.h"
+#include "numeric/stop.h"
+#include "plot/plot.h"
+
+namespace {
+
+constexpr tamsel::ProgramText kText{
+    "tamsel-plot",
+    "Usage: tamsel-plot [--help | --version]\n"
+    "\n"
+    "Draws the curves that tamsel correlates.  Run it in the directory of the\n"
+    "input files; it takes no arguments.\n"
+    "\n"
+    "Reads   samples.lst, corrspec.in and corrlog.in, as tamsel does\n"
+    "Writes  tamsel_curves.svg: one panel per sample with the spec and log\n"
+    "        curves, mean removed, at their 128 points from fmin to fmax,\n"
+    "        titled with the sample's name, window and cross-correlation.\n"
+    "        No report file is written.  A list without samples writes no\n"
+    "        picture.\n"
+    "\n"
+    "Exit status: 0 picture written (or no samples); 1 and 2 as for tamsel,\n"
+    "with the same messages; nothing is written then.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this text and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "See tamsel(1) (man tamsel).\n"};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const int handled = tamsel::handle_command_line(argc, argv, kText, stdout, stderr);
+  if (handled >= 0) return handled;
+
+  int status = 0;
+  try {
+    tamsel::RunState& st = tamsel::run_state();
+    tamsel::run_samples_and_correlate(st, nullptr);
+    if (st.sample_count == 0) {
+      std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
+    } else {
+      tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st));
+      std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
+                  st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
+    }
+  } catch (const tamsel::Stop& s) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", s.what());
+    status = s.status();
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "tamsel-plot: standard output: write error: %s\n", std::strerror(errno));
+    if (status == 0) status = tamsel::kInputStatus;
+  }
+  return status;
+}

@@ -1,0 +1,110 @@
+// The curves picture built in-process from a run without its report.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "driver/report.h"
+#include "driver/run.h"
+#include "e2e.h"
+#include "plot/plot.h"
+#include "plot_svg.h"
+
+namespace {
+
+using svgcheck::contains;
+
+// Runs the sample phase and the correlation in `dir` and returns the picture.
+std::string picture(const e2e::TempDir& dir, const std::string& list,
+                    const std::string& spec = e2e::kExampleSpec,
+                    const std::string& log = e2e::kExampleLog) {
+  dir.write("samples.lst", list);
+  dir.write("corrspec.in", spec);
+  dir.write("corrlog.in", log);
+  e2e::ScopedChdir here(dir.path());
+  tamsel::run_samples_and_correlate(tamsel::run_state(), nullptr);
+  return tamsel::curves_svg(tamsel::run_state());
+}
+
+TEST(RunWithoutReport, FillsCoefficientsAndNamesAndWritesNoFile) {
+  e2e::TempDir dir;
+  picture(dir, "wide extra words\n0.1 0.9\nmid\n0.2,0.8\n");
+  const tamsel::RunState& st = tamsel::run_state();
+  ASSERT_EQ(st.sample_count, 2);
+  EXPECT_EQ(std::string(st.sample_names[0], std::size_t(st.name_lengths[0])), "wide");
+  EXPECT_EQ(std::string(st.sample_names[1], std::size_t(st.name_lengths[1])), "mid");
+  char field[8];
+  tamsel::format_field(tamsel::cc_diagonal(st, 1), field);
+  EXPECT_STREQ(field, " 0.4160");
+  tamsel::format_field(tamsel::cc_diagonal(st, 2), field);
+  EXPECT_STREQ(field, " 0.3223");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"corrlog.in", "corrspec.in", "samples.lst"}));
+}
+
+TEST(CurvesPicture, OnePanelPerSampleWithTwoFullCurves) {
+  e2e::TempDir dir;
+  const std::string svg = picture(dir, "wide\n0.1 0.9\nmid\n0.2 0.8\nnarrow\n0.3 0.7\n");
+  const auto panels = svgcheck::panels(svg);
+  ASSERT_EQ(panels.size(), 3u);
+  const char* titles[] = {"window 0.1000 to 0.9000, cross-correlation <tspan font-weight=\"bold\">0.4160<",
+                          "window 0.2000 to 0.8000, cross-correlation <tspan font-weight=\"bold\">0.3223<",
+                          "window 0.3000 to 0.7000, cross-correlation <tspan font-weight=\"bold\">0.3223<"};
+  const char* names[] = {">wide<", ">mid<", ">narrow<"};
+  for (std::size_t i = 0; i < panels.size(); ++i) {
+    EXPECT_EQ(panels[i].spec, std::vector<int>{128});
+    EXPECT_EQ(panels[i].log, std::vector<int>{128});
+    EXPECT_TRUE(contains(panels[i].text, titles[i])) << i;
+    EXPECT_TRUE(contains(panels[i].text, names[i])) << i;
+    EXPECT_TRUE(contains(panels[i].text, ">spec</text>"));
+    EXPECT_TRUE(contains(panels[i].text, ">log</text>"));
+    EXPECT_FALSE(contains(panels[i].text, "NaN"));
+  }
+  EXPECT_EQ(svg.rfind("</svg>\n"), svg.size() - 7);
+}
+
+TEST(CurvesPicture, CurvesSpanTheWindowInsideTheFrame) {
+  e2e::TempDir dir;
+  const std::string panel = svgcheck::panels(picture(dir, "w\n0.1 0.9\n"))[0].text;
+  // The frame of the plot area, then the first and last point of the spec curve.
+  double fx, fy, fw, fh;
+  ASSERT_EQ(std::sscanf(panel.c_str() + panel.find("<rect class=\"frame\""),
+                        "<rect class=\"frame\" x=\"%lf\" y=\"%lf\" width=\"%lf\" height=\"%lf\"",
+                        &fx, &fy, &fw, &fh), 4);
+  std::size_t at = panel.find("points=\"") + 8;
+  double x0, y0;
+  ASSERT_EQ(std::sscanf(panel.c_str() + at, "%lf,%lf", &x0, &y0), 2);
+  std::size_t end = panel.find('"', at), last = panel.rfind(' ', end) + 1;
+  double x1, y1;
+  ASSERT_EQ(std::sscanf(panel.c_str() + last, "%lf,%lf", &x1, &y1), 2);
+  EXPECT_NEAR(x0, fx, 0.01);
+  EXPECT_NEAR(x1, fx + fw, 0.01);
+  for (double y : {y0, y1}) {
+    EXPECT_GE(y, fy);
+    EXPECT_LE(y, fy + fh);
+  }
+}
+
+TEST(CurvesPicture, NotANumberIsShownPlainly) {
+  e2e::TempDir flat, empty;
+  // A degenerate window: both curves are NaN throughout, nothing is drawn.
+  auto panels = svgcheck::panels(picture(flat, "ok\n0.1 0.9\nflat\n0.5 0.5\n"));
+  ASSERT_EQ(panels.size(), 2u);
+  EXPECT_TRUE(panels[1].spec.empty());
+  EXPECT_TRUE(panels[1].log.empty());
+  EXPECT_TRUE(contains(panels[1].text, "<tspan class=\"nan\">cross-correlation NaN</tspan>"));
+  EXPECT_TRUE(contains(panels[1].text, "no finite curve values"));
+  EXPECT_FALSE(contains(panels[0].text, "NaN"));
+  // Empty tables: both curves are zero, drawn flat, and the coefficient is 0/0.
+  panels = svgcheck::panels(picture(empty, "e\n0.1 0.4\n", "", ""));
+  ASSERT_EQ(panels.size(), 1u);
+  EXPECT_EQ(panels[0].spec, std::vector<int>{128});
+  EXPECT_TRUE(contains(panels[0].text, "cross-correlation is NaN: a curve is zero throughout"));
+}
+
+TEST(CurvesPicture, NamesAreEscapedAsXmlText) {
+  e2e::TempDir dir;
+  const std::string svg = picture(dir, "a<&>\"b\xff\x01\xc3\xa9\n0.1 0.9\n");
+  EXPECT_TRUE(contains(svgcheck::panels(svg)[0].text, ">a&lt;&amp;&gt;&quot;b??\xc3\xa9</text>"));
+}
+
+} // namespace

@@ -1,0 +1,45 @@
+// Reading back the structure of a curves picture in tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace svgcheck {
+
+struct Panel {
+  std::string text;            // the panel's markup
+  std::vector<int> spec, log;  // points of each polyline of the two curves
+};
+
+inline std::vector<int> polylines(const std::string& panel, const std::string& cls) {
+  std::vector<int> counts;
+  const std::string open = "<polyline class=\"" + cls + "\" points=\"";
+  for (std::size_t at = panel.find(open); at != std::string::npos; at = panel.find(open, at + 1)) {
+    std::size_t begin = at + open.size(), end = panel.find('"', begin);
+    int points = 0;
+    for (std::size_t i = begin; i < end; ++i) points += panel[i] == ',';
+    counts.push_back(points);
+  }
+  return counts;
+}
+
+inline std::vector<Panel> panels(const std::string& svg) {
+  std::vector<Panel> result;
+  const std::string open = "<g class=\"panel\"";
+  for (std::size_t at = svg.find(open); at != std::string::npos;) {
+    std::size_t next = svg.find(open, at + 1);
+    Panel p;
+    p.text = svg.substr(at, next == std::string::npos ? std::string::npos : next - at);
+    p.spec = polylines(p.text, "spec");
+    p.log = polylines(p.text, "log");
+    result.push_back(p);
+    at = next;
+  }
+  return result;
+}
+
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+} // namespace svgcheck
