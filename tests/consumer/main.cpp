@@ -1,0 +1,50 @@
+// Uses the installed toolkit: a complex FFT and its inverse, and a
+// Chebyshev fit checked against the function it fits.  Prints "ok" and
+// exits 0 when both agree.
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/complex_fft.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+tamsel::Real wave(const tamsel::Real& scale, const tamsel::Real& shift, int, int,
+                  const tamsel::Real& x) {
+  return scale * std::sin(3.0 * x + shift);
+}
+
+} // namespace
+
+int main() {
+  using tamsel::Integer;
+  using tamsel::Real;
+
+  // Eight complex values through a forward and an inverse transform come
+  // back eight times larger.
+  Real data[16], original[16];
+  for (int i = 0; i < 16; ++i) original[i] = data[i] = std::cos(0.731 * i) * 2.385 + 0.1 * i;
+  const Integer n = 8, forward = 1, inverse = -1;
+  tamsel::four1(data, n, forward);
+  // The zero-frequency term is the plain sum of the values.
+  Real re = 0.0, im = 0.0;
+  for (int p = 0; p < 8; ++p) re += original[2 * p], im += original[2 * p + 1];
+  double fft_error = std::fabs(data[0] - re) + std::fabs(data[1] - im);
+  tamsel::four1(data, n, inverse);
+  for (int i = 0; i < 16; ++i) fft_error += std::fabs(data[i] / 8.0 - original[i]);
+
+  // A 15-term fit of 1.7 sin(3x + 0.4) on [0.2, 1.9], evaluated in between.
+  Real c[15];
+  const Real a = 0.2, b = 1.9, scale = 1.7, shift = 0.4;
+  const Integer terms = 15;
+  tamsel::chebft(a, b, c, terms, wave, scale, shift, 0, 0);
+  double fit_error = 0.0;
+  for (Real x = 0.2; x <= 1.9; x += 0.17)
+    fit_error = std::fmax(fit_error, std::fabs(tamsel::chebev(a, b, c, terms, x) -
+                                               wave(scale, shift, 0, 0, x)));
+
+  std::printf("four1 error %.3g, chebft error %.3g\n", fft_error, fit_error);
+  if (fft_error > 1e-12 || fit_error > 1e-9) return 1;
+  std::printf("ok\n");
+  return 0;
+}

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the build tree into a temporary prefix, then builds and runs a
+# small consumer against it twice: through find_package(tamsel) and through
+# pkg-config.  Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE CXX
+set -eu
+build="$1"
+source="$2"
+cxx="$3"
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/tamsel-install-XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix/usr" >/dev/null
+for f in bin/tamsel bin/tamsel-plot share/man/man1/tamsel.1 \
+         include/tamsel/numeric/complex_fft.h include/tamsel/numeric/types.h; do
+  [ -e "$prefix/usr/$f" ] || { echo "not installed: $f" >&2; exit 1; }
+done
+"$prefix/usr/bin/tamsel" --version
+
+echo "== find_package(tamsel)"
+cmake -S "$source" -B "$prefix/consumer" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null
+cmake --build "$prefix/consumer" >/dev/null
+if ! grep -q -- '-ffp-contract=off' "$prefix/consumer/CMakeFiles/consumer.dir/flags.make"; then
+  echo "the consumer did not get the floating-point flags" >&2
+  exit 1
+fi
+"$prefix/consumer/consumer"
+
+echo "== pkg-config tamsel"
+if command -v pkg-config >/dev/null 2>&1; then
+  pc=$(dirname "$(find "$prefix/usr" -name tamsel.pc)")
+  flags=$(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs tamsel)
+  echo "$flags"
+  # shellcheck disable=SC2086
+  "$cxx" -std=c++20 "$source/main.cpp" $flags -o "$prefix/consumer-pc"
+  "$prefix/consumer-pc"
+else
+  echo "pkg-config is not installed; skipped"
+fi
