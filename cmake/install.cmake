@@ -47,4 +47,7 @@ list(JOIN TAMSEL_FLAG_LIST " " TAMSEL_PC_FLAGS)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tamsel.pc.in ${PROJECT_BINARY_DIR}/tamsel.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(FILES ${PROJECT_SOURCE_DIR}/doc/tamsel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# One page covers both programs; tamsel-plot's name leads to it.
+file(WRITE ${PROJECT_BINARY_DIR}/tamsel-plot.1 ".so man1/tamsel.1\n")
+install(FILES ${PROJECT_SOURCE_DIR}/doc/tamsel.1 ${PROJECT_BINARY_DIR}/tamsel-plot.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -21,19 +21,20 @@ constexpr tamsel::ProgramText kText{
     "Reads   samples.lst   per sample a name line, then fmin and fmax\n"
     "        corrspec.in   the spec curve: records of abscissa and value\n"
     "        corrlog.in    the log curve, on the abscissae of corrspec.in\n"
-    "Writes  two progress lines per sample on standard output, and the\n"
-    "        report of all samples to NAME_cross.txt of the last sample\n"
-    "        (a report file is created for every sample; the others stay\n"
-    "        unchanged).\n"
+    "Writes  two progress lines per sample on standard output; creates\n"
+    "        NAME_cross.txt for every sample and writes the report of all\n"
+    "        samples to the one of the last sample.\n"
     "\n"
-    "Exit status: 0 normal run; 1 the program's own stops; 2 input or output\n"
-    "failures, more than 100 samples, or a refused command line.\n"
+    "Exit status: 0 normal run; 1 a name line starting with a blank, or a\n"
+    "reversed window whose last point falls outside the fit; 2 input or\n"
+    "output failures, more than 100 samples, or a refused command line.\n"
     "\n"
     "Options:\n"
     "  -h, --help   show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
-    "See tamsel(1) (man tamsel) for the file formats and the report.\n"};
+    "The manual, man tamsel (doc/tamsel.1 in the sources), describes the\n"
+    "file formats, the report and the limits.\n"};
 
 } // namespace
 

@@ -34,7 +34,7 @@ constexpr tamsel::ProgramText kText{
     "  -h, --help   show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
-    "See tamsel(1) (man tamsel).\n"};
+    "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n"};
 
 } // namespace
 

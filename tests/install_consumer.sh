@@ -10,7 +10,7 @@ prefix=$(mktemp -d "${TMPDIR:-/tmp}/tamsel-install-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix/usr" >/dev/null
-for f in bin/tamsel bin/tamsel-plot share/man/man1/tamsel.1 \
+for f in bin/tamsel bin/tamsel-plot share/man/man1/tamsel.1 share/man/man1/tamsel-plot.1 \
          include/tamsel/numeric/complex_fft.h include/tamsel/numeric/types.h; do
   [ -e "$prefix/usr/$f" ] || { echo "not installed: $f" >&2; exit 1; }
 done
