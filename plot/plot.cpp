@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -85,7 +86,8 @@ void append_text(std::string& out, const char* bytes, std::size_t length) {
   }
 }
 
-// A number of the report's field, without the field's leading blanks.
+// A number as the report's field writes it, without the field's leading
+// blanks.
 std::string field(Real value) {
   char text[8];
   format_field(value, text);
@@ -93,6 +95,23 @@ std::string field(Real value) {
   while (*start == ' ') ++start;
   return start;
 }
+
+// A window bound: as in the report, or in full where the report's field
+// has no room for it.
+std::string bound(Real value) {
+  std::string text = field(value);
+  if (text[0] != '*') return text;
+  char full[32];
+  for (int digits = 6; digits <= 17; ++digits) {
+    std::snprintf(full, sizeof full, "%.*g", digits, value);
+    if (std::strtod(full, nullptr) == value) break;
+  }
+  return full;
+}
+
+// Axes span finite ranges: values beyond +-kFar lie off the scale and are
+// clipped at the plot area's edge.
+constexpr double kFar = 1e300;
 
 // Tick spacing: 1, 2 or 5 times a power of ten, giving about `count`
 // intervals over `span`.
@@ -103,41 +122,63 @@ double nice_step(double span, int count) {
   return (m < 1.5 ? 1 : m < 3.5 ? 2 : m < 7.5 ? 5 : 10) * power;
 }
 
+// A tick's value with as many digits as the spacing needs.
 std::string tick_label(double value, double step) {
-  int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
   if (std::fabs(value) < step * 1e-6) value = 0.0;
   char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e6 || step < 1e-4) {
+    int digits = magnitude > 0.0 ? int(std::floor(std::log10(magnitude)) - std::floor(std::log10(step))) + 1 : 1;
+    std::snprintf(text, sizeof text, "%.*g", std::clamp(digits, 1, 17), value);
+  } else {
+    int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  }
   return text;
 }
 
 struct Axis {
-  double lo, hi, step;
+  double lo, hi;
+  std::vector<double> ticks; // the multiples of the spacing in [lo, hi]
 };
 
+Axis make_axis(double lo, double hi, double step) {
+  Axis axis{lo, hi, {}};
+  if (!(step > 0.0) || !std::isfinite(step)) return axis;
+  const double first = std::ceil(lo / step - 1e-9);
+  for (int i = 0; i < 12; ++i) {
+    const double t = (first + i) * step;
+    if (t > hi + step * 1e-9) break;
+    if (axis.ticks.empty() || t > axis.ticks.back()) axis.ticks.push_back(t);
+  }
+  return axis;
+}
+
 // The abscissa axis runs exactly over the window.
-Axis abscissa_axis(Real fmin, Real fmax) {
-  double lo = std::min(fmin, fmax), hi = std::max(fmin, fmax);
-  if (!std::isfinite(lo) || !std::isfinite(hi)) lo = 0.0, hi = 1.0;
-  if (hi - lo <= 0.0) {
-    double pad = lo == 0.0 ? 0.05 : std::fabs(lo) * 0.05;
+Axis abscissa_axis(Real fmin, Real fmax, double& step) {
+  double lo = std::max(std::min(fmin, fmax), -kFar), hi = std::min(std::max(fmin, fmax), kFar);
+  if (!(lo <= hi)) lo = 0.0, hi = 1.0;
+  if (lo == hi) {
+    double pad = hi == 0.0 ? 0.05 : std::fabs(hi) * 0.05;
     lo -= pad, hi += pad;
   }
-  return {lo, hi, nice_step(hi - lo, 6)};
+  step = nice_step(hi - lo, 6);
+  return make_axis(lo, hi, step);
 }
 
 // The value axis covers the finite values of both curves and ends on ticks.
-Axis value_axis(const std::vector<double>& values) {
+Axis value_axis(const std::vector<double>& values, double& step) {
   double lo = INFINITY, hi = -INFINITY;
   for (double v : values)
     if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
   if (lo > hi) lo = -1.0, hi = 1.0;
+  lo = std::max(lo, -kFar), hi = std::min(hi, kFar);
   if (hi - lo <= std::fabs(hi) * 1e-12) {
     double pad = hi == 0.0 ? 1.0 : std::fabs(hi) * 0.1;
     lo -= pad, hi += pad;
   }
-  double step = nice_step(hi - lo, 5);
-  return {std::floor(lo / step) * step, std::ceil(hi / step) * step, step};
+  step = nice_step(hi - lo, 5);
+  return make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
 }
 
 struct Curve {
@@ -172,7 +213,8 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
 
   std::vector<double> values = spec.y;
   values.insert(values.end(), log.y.begin(), log.y.end());
-  const Axis ax = abscissa_axis(fmin, fmax), ay = value_axis(values);
+  double xstep, ystep;
+  const Axis ax = abscissa_axis(fmin, fmax, xstep), ay = value_axis(values, ystep);
   auto sx = [&](double x) { return kLeft + (x - ax.lo) / (ax.hi - ax.lo) * kPlotWidth; };
   auto sy = [&](double y) { return kTop + kPlotHeight - (y - ay.lo) / (ay.hi - ay.lo) * kPlotHeight; };
 
@@ -183,7 +225,7 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
   append_text(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
   out += "</text>\n";
   append(out, "<text class=\"info\" x=\"20\" y=\"46\">window %s to %s, ",
-         field(fmin).c_str(), field(fmax).c_str());
+         bound(fmin).c_str(), bound(fmax).c_str());
   if (std::isnan(coefficient))
     out += "<tspan class=\"nan\">cross-correlation NaN</tspan></text>\n";
   else
@@ -200,23 +242,23 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
          lx, lx + 26, lx + 31, lx + 75, lx + 101, lx + 106);
 
   // Grid, ticks and their values.
-  for (double t = std::ceil(ax.lo / ax.step - 1e-9) * ax.step; t <= ax.hi + ax.step * 1e-9; t += ax.step) {
+  for (double t : ax.ticks) {
     const double x = sx(t);
     append(out, "<line class=\"grid\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x, kTop, x,
            kTop + kPlotHeight);
     append(out, "<line class=\"frame\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x,
            kTop + kPlotHeight, x, kTop + kPlotHeight + 5);
     append(out, "<text class=\"tick\" x=\"%.2f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n", x,
-           kTop + kPlotHeight + 18, tick_label(t, ax.step).c_str());
+           kTop + kPlotHeight + 18, tick_label(t, xstep).c_str());
   }
-  for (double t = ay.lo; t <= ay.hi + ay.step * 1e-9; t += ay.step) {
+  for (double t : ay.ticks) {
     const double y = sy(t);
     append(out, "<line class=\"grid\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>", kLeft, y,
            kLeft + kPlotWidth, y);
     append(out, "<line class=\"frame\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>", kLeft - 5,
            y, kLeft, y);
     append(out, "<text class=\"tick\" x=\"%.0f\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n",
-           kLeft - 8, y + 4, tick_label(t, ay.step).c_str());
+           kLeft - 8, y + 4, tick_label(t, ystep).c_str());
   }
   if (ay.lo < 0.0 && ay.hi > 0.0)
     append(out, "<line class=\"zero\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>\n", kLeft,
@@ -230,7 +272,12 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
          "text-anchor=\"middle\">value minus its mean</text>\n",
          kTop + kPlotHeight / 2);
 
-  // The curves, one polyline per stretch of finite points.
+  // The curves, one polyline per stretch of finite points, clipped to the
+  // plot area.
+  append(out,
+         "<clipPath id=\"plot%d\"><rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\"/>"
+         "</clipPath>\n<g clip-path=\"url(#plot%d)\">\n",
+         k, kLeft, kTop, kPlotWidth, kPlotHeight, k);
   for (const Curve* c : {&spec, &log}) {
     const char* name = c == &spec ? "spec" : "log";
     bool open = false;
@@ -243,13 +290,17 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
     }
     if (open) out += "\"/>\n";
   }
+  out += "</g>\n";
 
   // Why a coefficient is not a number.
   if (std::isnan(coefficient)) {
-    const char* why = spec.finite == 0 || log.finite == 0
-                          ? "no finite curve values in this window"
-                          : spec.all_zero || log.all_zero ? "a curve is zero throughout"
-                                                          : "not a number";
+    const char* why = "not a number";
+    if (spec.finite == 0 && log.finite == 0) why = "no finite curve values in this window";
+    else if (spec.finite == 0) why = "the spec curve has no finite values";
+    else if (log.finite == 0) why = "the log curve has no finite values";
+    else if (spec.all_zero && log.all_zero) why = "both curves are zero throughout";
+    else if (spec.all_zero) why = "the spec curve is zero throughout";
+    else if (log.all_zero) why = "the log curve is zero throughout";
     append(out,
            "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
            "cross-correlation is NaN: %s</text>\n",

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 #include <string>
 
 #include "driver/report.h"
@@ -98,13 +99,35 @@ TEST(CurvesPicture, NotANumberIsShownPlainly) {
   panels = svgcheck::panels(picture(empty, "e\n0.1 0.4\n", "", ""));
   ASSERT_EQ(panels.size(), 1u);
   EXPECT_EQ(panels[0].spec, std::vector<int>{128});
-  EXPECT_TRUE(contains(panels[0].text, "cross-correlation is NaN: a curve is zero throughout"));
+  EXPECT_TRUE(contains(panels[0].text, "cross-correlation is NaN: both curves are zero throughout"));
 }
 
 TEST(CurvesPicture, NamesAreEscapedAsXmlText) {
   e2e::TempDir dir;
   const std::string svg = picture(dir, "a<&>\"b\xff\x01\xc3\xa9\n0.1 0.9\n");
   EXPECT_TRUE(contains(svgcheck::panels(svg)[0].text, ">a&lt;&amp;&gt;&quot;b??\xc3\xa9</text>"));
+}
+
+TEST(CurvesPicture, FarAndHugeValuesKeepEveryCoordinateANumber) {
+  e2e::TempDir dir;
+  // A window far out on the abscissa, where the tick spacing is below the
+  // values' resolution; curves of about 1e290; curves that overflow.
+  const std::string svg =
+      picture(dir, "far\n1e17 1.00000000000000064e17\nbig\n0.1 0.9\n",
+              "0.2 1e290\n0.5 -3e290\n0.8 2e290\n", "0.2 1.7e308\n0.5 -1.7e308\n0.8 1.7e308\n");
+  const auto panels = svgcheck::panels(svg);
+  ASSERT_EQ(panels.size(), 2u);
+  EXPECT_EQ(panels[1].spec, std::vector<int>{128});
+  EXPECT_TRUE(contains(panels[1].text, "the log curve has no finite values"));
+  const std::regex not_a_number("(points|x|y|x1|y1|x2|y2|transform)=\"[^\"]*(nan|inf)",
+                                std::regex::icase);
+  EXPECT_FALSE(std::regex_search(svg, not_a_number));
+  int ticks = 0;
+  for (std::size_t at = panels[0].text.find("class=\"tick\""); at != std::string::npos;
+       at = panels[0].text.find("class=\"tick\"", at + 1))
+    ++ticks;
+  EXPECT_GE(ticks, 2);
+  EXPECT_LE(ticks, 24);
 }
 
 } // namespace

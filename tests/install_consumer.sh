@@ -1,11 +1,14 @@
 #!/bin/sh
 # Installs the build tree into a temporary prefix, then builds and runs a
 # small consumer against it twice: through find_package(tamsel) and through
-# pkg-config.  Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE CXX
+# pkg-config.  Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE CXX [CXXFLAGS]
+# (CXXFLAGS: the build's own CMAKE_CXX_FLAGS, such as sanitizer options the
+# installed library was compiled with).
 set -eu
 build="$1"
 source="$2"
 cxx="$3"
+cxxflags="${4:-}"
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/tamsel-install-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 
@@ -18,7 +21,7 @@ done
 
 echo "== find_package(tamsel)"
 cmake -S "$source" -B "$prefix/consumer" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null
+  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null
 cmake --build "$prefix/consumer" >/dev/null
 if ! grep -q -- '-ffp-contract=off' "$prefix/consumer/CMakeFiles/consumer.dir/flags.make"; then
   echo "the consumer did not get the floating-point flags" >&2
@@ -32,7 +35,7 @@ if command -v pkg-config >/dev/null 2>&1; then
   flags=$(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs tamsel)
   echo "$flags"
   # shellcheck disable=SC2086
-  "$cxx" -std=c++20 "$source/main.cpp" $flags -o "$prefix/consumer-pc"
+  "$cxx" -std=c++20 $cxxflags "$source/main.cpp" $flags -o "$prefix/consumer-pc"
   "$prefix/consumer-pc"
 else
   echo "pkg-config is not installed; skipped"
