@@ -22,7 +22,12 @@ void run(RunState& st, std::FILE* console);
 // sample's report file on `report` (unless it is null), loads the tables and
 // builds the curves.  On return st.sample_count samples are built; the list
 // is closed.  Stops as run() does; the caller closes `report`.
-void sample_phase(RunState& st, std::FILE* console, ReportStream* report);
+// `after_sample`, unless null, is called once per sample when its curves are
+// built and counted (its row is st.sample_count), for tools that need what
+// the next sample overwrites (the name, npts, the two means).
+using SampleHook = void (*)(const RunState& st);
+void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
+                  SampleHook after_sample = nullptr);
 
 // The storage of the program's run: large, static, owned by the driver.
 RunState& run_state();
