@@ -6,7 +6,11 @@ BUILD ?= build
 EXAMPLE ?= examples/smooth
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test install clean
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build run test install sanitize fuzz repro clean
 
 all: build
 
@@ -26,5 +30,21 @@ test: build
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DTAMSEL_SANITIZE=ON >/dev/null
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every libFuzzer target of fuzz/ for FUZZ_SECONDS seconds (needs clang).
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The same run's bits from several compilers and optimisation levels.
+repro:
+	.ci/repro.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-repro

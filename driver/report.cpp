@@ -18,7 +18,8 @@ namespace {
 // Longest block: the 50-character name line, an empty line and three
 // labelled lines of 26 characters, each with its line feed.
 constexpr int kBlockSize = (kNameWidth + 1) + 1 + 3 * (19 + 7 + 1);
-char report_text[kMaxSamples * kBlockSize];
+// One more byte for the NUL that sprintf puts after the last block.
+char report_text[kMaxSamples * kBlockSize + 1];
 
 [[noreturn]] void write_failure(ReportStream& rs, int error) {
   char path[kNameWidth + 1];

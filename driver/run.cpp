@@ -27,7 +27,8 @@ struct ReportFile {
 
 RunState& run_state() { return state; }
 
-void sample_phase(RunState& st, std::FILE* console, ReportStream* report) {
+void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
+                  SampleHook after_sample) {
   std::memset(&st, 0, sizeof st);
   ListFile list;
   open_input(list.in, kSampleFile);
@@ -55,6 +56,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report) {
     st.width = st.fmax - st.fmin;
     build_curves(st);
     ++st.sample_count;
+    if (after_sample != nullptr) after_sample(st);
   }
 }
 

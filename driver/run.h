@@ -23,7 +23,12 @@ void run(RunState& st, std::FILE* console);
 // builds the curves; the sample's name goes to st.sample_names.  On return
 // st.sample_count samples are built; the list is closed.  Stops as run()
 // does; the caller closes `report`.
-void sample_phase(RunState& st, std::FILE* console, ReportStream* report);
+// `after_sample`, unless null, is called once per sample when its curves are
+// built and counted (its row is st.sample_count), for tools that need what
+// the next sample overwrites (the name, npts, the two means).
+using SampleHook = void (*)(const RunState& st);
+void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
+                  SampleHook after_sample = nullptr);
 
 // The run without its report, for tools that show the results another way:
 // the sample phase with no report file opened, then the coefficient of every

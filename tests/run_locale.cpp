@@ -1,0 +1,99 @@
+// The program's bytes do not depend on the locale of its environment: a run
+// under a locale with a decimal comma writes exactly what it writes under
+// LC_ALL=C, on the console, on standard error and in the report.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "e2e.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kCommaLocale = "de_DE.UTF-8";
+
+// True when the locale exists and writes a decimal comma (asked of a fresh
+// process: this one may have cached the locale archive before it was made).
+bool comma_locale_works() {
+  return std::system("LC_ALL=de_DE.UTF-8 locale -k decimal_point 2>/dev/null"
+                     " | grep -q 'decimal_point=\",\"'") == 0;
+}
+
+// Makes the locale when its data is installed but it was never generated.
+bool ensure_comma_locale() {
+  if (comma_locale_works()) return true;
+  std::system("localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1");
+  return comma_locale_works();
+}
+
+// Sets LC_ALL for the scope (the runs inherit it), then restores it.
+class ScopedLcAll {
+public:
+  explicit ScopedLcAll(const char* value) {
+    if (const char* old = std::getenv("LC_ALL")) previous_ = old;
+    setenv("LC_ALL", value, 1);
+  }
+  ~ScopedLcAll() {
+    if (previous_) setenv("LC_ALL", previous_->c_str(), 1);
+    else unsetenv("LC_ALL");
+  }
+
+private:
+  std::optional<std::string> previous_;
+};
+
+struct Outcome {
+  e2e::Result result;
+  std::string report;
+};
+
+// Runs a copy of `inputs` (a directory with the three input files) under
+// LC_ALL=`locale` and returns what it wrote.
+Outcome run_under(const char* locale, const fs::path& inputs, const std::string& report) {
+  e2e::TempDir dir;
+  for (const char* file : {"samples.lst", "corrspec.in", "corrlog.in"})
+    if (fs::exists(inputs / file)) fs::copy_file(inputs / file, dir.path() / file);
+  ScopedLcAll scoped(locale);
+  Outcome o{e2e::run_tamsel(dir.path()), ""};
+  if (dir.exists(report)) o.report = dir.read(report);
+  return o;
+}
+
+TEST(Locale, DecimalCommaLocaleWritesTheSameBytes) {
+  // The locale writes a decimal comma, so a locale-dependent conversion
+  // anywhere in the program would show.
+  if (!ensure_comma_locale())
+    GTEST_SKIP() << kCommaLocale << " is not available and cannot be generated";
+
+  const fs::path example = fs::path(TAMSEL_EXAMPLES) / "smooth";
+  Outcome c = run_under("C", example, "high_cross.txt");
+  Outcome comma = run_under(kCommaLocale, example, "high_cross.txt");
+  ASSERT_EQ(c.result.status, 0) << c.result.err;
+  EXPECT_NE(c.report.find(" 0.9500\n"), std::string::npos);
+  EXPECT_EQ(comma.result.status, 0);
+  EXPECT_EQ(comma.result.out, c.result.out);
+  EXPECT_EQ(comma.result.err, c.result.err);
+  EXPECT_EQ(comma.report, c.report);
+
+  // Error messages too: the system's error text and the quoted token.
+  e2e::TempDir missing, malformed;
+  missing.write("samples.lst", "abc\n0.1 0.4\n");
+  missing.write("corrlog.in", "0.2 0.5\n");
+  malformed.write("samples.lst", "abc\n0,4e 0.1\n");
+  for (const e2e::TempDir* broken : {&missing, &malformed}) {
+    c = run_under("C", broken->path(), "abc_cross.txt");
+    comma = run_under(kCommaLocale, broken->path(), "abc_cross.txt");
+    EXPECT_EQ(c.result.status, 2);
+    EXPECT_EQ(comma.result.status, c.result.status);
+    EXPECT_EQ(comma.result.out, c.result.out);
+    EXPECT_EQ(comma.result.err, c.result.err);
+  }
+  EXPECT_EQ(c.result.err, "tamsel: samples.lst:2: '4e' is not a number\n");
+}
+
+} // namespace
