@@ -4,7 +4,7 @@ BUILD ?= build
 EXAMPLE ?= examples/smooth
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test clean
+.PHONY: all build run test bench clean
 
 all: build
 
@@ -19,5 +19,14 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks, in a build directory of their own (they need FFTW and
+# hyperfine: apt-get install libfftw3-dev hyperfine).
+BENCH_BUILD ?= build-bench
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DTAMSEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor
+	$(BENCH_BUILD)/bench/fft_bench
+	bench/whole_run.sh $(BENCH_BUILD)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)
