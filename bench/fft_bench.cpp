@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "numeric/complex_fft.h"
@@ -196,14 +197,17 @@ void bench_fourn() {
 } // namespace
 
 int main(int argc, char** argv) {
-  // An optional argument limits the largest size, as log2 (default 20).
+  // Optional arguments: the largest size as log2 (default 20), and the one
+  // routine to time (default all).
   int log2_max = 20;
   if (argc > 1) log2_max = std::clamp(std::atoi(argv[1]), 8, 20);
+  const std::string only = argc > 2 ? argv[2] : "";
+  auto wanted = [&](const char* routine) { return only.empty() || only == routine; };
   std::printf("%-7s %-14s %12s %12s %7s\n", "routine", "size", "ours [us]",
               "FFTW [us]", "ratio");
-  bench_four1(log2_max);
-  bench_realft(log2_max);
-  bench_correl();
-  bench_fourn();
+  if (wanted("four1")) bench_four1(log2_max);
+  if (wanted("realft")) bench_realft(log2_max);
+  if (wanted("correl")) bench_correl();
+  if (wanted("fourn")) bench_fourn();
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numeric/fft_passes.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -17,60 +18,48 @@ constexpr Integer kMaxLength = Integer{1} << 29;
 // place above 2*pi, and the results are fixed to it.
 constexpr Real kFullTurn = 6.28318530717959;
 
-} // namespace
+// Pass angle theta = 6.28318530717959 / (sign*m) for sub-transform length m
+// (half-span h = m/2 values); the factor w_j of butterfly j = 0..h-1 starts
+// at 1 + 0i and advances by w <- w + w*(exp(i*theta) - 1), with
+// cos(theta) - 1 formed as -2 sin^2(theta/2).  Each pass is one sweep over
+// the data, group after group, j after j; the twiddle factors of a pass are
+// made once and reused for all its groups.  Passes of length up to kBlock run
+// block by block, each block finished while it is in cache.
+constexpr Integer kBlock = fft::kCachedLength;
+constexpr Integer kChunk = 512; // twiddle factors made at a time, m > kBlock
 
-void four1(Real* data, const Integer& n, const Integer& sign) {
-  // Positions p counted from 1 are data[p - 1].
-  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
-
-  const Integer count = n; // n is read here only
-  if (count <= 0) {
+void passes(Real* data, Integer count, Integer direction) {
+  const Real* w2 = fft::cached_twiddles(direction, 2);
+  if (count == 2) {
+    fft::pass(data, count, 1, w2, 0, 1);
     return;
   }
-  if ((count & (count - 1)) != 0) {
-    stopf(kStopStatus, "four1: length %d is not a power of two", count);
-  }
-  if (count > kMaxLength) {
-    stopf(kStopStatus, "four1: length %d is too large (at most %d)", count,
-          kMaxLength);
-  }
-
-  const Integer reals = 2 * count; // N, the number of Reals
-
-  // Bit-reversal permutation.  b is the bit-reversed position of the
-  // running position a (both odd, the real part of a value); each pair of
-  // values that trade places is exchanged once, when b > a.
-  {
-    Integer b = 1;
-    Integer a = 1;
-    for (;;) {
-      Integer m = count;
-      while (m >= 2 && b > m) {
-        b = b - m;
-        m = m / 2;
-      }
-      if (a == reals - 1) {
-        break;
-      }
-      b = b + m;
-      a = a + 2;
-      if (b > a) {
-        const Real re = at(b);
-        const Real im = at(b + 1);
-        at(b) = at(a);
-        at(b + 1) = at(a + 1);
-        at(a) = re;
-        at(a + 1) = im;
-      }
+  const Real* w4 = fft::cached_twiddles(direction, 4);
+  const Integer block = count < kBlock ? count : kBlock;
+  for (Integer start = 0; start < count; start += block) {
+    Real* part = data + 2 * start;
+    fft::first_two_passes(part, block, w2, w4);
+    for (Integer m = 8; m <= block; m *= 2) {
+      fft::pass(part, block, m / 2, fft::cached_twiddles(direction, m), 0,
+                m / 2);
     }
   }
-  if (reals <= 2) {
-    return; // a single value is its own transform
+  for (Integer m = 2 * block; m <= count; m *= 2) {
+    fft::Twiddle twiddle = fft::pass_twiddle(direction, m);
+    Real factors[2 * kChunk];
+    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
+      twiddle.generate(factors, kChunk);
+      fft::pass(data, count, m / 2, factors, j0, kChunk);
+    }
   }
+}
 
-  const Integer direction = sign; // sign is read here only
-
-  // Butterfly passes.  h is the half-span in Reals, g = 2h the group span.
+// The same passes in their plain order, for a sign other than +1 and -1
+// (whose angles only those callers see; 0 gives NaN factors).  h is the
+// half-span in Reals, g = 2h the group span; positions count from 1.
+void plain_passes(Real* data, Integer count, Integer direction) {
+  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
+  const Integer reals = 2 * count;
   Integer h = 2;
   while (reals > h) {
     const Integer g = 2 * h;
@@ -101,6 +90,34 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
       }
     }
     h = g;
+  }
+}
+
+} // namespace
+
+void four1(Real* data, const Integer& n, const Integer& sign) {
+  const Integer count = n; // n is read here only
+  if (count <= 0) {
+    return;
+  }
+  if ((count & (count - 1)) != 0) {
+    stopf(kStopStatus, "four1: length %d is not a power of two", count);
+  }
+  if (count > kMaxLength) {
+    stopf(kStopStatus, "four1: length %d is too large (at most %d)", count,
+          kMaxLength);
+  }
+
+  fft::bit_reverse(data, count);
+  if (count == 1) {
+    return; // a single value is its own transform
+  }
+
+  const Integer direction = sign; // sign is read here only
+  if (direction == 1 || direction == -1) {
+    passes(data, count, direction);
+  } else {
+    plain_passes(data, count, direction);
   }
 }
 

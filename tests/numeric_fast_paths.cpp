@@ -1,0 +1,178 @@
+// The toolkit's transforms against the literal references of reference.h,
+// bit for bit, on random data: every power-of-two size from 2^0 to 2^20,
+// both signs, with the AVX kernels and with the SSE2 kernels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numeric/chebyshev.h"
+#include "numeric/complex_fft.h"
+#include "numeric/correlation.h"
+#include "numeric/fft_passes.h"
+#include "numeric/multidim_fft.h"
+#include "numeric/real_fft.h"
+#include "numeric/tabulated.h"
+#include "reference.h"
+
+namespace {
+
+using tamsel::Integer;
+using tamsel::Real;
+
+std::vector<Real> random_values(std::size_t count, std::uint64_t seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<Real> dist(-3.7, 5.3);
+  std::vector<Real> v(count);
+  for (auto& x : v) x = dist(gen);
+  return v;
+}
+
+// Index of the first Real whose bits differ, or -1.
+long first_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
+  if (a.size() != b.size()) return 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i]))
+      return long(i);
+  }
+  return -1;
+}
+
+// Runs each test body once with the kernels the processor allows and once
+// with the SSE2 kernels.
+class FastPaths : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    saved_ = tamsel::fft::use_avx;
+    if (!GetParam()) tamsel::fft::use_avx = false;
+  }
+  void TearDown() override { tamsel::fft::use_avx = saved_; }
+
+ private:
+  bool saved_ = false;
+};
+
+constexpr int kLargestLog2 = 20;
+
+TEST_P(FastPaths, Four1MatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
+    const Integer n = Integer{1} << lg;
+    for (Integer sign : {1, -1}) {
+      auto fast = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
+      auto plain = fast;
+      tamsel::four1(fast.data(), n, sign);
+      tamsel::reference::four1(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, Four1OtherSignsMatchReference) {
+  for (Integer n : {1, 2, 8, 64, 1024}) {
+    for (Integer sign : {2, -3, 1000}) {
+      auto fast = random_values(2 * std::size_t(n), 7 * n + sign);
+      auto plain = fast;
+      tamsel::four1(fast.data(), n, sign);
+      tamsel::reference::four1(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, RealftMatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2 - 1; ++lg) {
+    const Integer n = Integer{1} << lg;
+    for (Integer sign : {1, -1}) {
+      auto fast = random_values(2 * std::size_t(n), 13 * lg + (sign > 0));
+      auto plain = fast;
+      tamsel::realft(fast.data(), n, sign);
+      tamsel::reference::realft(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, TwofftMatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
+    const Integer n = Integer{1} << lg;
+    const auto d1 = random_values(std::size_t(n), 17 * lg);
+    const auto d2 = random_values(std::size_t(n), 17 * lg + 1);
+    std::vector<Real> f1(2 * std::size_t(n)), f2(f1.size()), r1(f1.size()), r2(f1.size());
+    tamsel::twofft(d1.data(), d2.data(), f1.data(), f2.data(), n);
+    tamsel::reference::twofft(d1.data(), d2.data(), r1.data(), r2.data(), n);
+    ASSERT_EQ(first_difference(f1, r1), -1) << "n=" << n;
+    ASSERT_EQ(first_difference(f2, r2), -1) << "n=" << n;
+  }
+}
+
+TEST_P(FastPaths, CorrelMatchesReference) {
+  for (Integer n = 2; n <= 8192; n *= 2) {
+    const auto d1 = random_values(std::size_t(n), 19 * n);
+    const auto d2 = random_values(std::size_t(n), 19 * n + 1);
+    // A larger call first leaves its spectrum in the scratch behind the part
+    // a smaller call uses.
+    std::vector<Real> big(2 * 8192);
+    const auto e = random_values(8192, 3);
+    tamsel::correl(e.data(), e.data(), 8192, big.data());
+    std::vector<Real> fast(2 * std::size_t(n)), plain(fast.size());
+    tamsel::correl(d1.data(), d2.data(), n, fast.data());
+    tamsel::reference::correl(d1.data(), d2.data(), n, plain.data());
+    ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
+    tamsel::correl(d1.data(), d1.data(), n, fast.data());
+    tamsel::reference::correl(d1.data(), d1.data(), n, plain.data());
+    ASSERT_EQ(first_difference(fast, plain), -1) << "autocorrelation n=" << n;
+  }
+}
+
+TEST_P(FastPaths, FournMatchesReference) {
+  const std::vector<std::vector<Integer>> shapes = {
+      {1},          {2},           {64},         {1 << 14},   {1, 1},
+      {4, 2},       {2, 8},        {64, 64},     {1, 32},     {32, 1},
+      {128, 256},   {2, 2, 2},     {8, 1, 4},    {16, 8, 32}, {64, 64, 64},
+      {4, 2, 8, 2}, {1, 2, 1, 16}, {1024, 2, 4}, {2, 2048},   {8, 16, 1, 2}};
+  for (const auto& shape : shapes) {
+    Integer values = 1;
+    for (Integer l : shape) values *= l;
+    const Integer dims = Integer(shape.size());
+    for (Integer sign : {1, -1, 3, 0}) {
+      auto fast = random_values(2 * std::size_t(values), values + 5 * sign + dims);
+      auto plain = fast;
+      tamsel::fourn(fast.data(), shape.data(), dims, sign);
+      tamsel::reference::fourn(plain.data(), shape.data(), dims, sign);
+      std::string name;
+      for (Integer l : shape) name += std::to_string(l) + " ";
+      ASSERT_EQ(first_difference(fast, plain), -1) << "shape " << name << "sign=" << sign;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, FastPaths, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Native" : "Sse2"; });
+
+// chebft with remembered cosines against the reference, which computes every
+// cosine afresh, for every n up to the scratch size, also when n changes from
+// call to call.
+TEST(FastChebft, MatchesReference) {
+  auto x = random_values(130, 1);
+  auto y = random_values(130, 2);
+  std::sort(x.begin(), x.end());
+  const Integer last = 129;
+  for (int round = 0; round < 2; ++round) {
+    for (Integer n : {1, 2, 3, 15, 16, 99, 100, 15, 7, 15}) {
+      const Real a = -1.375 + 0.25 * round, b = 2.0625;
+      const Real off = 0.0625;
+      std::vector<Real> fast(100, -9.0), plain(100, -9.0);
+      tamsel::chebft(a, b, fast.data(), n, tamsel::favr, x.data(), y.data(), last, off);
+      tamsel::reference::chebft(a, b, plain.data(), n, tamsel::favr, x.data(), y.data(),
+                                last, off);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
+    }
+  }
+}
+
+} // namespace
