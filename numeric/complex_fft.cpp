@@ -25,8 +25,22 @@ constexpr Real kFullTurn = 6.28318530717959;
 // the data, group after group, j after j; the twiddle factors of a pass are
 // made once and reused for all its groups.  Passes of length up to kBlock run
 // block by block, each block finished while it is in cache.
-constexpr Integer kBlock = fft::kCachedLength;
-constexpr Integer kChunk = 512; // twiddle factors made at a time, m > kBlock
+constexpr Integer kBlock = Integer{1} << 13;
+constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
+
+// The passes of lengths m = first .. last over count values, two at a time
+// while there are two left.
+void cached_passes(Real* data, Integer count, Integer direction,
+                   Integer first, Integer last) {
+  Integer m = first;
+  for (; 2 * m <= last; m *= 4) {
+    fft::pass_pair(data, count, m / 2, fft::cached_twiddles(direction, m),
+                   fft::cached_twiddles(direction, 2 * m));
+  }
+  if (m <= last) {
+    fft::pass(data, count, m / 2, fft::cached_twiddles(direction, m), 0, m / 2);
+  }
+}
 
 void passes(Real* data, Integer count, Integer direction) {
   const Real* w2 = fft::cached_twiddles(direction, 2);
@@ -39,12 +53,11 @@ void passes(Real* data, Integer count, Integer direction) {
   for (Integer start = 0; start < count; start += block) {
     Real* part = data + 2 * start;
     fft::first_two_passes(part, block, w2, w4);
-    for (Integer m = 8; m <= block; m *= 2) {
-      fft::pass(part, block, m / 2, fft::cached_twiddles(direction, m), 0,
-                m / 2);
-    }
+    cached_passes(part, block, direction, 8, block);
   }
-  for (Integer m = 2 * block; m <= count; m *= 2) {
+  const Integer cached = count < fft::kCachedLength ? count : fft::kCachedLength;
+  cached_passes(data, count, direction, 2 * block, cached);
+  for (Integer m = 2 * cached; m <= count; m *= 2) {
     fft::Twiddle twiddle = fft::pass_twiddle(direction, m);
     Real factors[2 * kChunk];
     for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {

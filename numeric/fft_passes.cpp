@@ -136,9 +136,96 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n,
   }
 }
 
+// Passes of half-spans h and 2h together on each group of 4h values: for
+// j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
+// (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)
+// with wb[j+h].  Two values of j at a time.
+__attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
+                                                  Integer h, const Real* wa,
+                                                  const Real* wb) {
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  for (Integer s = 0; s < n; s += 4 * h) {
+    Real* p0 = data + 2 * s;
+    Real* p1 = p0 + span;
+    Real* p2 = p1 + span;
+    Real* p3 = p2 + span;
+    for (Integer k = 0; k < span; k += 4) {
+      const __m256d fa = _mm256_loadu_pd(wa + k);
+      const __m256d f0 = _mm256_loadu_pd(wb + k);
+      const __m256d f1 = _mm256_loadu_pd(wb + span + k);
+      __m256d v0 = _mm256_loadu_pd(p0 + k);
+      __m256d v1 = _mm256_loadu_pd(p1 + k);
+      __m256d v2 = _mm256_loadu_pd(p2 + k);
+      __m256d v3 = _mm256_loadu_pd(p3 + k);
+      const __m256d t1 = twiddled(v1, fa);
+      const __m256d t3 = twiddled(v3, fa);
+      v1 = _mm256_sub_pd(v0, t1);
+      v0 = _mm256_add_pd(v0, t1);
+      v3 = _mm256_sub_pd(v2, t3);
+      v2 = _mm256_add_pd(v2, t3);
+      const __m256d t2 = twiddled(v2, f0);
+      const __m256d u3 = twiddled(v3, f1);
+      _mm256_storeu_pd(p2 + k, _mm256_sub_pd(v0, t2));
+      _mm256_storeu_pd(p0 + k, _mm256_add_pd(v0, t2));
+      _mm256_storeu_pd(p3 + k, _mm256_sub_pd(v1, u3));
+      _mm256_storeu_pd(p1 + k, _mm256_add_pd(v1, u3));
+    }
+  }
+}
+
 bool detect_avx() { return __builtin_cpu_supports("avx"); }
 
 #endif // TAMSEL_FFT_X86
+
+// rev(i) of kReversedBits-bit indices i.
+constexpr int kReversedBits = 10;
+struct ReversedTable {
+  std::uint16_t of[1 << kReversedBits];
+};
+constexpr ReversedTable kReversed = [] {
+  ReversedTable t{};
+  for (int i = 0; i < (1 << kReversedBits); ++i) {
+    int r = 0;
+    for (int b = 0; b < kReversedBits; ++b) r |= ((i >> b) & 1) << (kReversedBits - 1 - b);
+    t.of[i] = std::uint16_t(r);
+  }
+  return t;
+}();
+
+// For n = 2^L, L = 0..kReversedBits: the pairs (i, rev(i)) with i < rev(i),
+// at pairs[start[L] .. start[L+1] - 1].
+struct SwapPairs {
+  int start[kReversedBits + 2];
+  std::uint16_t pairs[2 * (1 << kReversedBits)];
+};
+constexpr SwapPairs kSwapPairs = [] {
+  SwapPairs t{};
+  int count = 0;
+  for (int L = 0; L <= kReversedBits; ++L) {
+    t.start[L] = count;
+    for (int i = 0; i < (1 << L); ++i) {
+      const int j = kReversed.of[i] >> (kReversedBits - L);
+      if (j > i) {
+        t.pairs[count++] = std::uint16_t(i);
+        t.pairs[count++] = std::uint16_t(j);
+      }
+    }
+  }
+  t.start[kReversedBits + 1] = count;
+  return t;
+}();
+
+// Exchanges complex values i and j (nothing happens when i == j).
+inline void exchange(Real* data, Integer i, Integer j) {
+  Real* p = data + 2 * i;
+  Real* q = data + 2 * j;
+  const Real re = q[0];
+  const Real im = q[1];
+  q[0] = p[0];
+  q[1] = p[1];
+  p[0] = re;
+  p[1] = im;
+}
 
 // The twiddle factors of sub-transform length m = 2^L for both signs, made
 // on first use (thread-safely, as any function-local static) and kept.
@@ -180,26 +267,40 @@ bool use_avx = false;
 #endif
 
 void bit_reverse(Real* data, Integer n) {
-  // j runs through the bit-reversed indices of i = 0, 1, 2, ...: adding one
-  // at the top bit with the carry running downwards.
-  Integer j = 0;
-  for (Integer i = 0; i < n - 1; ++i) {
-    if (j > i) {
-      Real* p = data + 2 * i;
-      Real* q = data + 2 * j;
-      const Real re = q[0];
-      const Real im = q[1];
-      q[0] = p[0];
-      q[1] = p[1];
-      p[0] = re;
-      p[1] = im;
+  const int bits = std::countr_zero(std::uint32_t(n));
+  if (bits <= kReversedBits) {
+    // The pairs that trade places, listed once for each small n.
+    const std::uint16_t* pair = kSwapPairs.pairs + kSwapPairs.start[bits];
+    const std::uint16_t* end = kSwapPairs.pairs + kSwapPairs.start[bits + 1];
+    for (; pair != end; pair += 2) {
+      exchange(data, pair[0], pair[1]);
     }
-    Integer bit = n >> 1;
-    while ((j & bit) != 0) {
-      j ^= bit;
-      bit >>= 1;
+    return;
+  }
+  // Larger n: index i = (x, m, y) with x the top q bits, y the bottom q bits
+  // and m the r = 0 or 1 bits between; rev(i) = (rev(y), m, rev(x)).  The
+  // indices are visited in tiles of 4 x 4 (x, y) pairs, with x taken in
+  // bit-reversed order, so that both i and rev(i) of a tile lie in four runs
+  // of four adjacent values.
+  const int q = bits / 2;
+  const int r = bits - 2 * q;
+  const int shift = kReversedBits - q;
+  const Integer side = Integer{1} << q;
+  const Integer row = n >> q; // from one x to the next
+  for (Integer xr0 = 0; xr0 < side; xr0 += 4) {
+    for (Integer m = 0; m < (Integer{1} << r); ++m) {
+      const Integer middle = m << q;
+      for (Integer y0 = 0; y0 < side; y0 += 4) {
+        for (Integer xr = xr0; xr < xr0 + 4; ++xr) {
+          const Integer base_i = (kReversed.of[xr] >> shift) * row + middle;
+          for (Integer y = y0; y < y0 + 4; ++y) {
+            const Integer i = base_i + y;
+            const Integer j = (kReversed.of[y] >> shift) * row + middle + xr;
+            exchange(data, i, j > i ? j : i);
+          }
+        }
+      }
     }
-    j |= bit;
   }
 }
 
@@ -244,6 +345,18 @@ void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
     }
   }
 #endif
+}
+
+void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
+               const Real* wb) {
+#ifdef TAMSEL_FFT_X86
+  if (use_avx && h % 2 == 0) {
+    pass_pair_avx(data, n, h, wa, wb);
+    return;
+  }
+#endif
+  pass(data, n, h, wa, 0, h);
+  pass(data, n, 2 * h, wb, 0, 2 * h);
 }
 
 void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4) {

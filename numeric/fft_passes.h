@@ -35,7 +35,7 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 // The m/2 factors of a pass of sub-transform length m for sign +1 or -1,
 // as (re, im) pairs, made once per process by the recurrence and kept;
 // nullptr when m is above kCachedLength.
-inline constexpr Integer kCachedLength = Integer{1} << 13;
+inline constexpr Integer kCachedLength = Integer{1} << 16;
 const Real* cached_twiddles(Integer sign, Integer m);
 
 // One radix-2 pass of half-span h values over n contiguous values: for
@@ -45,6 +45,13 @@ const Real* cached_twiddles(Integer sign, Integer m);
 //   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
 void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
           Integer count);
+
+// The passes of half-spans h and 2h over n values, with the h factors wa of
+// the first and the 2h factors wb of the second; the same as
+// pass(data, n, h, wa, 0, h) then pass(data, n, 2h, wb, 0, 2h), done
+// together on each group of 4h values.  n a multiple of 4h.
+void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
+               const Real* wb);
 
 // The first two passes (half-spans 1 and 2, factors w2 = the one factor of
 // m = 2 and w4 = the two of m = 4) over n >= 4 values, done together on each
