@@ -28,7 +28,10 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
           kMaxLength);
   }
 
-  for (Integer p = 1; p <= kScratchReals; ++p) {
+  // Only the first 2n Reals of the scratch take part in this call; the rest
+  // is neither read nor written, so clearing these suffices for results
+  // that depend on the arguments alone.
+  for (Integer p = 1; p <= 2 * count; ++p) {
     spec(p) = 0.0;
   }
 

@@ -2,7 +2,12 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "numeric/complex_fft.h"
+#include "numeric/fft_passes.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -26,6 +31,60 @@ void check_length(const char* routine, Integer n) {
   }
 }
 
+static_assert(kHalfTurn * 2.0 == 6.28318530717959,
+              "realft's angle is half of four1's, exactly");
+
+// The recombination of Z_k = (b_re, b_im) at b and Z_{n-k} = (a_re, a_im) at
+// a, with twiddle factor w and f = -1/2 (forward) or 1/2 (inverse):
+//   u = ((b_re + a_re) * 0.5, (b_im - a_im) * 0.5),
+//   v = (-((b_im + a_im) * f), (b_re - a_re) * f),
+//   b <- ((w_re*v_re + u_re) - w_im*v_im, (u_im + v_im*w_re) + v_re*w_im),
+//   a <- ((u_re - w_re*v_re) + w_im*v_im, v_re*w_im + (v_im*w_re - u_im)).
+#if defined(__SSE2__)
+// The same operations on (re, im) pairs.  w_im*v_im is subtracted as the
+// product with -w_im, exactly its negative (w is finite).
+inline void split(Real* b, Real* a, Real w_re, Real w_im, Real f) {
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d sum = _mm_add_pd(bv, av);  // b_re + a_re, b_im + a_im
+  const __m128d diff = _mm_sub_pd(bv, av); // b_re - a_re, b_im - a_im
+  const __m128d u = _mm_mul_pd(_mm_move_sd(diff, sum), _mm_set1_pd(0.5));
+  const __m128d v = _mm_xor_pd(
+      _mm_mul_pd(_mm_shuffle_pd(sum, diff, 1), _mm_set1_pd(f)),
+      _mm_set_pd(0.0, -0.0)); // -(sum_im * f), diff_re * f
+  const __m128d vs = _mm_shuffle_pd(v, v, 1); // v_im, v_re
+  const __m128d x = _mm_mul_pd(v, _mm_set1_pd(w_re)); // v_re*w_re, v_im*w_re
+  const __m128d new_b = _mm_add_pd(_mm_add_pd(x, u),
+                                   _mm_mul_pd(vs, _mm_set_pd(w_im, -w_im)));
+  const __m128d r = _mm_sub_pd(_mm_move_sd(x, u), _mm_move_sd(u, x));
+  const __m128d new_a = _mm_add_pd(r, _mm_mul_pd(vs, _mm_set1_pd(w_im)));
+  _mm_storeu_pd(b, new_b);
+  _mm_storeu_pd(a, new_a);
+}
+#else
+inline void split(Real* b, Real* a, Real w_re, Real w_im, Real f) {
+  const Real u_re = (b[0] + a[0]) * 0.5;
+  const Real u_im = (b[1] - a[1]) * 0.5;
+  const Real v_re = -((b[1] + a[1]) * f);
+  const Real v_im = (b[0] - a[0]) * f;
+  b[0] = (w_re * v_re + u_re) - w_im * v_im;
+  b[1] = (u_im + v_im * w_re) + v_re * w_im;
+  a[1] = v_re * w_im + (v_im * w_re - u_im);
+  a[0] = (u_re - w_re * v_re) + w_im * v_im;
+}
+#endif
+
+// k = n/2, where Z_k and Z_{n-k} are the same value z: both are read from
+// z and the writes of a stand.
+inline void split_middle(Real* z, Real w_re, Real w_im, Real f) {
+  const Real u_re = (z[0] + z[0]) * 0.5;
+  const Real u_im = (z[1] - z[1]) * 0.5;
+  const Real v_re = -((z[1] + z[1]) * f);
+  const Real v_im = (z[0] - z[0]) * f;
+  z[1] = v_re * w_im + (v_im * w_re - u_im);
+  z[0] = (u_re - w_re * v_re) + w_im * v_im;
+}
+
 } // namespace
 
 void realft(Real* data, const Integer& n, const Integer& sign) {
@@ -35,10 +94,12 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   Integer count = n; // read on entry ...
   Integer direction = sign;
   check_length("realft", count);
+  const Integer entry_count = count;
+  const bool forward = direction == 1;
 
   Real theta = kHalfTurn / static_cast<Real>(count);
   Real f;
-  if (direction == 1) {
+  if (forward) {
     // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
     four1(data, n, 1);
     count = n; // ... and again after the transform
@@ -55,30 +116,32 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   Real w_re = 1.0 + c_re; // the twiddle factor starts at exp(i*theta)
   Real w_im = c_im;
 
+  // The factors w_1, w_2, ... are those of four1's pass of length 2n for the
+  // sign of theta (the same angle, to the last bit), whose kept table then
+  // serves instead of the recurrence.
+  const Real* table = nullptr;
+  if (count == entry_count) {
+    table = fft::cached_twiddles(forward ? 1 : -1, 2 * count);
+  }
+
   // Split Z_k and Z_{n-k} into the even and odd halves and recombine them.
-  // For k = n/2 both are the same value, and the writes to a stand.
-  for (Integer k = 1; k <= count / 2; ++k) {
-    const Integer b = 2 * k + 1;
-    const Integer a = 2 * (count - k) + 1;
-    const Real b_re = at(b);
-    const Real b_im = at(b + 1);
-    const Real a_re = at(a);
-    const Real a_im = at(a + 1);
-
-    const Real u_re = (b_re + a_re) * 0.5;
-    const Real u_im = (b_im - a_im) * 0.5;
-    const Real v_re = -((b_im + a_im) * f);
-    const Real v_im = (b_re - a_re) * f;
-
-    at(b) = (w_re * v_re + u_re) - w_im * v_im;
-    at(b + 1) = (u_im + v_im * w_re) + v_re * w_im;
-    at(a + 1) = v_re * w_im + (v_im * w_re - u_im);
-    at(a) = (u_re - w_re * v_re) + w_im * v_im;
-
-    // w <- w * exp(i*theta), both parts from the old w.
-    const Real old_re = w_re;
-    w_re = w_re + (w_re * c_re - w_im * c_im);
-    w_im = w_im + (old_re * c_im + w_im * c_re);
+  const Integer last = count / 2;
+  for (Integer k = 1; k <= last; ++k) {
+    if (table != nullptr) {
+      w_re = table[2 * k];
+      w_im = table[2 * k + 1];
+    }
+    if (k < last) {
+      split(data + 2 * k, data + 2 * (count - k), w_re, w_im, f);
+    } else {
+      split_middle(data + 2 * k, w_re, w_im, f);
+    }
+    if (table == nullptr) {
+      // w <- w * exp(i*theta), both parts from the old w.
+      const Real old_re = w_re;
+      w_re = w_re + (w_re * c_re - w_im * c_im);
+      w_im = w_im + (old_re * c_im + w_im * c_re);
+    }
   }
 
   const Real y1 = at(1);
