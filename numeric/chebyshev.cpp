@@ -1,6 +1,57 @@
 #include "numeric/chebyshev.h"
 
+#include <cmath>
+
 namespace tamsel {
+
+namespace detail {
+
+namespace {
+
+constexpr Integer kRemembered = 32;
+constexpr Real kPi = 3.141592653589793;
+
+// The cosines of the last n asked for in this thread; n = 0 when none.
+struct ChebftCosines {
+  Integer n;
+  Real node[kRemembered];
+  Real term[kRemembered * kRemembered];
+};
+thread_local ChebftCosines remembered;
+
+void remember(Integer n) {
+  remembered.n = 0;
+  for (Integer k = 1; k <= n; ++k) {
+    const Real theta = ((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n);
+    remembered.node[k - 1] = std::cos(theta);
+  }
+  const Real fn = static_cast<Real>(n);
+  for (Integer j = 0; j < n; ++j) {
+    const Real w = static_cast<Real>(j) * kPi;
+    for (Integer k = 1; k <= n; ++k) {
+      remembered.term[j * n + k - 1] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+    }
+  }
+  remembered.n = n;
+}
+
+} // namespace
+
+Real chebft_node_cosine(Integer n, Integer k) {
+  if (n >= 1 && n <= kRemembered && k <= n) {
+    if (remembered.n != n) remember(n);
+    return remembered.node[k - 1];
+  }
+  return std::cos(((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n));
+}
+
+const Real* chebft_term_cosines(Integer n) {
+  if (n < 1 || n > kRemembered) return nullptr;
+  if (remembered.n != n) remember(n);
+  return remembered.term;
+}
+
+} // namespace detail
 
 void chint(const Real& a, const Real& b, const Real* c, Real* cint,
            const Integer& n) {
