@@ -146,4 +146,14 @@ void chint(const Real& a, const Real& b, const Real* c, Real* cint,
 Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
             const Real& x);
 
+// chebev_points: result[i] = chebev(a, b, c, m, x[i]) for i = 0..count-1,
+// the same values bit for bit, computed several points at a time.  The
+// points are range-tested first, in order: at the first point out of range
+// the results of the points before it are written and the run stops as
+// chebev stops.  a, b and m are read once; count <= 0 does nothing.  result
+// must not overlap x, c, a, b or m.
+void chebev_points(const Real& a, const Real& b, const Real* c,
+                   const Integer& m, const Real* x, Real* result,
+                   Integer count);
+
 } // namespace tamsel

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "numeric/fft_passes.h"
 #include "numeric/multidim_fft.h"
 #include "numeric/real_fft.h"
+#include "numeric/stop.h"
 #include "numeric/tabulated.h"
 #include "reference.h"
 
@@ -173,6 +175,58 @@ TEST(FastChebft, MatchesReference) {
       ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
     }
   }
+}
+
+// favr's scan, two intervals at a time, against the plain scan: ascending,
+// descending, repeated and NaN abscissae, every table length up to 9 and
+// abscissae on, between and outside the entries.
+TEST(FastFavr, MatchesReference) {
+  const Real nan = std::numeric_limits<Real>::quiet_NaN();
+  const std::vector<std::vector<Real>> tables = {
+      {0.1, 0.25, 0.4, 0.55, 0.7, 0.85, 0.95, 1.0, 1.0, 1.0},
+      {0.9, 0.7, 0.75, 0.3, 0.35, 0.8, 0.85, 0.2, 0.6, 0.65},
+      {0.1, 0.1, 0.3, 0.3, 0.3, nan, 0.6, 0.7, nan, 0.9},
+      {nan, 0.2, 0.4, 0.4, 0.5, 0.45, 0.7, 0.75, 0.8, nan}};
+  const auto y = random_values(10, 5);
+  for (const auto& x : tables) {
+    for (Integer n = 0; n <= 9; ++n) {
+      for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
+                     0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95, 1.0, 2.0, nan}) {
+        const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
+        const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
+            << "n=" << n << " t=" << t;
+      }
+    }
+  }
+}
+
+// chebev_points against chebev point by point, for series of 1 to 20 terms
+// and point counts that leave every remainder.
+TEST(FastChebev, PointsMatchOneByOne) {
+  const auto c = random_values(20, 9);
+  auto x = random_values(37, 10);
+  const Real a = -3.7, b = 5.3;
+  for (Integer m = 1; m <= 20; ++m) {
+    for (Integer count : {0, 1, 7, 16, 17, 37}) {
+      std::vector<Real> fast(37, -1.0);
+      tamsel::chebev_points(a, b, c.data(), m, x.data(), fast.data(), count);
+      for (Integer i = 0; i < count; ++i) {
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]),
+                  std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, c.data(), m, x[i])))
+            << "m=" << m << " i=" << i;
+      }
+    }
+  }
+  // A point out of range stops the run after the points before it.
+  x[20] = 5.5;
+  std::vector<Real> fast(37, -1.0);
+  EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 37),
+               tamsel::Stop);
+  for (Integer i = 0; i < 20; ++i) {
+    EXPECT_EQ(fast[i], tamsel::chebev(a, b, c.data(), 15, x[i])) << i;
+  }
+  EXPECT_EQ(fast[20], -1.0);
 }
 
 } // namespace

@@ -44,4 +44,9 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             ChebFunction func, const Real* pass1, const Real* pass2,
             const Integer& pass3, const Real& pass4);
 
+// Piecewise-linear interpolation: the first interval i = 1..n (scanned
+// upwards) with xtab[i] >= off + x > xtab[i-1].
+Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
+          const Real& x);
+
 } // namespace tamsel::reference
