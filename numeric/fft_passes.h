@@ -62,6 +62,11 @@ void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4);
 // i = 0..count-1, the same arithmetic as pass.
 void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 
+// All butterfly passes of a complex transform of n contiguous values
+// (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,
+// with pass angles 6.28318530717959 / (sign * m), m = 2, 4, .., n.
+void radix2_passes(Real* data, Integer n, Integer sign);
+
 // Whether the AVX kernels run (on x86, set at start-up from the processor).
 // Tests clear it to check that the SSE2 kernels give the same bits; it has no
 // effect elsewhere.
