@@ -33,7 +33,7 @@ bool isPowerOfTwo(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
 // the same two positions of a run of adjacent lines with one twiddle factor,
 // and runs of lines (strips) small enough to stay in cache go through all
 // passes one after the other.
-constexpr Integer kStripValues = Integer{1} << 13;
+constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
 // Exchanges the runs of S values at rows i and rev(i) of a strip.
