@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 #include "numeric/complex_fft.h"
@@ -74,6 +74,45 @@ inline void split(Real* b, Real* a, Real w_re, Real w_im, Real f) {
 }
 #endif
 
+#if defined(__x86_64__) || defined(__i386__)
+// split for k and k + 1 at once, k = first, first + 2, ... while k + 1 < last,
+// with the factors w_k from table; returns the first k not done.  The
+// add-subtract instruction gives the subtraction and the addition of new b.
+__attribute__((target("avx"))) Integer split_pairs_avx(Real* data, Integer count,
+                                                      const Real* table,
+                                                      Integer first,
+                                                      Integer last, Real f) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d fv = _mm256_set1_pd(f);
+  const __m256d negate_re = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+  Integer k = first;
+  for (; k + 1 < last; k += 2) {
+    Real* b = data + 2 * k;                 // Z_k, Z_k+1
+    Real* a = data + 2 * (count - k - 1);   // Z_n-k-1, Z_n-k
+    const __m256d bv = _mm256_loadu_pd(b);
+    const __m256d a_stored = _mm256_loadu_pd(a);
+    const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01); // Z_n-k, Z_n-k-1
+    const __m256d wv = _mm256_loadu_pd(table + 2 * k);
+    const __m256d sum = _mm256_add_pd(bv, av);
+    const __m256d diff = _mm256_sub_pd(bv, av);
+    const __m256d u = _mm256_mul_pd(_mm256_blend_pd(diff, sum, 0x5), half);
+    const __m256d v = _mm256_xor_pd(_mm256_mul_pd(_mm256_shuffle_pd(sum, diff, 0x5), fv),
+                                    negate_re);
+    const __m256d vs = _mm256_permute_pd(v, 0x5);
+    const __m256d w_re = _mm256_movedup_pd(wv);
+    const __m256d w_im = _mm256_permute_pd(wv, 0xF);
+    const __m256d x = _mm256_mul_pd(v, w_re);
+    const __m256d y = _mm256_mul_pd(vs, w_im); // v_im*w_im, v_re*w_im
+    const __m256d new_b = _mm256_addsub_pd(_mm256_add_pd(x, u), y);
+    const __m256d r = _mm256_sub_pd(_mm256_blend_pd(x, u, 0x5), _mm256_blend_pd(u, x, 0x5));
+    const __m256d new_a = _mm256_add_pd(r, y);
+    _mm256_storeu_pd(b, new_b);
+    _mm256_storeu_pd(a, _mm256_permute2f128_pd(new_a, new_a, 0x01));
+  }
+  return k;
+}
+#endif
+
 // k = n/2, where Z_k and Z_{n-k} are the same value z: both are read from
 // z and the writes of a stand.
 inline void split_middle(Real* z, Real w_re, Real w_im, Real f) {
@@ -126,7 +165,13 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
 
   // Split Z_k and Z_{n-k} into the even and odd halves and recombine them.
   const Integer last = count / 2;
-  for (Integer k = 1; k <= last; ++k) {
+  Integer k = 1;
+#if defined(__x86_64__) || defined(__i386__)
+  if (table != nullptr && fft::use_avx) {
+    k = split_pairs_avx(data, count, table, k, last, f);
+  }
+#endif
+  for (; k <= last; ++k) {
     if (table != nullptr) {
       w_re = table[2 * k];
       w_im = table[2 * k + 1];
