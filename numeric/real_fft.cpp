@@ -21,6 +21,8 @@ constexpr Integer kMaxLength = Integer{1} << 29;
 // place above pi, and the results are fixed to it.
 constexpr Real kHalfTurn = 3.141592653589795;
 
+constexpr Integer kChunk = 512; // factors made at a time without a table
+
 void check_length(const char* routine, Integer n) {
   if (n <= 0 || (n & (n - 1)) != 0) {
     stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
@@ -75,24 +77,24 @@ inline void split(Real* b, Real* a, Real w_re, Real w_im, Real f) {
 #endif
 
 #if defined(__x86_64__) || defined(__i386__)
-// split for k and k + 1 at once, k = first, first + 2, ... while k + 1 < last,
-// with the factors w_k from table; returns the first k not done.  The
+// split for k and k + 1 at once, k = first, first + 2, ... while k + 1 < end,
+// with the factor w_k at w[2(k - first)]; returns the first k not done.  The
 // add-subtract instruction gives the subtraction and the addition of new b.
 __attribute__((target("avx"))) Integer split_pairs_avx(Real* data, Integer count,
-                                                      const Real* table,
+                                                      const Real* w,
                                                       Integer first,
-                                                      Integer last, Real f) {
+                                                      Integer end, Real f) {
   const __m256d half = _mm256_set1_pd(0.5);
   const __m256d fv = _mm256_set1_pd(f);
   const __m256d negate_re = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
   Integer k = first;
-  for (; k + 1 < last; k += 2) {
+  for (; k + 1 < end; k += 2) {
     Real* b = data + 2 * k;                 // Z_k, Z_k+1
     Real* a = data + 2 * (count - k - 1);   // Z_n-k-1, Z_n-k
     const __m256d bv = _mm256_loadu_pd(b);
     const __m256d a_stored = _mm256_loadu_pd(a);
     const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01); // Z_n-k, Z_n-k-1
-    const __m256d wv = _mm256_loadu_pd(table + 2 * k);
+    const __m256d wv = _mm256_loadu_pd(w + 2 * (k - first));
     const __m256d sum = _mm256_add_pd(bv, av);
     const __m256d diff = _mm256_sub_pd(bv, av);
     const __m256d u = _mm256_mul_pd(_mm256_blend_pd(diff, sum, 0x5), half);
@@ -167,8 +169,20 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   const Integer last = count / 2;
   Integer k = 1;
 #if defined(__x86_64__) || defined(__i386__)
-  if (table != nullptr && fft::use_avx) {
-    k = split_pairs_avx(data, count, table, k, last, f);
+  if (fft::use_avx && count == entry_count) {
+    if (table != nullptr) {
+      k = split_pairs_avx(data, count, table + 2, 1, last, f);
+    } else {
+      // The recurrence run ahead a chunk of factors at a time.
+      fft::Twiddle chain{c_re, c_im, w_re, w_im};
+      Real factors[2 * kChunk];
+      while (last - k > kChunk) {
+        chain.generate(factors, kChunk);
+        k = split_pairs_avx(data, count, factors, k, k + kChunk, f);
+      }
+      w_re = chain.w_re;
+      w_im = chain.w_im;
+    }
   }
 #endif
   for (; k <= last; ++k) {
