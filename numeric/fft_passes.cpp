@@ -227,33 +227,28 @@ inline void exchange(Real* data, Integer i, Integer j) {
   p[1] = im;
 }
 
-// The twiddle factors of sub-transform length m = 2^L for both signs, made
-// on first use (thread-safely, as any function-local static) and kept.
-template <int L>
-struct CachedPass {
-  Real plus[Integer{1} << L];  // m/2 pairs for sign +1
-  Real minus[Integer{1} << L]; // and for sign -1
-};
-
-template <int L>
-const Real* cached_pass(Integer sign) {
-  static const CachedPass<L> table = [] {
-    CachedPass<L> t;
-    constexpr Integer m = Integer{1} << L;
-    Twiddle plus = pass_twiddle(1, m);
-    plus.generate(t.plus, m / 2);
-    Twiddle minus = pass_twiddle(-1, m);
-    minus.generate(t.minus, m / 2);
-    return t;
+// The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
+// made on first use and kept.  The table is static storage, untouched (and
+// so taking no memory) until then; the guard of the function-local static
+// makes it once even when several threads ask at once.
+template <int L, int S>
+const Real* cached_pass() {
+  static Real table[Integer{1} << L];
+  static const bool made = [] {
+    Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
+    twiddle.generate(table, (Integer{1} << L) / 2);
+    return true;
   }();
-  return sign == 1 ? table.plus : table.minus;
+  static_cast<void>(made);
+  return table;
 }
 
 template <std::size_t... I>
 const Real* cached_lookup(Integer sign, int level, std::index_sequence<I...>) {
-  using Lookup = const Real* (*)(Integer);
-  static constexpr Lookup lookups[] = {&cached_pass<int(I) + 1>...};
-  return lookups[level - 1](sign);
+  using Lookup = const Real* (*)();
+  static constexpr Lookup plus[] = {&cached_pass<int(I) + 1, 1>...};
+  static constexpr Lookup minus[] = {&cached_pass<int(I) + 1, -1>...};
+  return sign == 1 ? plus[level - 1]() : minus[level - 1]();
 }
 
 constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));

@@ -33,9 +33,11 @@ struct Twiddle {
 Twiddle pass_twiddle(Integer sign, Integer m);
 
 // The m/2 factors of a pass of sub-transform length m for sign +1 or -1,
-// as (re, im) pairs, made once per process by the recurrence and kept;
-// nullptr when m is above kCachedLength.
-inline constexpr Integer kCachedLength = Integer{1} << 16;
+// as (re, im) pairs, made once per process by the recurrence on first use
+// and kept (m Reals of static storage for each length and sign used: at
+// most as much as the data of the largest transform); nullptr when m is
+// above kCachedLength.
+inline constexpr Integer kCachedLength = Integer{1} << 20;
 const Real* cached_twiddles(Integer sign, Integer m);
 
 // One radix-2 pass of half-span h values over n contiguous values: for
