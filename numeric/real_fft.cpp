@@ -225,7 +225,16 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  for (Integer j = 1; j <= count; ++j) {
+  Integer j = 1;
+#if defined(__SSE2__)
+  for (; j + 1 <= count; j += 2) {
+    const __m128d x = _mm_loadu_pd(data1 + j - 1); // data1[j-1], data1[j]
+    const __m128d y = _mm_loadu_pd(data2 + j - 1);
+    _mm_storeu_pd(spectrum1 + 2 * j - 2, _mm_unpacklo_pd(x, y));
+    _mm_storeu_pd(spectrum1 + 2 * j, _mm_unpackhi_pd(x, y));
+  }
+#endif
+  for (; j <= count; ++j) {
     s1(2 * j - 1) = data1[j - 1];
     s1(2 * j) = data2[j - 1];
   }
@@ -238,10 +247,30 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
 
   // Z_k and Z_{n-k} separate into F_k = (Z_k + conj Z_{n-k}) / 2 and
   // G_k = (Z_k - conj Z_{n-k}) / (2i), and the mirrored values into their
-  // conjugates.  For k = n/2 both places coincide.
+  // conjugates:
+  //   F_k = (0.5 * (b_re + a_re), 0.5 * (b_im - a_im)),
+  //   F_{n-k} = (0.5 * (b_re + a_re), -0.5 * (b_im - a_im)),
+  //   G_k = (0.5 * (b_im + a_im), -0.5 * (b_re - a_re)),
+  //   G_{n-k} = (0.5 * (b_im + a_im), 0.5 * (b_re - a_re)),
+  // for Z_k = (b_re, b_im), Z_{n-k} = (a_re, a_im).  For k = n/2 both places
+  // coincide and the values of n-k stand.
   for (Integer k = 1; k <= count / 2; ++k) {
     const Integer b = 2 * k + 1;
     const Integer a = 2 * (count - k) + 1;
+#if defined(__SSE2__)
+    const __m128d bv = _mm_loadu_pd(spectrum1 + b - 1);
+    const __m128d av = _mm_loadu_pd(spectrum1 + a - 1);
+    const __m128d sum = _mm_add_pd(bv, av);
+    const __m128d diff = _mm_sub_pd(bv, av);
+    const __m128d f = _mm_move_sd(diff, sum);      // b_re + a_re, b_im - a_im
+    const __m128d g = _mm_shuffle_pd(sum, diff, 1); // b_im + a_im, b_re - a_re
+    const __m128d plus = _mm_set1_pd(0.5);
+    const __m128d minus = _mm_set_pd(-0.5, 0.5);
+    _mm_storeu_pd(spectrum1 + b - 1, _mm_mul_pd(plus, f));
+    _mm_storeu_pd(spectrum2 + b - 1, _mm_mul_pd(minus, g));
+    _mm_storeu_pd(spectrum1 + a - 1, _mm_mul_pd(minus, f));
+    _mm_storeu_pd(spectrum2 + a - 1, _mm_mul_pd(plus, g));
+#else
     const Real b_re = s1(b);
     const Real b_im = s1(b + 1);
     const Real a_im = s1(a + 1);
@@ -255,6 +284,7 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
     s2(b + 1) = -0.5 * (b_re - a_re);
     s2(a) = 0.5 * (b_im + a_im);
     s2(a + 1) = 0.5 * (b_re - a_re);
+#endif
   }
 }
 
