@@ -178,7 +178,7 @@ bool detect_avx() { return __builtin_cpu_supports("avx"); }
 #endif // TAMSEL_FFT_X86
 
 // rev(i) of kReversedBits-bit indices i.
-constexpr int kReversedBits = 10;
+constexpr int kReversedBits = 11;
 struct ReversedTable {
   std::uint16_t of[1 << kReversedBits];
 };
@@ -263,6 +263,7 @@ bool use_avx = false;
 
 void bit_reverse(Real* data, Integer n) {
   const int bits = std::countr_zero(std::uint32_t(n));
+  static_assert(2 * kReversedBits + kReversedBits >= 29, "every n up to 2^29");
   if (bits <= kReversedBits) {
     // The pairs that trade places, listed once for each small n.
     const std::uint16_t* pair = kSwapPairs.pairs + kSwapPairs.start[bits];
@@ -273,24 +274,27 @@ void bit_reverse(Real* data, Integer n) {
     return;
   }
   // Larger n: index i = (x, m, y) with x the top q bits, y the bottom q bits
-  // and m the r = 0 or 1 bits between; rev(i) = (rev(y), m, rev(x)).  The
+  // and m the r bits between; rev(i) = (rev(y), rev(m), rev(x)).  The
   // indices are visited in tiles of 4 x 4 (x, y) pairs, with x taken in
   // bit-reversed order, so that both i and rev(i) of a tile lie in four runs
   // of four adjacent values.
-  const int q = bits / 2;
+  const int q = bits / 2 < kReversedBits ? bits / 2 : kReversedBits;
   const int r = bits - 2 * q;
-  const int shift = kReversedBits - q;
+  auto reversed = [](Integer v, int width) -> Integer {
+    return kReversed.of[v] >> (kReversedBits - width);
+  };
   const Integer side = Integer{1} << q;
   const Integer row = n >> q; // from one x to the next
   for (Integer xr0 = 0; xr0 < side; xr0 += 4) {
     for (Integer m = 0; m < (Integer{1} << r); ++m) {
-      const Integer middle = m << q;
+      const Integer middle_i = m << q;
+      const Integer middle_j = reversed(m, r) << q;
       for (Integer y0 = 0; y0 < side; y0 += 4) {
         for (Integer xr = xr0; xr < xr0 + 4; ++xr) {
-          const Integer base_i = (kReversed.of[xr] >> shift) * row + middle;
+          const Integer base_i = reversed(xr, q) * row + middle_i;
           for (Integer y = y0; y < y0 + 4; ++y) {
             const Integer i = base_i + y;
-            const Integer j = (kReversed.of[y] >> shift) * row + middle + xr;
+            const Integer j = reversed(y, q) * row + middle_j + xr;
             exchange(data, i, j > i ? j : i);
           }
         }
