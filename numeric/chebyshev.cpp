@@ -1,5 +1,7 @@
 #include "numeric/chebyshev.h"
 
+#include "numeric/fft_passes.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -96,10 +98,69 @@ Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
 
 namespace {
 
-// Two points in the lanes of one vector; every operation acts lane by lane
-// with the rounding of the scalar operation.
-using Lanes = Real __attribute__((vector_size(2 * sizeof(Real))));
-constexpr Integer kVectors = 8; // vectors whose recurrences interleave
+// Points in the lanes of a vector of W Reals; every operation acts lane by
+// lane with the rounding of the scalar operation.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
+};
+template <>
+struct Lanes<4> {
+  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
+};
+
+// The recurrence of chebev for V * W points x[0 .. V*W-1] at once, V vectors
+// whose recurrences interleave, into result[0 .. V*W-1].
+template <int W, int V>
+[[gnu::always_inline]] inline void evaluate(Real av, Real bv, const Real* c,
+                                            Integer terms, const Real* x,
+                                            Real* result) {
+  using L = typename Lanes<W>::type;
+  static_assert(sizeof(L) == W * sizeof(Real));
+  L y[V], y2[V], d[V], e[V];
+  for (int v = 0; v < V; ++v) {
+    L xv;
+    std::memcpy(&xv, x + W * v, sizeof xv);
+    y[v] = (((xv + xv) - av) - bv) / (bv - av);
+    y2[v] = y[v] + y[v];
+    d[v] = L{}; // zeros
+    e[v] = L{};
+  }
+  for (Integer j = terms; j >= 2; --j) {
+    for (int v = 0; v < V; ++v) {
+      const L previous = d[v];
+      d[v] = ((y2[v] * d[v]) - e[v]) + c[j - 1];
+      e[v] = previous;
+    }
+  }
+  const Real half_c1 = 0.5 * c[0];
+  for (int v = 0; v < V; ++v) {
+    const L r = ((y[v] * d[v]) - e[v]) + half_c1;
+    std::memcpy(result + W * v, &r, sizeof r);
+  }
+}
+
+constexpr Integer kBatch = 16; // points at a time
+
+void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
+                      const Real* x, Real* result, Integer batches) {
+  for (Integer i = 0; i < batches * kBatch; i += kBatch) {
+    evaluate<2, kBatch / 2>(av, bv, c, terms, x + i, result + i);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("avx")]] void evaluate_batches_avx(Real av, Real bv,
+                                                 const Real* c, Integer terms,
+                                                 const Real* x, Real* result,
+                                                 Integer batches) {
+  for (Integer i = 0; i < batches * kBatch; i += kBatch) {
+    evaluate<4, kBatch / 4>(av, bv, c, terms, x + i, result + i);
+  }
+}
+#endif
 
 } // namespace
 
@@ -118,33 +179,17 @@ void chebev_points(const Real& a, const Real& b, const Real* c,
     }
   }
 
-  // Sixteen points at a time, in eight vectors whose recurrences interleave.
-  const Real half_c1 = 0.5 * c[0];
-  constexpr Integer kBatch = 2 * kVectors;
-  Integer i = 0;
-  for (; i + kBatch <= count; i += kBatch) {
-    Lanes y[kVectors], y2[kVectors], d[kVectors], e[kVectors];
-    for (Integer v = 0; v < kVectors; ++v) {
-      Lanes xv;
-      std::memcpy(&xv, x + i + 2 * v, sizeof xv);
-      y[v] = (((xv + xv) - av) - bv) / (bv - av);
-      y2[v] = y[v] + y[v];
-      d[v] = Lanes{0.0, 0.0};
-      e[v] = Lanes{0.0, 0.0};
-    }
-    for (Integer j = terms; j >= 2; --j) {
-      for (Integer v = 0; v < kVectors; ++v) {
-        const Lanes previous = d[v];
-        d[v] = ((y2[v] * d[v]) - e[v]) + c[j - 1];
-        e[v] = previous;
-      }
-    }
-    for (Integer v = 0; v < kVectors; ++v) {
-      const Lanes r = ((y[v] * d[v]) - e[v]) + half_c1;
-      std::memcpy(result + i + 2 * v, &r, sizeof r);
-    }
+  const Integer batches = count > 0 ? count / kBatch : 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (fft::use_avx) {
+    evaluate_batches_avx(av, bv, c, terms, x, result, batches);
+  } else {
+    evaluate_batches(av, bv, c, terms, x, result, batches);
   }
-  for (; i < count; ++i) {
+#else
+  evaluate_batches(av, bv, c, terms, x, result, batches);
+#endif
+  for (Integer i = batches * kBatch; i < count; ++i) {
     result[i] = chebev(av, bv, c, terms, x[i]);
   }
 }
