@@ -1,5 +1,7 @@
 #include "numeric/tabulated.h"
 
+#include <bit>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -27,17 +29,18 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
   const Real t = off + x;
   Integer i = 1;
 #if defined(__SSE2__)
-  // The same tests on two intervals at a time, to find the first match
+  // The same tests on four intervals at a time, to find the first match
   // (comparisons only: a NaN fails them as it fails the scalar ones).
   const __m128d tv = _mm_set1_pd(t);
-  for (; i + 1 <= last; i += 2) {
-    const __m128d right = _mm_loadu_pd(xtab + i);    // xtab[i], xtab[i+1]
-    const __m128d left = _mm_loadu_pd(xtab + i - 1); // xtab[i-1], xtab[i]
-    const int match =
-        _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(right, tv), _mm_cmplt_pd(left, tv)));
-    if (match != 0) {
-      i += (match & 1) != 0 ? 0 : 1;
-      return interpolate(xtab, ytab, i, t);
+  auto matches = [&](Integer k) {
+    const __m128d right = _mm_loadu_pd(xtab + k);    // xtab[k], xtab[k+1]
+    const __m128d left = _mm_loadu_pd(xtab + k - 1); // xtab[k-1], xtab[k]
+    return _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(right, tv), _mm_cmplt_pd(left, tv)));
+  };
+  for (; i + 3 <= last; i += 4) {
+    const int found = matches(i) | (matches(i + 2) << 2);
+    if (found != 0) {
+      return interpolate(xtab, ytab, i + std::countr_zero(unsigned(found)), t);
     }
   }
 #endif
