@@ -24,7 +24,7 @@ test: build
 BENCH_BUILD ?= build-bench
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DTAMSEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx
 	$(BENCH_BUILD)/bench/fft_bench
 	bench/whole_run.sh $(BENCH_BUILD)
 

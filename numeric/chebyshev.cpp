@@ -142,12 +142,13 @@ template <int W, int V>
   }
 }
 
-constexpr Integer kBatch = 16; // points at a time
+constexpr Integer kBatch = 32; // points at a time
 
 void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
                       const Real* x, Real* result, Integer batches) {
   for (Integer i = 0; i < batches * kBatch; i += kBatch) {
-    evaluate<2, kBatch / 2>(av, bv, c, terms, x + i, result + i);
+    evaluate<2, 8>(av, bv, c, terms, x + i, result + i);
+    evaluate<2, 8>(av, bv, c, terms, x + i + 16, result + i + 16);
   }
 }
 
