@@ -188,6 +188,9 @@ TEST(FastFavr, MatchesReference) {
       {0.1, 0.1, 0.3, 0.3, 0.3, nan, 0.6, 0.7, nan, 0.9},
       {nan, 0.2, 0.4, 0.4, 0.5, 0.45, 0.7, 0.75, 0.8, nan}};
   const auto y = random_values(10, 5);
+  const bool native = tamsel::fft::use_avx;
+  for (bool vectors : {true, false}) {
+  tamsel::fft::use_avx = native && vectors;
   for (const auto& x : tables) {
     for (Integer n = 0; n <= 9; ++n) {
       for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
@@ -195,10 +198,12 @@ TEST(FastFavr, MatchesReference) {
         const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
         const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
         ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
-            << "n=" << n << " t=" << t;
+            << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
       }
     }
   }
+  }
+  tamsel::fft::use_avx = native;
 }
 
 // chebev_points against chebev point by point, for series of 1 to 20 terms
