@@ -190,18 +190,18 @@ TEST(FastFavr, MatchesReference) {
   const auto y = random_values(10, 5);
   const bool native = tamsel::fft::use_avx;
   for (bool vectors : {true, false}) {
-  tamsel::fft::use_avx = native && vectors;
-  for (const auto& x : tables) {
-    for (Integer n = 0; n <= 9; ++n) {
-      for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
-                     0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95, 1.0, 2.0, nan}) {
-        const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
-        const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
-            << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+    tamsel::fft::use_avx = native && vectors;
+    for (const auto& x : tables) {
+      for (Integer n = 0; n <= 9; ++n) {
+        for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
+                       0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95, 1.0, 2.0, nan}) {
+          const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
+          const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
+              << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+        }
       }
     }
-  }
   }
   tamsel::fft::use_avx = native;
 }
