@@ -113,6 +113,35 @@ __attribute__((target("avx"))) Integer split_pairs_avx(Real* data, Integer count
   }
   return k;
 }
+
+// twofft's separation for k and k + 1 at once, k = 1, 3, ... while
+// k + 1 < n/2; returns the first k not done.  The same products as the
+// SSE2 loop in twofft, per value.
+__attribute__((target("avx"))) Integer separate_pairs_avx(Real* spectrum1,
+                                                         Real* spectrum2,
+                                                         Integer count) {
+  const __m256d plus = _mm256_set1_pd(0.5);
+  const __m256d minus = _mm256_setr_pd(0.5, -0.5, 0.5, -0.5);
+  Integer k = 1;
+  for (; k + 1 < count / 2; k += 2) {
+    const Integer b = 2 * k;               // Z_k, Z_k+1
+    const Integer a = 2 * (count - k - 1); // Z_n-k-1, Z_n-k
+    const __m256d bv = _mm256_loadu_pd(spectrum1 + b);
+    const __m256d a_stored = _mm256_loadu_pd(spectrum1 + a);
+    const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01);
+    const __m256d sum = _mm256_add_pd(bv, av);
+    const __m256d diff = _mm256_sub_pd(bv, av);
+    const __m256d f = _mm256_blend_pd(diff, sum, 0x5);   // b_re + a_re, b_im - a_im
+    const __m256d g = _mm256_shuffle_pd(sum, diff, 0x5); // b_im + a_im, b_re - a_re
+    const __m256d f_a = _mm256_mul_pd(minus, f);
+    const __m256d g_a = _mm256_mul_pd(plus, g);
+    _mm256_storeu_pd(spectrum1 + b, _mm256_mul_pd(plus, f));
+    _mm256_storeu_pd(spectrum2 + b, _mm256_mul_pd(minus, g));
+    _mm256_storeu_pd(spectrum1 + a, _mm256_permute2f128_pd(f_a, f_a, 0x01));
+    _mm256_storeu_pd(spectrum2 + a, _mm256_permute2f128_pd(g_a, g_a, 0x01));
+  }
+  return k;
+}
 #endif
 
 // k = n/2, where Z_k and Z_{n-k} are the same value z: both are read from
@@ -254,7 +283,13 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   //   G_{n-k} = (0.5 * (b_im + a_im), 0.5 * (b_re - a_re)),
   // for Z_k = (b_re, b_im), Z_{n-k} = (a_re, a_im).  For k = n/2 both places
   // coincide and the values of n-k stand.
-  for (Integer k = 1; k <= count / 2; ++k) {
+  Integer k = 1;
+#if defined(__x86_64__) || defined(__i386__)
+  if (fft::use_avx) {
+    k = separate_pairs_avx(spectrum1, spectrum2, count);
+  }
+#endif
+  for (; k <= count / 2; ++k) {
     const Integer b = 2 * k + 1;
     const Integer a = 2 * (count - k) + 1;
 #if defined(__SSE2__)
