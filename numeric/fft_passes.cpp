@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -215,6 +216,29 @@ constexpr SwapPairs kSwapPairs = [] {
   return t;
 }();
 
+// Value s of run a[t] trades places with value t of run b[s], s, t = 0..3
+// (a and b may be the same tile, which is then transposed).
+inline void swap_transposed(Real* const* a, Real* const* b) {
+  Real ta[4][8];
+  Real tb[4][8];
+  for (int t = 0; t < 4; ++t) {
+    std::memcpy(ta[t], a[t], sizeof ta[t]);
+    std::memcpy(tb[t], b[t], sizeof tb[t]);
+  }
+  for (int t = 0; t < 4; ++t) {
+    for (int s = 0; s < 4; ++s) {
+      a[t][2 * s] = tb[s][2 * t];
+      a[t][2 * s + 1] = tb[s][2 * t + 1];
+    }
+  }
+  for (int s = 0; s < 4; ++s) {
+    for (int t = 0; t < 4; ++t) {
+      b[s][2 * t] = ta[t][2 * s];
+      b[s][2 * t + 1] = ta[t][2 * s + 1];
+    }
+  }
+}
+
 // Exchanges complex values i and j (nothing happens when i == j).
 inline void exchange(Real* data, Integer i, Integer j) {
   Real* p = data + 2 * i;
@@ -274,10 +298,12 @@ void bit_reverse(Real* data, Integer n) {
     return;
   }
   // Larger n: index i = (x, m, y) with x the top q bits, y the bottom q bits
-  // and m the r bits between; rev(i) = (rev(y), rev(m), rev(x)).  The
-  // indices are visited in tiles of 4 x 4 (x, y) pairs, with x taken in
-  // bit-reversed order, so that both i and rev(i) of a tile lie in four runs
-  // of four adjacent values.
+  // and m the r bits between; rev(i) = (rev(y), rev(m), rev(x)).  With x
+  // counted in bit-reversed order (x = rev(xr)), the 4 x 4 tile of
+  // xr = xr0 .. xr0+3, y = y0 .. y0+3 (four runs of four adjacent values)
+  // trades places, transposed, with the tile of xr = y0 .., y = xr0 .. in
+  // the middle rev(m); each pair of tiles is taken once, and a tile paired
+  // with itself is transposed in place.
   const int q = bits / 2 < kReversedBits ? bits / 2 : kReversedBits;
   const int r = bits - 2 * q;
   auto reversed = [](Integer v, int width) -> Integer {
@@ -285,19 +311,18 @@ void bit_reverse(Real* data, Integer n) {
   };
   const Integer side = Integer{1} << q;
   const Integer row = n >> q; // from one x to the next
-  for (Integer xr0 = 0; xr0 < side; xr0 += 4) {
-    for (Integer m = 0; m < (Integer{1} << r); ++m) {
-      const Integer middle_i = m << q;
-      const Integer middle_j = reversed(m, r) << q;
-      for (Integer y0 = 0; y0 < side; y0 += 4) {
-        for (Integer xr = xr0; xr < xr0 + 4; ++xr) {
-          const Integer base_i = reversed(xr, q) * row + middle_i;
-          for (Integer y = y0; y < y0 + 4; ++y) {
-            const Integer i = base_i + y;
-            const Integer j = reversed(y, q) * row + middle_j + xr;
-            exchange(data, i, j > i ? j : i);
-          }
+  for (Integer m = 0; m < (Integer{1} << r); ++m) {
+    const Integer m_rev = reversed(m, r);
+    if (m_rev < m) continue; // taken with its partner
+    for (Integer xr0 = 0; xr0 < side; xr0 += 4) {
+      for (Integer y0 = m_rev == m ? xr0 : 0; y0 < side; y0 += 4) {
+        Real* a[4]; // the runs of the tile (xr0, y0) in middle m
+        Real* b[4]; // those of its partner (y0, xr0) in middle rev(m)
+        for (int t = 0; t < 4; ++t) {
+          a[t] = data + 2 * (reversed(xr0 + t, q) * row + (m << q) + y0);
+          b[t] = data + 2 * (reversed(y0 + t, q) * row + (m_rev << q) + xr0);
         }
+        swap_transposed(a, b);
       }
     }
   }
