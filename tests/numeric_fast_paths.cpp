@@ -156,6 +156,38 @@ TEST_P(FastPaths, FournMatchesReference) {
 INSTANTIATE_TEST_SUITE_P(Kernels, FastPaths, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Native" : "Sse2"; });
 
+// Lengths past the kept twiddle tables (2^20) make their factors as they go;
+// the bit reversal of 2^24 values splits the index into three parts of
+// 11, 2 and 11 bits.
+TEST(FastFour1, BeyondKeptTablesMatchesReference) {
+  const Integer n = Integer{1} << 21;
+  for (Integer sign : {1, -1}) {
+    auto fast = random_values(2 * std::size_t(n), 21 + sign);
+    auto plain = fast;
+    tamsel::four1(fast.data(), n, sign);
+    tamsel::reference::four1(plain.data(), n, sign);
+    ASSERT_EQ(first_difference(fast, plain), -1) << "sign=" << sign;
+  }
+}
+
+TEST(FastBitReversal, LargeLength) {
+  const int bits = 24;
+  const Integer n = Integer{1} << bits;
+  std::vector<Real> data(2 * std::size_t(n));
+  for (Integer i = 0; i < n; ++i) {
+    data[2 * std::size_t(i)] = Real(i);
+    data[2 * std::size_t(i) + 1] = -Real(i) - 0.5;
+  }
+  tamsel::fft::bit_reverse(data.data(), n);
+  long wrong = 0;
+  for (Integer i = 0; i < n; ++i) {
+    Integer r = 0;
+    for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
+    wrong += data[2 * std::size_t(r)] != Real(i) || data[2 * std::size_t(r) + 1] != -Real(i) - 0.5;
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
 // chebft with remembered cosines against the reference, which computes every
 // cosine afresh, for every n up to the scratch size, also when n changes from
 // call to call.
