@@ -87,7 +87,7 @@ TEST_P(FastPaths, Four1OtherSignsMatchReference) {
 }
 
 TEST_P(FastPaths, RealftMatchesReference) {
-  for (int lg = 0; lg <= kLargestLog2 - 1; ++lg) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
     const Integer n = Integer{1} << lg;
     for (Integer sign : {1, -1}) {
       auto fast = random_values(2 * std::size_t(n), 13 * lg + (sign > 0));
