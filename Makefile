@@ -10,7 +10,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test install sanitize fuzz repro clean
+.PHONY: all build run test install sanitize fuzz repro bench clean
 
 all: build
 
@@ -46,5 +46,14 @@ fuzz:
 repro:
 	.ci/repro.sh
 
+# Benchmarks, in a build directory of their own (they need FFTW and
+# hyperfine: apt-get install libfftw3-dev hyperfine).
+BENCH_BUILD ?= build-bench
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DTAMSEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx
+	$(BENCH_BUILD)/bench/fft_bench
+	bench/whole_run.sh $(BENCH_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-repro
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro

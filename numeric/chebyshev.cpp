@@ -1,6 +1,60 @@
 #include "numeric/chebyshev.h"
 
+#include "numeric/fft_passes.h"
+
+#include <cmath>
+#include <cstring>
+
 namespace tamsel {
+
+namespace detail {
+
+namespace {
+
+constexpr Integer kRemembered = 32;
+constexpr Real kPi = 3.141592653589793;
+
+// The cosines of the last n asked for in this thread; n = 0 when none.
+struct ChebftCosines {
+  Integer n;
+  Real node[kRemembered];
+  Real term[kRemembered * kRemembered];
+};
+thread_local ChebftCosines remembered;
+
+void remember(Integer n) {
+  remembered.n = 0;
+  for (Integer k = 1; k <= n; ++k) {
+    const Real theta = ((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n);
+    remembered.node[k - 1] = std::cos(theta);
+  }
+  const Real fn = static_cast<Real>(n);
+  for (Integer j = 0; j < n; ++j) {
+    const Real w = static_cast<Real>(j) * kPi;
+    for (Integer k = 1; k <= n; ++k) {
+      remembered.term[j * n + k - 1] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+    }
+  }
+  remembered.n = n;
+}
+
+} // namespace
+
+Real chebft_node_cosine(Integer n, Integer k) {
+  if (n >= 1 && n <= kRemembered && k <= n) {
+    if (remembered.n != n) remember(n);
+    return remembered.node[k - 1];
+  }
+  return std::cos(((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n));
+}
+
+const Real* chebft_term_cosines(Integer n) {
+  if (n < 1 || n > kRemembered) return nullptr;
+  if (remembered.n != n) remember(n);
+  return remembered.term;
+}
+
+} // namespace detail
 
 void chint(const Real& a, const Real& b, const Real* c, Real* cint,
            const Integer& n) {
@@ -40,6 +94,105 @@ Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
     e = previous;
   }
   return ((y * d) - e) + (0.5 * c[0]);
+}
+
+namespace {
+
+// Points in the lanes of a vector of W Reals; every operation acts lane by
+// lane with the rounding of the scalar operation.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
+};
+template <>
+struct Lanes<4> {
+  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
+};
+
+// The recurrence of chebev for V * W points x[0 .. V*W-1] at once, V vectors
+// whose recurrences interleave, into result[0 .. V*W-1].
+template <int W, int V>
+[[gnu::always_inline]] inline void evaluate(Real av, Real bv, const Real* c,
+                                            Integer terms, const Real* x,
+                                            Real* result) {
+  using L = typename Lanes<W>::type;
+  static_assert(sizeof(L) == W * sizeof(Real));
+  L y[V], y2[V], d[V], e[V];
+  for (int v = 0; v < V; ++v) {
+    L xv;
+    std::memcpy(&xv, x + W * v, sizeof xv);
+    y[v] = (((xv + xv) - av) - bv) / (bv - av);
+    y2[v] = y[v] + y[v];
+    d[v] = L{}; // zeros
+    e[v] = L{};
+  }
+  for (Integer j = terms; j >= 2; --j) {
+    for (int v = 0; v < V; ++v) {
+      const L previous = d[v];
+      d[v] = ((y2[v] * d[v]) - e[v]) + c[j - 1];
+      e[v] = previous;
+    }
+  }
+  const Real half_c1 = 0.5 * c[0];
+  for (int v = 0; v < V; ++v) {
+    const L r = ((y[v] * d[v]) - e[v]) + half_c1;
+    std::memcpy(result + W * v, &r, sizeof r);
+  }
+}
+
+constexpr Integer kBatch = 32; // points at a time
+
+void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
+                      const Real* x, Real* result, Integer batches) {
+  for (Integer i = 0; i < batches * kBatch; i += kBatch) {
+    evaluate<2, 8>(av, bv, c, terms, x + i, result + i);
+    evaluate<2, 8>(av, bv, c, terms, x + i + 16, result + i + 16);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("avx")]] void evaluate_batches_avx(Real av, Real bv,
+                                                 const Real* c, Integer terms,
+                                                 const Real* x, Real* result,
+                                                 Integer batches) {
+  for (Integer i = 0; i < batches * kBatch; i += kBatch) {
+    evaluate<4, kBatch / 4>(av, bv, c, terms, x + i, result + i);
+  }
+}
+#endif
+
+} // namespace
+
+void chebev_points(const Real& a, const Real& b, const Real* c,
+                   const Integer& m, const Real* x, Real* result,
+                   Integer count) {
+  const Real av = a;
+  const Real bv = b;
+  const Integer terms = m;
+  for (Integer i = 0; i < count; ++i) {
+    if ((x[i] - av) * (x[i] - bv) > 0.0) {
+      for (Integer p = 0; p < i; ++p) {
+        result[p] = chebev(av, bv, c, terms, x[p]);
+      }
+      stop("ERROR(CHEBEV): x not in range .");
+    }
+  }
+
+  const Integer batches = count > 0 ? count / kBatch : 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (fft::use_avx) {
+    evaluate_batches_avx(av, bv, c, terms, x, result, batches);
+  } else {
+    evaluate_batches(av, bv, c, terms, x, result, batches);
+  }
+#else
+  evaluate_batches(av, bv, c, terms, x, result, batches);
+#endif
+  for (Integer i = batches * kBatch; i < count; ++i) {
+    result[i] = chebev(av, bv, c, terms, x[i]);
+  }
 }
 
 } // namespace tamsel

@@ -27,7 +27,8 @@ namespace tamsel {
 // f_k = func(pass1, pass2, pass3, pass4, y_k), y_k being a Real owned by
 // chebft.  Then, for j = 0..n-1,
 //   c(j+1) = (2.0 / n) * sum_{k=1..n} f_k * cos(((k - 0.5) / n) * (j * pi)),
-// summed in node order, every cosine computed afresh.  The series through
+// summed in node order.  Every cosine is the value cos gives for that
+// argument; those of an n up to 32 are remembered between calls.  The series through
 // c(1..n) passes through the sampled values at the nodes, up to rounding.
 //
 // n is read at entry (the number of nodes sampled, and of func calls), again
@@ -43,6 +44,19 @@ namespace tamsel {
 // Otherwise writes c[0..n-1], n as read after sampling; positions beyond
 // are left as they were.  The pass-through arguments are handed to func
 // unchanged, with their exact types, and never used by chebft.
+namespace detail {
+
+// The cosines of chebft, computed as chebft writes them, and remembered per
+// thread for the last n from 1 to 32 asked for (the values depend on n, k
+// and j alone, so a remembered value is the one a fresh call would give):
+//   chebft_node_cosine(n, k) = cos(((k - 0.5) * pi) / n),
+//   chebft_term_cosines(n)[j*n + k - 1] = cos(((k - 0.5) / n) * (j * pi))
+// for j = 0..n-1, k = 1..n; nullptr for an n outside 1..32.
+Real chebft_node_cosine(Integer n, Integer k);
+const Real* chebft_term_cosines(Integer n);
+
+} // namespace detail
+
 template <class P1, class P2, class P3, class P4>
 void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             Real (*func)(P1, P2, P3, P4, const Real&),
@@ -69,8 +83,8 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
   }
 
   for (Integer k = 1; k <= nodes; ++k) {
-    const Real theta = ((static_cast<Real>(k) - 0.5) * pi) / static_cast<Real>(n);
-    const Real y = std::cos(theta) * h + p;
+    // cos(((k - 0.5) * pi) / n), with n as read at this node.
+    const Real y = detail::chebft_node_cosine(n, k) * h + p;
     f[k - 1] = func(pass1, pass2, pass3, pass4, y);
   }
 
@@ -84,6 +98,16 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
   }
   const Real fn = static_cast<Real>(terms);
   const Real fac = 2.0 / fn;
+  if (const Real* cosines = detail::chebft_term_cosines(terms)) {
+    for (Integer j = 0; j < terms; ++j) {
+      Real sum = 0.0;
+      for (Integer k = 1; k <= terms; ++k) {
+        sum = sum + f[k - 1] * cosines[j * terms + k - 1];
+      }
+      c[j] = fac * sum;
+    }
+    return;
+  }
   for (Integer j = 0; j < terms; ++j) {
     Real sum = 0.0;
     const Real w = static_cast<Real>(j) * pi;
@@ -121,5 +145,15 @@ void chint(const Real& a, const Real& b, const Real* c, Real* cint,
 // m within the coefficients it holds.
 Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
             const Real& x);
+
+// chebev_points: result[i] = chebev(a, b, c, m, x[i]) for i = 0..count-1,
+// the same values bit for bit, computed several points at a time.  The
+// points are range-tested first, in order: at the first point out of range
+// the results of the points before it are written and the run stops as
+// chebev stops.  a, b and m are read once; count <= 0 does nothing.  result
+// must not overlap x, c, a, b or m.
+void chebev_points(const Real& a, const Real& b, const Real* c,
+                   const Integer& m, const Real* x, Real* result,
+                   Integer count);
 
 } // namespace tamsel

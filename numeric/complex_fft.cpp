@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numeric/fft_passes.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -17,60 +18,12 @@ constexpr Integer kMaxLength = Integer{1} << 29;
 // place above 2*pi, and the results are fixed to it.
 constexpr Real kFullTurn = 6.28318530717959;
 
-} // namespace
-
-void four1(Real* data, const Integer& n, const Integer& sign) {
-  // Positions p counted from 1 are data[p - 1].
+// The same passes in their plain order, for a sign other than +1 and -1
+// (whose angles only those callers see; 0 gives NaN factors).  h is the
+// half-span in Reals, g = 2h the group span; positions count from 1.
+void plain_passes(Real* data, Integer count, Integer direction) {
   auto at = [data](Integer p) -> Real& { return data[p - 1]; };
-
-  const Integer count = n; // n is read here only
-  if (count <= 0) {
-    return;
-  }
-  if ((count & (count - 1)) != 0) {
-    stopf(kStopStatus, "four1: length %d is not a power of two", count);
-  }
-  if (count > kMaxLength) {
-    stopf(kStopStatus, "four1: length %d is too large (at most %d)", count,
-          kMaxLength);
-  }
-
-  const Integer reals = 2 * count; // N, the number of Reals
-
-  // Bit-reversal permutation.  b is the bit-reversed position of the
-  // running position a (both odd, the real part of a value); each pair of
-  // values that trade places is exchanged once, when b > a.
-  {
-    Integer b = 1;
-    Integer a = 1;
-    for (;;) {
-      Integer m = count;
-      while (m >= 2 && b > m) {
-        b = b - m;
-        m = m / 2;
-      }
-      if (a == reals - 1) {
-        break;
-      }
-      b = b + m;
-      a = a + 2;
-      if (b > a) {
-        const Real re = at(b);
-        const Real im = at(b + 1);
-        at(b) = at(a);
-        at(b + 1) = at(a + 1);
-        at(a) = re;
-        at(a + 1) = im;
-      }
-    }
-  }
-  if (reals <= 2) {
-    return; // a single value is its own transform
-  }
-
-  const Integer direction = sign; // sign is read here only
-
-  // Butterfly passes.  h is the half-span in Reals, g = 2h the group span.
+  const Integer reals = 2 * count;
   Integer h = 2;
   while (reals > h) {
     const Integer g = 2 * h;
@@ -101,6 +54,34 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
       }
     }
     h = g;
+  }
+}
+
+} // namespace
+
+void four1(Real* data, const Integer& n, const Integer& sign) {
+  const Integer count = n; // n is read here only
+  if (count <= 0) {
+    return;
+  }
+  if ((count & (count - 1)) != 0) {
+    stopf(kStopStatus, "four1: length %d is not a power of two", count);
+  }
+  if (count > kMaxLength) {
+    stopf(kStopStatus, "four1: length %d is too large (at most %d)", count,
+          kMaxLength);
+  }
+
+  fft::bit_reverse(data, count);
+  if (count == 1) {
+    return; // a single value is its own transform
+  }
+
+  const Integer direction = sign; // sign is read here only
+  if (direction == 1 || direction == -1) {
+    fft::radix2_passes(data, count, direction);
+  } else {
+    plain_passes(data, count, direction);
   }
 }
 

@@ -18,9 +18,16 @@ namespace tamsel {
 // are read and written; nothing else.
 //
 // Method: bit-reversal permutation, then radix-2 butterfly passes.  The pass
-// angle is 6.28318530717959 / (sign*h) for half-span h; the twiddle factor
-// starts at 1 + 0i in every pass and advances by a recurrence, so sin is
-// called twice per pass (2*log2(n) times per call) and cos never.
+// angle is theta = 6.28318530717959 / (sign*h) for half-span h (in Reals,
+// h = m for sub-transforms of m values); the twiddle factor starts at 1 + 0i
+// in every pass and advances by w <- w + (w*c) with c = exp(i*theta) - 1,
+// c_re = -2 sin^2(theta/2) and c_im = sin(theta), both parts from the old w;
+// cos is never called.  Each butterfly computes
+//   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
+// For sign +1 and -1 the factors of each pass length up to 2^20 are made by
+// that recurrence once per process, on first use, and kept (static storage,
+// no heap); so sin is called for a pass only the first time its length
+// occurs.  Other signs compute every pass afresh.
 //
 // n is read on entry, sign once after the permutation.  sign is meant to be
 // +1 or -1; any other value divides the angles by it (0 gives NaNs).

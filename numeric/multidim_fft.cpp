@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "numeric/fft_passes.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -20,6 +21,161 @@ static_assert(std::bit_cast<std::uint64_t>(kAngle) == 0x401921FB54442D1Cu);
 constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 
 bool isPowerOfTwo(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
+
+// One dimension of length L >= 2: the data are A blocks of L * B values, and
+// within a block value i of line e (i < L, e < B) is value i * B + e.  Every
+// line goes through the bit-reversal permutation and the radix-2 passes of
+// four1 with the same sign, whose angles are those of fourn for sign +1 and
+// -1 to the last bit: theta = (sign * 6.28318530717959) / M for the
+// sub-transform length M.
+//
+// Lines of one block are done together: each butterfly of a pass acts on
+// the same two positions of a run of adjacent lines with one twiddle factor,
+// and runs of lines (strips) small enough to stay in cache go through all
+// passes one after the other.
+constexpr Integer kStripValues = Integer{1} << 14;
+constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
+
+// Exchanges the runs of S values at rows i and rev(i) of a strip.
+void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
+  Integer r = 0; // rev(i), stepped with the carry running downwards
+  for (Integer i = 0; i < L; ++i) {
+    if (r > i) {
+      Real* p = base + 2 * i * B;
+      Real* q = base + 2 * r * B;
+      for (Integer k = 0; k < 2 * S; ++k) {
+        const Real t = p[k];
+        p[k] = q[k];
+        q[k] = t;
+      }
+    }
+    Integer bit = L >> 1;
+    while ((r & bit) != 0) {
+      r ^= bit;
+      bit >>= 1;
+    }
+    r |= bit;
+  }
+}
+
+// The butterflies of the pass of length M with factors w_j for j = j0 ..
+// j0 + count - 1, on a strip of S lines.
+void strip_pass(Real* base, Integer L, Integer B, Integer S, Integer M,
+                const Real* w, Integer j0, Integer count) {
+  const Integer h = M / 2;
+  for (Integer g = 0; g < L; g += M) {
+    for (Integer j = j0; j < j0 + count; ++j) {
+      Real* a = base + 2 * (g + j) * B;
+      fft::butterflies(a, a + 2 * h * B, w[2 * (j - j0)], w[2 * (j - j0) + 1], S);
+    }
+  }
+}
+
+void transform_dimension(Real* data, Integer L, Integer B, Integer A,
+                         Integer sign) {
+  if (B == 1) {
+    // Contiguous lines: exactly four1 on each.
+    for (Integer a = 0; a < A; ++a) {
+      Real* line = data + 2 * a * L;
+      fft::bit_reverse(line, L);
+      fft::radix2_passes(line, L, sign);
+    }
+    return;
+  }
+  Integer S = B;
+  if (L <= fft::kCachedLength) {
+    S = kStripValues / L;
+    S = S < 4 ? 4 : S;
+    S = S > B ? B : S;
+  }
+  for (Integer a = 0; a < A; ++a) {
+    Real* block = data + 2 * a * L * B;
+    for (Integer e = 0; e < B; e += S) {
+      Real* base = block + 2 * e;
+      reverse_rows(base, L, B, S);
+      for (Integer M = 2; M <= L; M *= 2) {
+        if (const Real* w = fft::cached_twiddles(sign, M)) {
+          strip_pass(base, L, B, S, M, w, 0, M / 2);
+          continue;
+        }
+        fft::Twiddle twiddle = fft::pass_twiddle(sign, M);
+        Real factors[2 * kChunk];
+        for (Integer j0 = 0; j0 < M / 2; j0 += kChunk) {
+          twiddle.generate(factors, kChunk);
+          strip_pass(base, L, B, S, M, factors, j0, kChunk);
+        }
+      }
+    }
+  }
+}
+
+// The same dimension in the plain loop order, for a sign other than +1 and
+// -1 (it scales the angles: theta = (sign * 6.28318530717959) / M).
+// Positions count Reals from 1: position p is data[p - 1].
+void plain_dimension(Real* data, Integer L, Integer B, Integer A, Real sign) {
+  const Integer step = 2 * B;    // from one value of a line to the next
+  const Integer span = step * L; // one block: B interleaved lines
+  const Integer total = span * A;
+
+  // Bit reversal along the dimension.  p walks the positions of the first
+  // line; q is the position of p's reversed index in that line.  Each
+  // exchange is done once, from the smaller position, in every line.
+  Integer q = 1;
+  for (Integer p = 1; p <= span; p += step) {
+    if (p < q) {
+      for (Integer e = 0; e < step; e += 2) {
+        for (Integer r = p + e; r <= total; r += span) {
+          const Integer rq = r + (q - p);
+          const Real re = data[r - 1];
+          const Real im = data[r];
+          data[r - 1] = data[rq - 1];
+          data[r] = data[rq];
+          data[rq - 1] = re;
+          data[rq] = im;
+        }
+      }
+    }
+    Integer z = span / 2;
+    while (q > z && z >= step) {
+      q = q - z;
+      z = z / 2;
+    }
+    q = q + z;
+  }
+
+  // Butterfly passes, half-span h = step, 2 step, ... below span.
+  const Real R = sign * kAngle;
+  for (Integer h = step; h < span;) {
+    const Integer g = 2 * h;
+    const Integer M = g / step; // length of the sub-transforms
+    const Real theta = R / static_cast<Real>(M);
+    const Real s = std::sin(theta * 0.5);
+    const Real cre = (s * s) * (-2.0); // cos(theta) - 1
+    const Real cim = std::sin(theta);
+    Real wre = 1.0;
+    Real wim = 0.0;
+    for (Integer u = 0; u < M / 2; ++u) {
+      const Integer o = 1 + u * step;
+      for (Integer e = 0; e < step; e += 2) {
+        for (Integer r = o + e; r <= total; r += g) {
+          const Integer j = r + h;
+          const Real tre = data[j - 1] * wre - data[j] * wim;
+          const Real tim = data[j - 1] * wim + data[j] * wre;
+          data[j - 1] = data[r - 1] - tre;
+          data[j] = data[r] - tim;
+          data[r - 1] = data[r - 1] + tre;
+          data[r] = data[r] + tim;
+        }
+      }
+      if (u < M / 2 - 1) {
+        const Real oldre = wre;
+        wre = wre + (wre * cre - wim * cim);
+        wim = wim + (wim * cre + oldre * cim);
+      }
+    }
+    h = g;
+  }
+}
 
 } // namespace
 
@@ -47,76 +203,18 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
     N = N * L;
   }
 
-  // Positions below count Reals from 1: position p is data[p - 1].
   Integer B = 1; // product of the lengths of the dimensions already done
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
     const Integer A = N / (L * B); // number of blocks
-    const Integer step = 2 * B;    // from one value of a line to the next
-    const Integer span = step * L; // one block: B interleaved lines
-    const Integer total = span * A;
-
-    // Bit reversal along the dimension.  p walks the positions of the first
-    // line; q is the position of p's reversed index in that line.  Each
-    // exchange is done once, from the smaller position, in every line.
-    Integer q = 1;
-    for (Integer p = 1; p <= span; p += step) {
-      if (p < q) {
-        for (Integer e = 0; e < step; e += 2) {
-          for (Integer r = p + e; r <= total; r += span) {
-            const Integer rq = r + (q - p);
-            const Real re = data[r - 1];
-            const Real im = data[r];
-            data[r - 1] = data[rq - 1];
-            data[r] = data[rq];
-            data[rq - 1] = re;
-            data[rq] = im;
-          }
-        }
-      }
-      Integer z = span / 2;
-      while (q > z && z >= step) {
-        q = q - z;
-        z = z / 2;
-      }
-      q = q + z;
-    }
-
-    // Butterfly passes, half-span h = step, 2 step, ... below span.
-    if (step < span) {
-      const Real R = static_cast<Real>(sign) * kAngle;
-      for (Integer h = step; h < span;) {
-        const Integer g = 2 * h;
-        const Integer M = g / step; // length of the sub-transforms
-        const Real theta = R / static_cast<Real>(M);
-        const Real s = std::sin(theta * 0.5);
-        const Real cre = (s * s) * (-2.0); // cos(theta) - 1
-        const Real cim = std::sin(theta);
-        Real wre = 1.0;
-        Real wim = 0.0;
-        for (Integer u = 0; u < M / 2; ++u) {
-          const Integer o = 1 + u * step;
-          for (Integer e = 0; e < step; e += 2) {
-            for (Integer r = o + e; r <= total; r += g) {
-              const Integer j = r + h;
-              const Real tre = data[j - 1] * wre - data[j] * wim;
-              const Real tim = data[j - 1] * wim + data[j] * wre;
-              data[j - 1] = data[r - 1] - tre;
-              data[j] = data[r] - tim;
-              data[r - 1] = data[r - 1] + tre;
-              data[r] = data[r] + tim;
-            }
-          }
-          if (u < M / 2 - 1) {
-            const Real oldre = wre;
-            wre = wre + (wre * cre - wim * cim);
-            wim = wim + (wim * cre + oldre * cim);
-          }
-        }
-        h = g;
+    if (L >= 2) {
+      const Integer direction = sign; // read once for each such dimension
+      if (direction == 1 || direction == -1) {
+        transform_dimension(data, L, B, A, direction);
+      } else {
+        plain_dimension(data, L, B, A, static_cast<Real>(direction));
       }
     }
-
     B = B * L;
   }
 }

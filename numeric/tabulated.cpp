@@ -1,6 +1,65 @@
 #include "numeric/tabulated.h"
 
+#include <bit>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+#include "numeric/fft_passes.h"
+
 namespace tamsel {
+
+namespace {
+
+// The value at t inside interval i, the slope formed before the product.
+Real interpolate(const Real* xtab, const Real* ytab, Integer i, Real t) {
+  const Real dy = ytab[i] - ytab[i - 1];
+  const Real dx = xtab[i] - xtab[i - 1];
+  const Real slope = dy / dx;
+  return ytab[i - 1] + (t - xtab[i - 1]) * slope;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The scan below, several intervals at a time over whole runs of four: sets
+// i to the first matching interval and returns true, or sets i to the first
+// interval not yet tested and returns false.  Comparisons only: a NaN fails
+// them as it fails the scalar ones.
+bool first_match_sse2(const Real* xtab, Integer last, Real t, Integer& i) {
+  const __m128d tv = _mm_set1_pd(t);
+  auto matches = [&](Integer k) {
+    const __m128d right = _mm_loadu_pd(xtab + k);    // xtab[k], xtab[k+1]
+    const __m128d left = _mm_loadu_pd(xtab + k - 1); // xtab[k-1], xtab[k]
+    return _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(right, tv), _mm_cmplt_pd(left, tv)));
+  };
+  for (i = 1; i + 3 <= last; i += 4) {
+    const int found = matches(i) | (matches(i + 2) << 2);
+    if (found != 0) {
+      i += std::countr_zero(unsigned(found));
+      return true;
+    }
+  }
+  return false;
+}
+
+[[gnu::target("avx")]] bool first_match_avx(const Real* xtab, Integer last,
+                                             Real t, Integer& i) {
+  const __m256d tv = _mm256_set1_pd(t);
+  for (i = 1; i + 3 <= last; i += 4) {
+    const __m256d right = _mm256_loadu_pd(xtab + i);    // xtab[i .. i+3]
+    const __m256d left = _mm256_loadu_pd(xtab + i - 1); // xtab[i-1 .. i+2]
+    const int found = _mm256_movemask_pd(_mm256_and_pd(
+        _mm256_cmp_pd(right, tv, _CMP_GE_OQ), _mm256_cmp_pd(left, tv, _CMP_LT_OQ)));
+    if (found != 0) {
+      i += std::countr_zero(unsigned(found));
+      return true;
+    }
+  }
+  return false;
+}
+#endif
+
+} // namespace
 
 Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
           const Real& x) {
@@ -9,13 +68,18 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
     return 0.0;
   }
   const Real t = off + x;
-  for (Integer i = 1; i <= last; ++i) {
+  Integer i = 1;
+#if defined(__x86_64__) || defined(__i386__)
+  const bool found = fft::use_avx ? first_match_avx(xtab, last, t, i)
+                                  : first_match_sse2(xtab, last, t, i);
+  if (found) {
+    return interpolate(xtab, ytab, i, t);
+  }
+#endif
+  for (; i <= last; ++i) {
     // Open on the left, closed on the right; a NaN fails both tests.
     if (xtab[i] >= t && t > xtab[i - 1]) {
-      const Real dy = ytab[i] - ytab[i - 1];
-      const Real dx = xtab[i] - xtab[i - 1];
-      const Real slope = dy / dx;
-      return ytab[i - 1] + (t - xtab[i - 1]) * slope;
+      return interpolate(xtab, ytab, i, t);
     }
   }
   return 0.0;

@@ -1,0 +1,77 @@
+// Building blocks of the complex transforms four1 and fourn: the
+// bit-reversal permutation, the twiddle factors of a pass and the radix-2
+// butterflies, each doing exactly the arithmetic of the plain loops in the
+// same order per butterfly, only with the loops arranged for speed.
+//
+// Internal to the toolkit; not part of its interface.
+#pragma once
+
+#include "numeric/types.h"
+
+namespace tamsel::fft {
+
+// Exchanges complex value p (at data[2p], data[2p+1]) with value rev(p), the
+// index p with its log2(n) bits reversed, for p = 0..n-1.  n a power of two.
+void bit_reverse(Real* data, Integer n);
+
+// The recurrence of a pass: w starts at 1 + 0i and is advanced by
+//   w_re <- w_re + (w_re * c_re - w_im * c_im),
+//   w_im <- w_im + (w_re_old * c_im + w_im * c_re),
+// with c_re = -2 sin^2(theta/2) = cos(theta) - 1 and c_im = sin(theta).
+struct Twiddle {
+  Real c_re;
+  Real c_im;
+  Real w_re = 1.0;
+  Real w_im = 0.0;
+
+  // Writes the next count factors, w_k as (re, im) pairs, to out[0 .. 2count-1].
+  void generate(Real* out, Integer count);
+};
+
+// Pass angle of four1 and fourn for sign +1 or -1 and sub-transform length
+// m (so half-span m/2 values): 6.28318530717959 / (sign * m).
+Twiddle pass_twiddle(Integer sign, Integer m);
+
+// The m/2 factors of a pass of sub-transform length m for sign +1 or -1,
+// as (re, im) pairs, made once per process by the recurrence on first use
+// and kept (m Reals of static storage for each length and sign used: at
+// most as much as the data of the largest transform); nullptr when m is
+// above kCachedLength.
+inline constexpr Integer kCachedLength = Integer{1} << 20;
+const Real* cached_twiddles(Integer sign, Integer m);
+
+// One radix-2 pass of half-span h values over n contiguous values: for
+// every group start s = 0, 2h, 4h, ... below n and j = j0 .. j0+count-1,
+// the butterfly of values a = s + j and b = a + h with factor
+// w = (w[2(j - j0)], w[2(j - j0) + 1]):
+//   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
+void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+          Integer count);
+
+// The passes of half-spans h and 2h over n values, with the h factors wa of
+// the first and the 2h factors wb of the second; the same as
+// pass(data, n, h, wa, 0, h) then pass(data, n, 2h, wb, 0, 2h), done
+// together on each group of 4h values.  n a multiple of 4h.
+void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
+               const Real* wb);
+
+// The first two passes (half-spans 1 and 2, factors w2 = the one factor of
+// m = 2 and w4 = the two of m = 4) over n >= 4 values, done together on each
+// run of four values.
+void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4);
+
+// count butterflies with one factor w: a = data_a[2i], b = data_b[2i] for
+// i = 0..count-1, the same arithmetic as pass.
+void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+
+// All butterfly passes of a complex transform of n contiguous values
+// (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,
+// with pass angles 6.28318530717959 / (sign * m), m = 2, 4, .., n.
+void radix2_passes(Real* data, Integer n, Integer sign);
+
+// Whether the AVX kernels run (on x86, set at start-up from the processor).
+// Tests clear it to check that the SSE2 kernels give the same bits; it has no
+// effect elsewhere.
+extern bool use_avx;
+
+} // namespace tamsel::fft

@@ -1,0 +1,274 @@
+// The toolkit's transforms against the literal references of reference.h,
+// bit for bit, on random data: every power-of-two size from 2^0 to 2^20,
+// both signs, with the AVX kernels and with the SSE2 kernels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numeric/chebyshev.h"
+#include "numeric/complex_fft.h"
+#include "numeric/correlation.h"
+#include "numeric/fft_passes.h"
+#include "numeric/multidim_fft.h"
+#include "numeric/real_fft.h"
+#include "numeric/stop.h"
+#include "numeric/tabulated.h"
+#include "reference.h"
+
+namespace {
+
+using tamsel::Integer;
+using tamsel::Real;
+
+std::vector<Real> random_values(std::size_t count, std::uint64_t seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<Real> dist(-3.7, 5.3);
+  std::vector<Real> v(count);
+  for (auto& x : v) x = dist(gen);
+  return v;
+}
+
+// Index of the first Real whose bits differ, or -1.
+long first_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
+  if (a.size() != b.size()) return 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i]))
+      return long(i);
+  }
+  return -1;
+}
+
+// Runs each test body once with the kernels the processor allows and once
+// with the SSE2 kernels.
+class FastPaths : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    saved_ = tamsel::fft::use_avx;
+    if (!GetParam()) tamsel::fft::use_avx = false;
+  }
+  void TearDown() override { tamsel::fft::use_avx = saved_; }
+
+ private:
+  bool saved_ = false;
+};
+
+constexpr int kLargestLog2 = 20;
+
+TEST_P(FastPaths, Four1MatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
+    const Integer n = Integer{1} << lg;
+    for (Integer sign : {1, -1}) {
+      auto fast = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
+      auto plain = fast;
+      tamsel::four1(fast.data(), n, sign);
+      tamsel::reference::four1(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, Four1OtherSignsMatchReference) {
+  for (Integer n : {1, 2, 8, 64, 1024}) {
+    for (Integer sign : {2, -3, 1000}) {
+      auto fast = random_values(2 * std::size_t(n), 7 * n + sign);
+      auto plain = fast;
+      tamsel::four1(fast.data(), n, sign);
+      tamsel::reference::four1(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, RealftMatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
+    const Integer n = Integer{1} << lg;
+    for (Integer sign : {1, -1}) {
+      auto fast = random_values(2 * std::size_t(n), 13 * lg + (sign > 0));
+      auto plain = fast;
+      tamsel::realft(fast.data(), n, sign);
+      tamsel::reference::realft(plain.data(), n, sign);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " sign=" << sign;
+    }
+  }
+}
+
+TEST_P(FastPaths, TwofftMatchesReference) {
+  for (int lg = 0; lg <= kLargestLog2; ++lg) {
+    const Integer n = Integer{1} << lg;
+    const auto d1 = random_values(std::size_t(n), 17 * lg);
+    const auto d2 = random_values(std::size_t(n), 17 * lg + 1);
+    std::vector<Real> f1(2 * std::size_t(n)), f2(f1.size()), r1(f1.size()), r2(f1.size());
+    tamsel::twofft(d1.data(), d2.data(), f1.data(), f2.data(), n);
+    tamsel::reference::twofft(d1.data(), d2.data(), r1.data(), r2.data(), n);
+    ASSERT_EQ(first_difference(f1, r1), -1) << "n=" << n;
+    ASSERT_EQ(first_difference(f2, r2), -1) << "n=" << n;
+  }
+}
+
+TEST_P(FastPaths, CorrelMatchesReference) {
+  for (Integer n = 2; n <= 8192; n *= 2) {
+    const auto d1 = random_values(std::size_t(n), 19 * n);
+    const auto d2 = random_values(std::size_t(n), 19 * n + 1);
+    // A larger call first leaves its spectrum in the scratch behind the part
+    // a smaller call uses.
+    std::vector<Real> big(2 * 8192);
+    const auto e = random_values(8192, 3);
+    tamsel::correl(e.data(), e.data(), 8192, big.data());
+    std::vector<Real> fast(2 * std::size_t(n)), plain(fast.size());
+    tamsel::correl(d1.data(), d2.data(), n, fast.data());
+    tamsel::reference::correl(d1.data(), d2.data(), n, plain.data());
+    ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
+    tamsel::correl(d1.data(), d1.data(), n, fast.data());
+    tamsel::reference::correl(d1.data(), d1.data(), n, plain.data());
+    ASSERT_EQ(first_difference(fast, plain), -1) << "autocorrelation n=" << n;
+  }
+}
+
+TEST_P(FastPaths, FournMatchesReference) {
+  const std::vector<std::vector<Integer>> shapes = {
+      {1},          {2},           {64},         {1 << 14},   {1, 1},
+      {4, 2},       {2, 8},        {64, 64},     {1, 32},     {32, 1},
+      {128, 256},   {2, 2, 2},     {8, 1, 4},    {16, 8, 32}, {64, 64, 64},
+      {4, 2, 8, 2}, {1, 2, 1, 16}, {1024, 2, 4}, {2, 2048},   {8, 16, 1, 2}};
+  for (const auto& shape : shapes) {
+    Integer values = 1;
+    for (Integer l : shape) values *= l;
+    const Integer dims = Integer(shape.size());
+    for (Integer sign : {1, -1, 3, 0}) {
+      auto fast = random_values(2 * std::size_t(values), values + 5 * sign + dims);
+      auto plain = fast;
+      tamsel::fourn(fast.data(), shape.data(), dims, sign);
+      tamsel::reference::fourn(plain.data(), shape.data(), dims, sign);
+      std::string name;
+      for (Integer l : shape) name += std::to_string(l) + " ";
+      ASSERT_EQ(first_difference(fast, plain), -1) << "shape " << name << "sign=" << sign;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, FastPaths, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Native" : "Sse2"; });
+
+// Lengths past the kept twiddle tables (2^20) make their factors as they go;
+// the bit reversal of 2^24 values splits the index into three parts of
+// 11, 2 and 11 bits.
+TEST(FastFour1, BeyondKeptTablesMatchesReference) {
+  const Integer n = Integer{1} << 21;
+  for (Integer sign : {1, -1}) {
+    auto fast = random_values(2 * std::size_t(n), 21 + sign);
+    auto plain = fast;
+    tamsel::four1(fast.data(), n, sign);
+    tamsel::reference::four1(plain.data(), n, sign);
+    ASSERT_EQ(first_difference(fast, plain), -1) << "sign=" << sign;
+  }
+}
+
+TEST(FastBitReversal, LargeLength) {
+  const int bits = 24;
+  const Integer n = Integer{1} << bits;
+  std::vector<Real> data(2 * std::size_t(n));
+  for (Integer i = 0; i < n; ++i) {
+    data[2 * std::size_t(i)] = Real(i);
+    data[2 * std::size_t(i) + 1] = -Real(i) - 0.5;
+  }
+  tamsel::fft::bit_reverse(data.data(), n);
+  long wrong = 0;
+  for (Integer i = 0; i < n; ++i) {
+    Integer r = 0;
+    for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
+    wrong += data[2 * std::size_t(r)] != Real(i) || data[2 * std::size_t(r) + 1] != -Real(i) - 0.5;
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+// chebft with remembered cosines against the reference, which computes every
+// cosine afresh, for every n up to the scratch size, also when n changes from
+// call to call.
+TEST(FastChebft, MatchesReference) {
+  auto x = random_values(130, 1);
+  auto y = random_values(130, 2);
+  std::sort(x.begin(), x.end());
+  const Integer last = 129;
+  for (int round = 0; round < 2; ++round) {
+    for (Integer n : {1, 2, 3, 15, 16, 99, 100, 15, 7, 15}) {
+      const Real a = -1.375 + 0.25 * round, b = 2.0625;
+      const Real off = 0.0625;
+      std::vector<Real> fast(100, -9.0), plain(100, -9.0);
+      tamsel::chebft(a, b, fast.data(), n, tamsel::favr, x.data(), y.data(), last, off);
+      tamsel::reference::chebft(a, b, plain.data(), n, tamsel::favr, x.data(), y.data(),
+                                last, off);
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
+    }
+  }
+}
+
+// favr's scan, two intervals at a time, against the plain scan: ascending,
+// descending, repeated and NaN abscissae, every table length up to 9 and
+// abscissae on, between and outside the entries.
+TEST(FastFavr, MatchesReference) {
+  const Real nan = std::numeric_limits<Real>::quiet_NaN();
+  const std::vector<std::vector<Real>> tables = {
+      {0.1, 0.25, 0.4, 0.55, 0.7, 0.85, 0.95, 1.0, 1.0, 1.0},
+      {0.9, 0.7, 0.75, 0.3, 0.35, 0.8, 0.85, 0.2, 0.6, 0.65},
+      {0.1, 0.1, 0.3, 0.3, 0.3, nan, 0.6, 0.7, nan, 0.9},
+      {nan, 0.2, 0.4, 0.4, 0.5, 0.45, 0.7, 0.75, 0.8, nan}};
+  const auto y = random_values(10, 5);
+  const bool native = tamsel::fft::use_avx;
+  for (bool vectors : {true, false}) {
+    tamsel::fft::use_avx = native && vectors;
+    for (const auto& x : tables) {
+      for (Integer n = 0; n <= 9; ++n) {
+        for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
+                       0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95, 1.0, 2.0, nan}) {
+          const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
+          const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
+              << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+        }
+      }
+    }
+  }
+  tamsel::fft::use_avx = native;
+}
+
+// chebev_points against chebev point by point, for series of 1 to 20 terms
+// and point counts that leave every remainder.
+TEST(FastChebev, PointsMatchOneByOne) {
+  const auto c = random_values(20, 9);
+  auto x = random_values(80, 10);
+  const Real a = -3.7, b = 5.3;
+  const bool native = tamsel::fft::use_avx;
+  for (bool vectors : {true, false}) {
+    tamsel::fft::use_avx = native && vectors;
+    for (Integer m = 1; m <= 20; ++m) {
+      for (Integer count : {0, 1, 7, 16, 17, 31, 32, 33, 37, 64, 80}) {
+        std::vector<Real> fast(80, -1.0);
+        tamsel::chebev_points(a, b, c.data(), m, x.data(), fast.data(), count);
+        for (Integer i = 0; i < count; ++i) {
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]),
+                    std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, c.data(), m, x[i])))
+              << "m=" << m << " i=" << i << " avx=" << tamsel::fft::use_avx;
+        }
+      }
+    }
+  }
+  tamsel::fft::use_avx = native;
+  // A point out of range stops the run after the points before it.
+  x[20] = 5.5;
+  std::vector<Real> fast(80, -1.0);
+  EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 80),
+               tamsel::Stop);
+  for (Integer i = 0; i < 20; ++i) {
+    EXPECT_EQ(fast[i], tamsel::chebev(a, b, c.data(), 15, x[i])) << i;
+  }
+  EXPECT_EQ(fast[20], -1.0);
+}
+
+} // namespace
