@@ -10,31 +10,15 @@
 
 #include "numeric/correlation.h"
 #include "numeric/stop.h"
+#include "numeric_support.h"
 
 namespace {
+
+using namespace tamsel::test_support;
 
 using tamsel::correl;
 using tamsel::Integer;
 using tamsel::Real;
-
-std::uint64_t bits(Real x) { return std::bit_cast<std::uint64_t>(x); }
-
-// Deterministic high-entropy values in [-5, 5).
-std::vector<Real> pseudo_random(std::size_t count, std::uint64_t seed) {
-  std::vector<Real> v(count);
-  for (auto& x : v) {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    x = static_cast<Real>(seed >> 11) * 0x1p-53 * 10.0 - 5.0;
-  }
-  return v;
-}
-
-// FNV-1a over the bit patterns of the first count values.
-std::uint64_t digest(const Real* v, std::size_t count) {
-  std::uint64_t h = 14695981039346656037ULL;
-  for (std::size_t i = 0; i < count; ++i) h = (h ^ bits(v[i])) * 1099511628211ULL;
-  return h;
-}
 
 // result[m] = sum_j d1[(j + m) mod n] * d2[j], in long double.
 long double direct_lag(const std::vector<Real>& d1, const std::vector<Real>& d2,
@@ -51,8 +35,6 @@ Real product_scale(const std::vector<Real>& d1, const std::vector<Real>& d2) {
   for (Real x : d2) b += x * x;
   return std::sqrt(a * b);
 }
-
-constexpr Real kGuardValue = -7.125e300;
 
 TEST(Correl, SmallestLengthIsExact) {
   const Real d1[2] = {2.0, 3.0};

@@ -11,56 +11,17 @@
 #include "numeric/complex_fft.h"
 #include "numeric/real_fft.h"
 #include "numeric/stop.h"
+#include "numeric_support.h"
 
 namespace {
+
+using namespace tamsel::test_support;
 
 using tamsel::four1;
 using tamsel::Integer;
 using tamsel::Real;
 using tamsel::realft;
 using tamsel::twofft;
-
-std::uint64_t bits(Real x) { return std::bit_cast<std::uint64_t>(x); }
-
-// Deterministic high-entropy values in [-5, 5).
-std::vector<Real> pseudo_random(std::size_t count, std::uint64_t seed) {
-  std::vector<Real> v(count);
-  for (auto& x : v) {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    x = static_cast<Real>(seed >> 11) * 0x1p-53 * 10.0 - 5.0;
-  }
-  return v;
-}
-
-// FNV-1a over the bit patterns of all values.
-std::uint64_t digest(const std::vector<Real>& v) {
-  std::uint64_t h = 14695981039346656037ULL;
-  for (Real x : v) h = (h ^ bits(x)) * 1099511628211ULL;
-  return h;
-}
-
-Real l1_norm(const std::vector<Real>& v) {
-  Real sum = 0.0;
-  for (Real x : v) sum += std::fabs(x);
-  return sum;
-}
-
-// Guard Reals around an array that must stay untouched.
-constexpr std::size_t kGuard = 8;
-constexpr Real kGuardValue = -7.125e300;
-
-std::vector<Real> guarded(const std::vector<Real>& values) {
-  std::vector<Real> buf(values.size() + 2 * kGuard, kGuardValue);
-  std::copy(values.begin(), values.end(), buf.begin() + kGuard);
-  return buf;
-}
-
-void expect_guards_intact(const std::vector<Real>& buf) {
-  for (std::size_t i = 0; i < kGuard; ++i) {
-    EXPECT_EQ(bits(buf[i]), bits(kGuardValue)) << "before, " << i;
-    EXPECT_EQ(bits(buf[buf.size() - 1 - i]), bits(kGuardValue)) << "after, " << i;
-  }
-}
 
 const long double kTwoPi = 2.0L * std::acos(-1.0L);
 
