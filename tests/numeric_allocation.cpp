@@ -43,7 +43,17 @@ void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
-#if defined(__GLIBC__)
+// The C allocator is counted too, except under the sanitizers, which own it.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAMSEL_SANITIZED_HEAP 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TAMSEL_SANITIZED_HEAP 1
+#endif
+
+#if defined(__GLIBC__) && !defined(TAMSEL_SANITIZED_HEAP)
 extern "C" {
 void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
