@@ -28,13 +28,13 @@ void build_curves(RunState& st) {
   }
   if (in_range) {
     // Both curves at all points at once: the same values as point by point.
-    Real spec[kCurvePoints];
-    Real log[kCurvePoints];
-    chebev_points(a, b, st.spec_coef, ncheb, st.points, spec, kCurvePoints);
-    chebev_points(a, b, st.log_coef, ncheb, st.points, log, kCurvePoints);
+    Real spec_values[kCurvePoints];
+    Real log_values[kCurvePoints];
+    chebev_points(a, b, st.spec_coef, ncheb, st.points, spec_values, kCurvePoints);
+    chebev_points(a, b, st.log_coef, ncheb, st.points, log_values, kCurvePoints);
     for (Integer i = 0; i < kCurvePoints; ++i) {
-      matrix_at(st.agem, k, i + 1) = spec[i] - st.spec_mean;
-      matrix_at(st.xlgrm, k, i + 1) = log[i] - st.log_mean;
+      matrix_at(st.agem, k, i + 1) = spec_values[i] - st.spec_mean;
+      matrix_at(st.xlgrm, k, i + 1) = log_values[i] - st.log_mean;
     }
   } else {
     // Point by point, up to the point that stops the run.

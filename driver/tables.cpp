@@ -7,11 +7,11 @@ namespace tamsel {
 namespace {
 
 struct TableFiles {
-  InputFile spec{nullptr, kSpecFile, 0};
-  InputFile log{nullptr, kLogFile, 0};
+  InputFile spec_file{nullptr, kSpecFile, 0};
+  InputFile log_file{nullptr, kLogFile, 0};
   ~TableFiles() {
-    close_input(spec);
-    close_input(log);
+    close_input(spec_file);
+    close_input(log_file);
   }
 };
 
@@ -19,17 +19,17 @@ struct TableFiles {
 
 void load_tables(RunState& st) {
   TableFiles files;
-  open_input(files.spec, kSpecFile);
-  open_input(files.log, kLogFile);
+  open_input(files.spec_file, kSpecFile);
+  open_input(files.log_file, kLogFile);
   Integer r = 1;
   for (;;) {
     Real record[2];
     // A record cut by end of file is dropped: the closing point takes its
     // entry whatever part of it was read.
-    if (!read_reals(files.log, record, 2)) break;
+    if (!read_reals(files.log_file, record, 2)) break;
     st.x[r] = record[0];
     st.l[r] = record[1];
-    if (!read_reals(files.spec, record, 2)) break;
+    if (!read_reals(files.spec_file, record, 2)) break;
     st.x[r] = record[0];
     st.s[r] = record[1];
     if (r == kMaxRecords) {
@@ -42,8 +42,8 @@ void load_tables(RunState& st) {
   st.x[r] = 1.0;
   st.s[r] = st.s[r - 1];
   st.l[r] = st.l[r - 1];
-  close_input(files.spec);
-  close_input(files.log);
+  close_input(files.spec_file);
+  close_input(files.log_file);
 }
 
 } // namespace tamsel

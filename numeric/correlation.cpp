@@ -23,7 +23,7 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
             Real* result) {
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
-  auto spec = [](Integer p) -> Real& { return fft[p - 1]; };
+  auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
 
   Integer count = n; // read on entry ...
   if (count < 2 || count > kMaxLength || (count & (count - 1)) != 0) {
@@ -36,7 +36,7 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
   // is neither read nor written, so clearing these suffices for results
   // that depend on the arguments alone.
   for (Integer p = 1; p <= 2 * count; ++p) {
-    spec(p) = 0.0;
+    spectrum1(p) = 0.0;
   }
 
   // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
@@ -60,8 +60,8 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
     const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
     _mm_storeu_pd(result + p - 1, _mm_div_pd(prod, _mm_set1_pd(divisor)));
 #else
-    const Real f_re = spec(p);
-    const Real f_im = spec(p + 1);
+    const Real f_re = spectrum1(p);
+    const Real f_im = spectrum1(p + 1);
     const Real g_re = res(p);
     const Real g_im = res(p + 1);
     const Real prod_re = f_re * g_re + f_im * g_im;

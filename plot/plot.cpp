@@ -209,10 +209,10 @@ Curve curve(const Real* matrix, Integer k, Real fmin, Real fmax) {
 void append_panel(std::string& out, const RunState& st, Integer k, double px, double py) {
   const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
   const Real coefficient = cc_diagonal(st, k);
-  const Curve spec = curve(st.agem, k, fmin, fmax), log = curve(st.xlgrm, k, fmin, fmax);
+  const Curve spec_curve = curve(st.agem, k, fmin, fmax), log_curve = curve(st.xlgrm, k, fmin, fmax);
 
-  std::vector<double> values = spec.y;
-  values.insert(values.end(), log.y.begin(), log.y.end());
+  std::vector<double> values = spec_curve.y;
+  values.insert(values.end(), log_curve.y.begin(), log_curve.y.end());
   double xstep, ystep;
   const Axis ax = abscissa_axis(fmin, fmax, xstep), ay = value_axis(values, ystep);
   auto sx = [&](double x) { return kLeft + (x - ax.lo) / (ax.hi - ax.lo) * kPlotWidth; };
@@ -278,8 +278,8 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
          "<clipPath id=\"plot%d\"><rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\"/>"
          "</clipPath>\n<g clip-path=\"url(#plot%d)\">\n",
          k, kLeft, kTop, kPlotWidth, kPlotHeight, k);
-  for (const Curve* c : {&spec, &log}) {
-    const char* name = c == &spec ? "spec" : "log";
+  for (const Curve* c : {&spec_curve, &log_curve}) {
+    const char* name = c == &spec_curve ? "spec" : "log";
     bool open = false;
     for (std::size_t i = 0; i < c->y.size(); ++i) {
       const bool finite = std::isfinite(c->x[i]) && std::isfinite(c->y[i]);
@@ -295,12 +295,12 @@ void append_panel(std::string& out, const RunState& st, Integer k, double px, do
   // Why a coefficient is not a number.
   if (std::isnan(coefficient)) {
     const char* why = "not a number";
-    if (spec.finite == 0 && log.finite == 0) why = "no finite curve values in this window";
-    else if (spec.finite == 0) why = "the spec curve has no finite values";
-    else if (log.finite == 0) why = "the log curve has no finite values";
-    else if (spec.all_zero && log.all_zero) why = "both curves are zero throughout";
-    else if (spec.all_zero) why = "the spec curve is zero throughout";
-    else if (log.all_zero) why = "the log curve is zero throughout";
+    if (spec_curve.finite == 0 && log_curve.finite == 0) why = "no finite curve values in this window";
+    else if (spec_curve.finite == 0) why = "the spec curve has no finite values";
+    else if (log_curve.finite == 0) why = "the log curve has no finite values";
+    else if (spec_curve.all_zero && log_curve.all_zero) why = "both curves are zero throughout";
+    else if (spec_curve.all_zero) why = "the spec curve is zero throughout";
+    else if (log_curve.all_zero) why = "the log curve is zero throughout";
     append(out,
            "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
            "cross-correlation is NaN: %s</text>\n",

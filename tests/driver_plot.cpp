@@ -17,11 +17,11 @@ using svgcheck::contains;
 
 // Runs the sample phase and the correlation in `dir` and returns the picture.
 std::string picture(const e2e::TempDir& dir, const std::string& list,
-                    const std::string& spec = e2e::kExampleSpec,
-                    const std::string& log = e2e::kExampleLog) {
+                    const std::string& spec_table = e2e::kExampleSpec,
+                    const std::string& log_table = e2e::kExampleLog) {
   dir.write("samples.lst", list);
-  dir.write("corrspec.in", spec);
-  dir.write("corrlog.in", log);
+  dir.write("corrspec.in", spec_table);
+  dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
   tamsel::run_samples_and_correlate(tamsel::run_state(), nullptr);
   return tamsel::curves_svg(tamsel::run_state());
@@ -52,8 +52,8 @@ TEST(CurvesPicture, OnePanelPerSampleWithTwoFullCurves) {
                           "window 0.3000 to 0.7000, cross-correlation <tspan font-weight=\"bold\">0.3223<"};
   const char* names[] = {">wide<", ">mid<", ">narrow<"};
   for (std::size_t i = 0; i < panels.size(); ++i) {
-    EXPECT_EQ(panels[i].spec, std::vector<int>{128});
-    EXPECT_EQ(panels[i].log, std::vector<int>{128});
+    EXPECT_EQ(panels[i].spec_points, std::vector<int>{128});
+    EXPECT_EQ(panels[i].log_points, std::vector<int>{128});
     EXPECT_TRUE(contains(panels[i].text, titles[i])) << i;
     EXPECT_TRUE(contains(panels[i].text, names[i])) << i;
     EXPECT_TRUE(contains(panels[i].text, ">spec</text>"));
@@ -90,15 +90,15 @@ TEST(CurvesPicture, NotANumberIsShownPlainly) {
   // A degenerate window: both curves are NaN throughout, nothing is drawn.
   auto panels = svgcheck::panels(picture(flat, "ok\n0.1 0.9\nflat\n0.5 0.5\n"));
   ASSERT_EQ(panels.size(), 2u);
-  EXPECT_TRUE(panels[1].spec.empty());
-  EXPECT_TRUE(panels[1].log.empty());
+  EXPECT_TRUE(panels[1].spec_points.empty());
+  EXPECT_TRUE(panels[1].log_points.empty());
   EXPECT_TRUE(contains(panels[1].text, "<tspan class=\"nan\">cross-correlation NaN</tspan>"));
   EXPECT_TRUE(contains(panels[1].text, "no finite curve values"));
   EXPECT_FALSE(contains(panels[0].text, "NaN"));
   // Empty tables: both curves are zero, drawn flat, and the coefficient is 0/0.
   panels = svgcheck::panels(picture(empty, "e\n0.1 0.4\n", "", ""));
   ASSERT_EQ(panels.size(), 1u);
-  EXPECT_EQ(panels[0].spec, std::vector<int>{128});
+  EXPECT_EQ(panels[0].spec_points, std::vector<int>{128});
   EXPECT_TRUE(contains(panels[0].text, "cross-correlation is NaN: both curves are zero throughout"));
 }
 
@@ -117,7 +117,7 @@ TEST(CurvesPicture, FarAndHugeValuesKeepEveryCoordinateANumber) {
               "0.2 1e290\n0.5 -3e290\n0.8 2e290\n", "0.2 1.7e308\n0.5 -1.7e308\n0.8 1.7e308\n");
   const auto panels = svgcheck::panels(svg);
   ASSERT_EQ(panels.size(), 2u);
-  EXPECT_EQ(panels[1].spec, std::vector<int>{128});
+  EXPECT_EQ(panels[1].spec_points, std::vector<int>{128});
   EXPECT_TRUE(contains(panels[1].text, "the log curve has no finite values"));
   const std::regex not_a_number("(points|x|y|x1|y1|x2|y2|transform)=\"[^\"]*(nan|inf)",
                                 std::regex::icase);

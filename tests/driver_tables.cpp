@@ -22,9 +22,9 @@ std::string records(int count, double x0, double y0) {
 struct Loaded {
   e2e::TempDir dir;
   std::unique_ptr<RunState> st = std::make_unique<RunState>();
-  void load(const std::string& spec, const std::string& log) {
-    dir.write("corrspec.in", spec);
-    dir.write("corrlog.in", log);
+  void load(const std::string& spec_table, const std::string& log_table) {
+    dir.write("corrspec.in", spec_table);
+    dir.write("corrlog.in", log_table);
     e2e::ScopedChdir here(dir.path());
     tamsel::load_tables(*st);
   }

@@ -428,7 +428,7 @@ TEST(ChebyshevFit, TabulatedCurveRegression) {
   // Tables with the closing point at 1.0, window 0.1 .. 0.9, fitted in the
   // local coordinate u in [0, 0.8] with 15 terms.
   Real xtab[5] = {0.0, 0.2, 0.5, 0.8, 1.0};
-  Real spec[5] = {0.0, 1.0, 3.0, 2.0, 2.0};
+  Real spec_table[5] = {0.0, 1.0, 3.0, 2.0, 2.0};
   Real logt[5] = {0.0, 0.5, 1.0, 2.5, 2.5};
   Integer npts = 4;
   Integer ncheb = 15;
@@ -439,7 +439,7 @@ TEST(ChebyshevFit, TabulatedCurveRegression) {
   Real cspec[100] = {};
   Real clog[100] = {};
   Real cint[100] = {};
-  chebft(origin, width, cspec, ncheb, tamsel::favr, xtab, spec, npts, fmin);
+  chebft(origin, width, cspec, ncheb, tamsel::favr, xtab, spec_table, npts, fmin);
   chebft(origin, width, clog, ncheb, tamsel::favr, xtab, logt, npts, fmin);
   chint(origin, width, cspec, cint, ncheb);
   const Real specMean = chebev(origin, width, cint, ncheb, width) / width;

@@ -194,12 +194,12 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
   static Real fft[kScratchReals];
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
-  auto spec = [](Integer p) -> Real& { return fft[p - 1]; };
+  auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
 
   Integer count = n; // read on entry ...
 
   for (Integer p = 1; p <= kScratchReals; ++p) {
-    spec(p) = 0.0;
+    spectrum1(p) = 0.0;
   }
 
   // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
@@ -213,8 +213,8 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
   for (Integer k = 0; k <= half; ++k) {
     const Integer p = 2 * k + 1;
-    const Real f_re = spec(p);
-    const Real f_im = spec(p + 1);
+    const Real f_re = spectrum1(p);
+    const Real f_im = spectrum1(p + 1);
     const Real g_re = res(p);
     const Real g_im = res(p + 1);
     const Real prod_re = f_re * g_re + f_im * g_im;

@@ -8,7 +8,7 @@ namespace svgcheck {
 
 struct Panel {
   std::string text;            // the panel's markup
-  std::vector<int> spec, log;  // points of each polyline of the two curves
+  std::vector<int> spec_points, log_points;  // points of each polyline of the two curves
 };
 
 inline std::vector<int> polylines(const std::string& panel, const std::string& cls) {
@@ -30,8 +30,8 @@ inline std::vector<Panel> panels(const std::string& svg) {
     std::size_t next = svg.find(open, at + 1);
     Panel p;
     p.text = svg.substr(at, next == std::string::npos ? std::string::npos : next - at);
-    p.spec = polylines(p.text, "spec");
-    p.log = polylines(p.text, "log");
+    p.spec_points = polylines(p.text, "spec");
+    p.log_points = polylines(p.text, "log");
     result.push_back(p);
     at = next;
   }

@@ -37,8 +37,8 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   const auto panels = svgcheck::panels(svg);
   ASSERT_EQ(panels.size(), 5u);
   for (const auto& p : panels) {
-    EXPECT_EQ(p.spec, std::vector<int>{128});
-    EXPECT_EQ(p.log, std::vector<int>{128});
+    EXPECT_EQ(p.spec_points, std::vector<int>{128});
+    EXPECT_EQ(p.log_points, std::vector<int>{128});
   }
 
   // The coefficients in the titles are the report's, character for character.
@@ -73,7 +73,7 @@ TEST(PlotTool, OddNamesAndNaNStillGiveWellFormedXml) {
 
 TEST(PlotTool, StopsLikeTamselAndWritesNothing) {
   struct Case {
-    std::string list, spec, log;
+    std::string list, spec_table, log_table;
   };
   const std::vector<Case> cases = {
       {" blank\n0.1 0.9\n", e2e::kExampleSpec, e2e::kExampleLog},  // name starts with a blank
@@ -86,8 +86,8 @@ TEST(PlotTool, StopsLikeTamselAndWritesNothing) {
     e2e::TempDir for_tamsel, for_plot;
     for (const auto* dir : {&for_tamsel, &for_plot}) {
       dir->write("samples.lst", c.list);
-      dir->write("corrspec.in", c.spec);
-      dir->write("corrlog.in", c.log);
+      dir->write("corrspec.in", c.spec_table);
+      dir->write("corrlog.in", c.log_table);
     }
     for_plot.write("tamsel_curves.svg", "earlier picture");
     auto expected = e2e::run_tamsel(for_tamsel.path());

@@ -16,11 +16,11 @@ std::string block(const std::string& file, const std::string& cc, const std::str
          "\n             fmax: " + fmax + "\n";
 }
 
-e2e::Result run_job(const e2e::TempDir& dir, const std::string& list, const std::string& spec,
-                    const std::string& log) {
+e2e::Result run_job(const e2e::TempDir& dir, const std::string& list, const std::string& spec_table,
+                    const std::string& log_table) {
   dir.write("samples.lst", list);
-  dir.write("corrspec.in", spec);
-  dir.write("corrlog.in", log);
+  dir.write("corrspec.in", spec_table);
+  dir.write("corrlog.in", log_table);
   return e2e::run_tamsel(dir.path());
 }
 
@@ -39,14 +39,14 @@ TEST(Report, WorkedExample) {
 }
 
 TEST(Report, IdenticalAndNegatedCurves) {
-  const std::string spec = "0.1 0.3\n0.25 1.7\n0.4 2.385\n0.55 1.2\n0.7 -0.4\n0.9 0.15\n";
+  const std::string spec_table = "0.1 0.3\n0.25 1.7\n0.4 2.385\n0.55 1.2\n0.7 -0.4\n0.9 0.15\n";
   const std::string negated = "0.1 -0.3\n0.25 -1.7\n0.4 -2.385\n0.55 -1.2\n0.7 0.4\n0.9 -0.15\n";
   e2e::TempDir same, opposite;
   const std::string list = "a\n0.05 0.95\nb\n0.3 0.6\n";
-  ASSERT_EQ(run_job(same, list, spec, spec).status, 0);
+  ASSERT_EQ(run_job(same, list, spec_table, spec_table).status, 0);
   EXPECT_EQ(same.read("b_cross.txt"), block("b_cross.txt", " 1.0000", " 0.0500", " 0.9500") +
                                           block("b_cross.txt", " 1.0000", " 0.3000", " 0.6000"));
-  ASSERT_EQ(run_job(opposite, list, spec, negated).status, 0);
+  ASSERT_EQ(run_job(opposite, list, spec_table, negated).status, 0);
   EXPECT_EQ(opposite.read("b_cross.txt"),
             block("b_cross.txt", "-1.0000", " 0.0500", " 0.9500") +
                 block("b_cross.txt", "-1.0000", " 0.3000", " 0.6000"));
