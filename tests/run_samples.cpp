@@ -13,11 +13,11 @@ using e2e::padded;
 
 struct Job {
   e2e::TempDir dir;
-  explicit Job(const std::string& list, const std::string& spec = e2e::kExampleSpec,
-               const std::string& log = e2e::kExampleLog) {
+  explicit Job(const std::string& list, const std::string& spec_table = e2e::kExampleSpec,
+               const std::string& log_table = e2e::kExampleLog) {
     dir.write("samples.lst", list);
-    dir.write("corrspec.in", spec);
-    dir.write("corrlog.in", log);
+    dir.write("corrspec.in", spec_table);
+    dir.write("corrlog.in", log_table);
   }
   e2e::Result run() const { return e2e::run_tamsel(dir.path()); }
   std::vector<std::string> inputs_and(std::vector<std::string> more) const {
