@@ -19,30 +19,19 @@ void build_curves(RunState& st) {
   st.log_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;
 
   const Real step = st.width / 127.0;
-  bool in_range = true;
   for (Integer i = 0; i < kCurvePoints; ++i) {
     Real& p = st.points[i];
     p = Real(i) * step;
     if (st.width < p) p = st.width;
-    in_range = in_range && !((p - a) * (p - b) > 0.0);
   }
-  if (in_range) {
-    // Both curves at all points at once: the same values as point by point.
-    Real spec_values[kCurvePoints];
-    Real log_values[kCurvePoints];
-    chebev_points(a, b, st.spec_coef, ncheb, st.points, spec_values, kCurvePoints);
-    chebev_points(a, b, st.log_coef, ncheb, st.points, log_values, kCurvePoints);
-    for (Integer i = 0; i < kCurvePoints; ++i) {
-      matrix_at(st.agem, k, i + 1) = spec_values[i] - st.spec_mean;
-      matrix_at(st.xlgrm, k, i + 1) = log_values[i] - st.log_mean;
-    }
-  } else {
-    // Point by point, up to the point that stops the run.
-    for (Integer i = 0; i < kCurvePoints; ++i) {
-      const Real p = st.points[i];
-      matrix_at(st.agem, k, i + 1) = chebev(a, b, st.spec_coef, ncheb, p) - st.spec_mean;
-      matrix_at(st.xlgrm, k, i + 1) = chebev(a, b, st.log_coef, ncheb, p) - st.log_mean;
-    }
+  // Both fits at all points: chebev's values, its range test and its stop.
+  Real spec_values[kCurvePoints];
+  Real log_values[kCurvePoints];
+  chebev_points(a, b, st.spec_coef, ncheb, st.points, spec_values, kCurvePoints);
+  chebev_points(a, b, st.log_coef, ncheb, st.points, log_values, kCurvePoints);
+  for (Integer i = 0; i < kCurvePoints; ++i) {
+    matrix_at(st.agem, k, i + 1) = spec_values[i] - st.spec_mean;
+    matrix_at(st.xlgrm, k, i + 1) = log_values[i] - st.log_mean;
   }
   matrix_at(st.agem, k, 0) = st.fmin;
   matrix_at(st.xlgrm, k, 0) = st.fmax;

@@ -4,19 +4,10 @@
 #include <cstdint>
 
 #include "numeric/fft_passes.h"
-#include "numeric/stop.h"
 
 namespace tamsel {
 
 namespace {
-
-// Largest accepted length: 2n Reals, and the butterfly counters that run up
-// to about 1.5 * 2n, must stay within an Integer.
-constexpr Integer kMaxLength = Integer{1} << 29;
-
-// The pass angle is this constant over sign*h; it lies 4 units in the last
-// place above 2*pi, and the results are fixed to it.
-constexpr Real kFullTurn = 6.28318530717959;
 
 // The same passes in their plain order, for a sign other than +1 and -1
 // (whose angles only those callers see; 0 gives NaN factors).  h is the
@@ -30,7 +21,7 @@ void plain_passes(Real* data, Integer count, Integer direction) {
     // sign*h is formed as an integer, exactly (64 bits, so that no sign
     // value can overflow), and only then converted.
     const Real theta =
-        kFullTurn / static_cast<Real>(std::int64_t{direction} * h);
+        fft::kFullTurn / static_cast<Real>(std::int64_t{direction} * h);
     const Real s = std::sin(0.5 * theta);
     const Real c_re = (s * s) * (-2.0); // cos(theta) - 1
     const Real c_im = std::sin(theta);
@@ -64,13 +55,7 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
   if (count <= 0) {
     return;
   }
-  if ((count & (count - 1)) != 0) {
-    stopf(kStopStatus, "four1: length %d is not a power of two", count);
-  }
-  if (count > kMaxLength) {
-    stopf(kStopStatus, "four1: length %d is too large (at most %d)", count,
-          kMaxLength);
-  }
+  fft::check_length("four1", count);
 
   fft::bit_reverse(data, count);
   if (count == 1) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "numeric/stop.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define TAMSEL_FFT_X86 1
@@ -14,10 +16,6 @@
 namespace tamsel::fft {
 
 namespace {
-
-// The pass angle is this constant over sign * m; it lies 4 units in the last
-// place above 2*pi, and the results are fixed to it.
-constexpr Real kFullTurn = 6.28318530717959;
 
 // One butterfly, as the plain loops write it.
 inline void butterfly(Real* a, Real* b, Real w_re, Real w_im) {
@@ -325,6 +323,15 @@ void bit_reverse(Real* data, Integer n) {
         swap_transposed(a, b);
       }
     }
+  }
+}
+
+void check_length(const char* routine, Integer n) {
+  if (!is_power_of_two(n)) {
+    stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
+  }
+  if (n > kMaxLength) {
+    stopf(kStopStatus, "%s: length %d is too large (at most %d)", routine, n, kMaxLength);
   }
 }
 

@@ -10,6 +10,21 @@
 
 namespace tamsel::fft {
 
+// The angle constant of every pass: the double nearest 6.28318530717959,
+// bit pattern 401921FB54442D1C, 4 units in the last place above 2*pi.  The
+// results are fixed to it, not to 2*pi.
+inline constexpr Real kFullTurn = 6.28318530717959;
+
+// Largest length of four1, realft and twofft: their 2n Reals, and the
+// butterfly counters that run up to about 1.5 * 2n, stay within an Integer.
+inline constexpr Integer kMaxLength = Integer{1} << 29;
+
+inline constexpr bool is_power_of_two(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
+
+// Refuses (Stop, naming `routine`) a length n that is not a power of two
+// from 1 to kMaxLength.
+void check_length(const char* routine, Integer n);
+
 // Exchanges complex value p (at data[2p], data[2p+1]) with value rev(p), the
 // index p with its log2(n) bits reversed, for p = 0..n-1.  n a power of two.
 void bit_reverse(Real* data, Integer n);

@@ -12,15 +12,10 @@ namespace tamsel {
 
 namespace {
 
-// Angle constant of every pass: the double nearest 6.28318530717959, bit
-// pattern 0x401921FB54442D1C, four units in the last place above 2pi.
-constexpr Real kAngle = 6.28318530717959;
-static_assert(std::bit_cast<std::uint64_t>(kAngle) == 0x401921FB54442D1Cu);
+static_assert(std::bit_cast<std::uint64_t>(fft::kFullTurn) == 0x401921FB54442D1Cu);
 
 // Most complex values whose 2N Reals can still be indexed by an Integer.
 constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
-
-bool isPowerOfTwo(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
 
 // One dimension of length L >= 2: the data are A blocks of L * B values, and
 // within a block value i of line e (i < L, e < B) is value i * B + e.  Every
@@ -144,7 +139,7 @@ void plain_dimension(Real* data, Integer L, Integer B, Integer A, Real sign) {
   }
 
   // Butterfly passes, half-span h = step, 2 step, ... below span.
-  const Real R = sign * kAngle;
+  const Real R = sign * fft::kFullTurn;
   for (Integer h = step; h < span;) {
     const Integer g = 2 * h;
     const Integer M = g / step; // length of the sub-transforms
@@ -191,7 +186,7 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
   Integer N = 1;
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
-    if (!isPowerOfTwo(L)) {
+    if (!fft::is_power_of_two(L)) {
       stopf(kStopStatus, "fourn: length %d of dimension %d is not a power of two",
             L, d);
     }

@@ -8,14 +8,10 @@
 
 #include "numeric/complex_fft.h"
 #include "numeric/fft_passes.h"
-#include "numeric/stop.h"
 
 namespace tamsel {
 
 namespace {
-
-// The same limit as four1, which both routines call with their own n.
-constexpr Integer kMaxLength = Integer{1} << 29;
 
 // The base angle is this constant over n; it lies 4 units in the last
 // place above pi, and the results are fixed to it.
@@ -23,17 +19,7 @@ constexpr Real kHalfTurn = 3.141592653589795;
 
 constexpr Integer kChunk = 512; // factors made at a time without a table
 
-void check_length(const char* routine, Integer n) {
-  if (n <= 0 || (n & (n - 1)) != 0) {
-    stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
-  }
-  if (n > kMaxLength) {
-    stopf(kStopStatus, "%s: length %d is too large (at most %d)", routine, n,
-          kMaxLength);
-  }
-}
-
-static_assert(kHalfTurn * 2.0 == 6.28318530717959,
+static_assert(kHalfTurn * 2.0 == fft::kFullTurn,
               "realft's angle is half of four1's, exactly");
 
 // The recombination of Z_k = (b_re, b_im) at b and Z_{n-k} = (a_re, a_im) at
@@ -163,7 +149,7 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
 
   Integer count = n; // read on entry ...
   Integer direction = sign;
-  check_length("realft", count);
+  fft::check_length("realft", count);
   const Integer entry_count = count;
   const bool forward = direction == 1;
 
@@ -251,7 +237,7 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   auto s2 = [spectrum2](Integer p) -> Real& { return spectrum2[p - 1]; };
 
   Integer count = n; // read on entry ...
-  check_length("twofft", count);
+  fft::check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
   Integer j = 1;
