@@ -19,23 +19,6 @@ using tamsel::four1;
 using tamsel::Integer;
 using tamsel::Real;
 
-// Z_k = sum_p z_p exp(sign 2 pi i p k / n), summed in long double.
-std::vector<long double> direct_dft(const std::vector<Real>& z, Integer n,
-                                    Integer sign) {
-  const long double two_pi = 2.0L * std::acos(-1.0L);
-  std::vector<long double> out(2 * n, 0.0L);
-  for (Integer k = 0; k < n; ++k) {
-    for (Integer p = 0; p < n; ++p) {
-      const long double angle =
-          sign * two_pi * static_cast<long double>((std::int64_t{p} * k) % n) / n;
-      const long double c = std::cos(angle), s = std::sin(angle);
-      out[2 * k] += z[2 * p] * c - z[2 * p + 1] * s;
-      out[2 * k + 1] += z[2 * p] * s + z[2 * p + 1] * c;
-    }
-  }
-  return out;
-}
-
 TEST(Four1, AgreesWithDirectSumForBothSigns) {
   for (Integer n : {1, 2, 4, 8, 16, 32, 128, 1024}) {
     for (Integer sign : {1, -1}) {

@@ -27,16 +27,9 @@ const long double kTwoPi = 2.0L * std::acos(-1.0L);
 
 // Spectrum X_k, k = 0..L-1, of a real sequence, exponent +, long double.
 std::vector<long double> direct_real_dft(const std::vector<Real>& x) {
-  const std::int64_t len = static_cast<std::int64_t>(x.size());
-  std::vector<long double> out(2 * len, 0.0L);
-  for (std::int64_t k = 0; k < len; ++k) {
-    for (std::int64_t j = 0; j < len; ++j) {
-      const long double angle = kTwoPi * static_cast<long double>((j * k) % len) / len;
-      out[2 * k] += x[j] * std::cos(angle);
-      out[2 * k + 1] += x[j] * std::sin(angle);
-    }
-  }
-  return out;
+  std::vector<Real> z(2 * x.size(), 0.0);
+  for (std::size_t j = 0; j < x.size(); ++j) z[2 * j] = x[j];
+  return direct_dft(z, static_cast<Integer>(x.size()), 1);
 }
 
 TEST(Realft, ForwardGivesPackedSpectrum) {
