@@ -19,10 +19,9 @@ namespace {
 using tamsel::Integer;
 using tamsel::Real;
 
-// What the next sample overwrites in the run state.
+// What the next sample overwrites in the run state (the names are kept
+// there for every sample).
 struct Kept {
-  char name[tamsel::kNameWidth];
-  Integer name_length;
   Integer npts;
   Real spec_mean, log_mean;
 };
@@ -30,8 +29,6 @@ Kept kept[tamsel::kMaxSamples];
 
 void keep(const tamsel::RunState& st) {
   Kept& k = kept[st.sample_count - 1];
-  for (int i = 0; i < tamsel::kNameWidth; ++i) k.name[i] = st.sample_name[i];
-  k.name_length = st.name_length;
   k.npts = st.npts;
   k.spec_mean = st.spec_mean;
   k.log_mean = st.log_mean;
@@ -54,7 +51,7 @@ int main() {
   }
   for (Integer k = 1; k <= st.sample_count; ++k) {
     const Kept& s = kept[k - 1];
-    std::fwrite(s.name, 1, std::size_t(s.name_length), stdout);
+    std::fwrite(st.sample_names[k - 1], 1, std::size_t(st.name_lengths[k - 1]), stdout);
     std::printf(" %d", int(s.npts));
     put(tamsel::matrix_at(st.agem, k, 0));
     put(tamsel::matrix_at(st.xlgrm, k, 0));
