@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "numeric/stop.h"
+
 #ifndef TAMSEL_VERSION
 #define TAMSEL_VERSION "1.0.0"
 #endif
@@ -53,6 +55,25 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
   std::fprintf(err, "%s: %s '%s'; usage: %s [--help | --version] (run it in the directory of its input files)\n",
                text.name, what, printable(argv[bad]).c_str(), text.name);
   return kUsageStatus;
+}
+
+int program_main(int argc, const char* const* argv, const ProgramText& text, void (*body)()) {
+  const int handled = handle_command_line(argc, argv, text, stdout, stderr);
+  if (handled >= 0) return handled;
+
+  int status = 0;
+  try {
+    body();
+  } catch (const Stop& s) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", s.what());
+    status = s.status();
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "%s: standard output: write error: %s\n", text.name, std::strerror(errno));
+    if (status == 0) status = kInputStatus;
+  }
+  return status;
 }
 
 } // namespace tamsel

@@ -1,13 +1,10 @@
 // tamsel: correlation of two tabulated curves inside the frequency windows
 // of a sample list.  Reads samples.lst, corrspec.in and corrlog.in in the
 // working directory and writes the report to the last sample's report file.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "driver/cli.h"
 #include "driver/run.h"
-#include "numeric/stop.h"
 
 namespace {
 
@@ -39,20 +36,5 @@ constexpr tamsel::ProgramText kText{
 } // namespace
 
 int main(int argc, char** argv) {
-  const int handled = tamsel::handle_command_line(argc, argv, kText, stdout, stderr);
-  if (handled >= 0) return handled;
-
-  int status = 0;
-  try {
-    tamsel::run(tamsel::run_state(), stdout);
-  } catch (const tamsel::Stop& s) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", s.what());
-    status = s.status();
-  }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "tamsel: standard output: write error: %s\n", std::strerror(errno));
-    if (status == 0) status = tamsel::kInputStatus;
-  }
-  return status;
+  return tamsel::program_main(argc, argv, kText, [] { tamsel::run(tamsel::run_state(), stdout); });
 }

@@ -2,13 +2,10 @@
 // files as tamsel in the working directory, builds the same curves and
 // coefficients, and draws them to tamsel_curves.svg, one panel per sample.
 // It writes no report file.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "driver/cli.h"
 #include "driver/run.h"
-#include "numeric/stop.h"
 #include "plot/plot.h"
 
 namespace {
@@ -36,31 +33,20 @@ constexpr tamsel::ProgramText kText{
     "\n"
     "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n"};
 
+void draw() {
+  tamsel::RunState& st = tamsel::run_state();
+  tamsel::run_samples_and_correlate(st, nullptr);
+  if (st.sample_count == 0) {
+    std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
+    return;
+  }
+  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st));
+  std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
+              st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  const int handled = tamsel::handle_command_line(argc, argv, kText, stdout, stderr);
-  if (handled >= 0) return handled;
-
-  int status = 0;
-  try {
-    tamsel::RunState& st = tamsel::run_state();
-    tamsel::run_samples_and_correlate(st, nullptr);
-    if (st.sample_count == 0) {
-      std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
-    } else {
-      tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st));
-      std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
-                  st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
-    }
-  } catch (const tamsel::Stop& s) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", s.what());
-    status = s.status();
-  }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "tamsel-plot: standard output: write error: %s\n", std::strerror(errno));
-    if (status == 0) status = tamsel::kInputStatus;
-  }
-  return status;
+  return tamsel::program_main(argc, argv, kText, draw);
 }
