@@ -120,6 +120,7 @@ template <int W, int V>
   using L = typename Lanes<W>::type;
   static_assert(sizeof(L) == W * sizeof(Real));
   L y[V], y2[V], d[V], e[V];
+#pragma GCC unroll 16
   for (int v = 0; v < V; ++v) {
     L xv;
     std::memcpy(&xv, x + W * v, sizeof xv);
@@ -129,13 +130,16 @@ template <int W, int V>
     e[v] = L{};
   }
   for (Integer j = terms; j >= 2; --j) {
+    const Real cj = c[j - 1];
+#pragma GCC unroll 16
     for (int v = 0; v < V; ++v) {
       const L previous = d[v];
-      d[v] = ((y2[v] * d[v]) - e[v]) + c[j - 1];
+      d[v] = ((y2[v] * d[v]) - e[v]) + cj;
       e[v] = previous;
     }
   }
   const Real half_c1 = 0.5 * c[0];
+#pragma GCC unroll 16
   for (int v = 0; v < V; ++v) {
     const L r = ((y[v] * d[v]) - e[v]) + half_c1;
     std::memcpy(result + W * v, &r, sizeof r);
@@ -147,8 +151,9 @@ constexpr Integer kBatch = 32; // points at a time
 void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
                       const Real* x, Real* result, Integer batches) {
   for (Integer i = 0; i < batches * kBatch; i += kBatch) {
-    evaluate<2, 8>(av, bv, c, terms, x + i, result + i);
-    evaluate<2, 8>(av, bv, c, terms, x + i + 16, result + i + 16);
+    for (Integer q = 0; q < kBatch; q += 8) {
+      evaluate<2, 4>(av, bv, c, terms, x + i + q, result + i + q);
+    }
   }
 }
 
@@ -158,7 +163,9 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
                                                  const Real* x, Real* result,
                                                  Integer batches) {
   for (Integer i = 0; i < batches * kBatch; i += kBatch) {
-    evaluate<4, kBatch / 4>(av, bv, c, terms, x + i, result + i);
+    for (Integer q = 0; q < kBatch; q += 16) {
+      evaluate<4, 4>(av, bv, c, terms, x + i + q, result + i + q);
+    }
   }
 }
 #endif
