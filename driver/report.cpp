@@ -90,10 +90,11 @@ void correlate_samples(RunState& st) {
       st.g[j - 1] = matrix_at(st.agem, k, j);
       st.h[j - 1] = matrix_at(st.xlgrm, k, j);
     }
-    correl(st.g, st.h, n, st.cross_result);
-    correl(st.g, st.g, n, st.spec_result);
-    correl(st.h, st.h, n, st.log_result);
-    cc_diagonal(st, k) = st.cross_result[0] / std::sqrt(st.spec_result[0] * st.log_result[0]);
+    // Only lag 0 of each correlation is used.
+    const Real cross = correl_zero_lag(st.g, st.h, n, st.cross_result);
+    const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
+    const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
+    cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
   }
 }
 

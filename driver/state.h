@@ -49,6 +49,7 @@ struct RunState {
   // Report phase: cc is kMaxSamples by kMaxSamples, column by column.
   Real cc[kMaxSamples * kMaxSamples];
   Real g[kCurvePoints], h[kCurvePoints];
+  // Work space of the three correlations; only their lag 0 is formed.
   Real cross_result[2 * kCurvePoints];
   Real spec_result[2 * kCurvePoints];
   Real log_result[2 * kCurvePoints];

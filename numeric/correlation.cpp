@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "numeric/fft_passes.h"
 #include "numeric/real_fft.h"
 #include "numeric/stop.h"
 
@@ -17,10 +18,11 @@ constexpr Integer kMaxLength = 8192;
 constexpr Integer kScratchReals = 2 * kMaxLength;
 Real fft[kScratchReals];
 
-} // namespace
-
-void correl(const Real* data1, const Real* data2, const Integer& n,
-            Real* result) {
+// Everything of correl before its inverse transform: leaves the packed
+// spectrum C of the correlation in result[0 .. n-1] and returns n/2, n as
+// read after twofft.
+Integer correlation_spectrum(const Real* data1, const Real* data2,
+                             const Integer& n, Real* result) {
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
   auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
@@ -46,6 +48,9 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
   const Integer half = count / 2;
   const Real divisor =
       static_cast<Real>(static_cast<Integer>(static_cast<Real>(count) * 0.5));
+  // The divisor is a power of two, so dividing by it and multiplying by its
+  // reciprocal (exact) round the same real number: the same bits, always.
+  const Real reciprocal = 1.0 / divisor;
 
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
   for (Integer k = 0; k <= half; ++k) {
@@ -58,7 +63,7 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
     const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1),
                                  _mm_unpackhi_pd(g, g));     // f_im*g_im, f_re*g_im
     const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
-    _mm_storeu_pd(result + p - 1, _mm_div_pd(prod, _mm_set1_pd(divisor)));
+    _mm_storeu_pd(result + p - 1, _mm_mul_pd(prod, _mm_set1_pd(reciprocal)));
 #else
     const Real f_re = spectrum1(p);
     const Real f_im = spectrum1(p + 1);
@@ -66,8 +71,8 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
     const Real g_im = res(p + 1);
     const Real prod_re = f_re * g_re + f_im * g_im;
     const Real prod_im = f_im * g_re - f_re * g_im;
-    res(p) = prod_re / divisor;
-    res(p + 1) = prod_im / divisor;
+    res(p) = prod_re * reciprocal;
+    res(p + 1) = prod_im * reciprocal;
 #endif
   }
 
@@ -75,7 +80,21 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
   // inverse real transform leaves a factor n/2 that, with the division
   // above, gives the 1/n of the inverse transform.
   res(2) = res(count + 1);
+  return half;
+}
+
+} // namespace
+
+void correl(const Real* data1, const Real* data2, const Integer& n,
+            Real* result) {
+  const Integer half = correlation_spectrum(data1, data2, n, result);
   realft(result, half, -1);
+}
+
+Real correl_zero_lag(const Real* data1, const Real* data2, const Integer& n,
+                     Real* work) {
+  const Integer half = correlation_spectrum(data1, data2, n, work);
+  return fft::realft_inverse_first(work, half);
 }
 
 } // namespace tamsel

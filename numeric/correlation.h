@@ -30,4 +30,11 @@ namespace tamsel {
 void correl(const Real* data1, const Real* data2, const Integer& n,
             Real* result);
 
+// result[0] of correl(data1, data2, n, work), bit for bit, without forming
+// the other lags: the same spectrum product, and of the inverse transform
+// only its value at lag 0.  work[0 .. 2n-1] is written and left in no useful
+// state; otherwise as correl, with the same refusals.
+Real correl_zero_lag(const Real* data1, const Real* data2, const Integer& n,
+                     Real* work);
+
 } // namespace tamsel

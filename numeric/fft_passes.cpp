@@ -174,6 +174,28 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
 
 bool detect_avx() { return __builtin_cpu_supports("avx"); }
 
+// One level of first_value: value q + half into value q, q < half, with
+// the butterfly's arithmetic for the factor 1 + 0i.
+void first_value_level_sse2(Real* data, Integer half) {
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d zero = minus_plus(0.0);
+  for (Integer q = 0; q < half; ++q) {
+    const __m128d bv = _mm_loadu_pd(data + 2 * (q + half));
+    const __m128d bs = _mm_shuffle_pd(bv, bv, 1);
+    const __m128d t = _mm_add_pd(_mm_mul_pd(bv, one), _mm_mul_pd(bs, zero));
+    _mm_storeu_pd(data + 2 * q, _mm_add_pd(_mm_loadu_pd(data + 2 * q), t));
+  }
+}
+
+// The same, two values per vector; half even.
+__attribute__((target("avx"))) void first_value_level_avx(Real* data, Integer half) {
+  const __m256d factor = _mm256_setr_pd(1.0, 0.0, 1.0, 0.0);
+  for (Integer q = 0; q < half; q += 2) {
+    const __m256d t = twiddled(_mm256_loadu_pd(data + 2 * (q + half)), factor);
+    _mm256_storeu_pd(data + 2 * q, _mm256_add_pd(_mm256_loadu_pd(data + 2 * q), t));
+  }
+}
+
 #endif // TAMSEL_FFT_X86
 
 // rev(i) of kReversedBits-bit indices i.
@@ -282,6 +304,30 @@ bool use_avx = detect_avx();
 #else
 bool use_avx = false;
 #endif
+
+void first_value(Real* data, Integer n) {
+  // The pass of half-span h adds, at every position s that is a multiple of
+  // 2h, the value at s + h; in terms of the values as given (before the
+  // bit reversal) that is value q + n/(2h) into value q, q < n/(2h).
+  Integer half = n / 2;
+#ifdef TAMSEL_FFT_X86
+  if (use_avx) {
+    for (; half >= 2; half /= 2) first_value_level_avx(data, half);
+  } else {
+    for (; half >= 1; half /= 2) first_value_level_sse2(data, half);
+  }
+#endif
+  for (; half >= 1; half /= 2) {
+    for (Integer q = 0; q < half; ++q) {
+      Real* a = data + 2 * q;
+      const Real* b = data + 2 * (q + half);
+      const Real t_re = b[0] * 1.0 - b[1] * 0.0;
+      const Real t_im = b[1] * 1.0 + b[0] * 0.0;
+      a[0] = a[0] + t_re;
+      a[1] = a[1] + t_im;
+    }
+  }
+}
 
 void bit_reverse(Real* data, Integer n) {
   const int bits = std::countr_zero(std::uint32_t(n));

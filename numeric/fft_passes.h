@@ -84,6 +84,18 @@ void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 // with pass angles 6.28318530717959 / (sign * m), m = 2, 4, .., n.
 void radix2_passes(Real* data, Integer n, Integer sign);
 
+// Value 0 of the transform four1(data, n, +1 or -1) would leave, formed
+// without the other values: every pass gives value 0 its butterfly with the
+// factor 1 + 0i, so in bit-reversed order it is the sum, pass by pass, of
+// a = a + t with t = (b_re*1.0 - b_im*0.0, b_im*1.0 + b_re*0.0).  Writes
+// data[0], data[1]; the rest of data[0 .. 2n-1] is left in no useful state.
+// n a power of two.
+void first_value(Real* data, Integer n);
+
+// data[0] after realft(data, n, -1), the other values not formed; data is
+// left in no useful state.  Refuses n as realft does.
+Real realft_inverse_first(Real* data, const Integer& n);
+
 // Whether the AVX kernels run (on x86, set at start-up from the processor).
 // Tests clear it to check that the SSE2 kernels give the same bits; it has no
 // effect elsewhere.

@@ -141,9 +141,10 @@ inline void split_middle(Real* z, Real w_re, Real w_im, Real f) {
   z[0] = (u_re - w_re * v_re) + w_im * v_im;
 }
 
-} // namespace
-
-void realft(Real* data, const Integer& n, const Integer& sign) {
+// realft, or with first_only (inverse only) the inverse up to its complex
+// transform, of which only value 0 is formed.
+void real_transform(Real* data, const Integer& n, const Integer& sign,
+                    bool first_only) {
   // Positions p counted from 1 are data[p - 1].
   auto at = [data](Integer p) -> Real& { return data[p - 1]; };
 
@@ -226,9 +227,29 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   } else {
     at(2) = (y1 - y2) * 0.5;
     at(1) = (y1 + y2) * 0.5;
-    four1(data, n, -1);
+    if (first_only) {
+      fft::first_value(data, n);
+    } else {
+      four1(data, n, -1);
+    }
   }
 }
+
+} // namespace
+
+void realft(Real* data, const Integer& n, const Integer& sign) {
+  real_transform(data, n, sign, false);
+}
+
+namespace fft {
+
+Real realft_inverse_first(Real* data, const Integer& n) {
+  const Integer inverse = -1;
+  real_transform(data, n, inverse, true);
+  return data[0];
+}
+
+} // namespace fft
 
 void twofft(const Real* data1, const Real* data2, Real* spectrum1,
             Real* spectrum2, const Integer& n) {

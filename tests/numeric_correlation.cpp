@@ -116,6 +116,8 @@ TEST(Correl, RefusesBadLengthsBeforeWriting) {
                                            " is not a power of two from 2 to 8192");
     }
     EXPECT_EQ(result, std::vector<Real>(32, kGuardValue)) << "n=" << n;
+    EXPECT_THROW(tamsel::correl_zero_lag(d.data(), d.data(), n, result.data()), tamsel::Stop);
+    EXPECT_EQ(result, std::vector<Real>(32, kGuardValue)) << "lag 0, n=" << n;
   }
 }
 

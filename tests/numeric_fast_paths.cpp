@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -125,9 +126,49 @@ TEST_P(FastPaths, CorrelMatchesReference) {
     tamsel::correl(d1.data(), d2.data(), n, fast.data());
     tamsel::reference::correl(d1.data(), d2.data(), n, plain.data());
     ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n;
+    std::vector<Real> work(fast.size());
+    const Real cross = tamsel::correl_zero_lag(d1.data(), d2.data(), n, work.data());
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(cross), std::bit_cast<std::uint64_t>(plain[0]))
+        << "lag 0, n=" << n;
     tamsel::correl(d1.data(), d1.data(), n, fast.data());
     tamsel::reference::correl(d1.data(), d1.data(), n, plain.data());
     ASSERT_EQ(first_difference(fast, plain), -1) << "autocorrelation n=" << n;
+    const Real power = tamsel::correl_zero_lag(d1.data(), d1.data(), n, work.data());
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(power), std::bit_cast<std::uint64_t>(plain[0]))
+        << "lag 0 of the autocorrelation, n=" << n;
+  }
+}
+
+// Lag 0 alone keeps what the full transform does with signed zeros,
+// infinities, NaN and extreme magnitudes.
+TEST_P(FastPaths, CorrelZeroLagKeepsSpecialValues) {
+  constexpr Real inf = std::numeric_limits<Real>::infinity();
+  const Real specials[] = {-0.0, 0.0, inf, -inf, std::numeric_limits<Real>::quiet_NaN(),
+                           1.0e300, -2.5e-310, 4.9e-324};
+  for (Integer n : {2, 8, 128, 1024}) {
+    for (std::size_t which = 0; which < std::size(specials); ++which) {
+      auto d1 = random_values(std::size_t(n), 23 * n + which);
+      auto d2 = random_values(std::size_t(n), 29 * n + which);
+      std::vector<Real> zeros(std::size_t(n), -0.0);
+      d1[std::size_t(n) / 2] = specials[which];
+      d2[1] = specials[(which + 3) % std::size(specials)];
+      for (const auto* pair : {&d2, &zeros}) {
+        std::vector<Real> plain(2 * std::size_t(n)), work(plain.size());
+        tamsel::reference::correl(d1.data(), pair->data(), n, plain.data());
+        const Real lag0 = tamsel::correl_zero_lag(d1.data(), pair->data(), n, work.data());
+        if (std::isnan(plain[0])) {
+          EXPECT_TRUE(std::isnan(lag0)) << "n=" << n << " special " << which;
+        } else {
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(lag0), std::bit_cast<std::uint64_t>(plain[0]))
+              << "n=" << n << " special " << which;
+        }
+      }
+      std::vector<Real> plain(2 * std::size_t(n)), work(plain.size());
+      tamsel::reference::correl(zeros.data(), zeros.data(), n, plain.data());
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(
+                    tamsel::correl_zero_lag(zeros.data(), zeros.data(), n, work.data())),
+                std::bit_cast<std::uint64_t>(plain[0]));
+    }
   }
 }
 
