@@ -15,6 +15,8 @@ constexpr Integer kRemembered = 32;
 constexpr Real kPi = 3.141592653589793;
 
 // The cosines of the last n asked for in this thread; n = 0 when none.
+// term holds cos(((k - 0.5) / n) * (j * pi)) at [(k - 1) * n + j], node by
+// node, so that one node's factors for all j lie together.
 struct ChebftCosines {
   Integer n;
   Real node[kRemembered];
@@ -32,7 +34,7 @@ void remember(Integer n) {
   for (Integer j = 0; j < n; ++j) {
     const Real w = static_cast<Real>(j) * kPi;
     for (Integer k = 1; k <= n; ++k) {
-      remembered.term[j * n + k - 1] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+      remembered.term[(k - 1) * n + j] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
     }
   }
   remembered.n = n;
@@ -48,10 +50,27 @@ Real chebft_node_cosine(Integer n, Integer k) {
   return std::cos(((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n));
 }
 
-const Real* chebft_term_cosines(Integer n) {
-  if (n < 1 || n > kRemembered) return nullptr;
+bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c) {
+  if (n < 1 || n > kRemembered) return false;
   if (remembered.n != n) remember(n);
-  return remembered.term;
+  // All n sums at once, two per vector, each still taking its terms in node
+  // order.  For an odd n the last vector's second lane reads the next entry
+  // of the table (inside it, as n*n < 32*32) and is never used.
+  using Pair = Real __attribute__((vector_size(2 * sizeof(Real))));
+  Pair sum[kRemembered / 2];
+  const Integer pairs = (n + 1) / 2;
+  for (Integer q = 0; q < pairs; ++q) sum[q] = Pair{}; // zeros
+  for (Integer k = 1; k <= n; ++k) {
+    const Pair fk = {f[k - 1], f[k - 1]};
+    const Real* cosines = remembered.term + (k - 1) * n;
+    for (Integer q = 0; q < pairs; ++q) {
+      Pair factor;
+      std::memcpy(&factor, cosines + 2 * q, sizeof factor);
+      sum[q] = sum[q] + fk * factor;
+    }
+  }
+  for (Integer j = 0; j < n; ++j) c[j] = fac * sum[j / 2][j % 2];
+  return true;
 }
 
 } // namespace detail

@@ -48,12 +48,14 @@ namespace detail {
 
 // The cosines of chebft, computed as chebft writes them, and remembered per
 // thread for the last n from 1 to 32 asked for (the values depend on n, k
-// and j alone, so a remembered value is the one a fresh call would give):
-//   chebft_node_cosine(n, k) = cos(((k - 0.5) * pi) / n),
-//   chebft_term_cosines(n)[j*n + k - 1] = cos(((k - 0.5) / n) * (j * pi))
-// for j = 0..n-1, k = 1..n; nullptr for an n outside 1..32.
+// and j alone, so a remembered value is the one a fresh call would give).
+// chebft_node_cosine(n, k) = cos(((k - 0.5) * pi) / n).
+// chebft_coefficients(f, n, fac, c), for n from 1 to 32, writes
+//   c[j] = fac * sum_{k=1..n} f[k-1] * cos(((k - 0.5) / n) * (j * pi)),
+// j = 0..n-1, each sum from 0.0 in node order, and returns true; for any
+// other n it returns false and writes nothing.
 Real chebft_node_cosine(Integer n, Integer k);
-const Real* chebft_term_cosines(Integer n);
+bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c);
 
 } // namespace detail
 
@@ -98,14 +100,7 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
   }
   const Real fn = static_cast<Real>(terms);
   const Real fac = 2.0 / fn;
-  if (const Real* cosines = detail::chebft_term_cosines(terms)) {
-    for (Integer j = 0; j < terms; ++j) {
-      Real sum = 0.0;
-      for (Integer k = 1; k <= terms; ++k) {
-        sum = sum + f[k - 1] * cosines[j * terms + k - 1];
-      }
-      c[j] = fac * sum;
-    }
+  if (detail::chebft_coefficients(f, terms, fac, c)) {
     return;
   }
   for (Integer j = 0; j < terms; ++j) {

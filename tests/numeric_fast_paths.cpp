@@ -238,7 +238,7 @@ TEST(FastChebft, MatchesReference) {
   std::sort(x.begin(), x.end());
   const Integer last = 129;
   for (int round = 0; round < 2; ++round) {
-    for (Integer n : {1, 2, 3, 15, 16, 99, 100, 15, 7, 15}) {
+    for (Integer n : {1, 2, 3, 15, 16, 31, 32, 33, 99, 100, 15, 7, 15}) {
       const Real a = -1.375 + 0.25 * round, b = 2.0625;
       const Real off = 0.0625;
       std::vector<Real> fast(100, -9.0), plain(100, -9.0);
