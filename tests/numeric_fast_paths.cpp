@@ -279,6 +279,32 @@ TEST(FastFavr, MatchesReference) {
   tamsel::fft::use_avx = native;
 }
 
+// Long tables, where the scan tests many intervals at a time: a rising
+// table with repeats, a NaN and a fall, searched at and between its entries.
+TEST(FastFavr, LongTablesMatchReference) {
+  std::vector<Real> x(130);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = 0.0078125 * Real(i) + 0.001;
+  x[40] = x[41];
+  x[77] = std::numeric_limits<Real>::quiet_NaN();
+  x[100] = 0.2;
+  const auto y = random_values(130, 6);
+  const bool native = tamsel::fft::use_avx;
+  for (bool vectors : {true, false}) {
+    tamsel::fft::use_avx = native && vectors;
+    for (Integer n : {15, 16, 17, 31, 32, 33, 64, 99, 127, 129}) {
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        for (Real t : {x[i], x[i] + 0.003, x[i] - 0.0001}) {
+          const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
+          const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
+              << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+        }
+      }
+    }
+  }
+  tamsel::fft::use_avx = native;
+}
+
 // chebev_points against chebev point by point, for series of 1 to 20 terms
 // and point counts that leave every remainder.
 TEST(FastChebev, PointsMatchOneByOne) {
