@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -64,18 +65,31 @@ void skip_line(InputFile& in) {
 
 bool parse_real(const char* token, std::size_t length, Real& value, const char*& problem) {
   std::size_t i = 0;
-  if (i < length && (token[i] == '+' || token[i] == '-')) ++i;
+  bool negative = false;
+  if (i < length && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
   const char* word = token + i;
   std::size_t wordlen = length - i;
   bool special = equals_word(word, wordlen, "inf") || equals_word(word, wordlen, "infinity") ||
                  equals_word(word, wordlen, "nan");
-  char buffer[kMaxToken + 1];
+  // While checking the digits, gather them into `mantissa` as long as it
+  // stays at most 2^53, and the exponent as long as it stays below 100000.
+  constexpr std::uint64_t kTwoTo53 = std::uint64_t(1) << 53;
+  std::uint64_t mantissa = 0;
+  bool mantissa_fits = true;
+  auto take_digit = [&](char ch) {
+    if (!mantissa_fits) return;
+    mantissa = mantissa * 10 + std::uint64_t(ch - '0');
+    mantissa_fits = mantissa <= kTwoTo53;
+  };
+  std::size_t fraction_digits = 0;
+  long exponent = 0;
   if (!special) {
     std::size_t digits = 0;
-    while (i < length && is_digit(token[i])) ++i, ++digits;
+    for (; i < length && is_digit(token[i]); ++i, ++digits) take_digit(token[i]);
     if (i < length && token[i] == '.') {
       ++i;
-      while (i < length && is_digit(token[i])) ++i, ++digits;
+      for (; i < length && is_digit(token[i]); ++i, ++digits, ++fraction_digits)
+        take_digit(token[i]);
     }
     if (digits == 0) {
       problem = "is not a number";
@@ -83,13 +97,16 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
     }
     if (i < length && (lower(token[i]) == 'e' || lower(token[i]) == 'd')) {
       ++i;
-      if (i < length && (token[i] == '+' || token[i] == '-')) ++i;
+      bool negative_exponent = false;
+      if (i < length && (token[i] == '+' || token[i] == '-')) negative_exponent = token[i++] == '-';
       std::size_t expdigits = 0;
-      while (i < length && is_digit(token[i])) ++i, ++expdigits;
+      for (; i < length && is_digit(token[i]); ++i, ++expdigits)
+        if (exponent < 100000) exponent = exponent * 10 + (token[i] - '0');
       if (expdigits == 0) {
         problem = "is not a number";
         return false;
       }
+      if (negative_exponent) exponent = -exponent;
     }
     if (i != length) {
       problem = "is not a number";
@@ -100,6 +117,22 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
     problem = "is too long for a number";
     return false;
   }
+  // The value is mantissa * 10^scale.  When the mantissa is at most 2^53 and
+  // |scale| <= 22, both it and the power of ten are exact doubles, so one
+  // multiplication or division rounds the exact value once, correctly: the
+  // very double strtod gives.  A token holds at most kMaxToken fraction
+  // digits, so a capped exponent leaves |scale| far above 22.
+  long scale = exponent - long(fraction_digits);
+  if (!special && mantissa_fits && scale >= -22 && scale <= 22) {
+    static constexpr Real kPowersOfTen[23] = {
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    Real result = Real(mantissa);
+    result = scale >= 0 ? result * kPowersOfTen[scale] : result / kPowersOfTen[-scale];
+    value = negative ? -result : result;
+    return true;
+  }
+  char buffer[kMaxToken + 1];
   for (std::size_t k = 0; k < length; ++k)
     buffer[k] = lower(token[k]) == 'd' ? 'e' : token[k];
   buffer[length] = '\0';

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "driver/input.h"
@@ -77,6 +79,69 @@ TEST(ParseReal, RefusesWhatIsNotAPlainNumber) {
   }
   Real v;
   EXPECT_FALSE(parses(std::string(5000, '7'), v));
+}
+
+// What the C library reads from the same text, D exponents as E.
+bool library_reads(std::string token, Real& value) {
+  for (char& ch : token)
+    if (ch == 'd' || ch == 'D') ch = 'e';
+  value = std::strtod(token.c_str(), nullptr);
+  return !std::isinf(value);
+}
+
+void expect_same_as_library(const std::string& token) {
+  Real expected = 0.0;
+  bool in_range = library_reads(token, expected);
+  Real v = -99.0;
+  ASSERT_EQ(parses(token, v), in_range) << token;
+  if (in_range) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(v), std::bit_cast<std::uint64_t>(expected)) << token;
+  }
+}
+
+TEST(ParseReal, GivesTheLibraryBitsAroundTheExactShortCut) {
+  // Signed zeros, 2^53 and 2^53 + 1 (a tie, rounded to even), the largest
+  // exact power of ten and the first inexact one, mantissas too long for 64
+  // bits, trailing zeros past 19 digits, the smallest subnormal.
+  const char* pointed[] = {"-0", "0.000", "-0.0e5", "9007199254740992", "9007199254740993",
+                           "9007199254740995", "1e22", "1e23", "-4.5D22", "123456789012345678901234567890",
+                           "1.50000000000000000000", "0.000000000000000000000000001234",
+                           "4.9406564584124654e-324", "2.2250738585072011e-308", "1e-22", "3e-23",
+                           "8.98846567431158e307", "1e99999999999999999999"};
+  for (const char* token : pointed) expect_same_as_library(token);
+  Real v = 1.0;
+  ASSERT_TRUE(parses("-0", v));
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(v), std::bit_cast<std::uint64_t>(-0.0));
+  ASSERT_TRUE(parses("9007199254740993", v));
+  EXPECT_EQ(v, 9007199254740992.0);
+
+  // Random tokens: digit strings of 1..25 digits, often with leading zeros,
+  // a decimal point anywhere, an optional sign and an optional exponent of
+  // either sign whose size straddles the +-22 edge of the short cut.
+  std::mt19937_64 rng(20240611);
+  auto below = [&](int n) { return int(rng() % std::uint64_t(n)); };
+  const char* letters = "eEdD";
+  for (int n = 0; n < 40000; ++n) {
+    std::string token;
+    int sign = below(3);
+    if (sign == 1) token += '-';
+    if (sign == 2) token += '+';
+    std::string digits(below(4) == 0 ? below(4) : 0, '0');
+    int count = below(3) == 0 ? 15 + below(11) : 1 + below(17);
+    for (int k = 0; k < count; ++k) digits += char('0' + below(10));
+    if (below(4) != 0) digits.insert(std::size_t(below(int(digits.size()) + 1)), ".");
+    token += digits;
+    if (below(2) == 0) {
+      token += letters[below(4)];
+      int size = below(4) == 0 ? below(400) : below(30);
+      int esign = below(3);
+      if (esign == 1) token += '-';
+      if (esign == 2) token += '+';
+      token += std::to_string(size);
+    }
+    expect_same_as_library(token);
+    if (HasFailure()) return;
+  }
 }
 
 TEST(ReadReals, TakesNumbersAcrossLinesThenSkipsTheRestOfTheLine) {
