@@ -30,8 +30,12 @@ void build_curves(RunState& st) {
   chebev_points(a, b, st.spec_coef, ncheb, st.points, spec_values, kCurvePoints);
   chebev_points(a, b, st.log_coef, ncheb, st.points, log_values, kCurvePoints);
   for (Integer i = 0; i < kCurvePoints; ++i) {
-    matrix_at(st.agem, k, i + 1) = spec_values[i] - st.spec_mean;
-    matrix_at(st.xlgrm, k, i + 1) = log_values[i] - st.log_mean;
+    st.g[i] = spec_values[i] - st.spec_mean;
+    st.h[i] = log_values[i] - st.log_mean;
+  }
+  for (Integer i = 0; i < kCurvePoints; ++i) {
+    matrix_at(st.agem, k, i + 1) = st.g[i];
+    matrix_at(st.xlgrm, k, i + 1) = st.h[i];
   }
   matrix_at(st.agem, k, 0) = st.fmin;
   matrix_at(st.xlgrm, k, 0) = st.fmax;

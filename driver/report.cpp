@@ -83,19 +83,13 @@ void format_field(Real value, char* field) {
   }
 }
 
-void correlate_samples(RunState& st) {
+void correlate_sample(RunState& st, Integer k) {
   static constexpr Integer n = kCurvePoints;
-  for (Integer k = 1; k <= st.sample_count; ++k) {
-    for (Integer j = 1; j <= kCurvePoints; ++j) {
-      st.g[j - 1] = matrix_at(st.agem, k, j);
-      st.h[j - 1] = matrix_at(st.xlgrm, k, j);
-    }
-    // Only lag 0 of each correlation is used.
-    const Real cross = correl_zero_lag(st.g, st.h, n, st.cross_result);
-    const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
-    const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
-    cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
-  }
+  // Only lag 0 of each correlation is used.
+  const Real cross = correl_zero_lag(st.g, st.h, n, st.cross_result);
+  const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
+  const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
+  cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
 }
 
 void write_report(const RunState& st, ReportStream& rs) {

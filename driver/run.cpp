@@ -55,21 +55,16 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     }
     st.width = st.fmax - st.fmin;
     build_curves(st);
+    correlate_sample(st, st.sample_count + 1);
     ++st.sample_count;
     if (after_sample != nullptr) after_sample(st);
   }
-}
-
-void run_samples_and_correlate(RunState& st, std::FILE* console) {
-  sample_phase(st, console, nullptr);
-  correlate_samples(st);
 }
 
 void run(RunState& st, std::FILE* console) {
   ReportFile report;
   sample_phase(st, console, &report.stream);
   if (st.sample_count == 0) return;
-  correlate_samples(st);
   write_report(st, report.stream);
 }
 

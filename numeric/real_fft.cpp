@@ -167,18 +167,20 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
     f = 0.5;
   }
 
-  const Real s = std::sin(0.5 * theta);
-  const Real c_re = (s * s) * (-2.0); // cos(theta) - 1
-  const Real c_im = std::sin(theta);
-  Real w_re = 1.0 + c_re; // the twiddle factor starts at exp(i*theta)
-  Real w_im = c_im;
-
   // The factors w_1, w_2, ... are those of four1's pass of length 2n for the
   // sign of theta (the same angle, to the last bit), whose kept table then
-  // serves instead of the recurrence.
+  // serves instead of the recurrence, which is only set up without one.
   const Real* table = nullptr;
   if (count == entry_count) {
     table = fft::cached_twiddles(forward ? 1 : -1, 2 * count);
+  }
+  Real c_re = 0.0, c_im = 0.0, w_re = 0.0, w_im = 0.0;
+  if (table == nullptr) {
+    const Real s = std::sin(0.5 * theta);
+    c_re = (s * s) * (-2.0); // cos(theta) - 1
+    c_im = std::sin(theta);
+    w_re = 1.0 + c_re; // the twiddle factor starts at exp(i*theta)
+    w_im = c_im;
   }
 
   // Split Z_k and Z_{n-k} into the even and odd halves and recombine them.

@@ -27,7 +27,7 @@ namespace tamsel {
 // the inverse, bit for bit.
 //
 // Calls four1(data, n, +1) first when forward, four1(data, n, -1) last when
-// inverse, and sin exactly twice besides.  n and sign are read on entry and
+// inverse, and sin twice besides (unless the factors are already at hand).  n and sign are read on entry and
 // again after the forward call of four1.  The base angle is
 // 3.141592653589795 / n.
 //

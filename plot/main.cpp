@@ -35,7 +35,7 @@ constexpr tamsel::ProgramText kText{
 
 void draw() {
   tamsel::RunState& st = tamsel::run_state();
-  tamsel::run_samples_and_correlate(st, nullptr);
+  tamsel::sample_phase(st, nullptr, nullptr);
   if (st.sample_count == 0) {
     std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
     return;

@@ -18,7 +18,7 @@ namespace tamsel {
 inline constexpr const char* kCurvesFile = "tamsel_curves.svg";
 
 // The SVG document for samples 1..st.sample_count of a run whose curves and
-// coefficients are built (run_samples_and_correlate).  Each panel is a
+// coefficients are built (sample_phase).  Each panel is a
 // <g class="panel">, each stretch of finite values of a curve a
 // <polyline class="spec"> or <polyline class="log">.
 std::string curves_svg(const RunState& st);

@@ -23,7 +23,7 @@ std::string picture(const e2e::TempDir& dir, const std::string& list,
   dir.write("corrspec.in", spec_table);
   dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
-  tamsel::run_samples_and_correlate(tamsel::run_state(), nullptr);
+  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr);
   return tamsel::curves_svg(tamsel::run_state());
 }
 

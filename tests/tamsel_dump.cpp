@@ -44,7 +44,6 @@ int main() {
   tamsel::RunState& st = tamsel::run_state();
   try {
     tamsel::sample_phase(st, nullptr, nullptr, keep);
-    tamsel::correlate_samples(st);
   } catch (const tamsel::Stop& s) {
     std::fprintf(stderr, "%s\n", s.what());
     return s.status();
