@@ -25,7 +25,7 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
                              const Integer& n, Real* result) {
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
-  auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
+  [[maybe_unused]] auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
 
   Integer count = n; // read on entry ...
   if (count < 2 || count > kMaxLength || (count & (count - 1)) != 0) {
@@ -34,14 +34,10 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
           kMaxLength);
   }
 
-  // Only the first 2n Reals of the scratch take part in this call; the rest
-  // is neither read nor written, so clearing these suffices for results
-  // that depend on the arguments alone.
-  for (Integer p = 1; p <= 2 * count; ++p) {
-    spectrum1(p) = 0.0;
-  }
-
   // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
+  // Only the first 2n Reals of the scratch take part in this call, and
+  // twofft writes all of them before any is read: the results depend on
+  // the arguments alone.
   twofft(data1, data2, fft, result, n);
   count = n; // ... and again after the transforms
 

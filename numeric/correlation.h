@@ -20,8 +20,8 @@ namespace tamsel {
 // Method: twofft of both sequences, the product of the first spectrum with
 // the conjugate of the second divided by n/2, and realft(result, n/2, -1).
 // The spectrum of data1 is kept in a private static scratch array of 16384
-// Reals, whose first 2n (all the call uses) are cleared at the start of
-// every call, so results depend on the arguments alone; the routine is not
+// Reals, whose first 2n (all the call uses) twofft writes before anything
+// reads them, so results depend on the arguments alone; the routine is not
 // reentrant.  n is read on entry
 // and again after twofft.
 //

@@ -372,6 +372,25 @@ void bit_reverse(Real* data, Integer n) {
   }
 }
 
+void interleave_reversed(const Real* re, const Real* im, Real* data, Integer n) {
+  static_assert(kMaxInterleaved == 1 << kReversedBits);
+  const int shift = kReversedBits - std::countr_zero(std::uint32_t(n));
+  auto place = [shift](Integer j) -> Integer { return 2 * (kReversed.of[j] >> shift); };
+  Integer j = 0;
+#ifdef TAMSEL_FFT_X86
+  for (; j + 1 < n; j += 2) {
+    const __m128d x = _mm_loadu_pd(re + j); // re[j], re[j+1]
+    const __m128d y = _mm_loadu_pd(im + j);
+    _mm_storeu_pd(data + place(j), _mm_unpacklo_pd(x, y));
+    _mm_storeu_pd(data + place(j + 1), _mm_unpackhi_pd(x, y));
+  }
+#endif
+  for (; j < n; ++j) {
+    data[place(j)] = re[j];
+    data[place(j) + 1] = im[j];
+  }
+}
+
 void check_length(const char* routine, Integer n) {
   if (!is_power_of_two(n)) {
     stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);

@@ -29,6 +29,13 @@ void check_length(const char* routine, Integer n);
 // index p with its log2(n) bits reversed, for p = 0..n-1.  n a power of two.
 void bit_reverse(Real* data, Integer n);
 
+// Writes the complex values (re[j], im[j]), j = 0..n-1, straight to their
+// bit-reversed places, data[2 rev(j)] = re[j] and data[2 rev(j) + 1] =
+// im[j]: the order bit_reverse would give them.  n a power of two from 1 to
+// kMaxInterleaved; data must overlap neither input.
+inline constexpr Integer kMaxInterleaved = Integer{1} << 11;
+void interleave_reversed(const Real* re, const Real* im, Real* data, Integer n);
+
 // The recurrence of a pass: w starts at 1 + 0i and is advanced by
 //   w_re <- w_re + (w_re * c_re - w_im * c_im),
 //   w_im <- w_im + (w_re_old * c_im + w_im * c_re),

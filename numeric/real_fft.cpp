@@ -237,6 +237,26 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   }
 }
 
+// twofft's complex sequence written in order and transformed by four1.
+void copy_and_transform(const Real* data1, const Real* data2, Real* spectrum1,
+                        const Integer& n) {
+  const Integer count = n;
+  Integer j = 1;
+#if defined(__SSE2__)
+  for (; j + 1 <= count; j += 2) {
+    const __m128d x = _mm_loadu_pd(data1 + j - 1); // data1[j-1], data1[j]
+    const __m128d y = _mm_loadu_pd(data2 + j - 1);
+    _mm_storeu_pd(spectrum1 + 2 * j - 2, _mm_unpacklo_pd(x, y));
+    _mm_storeu_pd(spectrum1 + 2 * j, _mm_unpackhi_pd(x, y));
+  }
+#endif
+  for (; j <= count; ++j) {
+    spectrum1[2 * j - 2] = data1[j - 1];
+    spectrum1[2 * j - 1] = data2[j - 1];
+  }
+  four1(spectrum1, n, 1);
+}
+
 } // namespace
 
 void realft(Real* data, const Integer& n, const Integer& sign) {
@@ -263,20 +283,13 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   fft::check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  Integer j = 1;
-#if defined(__SSE2__)
-  for (; j + 1 <= count; j += 2) {
-    const __m128d x = _mm_loadu_pd(data1 + j - 1); // data1[j-1], data1[j]
-    const __m128d y = _mm_loadu_pd(data2 + j - 1);
-    _mm_storeu_pd(spectrum1 + 2 * j - 2, _mm_unpacklo_pd(x, y));
-    _mm_storeu_pd(spectrum1 + 2 * j, _mm_unpackhi_pd(x, y));
+  if (count >= 2 && count <= fft::kMaxInterleaved) {
+    // Put straight into the order four1 permutes it to, then its passes.
+    fft::interleave_reversed(data1, data2, spectrum1, count);
+    fft::radix2_passes(spectrum1, count, 1);
+  } else {
+    copy_and_transform(data1, data2, spectrum1, n);
   }
-#endif
-  for (; j <= count; ++j) {
-    s1(2 * j - 1) = data1[j - 1];
-    s1(2 * j) = data2[j - 1];
-  }
-  four1(spectrum1, n, 1);
   count = n; // ... and again after the transform
 
   s2(1) = s1(2);

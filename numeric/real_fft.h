@@ -47,9 +47,11 @@ void realft(Real* data, const Integer& n, const Integer& sign);
 // for k = 0..n-1, and spectrum2 holds G_k, the same for data2.  The
 // imaginary parts of F_0, G_0 and, for n >= 2, F_{n/2}, G_{n/2} are zero.
 //
-// Calls four1(spectrum1, n, +1) once; n is read on entry and again after
-// that call.  n must be a power of two from 1 to 2^29; any other n is
-// refused with a Stop before anything is written.
+// Transforms the sequence data1[j] + i*data2[j] in spectrum1 with four1's
+// arithmetic, sign +1 (up to n = 2048 the values are written straight to
+// the places four1's permutation gives them); n is read on entry and again
+// after that transform.  n must be a power of two from 1 to 2^29; any
+// other n is refused with a Stop before anything is written.
 void twofft(const Real* data1, const Real* data2, Real* spectrum1,
             Real* spectrum2, const Integer& n);
 
