@@ -10,6 +10,9 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 #define TAMSEL_FFT_X86 1
 #endif
 
@@ -172,7 +175,14 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
   }
 }
 
+// glibc's record of the processor, made by the dynamic loader, is read where
+// it exists; otherwise the compiler's own probe runs (its cpuid instructions
+// are slow inside a virtual machine, and a short run notices).
+#if __has_include(<sys/platform/x86.h>)
+bool detect_avx() { return CPU_FEATURE_ACTIVE(AVX); }
+#else
 bool detect_avx() { return __builtin_cpu_supports("avx"); }
+#endif
 
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.

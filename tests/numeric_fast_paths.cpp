@@ -62,6 +62,14 @@ class FastPaths : public ::testing::TestWithParam<bool> {
 
 constexpr int kLargestLog2 = 20;
 
+#if defined(__x86_64__) || defined(__i386__)
+// The kernels in use are the ones the processor offers, so the bit-for-bit
+// checks below cover both kinds wherever AVX exists.
+TEST(FastKernels, ChosenAsTheProcessorAllows) {
+  EXPECT_EQ(tamsel::fft::use_avx, bool(__builtin_cpu_supports("avx")));
+}
+#endif
+
 TEST_P(FastPaths, Four1MatchesReference) {
   for (int lg = 0; lg <= kLargestLog2; ++lg) {
     const Integer n = Integer{1} << lg;
