@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,8 +18,7 @@ namespace {
 // Longest block: the 50-character name line, an empty line and three
 // labelled lines of 26 characters, each with its line feed.
 constexpr int kBlockSize = (kNameWidth + 1) + 1 + 3 * (19 + 7 + 1);
-// One more byte for the NUL that sprintf puts after the last block.
-char report_text[kMaxSamples * kBlockSize + 1];
+char report_text[kMaxSamples * kBlockSize];
 
 [[noreturn]] void write_failure(ReportStream& rs, int error) {
   char path[kNameWidth + 1];
@@ -68,18 +67,58 @@ void close_report(ReportStream& rs) {
   rs.fd = -1;
 }
 
+namespace {
+
+__extension__ using Wide = unsigned __int128;
+
+// printf's "%7.4f" of a finite value, worked out directly: the exact binary
+// value times 10^4, rounded to the nearest integer with ties to even (as
+// printf rounds), then written as digits.  Returns false when the text
+// would not fit 7 characters.
+bool fixed_point(Real value, char* field) {
+  const bool negative = std::signbit(value);
+  const Real magnitude = std::fabs(value);
+  if (!(magnitude < 128.0)) return false; // at least 3 digits before the point
+  int exponent = 0;
+  const Real fraction = std::frexp(magnitude, &exponent); // in [0.5, 1), or 0
+  // magnitude = mantissa / 2^shift exactly, with shift >= 46.
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  const int shift = 53 - exponent;
+  std::uint64_t units = 0; // round(magnitude * 10^4)
+  if (shift < 128) {
+    const Wide scaled = static_cast<Wide>(mantissa) * 10000u;
+    Wide whole = scaled >> shift;
+    const Wide rest = scaled - (whole << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
+    units = static_cast<std::uint64_t>(whole);
+  } // else magnitude < 2^-74: it rounds to zero
+  char digits[16]; // the text backwards
+  int length = 0;
+  for (int d = 0; d < 4; ++d, units /= 10) digits[length++] = char('0' + units % 10);
+  digits[length++] = '.';
+  do {
+    digits[length++] = char('0' + units % 10);
+    units /= 10;
+  } while (units != 0);
+  if (negative) digits[length++] = '-';
+  if (length > 7) return false;
+  int at = 0;
+  for (; at < 7 - length; ++at) field[at] = ' ';
+  while (length > 0) field[at++] = digits[--length];
+  field[7] = '\0';
+  return true;
+}
+
+} // namespace
+
 void format_field(Real value, char* field) {
   if (std::isnan(value)) {
     std::memcpy(field, "    NaN", 8);
   } else if (std::isinf(value)) {
     std::memcpy(field, value > 0 ? "    Inf" : "   -Inf", 8);
-  } else {
-    char text[400];
-    int length = std::snprintf(text, sizeof text, "%7.4f", value);
-    if (length == 7)
-      std::memcpy(field, text, 8);
-    else
-      std::memcpy(field, "*******", 8);
+  } else if (!fixed_point(value, field)) {
+    std::memcpy(field, "*******", 8);
   }
 }
 
@@ -99,10 +138,18 @@ void write_report(const RunState& st, ReportStream& rs) {
     format_field(cc_diagonal(st, k), cc_field);
     format_field(matrix_at(st.agem, k, 0), fmin_field);
     format_field(matrix_at(st.xlgrm, k, 0), fmax_field);
-    std::memcpy(out, st.report_name, kNameWidth);
-    out += kNameWidth;
-    out += std::sprintf(out, "\n\nCross-correlation: %s\n             fmin: %s\n             fmax: %s\n",
-                        cc_field, fmin_field, fmax_field);
+    auto put = [&out](const char* text, std::size_t length) {
+      std::memcpy(out, text, length);
+      out += length;
+    };
+    put(st.report_name, kNameWidth);
+    put("\n\nCross-correlation: ", 21);
+    put(cc_field, 7);
+    put("\n             fmin: ", 20);
+    put(fmin_field, 7);
+    put("\n             fmax: ", 20);
+    put(fmax_field, 7);
+    put("\n", 1);
   }
   write_from_start(rs, report_text, std::size_t(out - report_text));
 }

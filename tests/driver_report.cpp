@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "driver/report.h"
@@ -48,6 +50,29 @@ TEST(NumberField, NegativeZeroOverflowAndSpecialValues) {
   EXPECT_EQ(field(zero / zero), "    NaN");
   EXPECT_EQ(field(INFINITY), "    Inf");
   EXPECT_EQ(field(-INFINITY), "   -Inf");
+}
+
+// The field against printf's own "%7.4f" (7 asterisks where that is longer)
+// on values of every size and sign, subnormals, and exact ties at every
+// scale from 2^-1 to 2^-16.
+TEST(NumberField, AgreesWithPrintfEverywhere) {
+  auto expected = [](double v) {
+    char text[400];
+    const int length = std::snprintf(text, sizeof text, "%7.4f", v);
+    return length == 7 ? std::string(text) : std::string("*******");
+  };
+  std::mt19937_64 gen(20261207);
+  std::uniform_real_distribution<double> near(-12.0, 120.0);
+  std::uniform_real_distribution<double> scale(-330.0, 3.0);
+  std::uniform_int_distribution<long> tie(-200000, 2000000);
+  for (int i = 0; i < 300000; ++i) {
+    const double values[] = {near(gen), std::pow(10.0, scale(gen)) * (i % 2 ? 1.0 : -1.0),
+                             std::ldexp(double(tie(gen)), -int(1 + i % 16))};
+    for (double v : values) ASSERT_EQ(field(v), expected(v)) << std::hexfloat << v;
+  }
+  for (double v : {4.9e-324, -4.9e-324, 2.2250738585072014e-308, 0.00005, 99.99995, 127.99999,
+                   128.0, -10.0, -9.99995, 9.99995, 0.49999999999999994})
+    EXPECT_EQ(field(v), expected(v)) << std::hexfloat << v;
 }
 
 } // namespace
