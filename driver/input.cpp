@@ -48,7 +48,7 @@ void quote_token(const char* token, std::size_t length, char* out) {
   stopf(kInputStatus, "tamsel: %s:%ld: read error: %s", in.path, in.line, std::strerror(errno));
 }
 
-int next_char(InputFile& in) {
+[[gnu::always_inline]] inline int next_char(InputFile& in) {
   int ch = getc_unlocked(in.fp);
   if (ch == EOF && std::ferror(in.fp)) read_failure(in);
   if (ch == '\n') ++in.line;
