@@ -382,10 +382,23 @@ void bit_reverse(Real* data, Integer n) {
   }
 }
 
-void interleave_reversed(const Real* re, const Real* im, Real* data, Integer n) {
+// rev(j) of every n = 2^b up to kMaxInterleaved: for that n, at of[n - 1 + j].
+struct ReversedOrders {
+  std::uint16_t of[2 * kMaxInterleaved - 1];
+};
+constexpr ReversedOrders kOrders = [] {
   static_assert(kMaxInterleaved == 1 << kReversedBits);
-  const int shift = kReversedBits - std::countr_zero(std::uint32_t(n));
-  auto place = [shift](Integer j) -> Integer { return 2 * (kReversed.of[j] >> shift); };
+  ReversedOrders t{};
+  for (int b = 0; b <= kReversedBits; ++b) {
+    const int n = 1 << b;
+    for (int j = 0; j < n; ++j) t.of[n - 1 + j] = std::uint16_t(kReversed.of[j] >> (kReversedBits - b));
+  }
+  return t;
+}();
+
+void interleave_reversed(const Real* re, const Real* im, Real* data, Integer n) {
+  const std::uint16_t* order = kOrders.of + (n - 1);
+  auto place = [order](Integer j) -> Integer { return 2 * Integer{order[j]}; };
   Integer j = 0;
 #ifdef TAMSEL_FFT_X86
   for (; j + 1 < n; j += 2) {
