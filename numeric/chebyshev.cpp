@@ -226,13 +226,35 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
 
 } // namespace
 
+#if defined(__x86_64__) || defined(__i386__)
+// The range test of chebev on x[0 .. count-1], four points at a time, with
+// the same subtractions and product: whether every point passes.
+[[gnu::target("avx")]] bool all_in_range_avx(Real av, Real bv, const Real* x, Integer count) {
+  const __m256d a4 = _mm256_set1_pd(av), b4 = _mm256_set1_pd(bv), zero = _mm256_setzero_pd();
+  __m256d outside = zero;
+  Integer i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m256d xv = _mm256_loadu_pd(x + i);
+    const __m256d p = _mm256_mul_pd(_mm256_sub_pd(xv, a4), _mm256_sub_pd(xv, b4));
+    outside = _mm256_or_pd(outside, _mm256_cmp_pd(p, zero, _CMP_GT_OQ));
+  }
+  bool inside = _mm256_movemask_pd(outside) == 0;
+  for (; i < count; ++i) inside = inside && !((x[i] - av) * (x[i] - bv) > 0.0);
+  return inside;
+}
+#endif
+
 void chebev_points(const Real& a, const Real& b, const Real* c,
                    const Integer& m, const Real* x, Real* result,
                    Integer count) {
   const Real av = a;
   const Real bv = b;
   const Integer terms = m;
-  for (Integer i = 0; i < count; ++i) {
+  bool checked = false;
+#if defined(__x86_64__) || defined(__i386__)
+  checked = fft::use_avx && all_in_range_avx(av, bv, x, count);
+#endif
+  for (Integer i = 0; i < count && !checked; ++i) {
     if ((x[i] - av) * (x[i] - bv) > 0.0) {
       for (Integer p = 0; p < i; ++p) {
         result[p] = chebev(av, bv, c, terms, x[p]);

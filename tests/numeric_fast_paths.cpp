@@ -337,16 +337,29 @@ TEST(FastChebev, PointsMatchOneByOne) {
       }
     }
   }
-  tamsel::fft::use_avx = native;
-  // A point out of range stops the run after the points before it.
-  x[20] = 5.5;
-  std::vector<Real> fast(80, -1.0);
-  EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 80),
-               tamsel::Stop);
-  for (Integer i = 0; i < 20; ++i) {
-    EXPECT_EQ(fast[i], tamsel::chebev(a, b, c.data(), 15, x[i])) << i;
+  // A point out of range stops the run after the points before it, wherever
+  // it stands; a NaN point passes the test.
+  x[5] = std::numeric_limits<Real>::quiet_NaN();
+  for (bool vectors : {true, false}) {
+    tamsel::fft::use_avx = native && vectors;
+    for (std::size_t bad : {0, 3, 20, 78, 79}) {
+      auto y = x;
+      y[bad] = bad % 2 ? 5.5 : -3.75;
+      std::vector<Real> fast(80, -1.0);
+      EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), 15, y.data(), fast.data(), 80),
+                   tamsel::Stop);
+      for (std::size_t i = 0; i < bad; ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(fast[i]),
+                  std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, c.data(), 15, y[i])))
+            << i;
+      }
+      EXPECT_EQ(fast[bad], -1.0);
+    }
+    std::vector<Real> fast(80, -1.0);
+    tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 80);
+    EXPECT_TRUE(std::isnan(fast[5]));
   }
-  EXPECT_EQ(fast[20], -1.0);
+  tamsel::fft::use_avx = native;
 }
 
 } // namespace
