@@ -93,19 +93,20 @@ bool fixed_point(Real value, char* field) {
     if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
     units = static_cast<std::uint64_t>(whole);
   } // else magnitude < 2^-74: it rounds to zero
-  char digits[16]; // the text backwards
+  const auto integer = static_cast<unsigned>(units / 10000); // at most 128
+  const auto decimals = static_cast<unsigned>(units % 10000);
+  char text[10];
   int length = 0;
-  for (int d = 0; d < 4; ++d, units /= 10) digits[length++] = char('0' + units % 10);
-  digits[length++] = '.';
-  do {
-    digits[length++] = char('0' + units % 10);
-    units /= 10;
-  } while (units != 0);
-  if (negative) digits[length++] = '-';
+  if (negative) text[length++] = '-';
+  if (integer >= 100) text[length++] = char('0' + integer / 100);
+  if (integer >= 10) text[length++] = char('0' + integer / 10 % 10);
+  text[length++] = char('0' + integer % 10);
+  text[length++] = '.';
+  for (unsigned place = 1000; place >= 1; place /= 10) text[length++] = char('0' + decimals / place % 10);
   if (length > 7) return false;
-  int at = 0;
-  for (; at < 7 - length; ++at) field[at] = ' ';
-  while (length > 0) field[at++] = digits[--length];
+  const int pad = 7 - length;
+  std::memset(field, ' ', std::size_t(pad));
+  std::memcpy(field + pad, text, std::size_t(length));
   field[7] = '\0';
   return true;
 }
