@@ -10,8 +10,10 @@ void build_curves(RunState& st) {
   const Real& a = fitting_origin;
   const Real& b = st.width;
 
-  chebft(a, b, st.spec_coef, ncheb, favr, st.x, st.s, st.npts, st.fmin);
-  chebft(a, b, st.log_coef, ncheb, favr, st.x, st.l, st.npts, st.fmin);
+  // favr's values either way; on an ascending table found by bisection.
+  const auto table_value = st.x_ascending ? favr_ascending : favr;
+  chebft(a, b, st.spec_coef, ncheb, table_value, st.x, st.s, st.npts, st.fmin);
+  chebft(a, b, st.log_coef, ncheb, table_value, st.x, st.l, st.npts, st.fmin);
 
   chint(a, b, st.spec_coef, st.int_coef, ncheb);
   st.spec_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;

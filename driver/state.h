@@ -33,6 +33,9 @@ struct RunState {
   Real s[kTableLast + 1];
   Real l[kTableLast + 1];
   Integer npts;
+  // Whether x[0..npts] never descends, so that the fits may find their
+  // intervals by bisection (favr_ascending) with favr's very values.
+  bool x_ascending;
 
   // Curve building scratch.
   Real spec_coef[kCoefficients];

@@ -1,6 +1,7 @@
 #include "driver/tables.h"
 
 #include "driver/input.h"
+#include "numeric/tabulated.h"
 
 namespace tamsel {
 
@@ -42,6 +43,7 @@ void load_tables(RunState& st) {
   st.x[r] = 1.0;
   st.s[r] = st.s[r - 1];
   st.l[r] = st.l[r - 1];
+  st.x_ascending = ascending_table(st.x, st.npts);
   close_input(files.spec_file);
   close_input(files.log_file);
 }

@@ -13,6 +13,7 @@ inline constexpr const char* kLogFile = "corrlog.in";
 // first, into st.x, st.s and st.l (entries 1..npts-1), sets st.npts and
 // writes the closing point at entry npts.  Records after the 128th are not
 // read; 128 complete records give npts = 129.  Entry 0 is never written.
+// Sets st.x_ascending from the abscissae as read.
 // Stops with an input error naming the file when one cannot be opened or
 // holds a field that is not a number.
 void load_tables(RunState& st);

@@ -1,6 +1,7 @@
 #include "numeric/tabulated.h"
 
 #include <bit>
+#include <cmath>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -97,6 +98,40 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
     if (xtab[i] >= t && t > xtab[i - 1]) {
       return interpolate(xtab, ytab, i, t);
     }
+  }
+  return 0.0;
+}
+
+bool ascending_table(const Real* xtab, const Integer& n) {
+  const Integer last = n;
+  for (Integer i = 1; i <= last; ++i) {
+    if (!(xtab[i - 1] <= xtab[i])) return false;
+  }
+  return true;
+}
+
+Real favr_ascending(const Real* xtab, const Real* ytab, const Integer& n,
+                    const Real& off, const Real& x) {
+  const Integer last = n;
+  if (last <= 0) {
+    return 0.0;
+  }
+  const Real t = off + x;
+  if (std::isnan(t)) {
+    return 0.0; // matches no interval
+  }
+  // The first i of 1..last with xtab[i] >= t (last + 1 if none), by a
+  // bisection whose steps choose without branching.
+  const Real* base = xtab + 1;
+  Integer count = last;
+  while (count > 1) {
+    const Integer half = count / 2;
+    base = base[half] < t ? base + half : base;
+    count -= half;
+  }
+  const Integer i = Integer(base - xtab) + (*base < t ? 1 : 0);
+  if (i <= last && t > xtab[i - 1]) {
+    return interpolate(xtab, ytab, i, t);
   }
   return 0.0;
 }

@@ -28,4 +28,18 @@ namespace tamsel {
 Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
           const Real& x);
 
+// ascending_table: whether the abscissae xtab[0..n] never descend:
+// xtab[i-1] <= xtab[i] for i = 1..n (so none is NaN).  True for n <= 0.
+// Reads xtab[0..n]; keeps no state.
+bool ascending_table(const Real* xtab, const Integer& n);
+
+// favr_ascending: favr's value, bit for bit, for a table of which
+// ascending_table holds.  There the intervals with xtab[i] >= t form a
+// final run, so the first match can only be the first of them: it is found
+// by bisection (about log2(n) reads of xtab) and then tested as favr tests
+// it.  Same arguments, reads and arithmetic as favr; on any other table the
+// result is unspecified.
+Real favr_ascending(const Real* xtab, const Real* ytab, const Integer& n,
+                    const Real& off, const Real& x);
+
 } // namespace tamsel

@@ -40,6 +40,24 @@ TEST(Tables, EmptyFilesGiveOnlyTheTwoFixedPoints) {
   EXPECT_EQ(t.st->l[1], 0.0);
 }
 
+// Whether the fits may bisect: the abscissae from entry 0 (0.0) to the
+// closing point (1.0) must never descend.
+TEST(Tables, RecordWhetherTheAbscissaeAscend) {
+  const std::string log = records(4, 0.3, 1.0);
+  Loaded up;
+  up.load("0.2 1\n0.2 2\n0.5 3\n0.9 4\n", log);
+  EXPECT_TRUE(up.st->x_ascending);
+  Loaded down;
+  down.load("0.2 1\n0.5 2\n0.4 3\n0.9 4\n", log);
+  EXPECT_FALSE(down.st->x_ascending);
+  Loaded beyond_closing;
+  beyond_closing.load("0.2 1\n0.5 2\n0.9 3\n1.2 4\n", log);
+  EXPECT_FALSE(beyond_closing.st->x_ascending);
+  Loaded negative;
+  negative.load("-0.2 1\n0.5 2\n", log);
+  EXPECT_FALSE(negative.st->x_ascending);
+}
+
 TEST(Tables, ShorterFileSetsTheCountAndLogAbscissaeAreReplaced) {
   Loaded t;
   t.load("0.2 1.5\n0.4 2.5\n0.6 3.5\n", "9.1 7.25\n9.2 8.25\n9.3 9.25\n9.4 1\n9.5 2\n");

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <random>
 #include <type_traits>
+#include <vector>
 
 #include "numeric/tabulated.h"
 
@@ -143,6 +145,59 @@ TEST(Favr, ReproducesAStraightLine) {
     const Real x = -0.967 + s * (2.339 / 400.0);
     const Real t = off + x;
     EXPECT_NEAR(favr(xt, yt, n, off, x), 2.385 * t - 0.71, 4e-15) << t;
+  }
+}
+
+// The order test: equal neighbours are allowed; a fall or a NaN anywhere,
+// the closing entry included, is not.
+TEST(AscendingTable, AcceptsOnlyTablesThatNeverDescend) {
+  const Real up[6] = {0.0, 0.125, 0.125, 0.5, 0.75, 1.0};
+  EXPECT_TRUE(tamsel::ascending_table(up, 5));
+  EXPECT_TRUE(tamsel::ascending_table(up, 0));
+  EXPECT_TRUE(tamsel::ascending_table(up, -3));
+  const Real falls[6] = {0.0, 0.125, 0.5, 0.375, 0.75, 1.0};
+  EXPECT_FALSE(tamsel::ascending_table(falls, 5));
+  EXPECT_TRUE(tamsel::ascending_table(falls, 2));
+  const Real closing[4] = {0.0, 0.5, 1.25, 1.0};
+  EXPECT_FALSE(tamsel::ascending_table(closing, 3));
+  const Real nan[4] = {0.0, 0.5, kNaN, 1.0};
+  EXPECT_FALSE(tamsel::ascending_table(nan, 3));
+  EXPECT_FALSE(tamsel::ascending_table(nan, 2));
+  EXPECT_TRUE(tamsel::ascending_table(nan, 1));
+}
+
+// Bisection against the scan, bit for bit: ascending tables with repeats,
+// negative and infinite abscissae, every length up to 129, at, between and
+// beyond the entries and at NaN.
+TEST(FavrAscending, GivesTheValuesOfTheScan) {
+  std::mt19937_64 gen(41);
+  std::uniform_real_distribution<Real> step(0.0, 0.03);
+  std::uniform_real_distribution<Real> value(-2.5, 3.1);
+  for (int table = 0; table < 6; ++table) {
+    std::vector<Real> x(130), y(130);
+    x[0] = table == 3 ? -std::numeric_limits<Real>::infinity() : -0.35 * table;
+    for (std::size_t i = 1; i < x.size(); ++i) {
+      x[i] = x[i - 1] + (int(i % 7) == table ? 0.0 : step(gen));
+      if (table == 3 && i == 1) x[i] = -0.2;
+    }
+    if (table == 4) x[129] = std::numeric_limits<Real>::infinity();
+    for (auto& v : y) v = value(gen);
+    for (Integer n = 0; n <= 129; ++n) {
+      ASSERT_TRUE(tamsel::ascending_table(x.data(), n));
+      std::vector<Real> ts = {kNaN, x[0] - 1.0, std::numeric_limits<Real>::infinity()};
+      for (Integer i = 0; i <= n; ++i) {
+        ts.push_back(x[std::size_t(i)]);
+        ts.push_back(x[std::size_t(i)] + 0.0021);
+        ts.push_back(std::nextafter(x[std::size_t(i)], -1e300));
+      }
+      for (Real t : ts) {
+        const Real off = 0.0625;
+        const Real local = t - off;
+        ASSERT_EQ(bits(tamsel::favr_ascending(x.data(), y.data(), n, off, local)),
+                  bits(favr(x.data(), y.data(), n, off, local)))
+            << "table " << table << " n=" << n << " t=" << t;
+      }
+    }
   }
 }
 
