@@ -224,8 +224,6 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
 }
 #endif
 
-} // namespace
-
 #if defined(__x86_64__) || defined(__i386__)
 // The range test of chebev on x[0 .. count-1], four points at a time, with
 // the same subtractions and product: whether every point passes.
@@ -243,6 +241,8 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
   return inside;
 }
 #endif
+
+} // namespace
 
 void chebev_points(const Real& a, const Real& b, const Real* c,
                    const Integer& m, const Real* x, Real* result,
