@@ -9,10 +9,8 @@
 #include "numeric/stop.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
-#include <sys/platform/x86.h>
-#endif
 #define TAMSEL_FFT_X86 1
 #endif
 
@@ -175,14 +173,19 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
   }
 }
 
-// glibc's record of the processor, made by the dynamic loader, is read where
-// it exists; otherwise the compiler's own probe runs (its cpuid instructions
-// are slow inside a virtual machine, and a short run notices).
-#if __has_include(<sys/platform/x86.h>)
-bool detect_avx() { return CPU_FEATURE_ACTIVE(AVX); }
-#else
-bool detect_avx() { return __builtin_cpu_supports("avx"); }
-#endif
+// AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
+// the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
+// bits 1 and 2).  One cpuid instruction: each costs a trip to the
+// hypervisor inside a virtual machine, and a short run notices many.
+bool detect_avx() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
+  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
+  unsigned xcr0_low = 0, xcr0_high = 0;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  return (xcr0_low & 0x6u) == 0x6u;
+}
 
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
