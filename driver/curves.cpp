@@ -29,8 +29,8 @@ void build_curves(RunState& st) {
   // Both fits at all points: chebev's values, its range test and its stop.
   Real spec_values[kCurvePoints];
   Real log_values[kCurvePoints];
-  chebev_points(a, b, st.spec_coef, ncheb, st.points, spec_values, kCurvePoints);
-  chebev_points(a, b, st.log_coef, ncheb, st.points, log_values, kCurvePoints);
+  chebev_points(a, b, st.spec_coef, st.log_coef, ncheb, st.points, spec_values, log_values,
+                kCurvePoints);
   for (Integer i = 0; i < kCurvePoints; ++i) {
     st.g[i] = spec_values[i] - st.spec_mean;
     st.h[i] = log_values[i] - st.log_mean;

@@ -222,9 +222,48 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
     }
   }
 }
-#endif
 
-#if defined(__x86_64__) || defined(__i386__)
+// Two series at the same 16 points, x[0 .. 15]: each point's y and y2 are
+// formed once and serve both recurrences, eight of which interleave.
+[[gnu::target("avx")]] void evaluate_two_avx(Real av, Real bv, const Real* c1,
+                                             const Real* c2, Integer terms,
+                                             const Real* x, Real* result1,
+                                             Real* result2) {
+  using L = Lanes<4>::type;
+  constexpr int V = 4;
+  L y[V], y2[V], d[V], e[V], f[V], g[V];
+#pragma GCC unroll 16
+  for (int v = 0; v < V; ++v) {
+    L xv;
+    std::memcpy(&xv, x + 4 * v, sizeof xv);
+    y[v] = (((xv + xv) - av) - bv) / (bv - av);
+    y2[v] = y[v] + y[v];
+    d[v] = e[v] = f[v] = g[v] = L{}; // zeros
+  }
+  for (Integer j = terms; j >= 2; --j) {
+    const Real cj1 = c1[j - 1];
+    const Real cj2 = c2[j - 1];
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) {
+      const L previous1 = d[v];
+      d[v] = ((y2[v] * d[v]) - e[v]) + cj1;
+      e[v] = previous1;
+      const L previous2 = f[v];
+      f[v] = ((y2[v] * f[v]) - g[v]) + cj2;
+      g[v] = previous2;
+    }
+  }
+  const Real half1 = 0.5 * c1[0];
+  const Real half2 = 0.5 * c2[0];
+#pragma GCC unroll 16
+  for (int v = 0; v < V; ++v) {
+    const L r1 = ((y[v] * d[v]) - e[v]) + half1;
+    const L r2 = ((y[v] * f[v]) - g[v]) + half2;
+    std::memcpy(result1 + 4 * v, &r1, sizeof r1);
+    std::memcpy(result2 + 4 * v, &r2, sizeof r2);
+  }
+}
+
 // The range test of chebev on x[0 .. count-1], four points at a time, with
 // the same subtractions and product: whether every point passes.
 [[gnu::target("avx")]] bool all_in_range_avx(Real av, Real bv, const Real* x, Integer count) {
@@ -242,28 +281,21 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
 }
 #endif
 
-} // namespace
-
-void chebev_points(const Real& a, const Real& b, const Real* c,
-                   const Integer& m, const Real* x, Real* result,
-                   Integer count) {
-  const Real av = a;
-  const Real bv = b;
-  const Integer terms = m;
-  bool checked = false;
+// Index of the first of x[0 .. count-1] that fails chebev's range test, or
+// count when none does.
+Integer first_out_of_range(Real av, Real bv, const Real* x, Integer count) {
 #if defined(__x86_64__) || defined(__i386__)
-  checked = fft::use_avx && all_in_range_avx(av, bv, x, count);
+  if (fft::use_avx && all_in_range_avx(av, bv, x, count)) return count;
 #endif
-  for (Integer i = 0; i < count && !checked; ++i) {
-    if ((x[i] - av) * (x[i] - bv) > 0.0) {
-      for (Integer p = 0; p < i; ++p) {
-        result[p] = chebev(av, bv, c, terms, x[p]);
-      }
-      stop("ERROR(CHEBEV): x not in range .");
-    }
-  }
+  Integer i = 0;
+  while (i < count && !((x[i] - av) * (x[i] - bv) > 0.0)) ++i;
+  return i;
+}
 
-  const Integer batches = count > 0 ? count / kBatch : 0;
+// The values of the series at x[0 .. count-1], all points being in range.
+void evaluate_all(Real av, Real bv, const Real* c, Integer terms, const Real* x,
+                  Real* result, Integer count) {
+  const Integer batches = count / kBatch;
 #if defined(__x86_64__) || defined(__i386__)
   if (fft::use_avx) {
     evaluate_batches_avx(av, bv, c, terms, x, result, batches);
@@ -276,6 +308,55 @@ void chebev_points(const Real& a, const Real& b, const Real* c,
   for (Integer i = batches * kBatch; i < count; ++i) {
     result[i] = chebev(av, bv, c, terms, x[i]);
   }
+}
+
+} // namespace
+
+void chebev_points(const Real& a, const Real& b, const Real* c,
+                   const Integer& m, const Real* x, Real* result,
+                   Integer count) {
+  const Real av = a;
+  const Real bv = b;
+  const Integer terms = m;
+  const Integer outside = first_out_of_range(av, bv, x, count);
+  if (outside < count) {
+    for (Integer p = 0; p < outside; ++p) {
+      result[p] = chebev(av, bv, c, terms, x[p]);
+    }
+    stop("ERROR(CHEBEV): x not in range .");
+  }
+  evaluate_all(av, bv, c, terms, x, result, count);
+}
+
+void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
+                   const Integer& m, const Real* x, Real* result1,
+                   Real* result2, Integer count) {
+  const Real av = a;
+  const Real bv = b;
+  const Integer terms = m;
+  const Integer outside = first_out_of_range(av, bv, x, count);
+  if (outside < count) {
+    for (Integer p = 0; p < outside; ++p) {
+      result1[p] = chebev(av, bv, c1, terms, x[p]);
+      result2[p] = chebev(av, bv, c2, terms, x[p]);
+    }
+    stop("ERROR(CHEBEV): x not in range .");
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  if (fft::use_avx) {
+    Integer i = 0;
+    for (; i + 16 <= count; i += 16) {
+      evaluate_two_avx(av, bv, c1, c2, terms, x + i, result1 + i, result2 + i);
+    }
+    for (; i < count; ++i) {
+      result1[i] = chebev(av, bv, c1, terms, x[i]);
+      result2[i] = chebev(av, bv, c2, terms, x[i]);
+    }
+    return;
+  }
+#endif
+  evaluate_all(av, bv, c1, terms, x, result1, count);
+  evaluate_all(av, bv, c2, terms, x, result2, count);
 }
 
 } // namespace tamsel

@@ -151,4 +151,15 @@ void chebev_points(const Real& a, const Real& b, const Real* c,
                    const Integer& m, const Real* x, Real* result,
                    Integer count);
 
+// chebev_points for two series at the same points: result1[i] =
+// chebev(a, b, c1, m, x[i]) and result2[i] = chebev(a, b, c2, m, x[i]) for
+// i = 0..count-1, the same values bit for bit; each point's mapping onto
+// [-1, 1] is formed once for both.  The range test comes first, as above: at
+// the first point out of range the results of both series for the points
+// before it are written and the run stops as chebev stops.  The results
+// must overlap neither each other nor x, c1, c2, a, b or m.
+void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
+                   const Integer& m, const Real* x, Real* result1,
+                   Real* result2, Integer count);
+
 } // namespace tamsel

@@ -320,6 +320,7 @@ TEST(FastFavr, LongTablesMatchReference) {
 // and point counts that leave every remainder.
 TEST(FastChebev, PointsMatchOneByOne) {
   const auto c = random_values(20, 9);
+  const auto d = random_values(20, 11);
   auto x = random_values(80, 10);
   const Real a = -3.7, b = 5.3;
   const bool native = tamsel::fft::use_avx;
@@ -327,12 +328,23 @@ TEST(FastChebev, PointsMatchOneByOne) {
     tamsel::fft::use_avx = native && vectors;
     for (Integer m = 1; m <= 20; ++m) {
       for (Integer count : {0, 1, 7, 16, 17, 31, 32, 33, 37, 64, 80}) {
-        std::vector<Real> fast(80, -1.0);
+        std::vector<Real> fast(80, -1.0), first(80, -1.0), second(80, -1.0);
         tamsel::chebev_points(a, b, c.data(), m, x.data(), fast.data(), count);
+        tamsel::chebev_points(a, b, c.data(), d.data(), m, x.data(), first.data(),
+                              second.data(), count);
         for (Integer i = 0; i < count; ++i) {
-          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]),
-                    std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, c.data(), m, x[i])))
+          const Real one = tamsel::chebev(a, b, c.data(), m, x[i]);
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(one))
               << "m=" << m << " i=" << i << " avx=" << tamsel::fft::use_avx;
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(first[i]), std::bit_cast<std::uint64_t>(one))
+              << "two series, m=" << m << " i=" << i;
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(second[i]),
+                    std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, d.data(), m, x[i])))
+              << "two series, m=" << m << " i=" << i;
+        }
+        if (count < 80) {
+          EXPECT_EQ(fast[std::size_t(count)], -1.0) << "nothing past count";
+          EXPECT_EQ(second[std::size_t(count)], -1.0) << "nothing past count";
         }
       }
     }
@@ -345,15 +357,23 @@ TEST(FastChebev, PointsMatchOneByOne) {
     for (std::size_t bad : {0, 3, 20, 78, 79}) {
       auto y = x;
       y[bad] = bad % 2 ? 5.5 : -3.75;
-      std::vector<Real> fast(80, -1.0);
+      std::vector<Real> fast(80, -1.0), first(80, -1.0), second(80, -1.0);
       EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), 15, y.data(), fast.data(), 80),
                    tamsel::Stop);
+      EXPECT_THROW(tamsel::chebev_points(a, b, c.data(), d.data(), 15, y.data(), first.data(),
+                                         second.data(), 80),
+                   tamsel::Stop);
       for (std::size_t i = 0; i < bad; ++i) {
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(fast[i]),
-                  std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, c.data(), 15, y[i])))
+        const Real one = tamsel::chebev(a, b, c.data(), 15, y[i]);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(one)) << i;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(first[i]), std::bit_cast<std::uint64_t>(one)) << i;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(second[i]),
+                  std::bit_cast<std::uint64_t>(tamsel::chebev(a, b, d.data(), 15, y[i])))
             << i;
       }
       EXPECT_EQ(fast[bad], -1.0);
+      EXPECT_EQ(first[bad], -1.0);
+      EXPECT_EQ(second[bad], -1.0);
     }
     std::vector<Real> fast(80, -1.0);
     tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 80);
