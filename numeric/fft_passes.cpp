@@ -12,6 +12,11 @@
 #include <cpuid.h>
 #include <immintrin.h>
 #define TAMSEL_FFT_X86 1
+// glibc's record of the processor (clang rejects the header's C-only _Bool).
+#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
+#include <sys/platform/x86.h>
+#define TAMSEL_CPU_RECORD 1
+#endif
 #endif
 
 namespace tamsel::fft {
@@ -175,8 +180,13 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
 
 // AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
 // the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
-// bits 1 and 2).  One cpuid instruction: each costs a trip to the
-// hypervisor inside a virtual machine, and a short run notices many.
+// bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
+// to the hypervisor (microseconds each), so glibc's record, which the
+// dynamic loader has already made, is read where there is one; otherwise
+// one cpuid instruction asks.
+#ifdef TAMSEL_CPU_RECORD
+bool detect_avx() { return CPU_FEATURE_ACTIVE(AVX); }
+#else
 bool detect_avx() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
@@ -186,6 +196,7 @@ bool detect_avx() {
   __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
   return (xcr0_low & 0x6u) == 0x6u;
 }
+#endif
 
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
