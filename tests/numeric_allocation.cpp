@@ -106,6 +106,7 @@ TEST(NoHeap, ToolkitRoutinesDoNotAllocate) {
   }
   for (Integer n : {2, 128, 8192}) {
     tamsel::correl(data.data(), second.data(), n, result.data());
+    tamsel::correl_zero_lag(data.data(), second.data(), n, result.data());
   }
   tamsel::fourn(data.data(), shape2, 2, 1);
   tamsel::fourn(data.data(), shape3, 3, -1);
@@ -115,7 +116,10 @@ TEST(NoHeap, ToolkitRoutinesDoNotAllocate) {
     tamsel::chebft(0.0, 2.0, coefficients.data(), n, line, &slope, &offset, 0, 0.0);
   }
   tamsel::chebev_points(0.0, 2.0, coefficients.data(), 15, points.data(), result.data(), 40);
-  const Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33);
+  tamsel::chebev_points(0.0, 2.0, coefficients.data(), coefficients.data() + 20, 15, points.data(),
+                        result.data(), spectrum.data(), 40);
+  const Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33) +
+                     tamsel::favr_ascending(points.data(), second.data(), 30, 0.0, 0.33);
 
   EXPECT_EQ(allocations.load() - before, 0);
   EXPECT_TRUE(value == value);
