@@ -24,12 +24,15 @@ std::string printable(const char* arg) {
   return shown;
 }
 
+// Flushes standard output; on failure says so on err and returns true.
+bool output_failed(const ProgramText& text, std::FILE* out, std::FILE* err) {
+  if (std::fflush(out) == 0 && !std::ferror(out)) return false;
+  std::fprintf(err, "%s: standard output: write error: %s\n", text.name, std::strerror(errno));
+  return true;
+}
+
 int finish_output(const ProgramText& text, std::FILE* out, std::FILE* err) {
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "%s: standard output: write error: %s\n", text.name, std::strerror(errno));
-    return kUsageStatus;
-  }
-  return 0;
+  return output_failed(text, out, err) ? kUsageStatus : 0;
 }
 
 } // namespace
@@ -69,10 +72,7 @@ int program_main(int argc, const char* const* argv, const ProgramText& text, voi
     std::fprintf(stderr, "%s\n", s.what());
     status = s.status();
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "%s: standard output: write error: %s\n", text.name, std::strerror(errno));
-    if (status == 0) status = kInputStatus;
-  }
+  if (output_failed(text, stdout, stderr) && status == 0) status = kInputStatus;
   return status;
 }
 

@@ -27,15 +27,10 @@ void build_curves(RunState& st) {
     if (st.width < p) p = st.width;
   }
   // Both fits at all points: chebev's values, its range test and its stop.
-  Real spec_values[kCurvePoints];
-  Real log_values[kCurvePoints];
-  chebev_points(a, b, st.spec_coef, st.log_coef, ncheb, st.points, spec_values, log_values,
-                kCurvePoints);
+  chebev_points(a, b, st.spec_coef, st.log_coef, ncheb, st.points, st.g, st.h, kCurvePoints);
   for (Integer i = 0; i < kCurvePoints; ++i) {
-    st.g[i] = spec_values[i] - st.spec_mean;
-    st.h[i] = log_values[i] - st.log_mean;
-  }
-  for (Integer i = 0; i < kCurvePoints; ++i) {
+    st.g[i] = st.g[i] - st.spec_mean;
+    st.h[i] = st.h[i] - st.log_mean;
     matrix_at(st.agem, k, i + 1) = st.g[i];
     matrix_at(st.xlgrm, k, i + 1) = st.h[i];
   }

@@ -134,15 +134,15 @@ void correlate_sample(RunState& st, Integer k) {
 
 void write_report(const RunState& st, ReportStream& rs) {
   char* out = report_text;
+  auto put = [&out](const char* text, std::size_t length) {
+    std::memcpy(out, text, length);
+    out += length;
+  };
   for (Integer k = 1; k <= st.sample_count; ++k) {
     char cc_field[8], fmin_field[8], fmax_field[8];
     format_field(cc_diagonal(st, k), cc_field);
     format_field(matrix_at(st.agem, k, 0), fmin_field);
     format_field(matrix_at(st.xlgrm, k, 0), fmax_field);
-    auto put = [&out](const char* text, std::size_t length) {
-      std::memcpy(out, text, length);
-      out += length;
-    };
     put(st.report_name, kNameWidth);
     put("\n\nCross-correlation: ", 21);
     put(cc_field, 7);

@@ -80,7 +80,8 @@ bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c) {
   if (n < 1 || n > kRemembered) return false;
   if (remembered.n != n) remember(n);
 #if defined(__x86_64__) || defined(__i386__)
-  static_assert(15 * 16 + 16 <= kRemembered * kRemembered);
+  // The last read is term[(n - 1) * n + 15], inside the table for n <= 16.
+  static_assert(15 * 16 + 15 < kRemembered * kRemembered);
   if (fft::use_avx && n <= 16) {
     Real sum[16];
     sixteen_sums_avx(f, n, remembered.term, sum);

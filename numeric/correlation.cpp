@@ -46,7 +46,6 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
                              const Integer& n, Real* result) {
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
-  [[maybe_unused]] auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
 
   Integer count = n; // read on entry ...
   if (count < 2 || count > kMaxLength || (count & (count - 1)) != 0) {
@@ -86,8 +85,8 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
     const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
     _mm_storeu_pd(result + p - 1, _mm_mul_pd(prod, _mm_set1_pd(reciprocal)));
 #else
-    const Real f_re = spectrum1(p);
-    const Real f_im = spectrum1(p + 1);
+    const Real f_re = fft[p - 1];
+    const Real f_im = fft[p];
     const Real g_re = res(p);
     const Real g_im = res(p + 1);
     const Real prod_re = f_re * g_re + f_im * g_im;
