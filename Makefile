@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Thin wrapper over CMake.  `make run` builds tamsel and runs it on the
 # bundled example, then draws the example's curves with tamsel-plot;
 # `make test` builds everything and runs the test suite; `make install`

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Bit-for-bit reproducibility: builds tamsel-dump with several compilers and
 # optimisation levels, runs each build on one generated 100-sample case and
 # fails unless every build prints the same bits.  Also fails if a build with

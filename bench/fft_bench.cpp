@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Times the toolkit's transforms against FFTW on the same data and prints
 // one table: routine, size, our time, FFTW's time and their ratio.
 //

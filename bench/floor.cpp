@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The floor of a whole run: what any program doing the job must do at
 // least.  Reads samples.lst, corrspec.in and corrlog.in once each and
 // creates the report file <name>_cross.txt of every sample (a name line,

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-3-Clause
 """Writes a benchmark job into a directory: samples.lst with 100 samples whose
 windows lie inside 0.05..0.95, and two curve tables corrspec.in and
 corrlog.in of 127 records each.  The same seed gives the same job."""

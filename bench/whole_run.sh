@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Times a whole run of tamsel on the generated 100-sample job against the
 # floor programs with hyperfine, prints run/floor, and the peak resident
 # memory of one run.  Usage: bench/whole_run.sh BUILD_DIR [ROUNDS]

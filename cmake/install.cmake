@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Installation: the programs, the toolkit as a static library with its
 # headers, a CMake package (find_package(tamsel) gives tamsel::numeric), a
 # pkg-config module and the manual.

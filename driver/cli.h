@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Command-line conventions shared by tamsel and its companion tools.
 //
 // The programs read no arguments: all their input comes from fixed file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "driver/curves.h"
 
 #include "numeric/chebyshev.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The sample curves: both tables fitted over the sample's window with a
 // 15-term Chebyshev series, each fit's mean over the window removed, and both
 // sampled at 128 points from the window's lower end to its upper end.

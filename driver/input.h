@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Text input of the run: the free-format number reader and the whole-line
 // name reader shared by the sample list and the curve tables.
 //

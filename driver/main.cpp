@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tamsel: correlation of two tabulated curves inside the frequency windows
 // of a sample list.  Reads samples.lst, corrspec.in and corrlog.in in the
 // working directory and writes the report to the last sample's report file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The report stream and the correlation report.
 //
 // The report stream is opened once per sample on the sample's report file:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The correlation run: the program's whole job, from the sample list to the
 // report.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The sample list, samples.lst: per sample a name line (its first 50
 // characters, cut or padded with blanks) and then two numbers in free format,
 // fmin and fmax.  The list ends at end of file where a name line is expected.

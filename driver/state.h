@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The storage of one run.  The run owns every table and matrix for its whole
 // length; they are zeroed once at its start and never cleared again.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The curve tables: the abscissa and spec tables from corrspec.in and the
 // log table from corrlog.in, ended by a closing point at abscissa 1.0.
 #pragma once

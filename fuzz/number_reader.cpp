@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Fuzzes the free-format number reader: the token parser alone, then whole
 // input read as a file of number pairs.  A refused token or file is a Stop,
 // which is a normal outcome.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Runs every fuzz target of a fuzz build for a bounded time:
 #   fuzz/run.sh BUILD_DIR SECONDS
 # New inputs go to BUILD_DIR/fuzz-corpus/<target> (the seeds in fuzz/corpus

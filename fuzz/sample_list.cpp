@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Fuzzes the sample-list reader over the input as samples.lst: records are
 // read, named and given their report names until the list ends or stops.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Shared by the fuzz targets: a scratch working directory for the readers
 // that open files by their fixed names, the split of one input into files,
 // and a check that a run leaves no descriptor open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Fuzzes the table loader: the input, split at "@@@" lines, becomes
 // corrspec.in and corrlog.in in a scratch directory.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Fuzzes a whole run in-process: the input, split at "@@@" lines, becomes
 // samples.lst, corrspec.in and corrlog.in in a scratch directory, where the
 // run also writes its report files.  Slashes in the sample list become

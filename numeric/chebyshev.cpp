@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "numeric/chebyshev.h"
 
 #include "numeric/fft_passes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Truncated Chebyshev series on an interval [a, b]: fit, integral, evaluation.
 //
 // Series convention shared by the three routines.  A coefficient array holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Complex fast Fourier transform of power-of-two length, in place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "numeric/correlation.h"
 
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Circular cross-correlation of two real sequences through the FFT.
 #pragma once
 

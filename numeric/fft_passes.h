@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Building blocks of the complex transforms four1 and fourn: the
 // bit-reversal permutation, the twiddle factors of a pass and the radix-2
 // butterflies, each doing exactly the arithmetic of the plain loops in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "numeric/real_fft.h"
 
 #include <cmath>

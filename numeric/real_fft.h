@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Fourier transforms of real sequences through one complex transform.
 //
 // Both routines use the positive exponent of four1 with sign +1: the

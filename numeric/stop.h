@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The single stop path of the program.
 //
 // A routine that meets an input it cannot handle does not return: it throws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Piecewise-linear interpolation in a table of points.
 #pragma once
 

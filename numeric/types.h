@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Scalar types shared by the toolkit and the run.
 #pragma once
 

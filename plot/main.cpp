@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tamsel-plot: the curves of a run as a picture.  Reads the same three
 // files as tamsel in the working directory, builds the same curves and
 // coefficients, and draws them to tamsel_curves.svg, one panel per sample.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The picture of a run: the two mean-removed curves of every sample, drawn
 // as one self-contained SVG document with one panel per sample.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Building the sample curves, in-process.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The free-format number reader and the name line reader.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The curves picture built in-process from a run without its report.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The report's number field.
 #include <gtest/gtest.h>
 

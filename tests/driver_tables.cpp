@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Loading the curve tables, in-process.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "e2e.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Test harness for the run: scratch directories, the real executable run in
 // one of them, and in-process runs with the working directory switched.
 #pragma once

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Installs the build tree into a temporary prefix, then builds and runs a
 # small consumer against it twice: through find_package(tamsel) and through
 # pkg-config.  Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE CXX [CXXFLAGS]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Checks the manual page for roff warnings: groff always (it is required),
 # mandoc's linter as well where it is installed.
 set -u

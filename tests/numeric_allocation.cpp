@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The toolkit uses no heap: every routine called here, on its fast and its
 // plain paths and on first use (when remembered tables are made), leaves the
 // counts of operator new and malloc calls unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The toolkit's transforms against the literal references of reference.h,
 // bit for bit, on random data: every power-of-two size from 2^0 to 2^20,
 // both signs, with the AVX kernels and with the SSE2 kernels.

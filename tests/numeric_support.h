@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Helpers shared by the toolkit's tests: raw bit patterns, deterministic
 // high-entropy inputs, digests of outputs and guard Reals around arrays.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reading back the structure of a curves picture in tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reference transcriptions of toolkit routines, for the tests.
 //
 // Each one is the routine as first written, step by step, with no attention

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command line of tamsel end to end: --help, --version and refusals.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Hostile and broken input end to end: every failure is one line on standard
 // error naming the file (and the line where there is one) and a non-zero
 // exit status, never a crash; and no failing run damages a report file that

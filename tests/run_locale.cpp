@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The program's bytes do not depend on the locale of its environment: a run
 // under a locale with a decimal comma writes exactly what it writes under
 // LC_ALL=C, on the console, on standard error and in the report.

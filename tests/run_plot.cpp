@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tamsel-plot end to end: the picture of the example, its command line, and
 // its stops, which must match tamsel's.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The correlation report end to end.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The run end to end: the sample list, the console lines, the report files
 // and the failures of the sample phase.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // tamsel-dump: runs tamsel's sample phase and correlation in the working
 // directory, writes no report, and prints every number the run computes for
 // a sample as the bit pattern of the double, so that two builds can be

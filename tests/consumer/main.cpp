@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Uses the installed toolkit: a complex FFT and its inverse, and a
 // Chebyshev fit checked against the function it fits.  Prints "ok" and
 // exits 0 when both agree.
