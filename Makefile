@@ -11,7 +11,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test install sanitize fuzz repro bench clean
+.PHONY: all build run test install sanitize fuzz repro arm bench clean
 
 all: build
 
@@ -47,6 +47,11 @@ fuzz:
 repro:
 	.ci/repro.sh
 
+# The suite on 64-bit ARM under qemu, and the same bits there (needs
+# g++-aarch64-linux-gnu and qemu-user).
+arm:
+	.ci/arm.sh
+
 # Benchmarks, in a build directory of their own (they need FFTW and
 # hyperfine: apt-get install libfftw3-dev hyperfine).
 BENCH_BUILD ?= build-bench
@@ -57,4 +62,4 @@ bench:
 	bench/whole_run.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm
