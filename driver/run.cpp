@@ -53,7 +53,9 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
 
-  while (read_sample(list.in, st)) {
+  for (;;) {
+    const long name_line = list.in.line;
+    if (!read_sample(list.in, st)) break;
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
@@ -74,6 +76,13 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     }
     st.width = st.fmax - st.fmin;
     build_curves(st);
+    if (console != nullptr && !window_ascends(st.fmin, st.fmax)) {
+      std::fflush(console);
+      std::fprintf(stderr, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
+      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), stderr);
+      std::fputs(": fmin is not below fmax, so its coefficient does not measure agreement\n",
+                 stderr);
+    }
     correlate_sample(st, st.sample_count + 1);
     ++st.sample_count;
     if (after_sample != nullptr) after_sample(st);

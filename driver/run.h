@@ -22,7 +22,10 @@ void run(RunState& st, std::FILE* console);
 // every sample, prints the two console lines to `console` (unless it is
 // null), opens the sample's report file on `report` (unless it is null),
 // loads the tables, builds the curves and correlates them into cc(k, k)
-// while they are at hand; the sample's name goes to st.sample_names.  On
+// while they are at hand; the sample's name goes to st.sample_names.  With
+// a console, a sample whose window does not ascend (window_ascends) gets a
+// one-line warning on standard error once its curves are built, after the
+// console is flushed, naming the list's line of the sample's name.  On
 // return st.sample_count samples are built; the list is closed.  Stops as
 // run() does; the caller closes `report`.  With `report` null no file is
 // opened, so none can fail to open, and no file is written.
