@@ -9,9 +9,9 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "driver/curves.h"
-#include "driver/report.h"
 #include "driver/state.h"
 #include "driver/tables.h"
 #include "e2e.h"
@@ -145,12 +145,6 @@ double direct_coefficient(const RunState& st) {
   return double(gh / std::sqrt(gg * hh));
 }
 
-std::string field(double v) {
-  char text[8];
-  tamsel::format_field(v, text);
-  return text;
-}
-
 // Scaling the values of either table, or both, by any factor from 1e-300 to
 // 1e300 leaves the example's coefficients as they are; random tables at
 // random scales give coefficients within 1 (up to rounding) that agree with
@@ -162,11 +156,12 @@ TEST(Correlation, CoefficientIsUnitFreeAndWithinOne) {
     e2e::ScopedChdir in_example(std::string(TAMSEL_EXAMPLES) + "/smooth");
     tamsel::load_tables(*st);
   }
-  const RunState tables = *st;
+  const std::vector<double> spec_values(st->s, st->s + st->npts + 1);
+  const std::vector<double> log_values(st->l, st->l + st->npts + 1);
   auto scale_tables = [&](double spec_factor, double log_factor) {
-    for (int i = 0; i <= tables.npts; ++i) {
-      st->s[i] = tables.s[i] * spec_factor;
-      st->l[i] = tables.l[i] * log_factor;
+    for (std::size_t i = 0; i < spec_values.size(); ++i) {
+      st->s[i] = spec_values[i] * spec_factor;
+      st->l[i] = log_values[i] * log_factor;
     }
   };
   std::vector<std::pair<double, double>> factors = {
@@ -195,7 +190,6 @@ TEST(Correlation, CoefficientIsUnitFreeAndWithinOne) {
       scale_tables(spec_factor, log_factor);
       const double cc = coefficient(*st, window[0], window[1]);
       EXPECT_NEAR(cc, unscaled, 1e-9) << spec_factor << " " << log_factor << " " << window[0];
-      EXPECT_EQ(field(cc), field(unscaled));
     }
   }
 
