@@ -1,10 +1,46 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/curves.h"
 
+#include <cmath>
+#include <limits>
+
 #include "numeric/chebyshev.h"
+#include "numeric/correlation.h"
 #include "numeric/tabulated.h"
 
 namespace tamsel {
+
+namespace {
+
+// The largest magnitude of a curve's kCurvePoints values; NaN when one of
+// them is NaN.
+Real largest_magnitude(const Real* curve) {
+  Real largest = 0.0;
+  for (Integer i = 0; i < kCurvePoints; ++i) {
+    const Real magnitude = std::fabs(curve[i]);
+    if (std::isnan(magnitude)) return magnitude;
+    if (magnitude > largest) largest = magnitude;
+  }
+  return largest;
+}
+
+// Whether the transforms and the quotient are sound on curves with these
+// largest magnitudes as they are: the smaller curve is not lost in the
+// rounding of the larger one in the shared transform, and the product of
+// the two sums of squares neither overflows nor underflows.
+bool sound_scales(Real g_largest, Real h_largest) {
+  return g_largest >= 1e-50 && g_largest <= 1e50 && h_largest >= 1e-50 && h_largest <= 1e50 &&
+         g_largest <= 1e6 * h_largest && h_largest <= 1e6 * g_largest;
+}
+
+// Multiplies the curve by the power of two that brings its largest
+// magnitude, finite and not zero, into [1, 2).
+void scale_to_unit_peak(Real* curve, Real largest) {
+  const int exponent = std::ilogb(largest);
+  for (Integer i = 0; i < kCurvePoints; ++i) curve[i] = std::scalbn(curve[i], -exponent);
+}
+
+} // namespace
 
 void build_curves(RunState& st) {
   const Integer k = st.sample_count + 1;
@@ -37,6 +73,31 @@ void build_curves(RunState& st) {
   }
   matrix_at(st.agem, k, 0) = st.fmin;
   matrix_at(st.xlgrm, k, 0) = st.fmax;
+}
+
+void correlate_sample(RunState& st, Integer k) {
+  static constexpr Integer n = kCurvePoints;
+  const Real g_largest = largest_magnitude(st.g);
+  const Real h_largest = largest_magnitude(st.h);
+  // A NaN curve takes the plain arithmetic, which keeps the NaN.
+  if (!std::isnan(g_largest) && !std::isnan(h_largest) && !sound_scales(g_largest, h_largest)) {
+    // A curve that is zero throughout has no direction to agree with, and
+    // an infinite one no finite measure: the coefficient is undefined.
+    if (g_largest == 0.0 || h_largest == 0.0 || std::isinf(g_largest) || std::isinf(h_largest)) {
+      cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
+      return;
+    }
+    // Brought to one size, neither curve drowns in the rounding of the other
+    // and the sums stay far from overflow and underflow; a power of two
+    // rounds nothing, so the quotient is still that of the curves as built.
+    scale_to_unit_peak(st.g, g_largest);
+    scale_to_unit_peak(st.h, h_largest);
+  }
+  // Only lag 0 of each correlation is used.
+  const Real cross = correl_zero_lag(st.g, st.h, n, st.cross_result);
+  const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
+  const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
+  cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
 }
 
 } // namespace tamsel

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The sample curves: both tables fitted over the sample's window with a
 // 15-term Chebyshev series, each fit's mean over the window removed, and both
-// sampled at 128 points from the window's lower end to its upper end.
+// sampled at 128 points from the window's lower end to its upper end; and
+// their correlation.
 #pragma once
 
 #include "driver/state.h"
@@ -17,5 +18,25 @@ namespace tamsel {
 // Stops with "ERROR(CHEBEV): x not in range ." when a reversed window puts
 // the last curve point outside the fitting interval.
 void build_curves(RunState& st);
+
+// Correlates the two curves of sample k, as build_curves leaves them in st.g
+// and st.h (the values of row k of agem and xlgrm, columns 1..128), and
+// stores their normalised zero-lag cross-correlation, the sum of g*h over
+// the square root of the product of the sums of g*g and h*h, in cc(k, k).
+// The coefficient does not depend on the units of either curve and is never
+// infinite: it lies in [-1, 1] up to rounding, or is NaN when a curve is zero
+// throughout or not finite.  When both curves' largest magnitudes lie in
+// [1e-50, 1e50] and within a factor 1e6 of each other, the three lag-0
+// correlations and the quotient are formed on the curves as they are.
+// Otherwise st.g and st.h are first each scaled by a power of two that
+// brings their largest magnitude into [1, 2), which rounds nothing but
+// values far below the curve's peak, and are left scaled.
+void correlate_sample(RunState& st, Integer k);
+
+// Whether the window [fmin, fmax] ascends.  A window that does not (fmin
+// above or equal to fmax, or a NaN bound) puts all curve points but the
+// first on one abscissa, or gives curves that are not numbers, so its
+// coefficient does not measure how the curves agree.
+inline bool window_ascends(Real fmin, Real fmax) { return fmin < fmax; }
 
 } // namespace tamsel

@@ -49,9 +49,17 @@ void quote_token(const char* token, std::size_t length, char* out) {
   stopf(kInputStatus, "tamsel: %s:%ld: read error: %s", in.path, in.line, std::strerror(errno));
 }
 
+// The next character, with every line end (LF, CR LF or a lone CR) given
+// as one LF.
 [[gnu::always_inline]] inline int next_char(InputFile& in) {
   int ch = getc_unlocked(in.fp);
   if (ch == EOF && std::ferror(in.fp)) read_failure(in);
+  if (ch == '\r') {
+    const int after = getc_unlocked(in.fp);
+    if (after == EOF && std::ferror(in.fp)) read_failure(in);
+    if (after != '\n' && after != EOF) ungetc(after, in.fp);
+    ch = '\n';
+  }
   if (ch == '\n') ++in.line;
   return ch;
 }
@@ -206,19 +214,14 @@ bool read_line(InputFile& in, char* text, int width) {
   if (ch == EOF) return false;
   long line = in.line - (ch == '\n' ? 1 : 0);
   int kept = 0;
-  bool pending_cr = false; // a CR kept provisionally: it ends the line if LF follows
   while (ch != '\n' && ch != EOF) {
     if (kept < width) {
       if (ch == '\0')
         stopf(kInputStatus, "tamsel: %s:%ld: the name line holds a NUL byte", in.path, line);
       text[kept++] = char(ch);
-      pending_cr = ch == '\r';
-    } else {
-      pending_cr = false;
     }
     ch = next_char(in);
   }
-  if (pending_cr) --kept;
   for (int i = kept; i < width; ++i) text[i] = ' ';
   return true;
 }

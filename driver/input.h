@@ -3,7 +3,7 @@
 // name reader shared by the sample list and the curve tables.
 //
 // Free format: numbers are separated by blanks, tabs, commas and line ends
-// (LF or CR LF).  A read of k numbers takes the next k numbers wherever they
+// (LF, CR LF, CR).  A read of k numbers takes the next k numbers wherever they
 // stand, across lines if needed, then skips the rest of the line on which
 // the last one ended.  A number is an optional sign, digits with an optional
 // decimal point, and an optional exponent introduced by E, e, D or d
@@ -43,9 +43,10 @@ void close_input(InputFile& in);
 bool read_reals(InputFile& in, Real* values, int count);
 
 // Reads one whole line; its first `width` characters go to text[0..width-1],
-// padded with blanks when the line is shorter.  A CR that ends the line is
-// not part of it.  Returns false, writing nothing, when the file is already
-// at its end.  Stops when the kept characters hold a NUL byte.
+// padded with blanks when the line is shorter.  The line end (LF, CR LF or
+// a lone CR) is not part of it.  Returns false, writing nothing, when the
+// file is already at its end.  Stops when the kept characters hold a NUL
+// byte.
 bool read_line(InputFile& in, char* text, int width);
 
 // Converts one token of free-format text.  Returns true and sets `value`

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "numeric/correlation.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -122,15 +121,6 @@ void format_field(Real value, char* field) {
   } else if (!fixed_point(value, field)) {
     std::memcpy(field, "*******", 8);
   }
-}
-
-void correlate_sample(RunState& st, Integer k) {
-  static constexpr Integer n = kCurvePoints;
-  // Only lag 0 of each correlation is used.
-  const Real cross = correl_zero_lag(st.g, st.h, n, st.cross_result);
-  const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
-  const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
-  cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
 }
 
 void write_report(const RunState& st, ReportStream& rs) {

@@ -34,11 +34,6 @@ void close_report(ReportStream& rs);
 // Writes 7 characters and a terminating NUL to field.
 void format_field(Real value, char* field);
 
-// Correlates the two curves of sample k, as build_curves leaves them in st.g
-// and st.h (the values of row k of agem and xlgrm, columns 1..128), and
-// stores the normalised zero-lag cross-correlation in cc(k, k).
-void correlate_sample(RunState& st, Integer k);
-
 // Writes the five-line block of every sample 1..st.sample_count (name line,
 // empty line, coefficient, fmin, fmax) from the start of the report stream's
 // file, cuts the file after it, and closes the stream.  Stops with an

@@ -46,14 +46,16 @@ struct ReportFile {
 RunState& run_state() { return state; }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample) {
+                  SampleHook after_sample, std::FILE* warnings) {
   map_in_one_go(st);
   std::memset(&st, 0, sizeof st);
   ListFile list;
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
 
-  while (read_sample(list.in, st)) {
+  for (;;) {
+    const long name_line = list.in.line;
+    if (!read_sample(list.in, st)) break;
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
@@ -74,15 +76,23 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     }
     st.width = st.fmax - st.fmin;
     build_curves(st);
+    if (warnings != nullptr && !window_ascends(st.fmin, st.fmax)) {
+      if (console != nullptr) std::fflush(console);
+      std::fprintf(warnings, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
+      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), warnings);
+      std::fputs(": fmin is not below fmax, so its coefficient does not measure agreement\n",
+                 warnings);
+      std::fflush(warnings);
+    }
     correlate_sample(st, st.sample_count + 1);
     ++st.sample_count;
     if (after_sample != nullptr) after_sample(st);
   }
 }
 
-void run(RunState& st, std::FILE* console) {
+void run(RunState& st, std::FILE* console, std::FILE* warnings) {
   ReportFile report;
-  sample_phase(st, console, &report.stream);
+  sample_phase(st, console, &report.stream, nullptr, warnings);
   if (st.sample_count == 0) return;
   write_report(st, report.stream);
 }

@@ -11,19 +11,23 @@
 namespace tamsel {
 
 // Runs the program in the working directory, writing the console lines to
-// `console`.  Returns after a normal run; every failure throws Stop (the
-// program's own stop messages with kStopStatus, input/output failures and
-// the sample limit with kInputStatus), with every file it opened closed.
-// The run's storage is `st`, zeroed at the start.
-void run(RunState& st, std::FILE* console);
+// `console` and the warnings to `warnings`.  Returns after a normal run;
+// every failure throws Stop (the program's own stop messages with
+// kStopStatus, input/output failures and the sample limit with
+// kInputStatus), with every file it opened closed.  The run's storage is
+// `st`, zeroed at the start.
+void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 
 // The sample phase of a run, for tools that use the curves and coefficients
 // without writing the report: zeroes `st`, reads the sample list and, for
 // every sample, prints the two console lines to `console` (unless it is
 // null), opens the sample's report file on `report` (unless it is null),
 // loads the tables, builds the curves and correlates them into cc(k, k)
-// while they are at hand; the sample's name goes to st.sample_names.  On
-// return st.sample_count samples are built; the list is closed.  Stops as
+// while they are at hand; the sample's name goes to st.sample_names.  A
+// sample whose window does not ascend (window_ascends) gets a one-line
+// warning on `warnings` (unless it is null) once its curves are built,
+// naming the list's line of the sample's name; the console is flushed
+// first, so that both keep their order.  On return st.sample_count samples are built; the list is closed.  Stops as
 // run() does; the caller closes `report`.  With `report` null no file is
 // opened, so none can fail to open, and no file is written.
 // `after_sample`, unless null, is called once per sample when its curves are
@@ -31,7 +35,7 @@ void run(RunState& st, std::FILE* console);
 // the next sample overwrites (the name, npts, the two means).
 using SampleHook = void (*)(const RunState& st);
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample = nullptr);
+                  SampleHook after_sample = nullptr, std::FILE* warnings = nullptr);
 
 // The storage of the program's run: large, static, owned by the driver.
 RunState& run_state();

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::write_file(tamsel::kSpecFile, parts[1]);
   fuzz::write_file(tamsel::kLogFile, parts[2]);
   try {
-    tamsel::run(tamsel::run_state(), console); // the run state is static: ~350 KB
+    tamsel::run(tamsel::run_state(), console, console); // the run state is static: ~350 KB
   } catch (const tamsel::Stop&) {
   }
   if (fuzz::lowest_free_fd() != free_fd) __builtin_trap(); // a file left open

@@ -2,13 +2,20 @@
 // Building the sample curves, in-process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "driver/curves.h"
 #include "driver/state.h"
+#include "driver/tables.h"
+#include "e2e.h"
+#include "numeric/correlation.h"
 #include "numeric/stop.h"
 
 namespace {
@@ -103,6 +110,118 @@ TEST(Curves, AscendingTablesGiveTheSameBitsEitherWay) {
                 std::bit_cast<std::uint64_t>(matrix_at(bisected->agem, 2, i)));
       EXPECT_EQ(std::bit_cast<std::uint64_t>(matrix_at(scanned->xlgrm, 2, i)),
                 std::bit_cast<std::uint64_t>(matrix_at(bisected->xlgrm, 2, i)));
+    }
+  }
+}
+
+// The coefficient of the window [fmin, fmax] on the tables in st, as the
+// run forms it for its first sample.
+double coefficient(RunState& st, double fmin, double fmax) {
+  st.fmin = fmin;
+  st.fmax = fmax;
+  st.width = fmax - fmin;
+  st.sample_count = 0;
+  tamsel::build_curves(st);
+  tamsel::correlate_sample(st, 1);
+  return tamsel::cc_diagonal(st, 1);
+}
+
+// sum(g*h) / sqrt(sum(g*g) * sum(h*h)) on the curves as built, each first
+// divided by its largest magnitude, summed in long double.
+double direct_coefficient(const RunState& st) {
+  double g_largest = 0.0, h_largest = 0.0;
+  for (int j = 1; j <= 128; ++j) {
+    g_largest = std::max(g_largest, std::fabs(matrix_at(st.agem, 1, j)));
+    h_largest = std::max(h_largest, std::fabs(matrix_at(st.xlgrm, 1, j)));
+  }
+  long double gh = 0, gg = 0, hh = 0;
+  for (int j = 1; j <= 128; ++j) {
+    const long double g = (long double)matrix_at(st.agem, 1, j) / g_largest;
+    const long double h = (long double)matrix_at(st.xlgrm, 1, j) / h_largest;
+    gh += g * h;
+    gg += g * g;
+    hh += h * h;
+  }
+  return double(gh / std::sqrt(gg * hh));
+}
+
+// Scaling the values of either table, or both, by any factor from 1e-300 to
+// 1e300 leaves the example's coefficients as they are; random tables at
+// random scales give coefficients within 1 (up to rounding) that agree with
+// the definition, and NaN, never an infinity, when one table is zero
+// throughout.
+TEST(Correlation, CoefficientIsUnitFreeAndWithinOne) {
+  auto st = std::make_unique<RunState>();
+  {
+    e2e::ScopedChdir in_example(std::string(TAMSEL_EXAMPLES) + "/smooth");
+    tamsel::load_tables(*st);
+  }
+  const std::vector<double> spec_values(st->s, st->s + st->npts + 1);
+  const std::vector<double> log_values(st->l, st->l + st->npts + 1);
+  auto scale_tables = [&](double spec_factor, double log_factor) {
+    for (std::size_t i = 0; i < spec_values.size(); ++i) {
+      st->s[i] = spec_values[i] * spec_factor;
+      st->l[i] = log_values[i] * log_factor;
+    }
+  };
+  std::vector<std::pair<double, double>> factors = {
+      {1e300, 1e300}, {1e-300, 1e-300}, {1e300, 1e-300}, {1e-300, 1e300},
+      {3.7e299, 9.1e298}, {2.3e-299, 5.9e-300}};
+  for (int e = -300; e <= 300; e += 23) {
+    factors.push_back({3.7 * std::pow(10.0, e), 1.0});
+    factors.push_back({1.0, 1.3 * std::pow(10.0, -e)});
+  }
+  const double windows[][2] = {{0.05, 0.95}, {0.10, 0.50}, {0.20, 0.45}, {0.55, 0.85},
+                               {0.50, 0.95}};
+  for (const auto& window : windows) {
+    scale_tables(1.0, 1.0);
+    const double unscaled = coefficient(*st, window[0], window[1]);
+    // Curves of like and moderate size keep the plain quotient, bit for bit.
+    double g[128], h[128], work[256];
+    for (int j = 1; j <= 128; ++j) {
+      g[j - 1] = matrix_at(st->agem, 1, j);
+      h[j - 1] = matrix_at(st->xlgrm, 1, j);
+    }
+    const double plain = tamsel::correl_zero_lag(g, h, 128, work) /
+                         std::sqrt(tamsel::correl_zero_lag(g, g, 128, work) *
+                                   tamsel::correl_zero_lag(h, h, 128, work));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(unscaled), std::bit_cast<std::uint64_t>(plain));
+    for (const auto& [spec_factor, log_factor] : factors) {
+      scale_tables(spec_factor, log_factor);
+      const double cc = coefficient(*st, window[0], window[1]);
+      EXPECT_NEAR(cc, unscaled, 1e-9) << spec_factor << " " << log_factor << " " << window[0];
+    }
+  }
+
+  std::mt19937_64 gen(12);
+  std::uniform_real_distribution<double> unit(0.0, 1.0), value(-1.0, 1.0), decade(-300.0, 300.0);
+  for (int trial = 0; trial < 3000; ++trial) {
+    const int records = 2 + int(unit(gen) * 60);
+    for (int r = 1; r <= records; ++r) st->x[r] = unit(gen);
+    std::sort(st->x + 1, st->x + records + 1);
+    const double spec_factor = std::pow(10.0, decade(gen));
+    const double log_factor = trial % 16 == 0 ? 0.0 : std::pow(10.0, decade(gen));
+    for (int r = 1; r <= records; ++r) {
+      st->s[r] = value(gen) * spec_factor;
+      st->l[r] = value(gen) * log_factor;
+    }
+    st->npts = records + 1;
+    st->x[records + 1] = 1.0;
+    st->s[records + 1] = st->s[records];
+    st->l[records + 1] = st->l[records];
+    st->x_ascending = true;
+    double fmin = unit(gen), fmax = unit(gen);
+    if (fmax < fmin) std::swap(fmin, fmax);
+    fmax += 0.01;
+    const double cc = coefficient(*st, fmin, fmax);
+    if (log_factor == 0.0) {
+      EXPECT_TRUE(std::isnan(cc)) << trial;
+    } else {
+      // Within 1 up to rounding, far below the report's last decimal.
+      EXPECT_LE(std::fabs(cc), 1.0 + 1e-9) << trial;
+      // Curves kept as they are (within a factor 1e6) carry up to 1e6 times
+      // the rounding of the larger one; scaled ones agree to about 1e-14.
+      EXPECT_NEAR(cc, direct_coefficient(*st), 1e-8) << trial;
     }
   }
 }

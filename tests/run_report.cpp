@@ -61,6 +61,8 @@ TEST(Report, EmptyTablesAndDegenerateWindowGiveNaN) {
   EXPECT_EQ(flat.read("f_cross.txt"), block("f_cross.txt", "    NaN", " 0.5000", " 0.5000"));
 }
 
+// A window whose fmin is not below fmax gets a warning naming its name line,
+// once its curves are built; the stop of a reversed window comes alone.
 TEST(Report, ReversedWindowStopsOrRunsAsItsLastPointFalls) {
   e2e::TempDir stops, runs;
   auto r = run_job(stops, "ok\n0.1 0.9\nrev\n0.29 0.04\n", e2e::kExampleSpec, e2e::kExampleLog);
@@ -68,9 +70,20 @@ TEST(Report, ReversedWindowStopsOrRunsAsItsLastPointFalls) {
   EXPECT_EQ(r.out, console_lines("ok") + console_lines("rev"));
   EXPECT_EQ(r.err, "ERROR(CHEBEV): x not in range .\n");
   EXPECT_EQ(stops.read("rev_cross.txt"), "");
-  r = run_job(runs, "rev\n0.4 0.1\n", e2e::kExampleSpec, e2e::kExampleLog);
+  r = run_job(runs, "rev\n0.4 0.1\nok\n\n0.1 0.9\nflat\n0.5 0.5\nnan\nnan 0.5\n",
+              e2e::kExampleSpec, e2e::kExampleLog);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(runs.read("rev_cross.txt").substr(0, 52), padded("rev_cross.txt") + "\n\n");
+  EXPECT_EQ(r.out, console_lines("rev") + console_lines("ok") + console_lines("flat") +
+                       console_lines("nan"));
+  const std::string warning =
+      ": fmin is not below fmax, so its coefficient does not measure agreement\n";
+  EXPECT_EQ(r.err, "tamsel: samples.lst:1: warning: sample rev" + warning +
+                       "tamsel: samples.lst:6: warning: sample flat" + warning +
+                       "tamsel: samples.lst:8: warning: sample nan" + warning);
+  const std::string report = runs.read("nan_cross.txt");
+  EXPECT_EQ(report.substr(0, 52), padded("nan_cross.txt") + "\n\n");
+  EXPECT_NE(report.find(block("nan_cross.txt", "    NaN", " 0.5000", " 0.5000")),
+            std::string::npos);
 }
 
 } // namespace

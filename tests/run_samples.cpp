@@ -87,12 +87,29 @@ TEST(Run, ThreeSamplesPutEveryBlockInTheLastFile) {
   EXPECT_EQ(report.back(), '\n');
 }
 
-TEST(Run, CrLfListsReadLikeLfLists) {
-  Job job("abc\r\n0.1 0.4\r\n");
-  auto r = job.run();
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, console_lines("abc"));
-  EXPECT_TRUE(job.dir.exists("abc_cross.txt"));
+// CR LF and lone CR line ends read as LF ones in all three files: the same
+// console, messages (with their line numbers) and report.
+TEST(Run, CrLfAndCrLineEndsReadLikeLf) {
+  auto with_ends = [](std::string text, const std::string& end) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos;
+         at = text.find('\n', at + end.size()))
+      text.replace(at, 1, end);
+    return text;
+  };
+  const std::string list = "abc\n0.1 0.4\nrev\n\n0.4 0.1\n";
+  Job lf(list);
+  const auto expected = lf.run();
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  EXPECT_NE(expected.err, "");
+  for (const char* end : {"\r\n", "\r"}) {
+    Job job(with_ends(list, end), with_ends(e2e::kExampleSpec, end),
+            with_ends(e2e::kExampleLog, end));
+    auto r = job.run();
+    EXPECT_EQ(r.status, expected.status);
+    EXPECT_EQ(r.out, expected.out);
+    EXPECT_EQ(r.err, expected.err);
+    EXPECT_EQ(job.dir.read("rev_cross.txt"), lf.dir.read("rev_cross.txt"));
+  }
 }
 
 TEST(Run, TrailingEmptyLineIsEndOfFileInsideARecord) {
