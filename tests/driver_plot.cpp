@@ -24,8 +24,8 @@ std::string picture(const e2e::TempDir& dir, const std::string& list,
   dir.write("corrspec.in", spec_table);
   dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
-  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr);
-  return tamsel::curves_svg(tamsel::run_state());
+  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr, tamsel::keep_fit_means);
+  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_fit_means());
 }
 
 TEST(RunWithoutReport, FillsCoefficientsAndNamesAndWritesNoFile) {
@@ -93,7 +93,7 @@ TEST(CurvesPicture, NotANumberIsShownPlainly) {
   ASSERT_EQ(panels.size(), 2u);
   EXPECT_TRUE(panels[1].spec_points.empty());
   EXPECT_TRUE(panels[1].log_points.empty());
-  EXPECT_TRUE(contains(panels[1].text, "<tspan class=\"nan\">cross-correlation NaN</tspan>"));
+  EXPECT_TRUE(contains(panels[1].text, "<tspan class=\"warn\">cross-correlation NaN</tspan>"));
   EXPECT_TRUE(contains(panels[1].text, "no finite curve values"));
   EXPECT_FALSE(contains(panels[0].text, "NaN"));
   // Empty tables: both curves are zero, drawn flat, and the coefficient is 0/0.
