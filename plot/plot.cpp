@@ -88,10 +88,12 @@ void append_text(std::string& out, const char* bytes, std::size_t length) {
     for (std::size_t j = 1; ok && j < n; ++j) ok = (s[i + j] & 0xc0) == 0x80;
     if (ok && c == 0xe0) ok = s[i + 1] >= 0xa0;
     if (ok && c == 0xed) ok = s[i + 1] < 0xa0;
-    if (ok && c == 0xef) ok = !(s[i + 1] == 0xbf && s[i + 2] >= 0xbe);
     if (ok && c == 0xf0) ok = s[i + 1] >= 0x90;
     if (ok && c == 0xf4) ok = s[i + 1] < 0x90;
-    if (ok) {
+    if (ok && c == 0xef && s[i + 1] == 0xbf && s[i + 2] >= 0xbe) {
+      out += '?'; // U+FFFE or U+FFFF
+      i += n;
+    } else if (ok) {
       out.append(bytes + i, n);
       i += n;
     } else {
@@ -197,8 +199,26 @@ Axis make_axis(double lo, double hi, double step) {
   return axis;
 }
 
-// An abscissa axis running exactly over a window.
-Axis window_axis(Real fmin, Real fmax) {
+// The next coarser tick spacing: 1, 2, 5, 10 times a power of ten.
+double coarser(double step) {
+  const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+  const double m = step / power;
+  return (m < 1.5 ? 2 : m < 3.5 ? 5 : 10) * power;
+}
+
+// Whether the tick values of a horizontal axis `room` pixels long stand
+// side by side without touching.
+bool labels_fit(const Axis& axis, double room) {
+  double widest = 0.0;
+  for (double t : axis.ticks) {
+    const std::string label = tick_label(t, axis.step);
+    widest = std::max(widest, text_width(label.data(), label.size(), 11));
+  }
+  return axis.ticks.size() < 2 || widest + 10 <= room * axis.step / (axis.hi - axis.lo);
+}
+
+// An abscissa axis running exactly over a window, `room` pixels long.
+Axis window_axis(Real fmin, Real fmax, double room) {
   double lo = std::max(std::min(fmin, fmax), -kFar), hi = std::min(std::max(fmin, fmax), kFar);
   if (!(lo <= hi)) lo = 0.0, hi = 1.0;
   if (lo == hi) {
@@ -206,11 +226,14 @@ Axis window_axis(Real fmin, Real fmax) {
     lo -= pad, hi += pad;
   }
   if (!(lo < hi)) lo = hi - 1.0, hi += 1.0; // subnormal bounds
-  return make_axis(lo, hi, nice_step(hi - lo, 6));
+  Axis axis = make_axis(lo, hi, nice_step(hi - lo, 6));
+  for (int i = 0; i < 8 && !labels_fit(axis, room); ++i) axis = make_axis(lo, hi, coarser(axis.step));
+  return axis;
 }
 
-// An axis covering the finite values, ending on ticks.
-Axis covering_axis(const std::vector<double>& values, int intervals) {
+// An axis covering the finite values, ending on ticks; for a horizontal
+// axis `room` pixels long, with tick values that fit side by side.
+Axis covering_axis(const std::vector<double>& values, int intervals, double room = 0.0) {
   double lo = INFINITY, hi = -INFINITY;
   for (double v : values)
     if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
@@ -221,8 +244,13 @@ Axis covering_axis(const std::vector<double>& values, int intervals) {
     lo -= pad, hi += pad;
   }
   if (!(lo < hi)) lo = -1.0, hi = 1.0; // subnormal values
-  const double step = nice_step(hi - lo, intervals);
-  return make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
+  double step = nice_step(hi - lo, intervals);
+  Axis axis = make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
+  for (int i = 0; i < 8 && room > 0.0 && !labels_fit(axis, room); ++i) {
+    step = coarser(step);
+    axis = make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
+  }
+  return axis;
 }
 
 // Where a value lies across an axis: 0 at its low end, 1 at its high end.
@@ -386,8 +414,8 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
   for (Integer k = 1; k <= n; ++k)
     if (drawn_in_summary(st, k))
       bounds.push_back(matrix_at(st.agem, k, 0)), bounds.push_back(matrix_at(st.xlgrm, k, 0));
-  const Frame f{covering_axis(bounds, 8), make_axis(-1.0, 1.0, 0.5), kLeft, kTop,
-                width - kLeft - kRight, summary_plot_height(columns)};
+  const Frame f{covering_axis(bounds, 8, width - kLeft - kRight), make_axis(-1.0, 1.0, 0.5), kLeft,
+                kTop, width - kLeft - kRight, summary_plot_height(columns)};
 
   append(out, "<g class=\"summary\" transform=\"translate(0,%.0f)\">\n", py);
   out += "<text class=\"name\" x=\"20\" y=\"24\">Cross-correlation of every window</text>\n";
@@ -416,6 +444,11 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
     // Room kept round the segment, so that no other name seems to be its own.
     taken.push_back({x0 - 3, y - 7, x1 + 3, y + 7});
   }
+  if (drawn.empty())
+    append(out,
+           "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">no window has "
+           "fmin below fmax and a finite coefficient</text>\n",
+           f.left + f.width / 2, f.top + f.height / 2 - 12);
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const Integer k = drawn[i];
     const Box own = taken[i];
@@ -514,13 +547,14 @@ const char* why_not_a_number(const std::vector<double>& spec, const std::vector<
   return "not a number";
 }
 
-// The two markers of the records.
-void append_spec_marker(std::string& out, double x, double y) {
-  append(out, "<circle class=\"spec-record\" cx=\"%.2f\" cy=\"%.2f\" r=\"2.4\"/>", x, y);
+// The two markers of the records; `extra` adds a class, as for the legend's.
+void append_spec_marker(std::string& out, double x, double y, const char* extra = "") {
+  append(out, "<circle class=\"spec-record%s\" cx=\"%.2f\" cy=\"%.2f\" r=\"2.4\"/>", extra, x, y);
 }
-void append_log_marker(std::string& out, double x, double y) {
-  append(out, "<rect class=\"log-record\" x=\"%.2f\" y=\"%.2f\" width=\"4.2\" height=\"4.2\"/>",
-         x - 2.1, y - 2.1);
+void append_log_marker(std::string& out, double x, double y, const char* extra = "") {
+  append(out,
+         "<rect class=\"log-record%s\" x=\"%.2f\" y=\"%.2f\" width=\"4.2\" height=\"4.2\"/>",
+         extra, x - 2.1, y - 2.1);
 }
 
 void append_panel(std::string& out, const RunState& st, const FitMeans& means, Integer k,
@@ -536,27 +570,36 @@ void append_panel(std::string& out, const RunState& st, const FitMeans& means, I
 
   std::vector<double> values = spec_y;
   for (const auto* v : {&log_y, &spec_ry, &log_ry}) values.insert(values.end(), v->begin(), v->end());
-  const Frame f{window_axis(fmin, fmax), covering_axis(values, 5), kLeft, kTop, kPlotWidth,
-                kPlotHeight};
+  const Frame f{window_axis(fmin, fmax, kPlotWidth), covering_axis(values, 5), kLeft, kTop,
+                kPlotWidth, kPlotHeight};
 
   append(out, "<g class=\"panel\" transform=\"translate(%.0f,%.0f)\">\n", px, py);
 
   // Title: the name, then the window and the coefficient as the report writes them.
   out += "<text class=\"name\" x=\"20\" y=\"24\">";
   append_name(out, st, k, kPanelWidth - 40, 15 * 1.08);
-  out += "</text>\n<text class=\"info\" x=\"20\" y=\"46\">";
+  out += "</text>\n<text class=\"info\" x=\"20\" y=\"46\"";
+  // Bounds written in full can make the line too long: it is then squeezed
+  // to the panel's width.
+  const std::string info = "window " + bound(fmin) + " to " + bound(fmax) +
+                           ", cross-correlation " + field(coefficient);
+  if (text_width(info.data(), info.size(), 13) > kPanelWidth - 40)
+    append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", kPanelWidth - 40);
+  out += '>';
   append_window_and_coefficient(out, st, k);
   out += "</text>\n";
 
-  // Legend, at the right of the title: each fit's line with its records' marker.
-  const double lx = kPanelWidth - kRight - 132;
-  append(out, "<line class=\"spec\" x1=\"%.0f\" y1=\"42\" x2=\"%.0f\" y2=\"42\"/>", lx, lx + 26);
-  append_spec_marker(out, lx + 13, 42);
-  append(out, "<text class=\"legend\" x=\"%.0f\" y=\"46\">spec</text>", lx + 31);
-  append(out, "<line class=\"log\" x1=\"%.0f\" y1=\"42\" x2=\"%.0f\" y2=\"42\"/>", lx + 75,
-         lx + 101);
-  append_log_marker(out, lx + 88, 42);
-  append(out, "<text class=\"legend\" x=\"%.0f\" y=\"46\">log</text>\n", lx + 106);
+  // Legend, at the right of the abscissa's title: each fit's line with its
+  // records' marker.
+  const double lx = kPanelWidth - kRight - 104, ly = kTop + kPlotHeight + 38;
+  append(out, "<line class=\"spec\" x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>", lx, ly,
+         lx + 26, ly);
+  append_spec_marker(out, lx + 13, ly, " key");
+  append(out, "<text class=\"legend\" x=\"%.0f\" y=\"%.0f\">spec</text>", lx + 31, ly + 4);
+  append(out, "<line class=\"log\" x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>", lx + 64,
+         ly, lx + 90, ly);
+  append_log_marker(out, lx + 77, ly, " key");
+  append(out, "<text class=\"legend\" x=\"%.0f\" y=\"%.0f\">log</text>\n", lx + 95, ly + 4);
 
   append_axes(out, f);
   append_axis_titles(out, f, "abscissa", "value minus the fit's mean");

@@ -2,7 +2,10 @@
 // The curves picture built in-process from a run without its report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -83,6 +86,42 @@ TEST(CurvesPicture, CurvesSpanTheWindowInsideTheFrame) {
   for (double y : {y0, y1}) {
     EXPECT_GE(y, fy);
     EXPECT_LE(y, fy + fh);
+  }
+}
+
+// Where a fit follows its table closely, each record's marker sits on the
+// fit's line: both are drawn less the same mean, on the same scale.
+TEST(CurvesPicture, RecordsSitOnTheirFits) {
+  e2e::TempDir dir;
+  auto table = [](const char* name) {
+    std::ifstream in(std::string(TAMSEL_EXAMPLES) + "/smooth/" + name);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string panel =
+      svgcheck::panels(picture(dir, "peak1\n0.2 0.45\n", table("corrspec.in"), table("corrlog.in")))[0].text;
+  for (const char* curve : {"spec", "log"}) {
+    const std::string line = "<polyline class=\"" + std::string(curve) + "\" points=\"";
+    std::vector<double> x, y;
+    std::size_t at = panel.find(line) + line.size();
+    for (double px, py; std::sscanf(panel.c_str() + at, "%lf,%lf", &px, &py) == 2;
+         at = panel.find_first_of(" \"", at) + 1) {
+      x.push_back(px), y.push_back(py);
+      if (panel[panel.find_first_of(" \"", at)] == '"') break;
+    }
+    ASSERT_EQ(x.size(), 128u);
+    const std::string marker = std::string(curve) == "spec" ? "<circle class=\"spec-record\" cx=\""
+                                                            : "<rect class=\"log-record\" x=\"";
+    int markers = 0;
+    for (at = panel.find(marker); at != std::string::npos; at = panel.find(marker, at + 1), ++markers) {
+      double mx, my;
+      ASSERT_EQ(std::sscanf(panel.c_str() + at + marker.size(), "%lf\" %*[a-z]=\"%lf", &mx, &my), 2);
+      if (marker[1] == 'r') mx += 2.1, my += 2.1; // a square's corner
+      const std::size_t i = std::size_t(std::upper_bound(x.begin(), x.end(), mx) - x.begin());
+      ASSERT_TRUE(i > 0 && i < x.size()) << mx;
+      const double on_line = y[i - 1] + (y[i] - y[i - 1]) * (mx - x[i - 1]) / (x[i] - x[i - 1]);
+      EXPECT_NEAR(my, on_line, 1.0) << curve << " record at x = " << mx;
+    }
+    EXPECT_EQ(markers, 25) << curve; // abscissae 0.2079 .. 0.4455
   }
 }
 

@@ -2,6 +2,9 @@
 // Reading back the structure of a curves picture in tests.
 #pragma once
 
+#include <cmath>
+#include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,28 @@ inline std::vector<Panel> panels(const std::string& svg) {
 
 inline bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+inline int count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Every number of every coordinate and size attribute, "nan" and "inf" as
+// not-a-number and infinity.
+inline std::vector<double> coordinates(const std::string& svg) {
+  static const std::regex attribute(
+      "\\s(x|y|x1|y1|x2|y2|cx|cy|r|width|height|points|d|transform|textLength)=\"([^\"]*)\"");
+  static const std::regex number("[-+]?(nan|inf|[0-9]*\\.?[0-9]+(e[-+]?[0-9]+)?)",
+                                 std::regex::icase);
+  std::vector<double> values;
+  for (std::sregex_iterator a(svg.begin(), svg.end(), attribute), end; a != end; ++a) {
+    const std::string value = (*a)[2];
+    for (std::sregex_iterator n(value.begin(), value.end(), number); n != end; ++n)
+      values.push_back(std::strtod(n->str().c_str(), nullptr));
+  }
+  return values;
 }
 
 } // namespace svgcheck
