@@ -420,7 +420,7 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
   append(out, "<g class=\"summary\" transform=\"translate(0,%.0f)\">\n", py);
   out += "<text class=\"name\" x=\"20\" y=\"24\">Cross-correlation of every window</text>\n";
   out += "<text class=\"info\" x=\"20\" y=\"46\">each sample's coefficient as a segment from "
-         "fmin to fmax; the name shows on pointing at a segment</text>\n";
+         "its fmin to its fmax, named where there is room and in a tooltip</text>\n";
   append_axes(out, f);
   append_axis_titles(out, f, "abscissa", "cross-correlation");
 
