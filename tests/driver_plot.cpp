@@ -6,7 +6,6 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 
 #include "driver/report.h"
@@ -159,9 +158,7 @@ TEST(CurvesPicture, FarAndHugeValuesKeepEveryCoordinateANumber) {
   ASSERT_EQ(panels.size(), 2u);
   EXPECT_EQ(panels[1].spec_points, std::vector<int>{128});
   EXPECT_TRUE(contains(panels[1].text, "the log curve has no finite values"));
-  const std::regex not_a_number("(points|x|y|x1|y1|x2|y2|transform)=\"[^\"]*(nan|inf)",
-                                std::regex::icase);
-  EXPECT_FALSE(std::regex_search(svg, not_a_number));
+  for (double c : svgcheck::coordinates(svg)) ASSERT_TRUE(std::isfinite(c)) << c;
   int ticks = 0;
   for (std::size_t at = panels[0].text.find("class=\"tick\""); at != std::string::npos;
        at = panels[0].text.find("class=\"tick\"", at + 1))

@@ -2,9 +2,7 @@
 // Reading back the structure of a curves picture in tests.
 #pragma once
 
-#include <cmath>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -52,18 +50,23 @@ inline int count(const std::string& text, const std::string& part) {
   return n;
 }
 
-// Every number of every coordinate and size attribute, "nan" and "inf" as
-// not-a-number and infinity.
+// Every number of every coordinate and size attribute, "nan" and "inf" read
+// as not-a-number and infinity.
 inline std::vector<double> coordinates(const std::string& svg) {
-  static const std::regex attribute(
-      "\\s(x|y|x1|y1|x2|y2|cx|cy|r|width|height|points|d|transform|textLength)=\"([^\"]*)\"");
-  static const std::regex number("[-+]?(nan|inf|[0-9]*\\.?[0-9]+(e[-+]?[0-9]+)?)",
-                                 std::regex::icase);
   std::vector<double> values;
-  for (std::sregex_iterator a(svg.begin(), svg.end(), attribute), end; a != end; ++a) {
-    const std::string value = (*a)[2];
-    for (std::sregex_iterator n(value.begin(), value.end(), number); n != end; ++n)
-      values.push_back(std::strtod(n->str().c_str(), nullptr));
+  for (const char* name : {"x", "y", "x1", "y1", "x2", "y2", "cx", "cy", "r", "width", "height",
+                           "points", "d", "transform", "textLength"}) {
+    const std::string open = std::string(" ") + name + "=\"";
+    for (std::size_t at = svg.find(open); at != std::string::npos; at = svg.find(open, at + 1)) {
+      const std::size_t end = svg.find('"', at + open.size());
+      const std::string value = svg.substr(at + open.size(), end - at - open.size());
+      for (const char* c = value.c_str(); *c != '\0';) {
+        char* after;
+        const double v = std::strtod(c, &after);
+        if (after == c) ++c;
+        else values.push_back(v), c = after;
+      }
+    }
   }
   return values;
 }
