@@ -36,7 +36,8 @@ constexpr const char* kStyle =
     ".title{font-size:19px;font-weight:bold}.subtitle{font-size:12.5px;fill:#555}"
     ".name{font-size:15px;font-weight:bold}.info{font-size:13px}"
     ".warn{fill:#c00000;font-weight:bold}"
-    ".note{font-size:13px;fill:#c00000;paint-order:stroke;stroke:#fff;stroke-width:4px;stroke-linejoin:round}"
+    ".note{font-size:13px;fill:#c00000;paint-order:stroke;stroke:#fff;stroke-width:4px;"
+    "stroke-linejoin:round}"
     ".tick{font-size:11px;fill:#444}.axis{font-size:12px;fill:#333}"
     ".legend{font-size:12px}.frame{fill:none;stroke:#333;stroke-width:1}"
     ".grid{stroke:#e3e3e3;stroke-width:1}.zero{stroke:#999;stroke-width:1;stroke-dasharray:4 3}"
@@ -44,7 +45,8 @@ constexpr const char* kStyle =
     ".log{fill:none;stroke:#d55e00;stroke-width:1.8;stroke-linejoin:round;stroke-dasharray:7 3}"
     ".spec-record{fill:#fff;stroke:#0072b2;stroke-width:1.1}"
     ".log-record{fill:#fff;stroke:#d55e00;stroke-width:1.1}"
-    ".window{fill:none;stroke:#1a1a1a;stroke-width:1.8;stroke-opacity:0.8}.label{font-size:11px;fill:#333}"
+    ".window{fill:none;stroke:#1a1a1a;stroke-width:1.8;stroke-opacity:0.8}"
+    ".label{font-size:11px;fill:#333}"
     ".apart{font-size:12px}.cross{fill:#c00000;font-weight:bold}";
 
 void append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -107,7 +109,8 @@ void append_text(std::string& out, const char* bytes, std::size_t length) {
 // character.
 double text_width(const char* bytes, std::size_t length, double size) {
   std::size_t characters = 0;
-  for (std::size_t i = 0; i < length; ++i) characters += (static_cast<unsigned char>(bytes[i]) & 0xc0) != 0x80;
+  for (std::size_t i = 0; i < length; ++i)
+    characters += (static_cast<unsigned char>(bytes[i]) & 0xc0) != 0x80;
   return double(characters) * 0.6 * size;
 }
 
@@ -400,7 +403,8 @@ Integer apart_count(const RunState& st) {
 double summary_height(const RunState& st, Integer columns) {
   const Integer apart = apart_count(st);
   const Integer rows = (apart + columns - 1) / columns;
-  return kTop + summary_plot_height(columns) + kBottom + (apart > 0 ? 10 + double(rows) * kApartLine : 0.0) + 16;
+  const double list = apart > 0 ? 10 + double(rows) * kApartLine : 0.0;
+  return kTop + summary_plot_height(columns) + kBottom + list + 16;
 }
 
 struct Box {
@@ -466,7 +470,8 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
           label.y1 > f.top + f.height)
         continue;
       bool clear = true;
-      for (std::size_t j = 0; clear && j < taken.size(); ++j) clear = j == i || !label.overlaps(taken[j]);
+      for (std::size_t j = 0; clear && j < taken.size(); ++j)
+        clear = j == i || !label.overlaps(taken[j]);
       if (!clear) continue;
       append(out, "<text class=\"label\" x=\"%.2f\" y=\"%.2f\">", label.x0, place[1]);
       append_text(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));

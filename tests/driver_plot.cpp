@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "driver/report.h"
@@ -96,22 +97,22 @@ TEST(CurvesPicture, RecordsSitOnTheirFits) {
     std::ifstream in(std::string(TAMSEL_EXAMPLES) + "/smooth/" + name);
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
-  const std::string panel =
-      svgcheck::panels(picture(dir, "peak1\n0.2 0.45\n", table("corrspec.in"), table("corrlog.in")))[0].text;
+  const std::string svg = picture(dir, "peak1\n0.2 0.45\n", table("corrspec.in"), table("corrlog.in"));
+  const std::string panel = svgcheck::panels(svg)[0].text;
   for (const char* curve : {"spec", "log"}) {
     const std::string line = "<polyline class=\"" + std::string(curve) + "\" points=\"";
+    const std::size_t begin = panel.find(line) + line.size();
+    std::string points = panel.substr(begin, panel.find('"', begin) - begin);
+    std::replace(points.begin(), points.end(), ',', ' ');
+    std::istringstream in(points);
     std::vector<double> x, y;
-    std::size_t at = panel.find(line) + line.size();
-    for (double px, py; std::sscanf(panel.c_str() + at, "%lf,%lf", &px, &py) == 2;
-         at = panel.find_first_of(" \"", at) + 1) {
-      x.push_back(px), y.push_back(py);
-      if (panel[panel.find_first_of(" \"", at)] == '"') break;
-    }
+    for (double px, py; in >> px >> py;) x.push_back(px), y.push_back(py);
     ASSERT_EQ(x.size(), 128u);
     const std::string marker = std::string(curve) == "spec" ? "<circle class=\"spec-record\" cx=\""
                                                             : "<rect class=\"log-record\" x=\"";
     int markers = 0;
-    for (at = panel.find(marker); at != std::string::npos; at = panel.find(marker, at + 1), ++markers) {
+    for (std::size_t at = panel.find(marker); at != std::string::npos;
+         at = panel.find(marker, at + 1), ++markers) {
       double mx, my;
       ASSERT_EQ(std::sscanf(panel.c_str() + at + marker.size(), "%lf\" %*[a-z]=\"%lf", &mx, &my), 2);
       if (marker[1] == 'r') mx += 2.1, my += 2.1; // a square's corner

@@ -87,7 +87,8 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
   EXPECT_EQ(svgcheck::count(svg, "class=\"apart\""), 0);
   const std::string title = svg.substr(svg.find("<text class=\"title\""), 200);
-  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"}) EXPECT_TRUE(svgcheck::contains(title, f));
+  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"})
+    EXPECT_TRUE(svgcheck::contains(title, f));
 
   if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";
   EXPECT_TRUE(well_formed(dir));
