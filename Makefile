@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: BSD-3-Clause
 # Thin wrapper over CMake.  `make run` builds tamsel and runs it on the
 # bundled example, then draws the example's curves with tamsel-plot;
-# `make test` builds everything and runs the test suite; `make install`
+# `make test` builds everything and runs the test suite; `make picture`
+# redraws the example's picture in doc/; `make install`
 # installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it is given.
 BUILD ?= build
 EXAMPLE ?= examples/smooth
@@ -11,7 +12,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test install sanitize fuzz repro arm bench clean
+.PHONY: all build run test install sanitize fuzz repro arm bench picture clean
 
 all: build
 
@@ -60,6 +61,20 @@ bench:
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx
 	$(BENCH_BUILD)/bench/fft_bench
 	bench/whole_run.sh $(BENCH_BUILD)
+
+# The picture of the bundled example shown in the README, doc/tamsel_curves.png:
+# drawn in a scratch copy of the example and turned into a PNG with
+# rsvg-convert (Debian: apt-get install librsvg2-bin).  Not part of `make test`.
+PICTURE ?= doc/tamsel_curves.png
+picture:
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot
+	@scratch=$$(mktemp -d) && \
+	cp $(EXAMPLE)/samples.lst $(EXAMPLE)/corrspec.in $(EXAMPLE)/corrlog.in "$$scratch"/ && \
+	(cd "$$scratch" && "$(CURDIR)/$(BUILD)/tamsel-plot" >/dev/null) && \
+	rsvg-convert -o $(PICTURE) "$$scratch"/tamsel_curves.svg; \
+	status=$$?; rm -rf "$$scratch"; exit $$status
+	@echo "--- picture of the example: $(PICTURE)"
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // tamsel-plot: the curves of a run as a picture.  Reads the same three
 // files as tamsel in the working directory, builds the same curves and
-// coefficients, and draws them to tamsel_curves.svg, one panel per sample.
+// coefficients, and draws them to tamsel_curves.svg: a summary of every
+// coefficient, then one panel per sample with its fits and table records.
 // It writes no report file.
 #include <cstdio>
 
@@ -19,11 +20,12 @@ constexpr tamsel::ProgramText kText{
     "input files; it takes no arguments.\n"
     "\n"
     "Reads   samples.lst, corrspec.in and corrlog.in, as tamsel does\n"
-    "Writes  tamsel_curves.svg: one panel per sample with the spec and log\n"
-    "        curves, mean removed, at their 128 points from fmin to fmax,\n"
-    "        titled with the sample's name, window and cross-correlation.\n"
-    "        No report file is written.  A list without samples writes no\n"
-    "        picture.\n"
+    "Writes  tamsel_curves.svg: first a summary of every sample's coefficient\n"
+    "        against its window, then one panel per sample with the spec and\n"
+    "        log fits, each less its mean, at their 128 points from fmin to\n"
+    "        fmax, and the table records inside the window as markers, titled\n"
+    "        with the sample's name, window and cross-correlation.  No report\n"
+    "        file is written.  A list without samples writes no picture.\n"
     "\n"
     "Exit status: 0 picture written (or no samples); 1 and 2 as for tamsel,\n"
     "with the same messages; nothing is written then.\n"
@@ -36,12 +38,12 @@ constexpr tamsel::ProgramText kText{
 
 void draw() {
   tamsel::RunState& st = tamsel::run_state();
-  tamsel::sample_phase(st, nullptr, nullptr);
+  tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_fit_means);
   if (st.sample_count == 0) {
     std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
     return;
   }
-  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st));
+  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st, tamsel::kept_fit_means()));
   std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
               st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
 }

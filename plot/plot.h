@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The picture of a run: the two mean-removed curves of every sample, drawn
-// as one self-contained SVG document with one panel per sample.
+// The picture of a run, one self-contained SVG document.
 //
-// Each panel plots the spec and the log curve of its sample at their 128
-// points over the abscissa from fmin to fmax, with ticked and labelled axes,
-// a legend, and a title holding the sample's name, its window and its
-// coefficient written as in the report.  Values that are not finite are
-// left out of the lines; a panel whose coefficient is not a number says so
-// in its title and tells why inside the plot area.
+// A summary panel comes first: every sample's coefficient against its
+// window, as a segment from fmin to fmax on a fixed -1..1 scale, named by a
+// tooltip and, where there is room, a label; samples whose coefficient is not
+// finite or whose fmin is not below fmax are listed beneath it instead.
+// Then one panel per sample: the spec and the log fit, each less its mean,
+// as lines through their 128 points from fmin to fmax, and the records of
+// both tables inside the window as markers at (abscissa, value less the same
+// mean), with ticked and labelled axes, a legend, and a title holding the
+// sample's name, its window and its coefficient as the report writes it.
+// Panels go more to a row as the list grows.  Values that are not finite are
+// left out, and whatever lies beyond the plot area is cut at its edge, so
+// every coordinate written is an ordinary number.
 #pragma once
 
 #include <string>
@@ -18,11 +23,30 @@ namespace tamsel {
 
 inline constexpr const char* kCurvesFile = "tamsel_curves.svg";
 
+// What the picture needs of each sample beyond the run state: the means of
+// its two fits, which the next sample overwrites.  Entry k - 1 belongs to
+// sample k.
+struct FitMeans {
+  Real spec[kMaxSamples];
+  Real log[kMaxSamples];
+};
+
+// A SampleHook for sample_phase: keeps the means of the sample just built in
+// kept_fit_means().
+void keep_fit_means(const RunState& st);
+
+// The means kept by keep_fit_means, for the samples of the latest run.
+const FitMeans& kept_fit_means();
+
 // The SVG document for samples 1..st.sample_count of a run whose curves and
-// coefficients are built (sample_phase).  Each panel is a
-// <g class="panel">, each stretch of finite values of a curve a
-// <polyline class="spec"> or <polyline class="log">.
-std::string curves_svg(const RunState& st);
+// coefficients are built (sample_phase), with the fits' means of those
+// samples.  The summary is a <g class="summary"> holding one
+// <path class="window"> per sample drawn there and one <text class="apart">
+// per sample listed apart; each sample's panel is a <g class="panel">, each
+// stretch of a curve inside the plot area a <polyline class="spec"> or
+// <polyline class="log">, each record a <circle class="spec-record"> or a
+// <rect class="log-record">.
+std::string curves_svg(const RunState& st, const FitMeans& means);
 
 // Writes `document` to the file `path`, replacing it.  Stops with an
 // input/output error naming the file, after removing it, when it cannot be

@@ -2,6 +2,7 @@
 // Reading back the structure of a curves picture in tests.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,33 @@ inline std::vector<Panel> panels(const std::string& svg) {
 
 inline bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+inline int count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Every number of every coordinate and size attribute, "nan" and "inf" read
+// as not-a-number and infinity.
+inline std::vector<double> coordinates(const std::string& svg) {
+  std::vector<double> values;
+  for (const char* name : {"x", "y", "x1", "y1", "x2", "y2", "cx", "cy", "r", "width", "height",
+                           "points", "d", "transform", "textLength"}) {
+    const std::string open = std::string(" ") + name + "=\"";
+    for (std::size_t at = svg.find(open); at != std::string::npos; at = svg.find(open, at + 1)) {
+      const std::size_t end = svg.find('"', at + open.size());
+      const std::string value = svg.substr(at + open.size(), end - at - open.size());
+      for (const char* c = value.c_str(); *c != '\0';) {
+        char* after;
+        const double v = std::strtod(c, &after);
+        if (after == c) ++c;
+        else values.push_back(v), c = after;
+      }
+    }
+  }
+  return values;
 }
 
 } // namespace svgcheck

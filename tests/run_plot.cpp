@@ -3,8 +3,11 @@
 // its stops, which must match tamsel's.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "e2e.h"
@@ -24,6 +27,19 @@ void copy_example(const e2e::TempDir& dir) {
 }
 
 bool have_xmllint() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
+
+bool well_formed(const e2e::TempDir& dir) {
+  const std::string check = "xmllint --noout '" + (dir.path() / "tamsel_curves.svg").string() + "'";
+  return std::system(check.c_str()) == 0;
+}
+
+// The numbers of a table file, in order.
+std::vector<double> numbers(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<double> values;
+  for (double v; in >> v;) values.push_back(v);
+  return values;
+}
 
 TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   e2e::TempDir dir;
@@ -55,21 +71,89 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
         << field;
   }
 
+  // Each panel marks every record of both tables inside its window, read
+  // here from the files themselves; the summary has a segment per window,
+  // and the page's title names the three files.
+  const std::vector<double> spec = numbers(dir.path() / "corrspec.in");
+  for (std::size_t k = 0; k < panels.size(); ++k) {
+    double fmin, fmax;
+    const std::string& t = panels[k].text;
+    ASSERT_EQ(std::sscanf(t.c_str() + t.find("window "), "window %lf to %lf", &fmin, &fmax), 2);
+    int inside = 0;
+    for (std::size_t i = 0; i < spec.size(); i += 2) inside += spec[i] >= fmin && spec[i] <= fmax;
+    EXPECT_EQ(svgcheck::count(t, "<circle class=\"spec-record\" "), inside) << k;
+    EXPECT_EQ(svgcheck::count(t, "<rect class=\"log-record\" "), inside) << k;
+  }
+  EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
+  EXPECT_EQ(svgcheck::count(svg, "class=\"apart\""), 0);
+  const std::string title = svg.substr(svg.find("<text class=\"title\""), 200);
+  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"})
+    EXPECT_TRUE(svgcheck::contains(title, f));
+
   if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";
-  const std::string check = "xmllint --noout '" + (dir.path() / "tamsel_curves.svg").string() + "'";
-  EXPECT_EQ(std::system(check.c_str()), 0);
+  EXPECT_TRUE(well_formed(dir));
 }
 
-TEST(PlotTool, OddNamesAndNaNStillGiveWellFormedXml) {
-  if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";
+// A full list: short enough to view, every usable window in the summary,
+// the others listed apart and remarked in their panels.
+TEST(PlotTool, FullListFitsTheHeightAndSetsApartWindowsThatMeasureNothing) {
   e2e::TempDir dir;
-  dir.write("samples.lst", "<b>&amp;\xfe\x01\n0.1 0.9\nflat\n0.5 0.5\n]]>\n0.2 0.3\n");
-  dir.write("corrspec.in", e2e::kExampleSpec);
-  dir.write("corrlog.in", e2e::kExampleLog);
-  ASSERT_EQ(run_plot(dir).status, 0);
-  EXPECT_EQ(svgcheck::panels(dir.read("tamsel_curves.svg")).size(), 3u);
-  const std::string check = "xmllint --noout '" + (dir.path() / "tamsel_curves.svg").string() + "'";
-  EXPECT_EQ(std::system(check.c_str()), 0);
+  copy_example(dir);
+  std::string list;
+  for (int i = 0; i < 100; ++i) {
+    char record[64];
+    const double lo = 0.01 + 0.008 * i, hi = std::min(lo + 0.05 + 0.01 * (i % 30), 0.99);
+    if (i == 41) std::snprintf(record, sizeof record, "rev%d\n0.5 0.45\n", i);
+    else if (i == 77) std::snprintf(record, sizeof record, "zero%d\n0.6 0.6\n", i);
+    else std::snprintf(record, sizeof record, "w%02d_sample\n%.4f %.4f\n", i, lo, hi);
+    list += record;
+  }
+  fs::remove(dir.path() / "samples.lst");
+  dir.write("samples.lst", list);
+  auto r = run_plot(dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = dir.read("tamsel_curves.svg");
+  int width = 0, height = 0;
+  ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "), "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                        "width=\"%d\" height=\"%d\"", &width, &height), 2);
+  EXPECT_LE(height, 10000);
+  EXPECT_LE(width, 3000);
+  const auto panels = svgcheck::panels(svg);
+  ASSERT_EQ(panels.size(), 100u);
+  EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 98);
+  EXPECT_EQ(svgcheck::count(svg, "<text class=\"apart\""), 2);
+  for (std::size_t k = 0; k < panels.size(); ++k) {
+    const bool remarked = svgcheck::contains(panels[k].text, ">fmin is not below fmax: </tspan>"
+                                             "<tspan x=\"295\" dy=\"17\">the coefficient does not "
+                                             "measure agreement</tspan>");
+    EXPECT_EQ(remarked, k == 41 || k == 77) << k;
+  }
+  if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";
+  EXPECT_TRUE(well_formed(dir));
+}
+
+// Names of any bytes and values up to the largest double still give a
+// document every XML parser reads, with every coordinate on the page.
+TEST(PlotTool, HostileNamesAndHugeValuesGiveWellFormedXmlWithCoordinatesOnThePage) {
+  e2e::TempDir dir;
+  dir.write("samples.lst",
+            "<b>&amp;\xfe\x01\n0.1 0.9\n"           // markup, a stray byte, a control byte
+            "a\xef\xbf\xbe\xef\xbf\xbf\xed\xa0\x80\x1b]0;t\x07\n0.2 0.8\n" // U+FFFE, U+FFFF, a surrogate
+            "flat\n0.5 0.5\n]]>\n0.2 0.3\n"
+            "big\n-1.7976931348623157e308 1.7976931348623157e308\n"
+            "far\n1e300 1.7976931348623157e308\nrev\n0.5 0.4\nnan\nnan 0.5\n");
+  // Spec curves beyond the largest value an axis spans; log curves that overflow.
+  dir.write("corrspec.in", "0.2 1e305\n0.5 -3e305\n0.8 5e-324\n");
+  dir.write("corrlog.in", "0.2 1.7976931348623157e308\n0.5 -1.7976931348623157e308\n0.8 1e-320\n");
+  auto r = run_plot(dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = dir.read("tamsel_curves.svg");
+  EXPECT_EQ(svgcheck::panels(svg).size(), 8u);
+  const std::vector<double> coordinates = svgcheck::coordinates(svg);
+  EXPECT_GT(coordinates.size(), 1000u);
+  for (double c : coordinates) ASSERT_TRUE(std::isfinite(c) && std::fabs(c) <= 1e4) << c;
+  if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";
+  EXPECT_TRUE(well_formed(dir));
 }
 
 TEST(PlotTool, StopsLikeTamselAndWritesNothing) {
