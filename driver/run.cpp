@@ -3,12 +3,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <sys/mman.h>
 
 #include "driver/curves.h"
+#include "driver/files.h"
 #include "driver/input.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "numeric/stop.h"
 
 namespace tamsel {
 
@@ -41,9 +44,32 @@ struct ReportFile {
   ~ReportFile() { close_report(stream); }
 };
 
+// Refuses the report file of the sample just read, named on line `line` of
+// the list, when it would lie outside the working directory or is one of
+// the run's input files.
+void check_report_file(const RunState& st, long line) {
+  char path[kNameWidth + 1], shown_name[kNameWidth + 1], shown_path[kNameWidth + 1];
+  report_path(st.report_name, path);
+  show_bytes(st.sample_name, std::size_t(st.name_length), shown_name);
+  show_bytes(path, std::strlen(path), shown_path);
+  if (leaves_working_directory(path))
+    stopf(kInputStatus,
+          "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
+          kSampleFile, line, shown_name, shown_path);
+  if (const char* input = input_file_at(path))
+    stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s is the input file %s",
+          kSampleFile, line, shown_name, shown_path, input);
+}
+
 } // namespace
 
 RunState& run_state() { return state; }
+
+const char* input_file_at(const char* path) {
+  for (const char* input : {kSampleFile, kSpecFile, kLogFile})
+    if (same_file(path, input)) return input;
+  return nullptr;
+}
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample) {
@@ -53,14 +79,17 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
 
-  while (read_sample(list.in, st)) {
+  for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
     st.name_lengths[st.sample_count] = st.name_length;
+    if (report != nullptr) check_report_file(st, name_line);
     if (console != nullptr) {
+      char shown[kNameWidth + 1];
+      show_bytes(st.sample_name, std::size_t(st.name_length), shown);
       std::fputs(" Tamsel version 1.0\n You are running sample ", console);
-      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), console);
+      std::fwrite(shown, 1, std::size_t(st.name_length), console);
       std::fputc('\n', console);
     }
     if (report != nullptr) open_report(*report, st.report_name);
