@@ -36,14 +36,14 @@ std::size_t directory_length(const char* path) {
 }
 
 // The path the file `path` names once its symbolic links are followed, in
-// out[PATH_MAX]: the path itself unless it is a link.  A link to a missing
-// file gives the path that file would be created at.  Returns 0 or an errno
-// value.
-int follow_links(const char* path, char* out) {
+// out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
+// file's status in `info`, ENOENT when no file is there yet (a link to a
+// missing file gives the path that file would be created at), or another
+// errno value.
+int follow_links(const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
-    struct stat info;
-    if (lstat(out, &info) != 0) return errno == ENOENT ? 0 : errno;
+    if (lstat(out, &info) != 0) return errno;
     if (!S_ISLNK(info.st_mode)) return 0;
     char link[PATH_MAX];
     const ssize_t n = readlink(out, link, sizeof link);
@@ -56,33 +56,6 @@ int follow_links(const char* path, char* out) {
     std::memcpy(out + keep, link, std::size_t(n) + 1);
   }
   return ELOOP;
-}
-
-// What a path names: the file (device and inode, leaf empty), or for a path
-// that names no file yet, its directory and the name it would get there.
-struct Identity {
-  bool known = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  char leaf[PATH_MAX] = {};
-};
-
-Identity identify(const char* path) {
-  Identity id;
-  char target[PATH_MAX];
-  if (follow_links(path, target) != 0) return id;
-  struct stat info;
-  if (stat(target, &info) != 0) {
-    if (errno != ENOENT) return id;
-    const std::size_t dir = directory_length(target);
-    std::memcpy(id.leaf, target + dir, std::strlen(target + dir) + 1);
-    target[dir] = '\0';
-    if (stat(dir == 0 ? "." : target, &info) != 0) return id;
-  }
-  id.known = true;
-  id.device = info.st_dev;
-  id.inode = info.st_ino;
-  return id;
 }
 
 // Writes the whole text at the descriptor's position; returns 0 or an errno
@@ -143,24 +116,34 @@ bool leaves_working_directory(const char* path) {
   }
 }
 
-bool same_file(const char* a, const char* b) {
-  const Identity x = identify(a);
-  const Identity y = identify(b);
-  return x.known && y.known && x.device == y.device && x.inode == y.inode &&
-         std::strcmp(x.leaf, y.leaf) == 0;
+FileIdentity identify(const char* path) {
+  FileIdentity id{};
+  char target[PATH_MAX];
+  struct stat info;
+  const int error = follow_links(path, target, info);
+  if (error == ENOENT) {
+    const std::size_t dir = directory_length(target);
+    const std::size_t leaf = std::strlen(target + dir);
+    if (leaf >= sizeof id.leaf) return id;
+    std::memcpy(id.leaf, target + dir, leaf + 1);
+    target[dir] = '\0';
+    if (stat(dir == 0 ? "." : target, &info) != 0) return id;
+  } else if (error != 0) {
+    return id;
+  }
+  id.known = true;
+  id.device = info.st_dev;
+  id.inode = info.st_ino;
+  return id;
+}
+
+bool same_file(const FileIdentity& a, const FileIdentity& b) {
+  return a.known && b.known && a.device == b.device && a.inode == b.inode &&
+         std::strcmp(a.leaf, b.leaf) == 0;
 }
 
 int open_output(const char* path, bool create) {
-  const int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-  if (fd < 0) return -1;
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
-    const int error = errno;
-    close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
+  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
 }
 
 const char* open_output_error(const char* path, int error) {
@@ -175,7 +158,11 @@ int replace_output(const char* path, int fd, const char* text, std::size_t lengt
   if (fd >= 0) {
     struct stat old;
     if (fstat(fd, &old) != 0) return close_keeping(fd, errno);
-    if (!S_ISREG(old.st_mode)) return close_keeping(fd, write_all(fd, text, length));
+    if (!S_ISREG(old.st_mode)) {
+      // Opened without waiting for a reader; now writes may wait as usual.
+      const int error = fcntl(fd, F_SETFL, 0) != 0 ? errno : write_all(fd, text, length);
+      return close_keeping(fd, error);
+    }
     if (int error = close_keeping(fd, 0)) return error;
     mode = old.st_mode & 0777;
   } else {
@@ -185,7 +172,8 @@ int replace_output(const char* path, int fd, const char* text, std::size_t lengt
   }
 
   char target[PATH_MAX];
-  if (int error = follow_links(path, target)) return error;
+  struct stat info;
+  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT) return error;
   static constexpr char kTemporary[] = ".tamsel-XXXXXX";
   char temporary[PATH_MAX];
   const std::size_t dir = directory_length(target);

@@ -13,7 +13,9 @@
 // about a crash of the machine.
 #pragma once
 
+#include <climits>
 #include <cstddef>
+#include <sys/types.h>
 
 namespace tamsel {
 
@@ -38,16 +40,27 @@ void prepare_process(const char* program);
 // Symbolic links on the way are not looked at.
 bool leaves_working_directory(const char* path);
 
-// Whether the paths a and b name the same file, following symbolic links
-// and comparing the files themselves (device and inode), so that another
-// spelling, a link or a hard link is recognised.  A path that names no file
-// yet is compared by the directory it would be created in and its name.
-bool same_file(const char* a, const char* b);
+// What a path names, for telling whether two paths reach the same file:
+// the file itself (device and inode, leaf empty) once symbolic links are
+// followed, so that another spelling, a link or a hard link is recognised;
+// or, for a path that names no file yet, the directory it would be created
+// in and its name there (leaf).  Not known when the path cannot be looked
+// at.
+struct FileIdentity {
+  bool known;
+  dev_t device;
+  ino_t inode;
+  char leaf[NAME_MAX + 1];
+};
+FileIdentity identify(const char* path);
+
+// Whether two identities are known and name the same file.
+bool same_file(const FileIdentity& a, const FileIdentity& b);
 
 // Opens `path` for writing, creating it (mode 0666 less the umask) when
-// `create` is set, and without waiting for a reader when it is a FIFO.
-// Returns the descriptor, which blocks on writes as usual, or -1 with errno
-// set.
+// `create` is set, and without waiting for a reader when it is a FIFO
+// (O_NONBLOCK, which replace_output clears before it writes).  Returns the
+// descriptor, or -1 with errno set.
 int open_output(const char* path, bool create);
 
 // Describes the failure `error` of open_output on `path` for a message.

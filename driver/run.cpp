@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <sys/mman.h>
 
 #include "driver/curves.h"
@@ -44,10 +43,27 @@ struct ReportFile {
   ~ReportFile() { close_report(stream); }
 };
 
+// The identities of the run's input files, taken once: the run itself
+// changes none of them.
+struct Inputs {
+  static constexpr const char* kNames[3] = {kSampleFile, kSpecFile, kLogFile};
+  FileIdentity ids[3];
+  Inputs() {
+    for (int i = 0; i < 3; ++i) ids[i] = identify(kNames[i]);
+  }
+  // The input that `path` names, or null.
+  const char* reached_by(const char* path) const {
+    const FileIdentity id = identify(path);
+    for (int i = 0; i < 3; ++i)
+      if (same_file(id, ids[i])) return kNames[i];
+    return nullptr;
+  }
+};
+
 // Refuses the report file of the sample just read, named on line `line` of
 // the list, when it would lie outside the working directory or is one of
 // the run's input files.
-void check_report_file(const RunState& st, long line) {
+void check_report_file(const RunState& st, long line, const Inputs& inputs) {
   char path[kNameWidth + 1], shown_name[kNameWidth + 1], shown_path[kNameWidth + 1];
   report_path(st.report_name, path);
   show_bytes(st.sample_name, std::size_t(st.name_length), shown_name);
@@ -56,7 +72,7 @@ void check_report_file(const RunState& st, long line) {
     stopf(kInputStatus,
           "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
           kSampleFile, line, shown_name, shown_path);
-  if (const char* input = input_file_at(path))
+  if (const char* input = inputs.reached_by(path))
     stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s is the input file %s",
           kSampleFile, line, shown_name, shown_path, input);
 }
@@ -65,11 +81,7 @@ void check_report_file(const RunState& st, long line) {
 
 RunState& run_state() { return state; }
 
-const char* input_file_at(const char* path) {
-  for (const char* input : {kSampleFile, kSpecFile, kLogFile})
-    if (same_file(path, input)) return input;
-  return nullptr;
-}
+const char* input_file_at(const char* path) { return Inputs().reached_by(path); }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample) {
@@ -78,13 +90,14 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   ListFile list;
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
+  const Inputs inputs;
 
   for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
     st.name_lengths[st.sample_count] = st.name_length;
-    if (report != nullptr) check_report_file(st, name_line);
+    if (report != nullptr) check_report_file(st, name_line, inputs);
     if (console != nullptr) {
       char shown[kNameWidth + 1];
       show_bytes(st.sample_name, std::size_t(st.name_length), shown);
