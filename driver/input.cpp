@@ -31,7 +31,7 @@ bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
 // Whether a byte can stand in a number: a digit, a sign, the point, an
 // exponent letter or a letter of inf, infinity and nan.
 bool may_be_in_number(int ch) {
-  return (ch >= '0' && ch <= '9') || (ch != '\0' && std::strchr("+-.eEdDiInNfFtTyYaA", ch) != nullptr);
+  return is_digit(char(ch)) || (ch != '\0' && std::strchr("+-.eEdDiInNfFtTyYaA", ch) != nullptr);
 }
 
 char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch; }
