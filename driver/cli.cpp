@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/files.h"
 #include "numeric/stop.h"
 
 #ifndef TAMSEL_VERSION
@@ -16,11 +17,11 @@ namespace tamsel {
 namespace {
 
 // The argument as it can be shown on one line: control characters become
-// '?', and a very long argument is shortened.
+// '?' (shown_byte), and a very long argument is shortened.
 std::string printable(const char* arg) {
   std::string shown;
   for (const char* c = arg; *c != '\0' && shown.size() < 60; ++c)
-    shown += (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) ? '?' : *c;
+    shown += shown_byte(*c);
   if (std::strlen(arg) > shown.size()) shown += "...";
   return shown;
 }
@@ -67,6 +68,7 @@ int program_main(int argc, const char* const* argv, const ProgramText& text, voi
 
   int status = 0;
   try {
+    prepare_process(text.name);
     body();
   } catch (const Stop& s) {
     std::fflush(stdout);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "driver/files.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -18,11 +19,20 @@ namespace {
 // rather than silently cut.
 constexpr std::size_t kMaxToken = 1024;
 
+// Characters of a token shown in a message.
+constexpr std::size_t kShownToken = 40;
+
 bool is_separator(int ch) {
   return ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r';
 }
 
 bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// Whether a byte can stand in a number: a digit, a sign, the point, an
+// exponent letter or a letter of inf, infinity and nan.
+bool may_be_in_number(int ch) {
+  return is_digit(char(ch)) || (ch != '\0' && std::strchr("+-.eEdDiInNfFtTyYaA", ch) != nullptr);
+}
 
 char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch; }
 
@@ -33,15 +43,11 @@ bool equals_word(const char* text, std::size_t length, const char* word) {
   return true;
 }
 
-// Copies up to 40 characters of a token for a message, replacing bytes
-// that are not printable.
+// Copies up to kShownToken characters of a token for a message, control
+// bytes shown as '?', and "..." when the token is longer.
 void quote_token(const char* token, std::size_t length, char* out) {
-  std::size_t shown = length < 40 ? length : 40;
-  for (std::size_t i = 0; i < shown; ++i) {
-    unsigned char ch = static_cast<unsigned char>(token[i]);
-    out[i] = (ch >= 32 && ch < 127) ? char(ch) : '?';
-  }
-  out[shown] = '\0';
+  std::size_t shown = length < kShownToken ? length : kShownToken;
+  show_bytes(token, shown, out);
   if (shown < length) std::strcat(out, "...");
 }
 
@@ -68,6 +74,20 @@ void skip_line(InputFile& in) {
   int ch;
   do ch = next_char(in);
   while (ch != '\n' && ch != EOF);
+}
+
+// Skips a UTF-8 byte-order mark at the very start of the file.  A start that
+// only begins like one goes back to the stream unchanged, last byte first.
+void skip_byte_order_mark(InputFile& in) {
+  static constexpr int kMark[3] = {0xef, 0xbb, 0xbf};
+  int matched = 0;
+  int ch = EOF;
+  while (matched < 3 && (ch = getc_unlocked(in.fp)) == kMark[matched]) ++matched;
+  if (matched == 3) return;
+  if (ch == EOF && std::ferror(in.fp)) read_failure(in);
+  bool kept = ch == EOF || ungetc(ch, in.fp) != EOF;
+  while (kept && matched > 0) kept = ungetc(kMark[--matched], in.fp) != EOF;
+  if (!kept) stopf(kInputStatus, "tamsel: %s: read error: cannot look at the start of the file", in.path);
 }
 
 } // namespace
@@ -173,6 +193,7 @@ void open_input(InputFile& in, const char* path) {
     close_input(in);
     stopf(kInputStatus, "tamsel: %s: cannot read: is a directory", path);
   }
+  skip_byte_order_mark(in);
 }
 
 void close_input(InputFile& in) {
@@ -188,16 +209,22 @@ bool read_reals(InputFile& in, Real* values, int count) {
     while (ch != EOF && is_separator(ch));
     if (ch == EOF) return false;
     long line = in.line;
+    // The token ends at a separator, or as soon as it can no longer be a
+    // number: past kMaxToken characters, or at a byte no number holds once
+    // enough of it is read for the message.  Endless input cannot hang here.
     std::size_t length = 0;
+    std::size_t limit = kMaxToken + 1;
     while (ch != EOF && !is_separator(ch)) {
-      if (length < kMaxToken + 1) token[length] = char(ch);
-      ++length;
+      token[length++] = char(ch);
+      if (!may_be_in_number(ch) && limit > kShownToken + 1)
+        limit = length > kShownToken + 1 ? length : kShownToken + 1;
+      if (length == limit) break;
       ch = next_char(in);
     }
     const char* problem = nullptr;
-    if (!parse_real(token, length < kMaxToken + 1 ? length : kMaxToken + 1, values[n], problem)) {
-      char shown[48];
-      quote_token(token, length < kMaxToken + 1 ? length : kMaxToken + 1, shown);
+    if (!parse_real(token, length, values[n], problem)) {
+      char shown[kShownToken + 4];
+      quote_token(token, length, shown);
       stopf(kInputStatus, "tamsel: %s:%ld: '%s' %s", in.path, line, shown, problem);
     }
     if (n + 1 == count) {

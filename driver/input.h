@@ -14,7 +14,9 @@
 //
 // Every failure (unopenable file, read error, malformed or out-of-range
 // number) stops the run with kInputStatus and a message naming the file and,
-// where there is one, the line.
+// where there is one, the line.  A token is refused as soon as it grows past
+// 1024 characters or meets a byte no number holds (once enough of it is read
+// for the message), so that endless input without separators ends too.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +32,8 @@ struct InputFile {
   long line;        // number of the line the next character belongs to
 };
 
-// Opens `path` for reading.  Stops when it cannot be opened or is a
-// directory.
+// Opens `path` for reading and skips a UTF-8 byte-order mark at its start.
+// Stops when it cannot be opened or is a directory.
 void open_input(InputFile& in, const char* path);
 
 // Closes the file, if open.  Never stops.

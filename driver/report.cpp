@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "driver/files.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -20,46 +19,29 @@ namespace {
 constexpr int kBlockSize = (kNameWidth + 1) + 1 + 3 * (19 + 7 + 1);
 char report_text[kMaxSamples * kBlockSize];
 
-[[noreturn]] void write_failure(ReportStream& rs, int error) {
-  char path[kNameWidth + 1];
-  std::memcpy(path, rs.path, sizeof path);
-  close_report(rs);
-  stopf(kInputStatus, "tamsel: %s: cannot write the report: %s", path, std::strerror(error));
-}
-
-// Writes the whole text at the start of the file, then cuts a regular file
-// after it.
-void write_from_start(ReportStream& rs, const char* text, std::size_t length) {
-  std::size_t done = 0;
-  while (done < length) {
-    ssize_t n = pwrite(rs.fd, text + done, length - done, off_t(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      write_failure(rs, errno);
-    }
-    if (n == 0) write_failure(rs, ENOSPC);
-    done += std::size_t(n);
-  }
-  struct stat info;
-  if (fstat(rs.fd, &info) != 0) write_failure(rs, errno);
-  if (S_ISREG(info.st_mode) && ftruncate(rs.fd, off_t(length)) != 0) write_failure(rs, errno);
-  int fd = rs.fd;
-  rs.fd = -1;
-  if (close(fd) != 0) write_failure(rs, errno);
+// Stops with an input/output error on the report file `path`, shown without
+// its control bytes.
+[[noreturn]] void report_failure(const char* path, const char* what, const char* reason) {
+  char shown[kNameWidth + 1];
+  show_bytes(path, std::strlen(path), shown);
+  stopf(kInputStatus, "tamsel: %s: %s: %s", shown, what, reason);
 }
 
 } // namespace
 
-void open_report(ReportStream& rs, const char* report_name) {
-  close_report(rs);
+void report_path(const char* report_name, char* path) {
   int length = kNameWidth;
   while (length > 0 && report_name[length - 1] == ' ') --length;
-  std::memcpy(rs.path, report_name, std::size_t(length));
-  rs.path[length] = '\0';
-  rs.fd = open(rs.path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  std::memcpy(path, report_name, std::size_t(length));
+  path[length] = '\0';
+}
+
+void open_report(ReportStream& rs, const char* report_name) {
+  close_report(rs);
+  report_path(report_name, rs.path);
+  rs.fd = open_output(rs.path, true);
   if (rs.fd < 0)
-    stopf(kInputStatus, "tamsel: %s: cannot create the report file: %s", rs.path,
-          std::strerror(errno));
+    report_failure(rs.path, "cannot create the report file", open_output_error(rs.path, errno));
 }
 
 void close_report(ReportStream& rs) {
@@ -143,7 +125,10 @@ void write_report(const RunState& st, ReportStream& rs) {
     put(fmax_field, 7);
     put("\n", 1);
   }
-  write_from_start(rs, report_text, std::size_t(out - report_text));
+  const int fd = rs.fd;
+  rs.fd = -1;
+  if (const int error = replace_output(rs.path, fd, report_text, std::size_t(out - report_text)))
+    report_failure(rs.path, "cannot write the report", std::strerror(error));
 }
 
 } // namespace tamsel

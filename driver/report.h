@@ -3,9 +3,10 @@
 //
 // The report stream is opened once per sample on the sample's report file:
 // the file is created when absent and is not cut on opening, so a file that
-// receives no line keeps its contents.  At the end of the list the report is
-// written from the beginning of the file opened last, and the file is cut
-// after the last line written.
+// receives no line keeps its contents.  At the end of the list the report
+// becomes the whole content of the file opened last: a regular file is
+// replaced only once the report is written in full (driver/files.h), a
+// device or FIFO is written directly.
 #pragma once
 
 #include "driver/state.h"
@@ -17,10 +18,14 @@ struct ReportStream {
   char path[kNameWidth + 1];   // the file name, trailing blanks removed
 };
 
+// The file name of a 50-character report name: the name with its trailing
+// blanks removed, in path[0..50].
+void report_path(const char* report_name, char* path);
+
 // Connects the stream to the file named by a 50-character report name with
 // its trailing blanks removed, first closing the file it was connected to.
 // Stops with an input/output error naming the file when it cannot be
-// created or opened for writing.
+// created or opened for writing, or is a FIFO that no process reads.
 void open_report(ReportStream& rs, const char* report_name);
 
 // Closes the file, if any.  Never stops.
@@ -35,10 +40,10 @@ void close_report(ReportStream& rs);
 void format_field(Real value, char* field);
 
 // Writes the five-line block of every sample 1..st.sample_count (name line,
-// empty line, coefficient, fmin, fmax) from the start of the report stream's
-// file, cuts the file after it, and closes the stream.  Stops with an
-// input/output error naming the file when the report cannot be written in
-// full.
+// empty line, coefficient, fmin, fmax) as the whole content of the report
+// stream's file, and closes the stream.  Stops with an input/output error
+// naming the file when the report cannot be written in full; a regular file
+// then keeps its old bytes.
 void write_report(const RunState& st, ReportStream& rs);
 
 } // namespace tamsel

@@ -6,9 +6,11 @@
 #include <sys/mman.h>
 
 #include "driver/curves.h"
+#include "driver/files.h"
 #include "driver/input.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "numeric/stop.h"
 
 namespace tamsel {
 
@@ -41,9 +43,45 @@ struct ReportFile {
   ~ReportFile() { close_report(stream); }
 };
 
+// The identities of the run's input files, taken once: the run itself
+// changes none of them.
+struct Inputs {
+  static constexpr const char* kNames[3] = {kSampleFile, kSpecFile, kLogFile};
+  FileIdentity ids[3];
+  Inputs() {
+    for (int i = 0; i < 3; ++i) ids[i] = identify(kNames[i]);
+  }
+  // The input that `path` names, or null.
+  const char* reached_by(const char* path) const {
+    const FileIdentity id = identify(path);
+    for (int i = 0; i < 3; ++i)
+      if (same_file(id, ids[i])) return kNames[i];
+    return nullptr;
+  }
+};
+
+// Refuses the report file of the sample just read, named on line `line` of
+// the list, when it would lie outside the working directory or is one of
+// the run's input files.
+void check_report_file(const RunState& st, long line, const Inputs& inputs) {
+  char path[kNameWidth + 1], shown_name[kNameWidth + 1], shown_path[kNameWidth + 1];
+  report_path(st.report_name, path);
+  show_bytes(st.sample_name, std::size_t(st.name_length), shown_name);
+  show_bytes(path, std::strlen(path), shown_path);
+  if (leaves_working_directory(path))
+    stopf(kInputStatus,
+          "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
+          kSampleFile, line, shown_name, shown_path);
+  if (const char* input = inputs.reached_by(path))
+    stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s is the input file %s",
+          kSampleFile, line, shown_name, shown_path, input);
+}
+
 } // namespace
 
 RunState& run_state() { return state; }
+
+const char* input_file_at(const char* path) { return Inputs().reached_by(path); }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample, std::FILE* warnings) {
@@ -52,17 +90,20 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   ListFile list;
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
+  const Inputs inputs;
 
-  for (;;) {
-    const long name_line = list.in.line;
-    if (!read_sample(list.in, st)) break;
+  for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
     st.name_lengths[st.sample_count] = st.name_length;
+    if (report != nullptr) check_report_file(st, name_line, inputs);
+    // The name as the console and the messages show it.
+    char shown[kNameWidth + 1];
+    show_bytes(st.sample_name, std::size_t(st.name_length), shown);
     if (console != nullptr) {
       std::fputs(" Tamsel version 1.0\n You are running sample ", console);
-      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), console);
+      std::fwrite(shown, 1, std::size_t(st.name_length), console);
       std::fputc('\n', console);
     }
     if (report != nullptr) open_report(*report, st.report_name);
@@ -79,7 +120,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     if (warnings != nullptr && !window_ascends(st.fmin, st.fmax)) {
       if (console != nullptr) std::fflush(console);
       std::fprintf(warnings, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
-      std::fwrite(st.sample_name, 1, std::size_t(st.name_length), warnings);
+      std::fwrite(shown, 1, std::size_t(st.name_length), warnings);
       std::fputs(": fmin is not below fmax, so its coefficient does not measure agreement\n",
                  warnings);
       std::fflush(warnings);

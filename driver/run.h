@@ -30,12 +30,20 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 // first, so that both keep their order.  On return st.sample_count samples are built; the list is closed.  Stops as
 // run() does; the caller closes `report`.  With `report` null no file is
 // opened, so none can fail to open, and no file is written.
+// With `report` set, a sample whose report file would lie outside the
+// working directory (an absolute path, a ".." component) or is one of the
+// three input files stops the run with kInputStatus and a message naming
+// the list's line, before its console lines are printed.
 // `after_sample`, unless null, is called once per sample when its curves are
 // built and counted (its row is st.sample_count), for tools that need what
 // the next sample overwrites (the name, npts, the two means).
 using SampleHook = void (*)(const RunState& st);
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample = nullptr, std::FILE* warnings = nullptr);
+
+// The input file of the run (samples.lst, corrspec.in or corrlog.in) that
+// `path` names, however it is reached (same_file), or null.
+const char* input_file_at(const char* path);
 
 // The storage of the program's run: large, static, owned by the driver.
 RunState& run_state();

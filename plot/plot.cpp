@@ -10,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/files.h"
 #include "driver/report.h"
+#include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
 #include "numeric/stop.h"
@@ -691,19 +693,14 @@ std::string curves_svg(const RunState& st, const FitMeans& means) {
 }
 
 void write_document(const char* path, const std::string& document) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path, std::strerror(errno));
-  bool ok = std::fwrite(document.data(), 1, document.size(), file) == document.size();
-  int error = ok ? 0 : errno;
-  ok = std::fflush(file) == 0 && ok;
-  if (!ok && error == 0) error = errno;
-  if (std::fclose(file) != 0 && ok) ok = false, error = errno;
-  if (!ok) {
-    std::remove(path);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path,
-          std::strerror(error != 0 ? error : EIO));
-  }
+  if (const char* input = input_file_at(path))
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
+  const int fd = open_output(path, false);
+  if (fd < 0 && errno != ENOENT)
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path,
+          open_output_error(path, errno));
+  if (const int error = replace_output(path, fd, document.data(), document.size()))
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, std::strerror(error));
 }
 
 } // namespace tamsel

@@ -48,9 +48,11 @@ const FitMeans& kept_fit_means();
 // <rect class="log-record">.
 std::string curves_svg(const RunState& st, const FitMeans& means);
 
-// Writes `document` to the file `path`, replacing it.  Stops with an
-// input/output error naming the file, after removing it, when it cannot be
-// written in full.
+// Writes `document` as the whole content of the file `path`, replacing a
+// regular file only once it is written in full (driver/files.h).  Stops
+// with an input/output error naming the file when it cannot be written in
+// full, leaving an old file as it was, or when it is one of the run's
+// input files.
 void write_document(const char* path, const std::string& document);
 
 } // namespace tamsel

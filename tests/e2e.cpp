@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -66,12 +67,12 @@ std::string slurp(const fs::path& file) {
 
 } // namespace
 
-Result run_tamsel(const fs::path& dir, const std::vector<std::string>& args) {
-  return run_program(TAMSEL_EXE, dir, args);
+Result run_tamsel(const fs::path& dir, const std::vector<std::string>& args, const Setup& setup) {
+  return run_program(TAMSEL_EXE, dir, args, setup);
 }
 
 Result run_program(const std::string& program, const fs::path& dir,
-                   const std::vector<std::string>& args) {
+                   const std::vector<std::string>& args, const Setup& setup) {
   TempDir capture;
   fs::path out_file = capture.path() / "stdout";
   fs::path err_file = capture.path() / "stderr";
@@ -85,6 +86,11 @@ Result run_program(const std::string& program, const fs::path& dir,
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (int fd : setup.closed) close(fd);
+    if (setup.file_size_limit >= 0) {
+      const rlimit limit{rlim_t(setup.file_size_limit), rlim_t(setup.file_size_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
     std::vector<char*> argv;
     std::string exe = program;
     argv.push_back(exe.data());

@@ -34,12 +34,19 @@ struct Result {
   std::string err;
 };
 
+// What the child gets beyond the defaults.
+struct Setup {
+  std::vector<int> closed;        // of the descriptors 0, 1, 2, those closed at the start
+  long long file_size_limit = -1; // RLIMIT_FSIZE in bytes, or -1 for none
+};
+
 // Runs the executable `exe` with `args` in `dir`, stdin from /dev/null.
 Result run_program(const std::string& exe, const std::filesystem::path& dir,
-                   const std::vector<std::string>& args = {});
+                   const std::vector<std::string>& args = {}, const Setup& setup = {});
 
 // Runs the tamsel executable with `args` in `dir`, stdin from /dev/null.
-Result run_tamsel(const std::filesystem::path& dir, const std::vector<std::string>& args = {});
+Result run_tamsel(const std::filesystem::path& dir, const std::vector<std::string>& args = {},
+                  const Setup& setup = {});
 
 // Switches the working directory of this process for one scope.
 class ScopedChdir {
