@@ -2,7 +2,7 @@
 // Complex fast Fourier transform of power-of-two length, in place.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

@@ -2,7 +2,7 @@
 // Multidimensional complex FFT.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

@@ -12,7 +12,7 @@
 // X_{n-1} .. X_1 and are not stored.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

@@ -2,7 +2,7 @@
 // Piecewise-linear interpolation in a table of points.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
