@@ -9,6 +9,11 @@
 // so the first coefficient enters with half its weight, with
 //   u = (2x - a - b) / (b - a):  a maps to -1 and b to +1.
 // b < a is allowed and keeps that mapping; a = b is degenerate.
+//
+// Threads: the routines may run in several threads at once on separate
+// arrays, with the bits of serial calls.  chebft's remembered cosines are
+// per thread (about 8 KiB of static storage for each thread that fits);
+// chint, chebev and chebev_points keep no state.
 #pragma once
 
 #include <type_traits>

@@ -96,4 +96,5 @@ awk '/<!-- library example: begin -->/ { on = 1; next }
 # shellcheck disable=SC2086
 "$cxx" -std=c++20 $cxxflags -I"$inc" "$prefix/example.cpp" -L"$lib" -ltamsel_numeric \
   -o "$prefix/example"
-"$prefix/example"
+"$prefix/example" | tee "$prefix/example.out"
+grep -qx 'lag 0: 2' "$prefix/example.out" || fail "the README example printed a wrong lag 0"
