@@ -33,10 +33,11 @@ run: programs
 	@echo "--- curves of the example: $(CURDIR)/$(EXAMPLE)/tamsel_curves.svg"
 
 # The tests need GoogleTest; without it the build has none to run.
-test: build
+test: configure
 	@grep -q '^TAMSEL_HAVE_GTEST:INTERNAL=ON' $(BUILD)/CMakeCache.txt || { \
 	  echo "make test: GoogleTest is not installed; install the Debian package libgtest-dev (apt-get install libgtest-dev) and run make test again" >&2; \
 	  exit 1; }
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 install: build
