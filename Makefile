@@ -1,32 +1,44 @@
 # SPDX-License-Identifier: BSD-3-Clause
-# Thin wrapper over CMake.  `make run` builds tamsel and runs it on the
-# bundled example, then draws the example's curves with tamsel-plot;
-# `make test` builds everything and runs the test suite; `make picture`
-# redraws the example's picture in doc/; `make install`
-# installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it is given.
+# Thin wrapper over CMake.  `make run` builds tamsel and tamsel-plot only,
+# runs tamsel on the bundled example, then draws the example's curves with
+# tamsel-plot; `make test` builds everything and runs the test suite (it
+# needs GoogleTest); `make picture` redraws the example's picture in doc/;
+# `make install` installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it
+# is given.
 BUILD ?= build
 EXAMPLE ?= examples/smooth
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test install sanitize fuzz repro arm bench picture clean
+.PHONY: all configure build programs run test install sanitize tsan fuzz repro arm bench picture clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) >/dev/null
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tamsel tamsel-plot
+
+run: programs
 	cd $(EXAMPLE) && ../../$(BUILD)/tamsel
 	@cd $(EXAMPLE) && for f in *_cross.txt; do [ -s "$$f" ] && { echo "--- $(EXAMPLE)/$$f"; cat "$$f"; }; done; true
 	cd $(EXAMPLE) && ../../$(BUILD)/tamsel-plot
 	@echo "--- curves of the example: $(CURDIR)/$(EXAMPLE)/tamsel_curves.svg"
 
-test: build
+# The tests need GoogleTest; without it the build has none to run.
+test: configure
+	@grep -q '^TAMSEL_HAVE_GTEST:INTERNAL=ON' $(BUILD)/CMakeCache.txt || { \
+	  echo "make test: GoogleTest is not installed; install the Debian package libgtest-dev (apt-get install libgtest-dev) and run make test again" >&2; \
+	  exit 1; }
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 install: build
@@ -37,6 +49,12 @@ sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DTAMSEL_SANITIZE=ON >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole test suite built with ThreadSanitizer (GCC or clang, as CXX says).
+tsan:
+	cmake -S . -B $(TSAN_BUILD) -DTAMSEL_TSAN=ON >/dev/null
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Every libFuzzer target of fuzz/ for FUZZ_SECONDS seconds (needs clang).
 fuzz:
@@ -77,4 +95,4 @@ picture:
 	@echo "--- picture of the example: $(PICTURE)"
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm

@@ -3,27 +3,29 @@
 # headers, a CMake package (find_package(tamsel) gives tamsel::numeric), a
 # pkg-config module and the manual.
 #
-# Headers go to include/tamsel/numeric/.  They include each other as
-# "numeric/types.h", so include/tamsel is an include directory of the
-# installed target beside include/, and consumers write
-# #include <tamsel/numeric/complex_fft.h>.
+# Headers go to include/tamsel/numeric/, with the umbrella numeric.h and
+# version.h in include/tamsel/; they include each other as
+# <tamsel/numeric/types.h>, so include/ is the one include directory and
+# consumers write #include <tamsel/numeric/complex_fft.h>.  The toolkit's
+# internal headers are not installed.  No compile flag of this build goes
+# with the library; only C++20 is asked of its users.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(TAMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tamsel)
 
 set_target_properties(numeric PROPERTIES OUTPUT_NAME tamsel_numeric EXPORT_NAME numeric)
-set_target_properties(tamsel_flags PROPERTIES EXPORT_NAME flags)
-target_include_directories(numeric INTERFACE
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/tamsel>)
+target_include_directories(numeric INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS tamsel tamsel-plot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS numeric tamsel_flags EXPORT tamselTargets
+install(TARGETS numeric EXPORT tamselTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/numeric/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel/numeric
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h"
+  PATTERN "fft_passes.h" EXCLUDE PATTERN "kernels.h" EXCLUDE)
+install(FILES ${TAMSEL_INCLUDE_DIR}/tamsel/numeric.h ${TAMSEL_INCLUDE_DIR}/tamsel/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel)
 install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tamselConfig.cmake.in
@@ -33,19 +35,25 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/tamselConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/tamselConfig.cmake
   ${PROJECT_BINARY_DIR}/tamselConfigVersion.cmake DESTINATION ${TAMSEL_CMAKE_DIR})
 
-# The pkg-config module finds its prefix from its own place, so that an
-# installation moved with --prefix still works; its Cflags carry the same
-# floating-point rules as tamsel::flags.
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
-  set(TAMSEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-  file(RELATIVE_PATH TAMSEL_PC_UP "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
-  set(TAMSEL_PC_PREFIX "\${pcfiledir}/${TAMSEL_PC_UP}")
-endif()
-get_target_property(TAMSEL_FLAG_LIST tamsel_flags INTERFACE_COMPILE_OPTIONS)
-list(FILTER TAMSEL_FLAG_LIST INCLUDE REGEX "^-[fm]")
-list(JOIN TAMSEL_FLAG_LIST " " TAMSEL_PC_FLAGS)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/tamsel.pc.in ${PROJECT_BINARY_DIR}/tamsel.pc @ONLY)
+# The pkg-config module gives the include directory and the library, and
+# nothing else: its prefix is the one installed to, written out at install
+# time so that `cmake --install --prefix` is honoured, and its paths are
+# plain ${prefix}/include.  C++20 cannot be asked for there without
+# overriding a newer standard the user chose, so the headers themselves
+# refuse an older one with a message that names it.
+set(TAMSEL_PC_PREFIX "@prefix@") # filled in at install time
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(TAMSEL_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(TAMSEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tamsel.pc.in ${PROJECT_BINARY_DIR}/tamsel.pc.in @ONLY)
+install(CODE "
+  set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${PROJECT_BINARY_DIR}/tamsel.pc.in\" \"${PROJECT_BINARY_DIR}/tamsel.pc\" @ONLY)
+")
 install(FILES ${PROJECT_BINARY_DIR}/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # One page covers both programs; tamsel-plot's name leads to it.

@@ -50,7 +50,14 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
     return finish_output(text, out, err);
   }
   if (argc == 2 && first == "--version") {
-    std::fprintf(out, "%s %s\n", text.name, version());
+    // The version, then copyright, licence and warranty, as GNU programs say them.
+    std::fprintf(out,
+                 "%s %s\n"
+                 "Copyright (C) 2026 the tamsel developers.\n"
+                 "License BSD-3-Clause <https://spdx.org/licenses/BSD-3-Clause.html>.\n"
+                 "This is free software: you are free to change and redistribute it.\n"
+                 "There is NO WARRANTY, to the extent permitted by law.\n",
+                 text.name, version());
     return finish_output(text, out, err);
   }
   // Name the first argument that is not accepted where it stands.

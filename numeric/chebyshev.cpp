@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/chebyshev.h"
+#include <tamsel/numeric/chebyshev.h>
 
-#include "numeric/fft_passes.h"
+#include <tamsel/numeric/kernels.h>
 
 #include <cmath>
 #include <cstring>
@@ -45,9 +45,8 @@ void remember(Integer n) {
   remembered.n = n;
 }
 
-} // namespace
-
-Real chebft_node_cosine(Integer n, Integer k) {
+// cos(((k - 0.5) * pi) / n).
+Real node_cosine(Integer n, Integer k) {
   if (n >= 1 && n <= kRemembered && k <= n) {
     if (remembered.n != n) remember(n);
     return remembered.node[k - 1];
@@ -56,7 +55,7 @@ Real chebft_node_cosine(Integer n, Integer k) {
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// The sums of chebft_coefficients for n up to 16, in four vectors of four
+// The sums of remembered_coefficients for n up to 16, in four vectors of four
 // that stay in registers, into sum[0 .. 15].  Lanes from n on read later
 // entries of the table (inside it) and are never used.
 [[gnu::target("avx")]] void sixteen_sums_avx(const Real* f, Integer n, const Real* term,
@@ -77,13 +76,16 @@ Real chebft_node_cosine(Integer n, Integer k) {
 }
 #endif
 
-bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c) {
+// c[j] = fac * sum_{k=1..n} f[k-1] * cos(((k - 0.5) / n) * (j * pi)),
+// j = 0..n-1, each sum from 0.0 in node order, for n from 1 to 32 (returns
+// true); for any other n returns false and writes nothing.
+bool remembered_coefficients(const Real* f, Integer n, Real fac, Real* c) {
   if (n < 1 || n > kRemembered) return false;
   if (remembered.n != n) remember(n);
 #if defined(__x86_64__) || defined(__i386__)
   // The last read is term[(n - 1) * n + 15], inside the table for n <= 16.
   static_assert(15 * 16 + 15 < kRemembered * kRemembered);
-  if (fft::use_avx && n <= 16) {
+  if (kernels::avx() && n <= 16) {
     Real sum[16];
     sixteen_sums_avx(f, n, remembered.term, sum);
     for (Integer j = 0; j < n; ++j) c[j] = fac * sum[j];
@@ -108,6 +110,49 @@ bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c) {
   }
   for (Integer j = 0; j < n; ++j) c[j] = fac * sum[j / 2][j % 2];
   return true;
+}
+
+} // namespace
+
+ChebftNodes chebft_start(const Real& a, const Real& b, Real* f) {
+  for (Integer k = 0; k < kChebftScratch; ++k) {
+    f[k] = 0.0;
+  }
+  return ChebftNodes{(b - a) * 0.5, (a + b) * 0.5};
+}
+
+void chebft_check_nodes(Integer nodes) {
+  if (nodes > kChebftScratch) {
+    stopf(kStopStatus, "chebft: n %d is above the 100 values of the scratch", nodes);
+  }
+}
+
+Real chebft_node(const ChebftNodes& nodes, Integer n, Integer k) {
+  return node_cosine(n, k) * nodes.h + nodes.p;
+}
+
+void chebft_finish(const Real* f, Integer nodes, const Integer& n, Real* c) {
+  const Integer terms = n;
+  if (terms <= 0) {
+    return;
+  }
+  if (terms > nodes) {
+    stopf(kStopStatus, "chebft: n %d after sampling is above the %d nodes sampled",
+          terms, nodes);
+  }
+  const Real fn = static_cast<Real>(terms);
+  const Real fac = 2.0 / fn;
+  if (remembered_coefficients(f, terms, fac, c)) {
+    return;
+  }
+  for (Integer j = 0; j < terms; ++j) {
+    Real sum = 0.0;
+    const Real w = static_cast<Real>(j) * kPi;
+    for (Integer k = 1; k <= terms; ++k) {
+      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+    }
+    c[j] = fac * sum;
+  }
 }
 
 } // namespace detail
@@ -287,7 +332,7 @@ void evaluate_batches(Real av, Real bv, const Real* c, Integer terms,
 // count when none does.
 Integer first_out_of_range(Real av, Real bv, const Real* x, Integer count) {
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx && all_in_range_avx(av, bv, x, count)) return count;
+  if (kernels::avx() && all_in_range_avx(av, bv, x, count)) return count;
 #endif
   Integer i = 0;
   while (i < count && !((x[i] - av) * (x[i] - bv) > 0.0)) ++i;
@@ -299,7 +344,7 @@ void evaluate_all(Real av, Real bv, const Real* c, Integer terms, const Real* x,
                   Real* result, Integer count) {
   const Integer batches = count / kBatch;
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx) {
+  if (kernels::avx()) {
     evaluate_batches_avx(av, bv, c, terms, x, result, batches);
   } else {
     evaluate_batches(av, bv, c, terms, x, result, batches);
@@ -345,7 +390,7 @@ void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
     stop("ERROR(CHEBEV): x not in range .");
   }
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx) {
+  if (kernels::avx()) {
     Integer i = 0;
     for (; i + 16 <= count; i += 16) {
       evaluate_two_avx(av, bv, c1, c2, terms, x + i, result1 + i, result2 + i);

@@ -9,13 +9,17 @@
 // so the first coefficient enters with half its weight, with
 //   u = (2x - a - b) / (b - a):  a maps to -1 and b to +1.
 // b < a is allowed and keeps that mapping; a = b is degenerate.
+//
+// Threads: the routines may run in several threads at once on separate
+// arrays, with the bits of serial calls.  chebft's remembered cosines are
+// per thread (about 8 KiB of static storage for each thread that fits);
+// chint, chebev and chebev_points keep no state.
 #pragma once
 
-#include <cmath>
 #include <type_traits>
 
-#include "numeric/stop.h"
-#include "numeric/types.h"
+#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
@@ -47,71 +51,50 @@ namespace tamsel {
 // unchanged, with their exact types, and never used by chebft.
 namespace detail {
 
-// The cosines of chebft, computed as chebft writes them, and remembered per
-// thread for the last n from 1 to 32 asked for (the values depend on n, k
-// and j alone, so a remembered value is the one a fresh call would give).
-// chebft_node_cosine(n, k) = cos(((k - 0.5) * pi) / n).
-// chebft_coefficients(f, n, fac, c), for n from 1 to 32, writes
-//   c[j] = fac * sum_{k=1..n} f[k-1] * cos(((k - 0.5) / n) * (j * pi)),
-// j = 0..n-1, each sum from 0.0 in node order, and returns true; for any
-// other n it returns false and writes nothing.
-Real chebft_node_cosine(Integer n, Integer k);
-bool chebft_coefficients(const Real* f, Integer n, Real fac, Real* c);
+// The steps of chebft that are not calls of func, compiled into the library
+// so that its results do not depend on the flags of the caller's build.
+//
+// chebft_start clears the scratch f[0..99] and returns h and p, formed from
+// a and b as read now.  chebft_check_nodes refuses (Stop) a number of nodes
+// above 100.  chebft_node(nodes, n, k) = cos(((k - 0.5) * pi) / n) * h + p,
+// with n as given; the cosines of an n up to 32 are remembered per thread
+// (they depend on n and k alone, so a remembered value is the one a fresh
+// call gives).  chebft_finish reads n once, refuses it or returns as chebft
+// describes, and otherwise writes c[0..n-1] from f.
+inline constexpr Integer kChebftScratch = 100;
+struct ChebftNodes {
+  Real h;
+  Real p;
+};
+ChebftNodes chebft_start(const Real& a, const Real& b, Real* f);
+void chebft_check_nodes(Integer nodes);
+Real chebft_node(const ChebftNodes& nodes, Integer n, Integer k);
+void chebft_finish(const Real* f, Integer nodes, const Integer& n, Real* c);
 
 } // namespace detail
 
+// Every floating-point operation of chebft happens in the library; this
+// template only calls func at the nodes and keeps its values.
 template <class P1, class P2, class P3, class P4>
 void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             Real (*func)(P1, P2, P3, P4, const Real&),
             std::type_identity_t<P1> pass1, std::type_identity_t<P2> pass2,
             std::type_identity_t<P3> pass3, std::type_identity_t<P4> pass4) {
-  constexpr Integer kScratch = 100;
-  const Real pi = 3.141592653589793;
-
-  Real f[kScratch];
-  for (Integer k = 0; k < kScratch; ++k) {
-    f[k] = 0.0;
-  }
-
-  const Real h = (b - a) * 0.5;
-  const Real p = (a + b) * 0.5;
+  Real f[detail::kChebftScratch];
+  const detail::ChebftNodes mapping = detail::chebft_start(a, b, f);
 
   const Integer nodes = n;
   if (nodes <= 0) {
     return;
   }
-  if (nodes > kScratch) {
-    stopf(kStopStatus, "chebft: n %d is above the 100 values of the scratch",
-          nodes);
-  }
+  detail::chebft_check_nodes(nodes);
 
   for (Integer k = 1; k <= nodes; ++k) {
-    // cos(((k - 0.5) * pi) / n), with n as read at this node.
-    const Real y = detail::chebft_node_cosine(n, k) * h + p;
-    f[k - 1] = func(pass1, pass2, pass3, pass4, y);
+    // The node's angle divides by n as read at this node.
+    f[k - 1] = func(pass1, pass2, pass3, pass4, detail::chebft_node(mapping, n, k));
   }
 
-  const Integer terms = n;
-  if (terms <= 0) {
-    return;
-  }
-  if (terms > nodes) {
-    stopf(kStopStatus, "chebft: n %d after sampling is above the %d nodes sampled",
-          terms, nodes);
-  }
-  const Real fn = static_cast<Real>(terms);
-  const Real fac = 2.0 / fn;
-  if (detail::chebft_coefficients(f, terms, fac, c)) {
-    return;
-  }
-  for (Integer j = 0; j < terms; ++j) {
-    Real sum = 0.0;
-    const Real w = static_cast<Real>(j) * pi;
-    for (Integer k = 1; k <= terms; ++k) {
-      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
-    }
-    c[j] = fac * sum;
-  }
+  detail::chebft_finish(f, nodes, n, c);
 }
 
 // chint: the series of the integral from a of the series c(1..n).

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/complex_fft.h"
+#include <tamsel/numeric/complex_fft.h>
 
 #include <cmath>
 #include <cstdint>
 
-#include "numeric/fft_passes.h"
+#include <tamsel/numeric/fft_passes.h>
 
 namespace tamsel {
 

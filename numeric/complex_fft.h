@@ -2,7 +2,7 @@
 // Complex fast Fourier transform of power-of-two length, in place.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
@@ -37,6 +37,10 @@ namespace tamsel {
 // unchanged.  A positive n that is not a power of two, or that exceeds
 // 2^29 (so that 2n Reals are indexable by an Integer), is refused with a
 // Stop before data is touched.
+//
+// Threads: may run in several threads at once on separate arrays, with the
+// bits of serial calls; the first use of a length makes its kept factors
+// once, whichever thread comes first, and they are only read afterwards.
 void four1(Real* data, const Integer& n, const Integer& sign);
 
 } // namespace tamsel

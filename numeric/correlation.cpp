@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/correlation.h"
+#include <tamsel/numeric/correlation.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
 
-#include "numeric/fft_passes.h"
-#include "numeric/real_fft.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/fft_passes.h>
+#include <tamsel/numeric/kernels.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/stop.h>
 
 namespace tamsel {
 
@@ -15,9 +16,11 @@ namespace {
 
 constexpr Integer kMaxLength = 8192;
 
-// Spectrum of data1 during a call: room for kMaxLength complex values.
+// Spectrum of data1 during a call: room for kMaxLength complex values, one
+// array per thread (static storage, no heap), so that calls from several
+// threads at once never share it.
 constexpr Integer kScratchReals = 2 * kMaxLength;
-Real fft[kScratchReals];
+thread_local Real fft[kScratchReals];
 
 #if defined(__x86_64__) || defined(__i386__)
 // The products of correlation_spectrum for k and k + 1 at once, k = 0, 2, ...
@@ -72,7 +75,7 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
   Integer k = 0;
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx) k = products_avx(fft, result, half, reciprocal);
+  if (kernels::avx()) k = products_avx(fft, result, half, reciprocal);
 #endif
   for (; k <= half; ++k) {
     const Integer p = 2 * k + 1;

@@ -2,7 +2,7 @@
 // Circular cross-correlation of two real sequences through the FFT.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
@@ -20,11 +20,14 @@ namespace tamsel {
 //
 // Method: twofft of both sequences, the product of the first spectrum with
 // the conjugate of the second divided by n/2, and realft(result, n/2, -1).
-// The spectrum of data1 is kept in a private static scratch array of 16384
-// Reals, whose first 2n (all the call uses) twofft writes before anything
-// reads them, so results depend on the arguments alone; the routine is not
-// reentrant.  n is read on entry
-// and again after twofft.
+// The spectrum of data1 is kept in a private scratch array of 16384 Reals,
+// one per thread (thread-local static storage: 128 KiB in each thread's
+// block, written only in the threads that call), whose first 2n (all the
+// call uses) twofft writes before anything reads them, so results depend on
+// the arguments alone.  n is read on entry and again after twofft.
+//
+// Threads: correl and correl_zero_lag may run in several threads at once on
+// arrays that no other thread writes, with the bits of serial calls.
 //
 // n must be a power of two from 2 to 8192; any other n is refused with a
 // Stop before anything is written.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/fft_passes.h"
+#include <tamsel/numeric/fft_passes.h>
 
 #include <bit>
 #include <cmath>
@@ -7,17 +7,12 @@
 #include <cstring>
 #include <utility>
 
-#include "numeric/stop.h"
+#include <tamsel/numeric/kernels.h>
+#include <tamsel/numeric/stop.h>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
 #include <immintrin.h>
 #define TAMSEL_FFT_X86 1
-// glibc's record of the processor (clang rejects the header's C-only _Bool).
-#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
-#include <sys/platform/x86.h>
-#define TAMSEL_CPU_RECORD 1
-#endif
 #endif
 
 namespace tamsel::fft {
@@ -179,26 +174,6 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n,
   }
 }
 
-// AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
-// the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
-// bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
-// to the hypervisor (microseconds each), so glibc's record, which the
-// dynamic loader has already made, is read where there is one; otherwise
-// one cpuid instruction asks.
-#ifdef TAMSEL_CPU_RECORD
-bool detect_avx() { return CPU_FEATURE_ACTIVE(AVX); }
-#else
-bool detect_avx() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
-  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  return (xcr0_low & 0x6u) == 0x6u;
-}
-#endif
-
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
 void first_value_level_sse2(Real* data, Integer half) {
@@ -324,19 +299,13 @@ constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));
 
 } // namespace
 
-#ifdef TAMSEL_FFT_X86
-bool use_avx = detect_avx();
-#else
-bool use_avx = false;
-#endif
-
 void first_value(Real* data, Integer n) {
   // The pass of half-span h adds, at every position s that is a multiple of
   // 2h, the value at s + h; in terms of the values as given (before the
   // bit reversal) that is value q + n/(2h) into value q, q < n/(2h).
   Integer half = n / 2;
 #ifdef TAMSEL_FFT_X86
-  if (use_avx) {
+  if (kernels::avx()) {
     for (; half >= 2; half /= 2) first_value_level_avx(data, half);
   } else {
     for (; half >= 1; half /= 2) first_value_level_sse2(data, half);
@@ -465,7 +434,7 @@ const Real* cached_twiddles(Integer sign, Integer m) {
 void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
           Integer count) {
 #ifdef TAMSEL_FFT_X86
-  if (use_avx && count % 2 == 0) {
+  if (kernels::avx() && count % 2 == 0) {
     pass_avx(data, n, h, w, j0, count);
   } else {
     pass_sse2(data, n, h, w, j0, count);
@@ -484,7 +453,7 @@ void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
 void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
                const Real* wb) {
 #ifdef TAMSEL_FFT_X86
-  if (use_avx && h % 2 == 0) {
+  if (kernels::avx() && h % 2 == 0) {
     pass_pair_avx(data, n, h, wa, wb);
     return;
   }
@@ -495,7 +464,7 @@ void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
 
 void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4) {
 #ifdef TAMSEL_FFT_X86
-  if (use_avx) {
+  if (kernels::avx()) {
     first_two_passes_avx(data, n, w2, w4);
     return;
   }
@@ -506,7 +475,7 @@ void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4) {
 
 void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
 #ifdef TAMSEL_FFT_X86
-  if (use_avx) {
+  if (kernels::avx()) {
     butterflies_avx(a, b, w_re, w_im, count);
   } else {
     butterflies_sse2(a, b, w_re, w_im, count);

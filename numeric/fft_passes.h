@@ -7,7 +7,7 @@
 // Internal to the toolkit; not part of its interface.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel::fft {
 
@@ -103,10 +103,5 @@ void first_value(Real* data, Integer n);
 // data[0] after realft(data, n, -1), the other values not formed; data is
 // left in no useful state.  Refuses n as realft does.
 Real realft_inverse_first(Real* data, const Integer& n);
-
-// Whether the AVX kernels run (on x86, set at start-up from the processor).
-// Tests clear it to check that the SSE2 kernels give the same bits; it has no
-// effect elsewhere.
-extern bool use_avx;
 
 } // namespace tamsel::fft

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/multidim_fft.h"
+#include <tamsel/numeric/multidim_fft.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "numeric/fft_passes.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/fft_passes.h>
+#include <tamsel/numeric/stop.h>
 
 namespace tamsel {
 

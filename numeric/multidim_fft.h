@@ -2,7 +2,7 @@
 // Multidimensional complex FFT.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
@@ -35,6 +35,9 @@ namespace tamsel {
 // that is 0, negative or not a power of two, and lengths whose 2N exceeds
 // the Integer range (so N <= 2^29).  Lengths of 1 are allowed and leave the
 // result the same, bit for bit, as the call without them.
+//
+// Threads: as four1, whose kept factors fourn shares: may run in several
+// threads at once on separate arrays, with the bits of serial calls.
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign);
 

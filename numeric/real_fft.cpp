@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/real_fft.h"
+#include <tamsel/numeric/real_fft.h>
 
 #include <cmath>
 
@@ -7,8 +7,9 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/complex_fft.h"
-#include "numeric/fft_passes.h"
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/fft_passes.h>
+#include <tamsel/numeric/kernels.h>
 
 namespace tamsel {
 
@@ -188,7 +189,7 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   const Integer last = count / 2;
   Integer k = 1;
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx && count == entry_count) {
+  if (kernels::avx() && count == entry_count) {
     if (table != nullptr) {
       k = split_pairs_avx(data, count, table + 2, 1, last, f);
     } else {
@@ -308,7 +309,7 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   // coincide and the values of n-k stand.
   Integer k = 1;
 #if defined(__x86_64__) || defined(__i386__)
-  if (fft::use_avx) {
+  if (kernels::avx()) {
     k = separate_pairs_avx(spectrum1, spectrum2, count);
   }
 #endif

@@ -12,7 +12,7 @@
 // X_{n-1} .. X_1 and are not stored.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 
@@ -34,6 +34,9 @@ namespace tamsel {
 //
 // n must be a power of two from 1 to 2^29; any other n (including n <= 0)
 // is refused with a Stop before data is touched.
+//
+// Threads: as four1, whose kept factors realft also reads: may run in
+// several threads at once on separate arrays, with the bits of serial calls.
 void realft(Real* data, const Integer& n, const Integer& sign);
 
 // Spectra of two real sequences of n values with a single complex
@@ -53,6 +56,8 @@ void realft(Real* data, const Integer& n, const Integer& sign);
 // the places four1's permutation gives them); n is read on entry and again
 // after that transform.  n must be a power of two from 1 to 2^29; any
 // other n is refused with a Stop before anything is written.
+//
+// Threads: as four1.
 void twofft(const Real* data1, const Real* data2, Real* spectrum1,
             Real* spectrum2, const Integer& n);
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 
 #include <cstdarg>
 #include <cstdio>

@@ -5,6 +5,7 @@
 // a Stop carrying a one-line message and the exit status.  The program's
 // entry point catches it, writes the message on standard error and exits
 // with that status; tests and fuzzers catch it in-process.
+// Stop, stop and stopf keep no state and may be used from any thread.
 #pragma once
 
 #include <exception>

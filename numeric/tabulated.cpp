@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/tabulated.h>
 
 #include <bit>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/fft_passes.h"
+#include <tamsel/numeric/kernels.h>
 
 namespace tamsel {
 
@@ -88,7 +88,7 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
   const Real t = off + x;
   Integer i = 1;
 #if defined(__x86_64__) || defined(__i386__)
-  const bool found = fft::use_avx ? first_match_avx(xtab, last, t, i)
+  const bool found = kernels::avx() ? first_match_avx(xtab, last, t, i)
                                   : first_match_sse2(xtab, last, t, i);
   if (found) {
     return interpolate(xtab, ytab, i, t);

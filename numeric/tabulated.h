@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Piecewise-linear interpolation in a table of points.
+//
+// Threads: every routine here keeps no state and only reads its tables, so
+// any number of threads may call them at once, on shared tables too.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

@@ -46,11 +46,11 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 // The C allocator is counted too, except under the sanitizers, which own it.
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define TAMSEL_SANITIZED_HEAP 1
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TAMSEL_SANITIZED_HEAP 1
 #endif
 

@@ -18,6 +18,7 @@
 #include "numeric/complex_fft.h"
 #include "numeric/correlation.h"
 #include "numeric/fft_passes.h"
+#include "numeric/kernels.h"
 #include "numeric/multidim_fft.h"
 #include "numeric/real_fft.h"
 #include "numeric/stop.h"
@@ -28,6 +29,8 @@ namespace {
 
 using tamsel::Integer;
 using tamsel::Real;
+using tamsel::kernels::Kernel;
+using tamsel::kernels::KernelOverride;
 
 std::vector<Real> random_values(std::size_t count, std::uint64_t seed) {
   std::mt19937_64 gen(seed);
@@ -50,26 +53,34 @@ long first_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
 // Runs each test body once with the kernels the processor allows and once
 // with the SSE2 kernels.
 class FastPaths : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    saved_ = tamsel::fft::use_avx;
-    if (!GetParam()) tamsel::fft::use_avx = false;
-  }
-  void TearDown() override { tamsel::fft::use_avx = saved_; }
-
  private:
-  bool saved_ = false;
+  KernelOverride kernel_{GetParam() ? Kernel::avx : Kernel::sse2};
 };
 
 constexpr int kLargestLog2 = 20;
 
-#if defined(__x86_64__) || defined(__i386__)
-// The kernels in use are the ones the processor offers, so the bit-for-bit
-// checks below cover both kinds wherever AVX exists.
-TEST(FastKernels, ChosenAsTheProcessorAllows) {
-  EXPECT_EQ(tamsel::fft::use_avx, bool(__builtin_cpu_supports("avx")));
+// The kernel chosen at start-up is in use; a guard runs another (never one
+// wider than the processor allows) and puts back the one before it however
+// its scope is left, an assertion's early return or an exception alike.
+TEST(FastKernels, GuardRestoresTheKernel) {
+  ASSERT_EQ(tamsel::kernels::active(), tamsel::kernels::native());
+  {
+    const KernelOverride outer(Kernel::portable);
+    EXPECT_EQ(tamsel::kernels::active(), Kernel::portable);
+    {
+      const KernelOverride inner(Kernel::avx);
+      EXPECT_EQ(tamsel::kernels::active(), tamsel::kernels::native());
+    }
+    EXPECT_EQ(tamsel::kernels::active(), Kernel::portable);
+  }
+  EXPECT_THROW(
+      {
+        const KernelOverride guard(Kernel::sse2);
+        throw tamsel::Stop(1, "leaves the scope");
+      },
+      tamsel::Stop);
+  EXPECT_EQ(tamsel::kernels::active(), tamsel::kernels::native());
 }
-#endif
 
 TEST_P(FastPaths, Four1MatchesReference) {
   for (int lg = 0; lg <= kLargestLog2; ++lg) {
@@ -246,9 +257,8 @@ TEST(FastChebft, MatchesReference) {
   auto y = random_values(130, 2);
   std::sort(x.begin(), x.end());
   const Integer last = 129;
-  const bool native = tamsel::fft::use_avx;
   for (int round = 0; round < 4; ++round) {
-    tamsel::fft::use_avx = native && round < 2;
+    const KernelOverride kernel(round < 2 ? Kernel::avx : Kernel::sse2);
     for (Integer n : {1, 2, 3, 15, 16, 17, 31, 32, 33, 99, 100, 15, 7, 15}) {
       const Real a = -1.375 + 0.25 * (round % 2), b = 2.0625;
       const Real off = 0.0625;
@@ -256,10 +266,9 @@ TEST(FastChebft, MatchesReference) {
       tamsel::chebft(a, b, fast.data(), n, tamsel::favr, x.data(), y.data(), last, off);
       tamsel::reference::chebft(a, b, plain.data(), n, tamsel::favr, x.data(), y.data(),
                                 last, off);
-      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " avx=" << tamsel::fft::use_avx;
+      ASSERT_EQ(first_difference(fast, plain), -1) << "n=" << n << " avx=" << tamsel::kernels::avx();
     }
   }
-  tamsel::fft::use_avx = native;
 }
 
 // favr's scan, two intervals at a time, against the plain scan: ascending,
@@ -273,9 +282,8 @@ TEST(FastFavr, MatchesReference) {
       {0.1, 0.1, 0.3, 0.3, 0.3, nan, 0.6, 0.7, nan, 0.9},
       {nan, 0.2, 0.4, 0.4, 0.5, 0.45, 0.7, 0.75, 0.8, nan}};
   const auto y = random_values(10, 5);
-  const bool native = tamsel::fft::use_avx;
   for (bool vectors : {true, false}) {
-    tamsel::fft::use_avx = native && vectors;
+    const KernelOverride kernel(vectors ? Kernel::avx : Kernel::sse2);
     for (const auto& x : tables) {
       for (Integer n = 0; n <= 9; ++n) {
         for (Real t : {-1.0, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6,
@@ -283,12 +291,11 @@ TEST(FastFavr, MatchesReference) {
           const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
           const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
           ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
-              << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+              << "n=" << n << " t=" << t << " avx=" << tamsel::kernels::avx();
         }
       }
     }
   }
-  tamsel::fft::use_avx = native;
 }
 
 // Long tables, where the scan tests many intervals at a time: a rising
@@ -300,21 +307,19 @@ TEST(FastFavr, LongTablesMatchReference) {
   x[77] = std::numeric_limits<Real>::quiet_NaN();
   x[100] = 0.2;
   const auto y = random_values(130, 6);
-  const bool native = tamsel::fft::use_avx;
   for (bool vectors : {true, false}) {
-    tamsel::fft::use_avx = native && vectors;
+    const KernelOverride kernel(vectors ? Kernel::avx : Kernel::sse2);
     for (Integer n : {15, 16, 17, 31, 32, 33, 64, 99, 127, 129}) {
       for (std::size_t i = 0; i < x.size(); ++i) {
         for (Real t : {x[i], x[i] + 0.003, x[i] - 0.0001}) {
           const Real fast = tamsel::favr(x.data(), y.data(), n, 0.0, t);
           const Real plain = tamsel::reference::favr(x.data(), y.data(), n, 0.0, t);
           ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain))
-              << "n=" << n << " t=" << t << " avx=" << tamsel::fft::use_avx;
+              << "n=" << n << " t=" << t << " avx=" << tamsel::kernels::avx();
         }
       }
     }
   }
-  tamsel::fft::use_avx = native;
 }
 
 // chebev_points against chebev point by point, for series of 1 to 20 terms
@@ -324,9 +329,8 @@ TEST(FastChebev, PointsMatchOneByOne) {
   const auto d = random_values(20, 11);
   auto x = random_values(80, 10);
   const Real a = -3.7, b = 5.3;
-  const bool native = tamsel::fft::use_avx;
   for (bool vectors : {true, false}) {
-    tamsel::fft::use_avx = native && vectors;
+    const KernelOverride kernel(vectors ? Kernel::avx : Kernel::sse2);
     for (Integer m = 1; m <= 20; ++m) {
       for (Integer count : {0, 1, 7, 16, 17, 31, 32, 33, 37, 64, 80}) {
         std::vector<Real> fast(80, -1.0), first(80, -1.0), second(80, -1.0);
@@ -336,7 +340,7 @@ TEST(FastChebev, PointsMatchOneByOne) {
         for (Integer i = 0; i < count; ++i) {
           const Real one = tamsel::chebev(a, b, c.data(), m, x[i]);
           ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(one))
-              << "m=" << m << " i=" << i << " avx=" << tamsel::fft::use_avx;
+              << "m=" << m << " i=" << i << " avx=" << tamsel::kernels::avx();
           ASSERT_EQ(std::bit_cast<std::uint64_t>(first[i]), std::bit_cast<std::uint64_t>(one))
               << "two series, m=" << m << " i=" << i;
           ASSERT_EQ(std::bit_cast<std::uint64_t>(second[i]),
@@ -354,7 +358,7 @@ TEST(FastChebev, PointsMatchOneByOne) {
   // it stands; a NaN point passes the test.
   x[5] = std::numeric_limits<Real>::quiet_NaN();
   for (bool vectors : {true, false}) {
-    tamsel::fft::use_avx = native && vectors;
+    const KernelOverride kernel(vectors ? Kernel::avx : Kernel::sse2);
     for (std::size_t bad : {0, 3, 20, 78, 79}) {
       auto y = x;
       y[bad] = bad % 2 ? 5.5 : -3.75;
@@ -380,7 +384,6 @@ TEST(FastChebev, PointsMatchOneByOne) {
     tamsel::chebev_points(a, b, c.data(), 15, x.data(), fast.data(), 80);
     EXPECT_TRUE(std::isnan(fast[5]));
   }
-  tamsel::fft::use_avx = native;
 }
 
 } // namespace

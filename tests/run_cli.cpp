@@ -40,7 +40,11 @@ TEST(CommandLine, VersionPrintsNameAndVersion) {
   Inputs in;
   auto r = e2e::run_tamsel(in.dir.path(), {"--version"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "tamsel 1.0.0\n");
+  EXPECT_EQ(r.out, "tamsel 1.0.0\n"
+                   "Copyright (C) 2026 the tamsel developers.\n"
+                   "License BSD-3-Clause <https://spdx.org/licenses/BSD-3-Clause.html>.\n"
+                   "This is free software: you are free to change and redistribute it.\n"
+                   "There is NO WARRANTY, to the extent permitted by law.\n");
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(in.untouched());
 }

@@ -203,7 +203,11 @@ TEST(PlotTool, CommandLine) {
   e2e::TempDir dir;
   auto r = run_plot(dir, {"--version"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "tamsel-plot 1.0.0\n");
+  EXPECT_EQ(r.out, "tamsel-plot 1.0.0\n"
+                   "Copyright (C) 2026 the tamsel developers.\n"
+                   "License BSD-3-Clause <https://spdx.org/licenses/BSD-3-Clause.html>.\n"
+                   "This is free software: you are free to change and redistribute it.\n"
+                   "There is NO WARRANTY, to the extent permitted by law.\n");
   r = run_plot(dir, {"-h"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Usage: tamsel-plot [--help | --version]\n", 0), 0u);

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The routines called from several threads at once, each thread on arrays
+// of its own, give the bits of the same calls made one after another.  The
+// threads run first, in a fresh process (each test runs in its own), so
+// that they also make the kept twiddle tables and remembered cosines
+// together on first use.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <latch>
+#include <thread>
+#include <vector>
+
+#include "numeric/chebyshev.h"
+#include "numeric/complex_fft.h"
+#include "numeric/correlation.h"
+#include "numeric/multidim_fft.h"
+#include "numeric/real_fft.h"
+#include "numeric/tabulated.h"
+#include "numeric_support.h"
+
+namespace {
+
+using tamsel::Integer;
+using tamsel::Real;
+using tamsel::test_support::digest;
+using tamsel::test_support::pseudo_random;
+
+// One thread's work: every routine on inputs made from the seed, at lengths
+// that change from round to round; the digest of each result.
+std::vector<std::uint64_t> work(std::uint64_t seed) {
+  std::vector<std::uint64_t> out;
+  for (Integer round = 0; round < 600; ++round) {
+    const Integer n = Integer{8} << (round % 6 + Integer(seed % 3)); // 8 .. 1024
+    const auto a = pseudo_random(std::size_t(n), seed * 100 + std::uint64_t(round));
+    const auto b = pseudo_random(std::size_t(n), seed * 100 + 50 + std::uint64_t(round));
+    std::vector<Real> r(2 * std::size_t(n)), s(2 * std::size_t(n));
+    tamsel::correl(a.data(), b.data(), n, r.data());
+    out.push_back(digest(r.data(), std::size_t(n)));
+    const Real lag0 = tamsel::correl_zero_lag(a.data(), b.data(), n, s.data());
+    out.push_back(digest(&lag0, 1));
+
+    auto z = pseudo_random(2 * std::size_t(n), seed + 7);
+    const Integer sign = round % 2 ? 1 : -1;
+    tamsel::four1(z.data(), n, sign);
+    tamsel::realft(z.data(), n / 2, sign);
+    out.push_back(digest(z));
+    const Integer lengths[] = {4, n / 4}, dims = 2;
+    tamsel::fourn(z.data(), lengths, dims, sign);
+    out.push_back(digest(z));
+
+    // A fit of a rising table, with a length that changes every round.
+    const auto y = pseudo_random(129, seed + 9);
+    std::vector<Real> x(129), c(40), at(128);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = Real(i) / 128.0;
+    const Integer last = 128, terms = 5 + 5 * (round % 6) + Integer(seed % 5); // 5 .. 34
+    const Real off = 0.0, lo = 0.01, hi = 0.99;
+    tamsel::chebft(lo, hi, c.data(), terms, tamsel::favr_ascending, x.data(), y.data(), last,
+                   off);
+    tamsel::chebev_points(lo, hi, c.data(), terms, x.data() + 2, at.data(), 120);
+    out.push_back(digest(at.data(), 120));
+  }
+  return out;
+}
+
+TEST(Threads, ConcurrentCallsGiveSerialBits) {
+  constexpr int kThreads = 4;
+  std::vector<std::vector<std::uint64_t>> parallel(kThreads);
+  {
+    std::latch start(kThreads); // all threads begin together
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&parallel, &start, t] {
+        start.arrive_and_wait();
+        parallel[t] = work(std::uint64_t(t) + 1);
+      });
+  }
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(parallel[t], work(std::uint64_t(t) + 1)) << "thread " << t;
+  }
+}
+
+} // namespace
