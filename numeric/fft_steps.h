@@ -64,6 +64,21 @@ inline void split(Real* b, Real* a, Real w_re, Real w_im, Real f) {
   a[0] = (u_re - w_re * v_re) + w_im * v_im;
 }
 
+// realft's last step on X_0 = (y1, y2) = (data[0], data[1]): forward,
+// data[0] = y1 + y2 and data[1] = y1 - y2 (X_0 and X_n); inverse,
+// data[1] = (y1 - y2) * 0.5 and then data[0] = (y1 + y2) * 0.5.
+inline void join_ends(Real* data, bool forward) {
+  const Real y1 = data[0];
+  const Real y2 = data[1];
+  if (forward) {
+    data[0] = y1 + y2;
+    data[1] = y1 - y2;
+  } else {
+    data[1] = (y1 - y2) * 0.5;
+    data[0] = (y1 + y2) * 0.5;
+  }
+}
+
 // twofft's separation of Z_k = (b_re, b_im) at offset b and Z_{n-k} =
 // (a_re, a_im) at offset a of spectrum1 into F_k = (Z_k + conj Z_{n-k}) / 2
 // and G_k = (Z_k - conj Z_{n-k}) / (2i), and the mirrored values into their

@@ -49,9 +49,6 @@ void split_range(Real* data, Integer count, const Real* w, Integer first, Intege
 // transform, of which only value 0 is formed.
 void real_transform(Real* data, const Integer& n, const Integer& sign,
                     bool first_only) {
-  // Positions p counted from 1 are data[p - 1].
-  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
-
   Integer count = n; // read on entry ...
   Integer direction = sign;
   fft::check_length("realft", count);
@@ -103,14 +100,8 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
     fft::split(middle, middle, w_last[0], w_last[1], f);
   }
 
-  const Real y1 = at(1);
-  const Real y2 = at(2);
-  if (direction == 1) {
-    at(1) = y1 + y2; // X_0
-    at(2) = y1 - y2; // X_n
-  } else {
-    at(2) = (y1 - y2) * 0.5;
-    at(1) = (y1 + y2) * 0.5;
+  fft::join_ends(data, direction == 1);
+  if (direction != 1) {
     if (first_only) {
       fft::first_value(data, n);
     } else {

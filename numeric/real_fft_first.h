@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The first value of an inverse real transform alone, for the correlation
-// at lag 0.
+// at lag 0; defined beside realft in real_fft.cpp, whose steps it shares.
 //
 // Internal to the toolkit; not part of its interface.
 #pragma once

@@ -31,38 +31,45 @@ struct Lanes<4> {
   using type = Real __attribute__((vector_size(4 * sizeof(Real))));
 };
 
-// The recurrence of chebev for V * W points x[0 .. V*W-1] at once, V vectors
-// whose recurrences interleave, into result[0 .. V*W-1].
-template <int W, int V>
-[[gnu::always_inline]] inline void evaluate(Real av, Real bv, const Real* c,
+// The recurrence of chebev for S series c[0 .. S-1] at the same V * W
+// points x[0 .. V*W-1], V vectors whose recurrences interleave, into
+// result[s][0 .. V*W-1]: each point's y and y2 are formed once and serve
+// every series.
+template <int W, int V, int S>
+[[gnu::always_inline]] inline void evaluate(Real av, Real bv, const Real* const* c,
                                             Integer terms, const Real* x,
-                                            Real* result) {
+                                            Real* const* result) {
   using L = typename Lanes<W>::type;
   static_assert(sizeof(L) == W * sizeof(Real));
-  L y[V], y2[V], d[V], e[V];
+  L y[V], y2[V], d[S][V], e[S][V];
 #pragma GCC unroll 16
   for (int v = 0; v < V; ++v) {
     L xv;
     std::memcpy(&xv, x + W * v, sizeof xv);
     y[v] = (((xv + xv) - av) - bv) / (bv - av);
     y2[v] = y[v] + y[v];
-    d[v] = L{}; // zeros
-    e[v] = L{};
+#pragma GCC unroll 4
+    for (int s = 0; s < S; ++s) d[s][v] = e[s][v] = L{}; // zeros
   }
   for (Integer j = terms; j >= 2; --j) {
-    const Real cj = c[j - 1];
 #pragma GCC unroll 16
     for (int v = 0; v < V; ++v) {
-      const L previous = d[v];
-      d[v] = ((y2[v] * d[v]) - e[v]) + cj;
-      e[v] = previous;
+#pragma GCC unroll 4
+      for (int s = 0; s < S; ++s) {
+        const L previous = d[s][v];
+        d[s][v] = ((y2[v] * d[s][v]) - e[s][v]) + c[s][j - 1];
+        e[s][v] = previous;
+      }
     }
   }
-  const Real half_c1 = 0.5 * c[0];
+#pragma GCC unroll 4
+  for (int s = 0; s < S; ++s) {
+    const Real half_c1 = 0.5 * c[s][0];
 #pragma GCC unroll 16
-  for (int v = 0; v < V; ++v) {
-    const L r = ((y[v] * d[v]) - e[v]) + half_c1;
-    std::memcpy(result + W * v, &r, sizeof r);
+    for (int v = 0; v < V; ++v) {
+      const L r = ((y[v] * d[s][v]) - e[s][v]) + half_c1;
+      std::memcpy(result[s] + W * v, &r, sizeof r);
+    }
   }
 }
 
@@ -91,47 +98,6 @@ template <int W>
 
 constexpr Integer kBatch = 32; // points at a time
 
-// Two series at the same 16 points, x[0 .. 15]: each point's y and y2 are
-// formed once and serve both recurrences, eight of which interleave.
-[[gnu::target("avx")]] void evaluate_two_sixteen(Real av, Real bv, const Real* c1,
-                                             const Real* c2, Integer terms,
-                                             const Real* x, Real* result1,
-                                             Real* result2) {
-  using L = Lanes<4>::type;
-  constexpr int V = 4;
-  L y[V], y2[V], d[V], e[V], f[V], g[V];
-#pragma GCC unroll 16
-  for (int v = 0; v < V; ++v) {
-    L xv;
-    std::memcpy(&xv, x + 4 * v, sizeof xv);
-    y[v] = (((xv + xv) - av) - bv) / (bv - av);
-    y2[v] = y[v] + y[v];
-    d[v] = e[v] = f[v] = g[v] = L{}; // zeros
-  }
-  for (Integer j = terms; j >= 2; --j) {
-    const Real cj1 = c1[j - 1];
-    const Real cj2 = c2[j - 1];
-#pragma GCC unroll 16
-    for (int v = 0; v < V; ++v) {
-      const L previous1 = d[v];
-      d[v] = ((y2[v] * d[v]) - e[v]) + cj1;
-      e[v] = previous1;
-      const L previous2 = f[v];
-      f[v] = ((y2[v] * f[v]) - g[v]) + cj2;
-      g[v] = previous2;
-    }
-  }
-  const Real half1 = 0.5 * c1[0];
-  const Real half2 = 0.5 * c2[0];
-#pragma GCC unroll 16
-  for (int v = 0; v < V; ++v) {
-    const L r1 = ((y[v] * d[v]) - e[v]) + half1;
-    const L r2 = ((y[v] * f[v]) - g[v]) + half2;
-    std::memcpy(result1 + 4 * v, &r1, sizeof r1);
-    std::memcpy(result2 + 4 * v, &r2, sizeof r2);
-  }
-}
-
 } // namespace
 
 void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum) {
@@ -147,23 +113,32 @@ void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum) {
 Integer evaluate_sse2(Real a, Real b, const Real* c, Integer terms, const Real* x,
                       Real* result, Integer count) {
   const Integer done = count / kBatch * kBatch;
-  for (Integer i = 0; i < done; i += 8) evaluate<2, 4>(a, b, c, terms, x + i, result + i);
+  for (Integer i = 0; i < done; i += 8) {
+    Real* out[] = {result + i};
+    evaluate<2, 4, 1>(a, b, &c, terms, x + i, out);
+  }
   return done;
 }
 
 [[gnu::target("avx")]] Integer evaluate_avx(Real a, Real b, const Real* c, Integer terms,
                                             const Real* x, Real* result, Integer count) {
   const Integer done = count / kBatch * kBatch;
-  for (Integer i = 0; i < done; i += 16) evaluate<4, 4>(a, b, c, terms, x + i, result + i);
+  for (Integer i = 0; i < done; i += 16) {
+    Real* out[] = {result + i};
+    evaluate<4, 4, 1>(a, b, &c, terms, x + i, out);
+  }
   return done;
 }
 
+// Sixteen points at a time, eight recurrences interleaved.
 [[gnu::target("avx")]] Integer evaluate_two_avx(Real a, Real b, const Real* c1,
                                                 const Real* c2, Integer terms, const Real* x,
                                                 Real* result1, Real* result2, Integer count) {
+  const Real* const c[] = {c1, c2};
   Integer i = 0;
   for (; i + 16 <= count; i += 16) {
-    evaluate_two_sixteen(a, b, c1, c2, terms, x + i, result1 + i, result2 + i);
+    Real* out[] = {result1 + i, result2 + i};
+    evaluate<4, 4, 2>(a, b, c, terms, x + i, out);
   }
   return i;
 }

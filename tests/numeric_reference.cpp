@@ -2,6 +2,7 @@
 #include "reference.h"
 
 #include <cmath>
+#include <utility>
 
 #include "numeric/chebyshev.h"
 #include "numeric/fft_passes.h"
@@ -32,12 +33,8 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
     b = b + m;
     a = a + 2;
     if (b > a) {
-      const Real re = data[b - 1];
-      const Real im = data[b];
-      data[b - 1] = data[a - 1];
-      data[b] = data[a];
-      data[a - 1] = re;
-      data[a] = im;
+      std::swap(data[b - 1], data[a - 1]);
+      std::swap(data[b], data[a]);
     }
   }
   if (N <= 2) {
@@ -90,14 +87,8 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
     fft::advance(w_re, w_im, c); // w <- w * exp(i*theta)
   }
 
-  const Real y1 = at(1);
-  const Real y2 = at(2);
-  if (direction == 1) {
-    at(1) = y1 + y2; // X_0
-    at(2) = y1 - y2; // X_n
-  } else {
-    at(2) = (y1 - y2) * 0.5;
-    at(1) = (y1 + y2) * 0.5;
+  fft::join_ends(data, direction == 1);
+  if (direction != 1) {
     four1(data, n, -1);
   }
 }
@@ -178,13 +169,8 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
     return;
   }
 
-  // N, the number of complex values, as the product of the lengths in index
-  // order.  Every length is checked before any value of data is touched.
-  Integer N = 1;
-  for (Integer d = 1; d <= D; ++d) {
-    const Integer L = lengths[d - 1];
-    N = N * L;
-  }
+  Integer N = 1; // the number of complex values
+  for (Integer d = 0; d < D; ++d) N *= lengths[d];
 
   Integer B = 1; // product of the lengths of the dimensions already done
   for (Integer d = 1; d <= D; ++d) {
