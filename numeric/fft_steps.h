@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The arithmetic steps of the transforms, one value (or one pair of values)
-// at a time, exactly as the documented algorithm writes them.  Every kernel
+// at a time, exactly as the algorithm writes them.  Every kernel
 // of the toolkit does these operations, in this order, on every value; the
 // portable kernels call these functions, the x86 kernels (numeric/x86_*.cpp)
 // do the same operations on vectors, and the tests' step-by-step reference

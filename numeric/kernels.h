@@ -26,7 +26,7 @@ namespace tamsel::kernels {
 
 // From narrowest to widest; each needs the instructions of those before it.
 enum class Kernel {
-  portable, // plain C++ loops, the documented steps one value at a time
+  portable, // plain C++ loops, the arithmetic steps one value at a time
   sse2,     // two Reals per vector (every x86-64 processor)
   avx,      // four Reals per vector, where the processor and system allow
 };
@@ -34,7 +34,6 @@ enum class Kernel {
 // Every kernel, narrowest first; this processor and this build run those up
 // to native(), the portable one always.
 inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx};
-
 
 // The widest kernel this processor and this build can run, found once.
 Kernel native();
