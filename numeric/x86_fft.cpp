@@ -16,9 +16,9 @@ namespace {
 // SSE2, one butterfly per vector.  SSE2 has no add-subtract, so b_im*w_im
 // is formed as b_im*(-w_im), exactly its negative, and added: x + (-y) is
 // x - y to the last bit.  w is finite here, so no NaN sign can differ.
-inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
+[[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
 
-inline void butterfly_sse2(Real* a, Real* b, __m128d w_re, __m128d w_im_pm) {
+[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re, __m128d w_im_pm) {
   const __m128d av = _mm_loadu_pd(a);
   const __m128d bv = _mm_loadu_pd(b);
   const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)

@@ -6,7 +6,10 @@
 // only the loops are arranged to do two or four values per instruction.
 // Multiplications and additions stay separate instructions (the build
 // forbids FMA).  The AVX kernels carry the "avx" target attribute and run
-// only when kernels::active() is Kernel::avx.
+// only when kernels::active() is Kernel::avx; what they share with the SSE2
+// ones is inlined into them, never called, since SSE2 code run while the
+// upper halves of the AVX registers are in use is slowed on every
+// instruction.
 //
 // Internal to the toolkit; not part of its interface.
 #pragma once

@@ -15,7 +15,7 @@ namespace {
 
 // fft::split on (re, im) pairs.  w_im*v_im is subtracted as the product
 // with -w_im, exactly its negative (w is finite).
-inline void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
+[[gnu::always_inline]] inline void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
   const __m128d bv = _mm_loadu_pd(b);
   const __m128d av = _mm_loadu_pd(a);
   const __m128d sum = _mm_add_pd(bv, av);  // b_re + a_re, b_im + a_im
@@ -33,7 +33,8 @@ inline void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
 }
 
 // fft::separate of the values at offsets b and a.
-inline void separate_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a) {
+[[gnu::always_inline]] inline void separate_one(Real* spectrum1, Real* spectrum2, Integer b,
+                                               Integer a) {
   const __m128d bv = _mm_loadu_pd(spectrum1 + b);
   const __m128d av = _mm_loadu_pd(spectrum1 + a);
   const __m128d sum = _mm_add_pd(bv, av);
@@ -49,7 +50,7 @@ inline void separate_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a)
 }
 
 // fft::cross_product: the same products, sums and quotients on pairs.
-inline void product_one(const Real* fp, Real* gp, __m128d scale) {
+[[gnu::always_inline]] inline void product_one(const Real* fp, Real* gp, __m128d scale) {
   const __m128d f = _mm_loadu_pd(fp);
   const __m128d g = _mm_loadu_pd(gp);
   const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
@@ -99,11 +100,16 @@ __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const R
     _mm256_storeu_pd(b, new_b);
     _mm256_storeu_pd(a, _mm256_permute2f128_pd(new_a, new_a, 0x01));
   }
-  if (k < end) split_sse2(data, count, w + 2 * (k - first), k, end, f);
+  for (; k < end; ++k) {
+    const Real* wk = w + 2 * (k - first);
+    split_one(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+  }
 }
 
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count) {
-  for (Integer k = 1; k <= count / 2; ++k) separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+  for (Integer k = 1; k <= count / 2; ++k) {
+    separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+  }
 }
 
 // k and k + 1 at once while k + 1 < n/2, the same products per value.

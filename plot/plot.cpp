@@ -512,8 +512,8 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
 
 // The curve of row k of `matrix` at its 128 points, with their abscissae
 // fmin + u, u the run's own curve points.
-void curve(const Real* matrix, Integer k, Real fmin, const Real* points, std::vector<double>& x,
-           std::vector<double>& y) {
+void curve(const Real* matrix, Integer k, Real fmin, const Real* points,
+           std::vector<double>& x, std::vector<double>& y) {
   for (Integer i = 0; i < kCurvePoints; ++i) {
     x.push_back(fmin + points[i]);
     y.push_back(matrix_at(matrix, k, i + 1));

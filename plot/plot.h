@@ -27,9 +27,9 @@ inline constexpr const char* kCurvesFile = "tamsel_curves.svg";
 // The SVG document for samples 1..st.sample_count of a run whose curves and
 // coefficients are built (sample_phase), with what keep_sample kept of
 // those samples: the fits' means and the curve points, so that the curves
-// are drawn at the very abscissae the run sampled.  The summary is a <g class="summary"> holding one
-// <path class="window"> per sample drawn there and one <text class="apart">
-// per sample listed apart; each sample's panel is a <g class="panel">, each
+// are drawn at the very abscissae the run sampled.  The summary is a
+// <g class="summary"> holding one <path class="window"> per sample drawn
+// there and one <text class="apart"> per sample listed apart; each sample's panel is a <g class="panel">, each
 // stretch of a curve inside the plot area a <polyline class="spec"> or
 // <polyline class="log">, each record a <circle class="spec-record"> or a
 // <rect class="log-record">.
