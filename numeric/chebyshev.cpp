@@ -182,6 +182,20 @@ Integer first_out_of_range(Real av, Real bv, const Real* x, Integer count) {
   return i;
 }
 
+// Stops with chebev's message when a point of x[0 .. count-1] fails its
+// range test, once the points before it have their values of series c1
+// (and of c2, unless it is null) in result1 (and result2).
+void stop_at_first_outside(Real av, Real bv, const Real* c1, const Real* c2, Integer terms,
+                           const Real* x, Real* result1, Real* result2, Integer count) {
+  const Integer outside = first_out_of_range(av, bv, x, count);
+  if (outside == count) return;
+  for (Integer p = 0; p < outside; ++p) {
+    result1[p] = chebev(av, bv, c1, terms, x[p]);
+    if (c2 != nullptr) result2[p] = chebev(av, bv, c2, terms, x[p]);
+  }
+  stop("ERROR(CHEBEV): x not in range .");
+}
+
 // The values of the series at x[0 .. count-1], all points being in range:
 // the kernel in use takes the points it can, chebev the rest.
 void evaluate_all(Real av, Real bv, const Real* c, Integer terms, const Real* x,
@@ -212,13 +226,7 @@ void chebev_points(const Real& a, const Real& b, const Real* c,
   const Real av = a;
   const Real bv = b;
   const Integer terms = m;
-  const Integer outside = first_out_of_range(av, bv, x, count);
-  if (outside < count) {
-    for (Integer p = 0; p < outside; ++p) {
-      result[p] = chebev(av, bv, c, terms, x[p]);
-    }
-    stop("ERROR(CHEBEV): x not in range .");
-  }
+  stop_at_first_outside(av, bv, c, nullptr, terms, x, result, nullptr, count);
   evaluate_all(av, bv, c, terms, x, result, count);
 }
 
@@ -228,14 +236,7 @@ void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
   const Real av = a;
   const Real bv = b;
   const Integer terms = m;
-  const Integer outside = first_out_of_range(av, bv, x, count);
-  if (outside < count) {
-    for (Integer p = 0; p < outside; ++p) {
-      result1[p] = chebev(av, bv, c1, terms, x[p]);
-      result2[p] = chebev(av, bv, c2, terms, x[p]);
-    }
-    stop("ERROR(CHEBEV): x not in range .");
-  }
+  stop_at_first_outside(av, bv, c1, c2, terms, x, result1, result2, count);
 #ifdef TAMSEL_X86_KERNELS
   if (kernels::active() == kernels::Kernel::avx) {
     const Integer done =

@@ -60,21 +60,14 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   // Positions p counted from 1 are data[p - 1].
   auto at = [data](Integer p) -> Real& { return data[p - 1]; };
 
-  Integer count = n; // read on entry ...
-  Integer direction = sign;
-  
-  Real theta = kHalfTurn / static_cast<Real>(count);
-  Real f;
-  if (direction == 1) {
-    // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
-    four1(data, n, 1);
-    count = n; // ... and again after the transform
-    direction = sign;
-    f = -0.5;
-  } else {
-    theta = -theta;
-    f = 0.5;
-  }
+  const bool forward = sign == 1;
+  const Real angle = kHalfTurn / static_cast<Real>(n);
+  const Real theta = forward ? angle : -angle;
+  const Real f = forward ? -0.5 : 0.5;
+  // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
+  if (forward) four1(data, n, 1);
+  const Integer count = n; // n and sign read again after the transform
+  const Integer direction = sign;
 
   const fft::Step c = fft::angle_step(theta);
   Real w_re = 1.0 + c.c_re; // the twiddle factor starts at exp(i*theta)
