@@ -23,7 +23,8 @@ install(TARGETS numeric EXPORT tamselTargets
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/numeric/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel/numeric
   FILES_MATCHING PATTERN "*.h"
-  PATTERN "fft_passes.h" EXCLUDE PATTERN "kernels.h" EXCLUDE)
+  PATTERN "fft_passes.h" EXCLUDE PATTERN "fft_steps.h" EXCLUDE PATTERN "kernels.h" EXCLUDE
+  PATTERN "real_fft_first.h" EXCLUDE PATTERN "x86_kernels.h" EXCLUDE)
 install(FILES ${TAMSEL_INCLUDE_DIR}/tamsel/numeric.h ${TAMSEL_INCLUDE_DIR}/tamsel/version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel)
 install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})

@@ -17,6 +17,7 @@ namespace tamsel {
 namespace {
 
 alignas(4096) RunState state;
+KeptSample kept[kMaxSamples];
 
 // Asks the kernel to map all of the run's storage at once, which costs far
 // less than one page fault per page as the zeroing reaches it.  Only a
@@ -81,6 +82,16 @@ void check_report_file(const RunState& st, long line, const Inputs& inputs) {
 
 RunState& run_state() { return state; }
 
+void keep_sample(const RunState& st) {
+  KeptSample& k = kept[st.sample_count - 1];
+  k.npts = st.npts;
+  k.spec_mean = st.spec_mean;
+  k.log_mean = st.log_mean;
+  std::memcpy(k.points, st.points, sizeof k.points);
+}
+
+const KeptSample* kept_samples() { return kept; }
+
 const char* input_file_at(const char* path) { return Inputs().reached_by(path); }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
@@ -110,7 +121,10 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
 
     // The table files are the same for every sample, so one reading serves
     // the whole run: every sample sees exactly the tables a fresh reading
-    // would give it.
+    // would give it.  They are read only now, after the first sample's
+    // console lines and its report file: which failure a run reports when
+    // both a report file and a table are at fault, and that the first report
+    // file exists after a table error, stay as they have always been.
     if (!tables_loaded) {
       load_tables(st);
       tables_loaded = true;

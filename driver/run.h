@@ -36,10 +36,27 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 // the list's line, before its console lines are printed.
 // `after_sample`, unless null, is called once per sample when its curves are
 // built and counted (its row is st.sample_count), for tools that need what
-// the next sample overwrites (the name, npts, the two means).
+// the next sample overwrites (keep_sample).
 using SampleHook = void (*)(const RunState& st);
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample = nullptr, std::FILE* warnings = nullptr);
+
+// What the run computed for one sample that the next sample overwrites in
+// the run state: npts, the means of the two fits, and the curve points u at
+// which both fits were sampled (the abscissa of point i is fmin + u[i]).
+struct KeptSample {
+  Integer npts;
+  Real spec_mean, log_mean;
+  Real points[kCurvePoints];
+};
+
+// A SampleHook for sample_phase: keeps the sample just built in
+// kept_samples()[st.sample_count - 1].
+void keep_sample(const RunState& st);
+
+// The samples kept by keep_sample during the latest sample phase, entry
+// k - 1 for sample k.
+const KeptSample* kept_samples();
 
 // The input file of the run (samples.lst, corrspec.in or corrlog.in) that
 // `path` names, however it is reached (same_file), or null.

@@ -70,6 +70,11 @@ ChebftNodes chebft_start(const Real& a, const Real& b, Real* f);
 void chebft_check_nodes(Integer nodes);
 Real chebft_node(const ChebftNodes& nodes, Integer n, Integer k);
 void chebft_finish(const Real* f, Integer nodes, const Integer& n, Real* c);
+// c[j] = (2/n) * sum_{k=1..n} f[k-1] * cos(((k - 0.5) / n) * (j * pi)),
+// j = 0..n-1, each sum from 0.0 in node order and every cosine computed
+// afresh: chebft_finish's coefficients for every n, whatever it remembers,
+// and what it computes for an n above 32.
+void chebft_plain_coefficients(const Real* f, Integer n, Real* c);
 
 } // namespace detail
 

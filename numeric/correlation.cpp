@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include <tamsel/numeric/correlation.h>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
-#include <tamsel/numeric/fft_passes.h>
+#include <tamsel/numeric/fft_steps.h>
 #include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/real_fft_first.h>
 #include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/x86_kernels.h>
 
 namespace tamsel {
 
@@ -20,28 +18,23 @@ constexpr Integer kMaxLength = 8192;
 // array per thread (static storage, no heap), so that calls from several
 // threads at once never share it.
 constexpr Integer kScratchReals = 2 * kMaxLength;
-thread_local Real fft[kScratchReals];
+thread_local Real scratch[kScratchReals];
 
-#if defined(__x86_64__) || defined(__i386__)
-// The products of correlation_spectrum for k and k + 1 at once, k = 0, 2, ...
-// while k + 1 <= half, with the same operations and operand order per value
-// as its SSE2 loop; returns the first k not done.
-[[gnu::target("avx")]] Integer products_avx(const Real* f, Real* g, Integer half,
-                                            Real reciprocal) {
-  const __m256d scale = _mm256_set1_pd(reciprocal);
-  Integer k = 0;
-  for (; k + 1 <= half; k += 2) {
-    const __m256d fv = _mm256_loadu_pd(f + 2 * k);
-    const __m256d gv = _mm256_loadu_pd(g + 2 * k);
-    const __m256d x = _mm256_mul_pd(fv, _mm256_movedup_pd(gv)); // f_re*g_re, f_im*g_re
-    const __m256d y = _mm256_mul_pd(_mm256_permute_pd(fv, 0x5),
-                                    _mm256_permute_pd(gv, 0xF)); // f_im*g_im, f_re*g_im
-    const __m256d prod = _mm256_blend_pd(_mm256_add_pd(x, y), _mm256_sub_pd(x, y), 0xA);
-    _mm256_storeu_pd(g + 2 * k, _mm256_mul_pd(prod, scale));
+// C_k = F_k * conj(G_k) / (n/2) for k = 0..half (fft::cross_product), of
+// F_k at f[2k] over G_k at g[2k], by the kernel in use.
+void products(const Real* f, Real* g, Integer half, Real reciprocal) {
+#ifdef TAMSEL_X86_KERNELS
+  switch (kernels::active()) {
+  case kernels::Kernel::avx:
+    return x86::products_avx(f, g, half, reciprocal);
+  case kernels::Kernel::sse2:
+    return x86::products_sse2(f, g, half, reciprocal);
+  case kernels::Kernel::portable:
+    break;
   }
-  return k;
-}
 #endif
+  for (Integer k = 0; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
+}
 
 // Everything of correl before its inverse transform: leaves the packed
 // spectrum C of the correlation in result[0 .. n-1] and returns n/2, n as
@@ -58,11 +51,11 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
           kMaxLength);
   }
 
-  // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
+  // scratch receives F_k, the spectrum of data1, and result G_k, that of data2.
   // Only the first 2n Reals of the scratch take part in this call, and
   // twofft writes all of them before any is read: the results depend on
   // the arguments alone.
-  twofft(data1, data2, fft, result, n);
+  twofft(data1, data2, scratch, result, n);
   count = n; // ... and again after the transforms
 
   const Integer half = count / 2;
@@ -73,32 +66,7 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   const Real reciprocal = 1.0 / divisor;
 
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
-  Integer k = 0;
-#if defined(__x86_64__) || defined(__i386__)
-  if (kernels::avx()) k = products_avx(fft, result, half, reciprocal);
-#endif
-  for (; k <= half; ++k) {
-    const Integer p = 2 * k + 1;
-#if defined(__SSE2__)
-    // The same products, sums and quotients on (re, im) pairs.
-    const __m128d f = _mm_loadu_pd(fft + p - 1);
-    const __m128d g = _mm_loadu_pd(result + p - 1);
-    const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
-    const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1),
-                                 _mm_unpackhi_pd(g, g));     // f_im*g_im, f_re*g_im
-    const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
-    _mm_storeu_pd(result + p - 1, _mm_mul_pd(prod, _mm_set1_pd(reciprocal)));
-#else
-    const Real f_re = fft[p - 1];
-    const Real f_im = fft[p];
-    const Real g_re = res(p);
-    const Real g_im = res(p + 1);
-    const Real prod_re = f_re * g_re + f_im * g_im;
-    const Real prod_im = f_im * g_re - f_re * g_im;
-    res(p) = prod_re * reciprocal;
-    res(p + 1) = prod_im * reciprocal;
-#endif
-  }
+  products(scratch, result, half, reciprocal);
 
   // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
   // inverse real transform leaves a factor n/2 that, with the division

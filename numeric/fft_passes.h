@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Building blocks of the complex transforms four1 and fourn: the
-// bit-reversal permutation, the twiddle factors of a pass and the radix-2
-// butterflies, each doing exactly the arithmetic of the plain loops in the
-// same order per butterfly, only with the loops arranged for speed.
+// bit-reversal permutation (fft_order.cpp), the twiddle factors of a pass
+// (fft_twiddles.cpp) and the radix-2 butterflies and their schedule
+// (fft_passes.cpp), each doing exactly the arithmetic of the plain loops
+// (fft_plain.cpp) in the same order per butterfly, only with the loops
+// arranged for speed; the butterflies run the kernel in use (kernels.h).
 //
 // Internal to the toolkit; not part of its interface.
 #pragma once
@@ -100,8 +102,16 @@ void radix2_passes(Real* data, Integer n, Integer sign);
 // n a power of two.
 void first_value(Real* data, Integer n);
 
-// data[0] after realft(data, n, -1), the other values not formed; data is
-// left in no useful state.  Refuses n as realft does.
-Real realft_inverse_first(Real* data, const Integer& n);
+// The butterfly passes of four1 for any sign, in the plain loop order with
+// the recurrence of each pass, pass angle 6.28318530717959 / (sign * m) with
+// sign * m formed as a 64-bit integer; count >= 2 values, a power of two,
+// already in bit-reversed order.  A sign of 0 gives NaN factors.
+void plain_passes(Real* data, Integer count, Integer sign);
+
+// One dimension of fourn of length L >= 2 in the plain loop order, its bit
+// reversal included: the data are A blocks of L * B values, value i of
+// line e being value i * B + e of its block; pass angles
+// (sign * 6.28318530717959) / M for sub-transform length M.
+void plain_dimension(Real* data, Integer L, Integer B, Integer A, Real sign);
 
 } // namespace tamsel::fft

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include <tamsel/numeric/kernels.h>
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TAMSEL_X86_KERNELS
 #include <cpuid.h>
-#define TAMSEL_KERNELS_X86 1
 // glibc's record of the processor (clang rejects the header's C-only _Bool).
 #if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
 #include <sys/platform/x86.h>
@@ -15,7 +14,7 @@ namespace tamsel::kernels {
 
 namespace {
 
-#ifdef TAMSEL_KERNELS_X86
+#ifdef TAMSEL_X86_KERNELS
 // AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
 // the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
 // bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
@@ -38,11 +37,8 @@ bool detect_avx() {
 #endif
 
 Kernel detect() {
-#ifdef TAMSEL_KERNELS_X86
-  if (detect_avx()) return Kernel::avx;
-#endif
-#if defined(__SSE2__)
-  return Kernel::sse2;
+#ifdef TAMSEL_X86_KERNELS
+  return detect_avx() ? Kernel::avx : Kernel::sse2;
 #else
   return Kernel::portable;
 #endif

@@ -14,14 +14,26 @@
 
 #include <tamsel/numeric/types.h>
 
+// Defined when this build compiles the x86 kernels (numeric/x86_*.cpp): on
+// x86-64, and on 32-bit x86 when the compiler may use SSE2.  The only test
+// of the target processor in the toolkit; every file that runs an x86
+// kernel asks this, and nothing else.
+#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE2__))
+#define TAMSEL_X86_KERNELS 1
+#endif
+
 namespace tamsel::kernels {
 
 // From narrowest to widest; each needs the instructions of those before it.
 enum class Kernel {
-  portable, // plain C++ loops
+  portable, // plain C++ loops, the arithmetic steps one value at a time
   sse2,     // two Reals per vector (every x86-64 processor)
   avx,      // four Reals per vector, where the processor and system allow
 };
+
+// Every kernel, narrowest first; this processor and this build run those up
+// to native(), the portable one always.
+inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx};
 
 // The widest kernel this processor and this build can run, found once.
 Kernel native();
@@ -32,9 +44,6 @@ extern std::atomic<Kernel> current;
 
 // The kernel in use: native() unless a KernelOverride is alive.
 inline Kernel active() { return detail::current.load(std::memory_order_relaxed); }
-
-// Whether the AVX kernels run.
-inline bool avx() { return active() == Kernel::avx; }
 
 // For tests: runs `kernel` (or native(), if that is narrower) while the
 // guard lives, and restores the kernel in use before it when it goes,

@@ -105,74 +105,6 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A,
   }
 }
 
-// The same dimension in the plain loop order, for a sign other than +1 and
-// -1 (it scales the angles: theta = (sign * 6.28318530717959) / M).
-// Positions count Reals from 1: position p is data[p - 1].
-void plain_dimension(Real* data, Integer L, Integer B, Integer A, Real sign) {
-  const Integer step = 2 * B;    // from one value of a line to the next
-  const Integer span = step * L; // one block: B interleaved lines
-  const Integer total = span * A;
-
-  // Bit reversal along the dimension.  p walks the positions of the first
-  // line; q is the position of p's reversed index in that line.  Each
-  // exchange is done once, from the smaller position, in every line.
-  Integer q = 1;
-  for (Integer p = 1; p <= span; p += step) {
-    if (p < q) {
-      for (Integer e = 0; e < step; e += 2) {
-        for (Integer r = p + e; r <= total; r += span) {
-          const Integer rq = r + (q - p);
-          const Real re = data[r - 1];
-          const Real im = data[r];
-          data[r - 1] = data[rq - 1];
-          data[r] = data[rq];
-          data[rq - 1] = re;
-          data[rq] = im;
-        }
-      }
-    }
-    Integer z = span / 2;
-    while (q > z && z >= step) {
-      q = q - z;
-      z = z / 2;
-    }
-    q = q + z;
-  }
-
-  // Butterfly passes, half-span h = step, 2 step, ... below span.
-  const Real R = sign * fft::kFullTurn;
-  for (Integer h = step; h < span;) {
-    const Integer g = 2 * h;
-    const Integer M = g / step; // length of the sub-transforms
-    const Real theta = R / static_cast<Real>(M);
-    const Real s = std::sin(theta * 0.5);
-    const Real cre = (s * s) * (-2.0); // cos(theta) - 1
-    const Real cim = std::sin(theta);
-    Real wre = 1.0;
-    Real wim = 0.0;
-    for (Integer u = 0; u < M / 2; ++u) {
-      const Integer o = 1 + u * step;
-      for (Integer e = 0; e < step; e += 2) {
-        for (Integer r = o + e; r <= total; r += g) {
-          const Integer j = r + h;
-          const Real tre = data[j - 1] * wre - data[j] * wim;
-          const Real tim = data[j - 1] * wim + data[j] * wre;
-          data[j - 1] = data[r - 1] - tre;
-          data[j] = data[r] - tim;
-          data[r - 1] = data[r - 1] + tre;
-          data[r] = data[r] + tim;
-        }
-      }
-      if (u < M / 2 - 1) {
-        const Real oldre = wre;
-        wre = wre + (wre * cre - wim * cim);
-        wim = wim + (wim * cre + oldre * cim);
-      }
-    }
-    h = g;
-  }
-}
-
 } // namespace
 
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
@@ -208,7 +140,7 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
       if (direction == 1 || direction == -1) {
         transform_dimension(data, L, B, A, direction);
       } else {
-        plain_dimension(data, L, B, A, static_cast<Real>(direction));
+        fft::plain_dimension(data, L, B, A, static_cast<Real>(direction));
       }
     }
     B = B * L;

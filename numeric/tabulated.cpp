@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include <tamsel/numeric/tabulated.h>
 
-#include <bit>
 #include <cmath>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
 #include <tamsel/numeric/kernels.h>
+#include <tamsel/numeric/x86_kernels.h>
 
 namespace tamsel {
 
@@ -22,61 +18,6 @@ Real interpolate(const Real* xtab, const Real* ytab, Integer i, Real t) {
   return ytab[i - 1] + (t - xtab[i - 1]) * slope;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-// The scan below, several intervals at a time over whole runs of four: sets
-// i to the first matching interval and returns true, or sets i to the first
-// interval not yet tested and returns false.  Comparisons only: a NaN fails
-// them as it fails the scalar ones.
-bool first_match_sse2(const Real* xtab, Integer last, Real t, Integer& i) {
-  const __m128d tv = _mm_set1_pd(t);
-  auto matches = [&](Integer k) {
-    const __m128d right = _mm_loadu_pd(xtab + k);    // xtab[k], xtab[k+1]
-    const __m128d left = _mm_loadu_pd(xtab + k - 1); // xtab[k-1], xtab[k]
-    return _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(right, tv), _mm_cmplt_pd(left, tv)));
-  };
-  for (i = 1; i + 3 <= last; i += 4) {
-    const int found = matches(i) | (matches(i + 2) << 2);
-    if (found != 0) {
-      i += std::countr_zero(unsigned(found));
-      return true;
-    }
-  }
-  return false;
-}
-
-// Which of the intervals k .. k+3 match, as a lane mask in the low 4 bits.
-[[gnu::target("avx")]] inline unsigned matches_avx(const Real* xtab, Integer k,
-                                                   __m256d tv) {
-  const __m256d right = _mm256_loadu_pd(xtab + k);    // xtab[k .. k+3]
-  const __m256d left = _mm256_loadu_pd(xtab + k - 1); // xtab[k-1 .. k+2]
-  return unsigned(_mm256_movemask_pd(_mm256_and_pd(
-      _mm256_cmp_pd(right, tv, _CMP_GE_OQ), _mm256_cmp_pd(left, tv, _CMP_LT_OQ))));
-}
-
-[[gnu::target("avx")]] bool first_match_avx(const Real* xtab, Integer last,
-                                             Real t, Integer& i) {
-  const __m256d tv = _mm256_set1_pd(t);
-  // Sixteen intervals per test while they last, then four.
-  for (i = 1; i + 15 <= last; i += 16) {
-    const unsigned found = matches_avx(xtab, i, tv) | matches_avx(xtab, i + 4, tv) << 4 |
-                           matches_avx(xtab, i + 8, tv) << 8 |
-                           matches_avx(xtab, i + 12, tv) << 12;
-    if (found != 0) {
-      i += std::countr_zero(found);
-      return true;
-    }
-  }
-  for (; i + 3 <= last; i += 4) {
-    const unsigned found = matches_avx(xtab, i, tv);
-    if (found != 0) {
-      i += std::countr_zero(found);
-      return true;
-    }
-  }
-  return false;
-}
-#endif
-
 } // namespace
 
 Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
@@ -87,11 +28,15 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
   }
   const Real t = off + x;
   Integer i = 1;
-#if defined(__x86_64__) || defined(__i386__)
-  const bool found = kernels::avx() ? first_match_avx(xtab, last, t, i)
-                                  : first_match_sse2(xtab, last, t, i);
-  if (found) {
-    return interpolate(xtab, ytab, i, t);
+#ifdef TAMSEL_X86_KERNELS
+  // The kernels scan whole runs of intervals; the loop below takes the rest.
+  const kernels::Kernel kernel = kernels::active();
+  if (kernel != kernels::Kernel::portable) {
+    const bool found = kernel == kernels::Kernel::avx ? x86::first_match_avx(xtab, last, t, i)
+                                                      : x86::first_match_sse2(xtab, last, t, i);
+    if (found) {
+      return interpolate(xtab, ytab, i, t);
+    }
   }
 #endif
   for (; i <= last; ++i) {

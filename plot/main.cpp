@@ -38,12 +38,12 @@ constexpr tamsel::ProgramText kText{
 
 void draw() {
   tamsel::RunState& st = tamsel::run_state();
-  tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_fit_means);
+  tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_sample);
   if (st.sample_count == 0) {
     std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
     return;
   }
-  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st, tamsel::kept_fit_means()));
+  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st, tamsel::kept_samples()));
   std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
               st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
 }

@@ -510,17 +510,12 @@ void append_summary(std::string& out, const RunState& st, Integer columns, doubl
   out += "</g>\n";
 }
 
-// The curve of row k of `matrix` at its 128 points, with their abscissae:
-// the point at u is fmin + u, u going from 0 to the window's width in 127
-// equal steps and never beyond the width.
-void curve(const Real* matrix, Integer k, Real fmin, Real fmax, std::vector<double>& x,
-           std::vector<double>& y) {
-  const Real width = fmax - fmin;
-  const Real step = width / 127.0;
+// The curve of row k of `matrix` at its 128 points, with their abscissae
+// fmin + u, u the run's own curve points.
+void curve(const Real* matrix, Integer k, Real fmin, const Real* points,
+           std::vector<double>& x, std::vector<double>& y) {
   for (Integer i = 0; i < kCurvePoints; ++i) {
-    Real u = Real(i) * step;
-    if (width < u) u = width;
-    x.push_back(fmin + u);
+    x.push_back(fmin + points[i]);
     y.push_back(matrix_at(matrix, k, i + 1));
   }
 }
@@ -564,16 +559,16 @@ void append_log_marker(std::string& out, double x, double y, const char* extra =
          extra, x - 2.1, y - 2.1);
 }
 
-void append_panel(std::string& out, const RunState& st, const FitMeans& means, Integer k,
+void append_panel(std::string& out, const RunState& st, const KeptSample& kept, Integer k,
                   double px, double py) {
   const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
   const Real coefficient = cc_diagonal(st, k);
   std::vector<double> spec_x, spec_y, log_x, log_y;
-  curve(st.agem, k, fmin, fmax, spec_x, spec_y);
-  curve(st.xlgrm, k, fmin, fmax, log_x, log_y);
+  curve(st.agem, k, fmin, kept.points, spec_x, spec_y);
+  curve(st.xlgrm, k, fmin, kept.points, log_x, log_y);
   std::vector<double> spec_rx, spec_ry, log_rx, log_ry;
-  records(st, st.s, fmin, fmax, means.spec[k - 1], spec_rx, spec_ry);
-  records(st, st.l, fmin, fmax, means.log[k - 1], log_rx, log_ry);
+  records(st, st.s, fmin, fmax, kept.spec_mean, spec_rx, spec_ry);
+  records(st, st.l, fmin, fmax, kept.log_mean, log_rx, log_ry);
 
   std::vector<double> values = spec_y;
   for (const auto* v : {&log_y, &spec_ry, &log_ry}) values.insert(values.end(), v->begin(), v->end());
@@ -646,18 +641,9 @@ void append_panel(std::string& out, const RunState& st, const FitMeans& means, I
 // samples stays within 10,000 pixels of height.
 Integer columns_for(Integer n) { return n <= 1 ? 1 : n <= 8 ? 2 : n <= 24 ? 3 : n <= 60 ? 4 : 5; }
 
-FitMeans kept;
-
 } // namespace
 
-void keep_fit_means(const RunState& st) {
-  kept.spec[st.sample_count - 1] = st.spec_mean;
-  kept.log[st.sample_count - 1] = st.log_mean;
-}
-
-const FitMeans& kept_fit_means() { return kept; }
-
-std::string curves_svg(const RunState& st, const FitMeans& means) {
+std::string curves_svg(const RunState& st, const KeptSample* kept) {
   const Integer n = st.sample_count;
   const Integer columns = columns_for(n);
   const Integer rows = (n + columns - 1) / columns;
@@ -686,7 +672,7 @@ std::string curves_svg(const RunState& st, const FitMeans& means) {
          "window; the lines are the curves whose cross-correlation is reported.</text>\n";
   append_summary(out, st, columns, width, kHeader);
   for (Integer k = 1; k <= n; ++k)
-    append_panel(out, st, means, k, double((k - 1) % columns) * kPanelWidth,
+    append_panel(out, st, kept[k - 1], k, double((k - 1) % columns) * kPanelWidth,
                  kHeader + summary + double((k - 1) / columns) * kPanelHeight);
   out += "</svg>\n";
   return out;

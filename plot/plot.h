@@ -17,36 +17,23 @@
 
 #include <string>
 
+#include "driver/run.h"
 #include "driver/state.h"
 
 namespace tamsel {
 
 inline constexpr const char* kCurvesFile = "tamsel_curves.svg";
 
-// What the picture needs of each sample beyond the run state: the means of
-// its two fits, which the next sample overwrites.  Entry k - 1 belongs to
-// sample k.
-struct FitMeans {
-  Real spec[kMaxSamples];
-  Real log[kMaxSamples];
-};
-
-// A SampleHook for sample_phase: keeps the means of the sample just built in
-// kept_fit_means().
-void keep_fit_means(const RunState& st);
-
-// The means kept by keep_fit_means, for the samples of the latest run.
-const FitMeans& kept_fit_means();
-
 // The SVG document for samples 1..st.sample_count of a run whose curves and
-// coefficients are built (sample_phase), with the fits' means of those
-// samples.  The summary is a <g class="summary"> holding one
-// <path class="window"> per sample drawn there and one <text class="apart">
-// per sample listed apart; each sample's panel is a <g class="panel">, each
+// coefficients are built (sample_phase), with what keep_sample kept of
+// those samples: the fits' means and the curve points, so that the curves
+// are drawn at the very abscissae the run sampled.  The summary is a
+// <g class="summary"> holding one <path class="window"> per sample drawn
+// there and one <text class="apart"> per sample listed apart; each sample's panel is a <g class="panel">, each
 // stretch of a curve inside the plot area a <polyline class="spec"> or
 // <polyline class="log">, each record a <circle class="spec-record"> or a
 // <rect class="log-record">.
-std::string curves_svg(const RunState& st, const FitMeans& means);
+std::string curves_svg(const RunState& st, const KeptSample* kept);
 
 // Writes `document` as the whole content of the file `path`, replacing a
 // regular file only once it is written in full (driver/files.h).  Stops

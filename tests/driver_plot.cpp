@@ -27,8 +27,8 @@ std::string picture(const e2e::TempDir& dir, const std::string& list,
   dir.write("corrspec.in", spec_table);
   dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
-  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr, tamsel::keep_fit_means);
-  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_fit_means());
+  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr, tamsel::keep_sample);
+  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_samples());
 }
 
 TEST(RunWithoutReport, FillsCoefficientsAndNamesAndWritesNoFile) {

@@ -30,7 +30,7 @@ for f in bin/tamsel bin/tamsel-plot share/man/man1/tamsel.1 share/man/man1/tamse
          include/tamsel/numeric.h include/tamsel/version.h include/tamsel/numeric/types.h; do
   [ -e "$prefix/usr/$f" ] || fail "not installed: $f"
 done
-for f in fft_passes.h kernels.h; do
+for f in fft_passes.h fft_steps.h kernels.h real_fft_first.h x86_kernels.h; do
   [ ! -e "$prefix/usr/include/tamsel/numeric/$f" ] || fail "internal header installed: $f"
 done
 $run "$prefix/usr/bin/tamsel" --version

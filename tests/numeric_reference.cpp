@@ -2,6 +2,11 @@
 #include "reference.h"
 
 #include <cmath>
+#include <utility>
+
+#include "numeric/chebyshev.h"
+#include "numeric/fft_passes.h"
+#include "numeric/fft_steps.h"
 
 namespace tamsel::reference {
 
@@ -28,59 +33,26 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
     b = b + m;
     a = a + 2;
     if (b > a) {
-      const Real re = data[b - 1];
-      const Real im = data[b];
-      data[b - 1] = data[a - 1];
-      data[b] = data[a];
-      data[a - 1] = re;
-      data[a] = im;
+      std::swap(data[b - 1], data[a - 1]);
+      std::swap(data[b], data[a]);
     }
   }
   if (N <= 2) {
     return;
   }
 
-  // Butterfly passes.
-  const Integer sg = sign;
-  Integer h = 2; // half-span
-  while (N > h) {
-    const Integer g = 2 * h; // group span
-    const Real theta = 6.28318530717959 / static_cast<Real>(sg * h);
-    const Real s = std::sin(0.5 * theta);
-    const Real cre = (s * s) * (-2.0);
-    const Real cim = std::sin(theta);
-    Real wre = 1.0;
-    Real wim = 0.0;
-    for (Integer m = 1; m <= h - 1; m += 2) {
-      for (Integer a = m; a <= N; a += g) {
-        const Integer b = a + h;
-        const Real tre = data[b - 1] * wre - data[b] * wim;
-        const Real tim = data[b] * wre + data[b - 1] * wim;
-        data[b - 1] = data[a - 1] - tre;
-        data[b] = data[a] - tim;
-        data[a - 1] = data[a - 1] + tre;
-        data[a] = data[a] + tim;
-      }
-      if (m != h - 1) {
-        const Real oldre = wre;
-        wre = wre + (wre * cre - wim * cim);
-        wim = wim + (oldre * cim + wim * cre);
-      }
-    }
-    h = g;
-  }
+  // Butterfly passes, in their plain order: the toolkit's own.
+  fft::plain_passes(data, nvalues, sign);
 }
 
 } // namespace tamsel::reference
 
-// The routines below are the literal toolkit routines as first written,
-// kept here unchanged (less their refusals) as the executable reference of
-// the faster versions in numeric/.
+// The routines below as first written, loop by loop, less their refusals,
+// with the arithmetic of each value taken from numeric/fft_steps.h.
 namespace tamsel::reference {
 
 namespace {
 constexpr Real kHalfTurn = 3.141592653589795;
-constexpr Real kAngle = 6.28318530717959;
 constexpr Integer kScratchReals = 2 * 8192;
 } // namespace
 
@@ -88,62 +60,28 @@ void realft(Real* data, const Integer& n, const Integer& sign) {
   // Positions p counted from 1 are data[p - 1].
   auto at = [data](Integer p) -> Real& { return data[p - 1]; };
 
-  Integer count = n; // read on entry ...
-  Integer direction = sign;
-  
-  Real theta = kHalfTurn / static_cast<Real>(count);
-  Real f;
-  if (direction == 1) {
-    // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
-    four1(data, n, 1);
-    count = n; // ... and again after the transform
-    direction = sign;
-    f = -0.5;
-  } else {
-    theta = -theta;
-    f = 0.5;
-  }
+  const bool forward = sign == 1;
+  const Real angle = kHalfTurn / static_cast<Real>(n);
+  const Real theta = forward ? angle : -angle;
+  const Real f = forward ? -0.5 : 0.5;
+  // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
+  if (forward) four1(data, n, 1);
+  const Integer count = n; // n and sign read again after the transform
+  const Integer direction = sign;
 
-  const Real s = std::sin(0.5 * theta);
-  const Real c_re = (s * s) * (-2.0); // cos(theta) - 1
-  const Real c_im = std::sin(theta);
-  Real w_re = 1.0 + c_re; // the twiddle factor starts at exp(i*theta)
-  Real w_im = c_im;
+  const fft::Step c = fft::angle_step(theta);
+  Real w_re = 1.0 + c.c_re; // the twiddle factor starts at exp(i*theta)
+  Real w_im = c.c_im;
 
   // Split Z_k and Z_{n-k} into the even and odd halves and recombine them.
   // For k = n/2 both are the same value, and the writes to a stand.
   for (Integer k = 1; k <= count / 2; ++k) {
-    const Integer b = 2 * k + 1;
-    const Integer a = 2 * (count - k) + 1;
-    const Real b_re = at(b);
-    const Real b_im = at(b + 1);
-    const Real a_re = at(a);
-    const Real a_im = at(a + 1);
-
-    const Real u_re = (b_re + a_re) * 0.5;
-    const Real u_im = (b_im - a_im) * 0.5;
-    const Real v_re = -((b_im + a_im) * f);
-    const Real v_im = (b_re - a_re) * f;
-
-    at(b) = (w_re * v_re + u_re) - w_im * v_im;
-    at(b + 1) = (u_im + v_im * w_re) + v_re * w_im;
-    at(a + 1) = v_re * w_im + (v_im * w_re - u_im);
-    at(a) = (u_re - w_re * v_re) + w_im * v_im;
-
-    // w <- w * exp(i*theta), both parts from the old w.
-    const Real old_re = w_re;
-    w_re = w_re + (w_re * c_re - w_im * c_im);
-    w_im = w_im + (old_re * c_im + w_im * c_re);
+    fft::split(&at(2 * k + 1), &at(2 * (count - k) + 1), w_re, w_im, f);
+    fft::advance(w_re, w_im, c); // w <- w * exp(i*theta)
   }
 
-  const Real y1 = at(1);
-  const Real y2 = at(2);
-  if (direction == 1) {
-    at(1) = y1 + y2; // X_0
-    at(2) = y1 - y2; // X_n
-  } else {
-    at(2) = (y1 - y2) * 0.5;
-    at(1) = (y1 + y2) * 0.5;
+  fft::join_ends(data, direction == 1);
+  if (direction != 1) {
     four1(data, n, -1);
   }
 }
@@ -172,21 +110,7 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   // G_k = (Z_k - conj Z_{n-k}) / (2i), and the mirrored values into their
   // conjugates.  For k = n/2 both places coincide.
   for (Integer k = 1; k <= count / 2; ++k) {
-    const Integer b = 2 * k + 1;
-    const Integer a = 2 * (count - k) + 1;
-    const Real b_re = s1(b);
-    const Real b_im = s1(b + 1);
-    const Real a_im = s1(a + 1);
-    const Real a_re = s1(a);
-
-    s1(b) = 0.5 * (b_re + a_re);
-    s1(b + 1) = 0.5 * (b_im - a_im);
-    s1(a) = 0.5 * (b_re + a_re);
-    s1(a + 1) = -0.5 * (b_im - a_im);
-    s2(b) = 0.5 * (b_im + a_im);
-    s2(b + 1) = -0.5 * (b_re - a_re);
-    s2(a) = 0.5 * (b_im + a_im);
-    s2(a + 1) = 0.5 * (b_re - a_re);
+    fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
   }
 }
 
@@ -238,84 +162,15 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
     return;
   }
 
-  // N, the number of complex values, as the product of the lengths in index
-  // order.  Every length is checked before any value of data is touched.
-  Integer N = 1;
-  for (Integer d = 1; d <= D; ++d) {
-    const Integer L = lengths[d - 1];
-    N = N * L;
-  }
+  Integer N = 1; // the number of complex values
+  for (Integer d = 0; d < D; ++d) N *= lengths[d];
 
-  // Positions below count Reals from 1: position p is data[p - 1].
   Integer B = 1; // product of the lengths of the dimensions already done
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
-    const Integer A = N / (L * B); // number of blocks
-    const Integer step = 2 * B;    // from one value of a line to the next
-    const Integer span = step * L; // one block: B interleaved lines
-    const Integer total = span * A;
-
-    // Bit reversal along the dimension.  p walks the positions of the first
-    // line; q is the position of p's reversed index in that line.  Each
-    // exchange is done once, from the smaller position, in every line.
-    Integer q = 1;
-    for (Integer p = 1; p <= span; p += step) {
-      if (p < q) {
-        for (Integer e = 0; e < step; e += 2) {
-          for (Integer r = p + e; r <= total; r += span) {
-            const Integer rq = r + (q - p);
-            const Real re = data[r - 1];
-            const Real im = data[r];
-            data[r - 1] = data[rq - 1];
-            data[r] = data[rq];
-            data[rq - 1] = re;
-            data[rq] = im;
-          }
-        }
-      }
-      Integer z = span / 2;
-      while (q > z && z >= step) {
-        q = q - z;
-        z = z / 2;
-      }
-      q = q + z;
-    }
-
-    // Butterfly passes, half-span h = step, 2 step, ... below span.
-    if (step < span) {
-      const Real R = static_cast<Real>(sign) * kAngle;
-      for (Integer h = step; h < span;) {
-        const Integer g = 2 * h;
-        const Integer M = g / step; // length of the sub-transforms
-        const Real theta = R / static_cast<Real>(M);
-        const Real s = std::sin(theta * 0.5);
-        const Real cre = (s * s) * (-2.0); // cos(theta) - 1
-        const Real cim = std::sin(theta);
-        Real wre = 1.0;
-        Real wim = 0.0;
-        for (Integer u = 0; u < M / 2; ++u) {
-          const Integer o = 1 + u * step;
-          for (Integer e = 0; e < step; e += 2) {
-            for (Integer r = o + e; r <= total; r += g) {
-              const Integer j = r + h;
-              const Real tre = data[j - 1] * wre - data[j] * wim;
-              const Real tim = data[j - 1] * wim + data[j] * wre;
-              data[j - 1] = data[r - 1] - tre;
-              data[j] = data[r] - tim;
-              data[r - 1] = data[r - 1] + tre;
-              data[r] = data[r] + tim;
-            }
-          }
-          if (u < M / 2 - 1) {
-            const Real oldre = wre;
-            wre = wre + (wre * cre - wim * cim);
-            wim = wim + (wim * cre + oldre * cim);
-          }
-        }
-        h = g;
-      }
-    }
-
+    // Bit reversal and passes along the dimension, in their plain order:
+    // the toolkit's own.
+    if (L >= 2) fft::plain_dimension(data, L, B, N / (L * B), static_cast<Real>(sign));
     B = B * L;
   }
 }
@@ -349,42 +204,8 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
     f[k - 1] = func(pass1, pass2, pass3, pass4, y);
   }
 
-  const Integer terms = n;
-  if (terms <= 0) {
-    return;
-  }
-  const Real fn = static_cast<Real>(terms);
-  const Real fac = 2.0 / fn;
-  for (Integer j = 0; j < terms; ++j) {
-    Real sum = 0.0;
-    const Real w = static_cast<Real>(j) * pi;
-    for (Integer k = 1; k <= terms; ++k) {
-      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
-    }
-    c[j] = fac * sum;
-  }
-}
-
-} // namespace tamsel::reference
-
-namespace tamsel::reference {
-
-Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
-          const Real& x) {
-  const Integer last = n;
-  if (last <= 0) {
-    return 0.0;
-  }
-  const Real t = off + x;
-  for (Integer i = 1; i <= last; ++i) {
-    if (xtab[i] >= t && t > xtab[i - 1]) {
-      const Real dy = ytab[i] - ytab[i - 1];
-      const Real dx = xtab[i] - xtab[i - 1];
-      const Real slope = dy / dx;
-      return ytab[i - 1] + (t - xtab[i - 1]) * slope;
-    }
-  }
-  return 0.0;
+  // The coefficients, every cosine computed afresh: the toolkit's own.
+  detail::chebft_plain_coefficients(f, n, c);
 }
 
 } // namespace tamsel::reference

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Reference transcriptions of toolkit routines, for the tests.
 //
-// Each one is the routine as first written, step by step, with no attention
-// to speed, so that the routines of numeric/ (and any faster versions of
-// them) can be checked against it bit for bit.  They skip the refusals of
-// the toolkit routines: callers pass only valid arguments.
+// Each one is the routine as first written, loop by loop, with no attention
+// to speed, so that the routines of numeric/, with every kernel, can be
+// checked against it bit for bit.  The arithmetic of a single value is not
+// written twice: it is the toolkit's own portable step (numeric/fft_steps.h,
+// fft::plain_passes, fft::plain_dimension, chebft's plain coefficients), and
+// only the order in which the steps run is the reference's.  They skip the
+// refusals of the toolkit routines: callers pass only valid arguments.
 #pragma once
 
 #include "numeric/types.h"
@@ -38,16 +41,11 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign);
 
 // Chebyshev fit of n coefficients to func on [a, b], with func of the shape
-// of favr and every cosine computed afresh.
+// of favr and every cosine computed afresh (also those of the nodes).
 using ChebFunction = Real (*)(const Real*, const Real*, const Integer&,
                               const Real&, const Real&);
 void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             ChebFunction func, const Real* pass1, const Real* pass2,
             const Integer& pass3, const Real& pass4);
-
-// Piecewise-linear interpolation: the first interval i = 1..n (scanned
-// upwards) with xtab[i] >= off + x > xtab[i-1].
-Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
-          const Real& x);
 
 } // namespace tamsel::reference

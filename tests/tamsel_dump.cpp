@@ -5,8 +5,10 @@
 // compared exactly.  One line per sample, fields separated by single blanks:
 // the name, npts in decimal, then fmin, fmax, spec mean, log mean, cc(k, k),
 // the 128 spec curve values and the 128 log curve values, each as 16
-// lower-case hexadecimal digits.  A stop prints its message on standard
-// error and exits with its status, as tamsel does.
+// lower-case hexadecimal digits (the lines stored dumps hold, unchanged).
+// What the next sample overwrites comes from the run's own keep_sample.  A
+// stop prints its message on standard error and exits with its status, as
+// tamsel does.
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -20,21 +22,6 @@ namespace {
 using tamsel::Integer;
 using tamsel::Real;
 
-// What the next sample overwrites in the run state (the names are kept
-// there for every sample).
-struct Kept {
-  Integer npts;
-  Real spec_mean, log_mean;
-};
-Kept kept[tamsel::kMaxSamples];
-
-void keep(const tamsel::RunState& st) {
-  Kept& k = kept[st.sample_count - 1];
-  k.npts = st.npts;
-  k.spec_mean = st.spec_mean;
-  k.log_mean = st.log_mean;
-}
-
 void put(Real value) {
   std::printf(" %016llx", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(value)));
 }
@@ -44,13 +31,13 @@ void put(Real value) {
 int main() {
   tamsel::RunState& st = tamsel::run_state();
   try {
-    tamsel::sample_phase(st, nullptr, nullptr, keep);
+    tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_sample);
   } catch (const tamsel::Stop& s) {
     std::fprintf(stderr, "%s\n", s.what());
     return s.status();
   }
   for (Integer k = 1; k <= st.sample_count; ++k) {
-    const Kept& s = kept[k - 1];
+    const tamsel::KeptSample& s = tamsel::kept_samples()[k - 1];
     std::fwrite(st.sample_names[k - 1], 1, std::size_t(st.name_lengths[k - 1]), stdout);
     std::printf(" %d", int(s.npts));
     put(tamsel::matrix_at(st.agem, k, 0));

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// SSE2 and AVX kernels of the complex passes: each vector butterfly does
+// the multiplications, additions and subtractions of fft::butterfly with the
+// same operands, t_re = b_re*w_re - b_im*w_im and t_im = b_im*w_re +
+// b_re*w_im, then a - t and a + t.
+#include <tamsel/numeric/x86_kernels.h>
+
+#ifdef TAMSEL_X86_KERNELS
+
+#include <immintrin.h>
+
+namespace tamsel::x86 {
+
+namespace {
+
+// SSE2, one butterfly per vector.  SSE2 has no add-subtract, so b_im*w_im
+// is formed as b_im*(-w_im), exactly its negative, and added: x + (-y) is
+// x - y to the last bit.  w is finite here, so no NaN sign can differ.
+[[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
+
+[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re, __m128d w_im_pm) {
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
+  const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
+  _mm_storeu_pd(b, _mm_sub_pd(av, t));
+  _mm_storeu_pd(a, _mm_add_pd(av, t));
+}
+
+// AVX, two butterflies per vector: (b0, b1) with factors (w0, w1).  The
+// add-subtract instruction gives x_re - y_re and x_im + y_im directly.
+__attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
+  const __m256d w_re = _mm256_movedup_pd(wv);      // w0_re w0_re w1_re w1_re
+  const __m256d w_im = _mm256_permute_pd(wv, 0xF); // w0_im w0_im w1_im w1_im
+  const __m256d bs = _mm256_permute_pd(bv, 0x5);   // b0_im b0_re b1_im b1_re
+  return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
+}
+
+// One level of first_value: value q + half into value q, q < half, with
+// the butterfly's arithmetic for the factor 1 + 0i.
+void first_value_level_sse2(Real* data, Integer half) {
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d zero = minus_plus(0.0);
+  for (Integer q = 0; q < half; ++q) {
+    const __m128d bv = _mm_loadu_pd(data + 2 * (q + half));
+    const __m128d bs = _mm_shuffle_pd(bv, bv, 1);
+    const __m128d t = _mm_add_pd(_mm_mul_pd(bv, one), _mm_mul_pd(bs, zero));
+    _mm_storeu_pd(data + 2 * q, _mm_add_pd(_mm_loadu_pd(data + 2 * q), t));
+  }
+}
+
+// The same, two values per vector; half even.
+__attribute__((target("avx"))) void first_value_level_avx(Real* data, Integer half) {
+  const __m256d factor = _mm256_setr_pd(1.0, 0.0, 1.0, 0.0);
+  for (Integer q = 0; q < half; q += 2) {
+    const __m256d t = twiddled(_mm256_loadu_pd(data + 2 * (q + half)), factor);
+    _mm256_storeu_pd(data + 2 * q, _mm256_add_pd(_mm256_loadu_pd(data + 2 * q), t));
+  }
+}
+
+} // namespace
+
+void pass_sse2(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count) {
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; ++j) {
+      butterfly_sse2(a + 2 * j, b + 2 * j, _mm_set1_pd(w[2 * j]), minus_plus(w[2 * j + 1]));
+    }
+  }
+}
+
+void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
+  const __m128d wr = _mm_set1_pd(w_re);
+  const __m128d wi = minus_plus(w_im);
+  for (Integer i = 0; i < count; ++i) {
+    butterfly_sse2(a + 2 * i, b + 2 * i, wr, wi);
+  }
+}
+
+__attribute__((target("avx"))) void pass_avx(Real* data, Integer n, Integer h, const Real* w,
+                                             Integer j0, Integer count) {
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; j += 2) {
+      const __m256d av = _mm256_loadu_pd(a + 2 * j);
+      const __m256d t = twiddled(_mm256_loadu_pd(b + 2 * j), _mm256_loadu_pd(w + 2 * j));
+      _mm256_storeu_pd(b + 2 * j, _mm256_sub_pd(av, t));
+      _mm256_storeu_pd(a + 2 * j, _mm256_add_pd(av, t));
+    }
+  }
+}
+
+__attribute__((target("avx"))) void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im,
+                                                    Integer count) {
+  const __m256d wv = _mm256_setr_pd(w_re, w_im, w_re, w_im);
+  Integer i = 0;
+  for (; i + 2 <= count; i += 2) {
+    const __m256d av = _mm256_loadu_pd(a + 2 * i);
+    const __m256d t = twiddled(_mm256_loadu_pd(b + 2 * i), wv);
+    _mm256_storeu_pd(b + 2 * i, _mm256_sub_pd(av, t));
+    _mm256_storeu_pd(a + 2 * i, _mm256_add_pd(av, t));
+  }
+  if (i < count) butterfly_sse2(a + 2 * i, b + 2 * i, _mm_set1_pd(w_re), minus_plus(w_im));
+}
+
+// The first two passes (half-spans 1 and 2) together on each run of four
+// values v0..v3: butterflies (v0, v1) and (v2, v3) with factor w2, then
+// (v0, v2) with w4[0] and (v1, v3) with w4[1].
+__attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, const Real* w2,
+                                                        const Real* w4) {
+  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+  const __m256d f4 = _mm256_loadu_pd(w4);
+  for (Integer s = 0; s < n; s += 4) {
+    Real* p = data + 2 * s;
+    const __m256d x = _mm256_loadu_pd(p);                 // v0 v1
+    const __m256d y = _mm256_loadu_pd(p + 4);             // v2 v3
+    const __m256d a = _mm256_permute2f128_pd(x, y, 0x20); // v0 v2
+    const __m256d b = _mm256_permute2f128_pd(x, y, 0x31); // v1 v3
+    const __m256d t = twiddled(b, f2);
+    const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
+    const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
+    const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
+    const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
+    const __m256d u = twiddled(b2, f4);
+    _mm256_storeu_pd(p + 4, _mm256_sub_pd(a2, u));
+    _mm256_storeu_pd(p, _mm256_add_pd(a2, u));
+  }
+}
+
+// Passes of half-spans h and 2h together on each group of 4h values: for
+// j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
+// (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)
+// with wb[j+h].  Two values of j at a time.
+__attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer h,
+                                                  const Real* wa, const Real* wb) {
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  for (Integer s = 0; s < n; s += 4 * h) {
+    Real* p0 = data + 2 * s;
+    Real* p1 = p0 + span;
+    Real* p2 = p1 + span;
+    Real* p3 = p2 + span;
+    for (Integer k = 0; k < span; k += 4) {
+      const __m256d fa = _mm256_loadu_pd(wa + k);
+      const __m256d f0 = _mm256_loadu_pd(wb + k);
+      const __m256d f1 = _mm256_loadu_pd(wb + span + k);
+      __m256d v0 = _mm256_loadu_pd(p0 + k);
+      __m256d v1 = _mm256_loadu_pd(p1 + k);
+      __m256d v2 = _mm256_loadu_pd(p2 + k);
+      __m256d v3 = _mm256_loadu_pd(p3 + k);
+      const __m256d t1 = twiddled(v1, fa);
+      const __m256d t3 = twiddled(v3, fa);
+      v1 = _mm256_sub_pd(v0, t1);
+      v0 = _mm256_add_pd(v0, t1);
+      v3 = _mm256_sub_pd(v2, t3);
+      v2 = _mm256_add_pd(v2, t3);
+      const __m256d t2 = twiddled(v2, f0);
+      const __m256d u3 = twiddled(v3, f1);
+      _mm256_storeu_pd(p2 + k, _mm256_sub_pd(v0, t2));
+      _mm256_storeu_pd(p0 + k, _mm256_add_pd(v0, t2));
+      _mm256_storeu_pd(p3 + k, _mm256_sub_pd(v1, u3));
+      _mm256_storeu_pd(p1 + k, _mm256_add_pd(v1, u3));
+    }
+  }
+}
+
+void first_value_sse2(Real* data, Integer n) {
+  for (Integer half = n / 2; half >= 1; half /= 2) first_value_level_sse2(data, half);
+}
+
+void first_value_avx(Real* data, Integer n) {
+  Integer half = n / 2;
+  for (; half >= 2; half /= 2) first_value_level_avx(data, half);
+  if (half == 1) first_value_level_sse2(data, half);
+}
+
+void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
+                     const std::uint16_t* order) {
+  auto place = [order](Integer j) -> Integer { return 2 * (order ? Integer{order[j]} : j); };
+  Integer j = 0;
+  for (; j + 1 < n; j += 2) {
+    const __m128d x = _mm_loadu_pd(re + j); // re[j], re[j+1]
+    const __m128d y = _mm_loadu_pd(im + j);
+    _mm_storeu_pd(out + place(j), _mm_unpacklo_pd(x, y));
+    _mm_storeu_pd(out + place(j + 1), _mm_unpackhi_pd(x, y));
+  }
+  if (j < n) _mm_storeu_pd(out + place(j), _mm_set_pd(im[j], re[j]));
+}
+
+} // namespace tamsel::x86
+
+#endif // TAMSEL_X86_KERNELS

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// SSE2 and AVX kernels of realft's recombination, twofft's separation and
+// correl's products: the operations of fft::split, fft::separate and
+// fft::cross_product on (re, im) pairs, one value per SSE2 vector and two
+// per AVX vector.
+#include <tamsel/numeric/x86_kernels.h>
+
+#ifdef TAMSEL_X86_KERNELS
+
+#include <immintrin.h>
+
+namespace tamsel::x86 {
+
+namespace {
+
+// fft::split on (re, im) pairs.  w_im*v_im is subtracted as the product
+// with -w_im, exactly its negative (w is finite).
+[[gnu::always_inline]] inline void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d sum = _mm_add_pd(bv, av);  // b_re + a_re, b_im + a_im
+  const __m128d diff = _mm_sub_pd(bv, av); // b_re - a_re, b_im - a_im
+  const __m128d u = _mm_mul_pd(_mm_move_sd(diff, sum), _mm_set1_pd(0.5));
+  const __m128d v = _mm_xor_pd(_mm_mul_pd(_mm_shuffle_pd(sum, diff, 1), _mm_set1_pd(f)),
+                               _mm_set_pd(0.0, -0.0)); // -(sum_im * f), diff_re * f
+  const __m128d vs = _mm_shuffle_pd(v, v, 1);          // v_im, v_re
+  const __m128d x = _mm_mul_pd(v, _mm_set1_pd(w_re));  // v_re*w_re, v_im*w_re
+  const __m128d new_b = _mm_add_pd(_mm_add_pd(x, u), _mm_mul_pd(vs, _mm_set_pd(w_im, -w_im)));
+  const __m128d r = _mm_sub_pd(_mm_move_sd(x, u), _mm_move_sd(u, x));
+  const __m128d new_a = _mm_add_pd(r, _mm_mul_pd(vs, _mm_set1_pd(w_im)));
+  _mm_storeu_pd(b, new_b);
+  _mm_storeu_pd(a, new_a);
+}
+
+// fft::separate of the values at offsets b and a.
+[[gnu::always_inline]] inline void separate_one(Real* spectrum1, Real* spectrum2, Integer b,
+                                               Integer a) {
+  const __m128d bv = _mm_loadu_pd(spectrum1 + b);
+  const __m128d av = _mm_loadu_pd(spectrum1 + a);
+  const __m128d sum = _mm_add_pd(bv, av);
+  const __m128d diff = _mm_sub_pd(bv, av);
+  const __m128d f = _mm_move_sd(diff, sum);       // b_re + a_re, b_im - a_im
+  const __m128d g = _mm_shuffle_pd(sum, diff, 1); // b_im + a_im, b_re - a_re
+  const __m128d plus = _mm_set1_pd(0.5);
+  const __m128d minus = _mm_set_pd(-0.5, 0.5);
+  _mm_storeu_pd(spectrum1 + b, _mm_mul_pd(plus, f));
+  _mm_storeu_pd(spectrum2 + b, _mm_mul_pd(minus, g));
+  _mm_storeu_pd(spectrum1 + a, _mm_mul_pd(minus, f));
+  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
+}
+
+// fft::cross_product: the same products, sums and quotients on pairs.
+[[gnu::always_inline]] inline void product_one(const Real* fp, Real* gp, __m128d scale) {
+  const __m128d f = _mm_loadu_pd(fp);
+  const __m128d g = _mm_loadu_pd(gp);
+  const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
+  const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1),
+                               _mm_unpackhi_pd(g, g)); // f_im*g_im, f_re*g_im
+  const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
+  _mm_storeu_pd(gp, _mm_mul_pd(prod, scale));
+}
+
+} // namespace
+
+void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f) {
+  for (Integer k = first; k < end; ++k) {
+    const Real* wk = w + 2 * (k - first);
+    split_one(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+  }
+}
+
+// k and k + 1 at once; the add-subtract instruction gives the subtraction
+// and the addition of new b.
+__attribute__((target("avx"))) void split_avx(Real* data, Integer count, const Real* w,
+                                              Integer first, Integer end, Real f) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d fv = _mm256_set1_pd(f);
+  const __m256d negate_re = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+  Integer k = first;
+  for (; k + 1 < end; k += 2) {
+    Real* b = data + 2 * k;               // Z_k, Z_k+1
+    Real* a = data + 2 * (count - k - 1); // Z_n-k-1, Z_n-k
+    const __m256d bv = _mm256_loadu_pd(b);
+    const __m256d a_stored = _mm256_loadu_pd(a);
+    const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01); // Z_n-k, Z_n-k-1
+    const __m256d wv = _mm256_loadu_pd(w + 2 * (k - first));
+    const __m256d sum = _mm256_add_pd(bv, av);
+    const __m256d diff = _mm256_sub_pd(bv, av);
+    const __m256d u = _mm256_mul_pd(_mm256_blend_pd(diff, sum, 0x5), half);
+    const __m256d v =
+        _mm256_xor_pd(_mm256_mul_pd(_mm256_shuffle_pd(sum, diff, 0x5), fv), negate_re);
+    const __m256d vs = _mm256_permute_pd(v, 0x5);
+    const __m256d w_re = _mm256_movedup_pd(wv);
+    const __m256d w_im = _mm256_permute_pd(wv, 0xF);
+    const __m256d x = _mm256_mul_pd(v, w_re);
+    const __m256d y = _mm256_mul_pd(vs, w_im); // v_im*w_im, v_re*w_im
+    const __m256d new_b = _mm256_addsub_pd(_mm256_add_pd(x, u), y);
+    const __m256d r = _mm256_sub_pd(_mm256_blend_pd(x, u, 0x5), _mm256_blend_pd(u, x, 0x5));
+    const __m256d new_a = _mm256_add_pd(r, y);
+    _mm256_storeu_pd(b, new_b);
+    _mm256_storeu_pd(a, _mm256_permute2f128_pd(new_a, new_a, 0x01));
+  }
+  for (; k < end; ++k) {
+    const Real* wk = w + 2 * (k - first);
+    split_one(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+  }
+}
+
+void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count) {
+  for (Integer k = 1; k <= count / 2; ++k) {
+    separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+  }
+}
+
+// k and k + 1 at once while k + 1 < n/2, the same products per value.
+__attribute__((target("avx"))) void separate_avx(Real* spectrum1, Real* spectrum2,
+                                                 Integer count) {
+  const __m256d plus = _mm256_set1_pd(0.5);
+  const __m256d minus = _mm256_setr_pd(0.5, -0.5, 0.5, -0.5);
+  Integer k = 1;
+  for (; k + 1 < count / 2; k += 2) {
+    const Integer b = 2 * k;               // Z_k, Z_k+1
+    const Integer a = 2 * (count - k - 1); // Z_n-k-1, Z_n-k
+    const __m256d bv = _mm256_loadu_pd(spectrum1 + b);
+    const __m256d a_stored = _mm256_loadu_pd(spectrum1 + a);
+    const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01);
+    const __m256d sum = _mm256_add_pd(bv, av);
+    const __m256d diff = _mm256_sub_pd(bv, av);
+    const __m256d f = _mm256_blend_pd(diff, sum, 0x5);   // b_re + a_re, b_im - a_im
+    const __m256d g = _mm256_shuffle_pd(sum, diff, 0x5); // b_im + a_im, b_re - a_re
+    const __m256d f_a = _mm256_mul_pd(minus, f);
+    const __m256d g_a = _mm256_mul_pd(plus, g);
+    _mm256_storeu_pd(spectrum1 + b, _mm256_mul_pd(plus, f));
+    _mm256_storeu_pd(spectrum2 + b, _mm256_mul_pd(minus, g));
+    _mm256_storeu_pd(spectrum1 + a, _mm256_permute2f128_pd(f_a, f_a, 0x01));
+    _mm256_storeu_pd(spectrum2 + a, _mm256_permute2f128_pd(g_a, g_a, 0x01));
+  }
+  for (; k <= count / 2; ++k) separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+}
+
+void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal) {
+  const __m128d scale = _mm_set1_pd(reciprocal);
+  for (Integer k = 0; k <= half; ++k) product_one(f + 2 * k, g + 2 * k, scale);
+}
+
+// k and k + 1 at once while k + 1 <= half.
+__attribute__((target("avx"))) void products_avx(const Real* f, Real* g, Integer half,
+                                                 Real reciprocal) {
+  const __m256d scale = _mm256_set1_pd(reciprocal);
+  Integer k = 0;
+  for (; k + 1 <= half; k += 2) {
+    const __m256d fv = _mm256_loadu_pd(f + 2 * k);
+    const __m256d gv = _mm256_loadu_pd(g + 2 * k);
+    const __m256d x = _mm256_mul_pd(fv, _mm256_movedup_pd(gv)); // f_re*g_re, f_im*g_re
+    const __m256d y = _mm256_mul_pd(_mm256_permute_pd(fv, 0x5),
+                                    _mm256_permute_pd(gv, 0xF)); // f_im*g_im, f_re*g_im
+    const __m256d prod = _mm256_blend_pd(_mm256_add_pd(x, y), _mm256_sub_pd(x, y), 0xA);
+    _mm256_storeu_pd(g + 2 * k, _mm256_mul_pd(prod, scale));
+  }
+  if (k <= half) product_one(f + 2 * k, g + 2 * k, _mm_set1_pd(reciprocal));
+}
+
+} // namespace tamsel::x86
+
+#endif // TAMSEL_X86_KERNELS
