@@ -533,19 +533,20 @@ void records(const RunState& st, const Real* table, Real fmin, Real fmax, Real m
 }
 
 // Why the coefficient is not a number, from what the curves hold.
-const char* why_not_a_number(const std::vector<double>& spec, const std::vector<double>& log) {
+const char* why_not_a_number(const std::vector<double>& spec_curve,
+                             const std::vector<double>& log_curve) {
   auto finite = [](const std::vector<double>& v) {
     return std::any_of(v.begin(), v.end(), [](double y) { return std::isfinite(y); });
   };
   auto zero = [](const std::vector<double>& v) {
     return std::all_of(v.begin(), v.end(), [](double y) { return y == 0.0; });
   };
-  if (!finite(spec) && !finite(log)) return "no finite curve values in this window";
-  if (!finite(spec)) return "the spec curve has no finite values";
-  if (!finite(log)) return "the log curve has no finite values";
-  if (zero(spec) && zero(log)) return "both curves are zero throughout";
-  if (zero(spec)) return "the spec curve is zero throughout";
-  if (zero(log)) return "the log curve is zero throughout";
+  if (!finite(spec_curve) && !finite(log_curve)) return "no finite curve values in this window";
+  if (!finite(spec_curve)) return "the spec curve has no finite values";
+  if (!finite(log_curve)) return "the log curve has no finite values";
+  if (zero(spec_curve) && zero(log_curve)) return "both curves are zero throughout";
+  if (zero(spec_curve)) return "the spec curve is zero throughout";
+  if (zero(log_curve)) return "the log curve is zero throughout";
   return "not a number";
 }
 
