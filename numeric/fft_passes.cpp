@@ -135,6 +135,21 @@ void cached_passes(Real* data, Integer count, Integer direction,
 
 } // namespace
 
+void transform(Real* data, Integer count, Integer direction) {
+#ifdef TAMSEL_X86_KERNELS
+  // Up to one block, the permutation goes with the first two passes, and
+  // the passes from m = 8 on follow as radix2_passes runs them.
+  if (kernels::active() == Kernel::avx && count >= 16 && count <= kBlock) {
+    x86::reverse_first_two_avx(data, count, cached_twiddles(direction, 2),
+                               cached_twiddles(direction, 4), reversed_order(count / 16));
+    cached_passes(data, count, direction, 8, count);
+    return;
+  }
+#endif
+  bit_reverse(data, count);
+  radix2_passes(data, count, direction);
+}
+
 void radix2_passes(Real* data, Integer count, Integer direction) {
   const Real* w2 = cached_twiddles(direction, 2);
   if (count == 2) {

@@ -129,6 +129,90 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, 
   }
 }
 
+// The bit-reversal permutation and the first two passes together, for
+// n >= 16.  Value i = h*(n/4) + 4t + l (h, l < 4) is row h, column l of tile
+// t; the permutation sends it to row rev(l), column rev(h) of tile rev(t),
+// so tile t is made from tile rev(t) alone, its row h (the run of four
+// values the first two passes take) from column rev(h) there, and tiles t
+// and rev(t) are done together, in place.
+namespace {
+
+struct Tile {
+  __m256d v[8]; // row h: values 0, 1 in v[2h], values 2, 3 in v[2h + 1]
+};
+
+__attribute__((target("avx"))) inline Tile load_tile(const Real* data, Integer quarter,
+                                                     Integer t) {
+  Tile tile;
+  for (int h = 0; h < 4; ++h) {
+    const Real* row = data + 2 * (h * quarter + 4 * t);
+    tile.v[2 * h] = _mm256_loadu_pd(row);
+    tile.v[2 * h + 1] = _mm256_loadu_pd(row + 4);
+  }
+  return tile;
+}
+
+__attribute__((target("avx"))) inline void store_tile(Real* data, Integer quarter, Integer t,
+                                                      const Tile& tile) {
+  for (int h = 0; h < 4; ++h) {
+    Real* row = data + 2 * (h * quarter + 4 * t);
+    _mm256_storeu_pd(row, tile.v[2 * h]);
+    _mm256_storeu_pd(row + 4, tile.v[2 * h + 1]);
+  }
+}
+
+// Row h of the permuted tile, from column c = rev(h) of `in`: v0..v3 are
+// rows 0, 2, 1, 3 of that column; then the arithmetic of
+// first_two_passes_avx.
+template <int c>
+__attribute__((target("avx"))) inline void two_passes_row(const Tile& in, __m256d f2, __m256d f4,
+                                                          __m256d& low, __m256d& high) {
+  constexpr int half = c / 2;
+  constexpr int pick = c % 2 == 0 ? 0x20 : 0x31;
+  const __m256d a = _mm256_permute2f128_pd(in.v[half], in.v[2 + half], pick);     // v0 v2
+  const __m256d b = _mm256_permute2f128_pd(in.v[4 + half], in.v[6 + half], pick); // v1 v3
+  const __m256d t = twiddled(b, f2);
+  const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
+  const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
+  const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
+  const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
+  const __m256d u = twiddled(b2, f4);
+  high = _mm256_sub_pd(a2, u);
+  low = _mm256_add_pd(a2, u);
+}
+
+__attribute__((target("avx"))) inline Tile two_passes_tile(const Tile& in, __m256d f2,
+                                                           __m256d f4) {
+  Tile out;
+  two_passes_row<0>(in, f2, f4, out.v[0], out.v[1]);
+  two_passes_row<2>(in, f2, f4, out.v[2], out.v[3]);
+  two_passes_row<1>(in, f2, f4, out.v[4], out.v[5]);
+  two_passes_row<3>(in, f2, f4, out.v[6], out.v[7]);
+  return out;
+}
+
+} // namespace
+
+__attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
+                                                         const Real* w4,
+                                                         const std::uint16_t* order) {
+  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+  const __m256d f4 = _mm256_loadu_pd(w4);
+  const Integer quarter = n / 4;
+  for (Integer t = 0; t < n / 16; ++t) {
+    const Integer partner = order[t];
+    if (partner < t) continue; // done with its partner
+    const Tile mine = load_tile(data, quarter, t);
+    if (partner == t) {
+      store_tile(data, quarter, t, two_passes_tile(mine, f2, f4));
+      continue;
+    }
+    const Tile other = load_tile(data, quarter, partner);
+    store_tile(data, quarter, t, two_passes_tile(other, f2, f4));
+    store_tile(data, quarter, partner, two_passes_tile(mine, f2, f4));
+  }
+}
+
 // Passes of half-spans h and 2h together on each group of 4h values: for
 // j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
 // (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)

@@ -34,6 +34,10 @@ void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 // group of values.
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb);
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
+// fft::bit_reverse then fft::first_two_passes, n >= 16, with order[t] the
+// bit reversal of t < n/16 over log2(n) - 4 bits.
+void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
+                           const std::uint16_t* order);
 // fft::first_value.
 void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
