@@ -137,58 +137,44 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, 
 // and rev(t) are done together, in place.
 namespace {
 
-struct Tile {
-  __m256d v[8]; // row h: values 0, 1 in v[2h], values 2, 3 in v[2h + 1]
-};
-
-__attribute__((target("avx"))) inline Tile load_tile(const Real* data, Integer quarter,
-                                                     Integer t) {
-  Tile tile;
-  for (int h = 0; h < 4; ++h) {
-    const Real* row = data + 2 * (h * quarter + 4 * t);
-    tile.v[2 * h] = _mm256_loadu_pd(row);
-    tile.v[2 * h + 1] = _mm256_loadu_pd(row + 4);
-  }
-  return tile;
-}
-
-__attribute__((target("avx"))) inline void store_tile(Real* data, Integer quarter, Integer t,
-                                                      const Tile& tile) {
-  for (int h = 0; h < 4; ++h) {
-    Real* row = data + 2 * (h * quarter + 4 * t);
-    _mm256_storeu_pd(row, tile.v[2 * h]);
-    _mm256_storeu_pd(row + 4, tile.v[2 * h + 1]);
-  }
-}
-
-// Row h of the permuted tile, from column c = rev(h) of `in`: v0..v3 are
-// rows 0, 2, 1, 3 of that column; then the arithmetic of
-// first_two_passes_avx.
-template <int c>
-__attribute__((target("avx"))) inline void two_passes_row(const Tile& in, __m256d f2, __m256d f4,
-                                                          __m256d& low, __m256d& high) {
-  constexpr int half = c / 2;
-  constexpr int pick = c % 2 == 0 ? 0x20 : 0x31;
-  const __m256d a = _mm256_permute2f128_pd(in.v[half], in.v[2 + half], pick);     // v0 v2
-  const __m256d b = _mm256_permute2f128_pd(in.v[4 + half], in.v[6 + half], pick); // v1 v3
+// Row h of the permuted tile from column c = rev(h) of a tile whose rows
+// 0..3 hold the column in r0..r3 (pick 0x20 for the low value of each
+// vector, 0x31 for the high one): v0..v3 are rows 0, 2, 1, 3 of that
+// column; then the arithmetic of first_two_passes_avx, stored at row.
+template <int pick>
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_row(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f4,
+               Real* row) {
+  const __m256d a = _mm256_permute2f128_pd(r0, r1, pick); // v0 v2
+  const __m256d b = _mm256_permute2f128_pd(r2, r3, pick); // v1 v3
   const __m256d t = twiddled(b, f2);
   const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
   const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
   const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
   const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
   const __m256d u = twiddled(b2, f4);
-  high = _mm256_sub_pd(a2, u);
-  low = _mm256_add_pd(a2, u);
+  _mm256_storeu_pd(row + 4, _mm256_sub_pd(a2, u));
+  _mm256_storeu_pd(row, _mm256_add_pd(a2, u));
 }
 
-__attribute__((target("avx"))) inline Tile two_passes_tile(const Tile& in, __m256d f2,
-                                                           __m256d f4) {
-  Tile out;
-  two_passes_row<0>(in, f2, f4, out.v[0], out.v[1]);
-  two_passes_row<2>(in, f2, f4, out.v[2], out.v[3]);
-  two_passes_row<1>(in, f2, f4, out.v[4], out.v[5]);
-  two_passes_row<3>(in, f2, f4, out.v[6], out.v[7]);
-  return out;
+// The tile whose row h starts at from + h * stride, permuted and through
+// the two passes, row h stored at to + h * step; every value is read before
+// any is written.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f4, Real* to,
+                Integer step) {
+  const __m256d r0 = _mm256_loadu_pd(from); // columns 0, 1
+  const __m256d s0 = _mm256_loadu_pd(from + 4); // columns 2, 3
+  const __m256d r1 = _mm256_loadu_pd(from + stride);
+  const __m256d s1 = _mm256_loadu_pd(from + stride + 4);
+  const __m256d r2 = _mm256_loadu_pd(from + 2 * stride);
+  const __m256d s2 = _mm256_loadu_pd(from + 2 * stride + 4);
+  const __m256d r3 = _mm256_loadu_pd(from + 3 * stride);
+  const __m256d s3 = _mm256_loadu_pd(from + 3 * stride + 4);
+  two_passes_row<0x20>(r0, r1, r2, r3, f2, f4, to);            // column 0
+  two_passes_row<0x31>(r0, r1, r2, r3, f2, f4, to + 2 * step); // column 1
+  two_passes_row<0x20>(s0, s1, s2, s3, f2, f4, to + step);     // column 2
+  two_passes_row<0x31>(s0, s1, s2, s3, f2, f4, to + 3 * step); // column 3
 }
 
 } // namespace
@@ -198,18 +184,24 @@ __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n,
                                                          const std::uint16_t* order) {
   const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
   const __m256d f4 = _mm256_loadu_pd(w4);
-  const Integer quarter = n / 4;
+  const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
     if (partner < t) continue; // done with its partner
-    const Tile mine = load_tile(data, quarter, t);
+    Real* mine = data + 8 * t;
     if (partner == t) {
-      store_tile(data, quarter, t, two_passes_tile(mine, f2, f4));
+      two_passes_tile(mine, stride, f2, f4, mine, stride);
       continue;
     }
-    const Tile other = load_tile(data, quarter, partner);
-    store_tile(data, quarter, t, two_passes_tile(other, f2, f4));
-    store_tile(data, quarter, partner, two_passes_tile(mine, f2, f4));
+    // Tile t is made aside until its partner has been read.
+    Real* other = data + 8 * partner;
+    Real made[32];
+    two_passes_tile(other, stride, f2, f4, made, 8);
+    two_passes_tile(mine, stride, f2, f4, other, stride);
+    for (int h = 0; h < 4; ++h) {
+      _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
+      _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
+    }
   }
 }
 
