@@ -208,35 +208,53 @@ __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n,
 // Passes of half-spans h and 2h together on each group of 4h values: for
 // j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
 // (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)
-// with wb[j+h].  Two values of j at a time.
+// with wb[j+h].  Two values of j at a time, at Real k = 2j of each value's
+// run.
+namespace {
+
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
+  __m256d v0 = _mm256_loadu_pd(p0);
+  __m256d v1 = _mm256_loadu_pd(p1);
+  __m256d v2 = _mm256_loadu_pd(p2);
+  __m256d v3 = _mm256_loadu_pd(p3);
+  const __m256d t1 = twiddled(v1, fa);
+  const __m256d t3 = twiddled(v3, fa);
+  v1 = _mm256_sub_pd(v0, t1);
+  v0 = _mm256_add_pd(v0, t1);
+  v3 = _mm256_sub_pd(v2, t3);
+  v2 = _mm256_add_pd(v2, t3);
+  const __m256d t2 = twiddled(v2, f0);
+  const __m256d u3 = twiddled(v3, f1);
+  _mm256_storeu_pd(p2, _mm256_sub_pd(v0, t2));
+  _mm256_storeu_pd(p0, _mm256_add_pd(v0, t2));
+  _mm256_storeu_pd(p3, _mm256_sub_pd(v1, u3));
+  _mm256_storeu_pd(p1, _mm256_add_pd(v1, u3));
+}
+
+} // namespace
+
 __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer h,
                                                   const Real* wa, const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
-  for (Integer s = 0; s < n; s += 4 * h) {
-    Real* p0 = data + 2 * s;
-    Real* p1 = p0 + span;
-    Real* p2 = p1 + span;
-    Real* p3 = p2 + span;
+  if (n >= 16 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache (16 KiB): each j's
+    // factors taken once for all groups.
     for (Integer k = 0; k < span; k += 4) {
       const __m256d fa = _mm256_loadu_pd(wa + k);
       const __m256d f0 = _mm256_loadu_pd(wb + k);
       const __m256d f1 = _mm256_loadu_pd(wb + span + k);
-      __m256d v0 = _mm256_loadu_pd(p0 + k);
-      __m256d v1 = _mm256_loadu_pd(p1 + k);
-      __m256d v2 = _mm256_loadu_pd(p2 + k);
-      __m256d v3 = _mm256_loadu_pd(p3 + k);
-      const __m256d t1 = twiddled(v1, fa);
-      const __m256d t3 = twiddled(v3, fa);
-      v1 = _mm256_sub_pd(v0, t1);
-      v0 = _mm256_add_pd(v0, t1);
-      v3 = _mm256_sub_pd(v2, t3);
-      v2 = _mm256_add_pd(v2, t3);
-      const __m256d t2 = twiddled(v2, f0);
-      const __m256d u3 = twiddled(v3, f1);
-      _mm256_storeu_pd(p2 + k, _mm256_sub_pd(v0, t2));
-      _mm256_storeu_pd(p0 + k, _mm256_add_pd(v0, t2));
-      _mm256_storeu_pd(p3 + k, _mm256_sub_pd(v1, u3));
-      _mm256_storeu_pd(p1 + k, _mm256_add_pd(v1, u3));
+      for (Integer s = 0; s < n; s += 4 * h) pair_step(data + 2 * s + k, span, fa, f0, f1);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 4) {
+      pair_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
+                _mm256_loadu_pd(wb + span + k));
     }
   }
 }
