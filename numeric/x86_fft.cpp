@@ -105,6 +105,26 @@ __attribute__((target("avx"))) void butterflies_avx(Real* a, Real* b, Real w_re,
   if (i < count) butterfly_sse2(a + 2 * i, b + 2 * i, _mm_set1_pd(w_re), minus_plus(w_im));
 }
 
+namespace {
+
+// The first two passes on one run of four values v0..v3, given as a =
+// (v0, v2) and b = (v1, v3): butterfly (v0, v1) and (v2, v3) with factor
+// f2, then (v0, v2) and (v1, v3) with the two factors in f4; the run stored
+// at p.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_run(__m256d a, __m256d b, __m256d f2, __m256d f4, Real* p) {
+  const __m256d t = twiddled(b, f2);
+  const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
+  const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
+  const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
+  const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
+  const __m256d u = twiddled(b2, f4);
+  _mm256_storeu_pd(p + 4, _mm256_sub_pd(a2, u));
+  _mm256_storeu_pd(p, _mm256_add_pd(a2, u));
+}
+
+} // namespace
+
 // The first two passes (half-spans 1 and 2) together on each run of four
 // values v0..v3: butterflies (v0, v1) and (v2, v3) with factor w2, then
 // (v0, v2) with w4[0] and (v1, v3) with w4[1].
@@ -114,18 +134,10 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, 
   const __m256d f4 = _mm256_loadu_pd(w4);
   for (Integer s = 0; s < n; s += 4) {
     Real* p = data + 2 * s;
-    const __m256d x = _mm256_loadu_pd(p);                 // v0 v1
-    const __m256d y = _mm256_loadu_pd(p + 4);             // v2 v3
-    const __m256d a = _mm256_permute2f128_pd(x, y, 0x20); // v0 v2
-    const __m256d b = _mm256_permute2f128_pd(x, y, 0x31); // v1 v3
-    const __m256d t = twiddled(b, f2);
-    const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
-    const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
-    const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
-    const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
-    const __m256d u = twiddled(b2, f4);
-    _mm256_storeu_pd(p + 4, _mm256_sub_pd(a2, u));
-    _mm256_storeu_pd(p, _mm256_add_pd(a2, u));
+    const __m256d x = _mm256_loadu_pd(p);     // v0 v1
+    const __m256d y = _mm256_loadu_pd(p + 4); // v2 v3
+    two_passes_run(_mm256_permute2f128_pd(x, y, 0x20), _mm256_permute2f128_pd(x, y, 0x31), f2,
+                   f4, p);
   }
 }
 
@@ -140,21 +152,13 @@ namespace {
 // Row h of the permuted tile from column c = rev(h) of a tile whose rows
 // 0..3 hold the column in r0..r3 (pick 0x20 for the low value of each
 // vector, 0x31 for the high one): v0..v3 are rows 0, 2, 1, 3 of that
-// column; then the arithmetic of first_two_passes_avx, stored at row.
+// column, and the run goes through the two passes and is stored at row.
 template <int pick>
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
 two_passes_row(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f4,
                Real* row) {
-  const __m256d a = _mm256_permute2f128_pd(r0, r1, pick); // v0 v2
-  const __m256d b = _mm256_permute2f128_pd(r2, r3, pick); // v1 v3
-  const __m256d t = twiddled(b, f2);
-  const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
-  const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
-  const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
-  const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
-  const __m256d u = twiddled(b2, f4);
-  _mm256_storeu_pd(row + 4, _mm256_sub_pd(a2, u));
-  _mm256_storeu_pd(row, _mm256_add_pd(a2, u));
+  two_passes_run(_mm256_permute2f128_pd(r0, r1, pick), _mm256_permute2f128_pd(r2, r3, pick), f2,
+                 f4, row);
 }
 
 // The tile whose row h starts at from + h * stride, permuted and through
