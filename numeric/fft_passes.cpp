@@ -4,6 +4,9 @@
 // schedule that runs the passes of a transform over the data.
 #include <tamsel/numeric/fft_passes.h>
 
+#include <bit>
+#include <cstdint>
+
 #include <tamsel/numeric/fft_steps.h>
 #include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/stop.h>
@@ -148,6 +151,24 @@ void transform(Real* data, Integer count, Integer direction) {
 #endif
   bit_reverse(data, count);
   radix2_passes(data, count, direction);
+}
+
+bool transform_all_but_last(Real* data, Integer count, Integer direction) {
+#ifdef TAMSEL_X86_KERNELS
+  // As transform's AVX branch; with log2(count) odd its passes from m = 8
+  // pair up to count/2, and the pass of m = count comes alone.
+  if (kernels::active() == Kernel::avx && count >= 32 && count <= kBlock &&
+      std::countr_zero(std::uint32_t(count)) % 2 == 1) {
+    x86::reverse_first_two_avx(data, count, cached_twiddles(direction, 2),
+                               cached_twiddles(direction, 4), reversed_order(count / 16));
+    cached_passes(data, count, direction, 8, count / 2);
+    return true;
+  }
+#endif
+  static_cast<void>(data);
+  static_cast<void>(count);
+  static_cast<void>(direction);
+  return false;
 }
 
 void radix2_passes(Real* data, Integer count, Integer direction) {

@@ -99,6 +99,12 @@ const std::uint16_t* reversed_order(Integer n);
 // bit_reverse, then radix2_passes.  n >= 2, a power of two.
 void transform(Real* data, Integer n, Integer sign);
 
+// transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
+// n)), which is left for the caller to join to a sweep of its own: done,
+// and true, with the AVX kernel where that pass stands alone in the
+// schedule (log2(n) odd, 32 <= n <= 8192); otherwise false, and nothing done.
+bool transform_all_but_last(Real* data, Integer n, Integer sign);
+
 // All butterfly passes of a complex transform of n contiguous values
 // (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,
 // with pass angles 6.28318530717959 / (sign * m), m = 2, 4, .., n.

@@ -27,15 +27,6 @@ namespace {
   _mm_storeu_pd(a, _mm_add_pd(av, t));
 }
 
-// AVX, two butterflies per vector: (b0, b1) with factors (w0, w1).  The
-// add-subtract instruction gives x_re - y_re and x_im + y_im directly.
-__attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
-  const __m256d w_re = _mm256_movedup_pd(wv);      // w0_re w0_re w1_re w1_re
-  const __m256d w_im = _mm256_permute_pd(wv, 0xF); // w0_im w0_im w1_im w1_im
-  const __m256d bs = _mm256_permute_pd(bv, 0x5);   // b0_im b0_re b1_im b1_re
-  return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
-}
-
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
 void first_value_level_sse2(Real* data, Integer half) {
