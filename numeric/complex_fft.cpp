@@ -12,15 +12,15 @@ void four1(Real* data, const Integer& n, const Integer& sign) {
   }
   fft::check_length("four1", count);
 
-  fft::bit_reverse(data, count);
   if (count == 1) {
     return; // a single value is its own transform
   }
 
   const Integer direction = sign; // sign is read here only
   if (direction == 1 || direction == -1) {
-    fft::radix2_passes(data, count, direction);
+    fft::transform(data, count, direction);
   } else {
+    fft::bit_reverse(data, count);
     fft::plain_passes(data, count, direction);
   }
 }

@@ -147,8 +147,10 @@ constexpr ReversedOrders kOrders = [] {
   return t;
 }();
 
+const std::uint16_t* reversed_order(Integer n) { return kOrders.of + (n - 1); }
+
 void interleave_reversed(const Real* re, const Real* im, Real* data, Integer n) {
-  const std::uint16_t* order = kOrders.of + (n - 1);
+  const std::uint16_t* order = reversed_order(n);
 #ifdef TAMSEL_X86_KERNELS
   if (kernels::active() != kernels::Kernel::portable) {
     x86::interleave_sse2(re, im, data, n, order);

@@ -4,6 +4,9 @@
 // schedule that runs the passes of a transform over the data.
 #include <tamsel/numeric/fft_passes.h>
 
+#include <bit>
+#include <cstdint>
+
 #include <tamsel/numeric/fft_steps.h>
 #include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/stop.h>
@@ -134,6 +137,43 @@ void cached_passes(Real* data, Integer count, Integer direction,
 }
 
 } // namespace
+
+namespace {
+
+// With the AVX kernel, a transform of up to one block starts with the
+// permutation done together with the first two passes, and the passes of
+// m = 8 .. through follow as radix2_passes runs them.  False, and nothing
+// done, for another kernel or length.
+bool avx_start(Real* data, Integer count, Integer direction, Integer through) {
+#ifdef TAMSEL_X86_KERNELS
+  if (kernels::active() == Kernel::avx && count >= 16 && count <= kBlock) {
+    x86::reverse_first_two_avx(data, count, cached_twiddles(direction, 2),
+                               cached_twiddles(direction, 4), reversed_order(count / 16));
+    cached_passes(data, count, direction, 8, through);
+    return true;
+  }
+#endif
+  static_cast<void>(data);
+  static_cast<void>(count);
+  static_cast<void>(direction);
+  static_cast<void>(through);
+  return false;
+}
+
+} // namespace
+
+void transform(Real* data, Integer count, Integer direction) {
+  if (avx_start(data, count, direction, count)) return;
+  bit_reverse(data, count);
+  radix2_passes(data, count, direction);
+}
+
+bool transform_all_but_last(Real* data, Integer count, Integer direction) {
+  // With log2(count) odd the passes from m = 8 pair up to count/2, and the
+  // pass of m = count comes alone.
+  return std::countr_zero(std::uint32_t(count)) % 2 == 1 &&
+         avx_start(data, count, direction, count / 2);
+}
 
 void radix2_passes(Real* data, Integer count, Integer direction) {
   const Real* w2 = cached_twiddles(direction, 2);

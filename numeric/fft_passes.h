@@ -9,6 +9,8 @@
 // Internal to the toolkit; not part of its interface.
 #pragma once
 
+#include <cstdint>
+
 #include <tamsel/numeric/types.h>
 
 namespace tamsel::fft {
@@ -88,6 +90,20 @@ void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4);
 // count butterflies with one factor w: a = data_a[2i], b = data_b[2i] for
 // i = 0..count-1, the same arithmetic as pass.
 void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+
+// rev(j) over log2(n) bits for j = 0..n-1, at the result's [j]; n a power
+// of two from 1 to kMaxInterleaved.
+const std::uint16_t* reversed_order(Integer n);
+
+// four1's transform for sign +1 or -1 of n values in their given order:
+// bit_reverse, then radix2_passes.  n >= 2, a power of two.
+void transform(Real* data, Integer n, Integer sign);
+
+// transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
+// n)), which is left for the caller to join to a sweep of its own: done,
+// and true, with the AVX kernel where that pass stands alone in the
+// schedule (log2(n) odd, 32 <= n <= 8192); otherwise false, and nothing done.
+bool transform_all_but_last(Real* data, Integer n, Integer sign);
 
 // All butterfly passes of a complex transform of n contiguous values
 // (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,

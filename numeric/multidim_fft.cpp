@@ -73,8 +73,7 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A,
     // Contiguous lines: exactly four1 on each.
     for (Integer a = 0; a < A; ++a) {
       Real* line = data + 2 * a * L;
-      fft::bit_reverse(line, L);
-      fft::radix2_passes(line, L, sign);
+      fft::transform(line, L, sign);
     }
     return;
   }

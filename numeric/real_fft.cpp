@@ -57,11 +57,15 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
 
   Real theta = kHalfTurn / static_cast<Real>(count);
   Real f;
+  bool last_pass_left = false; // four1's last pass, to go with the splits
   if (forward) {
     // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
-    four1(data, n, 1);
-    count = n; // ... and again after the transform
-    direction = sign;
+    last_pass_left = fft::transform_all_but_last(data, count, 1);
+    if (!last_pass_left) {
+      four1(data, n, 1);
+      count = n; // ... and again after the transform
+      direction = sign;
+    }
     f = -0.5;
   } else {
     theta = -theta;
@@ -80,7 +84,15 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   }
   Real w_last[2];
   if (table != nullptr) {
+#ifdef TAMSEL_X86_KERNELS
+    if (last_pass_left) {
+      x86::pass_split_avx(data, count, fft::cached_twiddles(1, count), table, f);
+    } else {
+      split_range(data, count, table + 2, 1, last, f);
+    }
+#else
     split_range(data, count, table + 2, 1, last, f);
+#endif
     w_last[0] = table[2 * last];
     w_last[1] = table[2 * last + 1];
   } else {

@@ -27,15 +27,6 @@ namespace {
   _mm_storeu_pd(a, _mm_add_pd(av, t));
 }
 
-// AVX, two butterflies per vector: (b0, b1) with factors (w0, w1).  The
-// add-subtract instruction gives x_re - y_re and x_im + y_im directly.
-__attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
-  const __m256d w_re = _mm256_movedup_pd(wv);      // w0_re w0_re w1_re w1_re
-  const __m256d w_im = _mm256_permute_pd(wv, 0xF); // w0_im w0_im w1_im w1_im
-  const __m256d bs = _mm256_permute_pd(bv, 0x5);   // b0_im b0_re b1_im b1_re
-  return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
-}
-
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
 void first_value_level_sse2(Real* data, Integer half) {
@@ -105,6 +96,26 @@ __attribute__((target("avx"))) void butterflies_avx(Real* a, Real* b, Real w_re,
   if (i < count) butterfly_sse2(a + 2 * i, b + 2 * i, _mm_set1_pd(w_re), minus_plus(w_im));
 }
 
+namespace {
+
+// The first two passes on one run of four values v0..v3, given as a =
+// (v0, v2) and b = (v1, v3): butterfly (v0, v1) and (v2, v3) with factor
+// f2, then (v0, v2) and (v1, v3) with the two factors in f4; the run stored
+// at p.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_run(__m256d a, __m256d b, __m256d f2, __m256d f4, Real* p) {
+  const __m256d t = twiddled(b, f2);
+  const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
+  const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
+  const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
+  const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
+  const __m256d u = twiddled(b2, f4);
+  _mm256_storeu_pd(p + 4, _mm256_sub_pd(a2, u));
+  _mm256_storeu_pd(p, _mm256_add_pd(a2, u));
+}
+
+} // namespace
+
 // The first two passes (half-spans 1 and 2) together on each run of four
 // values v0..v3: butterflies (v0, v1) and (v2, v3) with factor w2, then
 // (v0, v2) with w4[0] and (v1, v3) with w4[1].
@@ -114,53 +125,131 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, 
   const __m256d f4 = _mm256_loadu_pd(w4);
   for (Integer s = 0; s < n; s += 4) {
     Real* p = data + 2 * s;
-    const __m256d x = _mm256_loadu_pd(p);                 // v0 v1
-    const __m256d y = _mm256_loadu_pd(p + 4);             // v2 v3
-    const __m256d a = _mm256_permute2f128_pd(x, y, 0x20); // v0 v2
-    const __m256d b = _mm256_permute2f128_pd(x, y, 0x31); // v1 v3
-    const __m256d t = twiddled(b, f2);
-    const __m256d a1 = _mm256_add_pd(a, t);                  // v0' v2'
-    const __m256d b1 = _mm256_sub_pd(a, t);                  // v1' v3'
-    const __m256d a2 = _mm256_permute2f128_pd(a1, b1, 0x20); // v0' v1'
-    const __m256d b2 = _mm256_permute2f128_pd(a1, b1, 0x31); // v2' v3'
-    const __m256d u = twiddled(b2, f4);
-    _mm256_storeu_pd(p + 4, _mm256_sub_pd(a2, u));
-    _mm256_storeu_pd(p, _mm256_add_pd(a2, u));
+    const __m256d x = _mm256_loadu_pd(p);     // v0 v1
+    const __m256d y = _mm256_loadu_pd(p + 4); // v2 v3
+    two_passes_run(_mm256_permute2f128_pd(x, y, 0x20), _mm256_permute2f128_pd(x, y, 0x31), f2,
+                   f4, p);
+  }
+}
+
+// The bit-reversal permutation and the first two passes together, for
+// n >= 16.  Value i = h*(n/4) + 4t + l (h, l < 4) is row h, column l of tile
+// t; the permutation sends it to row rev(l), column rev(h) of tile rev(t),
+// so tile t is made from tile rev(t) alone, its row h (the run of four
+// values the first two passes take) from column rev(h) there, and tiles t
+// and rev(t) are done together, in place.
+namespace {
+
+// Row h of the permuted tile from column c = rev(h) of a tile whose rows
+// 0..3 hold the column in r0..r3 (pick 0x20 for the low value of each
+// vector, 0x31 for the high one): v0..v3 are rows 0, 2, 1, 3 of that
+// column, and the run goes through the two passes and is stored at row.
+template <int pick>
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_row(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f4,
+               Real* row) {
+  two_passes_run(_mm256_permute2f128_pd(r0, r1, pick), _mm256_permute2f128_pd(r2, r3, pick), f2,
+                 f4, row);
+}
+
+// The tile whose row h starts at from + h * stride, permuted and through
+// the two passes, row h stored at to + h * step; every value is read before
+// any is written.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f4, Real* to,
+                Integer step) {
+  const __m256d r0 = _mm256_loadu_pd(from); // columns 0, 1
+  const __m256d s0 = _mm256_loadu_pd(from + 4); // columns 2, 3
+  const __m256d r1 = _mm256_loadu_pd(from + stride);
+  const __m256d s1 = _mm256_loadu_pd(from + stride + 4);
+  const __m256d r2 = _mm256_loadu_pd(from + 2 * stride);
+  const __m256d s2 = _mm256_loadu_pd(from + 2 * stride + 4);
+  const __m256d r3 = _mm256_loadu_pd(from + 3 * stride);
+  const __m256d s3 = _mm256_loadu_pd(from + 3 * stride + 4);
+  two_passes_row<0x20>(r0, r1, r2, r3, f2, f4, to);            // column 0
+  two_passes_row<0x31>(r0, r1, r2, r3, f2, f4, to + 2 * step); // column 1
+  two_passes_row<0x20>(s0, s1, s2, s3, f2, f4, to + step);     // column 2
+  two_passes_row<0x31>(s0, s1, s2, s3, f2, f4, to + 3 * step); // column 3
+}
+
+} // namespace
+
+__attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
+                                                         const Real* w4,
+                                                         const std::uint16_t* order) {
+  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+  const __m256d f4 = _mm256_loadu_pd(w4);
+  const Integer stride = n / 2; // Reals from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; ++t) {
+    const Integer partner = order[t];
+    if (partner < t) continue; // done with its partner
+    Real* mine = data + 8 * t;
+    if (partner == t) {
+      two_passes_tile(mine, stride, f2, f4, mine, stride);
+      continue;
+    }
+    // Tile t is made aside until its partner has been read.
+    Real* other = data + 8 * partner;
+    Real made[32];
+    two_passes_tile(other, stride, f2, f4, made, 8);
+    two_passes_tile(mine, stride, f2, f4, other, stride);
+    for (int h = 0; h < 4; ++h) {
+      _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
+      _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
+    }
   }
 }
 
 // Passes of half-spans h and 2h together on each group of 4h values: for
 // j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
 // (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)
-// with wb[j+h].  Two values of j at a time.
+// with wb[j+h].  Two values of j at a time, at Real k = 2j of each value's
+// run.
+namespace {
+
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
+  __m256d v0 = _mm256_loadu_pd(p0);
+  __m256d v1 = _mm256_loadu_pd(p1);
+  __m256d v2 = _mm256_loadu_pd(p2);
+  __m256d v3 = _mm256_loadu_pd(p3);
+  const __m256d t1 = twiddled(v1, fa);
+  const __m256d t3 = twiddled(v3, fa);
+  v1 = _mm256_sub_pd(v0, t1);
+  v0 = _mm256_add_pd(v0, t1);
+  v3 = _mm256_sub_pd(v2, t3);
+  v2 = _mm256_add_pd(v2, t3);
+  const __m256d t2 = twiddled(v2, f0);
+  const __m256d u3 = twiddled(v3, f1);
+  _mm256_storeu_pd(p2, _mm256_sub_pd(v0, t2));
+  _mm256_storeu_pd(p0, _mm256_add_pd(v0, t2));
+  _mm256_storeu_pd(p3, _mm256_sub_pd(v1, u3));
+  _mm256_storeu_pd(p1, _mm256_add_pd(v1, u3));
+}
+
+} // namespace
+
 __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer h,
                                                   const Real* wa, const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
-  for (Integer s = 0; s < n; s += 4 * h) {
-    Real* p0 = data + 2 * s;
-    Real* p1 = p0 + span;
-    Real* p2 = p1 + span;
-    Real* p3 = p2 + span;
+  if (n >= 16 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache (16 KiB): each j's
+    // factors taken once for all groups.
     for (Integer k = 0; k < span; k += 4) {
       const __m256d fa = _mm256_loadu_pd(wa + k);
       const __m256d f0 = _mm256_loadu_pd(wb + k);
       const __m256d f1 = _mm256_loadu_pd(wb + span + k);
-      __m256d v0 = _mm256_loadu_pd(p0 + k);
-      __m256d v1 = _mm256_loadu_pd(p1 + k);
-      __m256d v2 = _mm256_loadu_pd(p2 + k);
-      __m256d v3 = _mm256_loadu_pd(p3 + k);
-      const __m256d t1 = twiddled(v1, fa);
-      const __m256d t3 = twiddled(v3, fa);
-      v1 = _mm256_sub_pd(v0, t1);
-      v0 = _mm256_add_pd(v0, t1);
-      v3 = _mm256_sub_pd(v2, t3);
-      v2 = _mm256_add_pd(v2, t3);
-      const __m256d t2 = twiddled(v2, f0);
-      const __m256d u3 = twiddled(v3, f1);
-      _mm256_storeu_pd(p2 + k, _mm256_sub_pd(v0, t2));
-      _mm256_storeu_pd(p0 + k, _mm256_add_pd(v0, t2));
-      _mm256_storeu_pd(p3 + k, _mm256_sub_pd(v1, u3));
-      _mm256_storeu_pd(p1 + k, _mm256_add_pd(v1, u3));
+      for (Integer s = 0; s < n; s += 4 * h) pair_step(data + 2 * s + k, span, fa, f0, f1);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 4) {
+      pair_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
+                _mm256_loadu_pd(wb + span + k));
     }
   }
 }

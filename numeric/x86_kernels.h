@@ -20,7 +20,20 @@
 
 #ifdef TAMSEL_X86_KERNELS
 
+#include <immintrin.h>
+
 namespace tamsel::x86 {
+
+// The t of two butterflies of the AVX kernels, b0 and b1 in bv with
+// factors w0 and w1 in wv: t = (b_re*w_re - b_im*w_im, b_im*w_re +
+// b_re*w_im) for each, the add-subtract instruction giving the difference
+// of the real parts and the sum of the imaginary ones directly.
+__attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
+  const __m256d w_re = _mm256_movedup_pd(wv);      // w0_re w0_re w1_re w1_re
+  const __m256d w_im = _mm256_permute_pd(wv, 0xF); // w0_im w0_im w1_im w1_im
+  const __m256d bs = _mm256_permute_pd(bv, 0x5);   // b0_im b0_re b1_im b1_re
+  return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
+}
 
 // ---- Complex passes (x86_fft.cpp), the kernels of fft_passes.h's blocks.
 
@@ -34,6 +47,10 @@ void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 // group of values.
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb);
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
+// fft::bit_reverse then fft::first_two_passes, n >= 16, with order[t] the
+// bit reversal of t < n/16 over log2(n) - 4 bits.
+void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
+                           const std::uint16_t* order);
 // fft::first_value.
 void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
@@ -48,6 +65,12 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
 // k = first .. end-1, with the factor w_k at w[2(k - first)].
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
+// The last pass of four1 on count values, half-span count/2 with the
+// factors wl[2j], wl[2j + 1] (fft::butterfly), and then fft::split of Z_k
+// and Z_{count-k} for k = 1 .. count/2 - 1 with the factor w_k at ws[2k],
+// in one sweep; count >= 16.  Every split comes after the two butterflies
+// that give its values.
+void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
 // fft::separate of Z_k and Z_{count-k} for k = 1 .. count/2.
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);

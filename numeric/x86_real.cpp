@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+#include <tamsel/numeric/fft_steps.h>
+
 namespace tamsel::x86 {
 
 namespace {
@@ -69,40 +71,85 @@ void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer
   }
 }
 
-// k and k + 1 at once; the add-subtract instruction gives the subtraction
-// and the addition of new b.
+namespace {
+
+// fft::split of k and k + 1 at once: Z_k, Z_k+1 in bv, Z_n-k-1, Z_n-k as
+// stored in a_stored, the factors w_k, w_k+1 in wv; the new values stored
+// at b and a.  The add-subtract instruction gives the subtraction and the
+// addition of new b.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+split_two(__m256d bv, __m256d a_stored, __m256d wv, __m256d fv, Real* b, Real* a) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d negate_re = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+  const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01); // Z_n-k, Z_n-k-1
+  const __m256d sum = _mm256_add_pd(bv, av);
+  const __m256d diff = _mm256_sub_pd(bv, av);
+  const __m256d u = _mm256_mul_pd(_mm256_blend_pd(diff, sum, 0x5), half);
+  const __m256d v =
+      _mm256_xor_pd(_mm256_mul_pd(_mm256_shuffle_pd(sum, diff, 0x5), fv), negate_re);
+  const __m256d vs = _mm256_permute_pd(v, 0x5);
+  const __m256d w_re = _mm256_movedup_pd(wv);
+  const __m256d w_im = _mm256_permute_pd(wv, 0xF);
+  const __m256d x = _mm256_mul_pd(v, w_re);
+  const __m256d y = _mm256_mul_pd(vs, w_im); // v_im*w_im, v_re*w_im
+  const __m256d new_b = _mm256_addsub_pd(_mm256_add_pd(x, u), y);
+  const __m256d r = _mm256_sub_pd(_mm256_blend_pd(x, u, 0x5), _mm256_blend_pd(u, x, 0x5));
+  const __m256d new_a = _mm256_add_pd(r, y);
+  _mm256_storeu_pd(b, new_b);
+  _mm256_storeu_pd(a, _mm256_permute2f128_pd(new_a, new_a, 0x01));
+}
+
+} // namespace
+
+// k and k + 1 at once.
 __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const Real* w,
                                               Integer first, Integer end, Real f) {
-  const __m256d half = _mm256_set1_pd(0.5);
   const __m256d fv = _mm256_set1_pd(f);
-  const __m256d negate_re = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
   Integer k = first;
   for (; k + 1 < end; k += 2) {
     Real* b = data + 2 * k;               // Z_k, Z_k+1
     Real* a = data + 2 * (count - k - 1); // Z_n-k-1, Z_n-k
-    const __m256d bv = _mm256_loadu_pd(b);
-    const __m256d a_stored = _mm256_loadu_pd(a);
-    const __m256d av = _mm256_permute2f128_pd(a_stored, a_stored, 0x01); // Z_n-k, Z_n-k-1
-    const __m256d wv = _mm256_loadu_pd(w + 2 * (k - first));
-    const __m256d sum = _mm256_add_pd(bv, av);
-    const __m256d diff = _mm256_sub_pd(bv, av);
-    const __m256d u = _mm256_mul_pd(_mm256_blend_pd(diff, sum, 0x5), half);
-    const __m256d v =
-        _mm256_xor_pd(_mm256_mul_pd(_mm256_shuffle_pd(sum, diff, 0x5), fv), negate_re);
-    const __m256d vs = _mm256_permute_pd(v, 0x5);
-    const __m256d w_re = _mm256_movedup_pd(wv);
-    const __m256d w_im = _mm256_permute_pd(wv, 0xF);
-    const __m256d x = _mm256_mul_pd(v, w_re);
-    const __m256d y = _mm256_mul_pd(vs, w_im); // v_im*w_im, v_re*w_im
-    const __m256d new_b = _mm256_addsub_pd(_mm256_add_pd(x, u), y);
-    const __m256d r = _mm256_sub_pd(_mm256_blend_pd(x, u, 0x5), _mm256_blend_pd(u, x, 0x5));
-    const __m256d new_a = _mm256_add_pd(r, y);
-    _mm256_storeu_pd(b, new_b);
-    _mm256_storeu_pd(a, _mm256_permute2f128_pd(new_a, new_a, 0x01));
+    split_two(_mm256_loadu_pd(b), _mm256_loadu_pd(a), _mm256_loadu_pd(w + 2 * (k - first)), fv,
+              b, a);
   }
   for (; k < end; ++k) {
     const Real* wk = w + 2 * (k - first);
     split_one(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+  }
+}
+
+// With h = count/2: butterflies j = k, k+1 (values Z_k.., Z_k+h..) and
+// j = h-k-1, h-k (values Z_h-k-1.., Z_n-k-1..) give the values of the
+// splits of k, k+1 (partners Z_n-k-1, Z_n-k) and of h-k-1, h-k (partners
+// Z_h+k, Z_h+k+1), for k = 1, 3, .. while the two runs are apart; then
+// butterfly 0 and the butterflies and splits between the runs.
+__attribute__((target("avx"))) void pass_split_avx(Real* data, Integer count, const Real* wl,
+                                                   const Real* ws, Real f) {
+  const __m256d fv = _mm256_set1_pd(f);
+  const Integer h = count / 2;
+  Integer k = 1;
+  for (; k + 1 < h - k - 1; k += 2) {
+    Real* p = data + 2 * k;           // Z_k, Z_k+1
+    Real* p_far = p + 2 * h;          // Z_k+h, Z_k+h+1
+    Real* q = data + 2 * (h - k - 1); // Z_h-k-1, Z_h-k
+    Real* q_far = q + 2 * h;          // Z_n-k-1, Z_n-k
+    const __m256d pa = _mm256_loadu_pd(p);
+    const __m256d qa = _mm256_loadu_pd(q);
+    const __m256d tp = twiddled(_mm256_loadu_pd(p_far), _mm256_loadu_pd(wl + 2 * k));
+    const __m256d tq = twiddled(_mm256_loadu_pd(q_far), _mm256_loadu_pd(wl + 2 * (h - k - 1)));
+    const __m256d p_new = _mm256_add_pd(pa, tp);
+    const __m256d p_far_new = _mm256_sub_pd(pa, tp); // Z_k+h, Z_k+h+1
+    const __m256d q_new = _mm256_add_pd(qa, tq);
+    const __m256d q_far_new = _mm256_sub_pd(qa, tq); // Z_n-k-1, Z_n-k
+    split_two(p_new, q_far_new, _mm256_loadu_pd(ws + 2 * k), fv, p, q_far);
+    split_two(q_new, p_far_new, _mm256_loadu_pd(ws + 2 * (h - k - 1)), fv, q, p_far);
+  }
+  fft::butterfly(data, data + 2 * h, wl[0], wl[1]);
+  for (Integer j = k; j <= h - k; ++j) {
+    fft::butterfly(data + 2 * j, data + 2 * (j + h), wl[2 * j], wl[2 * j + 1]);
+  }
+  for (Integer j = k; j <= h - k; ++j) {
+    split_one(data + 2 * j, data + 2 * (count - j), ws[2 * j], ws[2 * j + 1], f);
   }
 }
 
