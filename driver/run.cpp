@@ -63,11 +63,12 @@ struct Inputs {
 
 // Refuses the report file of the sample just read, named on line `line` of
 // the list, when it would lie outside the working directory or is one of
-// the run's input files.
-void check_report_file(const RunState& st, long line, const Inputs& inputs) {
-  char path[kNameWidth + 1], shown_name[kNameWidth + 1], shown_path[kNameWidth + 1];
+// the run's input files; `shown_name` is the sample's name as messages show
+// it.
+void check_report_file(const RunState& st, const char* shown_name, long line,
+                       const Inputs& inputs) {
+  char path[kNameWidth + 1], shown_path[kNameWidth + 1];
   report_path(st.report_name, path);
-  show_bytes(st.sample_name, std::size_t(st.name_length), shown_name);
   show_bytes(path, std::strlen(path), shown_path);
   if (leaves_working_directory(path))
     stopf(kInputStatus,
@@ -108,10 +109,10 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
     st.name_lengths[st.sample_count] = st.name_length;
-    if (report != nullptr) check_report_file(st, name_line, inputs);
     // The name as the console and the messages show it.
     char shown[kNameWidth + 1];
     show_bytes(st.sample_name, std::size_t(st.name_length), shown);
+    if (report != nullptr) check_report_file(st, shown, name_line, inputs);
     if (console != nullptr) {
       std::fputs(" Tamsel version 1.0\n You are running sample ", console);
       std::fwrite(shown, 1, std::size_t(st.name_length), console);

@@ -27,9 +27,10 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 // sample whose window does not ascend (window_ascends) gets a one-line
 // warning on `warnings` (unless it is null) once its curves are built,
 // naming the list's line of the sample's name; the console is flushed
-// first, so that both keep their order.  On return st.sample_count samples are built; the list is closed.  Stops as
-// run() does; the caller closes `report`.  With `report` null no file is
-// opened, so none can fail to open, and no file is written.
+// first, so that both keep their order.  On return st.sample_count samples
+// are built; the list is closed.  Stops as run() does; the caller closes
+// `report`.  With `report` null no file is opened, so none can fail to
+// open, and no file is written.
 // With `report` set, a sample whose report file would lie outside the
 // working directory (an absolute path, a ".." component) or is one of the
 // three input files stops the run with kInputStatus and a message naming

@@ -45,18 +45,20 @@ TEST(Tables, EmptyFilesGiveOnlyTheTwoFixedPoints) {
 // closing point (1.0) must never descend.
 TEST(Tables, RecordWhetherTheAbscissaeAscend) {
   const std::string log = records(4, 0.3, 1.0);
-  Loaded up;
-  up.load("0.2 1\n0.2 2\n0.5 3\n0.9 4\n", log);
-  EXPECT_TRUE(up.st->x_ascending);
-  Loaded down;
-  down.load("0.2 1\n0.5 2\n0.4 3\n0.9 4\n", log);
-  EXPECT_FALSE(down.st->x_ascending);
-  Loaded beyond_closing;
-  beyond_closing.load("0.2 1\n0.5 2\n0.9 3\n1.2 4\n", log);
-  EXPECT_FALSE(beyond_closing.st->x_ascending);
-  Loaded negative;
-  negative.load("-0.2 1\n0.5 2\n", log);
-  EXPECT_FALSE(negative.st->x_ascending);
+  const struct {
+    const char* spec;
+    bool ascending;
+  } cases[] = {
+      {"0.2 1\n0.2 2\n0.5 3\n0.9 4\n", true},   // equal neighbours still ascend
+      {"0.2 1\n0.5 2\n0.4 3\n0.9 4\n", false},  // a step down
+      {"0.2 1\n0.5 2\n0.9 3\n1.2 4\n", false},  // beyond the closing point
+      {"-0.2 1\n0.5 2\n", false},                 // below entry 0
+  };
+  for (const auto& c : cases) {
+    Loaded t;
+    t.load(c.spec, log);
+    EXPECT_EQ(t.st->x_ascending, c.ascending) << c.spec;
+  }
 }
 
 TEST(Tables, ShorterFileSetsTheCountAndLogAbscissaeAreReplaced) {
