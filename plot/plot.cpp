@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
+// The page of the curves picture: the summary of every window, then one
+// panel per sample, laid out in rows.
 #include "plot/plot.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -16,10 +15,14 @@
 #include "driver/samples.h"
 #include "driver/tables.h"
 #include "numeric/stop.h"
+#include "plot/axes.h"
+#include "plot/svg_text.h"
 
 namespace tamsel {
 
 namespace {
+
+using namespace svg;
 
 // Geometry, in SVG user units (pixels).  A sample's panel and its plot area:
 constexpr double kPanelWidth = 540, kPanelHeight = 350;
@@ -51,71 +54,6 @@ constexpr const char* kStyle =
     ".label{font-size:11px;fill:#333}"
     ".apart{font-size:12px}.cross{fill:#c00000;font-weight:bold}";
 
-void append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void append(std::string& out, const char* format, ...) {
-  va_list args, again;
-  va_start(args, format);
-  va_copy(again, args);
-  const int n = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  const std::size_t at = out.size();
-  out.resize(at + std::size_t(n) + 1);
-  std::vsnprintf(out.data() + at, std::size_t(n) + 1, format, again);
-  va_end(again);
-  out.resize(at + std::size_t(n));
-}
-
-// Appends bytes as XML character data: markup characters become entities;
-// control characters, bytes that are not well-formed UTF-8 and the two
-// characters U+FFFE and U+FFFF, which XML does not allow, become '?'.
-void append_text(std::string& out, const char* bytes, std::size_t length) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < length;) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += ' '; break;
-      default: out += c < 0x20 || c == 0x7f ? '?' : char(c);
-      }
-      ++i;
-      continue;
-    }
-    // A multi-byte sequence: its lead byte gives the length, every
-    // continuation byte is 10xxxxxx, and overlong or surrogate forms are
-    // refused.
-    std::size_t n = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
-    bool ok = n != 0 && i + n <= length;
-    for (std::size_t j = 1; ok && j < n; ++j) ok = (s[i + j] & 0xc0) == 0x80;
-    if (ok && c == 0xe0) ok = s[i + 1] >= 0xa0;
-    if (ok && c == 0xed) ok = s[i + 1] < 0xa0;
-    if (ok && c == 0xf0) ok = s[i + 1] >= 0x90;
-    if (ok && c == 0xf4) ok = s[i + 1] < 0x90;
-    if (ok && c == 0xef && s[i + 1] == 0xbf && s[i + 2] >= 0xbe) {
-      out += '?'; // U+FFFE or U+FFFF
-      i += n;
-    } else if (ok) {
-      out.append(bytes + i, n);
-      i += n;
-    } else {
-      out += '?';
-      ++i;
-    }
-  }
-}
-
-// The width of text in the sans-serif face at `size`, roughly: 0.6 em per
-// character.
-double text_width(const char* bytes, std::size_t length, double size) {
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < length; ++i)
-    characters += (static_cast<unsigned char>(bytes[i]) & 0xc0) != 0x80;
-  return double(characters) * 0.6 * size;
-}
-
 // Appends the name of sample k as XML text, cut with an ellipsis where it
 // would be wider than `room` at `size`.
 void append_name(std::string& out, const RunState& st, Integer k, double room, double size) {
@@ -130,253 +68,9 @@ void append_name(std::string& out, const RunState& st, Integer k, double room, d
   out += "\xe2\x80\xa6";
 }
 
-// A number as the report's field writes it, without the field's leading
-// blanks.
-std::string field(Real value) {
-  char text[8];
-  format_field(value, text);
-  const char* start = text;
-  while (*start == ' ') ++start;
-  return start;
-}
-
-// A window bound: as in the report, or in full where the report's field
-// has no room for it.
-std::string bound(Real value) {
-  std::string text = field(value);
-  if (text[0] != '*') return text;
-  char full[32];
-  for (int digits = 6; digits <= 17; ++digits) {
-    std::snprintf(full, sizeof full, "%.*g", digits, value);
-    if (std::strtod(full, nullptr) == value) break;
-  }
-  return full;
-}
-
 // A window whose fmin is not below fmax (reversed, of zero width, or with a
 // NaN bound): its coefficient does not measure agreement.
 bool reversed(Real fmin, Real fmax) { return !(fmin < fmax); }
-
-// Axes span finite ranges: values beyond +-kFar lie off the scale and are
-// cut at the plot area's edge.  With both ends within +-kFar, an axis's
-// span never overflows.
-constexpr double kFar = 1e300;
-
-// Tick spacing: 1, 2 or 5 times a power of ten, giving about `count`
-// intervals over `span`.
-double nice_step(double span, int count) {
-  double raw = span / count;
-  double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double m = raw / power;
-  return (m < 1.5 ? 1 : m < 3.5 ? 2 : m < 7.5 ? 5 : 10) * power;
-}
-
-// A tick's value with as many digits as the spacing needs.
-std::string tick_label(double value, double step) {
-  if (std::fabs(value) < step * 1e-6) value = 0.0;
-  char text[64];
-  const double magnitude = std::fabs(value);
-  if (magnitude >= 1e6 || step < 1e-4) {
-    int digits = magnitude > 0.0 ? int(std::floor(std::log10(magnitude)) - std::floor(std::log10(step))) + 1 : 1;
-    std::snprintf(text, sizeof text, "%.*g", std::clamp(digits, 1, 17), value);
-  } else {
-    int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  }
-  return text;
-}
-
-struct Axis {
-  double lo, hi; // lo < hi, both finite
-  double step;
-  std::vector<double> ticks; // the multiples of the spacing in [lo, hi]
-};
-
-Axis make_axis(double lo, double hi, double step) {
-  Axis axis{lo, hi, step, {}};
-  if (!(step > 0.0) || !std::isfinite(step)) return axis;
-  const double first = std::ceil(lo / step - 1e-9);
-  for (int i = 0; i < 12; ++i) {
-    const double t = (first + i) * step;
-    if (t > hi + step * 1e-9) break;
-    if (axis.ticks.empty() || t > axis.ticks.back()) axis.ticks.push_back(t);
-  }
-  return axis;
-}
-
-// The next coarser tick spacing: 1, 2, 5, 10 times a power of ten.
-double coarser(double step) {
-  const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-  const double m = step / power;
-  return (m < 1.5 ? 2 : m < 3.5 ? 5 : 10) * power;
-}
-
-// Whether the tick values of a horizontal axis `room` pixels long stand
-// side by side without touching.
-bool labels_fit(const Axis& axis, double room) {
-  double widest = 0.0;
-  for (double t : axis.ticks) {
-    const std::string label = tick_label(t, axis.step);
-    widest = std::max(widest, text_width(label.data(), label.size(), 11));
-  }
-  return axis.ticks.size() < 2 || widest + 10 <= room * axis.step / (axis.hi - axis.lo);
-}
-
-// An abscissa axis running exactly over a window, `room` pixels long.
-Axis window_axis(Real fmin, Real fmax, double room) {
-  double lo = std::max(std::min(fmin, fmax), -kFar), hi = std::min(std::max(fmin, fmax), kFar);
-  if (!(lo <= hi)) lo = 0.0, hi = 1.0;
-  if (lo == hi) {
-    const double pad = hi == 0.0 ? 0.05 : std::fabs(hi) * 0.05;
-    lo -= pad, hi += pad;
-  }
-  if (!(lo < hi)) lo = hi - 1.0, hi += 1.0; // subnormal bounds
-  Axis axis = make_axis(lo, hi, nice_step(hi - lo, 6));
-  for (int i = 0; i < 8 && !labels_fit(axis, room); ++i) axis = make_axis(lo, hi, coarser(axis.step));
-  return axis;
-}
-
-// An axis covering the finite values, ending on ticks; for a horizontal
-// axis `room` pixels long, with tick values that fit side by side.
-Axis covering_axis(const std::vector<double>& values, int intervals, double room = 0.0) {
-  double lo = INFINITY, hi = -INFINITY;
-  for (double v : values)
-    if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
-  if (lo > hi) lo = -1.0, hi = 1.0;
-  lo = std::max(lo, -kFar), hi = std::min(hi, kFar);
-  if (hi - lo <= std::fabs(hi) * 1e-12) {
-    double pad = hi == 0.0 ? 1.0 : std::fabs(hi) * 0.1;
-    lo -= pad, hi += pad;
-  }
-  if (!(lo < hi)) lo = -1.0, hi = 1.0; // subnormal values
-  double step = nice_step(hi - lo, intervals);
-  Axis axis = make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
-  for (int i = 0; i < 8 && room > 0.0 && !labels_fit(axis, room); ++i) {
-    step = coarser(step);
-    axis = make_axis(std::floor(lo / step) * step, std::ceil(hi / step) * step, step);
-  }
-  return axis;
-}
-
-// Where a value lies across an axis: 0 at its low end, 1 at its high end.
-// Kept within +-kReach, so that a value far off the scale, up to +-DBL_MAX,
-// still gives an ordinary number; the lines to such a point are cut at the
-// plot area's edge with less than a pixel's error.
-constexpr double kReach = 1e9;
-double across(double value, const Axis& axis) {
-  return std::clamp((value - axis.lo) / (axis.hi - axis.lo), -kReach, kReach);
-}
-
-// A plot area: its axes and its place in the panel.
-struct Frame {
-  Axis x, y;
-  double left, top, width, height;
-  double px(double u) const { return left + u * width; }
-  double py(double v) const { return top + (1.0 - v) * height; }
-  double at_x(double value) const { return px(across(value, x)); }
-  double at_y(double value) const { return py(across(value, y)); }
-};
-
-// Points on the edge of the plot area, up to rounding, count as inside.
-constexpr double kEdge = 1e-9;
-
-bool inside(double u, double v) {
-  return u >= -kEdge && u <= 1.0 + kEdge && v >= -kEdge && v <= 1.0 + kEdge;
-}
-
-// Cuts the segment from (u0, v0) to (u1, v1), in axis units, to the plot
-// area: on return [t0, t1] is the part inside, as fractions of the segment.
-// False when no part is inside.
-bool clip(double u0, double v0, double u1, double v1, double& t0, double& t1) {
-  const double du = u1 - u0, dv = v1 - v0;
-  const double p[4] = {-du, du, -dv, dv};
-  const double q[4] = {u0 + kEdge, 1.0 + kEdge - u0, v0 + kEdge, 1.0 + kEdge - v0};
-  t0 = 0.0, t1 = 1.0;
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0.0) {
-      if (q[i] < 0.0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0.0) t0 = std::max(t0, r);
-    else t1 = std::min(t1, r);
-  }
-  return t0 <= t1;
-}
-
-// Draws the points (x[i], y[i]) joined in order as polylines of class
-// `cls`: a point that is not finite breaks the line, and the line is cut
-// where it leaves the plot area.
-void append_lines(std::string& out, const char* cls, const std::vector<double>& x,
-                  const std::vector<double>& y, const Frame& f) {
-  bool open = false;
-  auto close = [&] {
-    if (open) out += "\"/>\n";
-    open = false;
-  };
-  for (std::size_t i = 1; i < x.size(); ++i) {
-    if (!std::isfinite(x[i - 1]) || !std::isfinite(y[i - 1]) || !std::isfinite(x[i]) ||
-        !std::isfinite(y[i])) {
-      close();
-      continue;
-    }
-    const double u0 = across(x[i - 1], f.x), v0 = across(y[i - 1], f.y);
-    const double u1 = across(x[i], f.x), v1 = across(y[i], f.y);
-    double t0, t1;
-    if (!clip(u0, v0, u1, v1, t0, t1)) {
-      close();
-      continue;
-    }
-    if (t0 > 0.0) close();
-    if (!open) {
-      append(out, "<polyline class=\"%s\" points=\"%.2f,%.2f", cls, f.px(u0 + t0 * (u1 - u0)),
-             f.py(v0 + t0 * (v1 - v0)));
-      open = true;
-    }
-    append(out, " %.2f,%.2f", f.px(u0 + t1 * (u1 - u0)), f.py(v0 + t1 * (v1 - v0)));
-    if (t1 < 1.0) close();
-  }
-  close();
-}
-
-// Grid, ticks with their values, the zero line and the frame of a plot area.
-void append_axes(std::string& out, const Frame& f) {
-  const double bottom = f.top + f.height, right = f.left + f.width;
-  for (double t : f.x.ticks) {
-    const double x = f.at_x(t);
-    append(out, "<line class=\"grid\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x, f.top,
-           x, bottom);
-    append(out, "<line class=\"frame\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x,
-           bottom, x, bottom + 5);
-    append(out, "<text class=\"tick\" x=\"%.2f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n", x,
-           bottom + 18, tick_label(t, f.x.step).c_str());
-  }
-  for (double t : f.y.ticks) {
-    const double y = f.at_y(t);
-    append(out, "<line class=\"grid\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>", f.left,
-           y, right, y);
-    append(out, "<line class=\"frame\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>",
-           f.left - 5, y, f.left, y);
-    append(out, "<text class=\"tick\" x=\"%.0f\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n",
-           f.left - 8, y + 4, tick_label(t, f.y.step).c_str());
-  }
-  if (f.y.lo < 0.0 && f.y.hi > 0.0)
-    append(out, "<line class=\"zero\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>\n", f.left,
-           f.at_y(0.0), right, f.at_y(0.0));
-  append(out, "<rect class=\"frame\" x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\"/>\n",
-         f.left, f.top, f.width, f.height);
-}
-
-void append_axis_titles(std::string& out, const Frame& f, const char* x_title,
-                        const char* y_title) {
-  append(out, "<text class=\"axis\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n",
-         f.left + f.width / 2, f.top + f.height + 42, x_title);
-  append(out,
-         "<text class=\"axis\" transform=\"translate(18,%.0f) rotate(-90)\" "
-         "text-anchor=\"middle\">%s</text>\n",
-         f.top + f.height / 2, y_title);
-}
-
 // Sample k's window and coefficient as the report writes them, the
 // coefficient marked where it is not finite or does not measure agreement.
 void append_window_and_coefficient(std::string& out, const RunState& st, Integer k) {
