@@ -10,6 +10,7 @@
 #include "driver/input.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "driver/warnings.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -132,6 +133,10 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     }
     st.width = st.fmax - st.fmin;
     build_curves(st);
+    const Integer row = st.sample_count;
+    if (!window_ascends(st.fmin, st.fmax)) st.sample_warnings[row] |= kWindowNotAscending;
+    for (Integer i = 1; i < st.npts; ++i)
+      st.window_records[row] += st.x[i] >= st.fmin && st.x[i] <= st.fmax;
     if (warnings != nullptr && !window_ascends(st.fmin, st.fmax)) {
       if (console != nullptr) std::fflush(console);
       std::fprintf(warnings, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
