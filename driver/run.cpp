@@ -8,6 +8,7 @@
 #include "driver/curves.h"
 #include "driver/files.h"
 #include "driver/input.h"
+#include "driver/results.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
@@ -38,6 +39,11 @@ void map_in_one_go(RunState& st) {
 struct ListFile {
   InputFile in{nullptr, kSampleFile, 0};
   ~ListFile() { close_input(in); }
+};
+
+struct Results {
+  ResultsFile file{nullptr, -1};
+  ~Results() { close_results(file); }
 };
 
 struct ReportFile {
@@ -151,9 +157,13 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   }
 }
 
-void run(RunState& st, std::FILE* console, std::FILE* warnings) {
+void run(RunState& st, std::FILE* console, std::FILE* warnings, const char* results) {
+  Results table;
+  if (results != nullptr) open_results(table.file, results);
   ReportFile report;
   sample_phase(st, console, &report.stream, nullptr, warnings);
+  if (results != nullptr)
+    write_results(st, table.file, console, st.sample_count == 0 ? nullptr : report.stream.path);
   if (st.sample_count == 0) return;
   write_report(st, report.stream);
 }

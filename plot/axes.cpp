@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "plot/svg_text.h"
 
@@ -25,19 +27,44 @@ double nice_step(double span, int count) {
   return (m < 1.5 ? 1 : m < 3.5 ? 2 : m < 7.5 ? 5 : 10) * power;
 }
 
-// A tick's value with as many digits as the spacing needs.
-std::string tick_label(double value, double step) {
-  if (std::fabs(value) < step * 1e-6) value = 0.0;
+// The form shared by every tick label of an axis: the value divided by
+// 10^power, with `decimals` decimals.  Ranges of ordinary size are written
+// as they are (power 0); others as multiples of a power of ten that the
+// axis's title names.
+struct TickForm {
+  int power;
+  int decimals;
+};
+
+TickForm tick_form(const Axis& axis) {
+  const double reach = std::max(std::fabs(axis.lo), std::fabs(axis.hi));
+  int power = 0;
+  if (reach >= 1e5 || reach < 1e-3) power = int(std::floor(std::log10(reach)));
+  const int decimals = int(-std::floor(std::log10(axis.step) - power + 1e-9));
+  return {power, std::clamp(decimals, 0, 20)};
+}
+
+std::string tick_label(double value, const Axis& axis, const TickForm& form) {
+  if (std::fabs(value) < axis.step * 1e-6) value = 0.0;
   char text[64];
-  const double magnitude = std::fabs(value);
-  if (magnitude >= 1e6 || step < 1e-4) {
-    int digits = magnitude > 0.0 ? int(std::floor(std::log10(magnitude)) - std::floor(std::log10(step))) + 1 : 1;
-    std::snprintf(text, sizeof text, "%.*g", std::clamp(digits, 1, 17), value);
-  } else {
-    int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  }
+  std::snprintf(text, sizeof text, "%.*f", form.decimals, value / std::pow(10.0, form.power));
+  // No minus sign on a label that reads as zero.
+  if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1))
+    std::memmove(text, text + 1, std::strlen(text));
   return text;
+}
+
+// The factor an axis's title names when its labels are multiples of a power
+// of ten: " (×10⁻⁵)", or nothing.
+std::string factor(const TickForm& form) {
+  if (form.power == 0) return "";
+  static const char* const kSuperscript[] = {"\u2070", "\u00b9", "\u00b2", "\u00b3", "\u2074",
+                                             "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+  std::string text = " (\u00d710";
+  if (form.power < 0) text += "\u207b";
+  const std::string digits = std::to_string(std::abs(form.power));
+  for (char d : digits) text += kSuperscript[d - '0'];
+  return text + ")";
 }
 
 // The next coarser tick spacing: 1, 2, 5, 10 times a power of ten.
@@ -51,8 +78,9 @@ double coarser(double step) {
 // side by side without touching.
 bool labels_fit(const Axis& axis, double room) {
   double widest = 0.0;
+  const TickForm form = tick_form(axis);
   for (double t : axis.ticks) {
-    const std::string label = tick_label(t, axis.step);
+    const std::string label = tick_label(t, axis, form);
     widest = std::max(widest, text_width(label.data(), label.size(), 11));
   }
   return axis.ticks.size() < 2 || widest + 10 <= room * axis.step / (axis.hi - axis.lo);
@@ -177,6 +205,7 @@ void append_lines(std::string& out, const char* cls, const std::vector<double>& 
 
 void append_axes(std::string& out, const Frame& f) {
   const double bottom = f.top + f.height, right = f.left + f.width;
+  const TickForm x_form = tick_form(f.x), y_form = tick_form(f.y);
   for (double t : f.x.ticks) {
     const double x = f.at_x(t);
     append(out, "<line class=\"grid\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x, f.top,
@@ -184,7 +213,7 @@ void append_axes(std::string& out, const Frame& f) {
     append(out, "<line class=\"frame\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x,
            bottom, x, bottom + 5);
     append(out, "<text class=\"tick\" x=\"%.2f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n", x,
-           bottom + 18, tick_label(t, f.x.step).c_str());
+           bottom + 18, tick_label(t, f.x, x_form).c_str());
   }
   for (double t : f.y.ticks) {
     const double y = f.at_y(t);
@@ -193,7 +222,7 @@ void append_axes(std::string& out, const Frame& f) {
     append(out, "<line class=\"frame\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>",
            f.left - 5, y, f.left, y);
     append(out, "<text class=\"tick\" x=\"%.0f\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n",
-           f.left - 8, y + 4, tick_label(t, f.y.step).c_str());
+           f.left - 8, y + 4, tick_label(t, f.y, y_form).c_str());
   }
   if (f.y.lo < 0.0 && f.y.hi > 0.0)
     append(out, "<line class=\"zero\" x1=\"%.0f\" y1=\"%.2f\" x2=\"%.0f\" y2=\"%.2f\"/>\n", f.left,
@@ -204,12 +233,12 @@ void append_axes(std::string& out, const Frame& f) {
 
 void append_axis_titles(std::string& out, const Frame& f, const char* x_title,
                         const char* y_title) {
-  append(out, "<text class=\"axis\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n",
-         f.left + f.width / 2, f.top + f.height + 42, x_title);
+  append(out, "<text class=\"axis\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s%s</text>\n",
+         f.left + f.width / 2, f.top + f.height + 42, x_title, factor(tick_form(f.x)).c_str());
   append(out,
          "<text class=\"axis\" transform=\"translate(18,%.0f) rotate(-90)\" "
-         "text-anchor=\"middle\">%s</text>\n",
-         f.top + f.height / 2, y_title);
+         "text-anchor=\"middle\">%s%s</text>\n",
+         f.top + f.height / 2, y_title, factor(tick_form(f.y)).c_str());
 }
 
 } // namespace tamsel::svg

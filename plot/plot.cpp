@@ -14,8 +14,10 @@
 #include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "driver/warnings.h"
 #include "numeric/stop.h"
 #include "plot/axes.h"
+#include "plot/summary.h"
 #include "plot/svg_text.h"
 
 namespace tamsel {
@@ -24,23 +26,19 @@ namespace {
 
 using namespace svg;
 
-// Geometry, in SVG user units (pixels).  A sample's panel and its plot area:
-constexpr double kPanelWidth = 540, kPanelHeight = 350;
-constexpr double kLeft = 72, kRight = 22, kTop = 66, kBottom = 52;
+// Geometry, in SVG user units (pixels).  A sample's panel and its plot area
+// (kLeft, kRight and kBottom are the summary's too), and the page's title
+// above everything.
+constexpr double kPanelWidth = 540, kPanelHeight = 364, kTop = 80;
 constexpr double kPlotWidth = kPanelWidth - kLeft - kRight;
 constexpr double kPlotHeight = kPanelHeight - kTop - kBottom;
-// The page's title above everything; the summary's plot area, as wide as the
-// page and taller as the page widens, and the lines of its list of samples
-// shown apart.
 constexpr double kHeader = 86;
-double summary_plot_height(Integer columns) { return 260 + 40 * double(columns); }
-constexpr double kApartLine = 18;
 
 constexpr const char* kStyle =
     "text{font-family:'DejaVu Sans',Helvetica,Arial,sans-serif;fill:#222}"
     ".title{font-size:19px;font-weight:bold}.subtitle{font-size:12.5px;fill:#555}"
     ".name{font-size:15px;font-weight:bold}.info{font-size:13px}"
-    ".warn{fill:#c00000;font-weight:bold}"
+    ".warn{fill:#c00000;font-weight:bold}.warning{font-size:12.5px;fill:#c00000}"
     ".note{font-size:13px;fill:#c00000;paint-order:stroke;stroke:#fff;stroke-width:4px;"
     "stroke-linejoin:round}"
     ".tick{font-size:11px;fill:#444}.axis{font-size:12px;fill:#333}"
@@ -52,156 +50,23 @@ constexpr const char* kStyle =
     ".log-record{fill:#fff;stroke:#d55e00;stroke-width:1.1}"
     ".window{fill:none;stroke:#1a1a1a;stroke-width:1.8;stroke-opacity:0.8}"
     ".label{font-size:11px;fill:#333}"
-    ".apart{font-size:12px}.cross{fill:#c00000;font-weight:bold}";
+    ".apart,.listed{font-size:12px}.cross{fill:#c00000;font-weight:bold}.number{font-weight:bold}";
 
-// Appends the name of sample k as XML text, cut with an ellipsis where it
-// would be wider than `room` at `size`.
-void append_name(std::string& out, const RunState& st, Integer k, double room, double size) {
-  const char* name = st.sample_names[k - 1];
-  std::size_t length = std::size_t(st.name_lengths[k - 1]);
-  if (text_width(name, length, size) <= room) return append_text(out, name, length);
-  while (length > 0 && text_width(name, length, size) > room - 0.6 * size) {
-    --length;
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xc0) == 0x80) --length;
+// What a warning of the run says about a sample, as its panel shows it.
+std::string warning_text(const RunState& st, Integer k, SampleWarning warning) {
+  switch (warning) {
+  case kWindowNotAscending: return "fmin is not below fmax";
+  case kWindowBelowRecords: return "the window reaches below the first record";
+  case kWindowAboveRecords: return "the window reaches above the last record";
+  case kFewRecords:
+    return "only " + std::to_string(st.window_records[k - 1]) + " records inside the window";
+  case kSpecNoVariation: return "the spec curve holds no variation";
+  case kLogNoVariation: return "the log curve holds no variation";
+  case kSpecNotFinite: return "the spec curve is not finite throughout";
+  case kLogNotFinite: return "the log curve is not finite throughout";
   }
-  append_text(out, name, length);
-  out += "\xe2\x80\xa6";
-}
-
-// A window whose fmin is not below fmax (reversed, of zero width, or with a
-// NaN bound): its coefficient does not measure agreement.
-bool reversed(Real fmin, Real fmax) { return !(fmin < fmax); }
-// Sample k's window and coefficient as the report writes them, the
-// coefficient marked where it is not finite or does not measure agreement.
-void append_window_and_coefficient(std::string& out, const RunState& st, Integer k) {
-  const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
-  const Real coefficient = cc_diagonal(st, k);
-  append(out, "window %s to %s, ", bound(fmin).c_str(), bound(fmax).c_str());
-  if (!std::isfinite(coefficient) || reversed(fmin, fmax))
-    append(out, "<tspan class=\"warn\">cross-correlation %s</tspan>", field(coefficient).c_str());
-  else
-    append(out, "cross-correlation <tspan font-weight=\"bold\">%s</tspan>",
-           field(coefficient).c_str());
-}
-
-// The summary: each sample's coefficient against its window.
-bool drawn_in_summary(const RunState& st, Integer k) {
-  return std::isfinite(cc_diagonal(st, k)) &&
-         !reversed(matrix_at(st.agem, k, 0), matrix_at(st.xlgrm, k, 0));
-}
-
-Integer apart_count(const RunState& st) {
-  Integer count = 0;
-  for (Integer k = 1; k <= st.sample_count; ++k) count += !drawn_in_summary(st, k);
-  return count;
-}
-
-double summary_height(const RunState& st, Integer columns) {
-  const Integer apart = apart_count(st);
-  const Integer rows = (apart + columns - 1) / columns;
-  const double list = apart > 0 ? 10 + double(rows) * kApartLine : 0.0;
-  return kTop + summary_plot_height(columns) + kBottom + list + 16;
-}
-
-struct Box {
-  double x0, y0, x1, y1;
-  bool overlaps(const Box& b) const { return x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1; }
-};
-
-void append_summary(std::string& out, const RunState& st, Integer columns, double width, double py) {
-  const Integer n = st.sample_count;
-  std::vector<double> bounds;
-  for (Integer k = 1; k <= n; ++k)
-    if (drawn_in_summary(st, k))
-      bounds.push_back(matrix_at(st.agem, k, 0)), bounds.push_back(matrix_at(st.xlgrm, k, 0));
-  const Frame f{covering_axis(bounds, 8, width - kLeft - kRight), make_axis(-1.0, 1.0, 0.5), kLeft,
-                kTop, width - kLeft - kRight, summary_plot_height(columns)};
-
-  append(out, "<g class=\"summary\" transform=\"translate(0,%.0f)\">\n", py);
-  out += "<text class=\"name\" x=\"20\" y=\"24\">Cross-correlation of every window</text>\n";
-  out += "<text class=\"info\" x=\"20\" y=\"46\">each sample's coefficient as a segment from "
-         "its fmin to its fmax, named where there is room and in a tooltip</text>\n";
-  append_axes(out, f);
-  append_axis_titles(out, f, "abscissa", "cross-correlation");
-
-  // The segments, then the names beside them where they fit: clear of the
-  // frame, of every other segment and of the names placed before.
-  std::vector<Box> taken;
-  std::vector<Integer> drawn;
-  for (Integer k = 1; k <= n; ++k) {
-    if (!drawn_in_summary(st, k)) continue;
-    drawn.push_back(k);
-    const double y = f.at_y(cc_diagonal(st, k));
-    const double x0 = f.px(std::clamp(across(matrix_at(st.agem, k, 0), f.x), 0.0, 1.0));
-    const double x1 = f.px(std::clamp(across(matrix_at(st.xlgrm, k, 0), f.x), 0.0, 1.0));
-    append(out,
-           "<path class=\"window\" d=\"M%.2f %.2fH%.2fM%.2f %.2fv8M%.2f %.2fv8\"><title>",
-           x0, y, x1, x0, y - 4, x1, y - 4);
-    append_text(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
-    out += ": ";
-    append_window_and_coefficient(out, st, k);
-    out += "</title></path>\n";
-    // Room kept round the segment, so that no other name seems to be its own.
-    taken.push_back({x0 - 3, y - 7, x1 + 3, y + 7});
-  }
-  if (drawn.empty())
-    append(out,
-           "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">no window has "
-           "fmin below fmax and a finite coefficient</text>\n",
-           f.left + f.width / 2, f.top + f.height / 2 - 12);
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const Integer k = drawn[i];
-    const Box own = taken[i];
-    const double y = (own.y0 + own.y1) / 2, middle = (own.x0 + own.x1) / 2;
-    const double w = text_width(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]), 11);
-    // Where the name may go, in order of preference: centred above or below
-    // the segment, or beside one of its ends.  Each is (left edge, baseline).
-    const double places[][2] = {{middle - w / 2, y - 7},  {middle - w / 2, y + 16},
-                                {own.x1 + 2, y + 4},      {own.x0 - 2 - w, y + 4},
-                                {own.x0 + 3, y - 7},      {own.x1 - 3 - w, y - 7},
-                                {own.x0 + 3, y + 16},     {own.x1 - 3 - w, y + 16}};
-    for (const auto& place : places) {
-      const Box label{place[0], place[1] - 9, place[0] + w, place[1] + 2};
-      if (label.x0 < f.left + 2 || label.x1 > f.left + f.width - 2 || label.y0 < f.top ||
-          label.y1 > f.top + f.height)
-        continue;
-      bool clear = true;
-      for (std::size_t j = 0; clear && j < taken.size(); ++j)
-        clear = j == i || !label.overlaps(taken[j]);
-      if (!clear) continue;
-      append(out, "<text class=\"label\" x=\"%.2f\" y=\"%.2f\">", label.x0, place[1]);
-      append_text(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
-      out += "</text>\n";
-      taken.push_back(label);
-      break;
-    }
-  }
-
-  // The samples shown apart, in columns below the plot area.
-  const Integer apart = apart_count(st);
-  const double column_width = width / double(columns);
-  const double list_top = f.top + f.height + kBottom + 10;
-  Integer index = 0;
-  for (Integer k = 1; k <= n; ++k) {
-    if (drawn_in_summary(st, k)) continue;
-    const Integer rows = (apart + columns - 1) / columns;
-    const double x = 20 + double(index / rows) * column_width;
-    const double y = list_top + double(index % rows) * kApartLine;
-    ++index;
-    const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
-    const Real coefficient = cc_diagonal(st, k);
-    std::string why = reversed(fmin, fmax) ? "fmin is not below fmax, cross-correlation "
-                                           : "cross-correlation ";
-    why += field(coefficient);
-    append(out, "<text class=\"apart\" x=\"%.0f\" y=\"%.0f\"><title>", x, y);
-    append_text(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
-    out += ": ";
-    append_window_and_coefficient(out, st, k);
-    out += "</title><tspan class=\"cross\">\xc3\x97</tspan> ";
-    append_name(out, st, k, column_width - 40 - text_width(why.data(), why.size(), 12) - 30, 12);
-    append(out, ": %s</text>\n", why.c_str());
-  }
-  out += "</g>\n";
+  const char* key = sample_warning_key(warning);
+  return key != nullptr ? key : "";
 }
 
 // The curve of row k of `matrix` at its 128 points, with their abscissae
@@ -254,8 +119,32 @@ void append_log_marker(std::string& out, double x, double y, const char* extra =
          extra, x - 2.1, y - 2.1);
 }
 
+// The root-mean-square of the curve's finite values, formed without
+// overflow; 1 where it is zero or cannot be formed, so that dividing by it
+// leaves such a curve as it is.
+double root_mean_square(const std::vector<double>& y) {
+  double peak = 0.0;
+  for (double v : y)
+    if (std::isfinite(v)) peak = std::max(peak, std::fabs(v));
+  if (!(peak > 0.0) || !std::isfinite(peak)) return 1.0;
+  double sum = 0.0;
+  int count = 0;
+  for (double v : y)
+    if (std::isfinite(v)) sum += (v / peak) * (v / peak), ++count;
+  const double rms = peak * std::sqrt(sum / count);
+  return rms > 0.0 && std::isfinite(rms) ? rms : 1.0;
+}
+
+// Divides a curve and its records by the curve's root-mean-square.
+void standardise(std::vector<double>& curve_values, std::vector<double>& record_values) {
+  const double rms = root_mean_square(curve_values);
+  for (double& v : curve_values) v /= rms;
+  for (double& v : record_values) v /= rms;
+}
+
 void append_panel(std::string& out, const RunState& st, const KeptSample& kept, Integer k,
-                  double px, double py) {
+                  double px, double py, const PictureOptions& options,
+                  const std::string& x_title) {
   const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
   const Real coefficient = cc_diagonal(st, k);
   std::vector<double> spec_x, spec_y, log_x, log_y;
@@ -264,6 +153,11 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   std::vector<double> spec_rx, spec_ry, log_rx, log_ry;
   records(st, st.s, fmin, fmax, kept.spec_mean, spec_rx, spec_ry);
   records(st, st.l, fmin, fmax, kept.log_mean, log_rx, log_ry);
+  const char* why_nan = why_not_a_number(spec_y, log_y);
+  if (!options.raw) {
+    standardise(spec_y, spec_ry);
+    standardise(log_y, log_ry);
+  }
 
   std::vector<double> values = spec_y;
   for (const auto* v : {&log_y, &spec_ry, &log_ry}) values.insert(values.end(), v->begin(), v->end());
@@ -272,12 +166,12 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
 
   append(out, "<g class=\"panel\" transform=\"translate(%.0f,%.0f)\">\n", px, py);
 
-  // Title: the name, then the window and the coefficient as the report writes them.
+  // Title: the name, then the window and the coefficient as the report
+  // writes them, then what the run warned of.  Lines too long for the panel
+  // (bounds written in full, many warnings) are squeezed to its width.
   out += "<text class=\"name\" x=\"20\" y=\"24\">";
   append_name(out, st, k, kPanelWidth - 40, 15 * 1.08);
   out += "</text>\n<text class=\"info\" x=\"20\" y=\"46\"";
-  // Bounds written in full can make the line too long: it is then squeezed
-  // to the panel's width.
   const std::string info = "window " + bound(fmin) + " to " + bound(fmax) +
                            ", cross-correlation " + field(coefficient);
   if (text_width(info.data(), info.size(), 13) > kPanelWidth - 40)
@@ -285,7 +179,16 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   out += '>';
   append_window_and_coefficient(out, st, k);
   out += "</text>\n";
-
+  if (const unsigned bits = st.sample_warnings[k - 1]) {
+    std::string warning = "warning: ";
+    const char* separator = "";
+    for (unsigned bit = 1; bit != 0; bit <<= 1)
+      if ((bits & bit) != 0) warning += separator + warning_text(st, k, SampleWarning(bit)), separator = "; ";
+    out += "<text class=\"warning\" x=\"20\" y=\"66\"";
+    if (text_width(warning.data(), warning.size(), 12.5) > kPanelWidth - 40)
+      append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", kPanelWidth - 40);
+    append(out, ">%s</text>\n", warning.c_str());
+  }
   // Legend, at the right of the abscissa's title: each fit's line with its
   // records' marker.
   const double lx = kPanelWidth - kRight - 104, ly = kTop + kPlotHeight + 38;
@@ -299,7 +202,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   append(out, "<text class=\"legend\" x=\"%.0f\" y=\"%.0f\">log</text>\n", lx + 95, ly + 4);
 
   append_axes(out, f);
-  append_axis_titles(out, f, "abscissa", "value minus the fit's mean");
+  append_axis_titles(out, f, x_title.c_str(),
+                     options.raw ? "value minus the fit's mean" : "(value \u2212 mean) \u00f7 RMS");
 
   // The records under the fits, then the fits, both cut at the plot area.
   for (std::size_t i = 0; i < spec_rx.size(); ++i) {
@@ -314,21 +218,12 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   append_lines(out, "spec", spec_x, spec_y, f);
   append_lines(out, "log", log_x, log_y, f);
 
-  // Why the coefficient is not to be read as agreement, or is not a number.
-  double note_y = kTop + kPlotHeight / 2 - 12;
-  if (reversed(fmin, fmax)) {
-    append(out,
-           "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
-           "<tspan>fmin is not below fmax: </tspan><tspan x=\"%.0f\" dy=\"17\">the coefficient "
-           "does not measure agreement</tspan></text>\n",
-           kLeft + kPlotWidth / 2, note_y - 17, kLeft + kPlotWidth / 2);
-    note_y += 30;
-  }
+  // Why the coefficient is not a number.
   if (std::isnan(coefficient))
     append(out,
            "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
            "cross-correlation is NaN: %s</text>\n",
-           kLeft + kPlotWidth / 2, note_y, why_not_a_number(spec_y, log_y));
+           kLeft + kPlotWidth / 2, kTop + kPlotHeight / 2 - 12, why_nan);
   out += "</g>\n";
 }
 
@@ -336,15 +231,24 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
 // samples stays within 10,000 pixels of height.
 Integer columns_for(Integer n) { return n <= 1 ? 1 : n <= 8 ? 2 : n <= 24 ? 3 : n <= 60 ? 4 : 5; }
 
+// Text of the command line as XML text.
+std::string xml_text(const char* text) {
+  std::string out;
+  append_text(out, text, std::strlen(text));
+  return out;
+}
+
 } // namespace
 
-std::string curves_svg(const RunState& st, const KeptSample* kept) {
+std::string curves_svg(const RunState& st, const KeptSample* kept, const PictureOptions& options) {
   const Integer n = st.sample_count;
   const Integer columns = columns_for(n);
   const Integer rows = (n + columns - 1) / columns;
   const double width = double(std::max<Integer>(columns, 2)) * kPanelWidth;
-  const double summary = summary_height(st, columns);
-  const double height = kHeader + summary + double(rows) * kPanelHeight + 8;
+  const Summary summary = plan_summary(st, columns, width);
+  const double header = options.title != nullptr ? kHeader + 18 : kHeader;
+  const double height = header + summary_height(summary) + double(rows) * kPanelHeight + 8;
+  const std::string x_title = options.xlabel != nullptr ? xml_text(options.xlabel) : "abscissa";
 
   std::string out;
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -356,19 +260,33 @@ std::string curves_svg(const RunState& st, const KeptSample* kept) {
          kLogFile, kSampleFile, n, n == 1 ? "" : "s");
   append(out, "<style>%s</style>\n", kStyle);
   out += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+  // The title, the user's or one naming the three files; the files are named
+  // beneath a title of the user's.
+  double line = 30;
+  if (options.title != nullptr) {
+    append(out, "<text class=\"title\" x=\"20\" y=\"%.0f\">%s</text>\n", line,
+           xml_text(options.title).c_str());
+    line += 22;
+  }
   append(out,
-         "<text class=\"title\" x=\"20\" y=\"30\">Spec curve of %s and log curve of %s over "
+         "<text class=\"%s\" x=\"20\" y=\"%.0f\">Spec curve of %s and log curve of %s over "
          "the windows of %s</text>\n",
-         kSpecFile, kLogFile, kSampleFile);
-  out += "<text class=\"subtitle\" x=\"20\" y=\"52\">Lines: the 15-term Chebyshev fit of each "
+         options.title != nullptr ? "subtitle" : "title", line, kSpecFile, kLogFile, kSampleFile);
+  append(out,
+         "<text class=\"subtitle\" x=\"20\" y=\"%.0f\">Lines: the 15-term Chebyshev fit of each "
          "table over the window, at 128 points.  Markers: the table's records inside the "
-         "window.</text>\n"
-         "<text class=\"subtitle\" x=\"20\" y=\"70\">Both less the fit's mean over the "
-         "window; the lines are the curves whose cross-correlation is reported.</text>\n";
-  append_summary(out, st, columns, width, kHeader);
+         "window.</text>\n",
+         line + 22);
+  append(out, "<text class=\"subtitle\" x=\"20\" y=\"%.0f\">%s</text>\n", line + 40,
+         options.raw ? "Both less the fit's mean over the window; the lines are the curves whose "
+                       "cross-correlation is reported."
+                     : "Both less the fit's mean and divided by the line's root-mean-square over "
+                       "the window: the cross-correlation is the mean product of the two lines.");
+  append_summary(out, st, summary, header, x_title);
   for (Integer k = 1; k <= n; ++k)
     append_panel(out, st, kept[k - 1], k, double((k - 1) % columns) * kPanelWidth,
-                 kHeader + summary + double((k - 1) / columns) * kPanelHeight);
+                 header + summary_height(summary) + double((k - 1) / columns) * kPanelHeight,
+                 options, x_title);
   out += "</svg>\n";
   return out;
 }

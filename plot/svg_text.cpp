@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "plot/svg_text.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +86,29 @@ std::string bound(Real value) {
     if (std::strtod(full, nullptr) == value) break;
   }
   return full;
+}
+
+void append_name(std::string& out, const RunState& st, Integer k, double room, double size) {
+  const char* name = st.sample_names[k - 1];
+  std::size_t length = std::size_t(st.name_lengths[k - 1]);
+  if (text_width(name, length, size) <= room) return append_text(out, name, length);
+  while (length > 0 && text_width(name, length, size) > room - 0.6 * size) {
+    --length;
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xc0) == 0x80) --length;
+  }
+  append_text(out, name, length);
+  out += "\xe2\x80\xa6";
+}
+
+void append_window_and_coefficient(std::string& out, const RunState& st, Integer k) {
+  const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
+  const Real coefficient = cc_diagonal(st, k);
+  append(out, "window %s to %s, ", bound(fmin).c_str(), bound(fmax).c_str());
+  if (!std::isfinite(coefficient) || reversed(fmin, fmax) || st.sample_warnings[k - 1] != 0)
+    append(out, "<tspan class=\"warn\">cross-correlation %s</tspan>", field(coefficient).c_str());
+  else
+    append(out, "cross-correlation <tspan font-weight=\"bold\">%s</tspan>",
+           field(coefficient).c_str());
 }
 
 } // namespace tamsel::svg

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Text of the curves picture: formatted markup, XML character data from
-// arbitrary bytes, the rough width of a text, and numbers as the report
-// writes them.
+// arbitrary bytes, the rough width of a text, numbers as the report writes
+// them, and a sample's name, window and coefficient.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-#include "numeric/types.h"
+#include "driver/state.h"
 
 namespace tamsel::svg {
 
@@ -30,5 +30,18 @@ std::string field(Real value);
 // A window bound: as in the report, or in full where the report's field
 // has no room for it.
 std::string bound(Real value);
+
+// Appends the name of sample k as XML text, cut with an ellipsis where it
+// would be wider than `room` at `size`.
+void append_name(std::string& out, const RunState& st, Integer k, double room, double size);
+
+// A window whose fmin is not below fmax (reversed, of zero width, or with a
+// NaN bound): its coefficient does not measure agreement.
+inline bool reversed(Real fmin, Real fmax) { return !(fmin < fmax); }
+
+// Sample k's window and coefficient as the report writes them, the
+// coefficient marked (class "warn") where it is not finite or the sample
+// drew a warning, and in bold otherwise.
+void append_window_and_coefficient(std::string& out, const RunState& st, Integer k);
 
 } // namespace tamsel::svg
