@@ -93,8 +93,8 @@ bench:
 # rsvg-convert (Debian: apt-get install librsvg2-bin).  Not part of `make test`.
 PICTURE ?= doc/tamsel_curves.png
 picture:
-	cmake -S . -B $(BUILD) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot
+	@cmake -S . -B $(BUILD) >/dev/null
+	@{ cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot 2>&1; echo "build status $$?"; } | $(QUIET_BUILD)
 	@scratch=$$(mktemp -d) && \
 	cp $(EXAMPLE)/samples.lst $(EXAMPLE)/corrspec.in $(EXAMPLE)/corrlog.in "$$scratch"/ && \
 	(cd "$$scratch" && "$(CURDIR)/$(BUILD)/tamsel-plot" >/dev/null) && \

@@ -280,7 +280,7 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
   append(out, "<text class=\"subtitle\" x=\"20\" y=\"%.0f\">%s</text>\n", line + 40,
          options.raw ? "Both less the fit's mean over the window; the lines are the curves whose "
                        "cross-correlation is reported."
-                     : "Both less the fit's mean and divided by the line's root-mean-square over "
+                     : "Both less the fit's mean and divided by the curve's root-mean-square over "
                        "the window: the cross-correlation is the mean product of the two lines.");
   append_summary(out, st, summary, header, x_title);
   for (Integer k = 1; k <= n; ++k)
