@@ -40,8 +40,7 @@ void append_name(std::string& out, const char* name, std::size_t length) {
   }
 }
 
-} // namespace
-
+// The shortest text that strtod reads back to `value` ("nan" for every NaN).
 std::string shortest_real(Real value) {
   if (std::isnan(value)) return "nan";
   char text[32];
@@ -51,6 +50,8 @@ std::string shortest_real(Real value) {
   }
   return text;
 }
+
+} // namespace
 
 std::string results_table(const RunState& st) {
   std::string out = "name\tfmin\tfmax\tcoefficient\trecords\twarnings\n";

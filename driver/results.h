@@ -30,9 +30,6 @@ namespace tamsel {
 // The whole table for samples 1..st.sample_count.
 std::string results_table(const RunState& st);
 
-// The shortest text that strtod reads back to `value` ("nan" for every NaN).
-std::string shortest_real(Real value);
-
 struct ResultsFile {
   const char* path; // the name as given, or null when no table is asked for
   int fd;           // descriptor of the existing file, or -1
