@@ -91,9 +91,15 @@ void records(const RunState& st, const Real* table, Real fmin, Real fmax, Real m
   }
 }
 
-// Why the coefficient is not a number, from what the curves hold.
-const char* why_not_a_number(const std::vector<double>& spec_curve,
+// Why the coefficient is not a number: from the run's warnings where they
+// say, else from what the curves hold.
+const char* why_not_a_number(unsigned warnings, const std::vector<double>& spec_curve,
                              const std::vector<double>& log_curve) {
+  const bool spec_flat = (warnings & kSpecNoVariation) != 0;
+  const bool log_flat = (warnings & kLogNoVariation) != 0;
+  if (spec_flat && log_flat) return "neither curve holds any variation";
+  if (spec_flat) return "the spec curve holds no variation";
+  if (log_flat) return "the log curve holds no variation";
   auto finite = [](const std::vector<double>& v) {
     return std::any_of(v.begin(), v.end(), [](double y) { return std::isfinite(y); });
   };
@@ -153,7 +159,7 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   std::vector<double> spec_rx, spec_ry, log_rx, log_ry;
   records(st, st.s, fmin, fmax, kept.spec_mean, spec_rx, spec_ry);
   records(st, st.l, fmin, fmax, kept.log_mean, log_rx, log_ry);
-  const char* why_nan = why_not_a_number(spec_y, log_y);
+  const char* why_nan = why_not_a_number(st.sample_warnings[k - 1], spec_y, log_y);
   if (!options.raw) {
     standardise(spec_y, spec_ry);
     standardise(log_y, log_ry);
@@ -264,8 +270,11 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
   // beneath a title of the user's.
   double line = 30;
   if (options.title != nullptr) {
-    append(out, "<text class=\"title\" x=\"20\" y=\"%.0f\">%s</text>\n", line,
-           xml_text(options.title).c_str());
+    // A title wider than the page is squeezed to its width.
+    append(out, "<text class=\"title\" x=\"20\" y=\"%.0f\"", line);
+    if (text_width(options.title, std::strlen(options.title), 19 * 1.08) > width - 40)
+      append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", width - 40);
+    append(out, ">%s</text>\n", xml_text(options.title).c_str());
     line += 22;
   }
   append(out,
