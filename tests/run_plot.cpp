@@ -122,6 +122,9 @@ TEST(PlotTool, FullListFitsTheHeightAndSetsApartWindowsThatMeasureNothing) {
   ASSERT_EQ(panels.size(), 100u);
   EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 98);
   EXPECT_EQ(svgcheck::count(svg, "<text class=\"apart\""), 2);
+  // Every window drawn is named beside its segment or in the list beneath.
+  EXPECT_EQ(svgcheck::count(svg, "<text class=\"label\"") + svgcheck::count(svg, "<text class=\"listed\""),
+            98);
   // The warning line stands in exactly the panels of the samples that drew a
   // warning, as the results table lists them.
   ASSERT_EQ(e2e::run_tamsel(dir.path(), {"--results", "results.tsv"}).status, 0);
