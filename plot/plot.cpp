@@ -54,16 +54,19 @@ constexpr const char* kStyle =
 
 // What a warning of the run says about a sample, as its panel shows it.
 std::string warning_text(const RunState& st, Integer k, SampleWarning warning) {
+  const Integer inside = st.window_records[k - 1];
   switch (warning) {
   case kWindowNotAscending: return "fmin is not below fmax";
   case kWindowBelowRecords: return "the window reaches below the first record";
   case kWindowAboveRecords: return "the window reaches above the last record";
   case kFewRecords:
-    return "only " + std::to_string(st.window_records[k - 1]) + " records inside the window";
+    if (inside == 0) return "no record inside the window";
+    return "only " + std::to_string(inside) + (inside == 1 ? " record" : " records") +
+           " inside the window";
   case kSpecNoVariation: return "the spec curve holds no variation";
   case kLogNoVariation: return "the log curve holds no variation";
-  case kSpecNotFinite: return "the spec curve is not finite throughout";
-  case kLogNotFinite: return "the log curve is not finite throughout";
+  case kSpecNotFinite: return "the spec curve holds values that are not finite";
+  case kLogNotFinite: return "the log curve holds values that are not finite";
   }
   const char* key = sample_warning_key(warning);
   return key != nullptr ? key : "";
@@ -91,15 +94,10 @@ void records(const RunState& st, const Real* table, Real fmin, Real fmax, Real m
   }
 }
 
-// Why the coefficient is not a number: from the run's warnings where they
-// say, else from what the curves hold.
+// Why the coefficient is not a number: from what the curves hold, else from
+// the run's warnings.
 const char* why_not_a_number(unsigned warnings, const std::vector<double>& spec_curve,
                              const std::vector<double>& log_curve) {
-  const bool spec_flat = (warnings & kSpecNoVariation) != 0;
-  const bool log_flat = (warnings & kLogNoVariation) != 0;
-  if (spec_flat && log_flat) return "neither curve holds any variation";
-  if (spec_flat) return "the spec curve holds no variation";
-  if (log_flat) return "the log curve holds no variation";
   auto finite = [](const std::vector<double>& v) {
     return std::any_of(v.begin(), v.end(), [](double y) { return std::isfinite(y); });
   };
@@ -112,6 +110,11 @@ const char* why_not_a_number(unsigned warnings, const std::vector<double>& spec_
   if (zero(spec_curve) && zero(log_curve)) return "both curves are zero throughout";
   if (zero(spec_curve)) return "the spec curve is zero throughout";
   if (zero(log_curve)) return "the log curve is zero throughout";
+  const bool spec_flat = (warnings & kSpecNoVariation) != 0;
+  const bool log_flat = (warnings & kLogNoVariation) != 0;
+  if (spec_flat && log_flat) return "neither curve holds any variation";
+  if (spec_flat) return "the spec curve holds no variation";
+  if (log_flat) return "the log curve holds no variation";
   return "not a number";
 }
 

@@ -104,7 +104,7 @@ void append_window_and_coefficient(std::string& out, const RunState& st, Integer
   const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
   const Real coefficient = cc_diagonal(st, k);
   append(out, "window %s to %s, ", bound(fmin).c_str(), bound(fmax).c_str());
-  if (!std::isfinite(coefficient) || reversed(fmin, fmax) || st.sample_warnings[k - 1] != 0)
+  if (!std::isfinite(coefficient) || reversed(fmin, fmax))
     append(out, "<tspan class=\"warn\">cross-correlation %s</tspan>", field(coefficient).c_str());
   else
     append(out, "cross-correlation <tspan font-weight=\"bold\">%s</tspan>",

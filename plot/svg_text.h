@@ -40,8 +40,8 @@ void append_name(std::string& out, const RunState& st, Integer k, double room, d
 inline bool reversed(Real fmin, Real fmax) { return !(fmin < fmax); }
 
 // Sample k's window and coefficient as the report writes them, the
-// coefficient marked (class "warn") where it is not finite or the sample
-// drew a warning, and in bold otherwise.
+// coefficient marked (class "warn") where it is not finite or does not
+// measure agreement, and in bold otherwise.
 void append_window_and_coefficient(std::string& out, const RunState& st, Integer k);
 
 } // namespace tamsel::svg
