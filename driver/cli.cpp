@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/files.h"
+#include "driver/display.h"
+#include "driver/process.h"
 #include "numeric/stop.h"
 
 #ifndef TAMSEL_VERSION

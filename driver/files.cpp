@@ -3,15 +3,12 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "numeric/stop.h"
 
 namespace tamsel {
 
@@ -81,29 +78,6 @@ int close_keeping(int fd, int error) {
 }
 
 } // namespace
-
-char shown_byte(char byte) {
-  const auto code = static_cast<unsigned char>(byte);
-  return ((code < 0x20 && byte != '\t') || code == 0x7f) ? '?' : byte;
-}
-
-void show_bytes(const char* text, std::size_t length, char* out) {
-  for (std::size_t i = 0; i < length; ++i) out[i] = shown_byte(text[i]);
-  out[length] = '\0';
-}
-
-void prepare_process(const char* program) {
-  bool output_closed = false;
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    if (fd == 1) output_closed = true;
-    // The lowest free descriptor is this one: those below it are open.
-    if (open("/dev/null", O_RDWR) != fd)
-      stopf(kInputStatus, "%s: descriptor %d is closed and /dev/null cannot be opened", program, fd);
-  }
-  if (output_closed) stopf(kInputStatus, "%s: standard output is closed", program);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
 
 bool leaves_working_directory(const char* path) {
   if (path[0] == '/') return true;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The files the programs write, and what they show of input bytes.
+// The files the programs write.
 //
 // An output file is opened without waiting, so that a FIFO no process reads
 // is an error (ENXIO) rather than a hang.  A finished text replaces a regular
@@ -18,22 +18,6 @@
 #include <sys/types.h>
 
 namespace tamsel {
-
-// The byte as the console shows it: a control byte (0x00 to 0x1F other than
-// TAB, and 0x7F) becomes '?', every other byte stays itself.
-char shown_byte(char byte);
-
-// Copies text[0..length-1] to out with every byte as shown_byte shows it,
-// and ends out with a NUL; out holds length + 1 characters.
-void show_bytes(const char* text, std::size_t length, char* out);
-
-// Prepares the process of a program before it touches any file: each of the
-// descriptors 0, 1 and 2 that is closed is opened on /dev/null, so that no
-// file the program opens later takes one of them, and SIGXFSZ is ignored, so
-// that a file-size limit makes a write fail with EFBIG instead of killing
-// the process.  Stops with kInputStatus, naming `program`, when standard
-// output was closed or /dev/null cannot be opened.
-void prepare_process(const char* program);
 
 // Whether a relative file name can reach outside the working directory by
 // itself: it is an absolute path or one of its components is "..".

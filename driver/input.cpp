@@ -8,7 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "driver/files.h"
+#include "driver/display.h"
 #include "numeric/stop.h"
 
 namespace tamsel {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "driver/display.h"
 #include "driver/files.h"
 #include "numeric/stop.h"
 

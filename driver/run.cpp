@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 
 #include "driver/curves.h"
+#include "driver/display.h"
 #include "driver/files.h"
 #include "driver/input.h"
 #include "driver/samples.h"
