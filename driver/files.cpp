@@ -79,7 +79,6 @@ int close_keeping(int fd, int error) {
   return error;
 }
 
-
 // Whether a failure to make a file in a directory, or to rename one there,
 // is the directory's refusal (its permission bits, a sticky bit, a
 // read-only mount) rather than a failure of the disk.
@@ -132,6 +131,7 @@ int creation_site(const char* path, int& dir, char* leaf) {
   if (base >= 0) close(base);
   return ELOOP;
 }
+
 } // namespace
 
 bool leaves_working_directory(const char* path) {

@@ -183,9 +183,11 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings) {
   if (st.sample_count == 0) return;
   // The console lines are out, and out in full, before the report replaces
   // anything: a run whose console fails stops with every old report intact.
-  const int error = console == nullptr || std::fflush(console) == 0 ? EIO : errno;
-  if (console != nullptr && std::ferror(console))
-    stopf(kInputStatus, "tamsel: standard output: write error: %s", std::strerror(error));
+  if (console != nullptr) {
+    const int error = std::fflush(console) == 0 ? EIO : errno;
+    if (std::ferror(console))
+      stopf(kInputStatus, "tamsel: standard output: write error: %s", std::strerror(error));
+  }
   write_report(st, report.stream);
 }
 
