@@ -52,6 +52,11 @@ struct RunState {
 
   // Report phase: cc is kMaxSamples by kMaxSamples, column by column.
   Real cc[kMaxSamples * kMaxSamples];
+  // Entry k - 1: the SampleWarning bits of sample k (driver/warnings.h), ORed,
+  // and the number of table records whose abscissa lies inside [fmin, fmax]
+  // as the fits see it.
+  unsigned sample_warnings[kMaxSamples];
+  Integer window_records[kMaxSamples];
   Real g[kCurvePoints], h[kCurvePoints];
   // Work space of the three correlations; only their lag 0 is formed.
   Real cross_result[2 * kCurvePoints];
