@@ -163,19 +163,21 @@ bool records_span(const RunState& st, Real& lowest, Real& highest) {
 }
 
 unsigned sample_findings(RunState& st, Integer k) {
-  // The window as the fits see it: abscissae fmin + u for u in [0, width].
-  const Real lower = st.fmin, upper = st.fmin + st.width;
+  // The window as the fits see it: the record at abscissa x lies at
+  // u = x - fmin, inside when u is in [0, width].
   Integer inside = 0;
-  for (Integer r = 1; r < st.npts; ++r)
-    if (st.x[r] >= lower && st.x[r] <= upper) ++inside;
+  for (Integer r = 1; r < st.npts; ++r) {
+    const Real u = st.x[r] - st.fmin;
+    if (u >= 0.0 && u <= st.width) ++inside;
+  }
   st.window_records[k - 1] = inside;
   if (!window_ascends(st.fmin, st.fmax)) return kWindowNotAscending;
 
   unsigned bits = 0;
   Real lowest = 0.0, highest = 0.0;
   if (records_span(st, lowest, highest)) {
-    if (lower < lowest) bits |= kWindowBelowRecords;
-    if (upper > highest) bits |= kWindowAboveRecords;
+    if (lowest - st.fmin > 0.0) bits |= kWindowBelowRecords;
+    if (highest - st.fmin < st.width) bits |= kWindowAboveRecords;
   }
   if (inside < 3) bits |= kFewRecords;
   const CurveFinding spec = curve_finding(st.g, st.spec_coef);

@@ -61,7 +61,7 @@ TEST(Files, ReportsStayInsideTheWorkingDirectory) {
     fs::create_directory(job.dir / "sub");
     auto r = job.run();
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.starts_with("tamsel: samples.lst:3: sample '" + name + "': its report file ")) << r.err;
+    EXPECT_TRUE(e2e::without_warnings(r.err).starts_with("tamsel: samples.lst:3: sample '" + name + "': its report file ")) << r.err;
     EXPECT_TRUE(r.err.ends_with(" would lie outside the working directory\n")) << r.err;
     EXPECT_EQ(r.out, console_lines("first"));
     EXPECT_EQ(job.top.entries(), Names{"work"});
@@ -113,7 +113,7 @@ TEST(Files, NeverOntoAnInputHoweverItIsReached) {
 // no new file is left behind, and the process is not killed by SIGXFSZ.
 TEST(Files, AFailedWriteChangesNothingAndAWrittenOneReplacesTheFile) {
   const std::string old(1000, 'o');
-  Job job("a\n0.1 0.9\nb\n0.2 0.8\nc\n0.3 0.7\n");
+  Job job("a\n0.2 0.8\nb\n0.2 0.8\nc\n0.2 0.8\n"); // windows that draw no warning
   job.put("c_cross.txt", old);
   job.put("tamsel_curves.svg", old);
   const e2e::Setup limited{{}, 200};
@@ -188,7 +188,7 @@ TEST(Files, NothingHangs) {
   ASSERT_EQ(mkfifo((job.dir / "b_cross.txt").c_str(), 0600), 0);
   auto r = job.run();
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "tamsel: b_cross.txt: cannot create the report file: it is a FIFO that no process is reading\n");
+  EXPECT_EQ(e2e::without_warnings(r.err), "tamsel: b_cross.txt: cannot create the report file: it is a FIFO that no process is reading\n");
   Job plain("a\n0.1 0.9\nb\n0.2 0.8\n");
   ASSERT_EQ(plain.run().status, 0);
   const int reader = open((job.dir / "b_cross.txt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
