@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/warnings.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "driver/curves.h"
@@ -22,7 +23,12 @@ const char* sample_warning_key(SampleWarning warning) {
 }
 
 void shortest(Real value, char* text) {
-  for (int digits = 1; digits <= 17; ++digits) {
+  // At least as many digits as the integer part holds, so that 160 is not
+  // written 1.6e+02.
+  const Real magnitude = std::fabs(value);
+  int digits = 1;
+  while (digits < 17 && magnitude >= std::pow(10.0, digits) && std::isfinite(magnitude)) ++digits;
+  for (; digits <= 17; ++digits) {
     std::snprintf(text, 32, "%.*g", digits, value);
     if (!(std::strtod(text, nullptr) != value)) return; // NaN reads back as NaN
   }

@@ -47,8 +47,8 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
 void write_sample_warnings(std::FILE* out, const RunState& st, Integer k, const char* list,
                            long line, const char* shown_name);
 
-// The shortest text that reads back as `value` ("%.Ng" with N from 1 to 17),
-// in text[0..32).
+// The shortest text "%.Ng" that reads back as `value`, N being at least the
+// number of digits of its integer part (160, not 1.6e+02), in text[0..32).
 void shortest(Real value, char* text);
 
 } // namespace tamsel
