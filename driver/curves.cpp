@@ -41,18 +41,42 @@ void scale_to_unit_peak(Real* curve, Real largest) {
   for (Integer i = 0; i < kCurvePoints; ++i) curve[i] = std::scalbn(curve[i], -exponent);
 }
 
-// The exponent of the power of two by which a table of entries 0..npts is
-// divided before fitting: 0 when its largest finite magnitude is zero or
-// lies in [2^-256, 2^256], where every sum of the fit and its mean stays far
-// from overflow and underflow; otherwise that magnitude's binary exponent.
-int table_exponent(const Real* values, Integer npts) {
+// The largest finite magnitude of a table's entries 0..npts.
+Real largest_finite(const Real* values, Integer npts) {
   Real largest = 0.0;
   for (Integer i = 0; i <= npts; ++i) {
     const Real magnitude = std::fabs(values[i]);
     if (magnitude > largest && std::isfinite(magnitude)) largest = magnitude;
   }
-  if (largest == 0.0 || (largest >= 0x1p-256 && largest <= 0x1p256)) return 0;
-  return std::ilogb(largest);
+  return largest;
+}
+
+// Whether a table of this largest magnitude is fitted as it is: every sum of
+// the fit and its mean then stays far from overflow and underflow.
+bool fits_as_it_is(Real largest) {
+  return largest == 0.0 || (largest >= 0x1p-256 && largest <= 0x1p256);
+}
+
+// The exponents of the powers of two by which the spec and the log table
+// are divided before fitting.  Both 0 when both tables fit as they are.
+// Otherwise one exponent for both, that of the larger table, when the
+// smaller then still fits: the two curves keep their ratio, so the
+// correlation, whose transforms round the two together, gives the very bits
+// of the tables scaled down alike.  Failing that, each table that does not
+// fit as it is is brought into [1, 2) by its own exponent; the curves are
+// then far apart in size, and the correlation brings each to one size
+// itself (correlate_sample).
+void table_exponents(const RunState& st, int& spec_exponent, int& log_exponent) {
+  const Real spec = largest_finite(st.s, st.npts), log = largest_finite(st.l, st.npts);
+  spec_exponent = log_exponent = 0;
+  if (fits_as_it_is(spec) && fits_as_it_is(log)) return;
+  const int common = std::ilogb(std::fmax(spec, log));
+  if (fits_as_it_is(std::scalbn(std::fmin(spec, log), -common))) {
+    spec_exponent = log_exponent = common;
+    return;
+  }
+  if (!fits_as_it_is(spec)) spec_exponent = std::ilogb(spec);
+  if (!fits_as_it_is(log)) log_exponent = std::ilogb(log);
 }
 
 // The table to fit: `values` itself, or its entries 0..npts divided by
@@ -90,7 +114,7 @@ Real fit_size(const Real* coef) {
 // each), Clenshaw's recurrence over 15 terms adds at most some 2^8 epsilon,
 // and the mean's integral the same again, which stays below 2^11 epsilon,
 // or 2^-41 of the size.  Constant tables at levels from 1e-70 to 1e70 (the
-// fits see no other, see table_exponent) over random windows, down to one
+// fits see no other, see table_exponents) over random windows, down to one
 // unit in the last place wide, measure at most 11 epsilon, about 2^-48.5.
 // The threshold lies 2^9 above the bound, so a constant table at any level
 // and any window is caught, and 2^5 below 1e-8 (about 2^-26.6), so that a
@@ -115,8 +139,8 @@ void build_curves(RunState& st) {
   const Real& a = fitting_origin;
   const Real& b = st.width;
 
-  const int spec_exponent = table_exponent(st.s, st.npts);
-  const int log_exponent = table_exponent(st.l, st.npts);
+  int spec_exponent = 0, log_exponent = 0;
+  table_exponents(st, spec_exponent, log_exponent);
   const Real* spec_table = fitted_table(st.s, st.npts, spec_exponent, st.fit_s);
   const Real* log_table = fitted_table(st.l, st.npts, log_exponent, st.fit_l);
 

@@ -15,12 +15,14 @@ namespace tamsel {
 // curves also go to st.g and st.h, where the correlation takes them.  The
 // fitting variable u runs over [0, width]; the table abscissa at u is
 // fmin + u.  An ascending table (st.x_ascending) is searched by bisection.
-// A table whose largest finite magnitude lies outside [2^-256, 2^256] is
-// fitted scaled by the power of two that brings that magnitude into [1, 2):
-// a power of two rounds nothing, so the results are those of the table as
-// it is wherever it is fitted without overflow or underflow, and tables of
-// any finite size are fitted.  The coefficients and st.g or st.h then stay
-// scaled; the means and the rows of agem and xlgrm are scaled back.
+// When a table's largest finite magnitude lies outside [2^-256, 2^256],
+// the tables are fitted divided by powers of two (table_exponents in
+// curves.cpp): a power of two rounds nothing, so the results are those of
+// the tables as they are wherever these fit without overflow or underflow,
+// tables of any finite size are fitted, and two tables scaled alike by a
+// power of two give the same coefficient.  The coefficients and st.g or
+// st.h then stay scaled; the means and the rows of agem and xlgrm are
+// scaled back.
 // Stops with "ERROR(CHEBEV): x not in range ." when a reversed window puts
 // the last curve point outside the fitting interval.
 void build_curves(RunState& st);
