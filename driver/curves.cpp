@@ -113,9 +113,10 @@ Real fit_size(const Real* coef) {
 // cosines whose arguments reach about 44 (up to some 2^6 epsilon of error
 // each), Clenshaw's recurrence over 15 terms adds at most some 2^8 epsilon,
 // and the mean's integral the same again, which stays below 2^11 epsilon,
-// or 2^-41 of the size.  Constant tables at levels from 1e-70 to 1e70 (the
-// fits see no other, see table_exponents) over random windows, down to one
-// unit in the last place wide, measure at most 11 epsilon, about 2^-48.5.
+// or 2^-41 of the size, as long as nothing underflows: the fits see no table
+// beyond [2^-256, 2^256] (table_exponents).  Constant tables at levels from
+// 1e-300 to 1e300 over random windows, down to one unit in the last place
+// wide, measure at most 11 epsilon, about 2^-48.5.
 // The threshold lies 2^9 above the bound, so a constant table at any level
 // and any window is caught, and 2^5 below 1e-8 (about 2^-26.6), so that a
 // curve varying by 1e-8 of its level or more keeps its coefficient.
