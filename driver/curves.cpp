@@ -71,7 +71,8 @@ void table_exponents(const RunState& st, int& spec_exponent, int& log_exponent) 
   spec_exponent = log_exponent = 0;
   if (fits_as_it_is(spec) && fits_as_it_is(log)) return;
   const int common = std::ilogb(std::fmax(spec, log));
-  if (fits_as_it_is(std::scalbn(std::fmin(spec, log), -common))) {
+  const Real smaller = std::fmin(spec, log);
+  if (smaller == 0.0 || std::scalbn(smaller, -common) >= 0x1p-256) {
     spec_exponent = log_exponent = common;
     return;
   }
