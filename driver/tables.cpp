@@ -29,8 +29,8 @@ struct Places {
 };
 Places places;
 
-// The first record of 1..used for which `found` holds, and how many do;
-// first is 0 when none does.
+// The records of one kind of finding: the first of them (0 while there is
+// none) and how many there are.
 struct Finding {
   Integer first = 0;
   Integer count = 0;
@@ -45,8 +45,10 @@ void warn(std::FILE* out, const char* file, long line, const char* text) {
 
 // ", as are N more records" for a finding of count records, or nothing.
 void more(char* text, std::size_t size, Integer count, const char* what) {
-  if (count > 1) std::snprintf(text, size, ", as %s %d more record%s", what, count - 1, count > 2 ? "s" : "");
-  else text[0] = '\0';
+  if (count > 1)
+    std::snprintf(text, size, ", as %s %d more record%s", what, count - 1, count > 2 ? "s" : "");
+  else
+    text[0] = '\0';
 }
 
 // The warnings about tables of `used` records read in step (both files'
@@ -61,13 +63,15 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
   const long spec_count = used + spec_rest, log_count = used + log_rest;
   if (reached_limit) {
     if (spec_rest > 0) {
-      std::snprintf(text, sizeof text, "the file holds %ld records; those after the %dth are not read",
-                    spec_count, kMaxRecords);
+      std::snprintf(text, sizeof text,
+                    "the file holds %ld records; those after the %dth are not read", spec_count,
+                    kMaxRecords);
       warn(out, kSpecFile, spec_rest_line, text);
     }
     if (log_rest > 0) {
-      std::snprintf(text, sizeof text, "the file holds %ld records; those after the %dth are not read",
-                    log_count, kMaxRecords);
+      std::snprintf(text, sizeof text,
+                    "the file holds %ld records; those after the %dth are not read", log_count,
+                    kMaxRecords);
       warn(out, kLogFile, log_rest_line, text);
     }
   } else if (spec_count != log_count) {
@@ -76,7 +80,8 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
                   "%s holds %ld records and %s %ld; only the first %d of each are used",
                   spec_longer ? kSpecFile : kLogFile, spec_longer ? spec_count : log_count,
                   spec_longer ? kLogFile : kSpecFile, spec_longer ? log_count : spec_count, used);
-    warn(out, spec_longer ? kSpecFile : kLogFile, spec_longer ? spec_rest_line : log_rest_line, text);
+    warn(out, spec_longer ? kSpecFile : kLogFile, spec_longer ? spec_rest_line : log_rest_line,
+         text);
   }
 
   Finding spec_skipped, log_skipped, not_finite, outside, not_rising, log_differs;
@@ -101,20 +106,22 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
   for (const auto& s : skipped) {
     if (s.f.count == 0) continue;
     if (s.f.count > 1)
-      std::snprintf(tail, sizeof tail, ", as on %d more line%s", s.f.count - 1, s.f.count > 2 ? "s" : "");
+      std::snprintf(tail, sizeof tail, ", as on %d more line%s", s.f.count - 1,
+                    s.f.count > 2 ? "s" : "");
     else
       tail[0] = '\0';
-    std::snprintf(text, sizeof text,
-                  "the line holds more than the two numbers of its record; the rest of the line is skipped%s",
-                  tail);
+    std::snprintf(
+        text, sizeof text,
+        "the line holds more than the two numbers of its record; the rest of the line is skipped%s",
+        tail);
     warn(out, s.file, s.at[s.f.first].skipped_line, text);
   }
   if (not_finite.count > 0) {
     const Integer r = not_finite.first;
     shortest(st.x[r], a);
     more(tail, sizeof tail, not_finite.count, "are");
-    std::snprintf(text, sizeof text, "the abscissa %s is not finite%s; the fits cannot place the record", a,
-                  tail);
+    std::snprintf(text, sizeof text,
+                  "the abscissa %s is not finite%s; the fits cannot place the record", a, tail);
     warn(out, kSpecFile, places.spec[r].line, text);
   }
   if (outside.count > 0) {
@@ -122,7 +129,8 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
     shortest(st.x[r], a);
     more(tail, sizeof tail, outside.count, "do");
     std::snprintf(text, sizeof text,
-                  "the abscissa %s lies outside [0, 1]%s; the tables end at the closing point at 1", a, tail);
+                  "the abscissa %s lies outside [0, 1]%s; the tables end at the closing point at 1",
+                  a, tail);
     warn(out, kSpecFile, places.spec[r].line, text);
   }
   if (not_rising.count > 0) {
@@ -130,10 +138,11 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
     shortest(st.x[r], a);
     shortest(st.x[r - 1], b);
     more(tail, sizeof tail, not_rising.count, "do");
-    std::snprintf(text, sizeof text,
-                  "the abscissa %s does not rise above the one before, %s%s; the fits read zeros or "
-                  "the wrong records there",
-                  a, b, tail);
+    std::snprintf(
+        text, sizeof text,
+        "the abscissa %s does not rise above the one before, %s%s; the fits read zeros or "
+        "the wrong records there",
+        a, b, tail);
     warn(out, kSpecFile, places.spec[r].line, text);
   }
   if (log_differs.count > 0) {

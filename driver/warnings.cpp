@@ -44,7 +44,8 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
   const Integer inside = st.window_records[k - 1];
   switch (warning) {
   case kWindowNotAscending:
-    std::snprintf(text, size, "fmin is not below fmax, so its coefficient does not measure agreement");
+    std::snprintf(text, size,
+                  "fmin is not below fmax, so its coefficient does not measure agreement");
     return;
   case kWindowBelowRecords:
     std::snprintf(text, size,
@@ -60,9 +61,11 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
     return;
   case kFewRecords:
     if (inside == 0)
-      std::snprintf(text, size, "no record lies inside the window, so each curve is a straight piece or two");
+      std::snprintf(text, size,
+                    "no record lies inside the window, so each curve is a straight piece or two");
     else
-      std::snprintf(text, size, "only %d record%s inside the window, so each curve is a few straight pieces",
+      std::snprintf(text, size,
+                    "only %d record%s inside the window, so each curve is a few straight pieces",
                     inside, inside == 1 ? " lies" : "s lie");
     return;
   case kSpecNoVariation:
@@ -74,9 +77,10 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
     return;
   case kSpecNotFinite:
   case kLogNotFinite:
-    std::snprintf(text, size,
-                  "the %s curve holds values that are not finite, so the coefficient is undefined (NaN)",
-                  warning == kSpecNotFinite ? "spec" : "log");
+    std::snprintf(
+        text, size,
+        "the %s curve holds values that are not finite, so the coefficient is undefined (NaN)",
+        warning == kSpecNotFinite ? "spec" : "log");
     return;
   }
   text[0] = '\0';

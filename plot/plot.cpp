@@ -551,7 +551,8 @@ const char* why_not_a_number(const std::vector<double>& spec_curve,
   if (zero(spec_curve) && zero(log_curve)) return "both curves are zero throughout";
   if (zero(spec_curve)) return "the spec curve is zero throughout";
   if (zero(log_curve)) return "the log curve is zero throughout";
-  const bool spec_flat = (remarks & kSpecNoVariation) != 0, log_flat = (remarks & kLogNoVariation) != 0;
+  const bool spec_flat = (remarks & kSpecNoVariation) != 0;
+  const bool log_flat = (remarks & kLogNoVariation) != 0;
   if (spec_flat && log_flat) return "neither curve varies above rounding";
   if (spec_flat) return "the spec curve does not vary above rounding";
   if (log_flat) return "the log curve does not vary above rounding";
@@ -576,7 +577,8 @@ std::string remark_text(const RunState& st, Integer k, SampleWarning remark) {
   else if (remark == kFewRecords && inside == 0)
     std::snprintf(text, sizeof text, "no record inside the window");
   else if (remark == kFewRecords)
-    std::snprintf(text, sizeof text, "only %d record%s inside the window", inside, inside == 1 ? "" : "s");
+    std::snprintf(text, sizeof text, "only %d record%s inside the window", inside,
+                  inside == 1 ? "" : "s");
   else
     std::snprintf(text, sizeof text, "%s", sample_warning_key(remark));
   return text;
@@ -665,7 +667,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   // The run's other remarks on the sample, one line each.
   const unsigned remarks = st.sample_warnings[k - 1];
   for (const SampleWarning remark : kSampleWarnings) {
-    if ((remarks & remark) == 0 || remark == kWindowNotAscending || (remark & kUndefinedCoefficient) != 0)
+    if ((remarks & remark) == 0 || remark == kWindowNotAscending ||
+        (remark & kUndefinedCoefficient) != 0)
       continue;
     append(out, "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n",
            kLeft + kPlotWidth / 2, note_y, remark_text(st, k, remark).c_str());
