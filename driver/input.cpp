@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "driver/display.h"
 #include "driver/files.h"
 #include "numeric/stop.h"
 
@@ -70,10 +73,13 @@ void quote_token(const char* token, std::size_t length, char* out) {
   return ch;
 }
 
-void skip_line(InputFile& in) {
+// Skips the rest of the line; returns whether it held anything but
+// separators.
+bool skip_line(InputFile& in) {
+  bool held = false;
   int ch;
-  do ch = next_char(in);
-  while (ch != '\n' && ch != EOF);
+  while ((ch = next_char(in)) != '\n' && ch != EOF) held = held || !is_separator(ch);
+  return held;
 }
 
 // Skips a UTF-8 byte-order mark at the very start of the file.  A start that
@@ -185,13 +191,39 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
 void open_input(InputFile& in, const char* path) {
   in.path = path;
   in.line = 1;
-  in.fp = std::fopen(path, "r");
-  if (in.fp == nullptr)
-    stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, std::strerror(errno));
+  in.fp = nullptr;
+  // Opened without waiting, so that a FIFO with no writer cannot hold the
+  // run; read as usual from then on.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, open_error(path, errno));
   struct stat info;
-  if (fstat(fileno(in.fp), &info) == 0 && S_ISDIR(info.st_mode)) {
+  const char* refusal = nullptr;
+  int first = EOF; // a byte taken to see whether a FIFO has a writer
+  if (fstat(fd, &info) != 0) {
+    refusal = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    refusal = "is a directory";
+  } else if (S_ISFIFO(info.st_mode)) {
+    // No writer: the read finds end of file at once.  A writer that has
+    // not written yet: it would wait (EAGAIN), and now may.
+    unsigned char byte = 0;
+    ssize_t n;
+    do n = read(fd, &byte, 1);
+    while (n < 0 && errno == EINTR);
+    if (n == 0) refusal = "it is a FIFO that no process is writing to";
+    else if (n < 0 && errno != EAGAIN) refusal = std::strerror(errno);
+    else if (n == 1) first = byte;
+  }
+  if (refusal == nullptr && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    refusal = std::strerror(errno);
+  if (refusal == nullptr && (in.fp = fdopen(fd, "r")) == nullptr) refusal = std::strerror(errno);
+  if (refusal != nullptr) {
+    close(fd);
+    stopf(kInputStatus, "tamsel: %s: cannot read: %s", path, refusal);
+  }
+  if (first != EOF && ungetc(first, in.fp) == EOF) {
     close_input(in);
-    stopf(kInputStatus, "tamsel: %s: cannot read: is a directory", path);
+    stopf(kInputStatus, "tamsel: %s: read error: cannot look at the start of the file", path);
   }
   skip_byte_order_mark(in);
 }
@@ -201,7 +233,7 @@ void close_input(InputFile& in) {
   in.fp = nullptr;
 }
 
-bool read_reals(InputFile& in, Real* values, int count) {
+bool read_reals(InputFile& in, Real* values, int count, ReadPlace* place) {
   char token[kMaxToken + 1];
   for (int n = 0; n < count; ++n) {
     int ch;
@@ -209,6 +241,7 @@ bool read_reals(InputFile& in, Real* values, int count) {
     while (ch != EOF && is_separator(ch));
     if (ch == EOF) return false;
     long line = in.line;
+    if (n == 0 && place != nullptr) *place = ReadPlace{line, 0};
     // The token ends at a separator, or as soon as it can no longer be a
     // number: past kMaxToken characters, or at a byte no number holds once
     // enough of it is read for the message.  Endless input cannot hang here.
@@ -228,12 +261,28 @@ bool read_reals(InputFile& in, Real* values, int count) {
       stopf(kInputStatus, "tamsel: %s:%ld: '%s' %s", in.path, line, shown, problem);
     }
     if (n + 1 == count) {
-      if (ch != '\n' && ch != EOF) skip_line(in);
+      if (ch != '\n' && ch != EOF && skip_line(in) && place != nullptr) place->skipped_line = line;
     } else if (ch == EOF) {
       return false;
     }
   }
   return true;
+}
+
+long count_records(InputFile& in, int count, long& first_line) {
+  long records = 0;
+  for (;;) {
+    int ch = EOF;
+    for (int n = 0; n < count; ++n) {
+      do ch = next_char(in);
+      while (ch != EOF && is_separator(ch));
+      if (ch == EOF) return records;
+      if (records == 0 && n == 0) first_line = in.line;
+      while (ch != EOF && !is_separator(ch)) ch = next_char(in);
+    }
+    ++records;
+    if (ch != '\n' && ch != EOF) skip_line(in);
+  }
 }
 
 bool read_line(InputFile& in, char* text, int width) {

@@ -2,11 +2,13 @@
 #include "driver/results.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
+#include "driver/display.h"
 #include "driver/files.h"
 #include "driver/run.h"
 #include "driver/warnings.h"
@@ -19,8 +21,7 @@ namespace {
 // The path as messages show it, without its control bytes.
 std::string shown(const char* path) {
   std::string text(std::strlen(path) + 1, '\0');
-  show_bytes(path, text.size() - 1, text.data());
-  text.pop_back();
+  text.resize(show_bytes(path, text.size() - 1, text.data()));
   return text;
 }
 
@@ -85,7 +86,7 @@ void open_results(ResultsFile& rf, const char* path) {
   rf.fd = open_output(path, false);
   if (rf.fd < 0 && errno != ENOENT)
     results_failure(path, (std::string("cannot create the results file: ") +
-                           open_output_error(path, errno)).c_str());
+                           open_error(path, errno)).c_str());
 }
 
 void close_results(ResultsFile& rf) {
@@ -105,9 +106,12 @@ void write_results(const RunState& st, ResultsFile& rf, std::FILE* console,
                              "which the report would replace");
   const int fd = rf.fd;
   rf.fd = -1;
-  if (const int error = replace_output(rf.path, fd, table.data(), table.size()))
-    results_failure(rf.path,
-                    (std::string("cannot write the results file: ") + std::strerror(error)).c_str());
+  const OutputFailure failure = replace_output(rf.path, fd, table.data(), table.size());
+  if (failure.error != 0) {
+    char reason[PATH_MAX + 128];
+    describe_output_failure(rf.path, failure, reason, sizeof reason);
+    results_failure(rf.path, (std::string("cannot write the results file: ") + reason).c_str());
+  }
 }
 
 } // namespace tamsel

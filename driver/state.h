@@ -38,7 +38,11 @@ struct RunState {
   // intervals by bisection (favr_ascending) with favr's very values.
   bool x_ascending;
 
-  // Curve building scratch.
+  // Curve building scratch.  fit_s and fit_l hold the spec and log tables
+  // scaled by a power of two when their values are too large or too small
+  // to be fitted as they are (entries 0..npts).
+  Real fit_s[kTableLast + 1];
+  Real fit_l[kTableLast + 1];
   Real spec_coef[kCoefficients];
   Real log_coef[kCoefficients];
   Real int_coef[kCoefficients];

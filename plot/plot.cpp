@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "driver/curves.h"
 #include "driver/files.h"
 #include "driver/report.h"
 #include "driver/run.h"
@@ -54,11 +56,15 @@ constexpr const char* kStyle =
 
 // What a warning of the run says about a sample, as its panel shows it.
 std::string warning_text(const RunState& st, Integer k, SampleWarning warning) {
+  char lo[32] = "?", hi[32] = "?";
+  Real first = 0.0, last = 0.0;
+  if (records_span(st, first, last)) shortest(first, lo), shortest(last, hi);
+  const std::string span = std::string(" (") + lo + " to " + hi + ")";
   const Integer inside = st.window_records[k - 1];
   switch (warning) {
   case kWindowNotAscending: return "fmin is not below fmax";
-  case kWindowBelowRecords: return "the window reaches below the first record";
-  case kWindowAboveRecords: return "the window reaches above the last record";
+  case kWindowBelowRecords: return "the window reaches below the records" + span;
+  case kWindowAboveRecords: return "the window reaches above the records" + span;
   case kFewRecords:
     if (inside == 0) return "no record inside the window";
     return "only " + std::to_string(inside) + (inside == 1 ? " record" : " records") +
@@ -308,10 +314,13 @@ void write_document(const char* path, const std::string& document) {
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
   const int fd = open_output(path, false);
   if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path,
-          open_output_error(path, errno));
-  if (const int error = replace_output(path, fd, document.data(), document.size()))
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, std::strerror(error));
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path, open_error(path, errno));
+  const OutputFailure failure = replace_output(path, fd, document.data(), document.size());
+  if (failure.error != 0) {
+    char reason[PATH_MAX + 128];
+    describe_output_failure(path, failure, reason, sizeof reason);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, reason);
+  }
 }
 
 } // namespace tamsel

@@ -80,7 +80,8 @@ Result run_program(const std::string& program, const fs::path& dir,
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     int in = open("/dev/null", O_RDONLY);
-    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = setup.output.empty() ? open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                   : open(setup.output.c_str(), O_WRONLY);
     int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
     dup2(in, 0);
@@ -91,6 +92,7 @@ Result run_program(const std::string& program, const fs::path& dir,
       const rlimit limit{rlim_t(setup.file_size_limit), rlim_t(setup.file_size_limit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
+    alarm(setup.time_limit);
     std::vector<char*> argv;
     std::string exe = program;
     argv.push_back(exe.data());
@@ -120,6 +122,17 @@ ScopedChdir::~ScopedChdir() {
 
 std::string console_lines(const std::string& name) {
   return " Tamsel version 1.0\n You are running sample " + name + "\n";
+}
+
+std::string without_warnings(const std::string& err) {
+  std::string kept;
+  for (std::size_t at = 0, end; at < err.size(); at = end) {
+    end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    const std::string line = err.substr(at, end - at);
+    if (line.find(": warning: ") == std::string::npos) kept += line;
+  }
+  return kept;
 }
 
 std::string padded(const std::string& name) {

@@ -38,6 +38,8 @@ struct Result {
 struct Setup {
   std::vector<int> closed;        // of the descriptors 0, 1, 2, those closed at the start
   long long file_size_limit = -1; // RLIMIT_FSIZE in bytes, or -1 for none
+  unsigned time_limit = 0;        // seconds before SIGALRM ends the child, or 0 for none
+  std::string output{};           // a file standard output goes to instead of being captured
 };
 
 // Runs the executable `exe` with `args` in `dir`, stdin from /dev/null.
@@ -62,6 +64,11 @@ private:
 
 // The two console lines the program prints for a sample.
 std::string console_lines(const std::string& name);
+
+// Standard error without its warning lines, for tests of other things run
+// on data that draws warnings (the worked example's windows reach past its
+// three records).
+std::string without_warnings(const std::string& err);
 
 // A report name line: the name padded with blanks to 50 characters.
 std::string padded(const std::string& name);
