@@ -182,8 +182,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   append(out, "<g class=\"panel\" transform=\"translate(%.0f,%.0f)\">\n", px, py);
 
   // Title: the name, then the window and the coefficient as the report
-  // writes them, then what the run warned of.  Lines too long for the panel
-  // (bounds written in full, many warnings) are squeezed to its width.
+  // writes them, then what the run warned of.  Bounds written in full can
+  // make the second line too long: it is then squeezed to the panel's width.
   out += "<text class=\"name\" x=\"20\" y=\"24\">";
   append_name(out, st, k, kPanelWidth - 40, 15 * 1.08);
   out += "</text>\n<text class=\"info\" x=\"20\" y=\"46\"";
@@ -197,11 +197,26 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   if (const unsigned bits = st.sample_warnings[k - 1]) {
     std::string warning = "warning: ";
     const char* separator = "";
-    for (unsigned bit = 1; bit != 0; bit <<= 1)
-      if ((bits & bit) != 0) warning += separator + warning_text(st, k, SampleWarning(bit)), separator = "; ";
+    for (unsigned bit = 1; bit != 0; bit <<= 1) {
+      if ((bits & bit) == 0) continue;
+      warning += separator;
+      separator = "; ";
+      // One phrase for a finding about both curves, whose log bit follows
+      // the spec bit.
+      static_assert(kLogNoVariation == kSpecNoVariation << 1 && kLogNotFinite == kSpecNotFinite << 1);
+      if (bit == kSpecNoVariation && (bits & kLogNoVariation) != 0)
+        warning += "neither curve holds any variation", bit <<= 1;
+      else if (bit == kSpecNotFinite && (bits & kLogNotFinite) != 0)
+        warning += "both curves hold values that are not finite", bit <<= 1;
+      else
+        warning += warning_text(st, k, SampleWarning(bit));
+    }
+    // A line too long for the panel is set smaller, which every renderer
+    // honours (not all of them squeeze text to a length).
     out += "<text class=\"warning\" x=\"20\" y=\"66\"";
-    if (text_width(warning.data(), warning.size(), 12.5) > kPanelWidth - 40)
-      append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", kPanelWidth - 40);
+    const double width = text_width(warning.data(), warning.size(), 12.5);
+    if (width > kPanelWidth - 40)
+      append(out, " style=\"font-size:%.2fpx\"", 12.5 * (kPanelWidth - 40) / width);
     append(out, ">%s</text>\n", warning.c_str());
   }
   // Legend, at the right of the abscissa's title: each fit's line with its
