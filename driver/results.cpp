@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -41,14 +40,12 @@ void append_name(std::string& out, const char* name, std::size_t length) {
   }
 }
 
-// The shortest text that strtod reads back to `value` ("nan" for every NaN).
+// The shortest text that reads back to `value` (shortest, driver/warnings.h),
+// "nan" for every NaN.
 std::string shortest_real(Real value) {
   if (std::isnan(value)) return "nan";
   char text[32];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    if (std::strtod(text, nullptr) == value) break;
-  }
+  shortest(value, text);
   return text;
 }
 
@@ -62,13 +59,11 @@ std::string results_table(const RunState& st) {
       out += '\t' + shortest_real(value);
     out += '\t' + std::to_string(st.window_records[k - 1]) + '\t';
     const char* separator = "";
-    for (unsigned bit = 1; bit != 0; bit <<= 1) {
-      if ((st.sample_warnings[k - 1] & bit) == 0) continue;
-      if (const char* key = sample_warning_key(SampleWarning(bit))) {
-        out += separator;
-        out += key;
-        separator = ";";
-      }
+    for (const SampleWarning warning : kSampleWarnings) {
+      if ((st.sample_warnings[k - 1] & warning) == 0) continue;
+      out += separator;
+      out += sample_warning_key(warning);
+      separator = ";";
     }
     out += '\n';
   }

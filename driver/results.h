@@ -5,11 +5,11 @@
 // The first line is the header
 //   name  fmin  fmax  coefficient  records  warnings
 // (separated by tabs), then one line per sample in list order.  Numbers are
-// written in the shortest text that reads back to the same double ("nan",
-// "inf" and "-inf" for the others); records is the number of table records
-// whose abscissa lies inside the window; warnings holds the keys of the
-// sample's warnings (driver/warnings.h) separated by ';', empty when there
-// are none.  In a name, a backslash is written as \\, a tab as \t, a line
+// written with the fewest digits that read back to the same double, never
+// fewer than the integer part holds ("nan", "inf" and "-inf" for the
+// others); records is the number of table records whose abscissa lies
+// inside the window; warnings holds the keys of the sample's warnings
+// (driver/warnings.h) separated by ';', empty when there are none.  In a name, a backslash is written as \\, a tab as \t, a line
 // feed as \n and a carriage return as \r, so that every name reads back
 // exactly; every other byte is written as it is.  Lines end with a line
 // feed.
