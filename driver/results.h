@@ -9,10 +9,10 @@
 // fewer than the integer part holds ("nan", "inf" and "-inf" for the
 // others); records is the number of table records whose abscissa lies
 // inside the window; warnings holds the keys of the sample's warnings
-// (driver/warnings.h) separated by ';', empty when there are none.  In a name, a backslash is written as \\, a tab as \t, a line
-// feed as \n and a carriage return as \r, so that every name reads back
-// exactly; every other byte is written as it is.  Lines end with a line
-// feed.
+// (driver/warnings.h) separated by ';', empty when there are none.  In a
+// name, a backslash is written as \\, a tab as \t, a line feed as \n and a
+// carriage return as \r, so that every name reads back exactly; every other
+// byte is written as it is.  Lines end with a line feed.
 //
 // The results file obeys the rules of the report files: it lies inside the
 // working directory, is none of the input files, and replaces a regular
