@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: BSD-3-Clause
 # Thin wrapper over CMake.  `make run` builds tamsel and tamsel-plot only,
-# runs tamsel on the bundled example, then draws the example's curves with
-# tamsel-plot; `make test` builds everything and runs the test suite (it
+# quietly (the compiler's warnings, if any, still show), runs tamsel on the
+# bundled example, shows its report and results table, then draws the
+# example's curves with tamsel-plot; `make test` builds everything and runs the test suite (it
 # needs GoogleTest); `make picture` redraws the example's picture in doc/;
 # `make install` installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it
 # is given.
@@ -19,18 +20,25 @@ FUZZ_SECONDS ?= 60
 all: build
 
 configure:
-	cmake -S . -B $(BUILD) >/dev/null
+	@cmake -S . -B $(BUILD) >/dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The build's progress and make's directory lines are left out; whatever
+# else it prints (the compiler's warnings and errors) shows, and its exit
+# status is kept.
+QUIET_BUILD = awk '/^build status [0-9]+$$/ { exit $$3 } \
+  !/^(g?make(\[[0-9]+\])?: (Entering|Leaving) directory|\[ *[0-9]+%\] |\[[0-9]+\/[0-9]+\] |Consolidate compiler generated dependencies|Scanning dependencies of target|ninja: no work to do)/'
+
 programs: configure
-	cmake --build $(BUILD) -j $(JOBS) --target tamsel tamsel-plot
+	@{ cmake --build $(BUILD) -j $(JOBS) --target tamsel tamsel-plot 2>&1; echo "build status $$?"; } | $(QUIET_BUILD)
 
 run: programs
-	cd $(EXAMPLE) && ../../$(BUILD)/tamsel
+	@cd $(EXAMPLE) && ../../$(BUILD)/tamsel --results results.tsv
 	@cd $(EXAMPLE) && for f in *_cross.txt; do [ -s "$$f" ] && { echo "--- $(EXAMPLE)/$$f"; cat "$$f"; }; done; true
-	cd $(EXAMPLE) && ../../$(BUILD)/tamsel-plot
+	@echo "--- $(EXAMPLE)/results.tsv" && cat $(EXAMPLE)/results.tsv
+	@cd $(EXAMPLE) && ../../$(BUILD)/tamsel-plot >/dev/null
 	@echo "--- curves of the example: $(CURDIR)/$(EXAMPLE)/tamsel_curves.svg"
 
 # The tests need GoogleTest; without it the build has none to run.
@@ -85,8 +93,8 @@ bench:
 # rsvg-convert (Debian: apt-get install librsvg2-bin).  Not part of `make test`.
 PICTURE ?= doc/tamsel_curves.png
 picture:
-	cmake -S . -B $(BUILD) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot
+	@cmake -S . -B $(BUILD) >/dev/null
+	@{ cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot 2>&1; echo "build status $$?"; } | $(QUIET_BUILD)
 	@scratch=$$(mktemp -d) && \
 	cp $(EXAMPLE)/samples.lst $(EXAMPLE)/corrspec.in $(EXAMPLE)/corrlog.in "$$scratch"/ && \
 	(cd "$$scratch" && "$(CURDIR)/$(BUILD)/tamsel-plot" >/dev/null) && \

@@ -63,13 +63,54 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
                  text.name, version());
     return finish_output(text, out, err);
   }
-  // Name the first argument that is not accepted where it stands.
-  int bad = 1;
-  if (argc > 2 && (first == "--help" || first == "-h" || first == "--version")) bad = 2;
-  const char* what = argv[bad][0] == '-' ? "unknown option" : "unexpected argument";
-  std::fprintf(err, "%s: %s '%s'; usage: %s [--help | --version] (run it in the directory of its input files)\n",
-               text.name, what, printable(argv[bad]).c_str(), text.name);
-  return kUsageStatus;
+  // The synopsis the usage error shows.
+  std::string synopsis;
+  for (const Option* o = text.options; o != nullptr && o->name != nullptr; ++o) {
+    synopsis += std::string(" [") + o->name;
+    if (o->value != nullptr) synopsis += std::string(" ") + o->value;
+    synopsis += ']';
+  }
+  synopsis = synopsis.empty() ? " [--help | --version]" : synopsis + " | --help | --version";
+  auto refuse = [&](const std::string& problem) {
+    std::fprintf(err, "%s: %s; usage: %s%s (run it in the directory of its input files)\n",
+                 text.name, problem.c_str(), text.name, synopsis.c_str());
+    return kUsageStatus;
+  };
+
+  const char* alone = nullptr; // --help or --version among other words
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--help" || word == "-h" || word == "--version") {
+      if (alone == nullptr) alone = argv[i];
+      continue;
+    }
+    const Option* option = nullptr;
+    const char* value = nullptr;
+    for (const Option* o = text.options; o != nullptr && o->name != nullptr; ++o) {
+      const std::size_t n = std::strlen(o->name);
+      if (word.compare(0, n, o->name) != 0) continue;
+      if (word.size() == n) option = o;
+      else if (word[n] == '=') option = o, value = argv[i] + n + 1;
+    }
+    if (option == nullptr) {
+      const char* what = word[0] == '-' ? "unknown option" : "unexpected argument";
+      return refuse(std::string(what) + " '" + printable(argv[i]) + "'");
+    }
+    const std::string named = std::string("option '") + option->name + "'";
+    if (*option->given != nullptr) return refuse(named + " is given twice");
+    if (option->value == nullptr) {
+      if (value != nullptr) return refuse(named + " takes no value");
+      *option->given = "";
+      continue;
+    }
+    if (value == nullptr) {
+      if (i + 1 == argc) return refuse(named + " needs a value, " + option->value);
+      value = argv[++i];
+    }
+    *option->given = value;
+  }
+  if (alone != nullptr) return refuse(std::string("'") + alone + "' stands alone");
+  return -1;
 }
 
 int program_main(int argc, const char* const* argv, const ProgramText& text, void (*body)()) {

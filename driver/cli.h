@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Command-line conventions shared by tamsel and its companion tools.
 //
-// The programs read no arguments: all their input comes from fixed file
-// names in the working directory.  The only words they accept are
+// The programs read no file names from the command line: all their input
+// comes from fixed file names in the working directory.  They accept
 // --help (or -h), which prints the usage text on standard output, and
-// --version, which prints "<program> <version>"; both exit 0 without
-// touching any file.  Anything else, including a file name, is refused with
+// --version, which prints "<program> <version>"; both stand alone and exit 0
+// without touching any file.  Besides, each program has its own options,
+// written "--name VALUE" or "--name=VALUE" (or "--name" alone for a flag),
+// each at most once.  Anything else, including a file name, is refused with
 // a one-line usage error on standard error and exit status 2, so that a
 // user who meant another file does not get a run on the files that happen
 // to be in the directory.
@@ -20,17 +22,28 @@ inline constexpr int kUsageStatus = 2; // a refused command line
 // The version of the programs, "1.0.0".
 const char* version();
 
+// An option of a program: "--results" with the value "FILE", or a flag
+// (value null).  The word given, or "" for a flag, is stored in *given,
+// which stays null when the option is not given.
+struct Option {
+  const char* name;
+  const char* value;
+  const char** given;
+};
+
 // What a program shows for its command line.
 struct ProgramText {
   const char* name;  // "tamsel"
   const char* help;  // the usage text printed by --help, ending in a line feed
+  const Option* options = nullptr; // the program's options, ended by {nullptr}
 };
 
-// Handles the arguments argv[1..argc-1].  Returns -1 when there are none
-// and the program should run.  Otherwise writes the help text or the
-// version to `out`, or the usage error to `err`, and returns the exit
-// status: 0 after --help and --version (2 if `out` cannot be written),
-// kUsageStatus for any other argument list.
+// Handles the arguments argv[1..argc-1].  Returns -1 when the program
+// should run: there are none, or only the program's own options, now
+// stored.  Otherwise writes the help text or the version to `out`, or the
+// usage error to `err`, and returns the exit status: 0 after --help and
+// --version (2 if `out` cannot be written), kUsageStatus for any other
+// argument list.
 int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
                         std::FILE* out, std::FILE* err);
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // tamsel: correlation of two tabulated curves inside the frequency windows
 // of a sample list.  Reads samples.lst, corrspec.in and corrlog.in in the
-// working directory and writes the report to the last sample's report file.
+// working directory and writes the report to the last sample's report file,
+// and with --results FILE the results table.
 #include <cstdio>
 
 #include "driver/cli.h"
@@ -9,12 +10,17 @@
 
 namespace {
 
+const char* results = nullptr; // --results FILE
+
+constexpr tamsel::Option kOptions[] = {{"--results", "FILE", &results}, {nullptr, nullptr, nullptr}};
+
 constexpr tamsel::ProgramText kText{
     "tamsel",
-    "Usage: tamsel [--help | --version]\n"
+    "Usage: tamsel [--results FILE]\n"
+    "       tamsel --help | --version\n"
     "\n"
     "Correlates two tabulated curves inside the frequency windows of a sample\n"
-    "list.  Run it in the directory of its input files; it takes no arguments.\n"
+    "list.  Run it in the directory of its input files.\n"
     "\n"
     "Reads   samples.lst   per sample a name line, then fmin and fmax\n"
     "        corrspec.in   the spec curve: records of abscissa and value\n"
@@ -47,14 +53,21 @@ constexpr tamsel::ProgramText kText{
     "command line.\n"
     "\n"
     "Options:\n"
-    "  -h, --help   show this text and exit\n"
-    "  --version    show the version and exit\n"
+    "  --results FILE  also write a tab-separated table, one row per sample:\n"
+    "                  name, fmin, fmax, coefficient (every digit), records\n"
+    "                  inside the window, warnings; - for standard output.\n"
+    "                  FILE obeys the rules of the report files.\n"
+    "  -h, --help      show this text and exit\n"
+    "  --version       show the version and exit\n"
     "\n"
     "The manual, man tamsel (doc/tamsel.1 in the sources), describes the\n"
-    "file formats, the report and the limits.\n"};
+    "file formats, the report, the results table and the limits.\n",
+    kOptions};
 
 } // namespace
 
 int main(int argc, char** argv) {
-  return tamsel::program_main(argc, argv, kText, [] { tamsel::run(tamsel::run_state(), stdout); });
+  return tamsel::program_main(argc, argv, kText, [] {
+    tamsel::run(tamsel::run_state(), stdout, stderr, results);
+  });
 }

@@ -11,6 +11,7 @@
 #include "driver/display.h"
 #include "driver/files.h"
 #include "driver/input.h"
+#include "driver/results.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
@@ -41,6 +42,11 @@ void map_in_one_go(RunState& st) {
 struct ListFile {
   InputFile in{nullptr, kSampleFile, 0};
   ~ListFile() { close_input(in); }
+};
+
+struct Results {
+  ResultsFile file{nullptr, -1};
+  ~Results() { close_results(file); }
 };
 
 struct ReportFile {
@@ -183,9 +189,13 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   }
 }
 
-void run(RunState& st, std::FILE* console, std::FILE* warnings) {
+void run(RunState& st, std::FILE* console, std::FILE* warnings, const char* results) {
+  Results table;
+  if (results != nullptr) open_results(table.file, results);
   ReportFile report;
   sample_phase(st, console, &report.stream, nullptr, warnings);
+  if (results != nullptr)
+    write_results(st, table.file, console, st.sample_count == 0 ? nullptr : report.stream.path);
   if (st.sample_count == 0) return;
   // The console lines are out, and out in full, before the report replaces
   // anything: a run whose console fails stops with every old report intact.

@@ -18,7 +18,12 @@ namespace tamsel {
 // and checked before the report replaces anything: a console that cannot
 // be written stops the run with kInputStatus.  The run's storage is `st`,
 // zeroed at the start.
-void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
+// With `results` set, the results table (driver/results.h) goes to that
+// file, checked before anything is read, or to the console after its lines
+// for "-"; it is written just before the report, so that a run stopped
+// before then leaves both as they were.
+void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr,
+         const char* results = nullptr);
 
 // The sample phase of a run, for tools that use the curves and coefficients
 // without writing the report: zeroes `st`, reads the sample list and, for

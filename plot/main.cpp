@@ -12,30 +12,47 @@
 
 namespace {
 
+const char* raw = nullptr;    // --raw
+const char* title = nullptr;  // --title TEXT
+const char* xlabel = nullptr; // --xlabel TEXT
+
+constexpr tamsel::Option kOptions[] = {{"--raw", nullptr, &raw},
+                                       {"--title", "TEXT", &title},
+                                       {"--xlabel", "TEXT", &xlabel},
+                                       {nullptr, nullptr, nullptr}};
+
 constexpr tamsel::ProgramText kText{
     "tamsel-plot",
-    "Usage: tamsel-plot [--help | --version]\n"
+    "Usage: tamsel-plot [--raw] [--title TEXT] [--xlabel TEXT]\n"
+    "       tamsel-plot --help | --version\n"
     "\n"
     "Draws the curves that tamsel correlates.  Run it in the directory of the\n"
-    "input files; it takes no arguments.\n"
+    "input files.\n"
     "\n"
     "Reads   samples.lst, corrspec.in and corrlog.in, as tamsel does\n"
     "Writes  tamsel_curves.svg: first a summary of every sample's coefficient\n"
     "        against its window, then one panel per sample with the spec and\n"
-    "        log fits, each less its mean, at their 128 points from fmin to\n"
-    "        fmax, and the table records inside the window as markers, titled\n"
-    "        with the sample's name, window and cross-correlation, and with a\n"
-    "        note for each of tamsel's warnings about the sample.  No report\n"
-    "        file is written.  A list without samples writes no picture.\n"
+    "        log fits at their 128 points from fmin to fmax, and the table\n"
+    "        records inside the window as markers, titled with the sample's\n"
+    "        name, window and cross-correlation and the run's warnings.  Each\n"
+    "        fit is drawn less its mean and divided by its root-mean-square\n"
+    "        over the window, its records at the same scale: the coefficient\n"
+    "        is the mean product of the two lines.  No report file is\n"
+    "        written.  A list without samples writes no picture.\n"
     "\n"
     "Exit status: 0 picture written (or no samples); 1 and 2 as for tamsel,\n"
     "with the same messages; nothing is written then.\n"
     "\n"
     "Options:\n"
-    "  -h, --help   show this text and exit\n"
-    "  --version    show the version and exit\n"
+    "  --raw          draw the fits less their means only, in the tables' units\n"
+    "  --title TEXT   the picture's title (the input files are then named\n"
+    "                 beneath it)\n"
+    "  --xlabel TEXT  the title of the abscissa, such as \"frequency (Hz)\"\n"
+    "  -h, --help     show this text and exit\n"
+    "  --version      show the version and exit\n"
     "\n"
-    "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n"};
+    "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n",
+    kOptions};
 
 void draw() {
   tamsel::RunState& st = tamsel::run_state();
@@ -46,7 +63,9 @@ void draw() {
     std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
     return;
   }
-  tamsel::write_document(tamsel::kCurvesFile, tamsel::curves_svg(st, tamsel::kept_samples()));
+  const tamsel::PictureOptions options{raw != nullptr, title, xlabel};
+  tamsel::write_document(tamsel::kCurvesFile,
+                         tamsel::curves_svg(st, tamsel::kept_samples(), options));
   std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
               st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
 }

@@ -3,15 +3,17 @@
 //
 // A summary panel comes first: every sample's coefficient against its
 // window, as a segment from fmin to fmax on a fixed -1..1 scale, named by a
-// tooltip and, where there is room, a label; samples whose coefficient is not
-// finite or whose fmin is not below fmax are listed beneath it instead.
-// Then one panel per sample: the spec and the log fit, each less its mean,
-// as lines through their 128 points from fmin to fmax, and the records of
-// both tables inside the window as markers at (abscissa, value less the same
-// mean), with ticked and labelled axes, a legend, and a title holding the
-// sample's name, its window and its coefficient as the report writes it,
-// and, in the plot area, a note for each remark the run made on the sample
-// (RunState::sample_warnings) and for a coefficient that is NaN.
+// tooltip and by a label beside it (its name where there is room, else its
+// number, the number then listed with the name beneath); samples whose
+// coefficient is not finite or whose fmin is not below fmax are listed
+// beneath it instead.  Then one panel per sample: the spec and the log fit,
+// each less its mean and divided by its root-mean-square over the window
+// (so that curves in any units compare, and the coefficient is the mean
+// product of the two lines drawn), as lines through their 128 points from
+// fmin to fmax, and the records of both tables inside the window as markers
+// at the same scale, with ticked and labelled axes, a legend, a title
+// holding the sample's name, its window and its coefficient as the report
+// writes it, and a line naming every warning the run gave the sample.
 // Panels go more to a row as the list grows.  Values that are not finite are
 // left out, and whatever lies beyond the plot area is cut at its edge, so
 // every coordinate written is an ordinary number.
@@ -26,16 +28,26 @@ namespace tamsel {
 
 inline constexpr const char* kCurvesFile = "tamsel_curves.svg";
 
+// What the command line may change in the picture.
+struct PictureOptions {
+  bool raw = false;             // curves less their means only, in the tables' units
+  const char* title = nullptr;  // the page's title (any bytes), or null for one naming the files
+  const char* xlabel = nullptr; // the abscissa's title (any bytes), or null for "abscissa"
+};
+
 // The SVG document for samples 1..st.sample_count of a run whose curves and
 // coefficients are built (sample_phase), with what keep_sample kept of
 // those samples: the fits' means and the curve points, so that the curves
 // are drawn at the very abscissae the run sampled.  The summary is a
 // <g class="summary"> holding one <path class="window"> per sample drawn
-// there and one <text class="apart"> per sample listed apart; each sample's panel is a <g class="panel">, each
-// stretch of a curve inside the plot area a <polyline class="spec"> or
-// <polyline class="log">, each record a <circle class="spec-record"> or a
-// <rect class="log-record">.
-std::string curves_svg(const RunState& st, const KeptSample* kept);
+// there, a <text class="listed"> per sample drawn but named only in its
+// list and a <text class="apart"> per sample listed apart; each sample's
+// panel is a <g class="panel">, holding a <text class="warning"> when the
+// sample drew a warning, each stretch of a curve inside the plot area a
+// <polyline class="spec"> or <polyline class="log">, each record a
+// <circle class="spec-record"> or a <rect class="log-record">.
+std::string curves_svg(const RunState& st, const KeptSample* kept,
+                       const PictureOptions& options = {});
 
 // Writes `document` as the whole content of the file `path`, replacing a
 // regular file only once it is written in full (driver/files.h).  Stops

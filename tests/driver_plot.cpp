@@ -22,13 +22,40 @@ using svgcheck::contains;
 // Runs the sample phase and the correlation in `dir` and returns the picture.
 std::string picture(const e2e::TempDir& dir, const std::string& list,
                     const std::string& spec_table = e2e::kExampleSpec,
-                    const std::string& log_table = e2e::kExampleLog) {
+                    const std::string& log_table = e2e::kExampleLog,
+                    const tamsel::PictureOptions& options = {}) {
   dir.write("samples.lst", list);
   dir.write("corrspec.in", spec_table);
   dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
   tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr, tamsel::keep_sample);
-  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_samples());
+  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_samples(), options);
+}
+
+std::string example_file(const char* name) {
+  std::ifstream in(std::string(TAMSEL_EXAMPLES) + "/smooth/" + name);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The height of the plot area and the vertical extent of each polyline of
+// class `cls` in a panel.
+double frame_height(const std::string& panel) {
+  double fx, fy, fw, fh;
+  EXPECT_EQ(std::sscanf(panel.c_str() + panel.find("<rect class=\"frame\""),
+                        "<rect class=\"frame\" x=\"%lf\" y=\"%lf\" width=\"%lf\" height=\"%lf\"",
+                        &fx, &fy, &fw, &fh), 4);
+  return fh;
+}
+double extent(const std::string& panel, const std::string& cls) {
+  const std::string line = "<polyline class=\"" + cls + "\" points=\"";
+  double lo = INFINITY, hi = -INFINITY;
+  for (std::size_t at = panel.find(line); at != std::string::npos; at = panel.find(line, at + 1)) {
+    std::string points = panel.substr(at + line.size(), panel.find('"', at + line.size()) - at - line.size());
+    std::replace(points.begin(), points.end(), ',', ' ');
+    std::istringstream in(points);
+    for (double x, y; in >> x >> y;) lo = std::min(lo, y), hi = std::max(hi, y);
+  }
+  return hi - lo;
 }
 
 TEST(RunWithoutReport, FillsCoefficientsAndNamesAndWritesNoFile) {
@@ -93,11 +120,8 @@ TEST(CurvesPicture, CurvesSpanTheWindowInsideTheFrame) {
 // fit's line: both are drawn less the same mean, on the same scale.
 TEST(CurvesPicture, RecordsSitOnTheirFits) {
   e2e::TempDir dir;
-  auto table = [](const char* name) {
-    std::ifstream in(std::string(TAMSEL_EXAMPLES) + "/smooth/" + name);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string svg = picture(dir, "peak1\n0.2 0.45\n", table("corrspec.in"), table("corrlog.in"));
+  const std::string svg =
+      picture(dir, "peak1\n0.2 0.45\n", example_file("corrspec.in"), example_file("corrlog.in"));
   const std::string panel = svgcheck::panels(svg)[0].text;
   for (const char* curve : {"spec", "log"}) {
     const std::string line = "<polyline class=\"" + std::string(curve) + "\" points=\"";
@@ -122,6 +146,35 @@ TEST(CurvesPicture, RecordsSitOnTheirFits) {
       EXPECT_NEAR(my, on_line, 1.0) << curve << " record at x = " << mx;
     }
     EXPECT_EQ(markers, 25) << curve; // abscissae 0.2079 .. 0.4455
+  }
+}
+
+// Curves in any units compare: with the spec table in units a billion times
+// smaller than the log table's, both curves of every panel still span most
+// of the plot area's height.  --raw keeps the tables' units, in which the
+// spec curve is flat.
+TEST(CurvesPicture, CurvesInAnyUnitsFillTheirPanels) {
+  std::istringstream in(example_file("corrspec.in"));
+  std::string spec;
+  for (double x, y; in >> x >> y;) {
+    char record[64];
+    std::snprintf(record, sizeof record, "%.17g %.17g\n", x, y * 1e-9);
+    spec += record;
+  }
+  for (bool raw : {false, true}) {
+    e2e::TempDir dir;
+    const auto panels = svgcheck::panels(picture(dir, example_file("samples.lst"), spec,
+                                                  example_file("corrlog.in"), {raw, nullptr, nullptr}));
+    ASSERT_EQ(panels.size(), 5u);
+    for (const auto& p : panels) {
+      const double height = frame_height(p.text);
+      if (raw) {
+        EXPECT_LT(extent(p.text, "spec"), 0.01 * height) << p.text.substr(0, 200);
+        continue;
+      }
+      EXPECT_GE(extent(p.text, "spec"), 0.5 * height) << p.text.substr(0, 200);
+      EXPECT_GE(extent(p.text, "log"), 0.5 * height) << p.text.substr(0, 200);
+    }
   }
 }
 

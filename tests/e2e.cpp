@@ -141,4 +141,24 @@ std::string padded(const std::string& name) {
   return line;
 }
 
+std::vector<std::vector<std::string>> read_tsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row(1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      rows.push_back(row);
+      row.assign(1, "");
+    } else if (c == '\t') {
+      row.emplace_back();
+    } else if (c == '\\' && i + 1 < text.size()) {
+      const char e = text[++i];
+      row.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+    } else {
+      row.back() += c;
+    }
+  }
+  return rows;
+}
+
 } // namespace e2e

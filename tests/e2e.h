@@ -73,6 +73,10 @@ std::string without_warnings(const std::string& err);
 // A report name line: the name padded with blanks to 50 characters.
 std::string padded(const std::string& name);
 
+// The rows of a results table (tamsel --results), header included, split
+// at tabs, with the escapes of names (\\, \t, \n, \r) undone.
+std::vector<std::vector<std::string>> read_tsv(const std::string& text);
+
 // The three tables of the worked example: spec (0.2, 1.0), (0.5, 3.0),
 // (0.8, 2.0) and log (0.2, 0.5), (0.5, 1.0), (0.8, 2.5).
 extern const char* const kExampleSpec;

@@ -28,7 +28,7 @@ TEST(CommandLine, HelpPrintsUsageAndTouchesNothing) {
     auto r = e2e::run_tamsel(in.dir.path(), {flag});
     EXPECT_EQ(r.status, 0) << flag;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Usage: tamsel [--help | --version]\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Usage: tamsel [--results FILE]\n", 0), 0u) << r.out;
     for (const char* word : {"samples.lst", "corrspec.in", "corrlog.in", "_cross.txt",
                              "Exit status", "man tamsel"})
       EXPECT_NE(r.out.find(word), std::string::npos) << word;
@@ -52,7 +52,8 @@ TEST(CommandLine, VersionPrintsNameAndVersion) {
 TEST(CommandLine, AnyOtherArgumentIsAOneLineUsageError) {
   const std::vector<std::vector<std::string>> refused = {
       {"samples.lst"}, {"-x"}, {"--"}, {"--help", "extra"}, {"--version", "-h"}, {""},
-      {"a\nb"}};
+      {"a\nb"}, {"--results"}, {"--results", "a", "--results=b"}, {"--results=a", "--help"},
+      {"--resultsa"}, {"--results", "a", "b"}};
   for (const auto& args : refused) {
     Inputs in;
     auto r = e2e::run_tamsel(in.dir.path(), args);
@@ -61,13 +62,14 @@ TEST(CommandLine, AnyOtherArgumentIsAOneLineUsageError) {
     ASSERT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err; // exactly one line
     EXPECT_EQ(r.err.rfind("tamsel: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("usage: tamsel [--help | --version]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("usage: tamsel [--results FILE] | --help | --version"), std::string::npos)
+        << r.err;
     EXPECT_TRUE(in.untouched());
   }
   Inputs in;
   EXPECT_EQ(e2e::run_tamsel(in.dir.path(), {"corrlog.in"}).err,
-            "tamsel: unexpected argument 'corrlog.in'; usage: tamsel [--help | --version] "
-            "(run it in the directory of its input files)\n");
+            "tamsel: unexpected argument 'corrlog.in'; usage: tamsel [--results FILE] | --help | "
+            "--version (run it in the directory of its input files)\n");
   EXPECT_EQ(e2e::run_tamsel(in.dir.path(), {"--help", "--bogus"}).err.rfind(
                 "tamsel: unknown option '--bogus'", 0),
             0u);

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: BSD-3-Clause
+#include "driver/results.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+
+#include "driver/display.h"
+#include "driver/files.h"
+#include "driver/run.h"
+#include "driver/warnings.h"
+#include "numeric/stop.h"
+
+namespace tamsel {
+
+namespace {
+
+// The path as messages show it, without its control bytes.
+std::string shown(const char* path) {
+  std::string text(std::strlen(path) + 1, '\0');
+  text.resize(show_bytes(path, text.size() - 1, text.data()));
+  return text;
+}
+
+[[noreturn]] void results_failure(const char* path, const char* what) {
+  stopf(kInputStatus, "tamsel: %s: %s", shown(path).c_str(), what);
+}
+
+void append_name(std::string& out, const char* name, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    switch (name[i]) {
+    case '\\': out += "\\\\"; break;
+    case '\t': out += "\\t"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    default: out += name[i];
+    }
+  }
+}
+
+// The shortest text that reads back to `value` (shortest, driver/warnings.h),
+// "nan" for every NaN.
+std::string shortest_real(Real value) {
+  if (std::isnan(value)) return "nan";
+  char text[32];
+  shortest(value, text);
+  return text;
+}
+
+} // namespace
+
+std::string results_table(const RunState& st) {
+  std::string out = "name\tfmin\tfmax\tcoefficient\trecords\twarnings\n";
+  for (Integer k = 1; k <= st.sample_count; ++k) {
+    append_name(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
+    for (Real value : {matrix_at(st.agem, k, 0), matrix_at(st.xlgrm, k, 0), cc_diagonal(st, k)})
+      out += '\t' + shortest_real(value);
+    out += '\t' + std::to_string(st.window_records[k - 1]) + '\t';
+    const char* separator = "";
+    for (const SampleWarning warning : kSampleWarnings) {
+      if ((st.sample_warnings[k - 1] & warning) == 0) continue;
+      out += separator;
+      out += sample_warning_key(warning);
+      separator = ";";
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+void open_results(ResultsFile& rf, const char* path) {
+  rf = {path, -1};
+  if (std::strcmp(path, "-") == 0) return;
+  if (path[0] == '\0') stopf(kInputStatus, "tamsel: the results file has no name");
+  if (leaves_working_directory(path))
+    results_failure(path, "the results file would lie outside the working directory");
+  if (const char* input = input_file_at(path))
+    results_failure(path, (std::string("the results file is the input file ") + input).c_str());
+  rf.fd = open_output(path, false);
+  if (rf.fd < 0 && errno != ENOENT)
+    results_failure(path, (std::string("cannot create the results file: ") +
+                           open_error(path, errno)).c_str());
+}
+
+void close_results(ResultsFile& rf) {
+  if (rf.fd >= 0) close(rf.fd);
+  rf.fd = -1;
+}
+
+void write_results(const RunState& st, ResultsFile& rf, std::FILE* console,
+                   const char* last_report) {
+  const std::string table = results_table(st);
+  if (std::strcmp(rf.path, "-") == 0) {
+    std::fwrite(table.data(), 1, table.size(), console);
+    return;
+  }
+  if (last_report != nullptr && same_file(identify(rf.path), identify(last_report)))
+    results_failure(rf.path, "the results file is the report file of the last sample, "
+                             "which the report would replace");
+  const int fd = rf.fd;
+  rf.fd = -1;
+  const OutputFailure failure = replace_output(rf.path, fd, table.data(), table.size());
+  if (failure.error != 0) {
+    char reason[PATH_MAX + 128];
+    describe_output_failure(rf.path, failure, reason, sizeof reason);
+    results_failure(rf.path, (std::string("cannot write the results file: ") + reason).c_str());
+  }
+}
+
+} // namespace tamsel
