@@ -16,6 +16,15 @@
 // first, kept for the process (static storage shared by all threads, no
 // thread-local storage) and only read afterwards; chint, chebev and
 // chebev_points keep no state.
+//
+// Accuracy, measured against the same sums in extended precision: chebft's
+// coefficients within 1.5 eps max|f| at n = 15, 5 eps at 50, 9 eps at 100;
+// chebev within about 1.5 eps of the sum of |c(j)|.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 #pragma once
 
 #include <type_traits>

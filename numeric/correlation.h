@@ -32,6 +32,18 @@ namespace tamsel {
 //
 // n must be a power of two from 2 to 8192; any other n is refused with a
 // Stop before anything is written.
+//
+// Accuracy: for two sequences of like size, every lag within about 5 eps of
+// sqrt(sum data1^2 * sum data2^2) (measured for values uniform in [-1, 1],
+// n = 16 .. 8192).  Both sequences share one complex transform, so the
+// error goes with the larger of them: if one is 1e12 times smaller than
+// the other, its lags are off by about 1% (0.7% measured at n = 128), and
+// its contribution is lost entirely further apart.  Scale both alike first.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 void correl(const Real* data1, const Real* data2, const Integer& n,
             Real* result);
 

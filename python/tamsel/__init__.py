@@ -13,9 +13,10 @@ length raises ValueError naming it.  Every result is the bits of the C++
 toolkit: a transform here is the toolkit's radix-2 transform, and its
 conjugations, unpacking and power-of-two scalings are exact.
 
-Accuracy, against an exact transform of values uniform in [-1, 1], as the
-largest error relative to the largest output: about 2e-16 at 16 values,
-5e-16 at 1024, 1e-15 at 2**20 (numpy.fft: the same range).
+Accuracy, for values uniform in [-1, 1], as the largest difference from
+numpy.fft relative to the largest output: fft 1.4e-15 at 16 values,
+6.5e-15 at 1024, 2.5e-14 at 2**20 (about 6 eps log2 n at most); irfft up to
+5.3e-14 at 2**20.
 
 Every function releases the GIL while it computes and may be called from
 several threads at once.  The results assume a floating-point environment
