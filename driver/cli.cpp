@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/files.h"
+#include "driver/display.h"
+#include "driver/process.h"
 #include "numeric/stop.h"
 
 #ifndef TAMSEL_VERSION
@@ -16,14 +17,16 @@ namespace tamsel {
 
 namespace {
 
-// The argument as it can be shown on one line: control characters become
-// '?' (shown_byte), and a very long argument is shortened.
+// The argument as it can be shown on one line: as show_bytes shows it, and
+// a very long argument shortened.
 std::string printable(const char* arg) {
-  std::string shown;
-  for (const char* c = arg; *c != '\0' && shown.size() < 60; ++c)
-    shown += shown_byte(*c);
-  if (std::strlen(arg) > shown.size()) shown += "...";
-  return shown;
+  constexpr std::size_t kShown = 60;
+  const std::size_t length = std::strlen(arg);
+  const std::size_t kept = length < kShown ? length : kShown;
+  char shown[kShown + 1];
+  std::string text(shown, show_bytes(arg, kept, shown));
+  if (kept < length) text += "...";
+  return text;
 }
 
 // Flushes standard output; on failure says so on err and returns true.
@@ -82,7 +85,8 @@ int program_main(int argc, const char* const* argv, const ProgramText& text, voi
     std::fprintf(stderr, "%s\n", s.what());
     status = s.status();
   }
-  if (output_failed(text, stdout, stderr) && status == 0) status = kInputStatus;
+  // After a stop its message is the one line on standard error.
+  if (status == 0 && output_failed(text, stdout, stderr)) status = kInputStatus;
   return status;
 }
 

@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "numeric/stop.h"
+#include "driver/display.h"
 
 namespace tamsel {
 
@@ -80,30 +79,60 @@ int close_keeping(int fd, int error) {
   return error;
 }
 
-} // namespace
+// Whether a failure to make a file in a directory, or to rename one there,
+// is the directory's refusal (its permission bits, a sticky bit, a
+// read-only mount) rather than a failure of the disk.
+bool refused_by_directory(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
-char shown_byte(char byte) {
-  const auto code = static_cast<unsigned char>(byte);
-  return ((code < 0x20 && byte != '\t') || code == 0x7f) ? '?' : byte;
-}
-
-void show_bytes(const char* text, std::size_t length, char* out) {
-  for (std::size_t i = 0; i < length; ++i) out[i] = shown_byte(text[i]);
-  out[length] = '\0';
-}
-
-void prepare_process(const char* program) {
-  bool output_closed = false;
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    if (fd == 1) output_closed = true;
-    // The lowest free descriptor is this one: those below it are open.
-    if (open("/dev/null", O_RDWR) != fd)
-      stopf(kInputStatus, "%s: descriptor %d is closed and /dev/null cannot be opened", program, fd);
+// Where opening `path` with O_CREAT creates a file when none is there: an
+// O_PATH descriptor of the directory in `dir` and the name there in
+// leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
+// no chain of links is ever spelled out as one path.  Returns 0, EEXIST
+// when a file is there after all, or the errno value of the failure.
+int creation_site(const char* path, int& dir, char* leaf) {
+  char part[PATH_MAX], link[PATH_MAX];
+  if (int error = copy_path(path, link)) return error;
+  int base = AT_FDCWD;
+  for (int hop = 0; hop <= kMaxLinks; ++hop) {
+    const std::size_t cut = directory_length(link);
+    const std::size_t length = std::strlen(link + cut);
+    int error = 0;
+    if (length == 0) error = EISDIR; // a path that ends in a slash names a directory
+    else if (length > NAME_MAX) error = ENAMETOOLONG;
+    if (error == 0) {
+      std::memcpy(part, link, cut);
+      part[cut] = '\0';
+      std::memcpy(leaf, link + cut, length + 1);
+      const int next = openat(base, cut == 0 ? "." : part, O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (next < 0) error = errno;
+      if (base != AT_FDCWD) close(base);
+      base = next;
+    }
+    struct stat info;
+    if (error == 0 && fstatat(base, leaf, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) {
+        dir = base;
+        return 0;
+      }
+      error = errno;
+    }
+    if (error == 0 && !S_ISLNK(info.st_mode)) error = EEXIST;
+    if (error == 0) {
+      const ssize_t n = readlinkat(base, leaf, link, sizeof link);
+      if (n < 0) error = errno;
+      else if (std::size_t(n) >= sizeof link) error = ENAMETOOLONG;
+      else link[n] = '\0';
+    }
+    if (error != 0) {
+      if (base >= 0) close(base);
+      return error;
+    }
   }
-  if (output_closed) stopf(kInputStatus, "%s: standard output is closed", program);
-  std::signal(SIGXFSZ, SIG_IGN);
+  if (base >= 0) close(base);
+  return ELOOP;
 }
+
+} // namespace
 
 bool leaves_working_directory(const char* path) {
   if (path[0] == '/') return true;
@@ -118,17 +147,34 @@ bool leaves_working_directory(const char* path) {
 
 FileIdentity identify(const char* path) {
   FileIdentity id{};
-  char target[PATH_MAX];
+  const int fd = open(path, O_PATH | O_CLOEXEC);
+  if (fd >= 0) {
+    id = identify_open(fd);
+    close(fd);
+    return id;
+  }
+  id.error = errno;
+  if (id.error != ENOENT) return id;
+  int dir = -1;
+  id.error = creation_site(path, dir, id.leaf);
+  if (id.error != 0) return id;
   struct stat info;
-  const int error = follow_links(path, target, info);
-  if (error == ENOENT) {
-    const std::size_t dir = directory_length(target);
-    const std::size_t leaf = std::strlen(target + dir);
-    if (leaf >= sizeof id.leaf) return id;
-    std::memcpy(id.leaf, target + dir, leaf + 1);
-    target[dir] = '\0';
-    if (stat(dir == 0 ? "." : target, &info) != 0) return id;
-  } else if (error != 0) {
+  if (fstat(dir, &info) != 0) {
+    id.error = errno;
+  } else {
+    id.known = true;
+    id.device = info.st_dev;
+    id.inode = info.st_ino;
+  }
+  close(dir);
+  return id;
+}
+
+FileIdentity identify_open(int fd) {
+  FileIdentity id{};
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    id.error = errno;
     return id;
   }
   id.known = true;
@@ -142,28 +188,67 @@ bool same_file(const FileIdentity& a, const FileIdentity& b) {
          std::strcmp(a.leaf, b.leaf) == 0;
 }
 
-int open_output(const char* path, bool create) {
-  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+FileHead read_head(const char* path) {
+  FileHead head{};
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    head.error = errno;
+    return head;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    head.error = errno;
+  } else if (S_ISREG(info.st_mode)) {
+    head.regular = true;
+    while (head.length < sizeof head.bytes) {
+      const ssize_t n = read(fd, head.bytes + head.length, sizeof head.bytes - head.length);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) head.error = errno;
+      if (n <= 0) break;
+      head.length += std::size_t(n);
+    }
+  }
+  close(fd);
+  return head;
 }
 
-const char* open_output_error(const char* path, int error) {
+int open_output(const char* path, bool create) {
+  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0666);
+}
+
+int probe_output(const char* path) {
+  const int fd = open_output(path, false);
+  if (fd >= 0) return close(fd) == 0 ? 0 : errno;
+  if (errno != ENOENT) return errno;
+  int dir = -1;
+  char leaf[NAME_MAX + 1];
+  if (const int error = creation_site(path, dir, leaf)) return error;
+  const int error = faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+  close(dir);
+  return error;
+}
+
+const char* open_error(const char* path, int error) {
   struct stat info;
-  if (error == ENXIO && stat(path, &info) == 0 && S_ISFIFO(info.st_mode))
-    return "it is a FIFO that no process is reading";
+  if (error == ENXIO && stat(path, &info) == 0) {
+    if (S_ISFIFO(info.st_mode)) return "it is a FIFO that no process is reading";
+    if (S_ISSOCK(info.st_mode)) return "it is a socket";
+  }
   return std::strerror(error);
 }
 
-int replace_output(const char* path, int fd, const char* text, std::size_t length) {
+OutputFailure replace_output(const char* path, int fd, const char* text, std::size_t length) {
   mode_t mode = 0;
-  if (fd >= 0) {
-    struct stat old;
-    if (fstat(fd, &old) != 0) return close_keeping(fd, errno);
+  struct stat old;
+  const bool replacing = fd >= 0;
+  if (replacing) {
+    if (fstat(fd, &old) != 0) return {close_keeping(fd, errno), false};
     if (!S_ISREG(old.st_mode)) {
       // Opened without waiting for a reader; now writes may wait as usual.
       const int error = fcntl(fd, F_SETFL, 0) != 0 ? errno : write_all(fd, text, length);
-      return close_keeping(fd, error);
+      return {close_keeping(fd, error), false};
     }
-    if (int error = close_keeping(fd, 0)) return error;
+    if (int error = close_keeping(fd, 0)) return {error, false};
     mode = old.st_mode & 0777;
   } else {
     const mode_t mask = umask(0);
@@ -173,21 +258,50 @@ int replace_output(const char* path, int fd, const char* text, std::size_t lengt
 
   char target[PATH_MAX];
   struct stat info;
-  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT) return error;
+  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT) return {error, false};
   static constexpr char kTemporary[] = ".tamsel-XXXXXX";
   char temporary[PATH_MAX];
   const std::size_t dir = directory_length(target);
-  if (dir + sizeof kTemporary > PATH_MAX) return ENAMETOOLONG;
+  if (dir + sizeof kTemporary > PATH_MAX) return {ENAMETOOLONG, false};
   std::memcpy(temporary, target, dir);
   std::memcpy(temporary + dir, kTemporary, sizeof kTemporary);
 
   const int out = mkstemp(temporary);
-  if (out < 0) return errno;
+  if (out < 0) return {errno, refused_by_directory(errno)};
+  // The owner and group of the old file where the process may set them,
+  // or else its group alone; a process that may set neither keeps its own.
+  if (replacing && fchown(out, old.st_uid, old.st_gid) != 0 &&
+      fchown(out, static_cast<uid_t>(-1), old.st_gid) != 0) {
+  }
   int error = fchmod(out, mode) != 0 ? errno : write_all(out, text, length);
   error = close_keeping(out, error);
-  if (error == 0 && std::rename(temporary, target) != 0) error = errno;
+  bool directory = false;
+  if (error == 0 && std::rename(temporary, target) != 0) {
+    error = errno;
+    directory = refused_by_directory(error);
+  }
   if (error != 0) unlink(temporary);
-  return error;
+  return {error, directory};
+}
+
+void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size) {
+  const char* reason = std::strerror(failure.error);
+  char target[PATH_MAX];
+  struct stat info;
+  const int error = failure.directory ? follow_links(path, target, info) : EINVAL;
+  if (error != 0 && error != ENOENT) {
+    std::snprintf(out, size, "%s", reason);
+    return;
+  }
+  std::size_t dir = directory_length(target);
+  if (dir > 1) --dir; // the final slash, unless the directory is the root
+  if (dir == 0) {
+    std::snprintf(out, size, "the working directory refuses the new file: %s", reason);
+    return;
+  }
+  char shown[PATH_MAX];
+  show_bytes(target, dir, shown);
+  std::snprintf(out, size, "the directory %s refuses the new file: %s", shown, reason);
 }
 
 } // namespace tamsel

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The files the programs write, and what they show of input bytes.
+// The files the programs write, and how a file is told apart from another.
 //
 // An output file is opened without waiting, so that a FIFO no process reads
 // is an error (ENXIO) rather than a hang.  A finished text replaces a regular
 // file only once it is written in full: it goes to a new file in the
 // directory of the file it replaces (the file a symbolic link names; the
-// link stays a link), takes that file's permission bits, and is renamed over
-// it.  On any failure the new file is removed and the old one keeps its
-// bytes.  Files that are not regular, such as devices and FIFOs, are written
-// directly.  The new file is not synced to the disk before the rename: the
-// promise is about failures of the run (a full disk, a file-size limit), not
-// about a crash of the machine.
+// link stays a link), takes that file's owner, group and permission bits,
+// and is renamed over it.  On any failure the new file is removed and the
+// old one keeps its bytes.  Files that are not regular, such as devices and
+// FIFOs, are written directly.  The new file is not synced to the disk
+// before the rename: the promise is about failures of the run (a full disk,
+// a file-size limit), not about a crash of the machine.
 #pragma once
 
 #include <climits>
@@ -19,43 +19,45 @@
 
 namespace tamsel {
 
-// The byte as the console shows it: a control byte (0x00 to 0x1F other than
-// TAB, and 0x7F) becomes '?', every other byte stays itself.
-char shown_byte(char byte);
-
-// Copies text[0..length-1] to out with every byte as shown_byte shows it,
-// and ends out with a NUL; out holds length + 1 characters.
-void show_bytes(const char* text, std::size_t length, char* out);
-
-// Prepares the process of a program before it touches any file: each of the
-// descriptors 0, 1 and 2 that is closed is opened on /dev/null, so that no
-// file the program opens later takes one of them, and SIGXFSZ is ignored, so
-// that a file-size limit makes a write fail with EFBIG instead of killing
-// the process.  Stops with kInputStatus, naming `program`, when standard
-// output was closed or /dev/null cannot be opened.
-void prepare_process(const char* program);
-
 // Whether a relative file name can reach outside the working directory by
 // itself: it is an absolute path or one of its components is "..".
 // Symbolic links on the way are not looked at.
 bool leaves_working_directory(const char* path);
 
 // What a path names, for telling whether two paths reach the same file:
-// the file itself (device and inode, leaf empty) once symbolic links are
-// followed, so that another spelling, a link or a hard link is recognised;
-// or, for a path that names no file yet, the directory it would be created
-// in and its name there (leaf).  Not known when the path cannot be looked
-// at.
+// the file itself (device and inode, leaf empty), as the kernel reaches it
+// when it opens the path, so that another spelling, a symbolic link or a
+// hard link is recognised however long its chain; or, for a path that
+// names no file yet, the directory a new file would be created in (a
+// dangling link at the end followed, as creating it does) and its name
+// there (leaf).  When the path can be looked at neither way, `known` is
+// false and `error` holds the reason.
 struct FileIdentity {
   bool known;
+  int error;
   dev_t device;
   ino_t inode;
   char leaf[NAME_MAX + 1];
 };
 FileIdentity identify(const char* path);
 
+// The identity of the file open on `fd`.
+FileIdentity identify_open(int fd);
+
 // Whether two identities are known and name the same file.
 bool same_file(const FileIdentity& a, const FileIdentity& b);
+
+// The start of the file a path names, read without waiting: `error` is 0
+// or the errno value of the failure (ENOENT when no file is there);
+// `regular` tells whether it is a regular file, and only then are up to
+// sizeof bytes of it read into bytes[0..length-1].
+struct FileHead {
+  int error;
+  bool regular;
+  std::size_t length;
+  char bytes[80];
+};
+FileHead read_head(const char* path);
 
 // Opens `path` for writing, creating it (mode 0666 less the umask) when
 // `create` is set, and without waiting for a reader when it is a FIFO
@@ -63,13 +65,35 @@ bool same_file(const FileIdentity& a, const FileIdentity& b);
 // descriptor, or -1 with errno set.
 int open_output(const char* path, bool create);
 
-// Describes the failure `error` of open_output on `path` for a message.
-const char* open_output_error(const char* path, int error);
+// Whether open_output(path, true) would succeed, found without creating or
+// changing anything: 0, or the errno value it would fail with (as far as
+// the permission bits and the directories on the way tell).
+int probe_output(const char* path);
+
+// Describes the failure `error` of opening `path` (for reading or for
+// writing) for a message: a FIFO with no reader and a socket are named as
+// such.
+const char* open_error(const char* path, int error);
+
+// A failure of replace_output: the errno value, and whether it is the
+// directory that refused (the new file could not be made in it or renamed
+// over the old one) rather than the file or the disk.
+struct OutputFailure {
+  int error;
+  bool directory;
+};
 
 // Writes text[0..length-1] as the whole content of the file `path`, as the
-// head of this file describes.  `fd` is a descriptor from open_output on the
-// file, or -1 when the file does not exist; it is closed in every case.
-// Returns 0, or the errno value of the failure.
-int replace_output(const char* path, int fd, const char* text, std::size_t length);
+// head of this file describes; the replacing file keeps the owner and group
+// of the old one where the process may set them, as well as its permission
+// bits.  `fd` is a descriptor from open_output on the file, or -1 when the
+// file does not exist; it is closed in every case.  Returns {0, false} on
+// success.
+OutputFailure replace_output(const char* path, int fd, const char* text, std::size_t length);
+
+// Describes a failure of replace_output on `path` for a message, in
+// out[0..size-1]: the directory that refused is named (as the console
+// shows names), otherwise the reason alone is given.
+void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size);
 
 } // namespace tamsel

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "driver/display.h"
 #include "driver/files.h"
 #include "numeric/stop.h"
 
@@ -185,13 +188,39 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
 void open_input(InputFile& in, const char* path) {
   in.path = path;
   in.line = 1;
-  in.fp = std::fopen(path, "r");
-  if (in.fp == nullptr)
-    stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, std::strerror(errno));
+  in.fp = nullptr;
+  // Opened without waiting, so that a FIFO with no writer cannot hold the
+  // run; read as usual from then on.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, open_error(path, errno));
   struct stat info;
-  if (fstat(fileno(in.fp), &info) == 0 && S_ISDIR(info.st_mode)) {
+  const char* refusal = nullptr;
+  int first = EOF; // a byte taken to see whether a FIFO has a writer
+  if (fstat(fd, &info) != 0) {
+    refusal = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    refusal = "is a directory";
+  } else if (S_ISFIFO(info.st_mode)) {
+    // No writer: the read finds end of file at once.  A writer that has
+    // not written yet: it would wait (EAGAIN), and now may.
+    unsigned char byte = 0;
+    ssize_t n;
+    do n = read(fd, &byte, 1);
+    while (n < 0 && errno == EINTR);
+    if (n == 0) refusal = "it is a FIFO that no process is writing to";
+    else if (n < 0 && errno != EAGAIN) refusal = std::strerror(errno);
+    else if (n == 1) first = byte;
+  }
+  if (refusal == nullptr && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    refusal = std::strerror(errno);
+  if (refusal == nullptr && (in.fp = fdopen(fd, "r")) == nullptr) refusal = std::strerror(errno);
+  if (refusal != nullptr) {
+    close(fd);
+    stopf(kInputStatus, "tamsel: %s: cannot read: %s", path, refusal);
+  }
+  if (first != EOF && ungetc(first, in.fp) == EOF) {
     close_input(in);
-    stopf(kInputStatus, "tamsel: %s: cannot read: is a directory", path);
+    stopf(kInputStatus, "tamsel: %s: read error: cannot look at the start of the file", path);
   }
   skip_byte_order_mark(in);
 }

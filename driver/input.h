@@ -33,7 +33,8 @@ struct InputFile {
 };
 
 // Opens `path` for reading and skips a UTF-8 byte-order mark at its start.
-// Stops when it cannot be opened or is a directory.
+// Stops when it cannot be opened, is a directory, or is a FIFO that no
+// process is writing to (never waits for a writer).
 void open_input(InputFile& in, const char* path);
 
 // Closes the file, if open.  Never stops.

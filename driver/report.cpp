@@ -2,11 +2,13 @@
 #include "driver/report.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <unistd.h>
 
+#include "driver/display.h"
 #include "driver/files.h"
 #include "numeric/stop.h"
 
@@ -39,9 +41,23 @@ void report_path(const char* report_name, char* path) {
 void open_report(ReportStream& rs, const char* report_name) {
   close_report(rs);
   report_path(report_name, rs.path);
+  if (rs.check_only) {
+    if (const int error = probe_output(rs.path))
+      report_failure(rs.path, "cannot create the report file", open_error(rs.path, error));
+    return;
+  }
   rs.fd = open_output(rs.path, true);
   if (rs.fd < 0)
-    report_failure(rs.path, "cannot create the report file", open_output_error(rs.path, errno));
+    report_failure(rs.path, "cannot create the report file", open_error(rs.path, errno));
+}
+
+bool is_report_head(const char* bytes, std::size_t length) {
+  static constexpr char kAfterName[] = "\n\nCross-correlation: ";
+  constexpr std::size_t kHead = kNameWidth + sizeof kAfterName - 1;
+  if (length < kHead || bytes[0] == ' ') return false;
+  for (int i = 0; i < kNameWidth; ++i)
+    if (bytes[i] == '\n' || bytes[i] == '\0') return false;
+  return std::memcmp(bytes + kNameWidth, kAfterName, sizeof kAfterName - 1) == 0;
 }
 
 void close_report(ReportStream& rs) {
@@ -130,8 +146,12 @@ void write_report(const RunState& st, ReportStream& rs) {
   }
   const int fd = rs.fd;
   rs.fd = -1;
-  if (const int error = replace_output(rs.path, fd, report_text, std::size_t(out - report_text)))
-    report_failure(rs.path, "cannot write the report", std::strerror(error));
+  const OutputFailure failure = replace_output(rs.path, fd, report_text, std::size_t(out - report_text));
+  if (failure.error != 0) {
+    char reason[PATH_MAX + 128];
+    describe_output_failure(rs.path, failure, reason, sizeof reason);
+    report_failure(rs.path, "cannot write the report", reason);
+  }
 }
 
 } // namespace tamsel

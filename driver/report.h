@@ -9,6 +9,8 @@
 // device or FIFO is written directly.
 #pragma once
 
+#include <cstddef>
+
 #include "driver/state.h"
 
 namespace tamsel {
@@ -16,6 +18,9 @@ namespace tamsel {
 struct ReportStream {
   int fd;                      // open descriptor, or -1
   char path[kNameWidth + 1];   // the file name, trailing blanks removed
+  // Set for a tool that writes no report: opening only checks that the
+  // file could be created or opened, and leaves it as it is (fd stays -1).
+  bool check_only = false;
 };
 
 // The file name of a 50-character report name: the name with its trailing
@@ -25,8 +30,14 @@ void report_path(const char* report_name, char* path);
 // Connects the stream to the file named by a 50-character report name with
 // its trailing blanks removed, first closing the file it was connected to.
 // Stops with an input/output error naming the file when it cannot be
-// created or opened for writing, or is a FIFO that no process reads.
+// created or opened for writing, or is a FIFO that no process reads (with
+// check_only: when it could not be).
 void open_report(ReportStream& rs, const char* report_name);
+
+// Whether bytes[0..length-1], the start of a file, begin a report as
+// write_report writes it: a 50-character name line that starts with no
+// blank, an empty line and the coefficient's label.
+bool is_report_head(const char* bytes, std::size_t length);
 
 // Closes the file, if any.  Never stops.
 void close_report(ReportStream& rs);

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/run.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <sys/mman.h>
 
 #include "driver/curves.h"
+#include "driver/display.h"
 #include "driver/files.h"
 #include "driver/input.h"
 #include "driver/samples.h"
@@ -45,26 +47,39 @@ struct ReportFile {
 };
 
 // The identities of the run's input files, taken once: the run itself
-// changes none of them.
+// changes none of them.  The sample list is identified by the file open on
+// `list`, each table by the file its name opens now, or where it would be
+// created when there is none.
 struct Inputs {
   static constexpr const char* kNames[3] = {kSampleFile, kSpecFile, kLogFile};
   FileIdentity ids[3];
-  Inputs() {
-    for (int i = 0; i < 3; ++i) ids[i] = identify(kNames[i]);
+  explicit Inputs(int list) {
+    ids[0] = list >= 0 ? identify_open(list) : identify(kSampleFile);
+    for (int i = 1; i < 3; ++i) ids[i] = identify(kNames[i]);
   }
-  // The input that `path` names, or null.
-  const char* reached_by(const char* path) const {
-    const FileIdentity id = identify(path);
-    for (int i = 0; i < 3; ++i)
+  // The input that `id` names, or null.  Stops, naming the input, when an
+  // input could be identified neither way: what cannot be told apart is
+  // never taken for another file.
+  const char* reached_by(const FileIdentity& id) const {
+    for (int i = 0; i < 3; ++i) {
+      if (!ids[i].known)
+        stopf(kInputStatus, "tamsel: %s: cannot open: %s", kNames[i], std::strerror(ids[i].error));
       if (same_file(id, ids[i])) return kNames[i];
+    }
     return nullptr;
   }
 };
 
+// Whether a report file that cannot be identified fails to be created
+// anyway, for the reason `error`: a directory on its way is missing or
+// cannot be searched.  Opening it then says so.
+bool fails_to_open(int error) { return error == ENOENT || error == ENOTDIR || error == EACCES; }
+
 // Refuses the report file of the sample just read, named on line `line` of
-// the list, when it would lie outside the working directory or is one of
-// the run's input files; `shown_name` is the sample's name as messages show
-// it.
+// the list, when it would lie outside the working directory, is one of the
+// run's input files or cannot be told apart from them, or would replace an
+// existing file that is not a report while the name is too long for the
+// full suffix; `shown_name` is the sample's name as messages show it.
 void check_report_file(const RunState& st, const char* shown_name, long line,
                        const Inputs& inputs) {
   char path[kNameWidth + 1], shown_path[kNameWidth + 1];
@@ -74,9 +89,25 @@ void check_report_file(const RunState& st, const char* shown_name, long line,
     stopf(kInputStatus,
           "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
           kSampleFile, line, shown_name, shown_path);
-  if (const char* input = inputs.reached_by(path))
+  const FileIdentity id = identify(path);
+  if (!id.known && !fails_to_open(id.error))
+    stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s cannot be identified: %s",
+          kSampleFile, line, shown_name, shown_path, std::strerror(id.error));
+  if (const char* input = inputs.reached_by(id))
     stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s is the input file %s",
           kSampleFile, line, shown_name, shown_path, input);
+  // A name that keeps the whole suffix names a report file by itself; a
+  // longer one may name any file, which is replaced only when it holds a
+  // report already (or nothing).
+  if (st.name_length > kNameWidth - kReportSuffixLength && id.known && id.leaf[0] == '\0') {
+    const FileHead head = read_head(path);
+    if (head.error != 0 || !head.regular ||
+        (head.length != 0 && !is_report_head(head.bytes, head.length)))
+      stopf(kInputStatus,
+            "tamsel: %s:%ld: sample '%s': its report file %s would replace a file that is not a "
+            "report (the name is too long for the _cross.txt suffix)",
+            kSampleFile, line, shown_name, shown_path);
+  }
 }
 
 } // namespace
@@ -93,7 +124,7 @@ void keep_sample(const RunState& st) {
 
 const KeptSample* kept_samples() { return kept; }
 
-const char* input_file_at(const char* path) { return Inputs().reached_by(path); }
+const char* input_file_at(const char* path) { return Inputs(-1).reached_by(identify(path)); }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample, std::FILE* warnings) {
@@ -102,7 +133,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
   ListFile list;
   open_input(list.in, kSampleFile);
   bool tables_loaded = false;
-  const Inputs inputs;
+  const Inputs inputs(fileno(list.in.fp));
 
   for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
     st.name_length = name(st.sample_name);
@@ -111,11 +142,11 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     st.name_lengths[st.sample_count] = st.name_length;
     // The name as the console and the messages show it.
     char shown[kNameWidth + 1];
-    show_bytes(st.sample_name, std::size_t(st.name_length), shown);
+    const std::size_t shown_length = show_bytes(st.sample_name, std::size_t(st.name_length), shown);
     if (report != nullptr) check_report_file(st, shown, name_line, inputs);
     if (console != nullptr) {
       std::fputs(" Tamsel version 1.0\n You are running sample ", console);
-      std::fwrite(shown, 1, std::size_t(st.name_length), console);
+      std::fwrite(shown, 1, shown_length, console);
       std::fputc('\n', console);
     }
     if (report != nullptr) open_report(*report, st.report_name);
@@ -135,7 +166,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     if (warnings != nullptr && !window_ascends(st.fmin, st.fmax)) {
       if (console != nullptr) std::fflush(console);
       std::fprintf(warnings, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
-      std::fwrite(shown, 1, std::size_t(st.name_length), warnings);
+      std::fwrite(shown, 1, shown_length, warnings);
       std::fputs(": fmin is not below fmax, so its coefficient does not measure agreement\n",
                  warnings);
       std::fflush(warnings);
@@ -150,6 +181,13 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings) {
   ReportFile report;
   sample_phase(st, console, &report.stream, nullptr, warnings);
   if (st.sample_count == 0) return;
+  // The console lines are out, and out in full, before the report replaces
+  // anything: a run whose console fails stops with every old report intact.
+  if (console != nullptr) {
+    const int error = std::fflush(console) == 0 ? EIO : errno;
+    if (std::ferror(console))
+      stopf(kInputStatus, "tamsel: standard output: write error: %s", std::strerror(error));
+  }
   write_report(st, report.stream);
 }
 

@@ -14,8 +14,10 @@ namespace tamsel {
 // `console` and the warnings to `warnings`.  Returns after a normal run;
 // every failure throws Stop (the program's own stop messages with
 // kStopStatus, input/output failures and the sample limit with
-// kInputStatus), with every file it opened closed.  The run's storage is
-// `st`, zeroed at the start.
+// kInputStatus), with every file it opened closed.  The console is flushed
+// and checked before the report replaces anything: a console that cannot
+// be written stops the run with kInputStatus.  The run's storage is `st`,
+// zeroed at the start.
 void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 
 // The sample phase of a run, for tools that use the curves and coefficients
@@ -31,9 +33,12 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr);
 // are built; the list is closed.  Stops as run() does; the caller closes
 // `report`.  With `report` null no file is opened, so none can fail to
 // open, and no file is written.
-// With `report` set, a sample whose report file would lie outside the
-// working directory (an absolute path, a ".." component) or is one of the
-// three input files stops the run with kInputStatus and a message naming
+// With `report` set (check_only or not), a sample whose report file would
+// lie outside the working directory (an absolute path, a ".." component),
+// is one of the three input files however it is reached (identify), cannot
+// be identified, or, for a name too long to keep the whole "_cross.txt"
+// suffix, is an existing non-empty file that does not begin as a report
+// (is_report_head) stops the run with kInputStatus and a message naming
 // the list's line, before its console lines are printed.
 // `after_sample`, unless null, is called once per sample when its curves are
 // built and counted (its row is st.sample_count), for tools that need what

@@ -35,12 +35,11 @@ bool read_sample(InputFile& list, RunState& st) {
 }
 
 void form_report_name(RunState& st) {
-  static constexpr char kSuffix[] = "_cross.txt";
   int length = 0;
   for (int i = 0; i < st.name_length && length < kNameWidth; ++i)
     st.report_name[length++] = st.sample_name[i];
-  for (int i = 0; kSuffix[i] != '\0' && length < kNameWidth; ++i)
-    st.report_name[length++] = kSuffix[i];
+  for (int i = 0; kReportSuffix[i] != '\0' && length < kNameWidth; ++i)
+    st.report_name[length++] = kReportSuffix[i];
   while (length < kNameWidth) st.report_name[length++] = ' ';
 }
 

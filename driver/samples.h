@@ -11,6 +11,11 @@ namespace tamsel {
 
 inline constexpr const char* kSampleFile = "samples.lst";
 
+// What a report file name adds to the sample's name, as far as 50
+// characters leave room for it.
+inline constexpr char kReportSuffix[] = "_cross.txt";
+inline constexpr int kReportSuffixLength = sizeof kReportSuffix - 1;
+
 // Length of a 50-character name: the number of characters before its first
 // blank (50 when it holds none).  Only the blank separates; tabs belong to
 // the name.  A name whose first character is a blank stops the run with

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -684,10 +685,13 @@ void write_document(const char* path, const std::string& document) {
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
   const int fd = open_output(path, false);
   if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path,
-          open_output_error(path, errno));
-  if (const int error = replace_output(path, fd, document.data(), document.size()))
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, std::strerror(error));
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path, open_error(path, errno));
+  const OutputFailure failure = replace_output(path, fd, document.data(), document.size());
+  if (failure.error != 0) {
+    char reason[PATH_MAX + 128];
+    describe_output_failure(path, failure, reason, sizeof reason);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, reason);
+  }
 }
 
 } // namespace tamsel

@@ -80,7 +80,8 @@ Result run_program(const std::string& program, const fs::path& dir,
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     int in = open("/dev/null", O_RDONLY);
-    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = setup.output.empty() ? open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                   : open(setup.output.c_str(), O_WRONLY);
     int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
     dup2(in, 0);
@@ -91,6 +92,7 @@ Result run_program(const std::string& program, const fs::path& dir,
       const rlimit limit{rlim_t(setup.file_size_limit), rlim_t(setup.file_size_limit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
+    alarm(setup.time_limit);
     std::vector<char*> argv;
     std::string exe = program;
     argv.push_back(exe.data());

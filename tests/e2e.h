@@ -38,6 +38,8 @@ struct Result {
 struct Setup {
   std::vector<int> closed;        // of the descriptors 0, 1, 2, those closed at the start
   long long file_size_limit = -1; // RLIMIT_FSIZE in bytes, or -1 for none
+  unsigned time_limit = 0;        // seconds before SIGALRM ends the child, or 0 for none
+  std::string output{};           // a file standard output goes to instead of being captured
 };
 
 // Runs the executable `exe` with `args` in `dir`, stdin from /dev/null.

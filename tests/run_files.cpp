@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -247,6 +249,186 @@ TEST(Files, ConsoleShowsNoControlBytesAndAByteOrderMarkIsSkipped) {
   Job missing("d\x1b/x\n0.1 0.9\n");
   EXPECT_EQ(missing.run().err,
             "tamsel: d?/x_cross.txt: cannot create the report file: No such file or directory\n");
+}
+
+// A name of 41 or more characters keeps no whole "_cross.txt" suffix, so it
+// can name any file: only a file that holds a report, or nothing, is
+// replaced, and a rerun replaces its own report.
+TEST(Files, ANameWithoutTheWholeSuffixReplacesOnlyReports) {
+  const std::string slashes = "." + std::string(40, '/');
+  for (const std::string target : {"keep/config", "keep/empty", "keep/short"}) {
+    SCOPED_TRACE(target);
+    const std::string name = slashes.substr(0, 50 - target.size()) + target;
+    Job job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
+    fs::create_directory(job.dir / "keep");
+    job.put("keep/config", "[core]\n\tbare = false\n");
+    job.put("keep/short", e2e::padded(name) + "\n\nCross-correlation:"); // cut before its number
+    const bool replaceable = target == "keep/empty";
+    if (replaceable) job.put(target, "");
+    auto r = job.run();
+    if (replaceable) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      const std::string first = job.get(target);
+      EXPECT_EQ(first.substr(0, 71), e2e::padded(name) + "\n\nCross-correlation: ");
+      job.put("first_cross.txt", "not mine\n");
+      EXPECT_EQ(job.run().status, 0); // the same list again: its own report
+      EXPECT_EQ(job.get(target), first);
+      EXPECT_EQ(job.get("first_cross.txt"), "not mine\n");
+      continue;
+    }
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tamsel: samples.lst:3: sample '" + name + "': its report file " + name +
+                         " would replace a file that is not a report (the name is too long for "
+                         "the _cross.txt suffix)\n");
+    EXPECT_EQ(r.out, console_lines("first"));
+    EXPECT_EQ(job.get("keep/config"), "[core]\n\tbare = false\n");
+    EXPECT_EQ(job.get("keep/short"), e2e::padded(name) + "\n\nCross-correlation:");
+  }
+}
+
+// The sample list is known by the file open, however long the chain of
+// links that leads to it: a chain too long to spell out as one path does
+// not make the list's own file a report file.
+TEST(Files, TheListIsKnownByTheFileOpenedThroughAnyChainOfLinks) {
+  auto repeat = [](const std::string& part, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += part;
+    return text;
+  };
+  const std::string list = repeat("./", 21) + "real.lst\n0.1 0.9\n";
+  Job job("");
+  fs::remove(job.dir / "samples.lst");
+  fs::create_directory(job.dir / "sub");
+  job.put("real.lst", list);
+  fs::create_symlink("sub/" + repeat("./", 2000) + "l2", job.dir / "samples.lst");
+  fs::create_symlink(repeat("./", 60) + "../real.lst", job.dir / "sub/l2");
+  const std::string refusal = "tamsel: samples.lst:1: sample '" + repeat("./", 21) +
+                              "real.lst': its report file " + repeat("./", 21) +
+                              "real.lst is the input file samples.lst\n";
+  for (const e2e::Result& r : {job.run(), job.plot()}) {
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, refusal);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(job.get("real.lst"), list);
+  }
+}
+
+// tamsel-plot writes no report file but refuses every sample tamsel
+// refuses, with the very message and status, and then draws nothing.
+TEST(Files, PlotRefusesTheReportFilesTamselRefuses) {
+  const std::string long_name = "." + std::string(39, '/') + "not/report";
+  for (const std::string name : {"/etc/passwd", "nosuchdir/x", "../x", "fifo", long_name.c_str()}) {
+    SCOPED_TRACE(name);
+    Job job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
+    fs::create_directory(job.dir / "not");
+    job.put("not/report", "keep\n");
+    ASSERT_EQ(mkfifo((job.dir / "fifo_cross.txt").c_str(), 0600), 0);
+    const Names before = job.listing();
+    const auto tamsel = job.run();
+    fs::remove(job.dir / "first_cross.txt");
+    const auto plot = job.plot();
+    EXPECT_EQ(tamsel.status, 2);
+    EXPECT_EQ(plot.status, 2);
+    EXPECT_TRUE(tamsel.err.starts_with("tamsel: ")) << tamsel.err;
+    EXPECT_EQ(plot.err, tamsel.err);
+    EXPECT_EQ(plot.out, "");
+    EXPECT_EQ(job.listing(), before);
+    EXPECT_EQ(job.get("not/report"), "keep\n");
+  }
+}
+
+TEST(Files, AnInputFifoWithoutAWriterIsAnErrorNotAWait) {
+  for (const std::string input : {"samples.lst", "corrspec.in", "corrlog.in"}) {
+    SCOPED_TRACE(input);
+    Job job("a\n0.1 0.9\n");
+    fs::remove(job.dir / input);
+    ASSERT_EQ(mkfifo((job.dir / input).c_str(), 0600), 0);
+    e2e::Setup limited;
+    limited.time_limit = 20;
+    auto r = job.run(limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tamsel: " + input + ": cannot read: it is a FIFO that no process is writing to\n");
+  }
+}
+
+// Standard output that cannot be written stops the run before the report
+// replaces anything, with one line on standard error.
+TEST(Files, AFailingConsoleLeavesEveryOldReportByte) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  Job job("a\n0.1 0.9\nb\n0.2 0.8\n");
+  job.put("b_cross.txt", "old report\n");
+  e2e::Setup full;
+  full.output = "/dev/full";
+  auto r = job.run(full);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "tamsel: standard output: write error: No space left on device\n");
+  EXPECT_EQ(job.get("b_cross.txt"), "old report\n");
+}
+
+TEST(Files, AReplacedReportKeepsItsOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  Job job("a\n0.1 0.9\n");
+  job.put("a_cross.txt", "old\n");
+  const fs::path report = job.dir / "a_cross.txt";
+  ASSERT_EQ(chown(report.c_str(), 65534, 65533), 0);
+  ASSERT_EQ(chmod(report.c_str(), 0640), 0);
+  ASSERT_EQ(job.run().status, 0);
+  struct stat info;
+  ASSERT_EQ(stat(report.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65533u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(job.get("a_cross.txt").substr(0, 50), e2e::padded("a_cross.txt"));
+}
+
+// C1 controls (raw and as UTF-8), bidirectional controls and invisible
+// format characters reach no console line, warning or message; other UTF-8
+// characters, even those whose bytes lie in the C1 range, show as they
+// are, and the report file keeps the raw bytes.
+TEST(Files, ControlAndFormatCharactersAreShownAsQuestionMarks) {
+  const std::string name = "r\x9b" "2J|c\xc2\x9b|b\xe2\x80\xae|i\xe2\x81\xa6|z\xe2\x80\x8b|\xef\xbb\xbf|"
+                           "\xc4\x81\xe2\x82\xac\xf0\x9f\x99\x82";
+  const std::string shown = "r?2J|c?|b?|i?|z?|?|\xc4\x81\xe2\x82\xac\xf0\x9f\x99\x82";
+  Job job(name + "\n0.5 0.5\n");
+  auto r = job.run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, console_lines(shown));
+  EXPECT_EQ(r.err, "tamsel: samples.lst:1: warning: sample " + shown +
+                       ": fmin is not below fmax, so its coefficient does not measure agreement\n");
+  EXPECT_TRUE(fs::exists(job.dir / (name + "_cross.txt")));
+  Job missing("d\xe2\x80\xae/\x85x\n0.1 0.9\n");
+  EXPECT_EQ(missing.run().err,
+            "tamsel: d?/?x_cross.txt: cannot create the report file: No such file or directory\n");
+}
+
+// A message blames what refused: a socket is named as one, and a directory
+// that refuses the new file that replaces a report is named.
+TEST(Files, MessagesNameWhatRefused) {
+  Job socket_job("a\n0.1 0.9\n");
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string where = (socket_job.dir / "a_cross.txt").string();
+  ASSERT_LT(where.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, where.c_str(), where.size() + 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(sock);
+  auto r = socket_job.run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "tamsel: a_cross.txt: cannot create the report file: it is a socket\n");
+
+  Job job("ro/a\n0.1 0.9\n");
+  fs::create_directory(job.dir / "ro");
+  job.put("ro/a_cross.txt", "old\n");
+  fs::permissions(job.dir / "ro", fs::perms(0555));
+  if (access((job.dir / "ro").c_str(), W_OK) == 0)
+    GTEST_SKIP() << "running as root: permission bits do not deny writing";
+  r = job.run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "tamsel: ro/a_cross.txt: cannot write the report: the directory ro refuses the "
+                   "new file: Permission denied\n");
+  EXPECT_EQ(job.get("ro/a_cross.txt"), "old\n");
 }
 
 } // namespace

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// What the programs show of input bytes on the console and in messages.
+//
+// Nothing a name holds may act on a terminal or disguise what is shown:
+// control characters (C0, DEL and C1, the latter as raw bytes and as
+// UTF-8), bidirectional controls and the other invisible format characters
+// are shown as '?'.  Every other byte, and every other well-formed UTF-8
+// character, stays itself.  Files keep the bytes as read.
+#pragma once
+
+#include <cstddef>
+
+namespace tamsel {
+
+// The byte as the console shows it when it is not part of a well-formed
+// UTF-8 character: a control byte (0x00 to 0x1F other than TAB, 0x7F, and
+// 0x80 to 0x9F) becomes '?', every other byte stays itself.
+char shown_byte(char byte);
+
+// Copies text[0..length-1] to out as the console shows it and ends out with
+// a NUL; returns the length of the shown text.  A well-formed UTF-8
+// character stays itself unless it is a C1 control, a bidirectional control
+// (U+202A to U+202E, U+2066 to U+2069), a line or paragraph separator or
+// another invisible format character (such as U+200B to U+200F and U+FEFF),
+// which becomes one '?'; every other byte is shown as shown_byte shows it.
+// The shown text is never longer than the text: out holds length + 1
+// characters.
+std::size_t show_bytes(const char* text, std::size_t length, char* out);
+
+} // namespace tamsel
