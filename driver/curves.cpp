@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "driver/warnings.h"
 #include "numeric/chebyshev.h"
 #include "numeric/correlation.h"
 #include "numeric/tabulated.h"
@@ -40,6 +41,99 @@ void scale_to_unit_peak(Real* curve, Real largest) {
   for (Integer i = 0; i < kCurvePoints; ++i) curve[i] = std::scalbn(curve[i], -exponent);
 }
 
+// The largest finite magnitude of a table's entries 0..npts.
+Real largest_finite(const Real* values, Integer npts) {
+  Real largest = 0.0;
+  for (Integer i = 0; i <= npts; ++i) {
+    const Real magnitude = std::fabs(values[i]);
+    if (magnitude > largest && std::isfinite(magnitude)) largest = magnitude;
+  }
+  return largest;
+}
+
+// Whether a table of this largest magnitude is fitted as it is: every sum of
+// the fit and its mean then stays far from overflow and underflow.
+bool fits_as_it_is(Real largest) {
+  return largest == 0.0 || (largest >= 0x1p-256 && largest <= 0x1p256);
+}
+
+// The exponents of the powers of two by which the spec and the log table
+// are divided before fitting.  Both 0 when both tables fit as they are.
+// Otherwise one exponent for both, that of the larger table, when the
+// smaller then still fits: the two curves keep their ratio, so the
+// correlation, whose transforms round the two together, gives the very bits
+// of the tables scaled down alike.  Failing that, each table that does not
+// fit as it is is brought into [1, 2) by its own exponent; the curves are
+// then far apart in size, and the correlation brings each to one size
+// itself (correlate_sample).
+void table_exponents(const RunState& st, int& spec_exponent, int& log_exponent) {
+  const Real spec = largest_finite(st.s, st.npts), log = largest_finite(st.l, st.npts);
+  spec_exponent = log_exponent = 0;
+  if (fits_as_it_is(spec) && fits_as_it_is(log)) return;
+  const int common = std::ilogb(std::fmax(spec, log));
+  const Real smaller = std::fmin(spec, log);
+  if (smaller == 0.0 || std::scalbn(smaller, -common) >= 0x1p-256) {
+    spec_exponent = log_exponent = common;
+    return;
+  }
+  if (!fits_as_it_is(spec)) spec_exponent = std::ilogb(spec);
+  if (!fits_as_it_is(log)) log_exponent = std::ilogb(log);
+}
+
+// The table to fit: `values` itself, or its entries 0..npts divided by
+// 2^exponent in `scaled`.
+const Real* fitted_table(const Real* values, Integer npts, int exponent, Real* scaled) {
+  if (exponent == 0) return values;
+  for (Integer i = 0; i <= npts; ++i) scaled[i] = std::scalbn(values[i], -exponent);
+  return scaled;
+}
+
+// A value of a scaled fit in the table's own units.
+Real scaled_back(Real value, int exponent) {
+  return exponent == 0 ? value : std::scalbn(value, exponent);
+}
+
+// The size of a fit over its interval: half the magnitude of its first
+// Chebyshev coefficient plus the magnitudes of the others, a bound of the
+// fit's magnitude (|T_j| <= 1 there) that is itself within a small factor of
+// the values the fit was built from.
+Real fit_size(const Real* coef) {
+  Real size = std::fabs(coef[0]) / 2.0;
+  for (Integer j = 1; j < ncheb; ++j) size += std::fabs(coef[j]);
+  return size;
+}
+
+// A curve's finding: kNotFinite when one of its values or its fit's size is
+// not finite, kNoVariation when its largest magnitude is at most 2^-32 of
+// the fit's size.
+//
+// Why 2^-32: a curve is its fit less the fit's mean, so a fit that is
+// constant over the window gives a curve made of rounding alone.  That
+// rounding is bounded by a modest multiple of the fit's size times the
+// double's epsilon 2^-52: each of the 15 coefficients sums 15 values times
+// cosines whose arguments reach about 44 (up to some 2^6 epsilon of error
+// each), Clenshaw's recurrence over 15 terms adds at most some 2^8 epsilon,
+// and the mean's integral the same again, which stays below 2^11 epsilon,
+// or 2^-41 of the size, as long as nothing underflows: the fits see no table
+// beyond [2^-256, 2^256] (table_exponents).  Constant tables at levels from
+// 1e-300 to 1e300 over random windows, down to one unit in the last place
+// wide, measure at most 11 epsilon, about 2^-48.5.
+// The threshold lies 2^9 above the bound, so a constant table at any level
+// and any window is caught, and 2^5 below 1e-8 (about 2^-26.6), so that a
+// curve varying by 1e-8 of its level or more keeps its coefficient.
+enum CurveFinding { kCurveSound, kNotFinite, kNoVariation };
+CurveFinding curve_finding(const Real* curve, const Real* coef) {
+  const Real size = fit_size(coef);
+  Real largest = 0.0;
+  for (Integer i = 0; i < kCurvePoints; ++i) {
+    const Real magnitude = std::fabs(curve[i]);
+    if (!std::isfinite(magnitude)) return kNotFinite;
+    if (magnitude > largest) largest = magnitude;
+  }
+  if (!std::isfinite(size)) return kNotFinite;
+  return largest <= std::ldexp(size, -32) ? kNoVariation : kCurveSound;
+}
+
 } // namespace
 
 void build_curves(RunState& st) {
@@ -47,10 +141,15 @@ void build_curves(RunState& st) {
   const Real& a = fitting_origin;
   const Real& b = st.width;
 
+  int spec_exponent = 0, log_exponent = 0;
+  table_exponents(st, spec_exponent, log_exponent);
+  const Real* spec_table = fitted_table(st.s, st.npts, spec_exponent, st.fit_s);
+  const Real* log_table = fitted_table(st.l, st.npts, log_exponent, st.fit_l);
+
   // favr's values either way; on an ascending table found by bisection.
   const auto table_value = st.x_ascending ? favr_ascending : favr;
-  chebft(a, b, st.spec_coef, ncheb, table_value, st.x, st.s, st.npts, st.fmin);
-  chebft(a, b, st.log_coef, ncheb, table_value, st.x, st.l, st.npts, st.fmin);
+  chebft(a, b, st.spec_coef, ncheb, table_value, st.x, spec_table, st.npts, st.fmin);
+  chebft(a, b, st.log_coef, ncheb, table_value, st.x, log_table, st.npts, st.fmin);
 
   chint(a, b, st.spec_coef, st.int_coef, ncheb);
   st.spec_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;
@@ -68,11 +167,52 @@ void build_curves(RunState& st) {
   for (Integer i = 0; i < kCurvePoints; ++i) {
     st.g[i] = st.g[i] - st.spec_mean;
     st.h[i] = st.h[i] - st.log_mean;
-    matrix_at(st.agem, k, i + 1) = st.g[i];
-    matrix_at(st.xlgrm, k, i + 1) = st.h[i];
+    matrix_at(st.agem, k, i + 1) = scaled_back(st.g[i], spec_exponent);
+    matrix_at(st.xlgrm, k, i + 1) = scaled_back(st.h[i], log_exponent);
   }
+  st.spec_mean = scaled_back(st.spec_mean, spec_exponent);
+  st.log_mean = scaled_back(st.log_mean, log_exponent);
   matrix_at(st.agem, k, 0) = st.fmin;
   matrix_at(st.xlgrm, k, 0) = st.fmax;
+}
+
+bool records_span(const RunState& st, Real& lowest, Real& highest) {
+  bool any = false;
+  for (Integer r = 1; r < st.npts; ++r) {
+    const Real x = st.x[r];
+    if (!std::isfinite(x)) continue;
+    if (!any || x < lowest) lowest = x;
+    if (!any || x > highest) highest = x;
+    any = true;
+  }
+  return any;
+}
+
+unsigned sample_findings(RunState& st, Integer k) {
+  // The window as the fits see it: the record at abscissa x lies at
+  // u = x - fmin, inside when u is in [0, width].
+  Integer inside = 0;
+  for (Integer r = 1; r < st.npts; ++r) {
+    const Real u = st.x[r] - st.fmin;
+    if (u >= 0.0 && u <= st.width) ++inside;
+  }
+  st.window_records[k - 1] = inside;
+  if (!window_ascends(st.fmin, st.fmax)) return kWindowNotAscending;
+
+  unsigned bits = 0;
+  Real lowest = 0.0, highest = 0.0;
+  if (records_span(st, lowest, highest)) {
+    if (lowest - st.fmin > 0.0) bits |= kWindowBelowRecords;
+    if (highest - st.fmin < st.width) bits |= kWindowAboveRecords;
+  }
+  if (inside < 3) bits |= kFewRecords;
+  const CurveFinding spec = curve_finding(st.g, st.spec_coef);
+  const CurveFinding log = curve_finding(st.h, st.log_coef);
+  if (spec == kNoVariation) bits |= kSpecNoVariation;
+  if (log == kNoVariation) bits |= kLogNoVariation;
+  if (spec == kNotFinite) bits |= kSpecNotFinite;
+  if (log == kNotFinite) bits |= kLogNotFinite;
+  return bits;
 }
 
 void correlate_sample(RunState& st, Integer k) {

@@ -15,9 +15,30 @@ namespace tamsel {
 // curves also go to st.g and st.h, where the correlation takes them.  The
 // fitting variable u runs over [0, width]; the table abscissa at u is
 // fmin + u.  An ascending table (st.x_ascending) is searched by bisection.
+// When a table's largest finite magnitude lies outside [2^-256, 2^256],
+// the tables are fitted divided by powers of two (table_exponents in
+// curves.cpp): a power of two rounds nothing, so the results are those of
+// the tables as they are wherever these fit without overflow or underflow,
+// tables of any finite size are fitted, and two tables scaled alike by a
+// power of two give the same coefficient.  The coefficients and st.g or
+// st.h then stay scaled; the means and the rows of agem and xlgrm are
+// scaled back.
 // Stops with "ERROR(CHEBEV): x not in range ." when a reversed window puts
 // the last curve point outside the fitting interval.
 void build_curves(RunState& st);
+
+// The lowest and highest finite abscissae of the records read (entries
+// 1..npts-1); false, leaving both unchanged, when there is none.
+bool records_span(const RunState& st, Real& lowest, Real& highest);
+
+// What keeps the coefficient of the sample whose curves build_curves has
+// just built in st.g and st.h from measuring agreement, as SampleWarning
+// bits (driver/warnings.h); also sets st.window_records[k - 1].  A window
+// that does not ascend gets kWindowNotAscending alone.  Otherwise a curve
+// holds no variation when its largest magnitude is at most 2^-32 of its
+// fit's size, the sum of the magnitudes of its Chebyshev terms; see
+// curves.cpp for why.
+unsigned sample_findings(RunState& st, Integer k);
 
 // Correlates the two curves of sample k, as build_curves leaves them in st.g
 // and st.h (the values of row k of agem and xlgrm, columns 1..128), and

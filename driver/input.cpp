@@ -73,10 +73,13 @@ void quote_token(const char* token, std::size_t length, char* out) {
   return ch;
 }
 
-void skip_line(InputFile& in) {
+// Skips the rest of the line; returns whether it held anything but
+// separators.
+bool skip_line(InputFile& in) {
+  bool held = false;
   int ch;
-  do ch = next_char(in);
-  while (ch != '\n' && ch != EOF);
+  while ((ch = next_char(in)) != '\n' && ch != EOF) held = held || !is_separator(ch);
+  return held;
 }
 
 // Skips a UTF-8 byte-order mark at the very start of the file.  A start that
@@ -230,7 +233,7 @@ void close_input(InputFile& in) {
   in.fp = nullptr;
 }
 
-bool read_reals(InputFile& in, Real* values, int count) {
+bool read_reals(InputFile& in, Real* values, int count, ReadPlace* place) {
   char token[kMaxToken + 1];
   for (int n = 0; n < count; ++n) {
     int ch;
@@ -238,6 +241,7 @@ bool read_reals(InputFile& in, Real* values, int count) {
     while (ch != EOF && is_separator(ch));
     if (ch == EOF) return false;
     long line = in.line;
+    if (n == 0 && place != nullptr) *place = ReadPlace{line, 0};
     // The token ends at a separator, or as soon as it can no longer be a
     // number: past kMaxToken characters, or at a byte no number holds once
     // enough of it is read for the message.  Endless input cannot hang here.
@@ -257,12 +261,28 @@ bool read_reals(InputFile& in, Real* values, int count) {
       stopf(kInputStatus, "tamsel: %s:%ld: '%s' %s", in.path, line, shown, problem);
     }
     if (n + 1 == count) {
-      if (ch != '\n' && ch != EOF) skip_line(in);
+      if (ch != '\n' && ch != EOF && skip_line(in) && place != nullptr) place->skipped_line = line;
     } else if (ch == EOF) {
       return false;
     }
   }
   return true;
+}
+
+long count_records(InputFile& in, int count, long& first_line) {
+  long records = 0;
+  for (;;) {
+    int ch = EOF;
+    for (int n = 0; n < count; ++n) {
+      do ch = next_char(in);
+      while (ch != EOF && is_separator(ch));
+      if (ch == EOF) return records;
+      if (records == 0 && n == 0) first_line = in.line;
+      while (ch != EOF && !is_separator(ch)) ch = next_char(in);
+    }
+    ++records;
+    if (ch != '\n' && ch != EOF) skip_line(in);
+  }
 }
 
 bool read_line(InputFile& in, char* text, int width) {

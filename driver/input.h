@@ -40,10 +40,27 @@ void open_input(InputFile& in, const char* path);
 // Closes the file, if open.  Never stops.
 void close_input(InputFile& in);
 
+// Where a read of numbers found them: the line of the first number, and
+// the line of the last one when the rest of that line, which the read
+// skips, held anything but separators (0 when it did not).
+struct ReadPlace {
+  long line;
+  long skipped_line;
+};
+
 // Reads the next `count` numbers into values[0..count-1] and skips the rest
 // of the line on which the last one ended.  Returns false when the file ends
 // before all `count` numbers are read (values read so far are stored).
-bool read_reals(InputFile& in, Real* values, int count);
+// When `place` is given, it is set for a read that returns true.
+bool read_reals(InputFile& in, Real* values, int count, ReadPlace* place = nullptr);
+
+// Counts the records of `count` numbers left in the file, read as read_reals
+// reads them but without converting a token, so that it never stops on text
+// that is not a number: each record is the next `count` tokens wherever
+// they stand, then the rest of the line; a record cut by end of file is not
+// counted.  Sets `first_line` to the line of the first token, when there is
+// one.  Leaves the file at its end.
+long count_records(InputFile& in, int count, long& first_line);
 
 // Reads one whole line; its first `width` characters go to text[0..width-1],
 // padded with blanks when the line is shorter.  The line end (LF, CR LF or

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <sys/mman.h>
 
 #include "driver/curves.h"
@@ -12,6 +13,7 @@
 #include "driver/input.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "driver/warnings.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -158,20 +160,24 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     // both a report file and a table are at fault, and that the first report
     // file exists after a table error, stay as they have always been.
     if (!tables_loaded) {
-      load_tables(st);
+      if (warnings != nullptr && console != nullptr) std::fflush(console);
+      load_tables(st, warnings);
       tables_loaded = true;
     }
     st.width = st.fmax - st.fmin;
     build_curves(st);
-    if (warnings != nullptr && !window_ascends(st.fmin, st.fmax)) {
+    const Integer k = st.sample_count + 1;
+    st.sample_warnings[k - 1] = sample_findings(st, k);
+    correlate_sample(st, k);
+    // A curve of rounding noise or of values that are not finite has no
+    // direction to agree with: the coefficient is undefined.
+    if ((st.sample_warnings[k - 1] & kUndefinedCoefficient) != 0)
+      cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
+    if (warnings != nullptr && st.sample_warnings[k - 1] != 0) {
       if (console != nullptr) std::fflush(console);
-      std::fprintf(warnings, "tamsel: %s:%ld: warning: sample ", list.in.path, name_line);
-      std::fwrite(shown, 1, shown_length, warnings);
-      std::fputs(": fmin is not below fmax, so its coefficient does not measure agreement\n",
-                 warnings);
+      write_sample_warnings(warnings, st, k, list.in.path, name_line, shown);
       std::fflush(warnings);
     }
-    correlate_sample(st, st.sample_count + 1);
     ++st.sample_count;
     if (after_sample != nullptr) after_sample(st);
   }

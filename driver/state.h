@@ -38,7 +38,11 @@ struct RunState {
   // intervals by bisection (favr_ascending) with favr's very values.
   bool x_ascending;
 
-  // Curve building scratch.
+  // Curve building scratch.  fit_s and fit_l hold the spec and log tables
+  // scaled by a power of two when their values are too large or too small
+  // to be fitted as they are (entries 0..npts).
+  Real fit_s[kTableLast + 1];
+  Real fit_l[kTableLast + 1];
   Real spec_coef[kCoefficients];
   Real log_coef[kCoefficients];
   Real int_coef[kCoefficients];
@@ -52,6 +56,11 @@ struct RunState {
 
   // Report phase: cc is kMaxSamples by kMaxSamples, column by column.
   Real cc[kMaxSamples * kMaxSamples];
+  // Entry k - 1: the SampleWarning bits of sample k (driver/warnings.h), ORed,
+  // and the number of table records whose abscissa lies inside [fmin, fmax]
+  // as the fits see it.
+  unsigned sample_warnings[kMaxSamples];
+  Integer window_records[kMaxSamples];
   Real g[kCurvePoints], h[kCurvePoints];
   // Work space of the three correlations; only their lag 0 is formed.
   Real cross_result[2 * kCurvePoints];

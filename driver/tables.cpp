@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/tables.h"
 
+#include <cmath>
+
 #include "driver/input.h"
+#include "driver/warnings.h"
 #include "numeric/tabulated.h"
 
 namespace tamsel {
@@ -17,21 +20,168 @@ struct TableFiles {
   }
 };
 
+// Where the records of both files stood, and the log file's own abscissae,
+// for the warnings about the tables; entries 1..kMaxRecords.
+struct Places {
+  ReadPlace spec[kMaxRecords + 1];
+  ReadPlace log[kMaxRecords + 1];
+  Real log_x[kMaxRecords + 1];
+};
+Places places;
+
+// The records of one kind of finding: the first of them (0 while there is
+// none) and how many there are.
+struct Finding {
+  Integer first = 0;
+  Integer count = 0;
+  void note(Integer r) {
+    if (count++ == 0) first = r;
+  }
+};
+
+void warn(std::FILE* out, const char* file, long line, const char* text) {
+  std::fprintf(out, "tamsel: %s:%ld: warning: %s\n", file, line, text);
+}
+
+// ", as are N more records" for a finding of count records, or nothing.
+void more(char* text, std::size_t size, Integer count, const char* what) {
+  if (count > 1)
+    std::snprintf(text, size, ", as %s %d more record%s", what, count - 1, count > 2 ? "s" : "");
+  else
+    text[0] = '\0';
+}
+
+// The warnings about tables of `used` records read in step (both files'
+// places in `places`): a file that holds more records than are read, or more
+// than the other, numbers skipped at the end of a line, abscissae that are
+// not finite, lie outside [0, 1] or do not rise, and log abscissae that
+// differ from the spec ones.  `spec_rest` and `log_rest` are the records
+// left unread in each file, with the line of the first of them.
+void warn_about_tables(const RunState& st, Integer used, bool reached_limit, long spec_rest,
+                       long spec_rest_line, long log_rest, long log_rest_line, std::FILE* out) {
+  char text[256], tail[64], a[32], b[32];
+  const long spec_count = used + spec_rest, log_count = used + log_rest;
+  if (reached_limit) {
+    if (spec_rest > 0) {
+      std::snprintf(text, sizeof text,
+                    "the file holds %ld records; those after the %dth are not read", spec_count,
+                    kMaxRecords);
+      warn(out, kSpecFile, spec_rest_line, text);
+    }
+    if (log_rest > 0) {
+      std::snprintf(text, sizeof text,
+                    "the file holds %ld records; those after the %dth are not read", log_count,
+                    kMaxRecords);
+      warn(out, kLogFile, log_rest_line, text);
+    }
+  } else if (spec_count != log_count) {
+    const bool spec_longer = spec_count > log_count;
+    std::snprintf(text, sizeof text,
+                  "%s holds %ld records and %s %ld; only the first %d of each are used",
+                  spec_longer ? kSpecFile : kLogFile, spec_longer ? spec_count : log_count,
+                  spec_longer ? kLogFile : kSpecFile, spec_longer ? log_count : spec_count, used);
+    warn(out, spec_longer ? kSpecFile : kLogFile, spec_longer ? spec_rest_line : log_rest_line,
+         text);
+  }
+
+  Finding spec_skipped, log_skipped, not_finite, outside, not_rising, log_differs;
+  for (Integer r = 1; r <= used; ++r) {
+    if (places.spec[r].skipped_line != 0) spec_skipped.note(r);
+    if (places.log[r].skipped_line != 0) log_skipped.note(r);
+    const Real x = st.x[r];
+    if (!std::isfinite(x)) {
+      not_finite.note(r);
+    } else {
+      if (!(x >= 0.0 && x <= 1.0)) outside.note(r);
+      if (r > 1 && std::isfinite(st.x[r - 1]) && !(x > st.x[r - 1])) not_rising.note(r);
+    }
+    const Real lx = places.log_x[r];
+    if (lx != x && !(std::isnan(lx) && std::isnan(x))) log_differs.note(r);
+  }
+  const struct {
+    const Finding& f;
+    const char* file;
+    const ReadPlace* at;
+  } skipped[] = {{spec_skipped, kSpecFile, places.spec}, {log_skipped, kLogFile, places.log}};
+  for (const auto& s : skipped) {
+    if (s.f.count == 0) continue;
+    if (s.f.count > 1)
+      std::snprintf(tail, sizeof tail, ", as on %d more line%s", s.f.count - 1,
+                    s.f.count > 2 ? "s" : "");
+    else
+      tail[0] = '\0';
+    std::snprintf(
+        text, sizeof text,
+        "the line holds more than the two numbers of its record; the rest of the line is skipped%s",
+        tail);
+    warn(out, s.file, s.at[s.f.first].skipped_line, text);
+  }
+  if (not_finite.count > 0) {
+    const Integer r = not_finite.first;
+    shortest(st.x[r], a);
+    more(tail, sizeof tail, not_finite.count, "are");
+    std::snprintf(text, sizeof text,
+                  "the abscissa %s is not finite%s; the fits cannot place the record", a, tail);
+    warn(out, kSpecFile, places.spec[r].line, text);
+  }
+  if (outside.count > 0) {
+    const Integer r = outside.first;
+    shortest(st.x[r], a);
+    more(tail, sizeof tail, outside.count, "do");
+    std::snprintf(text, sizeof text,
+                  "the abscissa %s lies outside [0, 1]%s; the tables end at the closing point at 1",
+                  a, tail);
+    warn(out, kSpecFile, places.spec[r].line, text);
+  }
+  if (not_rising.count > 0) {
+    const Integer r = not_rising.first;
+    shortest(st.x[r], a);
+    shortest(st.x[r - 1], b);
+    more(tail, sizeof tail, not_rising.count, "do");
+    std::snprintf(
+        text, sizeof text,
+        "the abscissa %s does not rise above the one before, %s%s; the fits read zeros or "
+        "the wrong records there",
+        a, b, tail);
+    warn(out, kSpecFile, places.spec[r].line, text);
+  }
+  if (log_differs.count > 0) {
+    const Integer r = log_differs.first;
+    shortest(places.log_x[r], a);
+    shortest(st.x[r], b);
+    more(tail, sizeof tail, log_differs.count, "do");
+    std::snprintf(text, sizeof text,
+                  "the abscissa %s differs from %s's %s for the same record%s; the log values are "
+                  "taken at %s's abscissae",
+                  a, kSpecFile, b, tail, kSpecFile);
+    warn(out, kLogFile, places.log[r].line, text);
+  }
+  std::fflush(out);
+}
+
 } // namespace
 
-void load_tables(RunState& st) {
+void load_tables(RunState& st, std::FILE* warnings) {
   TableFiles files;
   open_input(files.spec_file, kSpecFile);
   open_input(files.log_file, kLogFile);
   Integer r = 1;
+  bool log_ended = false, spec_ended = false;
   for (;;) {
     Real record[2];
     // A record cut by end of file is dropped: the closing point takes its
     // entry whatever part of it was read.
-    if (!read_reals(files.log_file, record, 2)) break;
+    if (!read_reals(files.log_file, record, 2, &places.log[r])) {
+      log_ended = true;
+      break;
+    }
     st.x[r] = record[0];
     st.l[r] = record[1];
-    if (!read_reals(files.spec_file, record, 2)) break;
+    places.log_x[r] = record[0];
+    if (!read_reals(files.spec_file, record, 2, &places.spec[r])) {
+      spec_ended = true;
+      break;
+    }
     st.x[r] = record[0];
     st.s[r] = record[1];
     if (r == kMaxRecords) {
@@ -45,6 +195,22 @@ void load_tables(RunState& st) {
   st.s[r] = st.s[r - 1];
   st.l[r] = st.l[r - 1];
   st.x_ascending = ascending_table(st.x, st.npts);
+  if (warnings != nullptr) {
+    // What is left in each file, counted without being read as numbers, so
+    // that nothing past the records used can stop the run.  A log record
+    // whose spec half is missing counts as left in the log file.
+    long spec_rest = 0, spec_line = 0, log_rest = 0, log_line = 0;
+    if (!spec_ended) spec_rest = count_records(files.spec_file, 2, spec_line);
+    if (!log_ended) {
+      log_rest = count_records(files.log_file, 2, log_line);
+      if (spec_ended) {
+        ++log_rest;
+        log_line = places.log[r].line;
+      }
+    }
+    warn_about_tables(st, st.npts - 1, !spec_ended && !log_ended, spec_rest, spec_line, log_rest,
+                      log_line, warnings);
+  }
   close_input(files.spec_file);
   close_input(files.log_file);
 }

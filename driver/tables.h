@@ -3,6 +3,8 @@
 // log table from corrlog.in, ended by a closing point at abscissa 1.0.
 #pragma once
 
+#include <cstdio>
+
 #include "driver/state.h"
 
 namespace tamsel {
@@ -17,6 +19,13 @@ inline constexpr const char* kLogFile = "corrlog.in";
 // Sets st.x_ascending from the abscissae as read.
 // Stops with an input error naming the file when one cannot be opened or
 // holds a field that is not a number.
-void load_tables(RunState& st);
+// With `warnings` set, writes there one line per finding about the tables
+// that the run reads without complaint, each naming the file and the first
+// line concerned: records past the 128th, files of unequal record counts
+// (what follows the records used is counted, never read as numbers, so it
+// stops nothing), numbers skipped at the end of a record's line, abscissae
+// that are not finite, lie outside [0, 1] or do not rise above the one
+// before, and log abscissae that differ from the spec ones.
+void load_tables(RunState& st, std::FILE* warnings = nullptr);
 
 } // namespace tamsel

@@ -11,11 +11,13 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/curves.h"
 #include "driver/files.h"
 #include "driver/report.h"
 #include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
+#include "driver/warnings.h"
 #include "numeric/stop.h"
 
 namespace tamsel {
@@ -534,8 +536,10 @@ void records(const RunState& st, const Real* table, Real fmin, Real fmax, Real m
 }
 
 // Why the coefficient is not a number, from what the curves hold.
+// Why the coefficient is NaN: curves with no finite value or zero
+// throughout, or else the run's own finding (`remarks`, SampleWarning bits).
 const char* why_not_a_number(const std::vector<double>& spec_curve,
-                             const std::vector<double>& log_curve) {
+                             const std::vector<double>& log_curve, unsigned remarks) {
   auto finite = [](const std::vector<double>& v) {
     return std::any_of(v.begin(), v.end(), [](double y) { return std::isfinite(y); });
   };
@@ -548,7 +552,37 @@ const char* why_not_a_number(const std::vector<double>& spec_curve,
   if (zero(spec_curve) && zero(log_curve)) return "both curves are zero throughout";
   if (zero(spec_curve)) return "the spec curve is zero throughout";
   if (zero(log_curve)) return "the log curve is zero throughout";
+  const bool spec_flat = (remarks & kSpecNoVariation) != 0;
+  const bool log_flat = (remarks & kLogNoVariation) != 0;
+  if (spec_flat && log_flat) return "neither curve varies above rounding";
+  if (spec_flat) return "the spec curve does not vary above rounding";
+  if (log_flat) return "the log curve does not vary above rounding";
+  if ((remarks & kSpecNotFinite) != 0) return "the spec curve holds values that are not finite";
+  if ((remarks & kLogNotFinite) != 0) return "the log curve holds values that are not finite";
   return "not a number";
+}
+
+// A remark of the run on sample k's window, short enough for its panel.
+std::string remark_text(const RunState& st, Integer k, SampleWarning remark) {
+  char lo[32] = "?", hi[32] = "?", text[128];
+  Real first = 0.0, last = 0.0;
+  if (records_span(st, first, last)) {
+    shortest(first, lo);
+    shortest(last, hi);
+  }
+  const Integer inside = st.window_records[k - 1];
+  if (remark == kWindowBelowRecords)
+    std::snprintf(text, sizeof text, "the window reaches below the records (%s to %s)", lo, hi);
+  else if (remark == kWindowAboveRecords)
+    std::snprintf(text, sizeof text, "the window reaches above the records (%s to %s)", lo, hi);
+  else if (remark == kFewRecords && inside == 0)
+    std::snprintf(text, sizeof text, "no record inside the window");
+  else if (remark == kFewRecords)
+    std::snprintf(text, sizeof text, "only %d record%s inside the window", inside,
+                  inside == 1 ? "" : "s");
+  else
+    std::snprintf(text, sizeof text, "%s", sample_warning_key(remark));
+  return text;
 }
 
 // The two markers of the records; `extra` adds a class, as for the legend's.
@@ -631,11 +665,21 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
            kLeft + kPlotWidth / 2, note_y - 17, kLeft + kPlotWidth / 2);
     note_y += 30;
   }
+  // The run's other remarks on the sample, one line each.
+  const unsigned remarks = st.sample_warnings[k - 1];
+  for (const SampleWarning remark : kSampleWarnings) {
+    if ((remarks & remark) == 0 || remark == kWindowNotAscending ||
+        (remark & kUndefinedCoefficient) != 0)
+      continue;
+    append(out, "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n",
+           kLeft + kPlotWidth / 2, note_y, remark_text(st, k, remark).c_str());
+    note_y += 17;
+  }
   if (std::isnan(coefficient))
     append(out,
            "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
            "cross-correlation is NaN: %s</text>\n",
-           kLeft + kPlotWidth / 2, note_y, why_not_a_number(spec_y, log_y));
+           kLeft + kPlotWidth / 2, note_y, why_not_a_number(spec_y, log_y, remarks));
   out += "</g>\n";
 }
 

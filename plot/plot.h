@@ -9,7 +9,9 @@
 // as lines through their 128 points from fmin to fmax, and the records of
 // both tables inside the window as markers at (abscissa, value less the same
 // mean), with ticked and labelled axes, a legend, and a title holding the
-// sample's name, its window and its coefficient as the report writes it.
+// sample's name, its window and its coefficient as the report writes it,
+// and, in the plot area, a note for each remark the run made on the sample
+// (RunState::sample_warnings) and for a coefficient that is NaN.
 // Panels go more to a row as the list grows.  Values that are not finite are
 // left out, and whatever lies beyond the plot area is cut at its edge, so
 // every coordinate written is an ordinary number.

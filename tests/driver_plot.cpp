@@ -151,14 +151,15 @@ TEST(CurvesPicture, NamesAreEscapedAsXmlText) {
 TEST(CurvesPicture, FarAndHugeValuesKeepEveryCoordinateANumber) {
   e2e::TempDir dir;
   // A window far out on the abscissa, where the tick spacing is below the
-  // values' resolution; curves of about 1e290; curves that overflow.
+  // values' resolution; curves of about 1e290; curves near the largest
+  // double, which are fitted (and correlated) but reach past it in places.
   const std::string svg =
       picture(dir, "far\n1e17 1.00000000000000064e17\nbig\n0.1 0.9\n",
               "0.2 1e290\n0.5 -3e290\n0.8 2e290\n", "0.2 1.7e308\n0.5 -1.7e308\n0.8 1.7e308\n");
   const auto panels = svgcheck::panels(svg);
   ASSERT_EQ(panels.size(), 2u);
   EXPECT_EQ(panels[1].spec_points, std::vector<int>{128});
-  EXPECT_TRUE(contains(panels[1].text, "the log curve has no finite values"));
+  EXPECT_FALSE(contains(panels[1].text, "NaN"));
   for (double c : svgcheck::coordinates(svg)) ASSERT_TRUE(std::isfinite(c)) << c;
   int ticks = 0;
   for (std::size_t at = panels[0].text.find("class=\"tick\""); at != std::string::npos;

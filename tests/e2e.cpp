@@ -124,6 +124,17 @@ std::string console_lines(const std::string& name) {
   return " Tamsel version 1.0\n You are running sample " + name + "\n";
 }
 
+std::string without_warnings(const std::string& err) {
+  std::string kept;
+  for (std::size_t at = 0, end; at < err.size(); at = end) {
+    end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    const std::string line = err.substr(at, end - at);
+    if (line.find(": warning: ") == std::string::npos) kept += line;
+  }
+  return kept;
+}
+
 std::string padded(const std::string& name) {
   std::string line = name.substr(0, 50);
   line.resize(50, ' ');

@@ -65,6 +65,11 @@ private:
 // The two console lines the program prints for a sample.
 std::string console_lines(const std::string& name);
 
+// Standard error without its warning lines, for tests of other things run
+// on data that draws warnings (the worked example's windows reach past its
+// three records).
+std::string without_warnings(const std::string& err);
+
 // A report name line: the name padded with blanks to 50 characters.
 std::string padded(const std::string& name);
 

@@ -30,7 +30,7 @@ TEST(Report, WorkedExample) {
   auto r = run_job(dir, "wide\n0.1 0.9\nmid\n0.2 0.8\nnarrow\n0.3 0.7\n", e2e::kExampleSpec,
                    e2e::kExampleLog);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(e2e::without_warnings(r.err), "");
   EXPECT_EQ(dir.read("narrow_cross.txt"),
             block("narrow_cross.txt", " 0.4160", " 0.1000", " 0.9000") +
                 block("narrow_cross.txt", " 0.3223", " 0.2000", " 0.8000") +
@@ -68,9 +68,9 @@ TEST(Report, ReversedWindowStopsOrRunsAsItsLastPointFalls) {
   auto r = run_job(stops, "ok\n0.1 0.9\nrev\n0.29 0.04\n", e2e::kExampleSpec, e2e::kExampleLog);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, console_lines("ok") + console_lines("rev"));
-  EXPECT_EQ(r.err, "ERROR(CHEBEV): x not in range .\n");
+  EXPECT_EQ(e2e::without_warnings(r.err), "ERROR(CHEBEV): x not in range .\n");
   EXPECT_EQ(stops.read("rev_cross.txt"), "");
-  r = run_job(runs, "rev\n0.4 0.1\nok\n\n0.1 0.9\nflat\n0.5 0.5\nnan\nnan 0.5\n",
+  r = run_job(runs, "rev\n0.4 0.1\nok\n\n0.2 0.8\nflat\n0.5 0.5\nnan\nnan 0.5\n",
               e2e::kExampleSpec, e2e::kExampleLog);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, console_lines("rev") + console_lines("ok") + console_lines("flat") +

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// What the run finds about a sample's data that keeps its coefficient from
+// measuring how the curves agree: one bit per reason, ORed into
+// RunState::sample_warnings, each with a short key that tools print and a
+// sentence that the warnings and the picture show.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "driver/state.h"
+
+namespace tamsel {
+
+enum SampleWarning : unsigned {
+  kWindowNotAscending = 1u << 0, // fmin is not below fmax
+  kWindowBelowRecords = 1u << 1, // the window reaches below the first record
+  kWindowAboveRecords = 1u << 2, // the window reaches above the last record
+  kFewRecords = 1u << 3,         // fewer than 3 records inside the window
+  kSpecNoVariation = 1u << 4,    // the spec curve holds nothing above rounding
+  kLogNoVariation = 1u << 5,     // the log curve holds nothing above rounding
+  kSpecNotFinite = 1u << 6,      // the spec curve holds values that are not finite
+  kLogNotFinite = 1u << 7,       // the log curve holds values that are not finite
+};
+
+// Every bit, in the order the warnings are written.
+inline constexpr SampleWarning kSampleWarnings[] = {
+    kWindowNotAscending, kWindowBelowRecords, kWindowAboveRecords, kFewRecords,
+    kSpecNoVariation,    kLogNoVariation,     kSpecNotFinite,      kLogNotFinite};
+
+// The bits that leave the coefficient undefined: it is NaN.
+inline constexpr unsigned kUndefinedCoefficient =
+    kSpecNoVariation | kLogNoVariation | kSpecNotFinite | kLogNotFinite;
+
+// The stable key of one bit ("window-not-ascending", "few-records", ...);
+// null for a value that is not a single known bit.
+const char* sample_warning_key(SampleWarning warning);
+
+// The sentence for one bit of sample k (its window, its count of records
+// inside it, the records' span), without a final full stop, in text[0..size).
+void describe_sample_warning(const RunState& st, Integer k, SampleWarning warning, char* text,
+                             std::size_t size);
+
+// Writes one line per bit of sample k to `out`,
+// "tamsel: LIST:LINE: warning: sample NAME: SENTENCE", LINE being the line
+// of the sample's name in the list and NAME the name as shown.
+void write_sample_warnings(std::FILE* out, const RunState& st, Integer k, const char* list,
+                           long line, const char* shown_name);
+
+// The shortest text "%.Ng" that reads back as `value`, N being at least the
+// number of digits of its integer part (160, not 1.6e+02), in text[0..32).
+void shortest(Real value, char* text);
+
+} // namespace tamsel
