@@ -30,7 +30,7 @@
 
 #include "driver/curves.h"
 #include "driver/run.h"
-#include "python/warnings.h"
+#include "driver/warnings.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -237,6 +237,14 @@ bool flushes_subnormals() {
   return flushed == 0.0 || read == 0.0;
 }
 
+// The keys of the sample warning bits set in `bits`, in the order of the bits.
+py::tuple warning_keys(unsigned bits) {
+  py::list keys;
+  for (const tamsel::SampleWarning warning : tamsel::kSampleWarnings)
+    if ((bits & warning) != 0) keys.append(tamsel::sample_warning_key(warning));
+  return py::tuple(keys);
+}
+
 // The run's storage is the driver's static state, and the run works in the
 // process's working directory: one run at a time.
 std::mutex run_mutex;
@@ -250,7 +258,7 @@ struct SampleRecord {
 
 py::tuple sample_tuple(const SampleRecord& r) {
   return py::make_tuple(text(r.name.data(), r.name.size(), "surrogateescape"), r.fmin, r.fmax,
-                        r.coefficient, tamsel::python::warning_keys(r.warnings), r.records);
+                        r.coefficient, warning_keys(r.warnings), r.records);
 }
 
 // The run in `directory`: (records, messages), the messages being what the
@@ -295,8 +303,7 @@ py::tuple run(const std::string& directory) {
         const SampleRecord record{
             std::string(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1])),
             tamsel::matrix_at(st.agem, k, 0), tamsel::matrix_at(st.xlgrm, k, 0),
-            tamsel::cc_diagonal(st, k), tamsel::python::sample_warnings(st, k),
-            tamsel::python::window_records(st, k)};
+            tamsel::cc_diagonal(st, k), st.sample_warnings[k - 1], st.window_records[k - 1]};
         records.push_back(record);
       }
     }
@@ -353,17 +360,15 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
     st->l[st->npts] = st->l[st->npts - 1];
     st->x_ascending = tamsel::ascending_table(st->x, st->npts);
     for (std::size_t w = 0; w < count; ++w) {
-      // Every window in the first row: each sample's curves and coefficient
-      // depend on its own window and the tables alone.
+      // Every window in the first row: each sample's curves, findings and
+      // coefficient depend on its own window and the tables alone.
       st->sample_count = 0;
       st->fmin = lo[w];
       st->fmax = hi[w];
-      st->width = st->fmax - st->fmin;
-      tamsel::build_curves(*st);
-      tamsel::correlate_sample(*st, 1);
+      tamsel::measure_sample(*st);
       cc[w] = tamsel::cc_diagonal(*st, 1);
-      bits[w] = tamsel::python::sample_warnings(*st, 1);
-      inside[w] = tamsel::python::window_records(*st, 1);
+      bits[w] = st->sample_warnings[0];
+      inside[w] = st->window_records[0];
     }
   }
   return py::make_tuple(coefficients, warnings, in_window);
@@ -403,7 +408,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("interp", &interp, py::arg("x"), py::arg("xp"), py::arg("fp"));
   m.def("run", &run, py::arg("directory"));
   m.def("correlate_windows", &correlate_windows);
-  m.def("warning_keys", [](unsigned bits) { return tamsel::python::warning_keys(bits); });
+  m.def("warning_keys", &warning_keys, py::arg("bits"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
   m.def("flushes_subnormals", &flushes_subnormals);
 }

@@ -62,10 +62,17 @@ fmin, fmax   the window
 coefficient  the normalised zero-lag cross-correlation of the two curves,
              as a float with every bit (the report prints 4 decimals); NaN
              where it is undefined
-warnings     tuple of short keys, such as "window-not-ascending", of what
-             the run found wrong with the sample
-records      the number of table records inside the window (None where not
-             known)"""
+warnings     tuple of short keys of what keeps the coefficient from
+             measuring how the curves agree, in this order:
+             "window-not-ascending" (fmin is not below fmax),
+             "window-below-records", "window-above-records" (the window
+             reaches beyond the table's records), "few-records" (fewer than
+             3 records inside the window), "spec-no-variation",
+             "log-no-variation" (a curve holds nothing above rounding; the
+             coefficient is NaN), "spec-not-finite", "log-not-finite" (a
+             curve holds values that are not finite; NaN)
+records      the number of table records inside the window, as the fits
+             place them"""
 
 if _core.flushes_subnormals():
     _warnings.warn(
@@ -353,8 +360,7 @@ def run(directory="."):
     records, messages = _core.run(os.fspath(directory))
     for line in messages.splitlines():
         _warnings.warn(line, RunWarning, stacklevel=2)
-    return [Sample(name, fmin, fmax, coefficient, keys, None if inside < 0 else inside)
-            for name, fmin, fmax, coefficient, keys, inside in records]
+    return [Sample(*record) for record in records]
 
 
 def correlate_windows(x, spec, log, windows, names=None):
@@ -378,5 +384,5 @@ def correlate_windows(x, spec, log, windows, names=None):
         x, spec, log, np.ascontiguousarray(windows[:, 0]), np.ascontiguousarray(windows[:, 1]))
     return [Sample(None if names is None else names[w], float(windows[w, 0]),
                    float(windows[w, 1]), float(coefficients[w]), _warning_keys(bits[w]),
-                   None if inside[w] < 0 else int(inside[w]))
+                   int(inside[w]))
             for w in range(len(windows))]

@@ -188,8 +188,8 @@ def test_run_gives_the_commands_reports_and_bits(tmp_path):
         windows = [(s.fmin, s.fmax) for s in samples]
         arrays = tamsel.correlate_windows(table[:, 0], table[:, 1], log[:, 1], windows,
                                           names=[s.name for s in samples])
-        assert [(s.name, bits(s.coefficient), s.warnings) for s in arrays] == \
-            [(s.name, bits(s.coefficient), s.warnings) for s in samples]
+        assert [(s.name, bits(s.coefficient), s.warnings, s.records) for s in arrays] == \
+            [(s.name, bits(s.coefficient), s.warnings, s.records) for s in samples]
         shutil.rmtree(command)
 
 
