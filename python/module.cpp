@@ -261,12 +261,13 @@ py::tuple sample_tuple(const SampleRecord& r) {
                         r.coefficient, warning_keys(r.warnings), r.records);
 }
 
-// The run in `directory`: (records, messages), the messages being what the
-// command writes on standard error besides its stops.
+// The run in `directory`: (records, messages, status, stop), the messages
+// being the warnings the command writes on standard error, and status and
+// stop the exit status and message of a stop (0 and "" after a normal run).
 py::tuple run(const std::string& directory) {
   std::vector<SampleRecord> records;
-  std::string messages;
-  int failure = 0;
+  std::string messages, stop;
+  int failure = 0, status = 0;
   {
     py::gil_scoped_release release;
     const std::lock_guard lock(run_mutex);
@@ -295,7 +296,13 @@ py::tuple run(const std::string& directory) {
         }
       } closing{warnings, &buffer};
       tamsel::RunState& st = tamsel::run_state();
-      tamsel::run(st, nullptr, warnings);
+      try {
+        tamsel::run(st, nullptr, warnings);
+      } catch (const tamsel::Stop& e) {
+        status = e.status();
+        stop = e.what();
+        st.sample_count = 0; // the command reports nothing after a stop
+      }
       std::fclose(warnings);
       closing.f = nullptr;
       messages.assign(buffer, size);
@@ -315,7 +322,8 @@ py::tuple run(const std::string& directory) {
   }
   py::list out;
   for (const auto& r : records) out.append(sample_tuple(r));
-  return py::make_tuple(out, text(messages.data(), messages.size(), "replace"));
+  return py::make_tuple(out, text(messages.data(), messages.size(), "replace"), status,
+                        text(stop.data(), stop.size(), "replace"));
 }
 
 // The run's computation on tables and windows given as arrays: returns

@@ -357,9 +357,13 @@ def run(directory="."):
     `directory` while the run reads and writes (relative paths opened by
     other threads meanwhile resolve there).
     """
-    records, messages = _core.run(os.fspath(directory))
+    records, messages, status, stop = _core.run(os.fspath(directory))
     for line in messages.splitlines():
         _warnings.warn(line, RunWarning, stacklevel=2)
+    if status:
+        error = RunError(stop)
+        error.status = status
+        raise error
     return [Sample(*record) for record in records]
 
 
