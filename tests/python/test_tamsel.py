@@ -193,6 +193,25 @@ def test_run_gives_the_commands_reports_and_bits(tmp_path):
         shutil.rmtree(command)
 
 
+def test_runs_from_several_threads_take_turns(tmp_path):
+    dirs = case_dirs(tmp_path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tamsel.RunWarning)
+        serial = [tamsel.run(d) for d in dirs]
+        results = [None] * len(dirs)
+
+        def work(i):
+            for _ in range(5):
+                results[i] = tamsel.run(dirs[i])
+
+        threads = [threading.Thread(target=work, args=(i,)) for i in range(len(dirs))]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    assert repr(results) == repr(serial) and os.getcwd() != str(dirs[-1])
+
+
 def test_run_stops_as_the_command_stops(tmp_path):
     (tmp_path / "samples.lst").write_text(" blank\n 0.1 0.2\n")
     for stop_case, status in ((tmp_path, 1), (tmp_path / "absent", 2)):
