@@ -2,8 +2,10 @@
 # Thin wrapper over CMake.  `make run` builds tamsel and tamsel-plot only,
 # quietly (the compiler's warnings, if any, still show), runs tamsel on the
 # bundled example, shows its report and results table, then draws the
-# example's curves with tamsel-plot; `make test` builds everything and runs the test suite (it
-# needs GoogleTest); `make picture` redraws the example's picture in doc/;
+# example's curves with tamsel-plot; `make test` builds everything and runs
+# the test suite (it needs GoogleTest; the Python module's tests run when
+# numpy, pybind11, pytest and scipy are installed); `make picture` redraws
+# the example's picture in doc/;
 # `make install` installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it
 # is given.
 BUILD ?= build
@@ -48,6 +50,8 @@ test: configure
 	  exit 1; }
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@grep -q '^TAMSEL_PYTHON_TESTS:INTERNAL=ON' $(BUILD)/CMakeCache.txt || \
+	  echo "make test: the Python module was neither built nor tested; to include it install the Debian packages python3-dev python3-numpy pybind11-dev python3-pytest python3-scipy and run make test again" >&2
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
@@ -80,13 +84,18 @@ arm:
 	.ci/arm.sh
 
 # Benchmarks, in a build directory of their own (they need FFTW and
-# hyperfine: apt-get install libfftw3-dev hyperfine).
+# hyperfine: apt-get install libfftw3-dev hyperfine); with the Python module
+# at hand, also tamsel.fft against numpy.fft.fft.
 BENCH_BUILD ?= build-bench
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DTAMSEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx
 	$(BENCH_BUILD)/bench/fft_bench
 	bench/whole_run.sh $(BENCH_BUILD)
+	@if grep -q '^TAMSEL_HAVE_PYTHON:INTERNAL=ON' $(BENCH_BUILD)/CMakeCache.txt; then \
+	  cmake --build $(BENCH_BUILD) -j $(JOBS) --target _core && \
+	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_fft.py; \
+	else echo "make bench: tamsel.fft against numpy skipped: the Python module is not built (python3-numpy, pybind11-dev)"; fi
 
 # The picture of the bundled example shown in the README, doc/tamsel_curves.png:
 # drawn in a scratch copy of the example and turned into a PNG with
@@ -103,4 +112,4 @@ picture:
 	@echo "--- picture of the example: $(PICTURE)"
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) build-repro build-arm build-python

@@ -215,6 +215,18 @@ unsigned sample_findings(RunState& st, Integer k) {
   return bits;
 }
 
+void measure_sample(RunState& st) {
+  const Integer k = st.sample_count + 1;
+  st.width = st.fmax - st.fmin;
+  build_curves(st);
+  st.sample_warnings[k - 1] = sample_findings(st, k);
+  correlate_sample(st, k);
+  // A curve of rounding noise or of values that are not finite has no
+  // direction to agree with: the coefficient is undefined.
+  if ((st.sample_warnings[k - 1] & kUndefinedCoefficient) != 0)
+    cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
+}
+
 void correlate_sample(RunState& st, Integer k) {
   static constexpr Integer n = kCurvePoints;
   const Real g_largest = largest_magnitude(st.g);

@@ -40,6 +40,13 @@ bool records_span(const RunState& st, Real& lowest, Real& highest);
 // curves.cpp for why.
 unsigned sample_findings(RunState& st, Integer k);
 
+// Everything the run computes for the sample in row k = st.sample_count + 1
+// from st.fmin, st.fmax and the tables: st.width, the curves
+// (build_curves), the findings (sample_findings, into
+// st.sample_warnings[k - 1]) and the coefficient (correlate_sample), NaN
+// when the findings leave it undefined.  Does not count the sample.
+void measure_sample(RunState& st);
+
 // Correlates the two curves of sample k, as build_curves leaves them in st.g
 // and st.h (the values of row k of agem and xlgrm, columns 1..128), and
 // stores their normalised zero-lag cross-correlation, the sum of g*h over

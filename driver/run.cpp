@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <sys/mman.h>
 
 #include "driver/curves.h"
@@ -170,15 +169,8 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
       load_tables(st, warnings);
       tables_loaded = true;
     }
-    st.width = st.fmax - st.fmin;
-    build_curves(st);
+    measure_sample(st);
     const Integer k = st.sample_count + 1;
-    st.sample_warnings[k - 1] = sample_findings(st, k);
-    correlate_sample(st, k);
-    // A curve of rounding noise or of values that are not finite has no
-    // direction to agree with: the coefficient is undefined.
-    if ((st.sample_warnings[k - 1] & kUndefinedCoefficient) != 0)
-      cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
     if (warnings != nullptr && st.sample_warnings[k - 1] != 0) {
       if (console != nullptr) std::fflush(console);
       write_sample_warnings(warnings, st, k, list.in.path, name_line, shown);

@@ -2,6 +2,8 @@
 #include <tamsel/numeric/chebyshev.h>
 
 #include <cmath>
+#include <cstddef>
+#include <utility>
 
 #include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/x86_kernels.h>
@@ -15,38 +17,59 @@ namespace {
 constexpr Integer kRemembered = 32;
 constexpr Real kPi = 3.141592653589793;
 
-// The cosines of the last n asked for in this thread; n = 0 when none.
-// term holds cos(((k - 0.5) / n) * (j * pi)) at [(k - 1) * n + j], node by
-// node, so that one node's factors for all j lie together.
+// The cosines of one n: node[k - 1] = cos(((k - 0.5) * pi) / n) and
+// term[(k - 1) * n + j] = cos(((k - 0.5) / n) * (j * pi)), node by node, so
+// that one node's factors for all j lie together.  term is sized for n = 32
+// whatever n is, as the kernels' sums read that far.
 struct ChebftCosines {
-  Integer n;
   Real node[kRemembered];
   Real term[kRemembered * kRemembered];
 };
-thread_local ChebftCosines remembered;
 
-void remember(Integer n) {
-  remembered.n = 0;
+void fill(ChebftCosines& table, Integer n) {
   for (Integer k = 1; k <= n; ++k) {
     const Real theta = ((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n);
-    remembered.node[k - 1] = std::cos(theta);
+    table.node[k - 1] = std::cos(theta);
   }
   const Real fn = static_cast<Real>(n);
   for (Integer j = 0; j < n; ++j) {
     const Real w = static_cast<Real>(j) * kPi;
     for (Integer k = 1; k <= n; ++k) {
-      remembered.term[(k - 1) * n + j] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+      table.term[(k - 1) * n + j] = std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
     }
   }
-  remembered.n = n;
+}
+
+// The table of n = N, made on first use and kept for the process: static
+// storage, untouched (so taking no memory) until then, shared by all
+// threads; the guard of the function-local static makes it once even when
+// several threads ask at once, and it is only read afterwards.
+template <Integer N>
+const ChebftCosines& cosines_of() {
+  static ChebftCosines table;
+  static const bool made = [] {
+    fill(table, N);
+    return true;
+  }();
+  static_cast<void>(made);
+  return table;
+}
+
+template <std::size_t... I>
+const ChebftCosines& cosines_lookup(Integer n, std::index_sequence<I...>) {
+  using Lookup = const ChebftCosines& (*)();
+  static constexpr Lookup tables[] = {&cosines_of<Integer(I) + 1>...};
+  return tables[n - 1]();
+}
+
+// The cosines of n, for n from 1 to kRemembered.
+const ChebftCosines& cosines(Integer n) {
+  return cosines_lookup(n, std::make_index_sequence<kRemembered>{});
 }
 
 // cos(((k - 0.5) * pi) / n).
 Real node_cosine(Integer n, Integer k) {
-  if (n >= 1 && n <= kRemembered && k <= n) {
-    if (remembered.n != n) remember(n);
-    return remembered.node[k - 1];
-  }
+  if (n >= 1 && n <= kRemembered && k <= n) return cosines(n).node[k - 1];
   return std::cos(((static_cast<Real>(k) - 0.5) * kPi) / static_cast<Real>(n));
 }
 
@@ -55,8 +78,7 @@ Real node_cosine(Integer n, Integer k) {
 // true); for any other n returns false and writes nothing.
 bool remembered_coefficients(const Real* f, Integer n, Real fac, Real* c) {
   if (n < 1 || n > kRemembered) return false;
-  if (remembered.n != n) remember(n);
-  const Real* term = remembered.term;
+  const Real* term = cosines(n).term;
 #ifdef TAMSEL_X86_KERNELS
   // The kernels' sums read up to term[32 * 32 - 1], inside the table.
   static_assert(kRemembered == 32);

@@ -12,8 +12,19 @@
 //
 // Threads: the routines may run in several threads at once on separate
 // arrays, with the bits of serial calls.  chebft's remembered cosines are
-// per thread (about 8 KiB of static storage for each thread that fits);
-// chint, chebev and chebev_points keep no state.
+// made once for each n up to 32, on first use, whichever thread comes
+// first, kept for the process (static storage shared by all threads, no
+// thread-local storage) and only read afterwards; chint, chebev and
+// chebev_points keep no state.
+//
+// Accuracy, measured against the same sums in extended precision: chebft's
+// coefficients within 1.5 eps max|f| at n = 15, 5 eps at 50, 9 eps at 100;
+// chebev within about 1.5 eps of the sum of |c(j)|.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 #pragma once
 
 #include <type_traits>
@@ -57,8 +68,8 @@ namespace detail {
 // chebft_start clears the scratch f[0..99] and returns h and p, formed from
 // a and b as read now.  chebft_check_nodes refuses (Stop) a number of nodes
 // above 100.  chebft_node(nodes, n, k) = cos(((k - 0.5) * pi) / n) * h + p,
-// with n as given; the cosines of an n up to 32 are remembered per thread
-// (they depend on n and k alone, so a remembered value is the one a fresh
+// with n as given; the cosines of an n up to 32 are remembered for the
+// process (they depend on n and k alone, so a remembered value is the one a fresh
 // call gives).  chebft_finish reads n once, refuses it or returns as chebft
 // describes, and otherwise writes c[0..n-1] from f.
 inline constexpr Integer kChebftScratch = 100;

@@ -41,6 +41,17 @@ namespace tamsel {
 // Threads: may run in several threads at once on separate arrays, with the
 // bits of serial calls; the first use of a length makes its kept factors
 // once, whichever thread comes first, and they are only read afterwards.
+//
+// Accuracy, measured for values uniform in [-1, 1] as the largest
+// difference from numpy.fft relative to the largest output magnitude:
+// 1.4e-15 at 16 values, 3.6e-15 at 128, 6.5e-15 at 1024, 8.5e-15 at 2^14,
+// 2.5e-14 at 2^20 (up to about 6 eps log2 n; the recurrence of the twiddle
+// factors and the angle constant account for it).
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 void four1(Real* data, const Integer& n, const Integer& sign);
 
 } // namespace tamsel

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include <tamsel/numeric/correlation.h>
 
+#include <cstddef>
+
 #include <tamsel/numeric/fft_steps.h>
 #include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/real_fft.h>
@@ -14,11 +16,32 @@ namespace {
 
 constexpr Integer kMaxLength = 8192;
 
-// Spectrum of data1 during a call: room for kMaxLength complex values, one
-// array per thread (static storage, no heap), so that calls from several
-// threads at once never share it.
-constexpr Integer kScratchReals = 2 * kMaxLength;
-thread_local Real scratch[kScratchReals];
+// Spectrum of data1 during a call, 2n Reals: each thread's own, taken from
+// the heap on the thread's first call that needs more than it holds and
+// given back when the thread ends.  A thread that never correlates pays
+// nothing but these two words of thread-local storage.
+class Scratch {
+public:
+  Scratch() = default;
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() { delete[] reals_; }
+  // Room for at least `count` Reals (count <= 2 * kMaxLength).
+  Real* reserve(Integer count) {
+    if (count > size_) {
+      Real* const bigger = new Real[static_cast<std::size_t>(count)];
+      delete[] reals_;
+      reals_ = bigger;
+      size_ = count;
+    }
+    return reals_;
+  }
+
+private:
+  Real* reals_ = nullptr;
+  Integer size_ = 0;
+};
+thread_local Scratch scratch;
 
 // C_k = F_k * conj(G_k) / (n/2) for k = 0..half (fft::cross_product), of
 // F_k at f[2k] over G_k at g[2k], by the kernel in use.
@@ -55,7 +78,8 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   // Only the first 2n Reals of the scratch take part in this call, and
   // twofft writes all of them before any is read: the results depend on
   // the arguments alone.
-  twofft(data1, data2, scratch, result, n);
+  Real* const spectrum = scratch.reserve(2 * count);
+  twofft(data1, data2, spectrum, result, n);
   count = n; // ... and again after the transforms
 
   const Integer half = count / 2;
@@ -66,7 +90,7 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   const Real reciprocal = 1.0 / divisor;
 
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
-  products(scratch, result, half, reciprocal);
+  products(spectrum, result, half, reciprocal);
 
   // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
   // inverse real transform leaves a factor n/2 that, with the division

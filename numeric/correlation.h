@@ -20,17 +20,30 @@ namespace tamsel {
 //
 // Method: twofft of both sequences, the product of the first spectrum with
 // the conjugate of the second divided by n/2, and realft(result, n/2, -1).
-// The spectrum of data1 is kept in a private scratch array of 16384 Reals,
-// one per thread (thread-local static storage: 128 KiB in each thread's
-// block, written only in the threads that call), whose first 2n (all the
-// call uses) twofft writes before anything reads them, so results depend on
-// the arguments alone.  n is read on entry and again after twofft.
+// The spectrum of data1 is kept in a private scratch of 2n Reals, one per
+// thread, taken from the heap on the thread's first call that needs more
+// than it holds (at most 128 KiB, at n = 8192) and given back when the
+// thread ends; a thread that never calls pays nothing.  twofft writes all
+// of it before anything reads it, so results depend on the arguments alone.
+// n is read on entry and again after twofft.
 //
 // Threads: correl and correl_zero_lag may run in several threads at once on
 // arrays that no other thread writes, with the bits of serial calls.
 //
 // n must be a power of two from 2 to 8192; any other n is refused with a
 // Stop before anything is written.
+//
+// Accuracy: for two sequences of like size, every lag within about 5 eps of
+// sqrt(sum data1^2 * sum data2^2) (measured for values uniform in [-1, 1],
+// n = 16 .. 8192).  Both sequences share one complex transform, so the
+// error goes with the larger of them: if one is 1e12 times smaller than
+// the other, its lags are off by about 1% (0.7% measured at n = 128), and
+// its contribution is lost entirely further apart.  Scale both alike first.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 void correl(const Real* data1, const Real* data2, const Integer& n,
             Real* result);
 

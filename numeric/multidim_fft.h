@@ -38,6 +38,14 @@ namespace tamsel {
 //
 // Threads: as four1, whose kept factors fourn shares: may run in several
 // threads at once on separate arrays, with the bits of serial calls.
+//
+// Accuracy: that of four1 along each dimension in turn, about that of four1
+// of N values (complex_fft.h).
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign);
 

@@ -37,6 +37,16 @@ namespace tamsel {
 //
 // Threads: as four1, whose kept factors realft also reads: may run in
 // several threads at once on separate arrays, with the bits of serial calls.
+//
+// Accuracy, measured as four1's (values uniform in [-1, 1], largest
+// difference from numpy.fft relative to the largest output) for 2n real
+// values: forward 1.2e-15 at 16, 5.3e-15 at 1024, 1.8e-14 at 2^20; the
+// inverse 1.7e-15, 8.3e-15 and 5.3e-14.  twofft: as four1 of n values.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 void realft(Real* data, const Integer& n, const Integer& sign);
 
 // Spectra of two real sequences of n values with a single complex

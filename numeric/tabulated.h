@@ -3,6 +3,14 @@
 //
 // Threads: every routine here keeps no state and only reads its tables, so
 // any number of threads may call them at once, on shared tables too.
+//
+// Accuracy: favr's value is its formula (below) with each operation
+// rounded once, no more.
+//
+// Floating-point environment: these results need the default one.  A
+// program linked with -ffast-math or -Ofast starts with subnormal numbers
+// flushed to zero (and read as zero), whatever flags the toolkit was built
+// with; then subnormal inputs and results become 0.
 #pragma once
 
 #include <tamsel/numeric/types.h>

@@ -7,7 +7,8 @@
 #   - consumer/bits.cpp built with hostile flags (-O3 -march=native
 #     -ffp-contract=fast -mfma, with g++ and with clang++ where present),
 #     whose output must equal BITS, the same program built by the project;
-#   - the library example of README.md, taken from between its markers.
+#   - the library example of README.md, taken from between its markers;
+#   - a shared object linked with the archive.
 # Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE README BITS CXX [CXXFLAGS]
 # (CXXFLAGS: flags the installed library needs of every program linked with
 # it, such as the sanitizer options it was compiled with).  In a cross build
@@ -105,3 +106,15 @@ awk '/<!-- library example: begin -->/ { on = 1; next }
   -o "$prefix/example"
 $run "$prefix/example" | tee "$prefix/example.out"
 grep -qx 'lag 0: 2' "$prefix/example.out" || fail "the README example printed a wrong lag 0"
+
+echo "== the archive in a shared object"
+# A plugin or a Python module links the archive into a shared object, which
+# needs position-independent code throughout (correl's per-thread state
+# included).
+printf '%s\n' '#include <tamsel/numeric.h>' \
+  'extern "C" double lag0(const double* a, const double* b, double* work) {' \
+  '  return tamsel::correl_zero_lag(a, b, 128, work);' '}' >"$prefix/plugin.cpp"
+# shellcheck disable=SC2086
+"$cxx" -std=c++20 -shared -fPIC $cxxflags -I"$inc" "$prefix/plugin.cpp" -L"$lib" \
+  -ltamsel_numeric -o "$prefix/libplugin.so" || fail "the archive does not link into a shared object"
+echo "libplugin.so links"

@@ -6,6 +6,8 @@
 // together on first use.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cstdint>
 #include <latch>
 #include <thread>
@@ -78,6 +80,42 @@ TEST(Threads, ConcurrentCallsGiveSerialBits) {
   for (int t = 0; t < kThreads; ++t) {
     EXPECT_EQ(parallel[t], work(std::uint64_t(t) + 1)) << "thread " << t;
   }
+}
+
+// A program that links the toolkit can start threads with small stacks:
+// the toolkit keeps no thread-local storage of any size, so glibc takes
+// next to nothing from each thread's stack, and a thread that correlates
+// and fits on 64 KiB gets the bits of the main thread.
+TEST(Threads, SmallStackThreadStartsAndComputes) {
+  struct Job {
+    std::vector<Real> a = pseudo_random(128, 1), b = pseudo_random(128, 2);
+    Real result[256];
+    Real coefficients[15];
+    void compute() {
+      tamsel::correl(a.data(), b.data(), 128, result);
+      std::vector<Real> x(129);
+      for (std::size_t i = 0; i < x.size(); ++i) x[i] = Real(i) / 128.0;
+      tamsel::chebft(0.0, 0.9, coefficients, 15, tamsel::favr, x.data(), a.data(), 127, 0.05);
+    }
+  };
+  Job in_thread, in_main;
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+  pthread_t thread;
+  const int started = pthread_create(
+      &thread, &attributes,
+      [](void* job) -> void* {
+        static_cast<Job*>(job)->compute();
+        return nullptr;
+      },
+      &in_thread);
+  pthread_attr_destroy(&attributes);
+  ASSERT_EQ(started, 0) << "a thread with a 64 KiB stack did not start";
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  in_main.compute();
+  EXPECT_EQ(digest(in_thread.result, 128), digest(in_main.result, 128));
+  EXPECT_EQ(digest(in_thread.coefficients, 15), digest(in_main.coefficients, 15));
 }
 
 } // namespace

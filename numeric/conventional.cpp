@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: BSD-3-Clause
+#include <tamsel/numeric/conventional.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/multidim_fft.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/tabulated.h>
+
+namespace tamsel::conventional {
+
+namespace {
+
+constexpr std::size_t kLargestLength = std::size_t{1} << 29;
+
+[[noreturn]] void refuse(const char* routine, const std::string& what) {
+  throw std::invalid_argument(std::string(routine) + ": " + what);
+}
+
+// n as an Integer, refused unless a power of two from `least` to `most`.
+Integer power_of_two(const char* routine, const char* what, std::size_t n,
+                     std::size_t least = 1, std::size_t most = kLargestLength) {
+  if (n < least || n > most || (n & (n - 1)) != 0)
+    refuse(routine, std::string(what) + " " + std::to_string(n) + " is not a power of two from " +
+                        std::to_string(least) + " to " + std::to_string(most));
+  return static_cast<Integer>(n);
+}
+
+void same_size(const char* routine, const char* what, std::size_t size, std::size_t expected) {
+  if (size != expected)
+    refuse(routine, std::string(what) + " holds " + std::to_string(size) + " values, not " +
+                        std::to_string(expected));
+}
+
+Real* reals(std::span<Complex> data) { return reinterpret_cast<Real*>(data.data()); }
+
+// Multiplies every part by scale, a power of two.
+void scale_all(Real* values, std::size_t count, Real scale) {
+  for (std::size_t i = 0; i < count; ++i) values[i] = values[i] * scale;
+}
+
+// The toolkit's first coefficient enters with half its weight; numpy's
+// with its whole weight.
+constexpr Real kHalf = 0.5;
+
+} // namespace
+
+void fft(std::span<Complex> data) {
+  const Integer n = power_of_two("fft", "length", data.size());
+  four1(reals(data), n, -1);
+}
+
+void ifft(std::span<Complex> data) {
+  const Integer n = power_of_two("ifft", "length", data.size());
+  four1(reals(data), n, 1);
+  scale_all(reals(data), 2 * data.size(), 1.0 / static_cast<Real>(n));
+}
+
+void rfft(std::span<const double> in, std::span<Complex> out) {
+  const Integer n = power_of_two("rfft", "length", in.size());
+  same_size("rfft", "the output", out.size(), in.size() / 2 + 1);
+  Real* packed = reals(out);
+  if (n == 1) {
+    out[0] = Complex(in[0], 0.0);
+    return;
+  }
+  // realft's packed spectrum, with the positive exponent, lies where the
+  // conjugate spectrum goes: X_k at [2k], [2k+1] for k = 1 .. n/2 - 1, X_0
+  // at [0] and X_{n/2} at [1].
+  std::copy(in.begin(), in.end(), packed);
+  realft(packed, n / 2, 1);
+  const Real nyquist = packed[1];
+  packed[1] = 0.0;
+  for (Integer k = 1; k < n / 2; ++k) packed[2 * k + 1] = -packed[2 * k + 1];
+  packed[n] = nyquist;
+  packed[n + 1] = 0.0;
+}
+
+void irfft(std::span<const Complex> in, std::span<double> out) {
+  const Integer n = power_of_two("irfft", "length", out.size());
+  same_size("irfft", "the spectrum", in.size(), out.size() / 2 + 1);
+  if (n == 1) {
+    out[0] = in[0].real();
+    return;
+  }
+  // The packed conjugate spectrum, whose inverse realft leaves n/2 times
+  // the sequence with the positive exponent.
+  Real* packed = out.data();
+  packed[0] = in[0].real();
+  packed[1] = in[std::size_t(n / 2)].real();
+  for (Integer k = 1; k < n / 2; ++k) {
+    packed[2 * k] = in[std::size_t(k)].real();
+    packed[2 * k + 1] = -in[std::size_t(k)].imag();
+  }
+  realft(packed, n / 2, -1);
+  scale_all(packed, out.size(), 2.0 / static_cast<Real>(n));
+}
+
+namespace {
+
+// fourn over the array of the given C-order shape with the sign given.
+void transform_all(const char* routine, std::span<Complex> data,
+                   std::span<const std::size_t> shape, Integer sign) {
+  if (shape.empty()) refuse(routine, "the shape has no axis");
+  std::vector<Integer> lengths(shape.size());
+  std::size_t count = 1;
+  for (std::size_t d = 0; d < shape.size(); ++d) {
+    const std::string what = "length of axis " + std::to_string(d) + ",";
+    // fourn's first dimension varies fastest: the last axis of C order.
+    lengths[shape.size() - 1 - d] = power_of_two(routine, what.c_str(), shape[d]);
+    count *= shape[d];
+    if (count > kLargestLength)
+      refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
+  }
+  same_size(routine, "the array", data.size(), count);
+  const Integer dimensions = static_cast<Integer>(lengths.size());
+  fourn(reals(data), lengths.data(), dimensions, sign);
+}
+
+} // namespace
+
+void fftn(std::span<Complex> data, std::span<const std::size_t> shape) {
+  transform_all("fftn", data, shape, -1);
+}
+
+void ifftn(std::span<Complex> data, std::span<const std::size_t> shape) {
+  transform_all("ifftn", data, shape, 1);
+  scale_all(reals(data), 2 * data.size(), 1.0 / static_cast<Real>(data.size()));
+}
+
+void correlate(std::span<const double> a, std::span<const double> b, std::span<double> out) {
+  const Integer n = power_of_two("correlate", "length", a.size(), 2, 8192);
+  same_size("correlate", "the second sequence", b.size(), a.size());
+  same_size("correlate", "the output", out.size(), a.size());
+  std::vector<Real> result(2 * a.size());
+  correl(a.data(), b.data(), n, result.data());
+  std::copy_n(result.begin(), a.size(), out.begin());
+}
+
+void chebyshev_nodes(double a, double b, std::span<double> nodes) {
+  const std::size_t n = nodes.size();
+  if (n < 1 || n > std::size_t(detail::kChebftScratch))
+    refuse("chebyshev_nodes", "n " + std::to_string(n) + " is not from 1 to 100");
+  Real f[detail::kChebftScratch];
+  const detail::ChebftNodes mapping = detail::chebft_start(a, b, f);
+  const Integer count = static_cast<Integer>(n);
+  for (Integer k = 1; k <= count; ++k) nodes[std::size_t(k - 1)] = detail::chebft_node(mapping, count, k);
+}
+
+void chebyshev_fit(double a, double b, std::span<const double> values,
+                   std::span<double> coefficients) {
+  const std::size_t n = values.size();
+  if (n < 1 || n > std::size_t(detail::kChebftScratch))
+    refuse("chebyshev_fit", "n " + std::to_string(n) + " is not from 1 to 100");
+  same_size("chebyshev_fit", "the coefficients", coefficients.size(), n);
+  // chebft's scratch, as chebft leaves it after sampling these values.
+  Real f[detail::kChebftScratch];
+  detail::chebft_start(a, b, f);
+  std::copy(values.begin(), values.end(), f);
+  const Integer count = static_cast<Integer>(n);
+  detail::chebft_finish(f, count, count, coefficients.data());
+  coefficients[0] = coefficients[0] * kHalf;
+}
+
+void chebyshev_eval(std::span<const double> coefficients, double a, double b,
+                    std::span<const double> x, std::span<double> out) {
+  if (coefficients.empty()) refuse("chebyshev_eval", "no coefficient");
+  if (coefficients.size() > kLargestLength) refuse("chebyshev_eval", "too many coefficients");
+  same_size("chebyshev_eval", "the output", out.size(), x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if ((x[i] - a) * (x[i] - b) > 0.0) {
+      char text[160];
+      std::snprintf(text, sizeof text, "x[%zu] = %.17g is outside [%.17g, %.17g]", i, x[i], a, b);
+      refuse("chebyshev_eval", text);
+    }
+  }
+  std::vector<Real> c(coefficients.begin(), coefficients.end());
+  c[0] = c[0] / kHalf;
+  const Integer m = static_cast<Integer>(c.size());
+  constexpr std::size_t kChunk = std::size_t{1} << 30;
+  for (std::size_t done = 0; done < x.size(); done += kChunk) {
+    const Integer count = static_cast<Integer>(std::min(kChunk, x.size() - done));
+    chebev_points(a, b, c.data(), m, x.data() + done, out.data() + done, count);
+  }
+}
+
+void chebyshev_integral(std::span<const double> coefficients, double a, double b,
+                        std::span<double> out) {
+  const std::size_t n = coefficients.size();
+  if (n < 2 || n > kLargestLength)
+    refuse("chebyshev_integral", "n " + std::to_string(n) + " is below 2");
+  same_size("chebyshev_integral", "the output", out.size(), n);
+  std::vector<Real> c(coefficients.begin(), coefficients.end());
+  c[0] = c[0] / kHalf;
+  chint(a, b, c.data(), out.data(), static_cast<Integer>(n));
+  out[0] = out[0] * kHalf;
+}
+
+void interp(std::span<const double> x, std::span<const double> xp, std::span<const double> fp,
+            std::span<double> out) {
+  if (xp.empty() || xp.size() > kLargestLength)
+    refuse("interp", "the table holds " + std::to_string(xp.size()) + " points");
+  same_size("interp", "fp", fp.size(), xp.size());
+  same_size("interp", "the output", out.size(), x.size());
+  const Integer last = static_cast<Integer>(xp.size() - 1);
+  const Real offset = 0.0;
+  // favr's values either way; on an ascending table found by bisection.
+  const auto table_value = ascending_table(xp.data(), last) ? favr_ascending : favr;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    out[i] = table_value(xp.data(), fp.data(), last, offset, x[i]);
+}
+
+} // namespace tamsel::conventional

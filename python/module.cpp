@@ -1,0 +1,422 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// tamsel._core: the conventional layer and the run for Python.  The Python
+// package (tamsel/__init__.py) gives these numpy's signatures; here every
+// function works on C-contiguous arrays along their last axis or axes, and
+// releases the GIL around the arithmetic.
+#if defined(__FAST_MATH__)
+#error "tamsel's Python module must not be built with -ffast-math or -Ofast: results would change"
+#endif
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/conventional.h>
+#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/tabulated.h>
+
+#include "driver/curves.h"
+#include "driver/run.h"
+#include "driver/warnings.h"
+
+namespace py = pybind11;
+namespace conv = tamsel::conventional;
+using conv::Complex;
+using tamsel::Integer;
+using tamsel::Real;
+
+namespace {
+
+constexpr auto kIn = py::array::c_style | py::array::forcecast;
+using ComplexArray = py::array_t<Complex, kIn>;
+using RealArray = py::array_t<double, kIn>;
+
+PyObject* run_error_type = nullptr;
+
+// Text of the run, whose names may hold any bytes.
+py::str text(const char* bytes, std::size_t size, const char* errors) {
+  PyObject* s = PyUnicode_DecodeUTF8(bytes, Py_ssize_t(size), errors);
+  if (s == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(s);
+}
+
+void check_length(const char* routine, std::size_t n, std::size_t least = 1) {
+  constexpr std::size_t kMost = std::size_t{1} << 29;
+  if (n < least || n > kMost || (n & (n - 1)) != 0)
+    throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
+                          " is not a power of two from " + std::to_string(least) + " to " +
+                          std::to_string(kMost));
+}
+
+std::vector<py::ssize_t> shape_of(const py::array& a) {
+  return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
+}
+
+// fft or ifft along the last axis of a.
+ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
+  if (a.ndim() == 0) throw py::value_error("fft: the array has no axis");
+  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
+  check_length(inverse ? "ifft" : "fft", n);
+  ComplexArray out(shape_of(a));
+  const std::size_t total = std::size_t(a.size());
+  const Complex* in = a.data();
+  Complex* z = out.mutable_data();
+  {
+    py::gil_scoped_release release;
+    std::copy(in, in + total, z);
+    for (std::size_t row = 0; row < total; row += n) {
+      const std::span<Complex> line(z + row, n);
+      inverse ? conv::ifft(line) : conv::fft(line);
+    }
+  }
+  return out;
+}
+
+ComplexArray rfft_rows(const RealArray& a) {
+  if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
+  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
+  check_length("rfft", n);
+  auto shape = shape_of(a);
+  shape.back() = py::ssize_t(n / 2 + 1);
+  ComplexArray out(shape);
+  const std::size_t rows = std::size_t(a.size()) / n;
+  const double* in = a.data();
+  Complex* z = out.mutable_data();
+  {
+    py::gil_scoped_release release;
+    for (std::size_t row = 0; row < rows; ++row)
+      conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
+  }
+  return out;
+}
+
+// a's last axis holds n/2 + 1 values (the caller fits it).
+RealArray irfft_rows(const ComplexArray& a, std::size_t n) {
+  check_length("irfft", n);
+  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
+    throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
+  auto shape = shape_of(a);
+  shape.back() = py::ssize_t(n);
+  RealArray out(shape);
+  const std::size_t rows = std::size_t(out.size()) / n;
+  const Complex* in = a.data();
+  double* x = out.mutable_data();
+  {
+    py::gil_scoped_release release;
+    for (std::size_t row = 0; row < rows; ++row)
+      conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
+  }
+  return out;
+}
+
+// fftn or ifftn over the last `axes` axes of a, for every index of the others.
+ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse) {
+  const char* routine = inverse ? "ifftn" : "fftn";
+  if (axes < 1 || axes > std::size_t(a.ndim())) throw py::value_error(std::string(routine) + ": no axis to transform");
+  std::vector<std::size_t> shape;
+  std::size_t block = 1;
+  for (std::size_t d = std::size_t(a.ndim()) - axes; d < std::size_t(a.ndim()); ++d) {
+    const std::size_t length = std::size_t(a.shape(py::ssize_t(d)));
+    check_length(routine, length);
+    shape.push_back(length);
+    block *= length;
+  }
+  ComplexArray out(shape_of(a));
+  const std::size_t total = std::size_t(a.size());
+  const Complex* in = a.data();
+  Complex* z = out.mutable_data();
+  {
+    py::gil_scoped_release release;
+    std::copy(in, in + total, z);
+    for (std::size_t start = 0; start < total; start += block) {
+      const std::span<Complex> values(z + start, block);
+      inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
+    }
+  }
+  return out;
+}
+
+RealArray one_dimensional(const char* routine, const char* what, py::object value) {
+  RealArray a = RealArray::ensure(value);
+  if (!a) throw py::error_already_set();
+  if (a.ndim() != 1) throw py::value_error(std::string(routine) + ": " + what + " must be one-dimensional");
+  return a;
+}
+
+RealArray correlate(py::object first, py::object second) {
+  const RealArray a = one_dimensional("correlate", "a", first);
+  const RealArray b = one_dimensional("correlate", "b", second);
+  RealArray out(a.size());
+  const std::span<const double> x(a.data(), std::size_t(a.size())), y(b.data(), std::size_t(b.size()));
+  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
+  py::gil_scoped_release release;
+  conv::correlate(x, y, r);
+  return out;
+}
+
+RealArray chebyshev_nodes(double a, double b, std::size_t n) {
+  RealArray out(py::ssize_t{static_cast<py::ssize_t>(n)});
+  conv::chebyshev_nodes(a, b, std::span(out.mutable_data(), n));
+  return out;
+}
+
+RealArray chebyshev_coefficients(double a, double b, py::object values) {
+  const RealArray v = one_dimensional("chebyshev_fit", "the values", values);
+  RealArray out(v.size());
+  conv::chebyshev_fit(a, b, std::span(v.data(), std::size_t(v.size())),
+                      std::span(out.mutable_data(), std::size_t(out.size())));
+  return out;
+}
+
+RealArray chebyshev_eval(py::object coefficients, double a, double b, py::object points) {
+  const RealArray c = one_dimensional("chebyshev_eval", "the coefficients", coefficients);
+  const RealArray x = RealArray::ensure(points);
+  if (!x) throw py::error_already_set();
+  RealArray out(shape_of(x));
+  const std::span<const double> cs(c.data(), std::size_t(c.size())), xs(x.data(), std::size_t(x.size()));
+  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
+  py::gil_scoped_release release;
+  conv::chebyshev_eval(cs, a, b, xs, r);
+  return out;
+}
+
+RealArray chebyshev_integral(py::object coefficients, double a, double b) {
+  const RealArray c = one_dimensional("chebyshev_integral", "the coefficients", coefficients);
+  RealArray out(c.size());
+  conv::chebyshev_integral(std::span(c.data(), std::size_t(c.size())), a, b,
+                           std::span(out.mutable_data(), std::size_t(out.size())));
+  return out;
+}
+
+RealArray interp(py::object points, py::object abscissae, py::object values) {
+  const RealArray x = RealArray::ensure(points);
+  if (!x) throw py::error_already_set();
+  const RealArray xp = one_dimensional("interp", "xp", abscissae);
+  const RealArray fp = one_dimensional("interp", "fp", values);
+  RealArray out(shape_of(x));
+  const std::span<const double> xs(x.data(), std::size_t(x.size())),
+      xps(xp.data(), std::size_t(xp.size())), fps(fp.data(), std::size_t(fp.size()));
+  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
+  py::gil_scoped_release release;
+  conv::interp(xs, xps, fps, r);
+  return out;
+}
+
+// four1 itself on 2n Reals, for tests that hold the module to the toolkit.
+RealArray toolkit_four1(py::object data, int sign) {
+  const RealArray in = one_dimensional("four1", "data", data);
+  if (in.size() % 2 != 0) throw py::value_error("four1: an odd number of Reals");
+  check_length("four1", std::size_t(in.size()) / 2);
+  RealArray out(in.size());
+  std::copy(in.data(), in.data() + in.size(), out.mutable_data());
+  const Integer n = Integer(in.size() / 2), s = sign;
+  tamsel::four1(out.mutable_data(), n, s);
+  return out;
+}
+
+// Whether the floating-point environment flushes subnormal results to zero
+// or treats subnormal operands as zero.
+bool flushes_subnormals() {
+  volatile double smallest_normal = 2.2250738585072014e-308, half = 0.5;
+  volatile double subnormal = 4.9406564584124654e-324, one = 1.0;
+  const double flushed = smallest_normal * half;
+  const double read = subnormal * one;
+  return flushed == 0.0 || read == 0.0;
+}
+
+// The keys of the sample warning bits set in `bits`, in the order of the bits.
+py::tuple warning_keys(unsigned bits) {
+  py::list keys;
+  for (const tamsel::SampleWarning warning : tamsel::kSampleWarnings)
+    if ((bits & warning) != 0) keys.append(tamsel::sample_warning_key(warning));
+  return py::tuple(keys);
+}
+
+// The run's storage is the driver's static state, and the run works in the
+// process's working directory: one run at a time.
+std::mutex run_mutex;
+
+struct SampleRecord {
+  std::string name;
+  double fmin, fmax, coefficient;
+  unsigned warnings;
+  Integer records;
+};
+
+py::tuple sample_tuple(const SampleRecord& r) {
+  return py::make_tuple(text(r.name.data(), r.name.size(), "surrogateescape"), r.fmin, r.fmax,
+                        r.coefficient, warning_keys(r.warnings), r.records);
+}
+
+// The run in `directory`: (records, messages, status, stop), the messages
+// being the warnings the command writes on standard error, and status and
+// stop the exit status and message of a stop (0 and "" after a normal run).
+py::tuple run(const std::string& directory) {
+  std::vector<SampleRecord> records;
+  std::string messages, stop;
+  int failure = 0, status = 0;
+  {
+    py::gil_scoped_release release;
+    const std::lock_guard lock(run_mutex);
+    const int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0 || ::chdir(directory.c_str()) != 0) {
+      failure = errno;
+      if (here >= 0) ::close(here);
+    } else {
+      struct Back {
+        int fd;
+        ~Back() {
+          static_cast<void>(::fchdir(fd));
+          ::close(fd);
+        }
+      } back{here};
+      char* buffer = nullptr;
+      std::size_t size = 0;
+      std::FILE* warnings = open_memstream(&buffer, &size);
+      if (warnings == nullptr) throw std::bad_alloc();
+      struct Close {
+        std::FILE* f;
+        char** buffer;
+        ~Close() {
+          if (f != nullptr) std::fclose(f);
+          std::free(*buffer);
+        }
+      } closing{warnings, &buffer};
+      tamsel::RunState& st = tamsel::run_state();
+      try {
+        tamsel::run(st, nullptr, warnings);
+      } catch (const tamsel::Stop& e) {
+        status = e.status();
+        stop = e.what();
+        st.sample_count = 0; // the command reports nothing after a stop
+      }
+      std::fclose(warnings);
+      closing.f = nullptr;
+      messages.assign(buffer, size);
+      for (Integer k = 1; k <= st.sample_count; ++k) {
+        const SampleRecord record{
+            std::string(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1])),
+            tamsel::matrix_at(st.agem, k, 0), tamsel::matrix_at(st.xlgrm, k, 0),
+            tamsel::cc_diagonal(st, k), st.sample_warnings[k - 1], st.window_records[k - 1]};
+        records.push_back(record);
+      }
+    }
+  }
+  if (failure != 0) {
+    errno = failure;
+    PyErr_SetFromErrnoWithFilename(PyExc_OSError, directory.c_str());
+    throw py::error_already_set();
+  }
+  py::list out;
+  for (const auto& r : records) out.append(sample_tuple(r));
+  return py::make_tuple(out, text(messages.data(), messages.size(), "replace"), status,
+                        text(stop.data(), stop.size(), "replace"));
+}
+
+// The run's computation on tables and windows given as arrays: returns
+// (coefficients, warning bits, records in each window).
+py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::object log_values,
+                            py::object lower, py::object upper) {
+  const RealArray x = one_dimensional("correlate_windows", "x", abscissae);
+  const RealArray s = one_dimensional("correlate_windows", "spec", spec_values);
+  const RealArray l = one_dimensional("correlate_windows", "log", log_values);
+  const RealArray fmin = one_dimensional("correlate_windows", "fmin", lower);
+  const RealArray fmax = one_dimensional("correlate_windows", "fmax", upper);
+  if (s.size() != x.size() || l.size() != x.size())
+    throw py::value_error("correlate_windows: x, spec and log must hold as many values each");
+  if (x.size() > tamsel::kMaxRecords)
+    throw py::value_error("correlate_windows: " + std::to_string(x.size()) +
+                          " records; the tables hold at most " +
+                          std::to_string(tamsel::kMaxRecords));
+  if (fmin.size() != fmax.size())
+    throw py::value_error("correlate_windows: as many fmin as fmax");
+  const std::size_t count = std::size_t(fmin.size());
+  RealArray coefficients(fmin.size());
+  py::array_t<unsigned> warnings(fmin.size());
+  py::array_t<Integer> in_window(fmin.size());
+  const double *xs = x.data(), *ss = s.data(), *ls = l.data(), *lo = fmin.data(), *hi = fmax.data();
+  double* cc = coefficients.mutable_data();
+  unsigned* bits = warnings.mutable_data();
+  Integer* inside = in_window.mutable_data();
+  const Integer records = Integer(x.size());
+  {
+    py::gil_scoped_release release;
+    // The run's tables as load_tables leaves them: entry 0 zero, the
+    // records at 1..n, and the closing point at abscissa 1.0.
+    auto st = std::make_unique<tamsel::RunState>();
+    for (Integer r = 1; r <= records; ++r) {
+      st->x[r] = xs[r - 1];
+      st->s[r] = ss[r - 1];
+      st->l[r] = ls[r - 1];
+    }
+    st->npts = records + 1;
+    st->x[st->npts] = 1.0;
+    st->s[st->npts] = st->s[st->npts - 1];
+    st->l[st->npts] = st->l[st->npts - 1];
+    st->x_ascending = tamsel::ascending_table(st->x, st->npts);
+    for (std::size_t w = 0; w < count; ++w) {
+      // Every window in the first row: each sample's curves, findings and
+      // coefficient depend on its own window and the tables alone.
+      st->sample_count = 0;
+      st->fmin = lo[w];
+      st->fmax = hi[w];
+      tamsel::measure_sample(*st);
+      cc[w] = tamsel::cc_diagonal(*st, 1);
+      bits[w] = st->sample_warnings[0];
+      inside[w] = st->window_records[0];
+    }
+  }
+  return py::make_tuple(coefficients, warnings, in_window);
+}
+
+} // namespace
+
+PYBIND11_MODULE(_core, m) {
+  m.doc() = "tamsel's toolkit and run; use the package tamsel, which documents every function.";
+  m.attr("__version__") = TAMSEL_VERSION;
+
+  run_error_type = PyErr_NewException("tamsel.RunError", PyExc_RuntimeError, nullptr);
+  if (run_error_type == nullptr) throw py::error_already_set();
+  m.add_object("RunError", py::handle(run_error_type));
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const tamsel::Stop& e) {
+      const std::string message = e.what();
+      py::object error = py::reinterpret_borrow<py::object>(run_error_type)(
+          text(message.data(), message.size(), "replace"));
+      error.attr("status") = e.status();
+      PyErr_SetObject(run_error_type, error.ptr());
+    }
+  });
+
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"));
+  m.def("rfft_rows", &rfft_rows, py::arg("a"));
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"));
+  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"));
+  m.def("correlate", &correlate, py::arg("a"), py::arg("b"));
+  m.def("chebyshev_nodes", &chebyshev_nodes, py::arg("a"), py::arg("b"), py::arg("n"));
+  m.def("chebyshev_coefficients", &chebyshev_coefficients, py::arg("a"), py::arg("b"),
+        py::arg("values"));
+  m.def("chebyshev_eval", &chebyshev_eval, py::arg("c"), py::arg("a"), py::arg("b"), py::arg("x"));
+  m.def("chebyshev_integral", &chebyshev_integral, py::arg("c"), py::arg("a"), py::arg("b"));
+  m.def("interp", &interp, py::arg("x"), py::arg("xp"), py::arg("fp"));
+  m.def("run", &run, py::arg("directory"));
+  m.def("correlate_windows", &correlate_windows);
+  m.def("warning_keys", &warning_keys, py::arg("bits"));
+  m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
+  m.def("flushes_subnormals", &flushes_subnormals);
+}

@@ -1,0 +1,392 @@
+# SPDX-License-Identifier: BSD-3-Clause
+"""tamsel: FFTs, FFT correlation, Chebyshev series and table interpolation
+with results fixed to the last bit, and the tamsel correlation run.
+
+The transforms follow numpy.fft's conventions:
+
+    fft(x)[k]  = sum_j x[j] * exp(-2*pi*i * j*k / n)
+    ifft(X)[j] = 1/n * sum_k X[k] * exp(+2*pi*i * j*k / n)
+
+natural order (index 0 first), float64 and complex128, over any axis with
+batches over the others.  Lengths are powers of two (1 included); any other
+length raises ValueError naming it.  Every result is the bits of the C++
+toolkit: a transform here is the toolkit's radix-2 transform, and its
+conjugations, unpacking and power-of-two scalings are exact.
+
+Accuracy, for values uniform in [-1, 1], as the largest difference from
+numpy.fft relative to the largest output: fft 1.4e-15 at 16 values,
+6.5e-15 at 1024, 2.5e-14 at 2**20 (about 6 eps log2 n at most); irfft up to
+5.3e-14 at 2**20.
+
+Every function releases the GIL while it computes and may be called from
+several threads at once.  The results assume a floating-point environment
+that keeps subnormal numbers; if something loaded into the process (a
+library built with -ffast-math) flushes them to zero, importing tamsel
+warns that results will differ.
+"""
+
+import collections
+import operator
+import os
+import warnings as _warnings
+
+import numpy as np
+
+from tamsel import _core
+
+__all__ = [
+    "fft", "ifft", "rfft", "irfft", "fftn", "ifftn", "correlate",
+    "chebyshev_nodes", "chebyshev_fit", "chebyshev_eval", "chebyshev_integral",
+    "interp", "run", "correlate_windows", "Sample", "RunError", "RunWarning",
+]
+
+__version__ = _core.__version__
+
+RunError = _core.RunError
+RunError.__doc__ = """The run stopped, as the command stops: `status` is the
+command's exit status (1 for its own stops, 2 for input and output failures)
+and the message is the one the command writes on standard error."""
+
+
+class RunWarning(UserWarning):
+    """A warning of the run, as the command writes it on standard error."""
+
+
+Sample = collections.namedtuple(
+    "Sample", ["name", "fmin", "fmax", "coefficient", "warnings", "records"])
+Sample.__doc__ = """One sample of a run.
+
+name         the sample's name (str; bytes that are not UTF-8 are kept as
+             surrogate escapes, so os.fsencode(name) gives them back)
+fmin, fmax   the window
+coefficient  the normalised zero-lag cross-correlation of the two curves,
+             as a float with every bit (the report prints 4 decimals); NaN
+             where it is undefined
+warnings     tuple of short keys of what keeps the coefficient from
+             measuring how the curves agree, in this order:
+             "window-not-ascending" (fmin is not below fmax),
+             "window-below-records", "window-above-records" (the window
+             reaches beyond the table's records), "few-records" (fewer than
+             3 records inside the window), "spec-no-variation",
+             "log-no-variation" (a curve holds nothing above rounding; the
+             coefficient is NaN), "spec-not-finite", "log-not-finite" (a
+             curve holds values that are not finite; NaN)
+records      the number of table records inside the window, as the fits
+             place them"""
+
+if _core.flushes_subnormals():
+    _warnings.warn(
+        "tamsel: the floating-point environment flushes subnormal numbers to "
+        "zero (something in this process was built with -ffast-math or "
+        "-Ofast); tamsel's results will differ from its documented bits",
+        RuntimeWarning, stacklevel=2)
+
+
+def _axis(axis, ndim):
+    try:
+        axis = operator.index(axis)
+    except TypeError:
+        raise TypeError("axis must be an integer") from None
+    if not -ndim <= axis < ndim:
+        raise np.AxisError(axis, ndim)
+    return axis % ndim
+
+
+def _fit(a, n, axis, routine):
+    """a with its axis cut or padded with zeros to n values."""
+    try:
+        n = operator.index(n)
+    except TypeError:
+        raise TypeError(f"{routine}: n must be an integer") from None
+    if n < 1:
+        raise ValueError(f"{routine}: invalid number of data points ({n}) specified")
+    m = a.shape[axis]
+    if n == m:
+        return a
+    if n < m:
+        index = [slice(None)] * a.ndim
+        index[axis] = slice(0, n)
+        return a[tuple(index)]
+    shape = list(a.shape)
+    shape[axis] = n
+    padded = np.zeros(shape, dtype=np.result_type(a.dtype, np.float64))
+    index = [slice(None)] * a.ndim
+    index[axis] = slice(0, m)
+    padded[tuple(index)] = a
+    return padded
+
+
+def _scale(norm, n, inverse, routine):
+    """The factor that turns the backward-normalised result into norm's."""
+    if norm is None or norm == "backward":
+        return None
+    if norm == "forward":
+        return float(n) if inverse else 1.0 / n
+    if norm == "ortho":
+        return float(np.sqrt(n)) if inverse else 1.0 / float(np.sqrt(n))
+    raise ValueError(f'{routine}: invalid norm {norm!r}; use None, "backward", "ortho" or "forward"')
+
+
+def _along(core, a, axis, *args):
+    """core applied along the last axis of a, after moving axis there."""
+    a = np.asarray(a)
+    if a.ndim == 0:
+        return core(a, *args)  # refused there
+    axis = _axis(axis, a.ndim)
+    if axis == a.ndim - 1:
+        return core(a, *args)
+    return np.moveaxis(core(np.moveaxis(a, axis, -1), *args), -1, axis)
+
+
+def _transform(a, n, axis, norm, inverse, routine):
+    if n is None and norm is None and (axis == -1 or (axis == np.ndim(a) - 1 and axis >= 0)):
+        return _core.fft_rows(a, inverse)  # the common case, straight through
+    a = np.asarray(a)
+    if a.ndim == 0:
+        raise ValueError(f"{routine}: the array has no axis")
+    if n is not None:
+        a = _fit(a, n, _axis(axis, a.ndim), routine)
+    out = _along(_core.fft_rows, a, axis, inverse)
+    factor = _scale(norm, out.shape[axis], inverse, routine)
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def fft(a, n=None, axis=-1, norm=None):
+    """The discrete Fourier transform along one axis, numpy.fft.fft's way.
+
+    out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n)
+
+    unscaled (norm None or "backward"; "forward" divides by n, "ortho" by
+    sqrt(n)).  Index k of the spectrum at position k (frequency k/n; the
+    upper half holds the negative frequencies, as numpy.fft.fftfreq says).
+    n, the length along `axis` (after cutting or padding `a` to n when n is
+    given), must be a power of two, else ValueError.  Returns complex128.
+    """
+    return _transform(a, n, axis, norm, False, "fft")
+
+
+def ifft(a, n=None, axis=-1, norm=None):
+    """The inverse of fft along one axis, numpy.fft.ifft's way.
+
+    out[..., j] = 1/n * sum_{k=0..n-1} a[..., k] * exp(+2*pi*i * j*k / n)
+
+    (norm "forward" leaves out the 1/n, "ortho" takes 1/sqrt(n)).  The 1/n
+    is a power of two and exact.  Lengths as fft.
+    """
+    return _transform(a, n, axis, norm, True, "ifft")
+
+
+def rfft(a, n=None, axis=-1, norm=None):
+    """The spectrum of a real sequence, numpy.fft.rfft's way.
+
+    out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n) for
+    k = 0 .. n/2, n/2 + 1 values (the others are their conjugates); out[0]
+    and out[n/2] are real.  a is taken as float64; n a power of two.
+    """
+    a = np.asarray(a)
+    if a.ndim == 0:
+        raise ValueError("rfft: the array has no axis")
+    axis = _axis(axis, a.ndim)
+    if n is not None:
+        a = _fit(a, n, axis, "rfft")
+    out = _along(_core.rfft_rows, a, axis)
+    factor = _scale(norm, a.shape[axis], False, "rfft")
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def irfft(a, n=None, axis=-1, norm=None):
+    """The real sequence of a spectrum of n/2 + 1 values, numpy.fft.irfft's way.
+
+    out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
+    X[k] = a[..., k] for k <= n/2 and X[n-k] = conj(X[k]); the imaginary
+    parts of a[..., 0] and a[..., n/2] are not used.  n defaults to
+    2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
+    values.  n must be a power of two.  Returns float64.
+    """
+    a = np.asarray(a)
+    if a.ndim == 0:
+        raise ValueError("irfft: the array has no axis")
+    axis = _axis(axis, a.ndim)
+    if n is None:
+        n = 2 * (a.shape[axis] - 1)
+    n = operator.index(n)
+    if n < 1:
+        raise ValueError(f"irfft: invalid number of data points ({n}) specified")
+    a = _fit(a, n // 2 + 1, axis, "irfft")
+    out = _along(_core.irfft_rows, a, axis, n)
+    factor = _scale(norm, n, True, "irfft")
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def _transform_n(a, s, axes, norm, inverse, routine):
+    a = np.asarray(a)
+    if a.ndim == 0:
+        raise ValueError(f"{routine}: the array has no axis")
+    if axes is None:
+        axes = range(a.ndim) if s is None else range(a.ndim - len(s), a.ndim)
+    axes = [_axis(axis, a.ndim) for axis in axes]
+    if len(set(axes)) != len(axes):
+        raise ValueError(f"{routine}: an axis appears twice in {axes}")
+    if not axes:
+        raise ValueError(f"{routine}: no axis to transform")
+    if s is not None:
+        if len(s) != len(axes):
+            raise ValueError(f"{routine}: s and axes must have the same length")
+        for axis, n in zip(axes, s):
+            a = _fit(a, n, axis, routine)
+    k = len(axes)
+    last = list(range(a.ndim - k, a.ndim))
+    if axes == last:
+        out = _core.fft_blocks(a, k, inverse)
+    else:
+        out = np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse), last, axes)
+    factor = _scale(norm, int(np.prod([a.shape[axis] for axis in axes])), inverse, routine)
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def fftn(a, s=None, axes=None, norm=None):
+    """The n-dimensional discrete Fourier transform, numpy.fft.fftn's way.
+
+    out[k] = sum_j a[j] * exp(-2*pi*i * sum_d j_d*k_d / n_d) over the given
+    axes (all by default), the last of them transformed first; every length
+    a power of two.  Unscaled (norm as fft).  The bits of fft along each
+    axis in turn, and of the toolkit's fourn.
+    """
+    return _transform_n(a, s, axes, norm, False, "fftn")
+
+
+def ifftn(a, s=None, axes=None, norm=None):
+    """The inverse of fftn: exp(+2*pi*i ...) and 1/N, N the number of values
+    transformed (exact: a power of two)."""
+    return _transform_n(a, s, axes, norm, True, "ifftn")
+
+
+def correlate(a, b):
+    """Circular cross-correlation of two real sequences through the FFT.
+
+    out[m] = sum_{j=0..n-1} a[(j + m) % n] * b[j]   for m = 0 .. n-1
+
+    unnormalised: out[0] is sum(a * b).  Lag m at index m; a negative lag -m
+    is the same as lag n - m and stands at index n - m (lag -1 last).  This
+    is numpy.correlate(np.tile(a, 2), b)[:n]; for numpy's "full"
+    correlation, pad both with zeros to a power of two of at least
+    2 * len - 1 values.  n = len(a) = len(b) a power of two from 2 to 8192.
+
+    Both sequences go through one complex transform, so the rounding error
+    is relative to the larger of the two: if one is 1e12 times smaller than
+    the other, its contribution is lost.  Scale them alike first.
+    """
+    return _core.correlate(a, b)
+
+
+def chebyshev_nodes(a, b, n):
+    """The n points of [a, b] (1 <= n <= 100) at which chebyshev_fit samples
+    its function: x_k = cos(pi * (k + 0.5) / n) * (b - a)/2 + (a + b)/2 for
+    k = 0 .. n-1, from the end near b to the end near a."""
+    return _core.chebyshev_nodes(a, b, n)
+
+
+def chebyshev_fit(f, a, b, n):
+    """The n Chebyshev coefficients of f on [a, b] (1 <= n <= 100).
+
+    f is called once with the array chebyshev_nodes(a, b, n) and must return
+    its n values.  The coefficients c[0 .. n-1] are in numpy's convention:
+    the series is sum_k c[k] * T_k(u), u = (2x - a - b) / (b - a), so
+    numpy.polynomial.Chebyshev(c, domain=[a, b]) is the same function; it
+    passes through f's values at the nodes (up to rounding).
+    """
+    nodes = _core.chebyshev_nodes(a, b, n)
+    values = np.asarray(f(nodes), dtype=np.float64)
+    if values.shape != (n,):
+        raise ValueError(f"chebyshev_fit: f returned shape {values.shape} for {n} nodes")
+    return _core.chebyshev_coefficients(a, b, values)
+
+
+def chebyshev_eval(c, a, b, x):
+    """The series c (numpy's convention, as chebyshev_fit returns) at x.
+
+    x is any array (or a number) of points of [a, b]; a point outside
+    raises ValueError naming it (NaN passes and gives NaN).  Evaluated by
+    the backward (Clenshaw) recurrence.  Returns float64 shaped like x.
+    """
+    out = _core.chebyshev_eval(c, a, b, x)
+    return out[()] if np.ndim(x) == 0 else out
+
+
+def chebyshev_integral(c, a, b):
+    """The series (numpy's convention, len(c) >= 2 terms) of the integral of
+    the series c from a to x: zero at x = a; the term of degree len(c),
+    which would come from the last coefficient, is dropped."""
+    return _core.chebyshev_integral(c, a, b)
+
+
+def interp(x, xp, fp):
+    """The table function: linear interpolation in the points (xp, fp).
+
+    Each interval (xp[i-1], xp[i]] is open on the left and closed on the
+    right; at x the first ascending interval that holds it gives
+    fp[i-1] + (x - xp[i-1]) * ((fp[i] - fp[i-1]) / (xp[i] - xp[i-1])).
+    Where none holds it (outside the table, x = xp[0], x NaN) the result
+    is 0.0: unlike numpy.interp, nothing is clamped.  xp need not ascend.
+    """
+    out = _core.interp(x, xp, fp)
+    return out[()] if np.ndim(x) == 0 else out
+
+
+def _warning_keys(bits):
+    return _core.warning_keys(int(bits))
+
+
+def run(directory="."):
+    """The tamsel command's whole job in `directory`, exactly as the command.
+
+    Reads samples.lst, corrspec.in and corrlog.in there and writes the
+    report files as the command does; prints nothing.  Returns one Sample
+    per sample in list order.  The command's warnings are issued as
+    RunWarning; where the command stops, RunError is raised with its
+    message and exit status.  One run at a time: calls from several threads
+    wait for each other, and the process's working directory is
+    `directory` while the run reads and writes (relative paths opened by
+    other threads meanwhile resolve there).
+    """
+    records, messages, status, stop = _core.run(os.fspath(directory))
+    for line in messages.splitlines():
+        _warnings.warn(line, RunWarning, stacklevel=2)
+    if status:
+        error = RunError(stop)
+        error.status = status
+        raise error
+    return [Sample(*record) for record in records]
+
+
+def correlate_windows(x, spec, log, windows, names=None):
+    """The run's computation on arrays, with no file.
+
+    x, spec, log: the table records (abscissa, spec value, log value), at
+    most 128, as corrspec.in and corrlog.in give them; the run's closing
+    point at abscissa 1.0 is added.  windows: (fmin, fmax) pairs.  names:
+    one per window, or None.  Returns one Sample per window, the same
+    coefficient, bit for bit, as the command computes for that window.
+    RunError where the command stops.
+    """
+    windows = np.asarray(windows, dtype=np.float64)
+    if windows.ndim != 2 or windows.shape[1] != 2:
+        raise ValueError("correlate_windows: windows must be (fmin, fmax) pairs")
+    if names is not None:
+        names = list(names)
+        if len(names) != len(windows):
+            raise ValueError("correlate_windows: one name per window")
+    coefficients, bits, inside = _core.correlate_windows(
+        x, spec, log, np.ascontiguousarray(windows[:, 0]), np.ascontiguousarray(windows[:, 1]))
+    return [Sample(None if names is None else names[w], float(windows[w, 0]),
+                   float(windows[w, 1]), float(coefficients[w]), _warning_keys(bits[w]),
+                   int(inside[w]))
+            for w in range(len(windows))]

@@ -1,0 +1,255 @@
+# SPDX-License-Identifier: BSD-3-Clause
+"""The Python module against numpy/scipy, the toolkit's bits and the tamsel
+command.  The environment names the programs and files of the build:
+TAMSEL_EXE, TAMSEL_DUMP, TAMSEL_EXAMPLES, TAMSEL_README."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import warnings
+
+import numpy as np
+import pytest
+import scipy.fft
+
+import tamsel
+
+EPS = np.finfo(np.float64).eps
+RNG = np.random.default_rng(20261207)
+
+
+def bits(values):
+    return np.ascontiguousarray(values).view(np.uint64).tolist()
+
+
+def close(got, want, n, what):
+    """Within 20 eps log2(n) of the largest magnitude (measured: up to 12)."""
+    scale = np.max(np.abs(want))
+    tol = 20 * EPS * max(np.log2(n), 1.0) * scale
+    assert np.max(np.abs(np.asarray(got) - want)) <= tol, what
+
+
+@pytest.mark.parametrize("log2n", list(range(0, 15)) + [20])
+def test_transforms_agree_with_numpy_and_scipy(log2n):
+    n = 1 << log2n
+    rows = 4 if log2n <= 12 else 1
+    z = RNG.uniform(-1, 1, (rows, n)) + 1j * RNG.uniform(-1, 1, (rows, n))
+    x = z.real.copy()
+    for reference in (np.fft, scipy.fft):
+        close(tamsel.fft(z), reference.fft(z), n, "fft")
+        close(tamsel.ifft(z), reference.ifft(z), n, "ifft")
+        close(tamsel.rfft(x), reference.rfft(x), n, "rfft")
+        spectrum = reference.rfft(x)
+        close(tamsel.irfft(spectrum, n), reference.irfft(spectrum, n), n, "irfft")
+        close(tamsel.fft(z.T, axis=0), reference.fft(z.T, axis=0), n, "fft axis 0")
+    if 2 <= log2n <= 12:
+        cube = z.reshape(rows, 4, n // 4)
+        close(tamsel.fftn(cube), np.fft.fftn(cube), 4 * n, "fftn")
+        close(tamsel.ifftn(cube, axes=(2, 0)), np.fft.ifftn(cube, axes=(2, 0)), 4 * n, "ifftn")
+        close(tamsel.fft(z, norm="ortho"), np.fft.fft(z, norm="ortho"), n, "ortho")
+        close(tamsel.fft(x[0], n=2 * n), np.fft.fft(x[0], n=2 * n), 2 * n, "padded")
+
+
+def test_transforms_are_the_toolkits_bits():
+    for log2n in range(0, 13):
+        n = 1 << log2n
+        z = RNG.standard_normal(n) + 1j * RNG.standard_normal(n)
+        interleaved = z.view(np.float64)
+        four1 = tamsel._core.toolkit_four1(interleaved, -1)
+        assert bits(tamsel.fft(z).view(np.float64)) == bits(four1), n
+        # ifft: four1 with +1 and an exact 1/n; fft of a batch: each row's bits.
+        inverse = tamsel._core.toolkit_four1(interleaved, 1) / n
+        assert bits(tamsel.ifft(z).view(np.float64)) == bits(inverse), n
+        batch = np.stack([z, z[::-1]], axis=1)
+        assert bits(tamsel.fft(batch, axis=0)[:, 0]) == bits(tamsel.fft(z)), n
+        if n >= 2:
+            # fftn is fft along each axis in turn, last axis first.
+            grid = z.reshape(2, n // 2)
+            by_axes = tamsel.fft(tamsel.fft(grid, axis=1), axis=0)
+            assert bits(tamsel.fftn(grid)) == bits(by_axes), n
+
+
+def test_series_correlation_and_table_against_numpy():
+    a, b = -1.5, 2.0
+    c = tamsel.chebyshev_fit(np.cos, a, b, 15)
+    series = np.polynomial.Chebyshev(c, domain=[a, b])
+    x = np.linspace(a, b, 101)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(c, a, b, x), series(x), atol=1e-14)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(c, a, b, x), np.cos(x), atol=1e-12)
+    integral = tamsel.chebyshev_integral(c, a, b)
+    np.testing.assert_allclose(integral[:-1], series.integ(lbnd=a).coef[:-2], atol=1e-14)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(integral, a, b, b), np.sin(b) - np.sin(a),
+                               atol=1e-12)
+    xp = np.sort(RNG.uniform(0, 1, 50))
+    fp = RNG.standard_normal(50)
+    inside = RNG.uniform(xp[0], xp[-1], 300)
+    np.testing.assert_allclose(tamsel.interp(inside, xp, fp), np.interp(inside, xp, fp),
+                               atol=1e-14)
+    assert tamsel.interp(xp[0], xp, fp) == 0.0 and tamsel.interp(2.0, xp, fp) == 0.0
+    for n in (2, 8, 1024, 8192):
+        u, v = RNG.standard_normal(n), RNG.standard_normal(n)
+        direct = np.array([np.dot(np.roll(u, -m), v) for m in range(n)]) if n <= 1024 else None
+        r = tamsel.correlate(u, v)
+        if direct is not None:
+            np.testing.assert_allclose(r, direct, atol=64 * EPS * np.log2(n) * n)
+        assert n < 8 or np.argmax(tamsel.correlate(np.roll(v, 5), v)) == 5
+
+
+@pytest.mark.parametrize("call, text", [
+    (lambda: tamsel.fft(np.ones(6)), "length 6"),
+    (lambda: tamsel.ifft(np.ones((2, 12)), axis=1), "length 12"),
+    (lambda: tamsel.rfft(np.ones(10)), "length 10"),
+    (lambda: tamsel.irfft(np.ones(4)), "length 6"),
+    (lambda: tamsel.fftn(np.ones((4, 3))), "length 3"),
+    (lambda: tamsel.correlate(np.ones(16), np.ones(8)), "holds 8 values"),
+    (lambda: tamsel.correlate(np.ones(16384), np.ones(16384)), "length 16384"),
+    (lambda: tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, [0.5, 1.5]), "x[1] = 1.5"),
+    (lambda: tamsel.chebyshev_fit(np.cos, 0.0, 1.0, 101), "n 101"),
+    (lambda: tamsel.interp([0.5], [0.0, 1.0], [1.0]), "fp holds 1"),
+    (lambda: tamsel.correlate_windows(np.ones(129), np.ones(129), np.ones(129), [(0, 1)]),
+     "129 records"),
+])
+def test_refusals_are_value_errors_naming_the_fault(call, text):
+    with pytest.raises(ValueError, match=re.escape(text)):
+        call()
+
+
+def test_thread_calls_give_serial_bits():
+    data = [RNG.standard_normal(1 << 14) for _ in range(4)]
+    serial = [bits(tamsel.fft(d).view(np.float64)) for d in data]
+    results = [None] * 4
+
+    def work(i):
+        for _ in range(20):
+            results[i] = bits(tamsel.fft(data[i]).view(np.float64))
+
+    threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert results == serial
+
+
+# The run: the example and fixed cases, against the command's reports and
+# tamsel-dump's bits of every coefficient.
+CASES = {
+    "reversed": ("wide\n 0.1 0.9\nrev\n 0.5 0.5\nnarrow\n 0.3 0.32\n",
+                 "".join(f"{i / 40} {np.sin(7 * i / 40)}\n" for i in range(1, 40)),
+                 "".join(f"{i / 40} {np.cos(5 * i / 40)}\n" for i in range(1, 40))),
+    "empty tables": ("only\n 0.2 0.6\n", "", ""),
+}
+
+
+def case_dirs(tmp_path):
+    example = tmp_path / "example"
+    shutil.copytree(os.environ["TAMSEL_EXAMPLES"] + "/smooth", example)
+    dirs = [example]
+    for i, (samples, spec, log) in enumerate(CASES.values()):
+        d = tmp_path / f"case{i}"
+        d.mkdir()
+        (d / "samples.lst").write_text(samples)
+        (d / "corrspec.in").write_text(spec)
+        (d / "corrlog.in").write_text(log)
+        dirs.append(d)
+    return dirs
+
+
+def dumped_coefficients(directory):
+    out = subprocess.run([os.environ["TAMSEL_DUMP"]], cwd=directory, check=True,
+                         capture_output=True, text=True).stdout
+    return [int(line.split()[6], 16) for line in out.splitlines()]
+
+
+def test_run_gives_the_commands_reports_and_bits(tmp_path):
+    for directory in case_dirs(tmp_path):
+        command = tmp_path / "command"
+        shutil.copytree(directory, command)
+        done = subprocess.run([os.environ["TAMSEL_EXE"]], cwd=command, capture_output=True,
+                              text=True)
+        assert done.returncode == 0
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            samples = tamsel.run(directory)
+        assert [str(w.message) + "\n" for w in caught] == done.stderr.splitlines(keepends=True)
+        assert bits([s.coefficient for s in samples]) == dumped_coefficients(directory)
+        for f in sorted(os.listdir(command)):
+            assert (directory / f).read_bytes() == (command / f).read_bytes(), f
+        rev = [s for s in samples if s.name == "rev"]
+        assert not rev or "window-not-ascending" in rev[0].warnings
+        # The same computation from arrays.
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")  # an empty table is one of the cases
+            table = np.loadtxt(directory / "corrspec.in", ndmin=2).reshape(-1, 2)
+            log = np.loadtxt(directory / "corrlog.in", ndmin=2).reshape(-1, 2)
+        windows = [(s.fmin, s.fmax) for s in samples]
+        arrays = tamsel.correlate_windows(table[:, 0], table[:, 1], log[:, 1], windows,
+                                          names=[s.name for s in samples])
+        assert [(s.name, bits(s.coefficient), s.warnings, s.records) for s in arrays] == \
+            [(s.name, bits(s.coefficient), s.warnings, s.records) for s in samples]
+        shutil.rmtree(command)
+
+
+def test_runs_from_several_threads_take_turns(tmp_path):
+    dirs = case_dirs(tmp_path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tamsel.RunWarning)
+        serial = [tamsel.run(d) for d in dirs]
+        results = [None] * len(dirs)
+
+        def work(i):
+            for _ in range(5):
+                results[i] = tamsel.run(dirs[i])
+
+        threads = [threading.Thread(target=work, args=(i,)) for i in range(len(dirs))]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    assert repr(results) == repr(serial) and os.getcwd() != str(dirs[-1])
+
+
+def test_run_stops_as_the_command_stops(tmp_path):
+    (tmp_path / "samples.lst").write_text(" blank\n 0.1 0.2\n")
+    for stop_case, status in ((tmp_path, 1), (tmp_path / "absent", 2)):
+        if stop_case.name == "absent":
+            stop_case.mkdir()
+        done = subprocess.run([os.environ["TAMSEL_EXE"]], cwd=stop_case, capture_output=True,
+                              text=True)
+        with pytest.raises(tamsel.RunError) as stopped:
+            tamsel.run(stop_case)
+        assert (stopped.value.status, str(stopped.value) + "\n") == (status, done.stderr)
+        assert done.returncode == status
+    with pytest.raises(FileNotFoundError):
+        tamsel.run(tmp_path / "nowhere")
+
+
+def test_flushing_environment_is_warned_of(tmp_path):
+    cc = shutil.which("cc") or shutil.which("gcc")
+    if cc is None:
+        pytest.skip("no C compiler to build a -ffast-math library")
+    lib = tmp_path / "libfast.so"
+    (tmp_path / "fast.c").write_text("double fast(double x) { return x * 2.0; }\n")
+    subprocess.run([cc, "-shared", "-fPIC", "-ffast-math", "-o", lib, tmp_path / "fast.c"],
+                   check=True)
+    script = (f"import ctypes, warnings; ctypes.CDLL({str(lib)!r}); "
+              "warnings.simplefilter('error'); import tamsel")
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert done.returncode != 0 and "flushes subnormal numbers" in done.stderr
+    clean = subprocess.run([sys.executable, "-W", "error", "-c", "import tamsel"])
+    assert clean.returncode == 0
+
+
+def test_readme_example_runs(tmp_path):
+    with open(os.environ["TAMSEL_README"], encoding="utf-8") as readme:
+        text = readme.read()
+    example = re.search(r"<!-- python example: begin -->\n```python\n(.*?)```", text, re.S)
+    assert example, "no Python example between the README's markers"
+    shutil.copytree(os.environ["TAMSEL_EXAMPLES"], tmp_path / "examples")
+    done = subprocess.run([sys.executable, "-c", example.group(1)], cwd=tmp_path,
+                          capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines()[:3] == ["True", "True", "5"]
