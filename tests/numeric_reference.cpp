@@ -1,211 +1,263 @@
 // SPDX-License-Identifier: BSD-3-Clause
+// The reference routines of reference.h: each written out from its
+// definition, position by position, sharing no code with the toolkit.
 #include "reference.h"
 
 #include <cmath>
+#include <cstdint>
 #include <utility>
-
-#include "numeric/chebyshev.h"
-#include "numeric/fft_passes.h"
-#include "numeric/fft_steps.h"
 
 namespace tamsel::reference {
 
+namespace {
+
+constexpr Real kFullTurn = 6.28318530717959;
+constexpr Real kHalfTurn = 3.141592653589795;
+constexpr Integer kScratchReals = 2 * 8192;
+
+// w <- w * exp(i theta) by the half-angle recurrence, with c from theta.
+struct Rotation {
+  Real c_re, c_im;
+  explicit Rotation(Real theta) {
+    const Real s = std::sin(0.5 * theta);
+    c_re = (s * s) * (-2.0);
+    c_im = std::sin(theta);
+  }
+  void advance(Real& w_re, Real& w_im) const {
+    const Real old = w_re;
+    w_re = w_re + (w_re * c_re - w_im * c_im);
+    w_im = w_im + (old * c_im + w_im * c_re);
+  }
+};
+
+} // namespace
+
 // Positions count Reals from 1: position p is data[p - 1].
 void four1(Real* data, const Integer& n, const Integer& sign) {
-  const Integer nvalues = n;
-  const Integer N = 2 * nvalues; // number of Reals
+  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
+  const Integer values = n;
+  const Integer N = 2 * values;
+  if (N <= 0) return;
 
-  // Bit-reversal permutation.
-  if (N <= 0) {
-    return;
-  }
-  Integer b = 1; // bit-reversed position
-  Integer a = 1; // running position
+  // Bit reversal: b runs through the reversed positions as a counts up.
+  Integer b = 1;
+  Integer a = 1;
   for (;;) {
-    Integer m = nvalues;
+    Integer m = values;
     while (m >= 2 && b > m) {
       b = b - m;
       m = m / 2;
     }
-    if (a == N - 1) {
-      break;
-    }
+    if (a == N - 1) break;
     b = b + m;
     a = a + 2;
     if (b > a) {
-      std::swap(data[b - 1], data[a - 1]);
-      std::swap(data[b], data[a]);
+      std::swap(at(b), at(a));
+      std::swap(at(b + 1), at(a + 1));
     }
   }
-  if (N <= 2) {
-    return;
-  }
+  if (N <= 2) return;
 
-  // Butterfly passes, in their plain order: the toolkit's own.
-  fft::plain_passes(data, nvalues, sign);
+  // Radix-2 passes of half-span h Reals.
+  for (Integer h = 2; N > h; h *= 2) {
+    const Integer g = 2 * h;
+    const Rotation c(kFullTurn / static_cast<Real>(std::int64_t{sign} * h));
+    Real w_re = 1.0;
+    Real w_im = 0.0;
+    for (Integer m = 1; m < h; m += 2) {
+      for (Integer p = m; p <= N; p += g) {
+        const Integer q = p + h;
+        const Real t_re = at(q) * w_re - at(q + 1) * w_im;
+        const Real t_im = at(q + 1) * w_re + at(q) * w_im;
+        at(q) = at(p) - t_re;
+        at(q + 1) = at(p + 1) - t_im;
+        at(p) = at(p) + t_re;
+        at(p + 1) = at(p + 1) + t_im;
+      }
+      c.advance(w_re, w_im);
+    }
+  }
 }
 
-} // namespace tamsel::reference
-
-// The routines below as first written, loop by loop, less their refusals,
-// with the arithmetic of each value taken from numeric/fft_steps.h.
-namespace tamsel::reference {
-
-namespace {
-constexpr Real kHalfTurn = 3.141592653589795;
-constexpr Integer kScratchReals = 2 * 8192;
-} // namespace
-
 void realft(Real* data, const Integer& n, const Integer& sign) {
-  // Positions p counted from 1 are data[p - 1].
   auto at = [data](Integer p) -> Real& { return data[p - 1]; };
-
-  const bool forward = sign == 1;
-  const Real angle = kHalfTurn / static_cast<Real>(n);
-  const Real theta = forward ? angle : -angle;
-  const Real f = forward ? -0.5 : 0.5;
-  // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
-  if (forward) four1(data, n, 1);
+  Real theta = kHalfTurn / static_cast<Real>(n);
+  Real f;
+  if (sign == 1) {
+    four1(data, n, 1);
+    f = -0.5;
+  } else {
+    theta = -theta;
+    f = 0.5;
+  }
   const Integer count = n; // n and sign read again after the transform
   const Integer direction = sign;
-
-  const fft::Step c = fft::angle_step(theta);
-  Real w_re = 1.0 + c.c_re; // the twiddle factor starts at exp(i*theta)
+  const Rotation c(theta);
+  Real w_re = 1.0 + c.c_re; // exp(i theta), not 1
   Real w_im = c.c_im;
-
-  // Split Z_k and Z_{n-k} into the even and odd halves and recombine them.
-  // For k = n/2 both are the same value, and the writes to a stand.
   for (Integer k = 1; k <= count / 2; ++k) {
-    fft::split(&at(2 * k + 1), &at(2 * (count - k) + 1), w_re, w_im, f);
-    fft::advance(w_re, w_im, c); // w <- w * exp(i*theta)
+    const Integer pb = 2 * k + 1;
+    const Integer pa = 2 * (count - k) + 1;
+    const Real b_re = at(pb), b_im = at(pb + 1), a_re = at(pa), a_im = at(pa + 1);
+    const Real u_re = (b_re + a_re) * 0.5;
+    const Real u_im = (b_im - a_im) * 0.5;
+    const Real v_re = -((b_im + a_im) * f);
+    const Real v_im = (b_re - a_re) * f;
+    at(pb) = (w_re * v_re + u_re) - w_im * v_im;
+    at(pb + 1) = (u_im + v_im * w_re) + v_re * w_im;
+    at(pa + 1) = v_re * w_im + (v_im * w_re - u_im);
+    at(pa) = (u_re - w_re * v_re) + w_im * v_im;
+    c.advance(w_re, w_im);
   }
-
-  fft::join_ends(data, direction == 1);
-  if (direction != 1) {
+  const Real y1 = at(1);
+  const Real y2 = at(2);
+  if (direction == 1) {
+    at(1) = y1 + y2;
+    at(2) = y1 - y2;
+  } else {
+    at(2) = (y1 - y2) * 0.5;
+    at(1) = (y1 + y2) * 0.5;
     four1(data, n, -1);
   }
 }
 
 void twofft(const Real* data1, const Real* data2, Real* spectrum1,
             Real* spectrum2, const Integer& n) {
-  // Positions p counted from 1 are array[p - 1].
   auto s1 = [spectrum1](Integer p) -> Real& { return spectrum1[p - 1]; };
   auto s2 = [spectrum2](Integer p) -> Real& { return spectrum2[p - 1]; };
-
-  Integer count = n; // read on entry ...
-  
-  // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  for (Integer j = 1; j <= count; ++j) {
+  for (Integer j = 1; j <= n; ++j) {
     s1(2 * j - 1) = data1[j - 1];
     s1(2 * j) = data2[j - 1];
   }
   four1(spectrum1, n, 1);
-  count = n; // ... and again after the transform
-
+  const Integer count = n;
   s2(1) = s1(2);
   s2(2) = 0.0;
   s1(2) = 0.0;
-
-  // Z_k and Z_{n-k} separate into F_k = (Z_k + conj Z_{n-k}) / 2 and
-  // G_k = (Z_k - conj Z_{n-k}) / (2i), and the mirrored values into their
-  // conjugates.  For k = n/2 both places coincide.
   for (Integer k = 1; k <= count / 2; ++k) {
-    fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+    const Integer pb = 2 * k + 1;
+    const Integer pa = 2 * (count - k) + 1;
+    const Real b_re = s1(pb), b_im = s1(pb + 1), a_im = s1(pa + 1), a_re = s1(pa);
+    s1(pb) = 0.5 * (b_re + a_re);
+    s1(pb + 1) = 0.5 * (b_im - a_im);
+    s1(pa) = 0.5 * (b_re + a_re);
+    s1(pa + 1) = -0.5 * (b_im - a_im);
+    s2(pb) = 0.5 * (b_im + a_im);
+    s2(pb + 1) = -0.5 * (b_re - a_re);
+    s2(pa) = 0.5 * (b_im + a_im);
+    s2(pa + 1) = 0.5 * (b_re - a_re);
   }
 }
 
 void correl(const Real* data1, const Real* data2, const Integer& n,
             Real* result) {
   static Real fft[kScratchReals];
-  // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
-  auto spectrum1 = [](Integer p) -> Real& { return fft[p - 1]; };
-
-  Integer count = n; // read on entry ...
-
-  for (Integer p = 1; p <= kScratchReals; ++p) {
-    spectrum1(p) = 0.0;
-  }
-
-  // fft receives F_k, the spectrum of data1, and result G_k, that of data2.
+  for (Real& x : fft) x = 0.0;
   twofft(data1, data2, fft, result, n);
-  count = n; // ... and again after the transforms
-
+  const Integer count = n;
   const Integer half = count / 2;
-  const Real divisor =
-      static_cast<Real>(static_cast<Integer>(static_cast<Real>(count) * 0.5));
-
+  const Real divisor = static_cast<Real>(static_cast<Integer>(static_cast<Real>(count) * 0.5));
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
   for (Integer k = 0; k <= half; ++k) {
     const Integer p = 2 * k + 1;
-    const Real f_re = spectrum1(p);
-    const Real f_im = spectrum1(p + 1);
-    const Real g_re = res(p);
-    const Real g_im = res(p + 1);
-    const Real prod_re = f_re * g_re + f_im * g_im;
-    const Real prod_im = f_im * g_re - f_re * g_im;
-    res(p) = prod_re / divisor;
-    res(p + 1) = prod_im / divisor;
+    const Real f_re = fft[p - 1], f_im = fft[p];
+    const Real g_re = res(p), g_im = res(p + 1);
+    res(p) = (f_re * g_re + f_im * g_im) / divisor;
+    res(p + 1) = (f_im * g_re - f_re * g_im) / divisor;
   }
-
-  // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
-  // inverse real transform leaves a factor n/2 that, with the division
-  // above, gives the 1/n of the inverse transform.
-  res(2) = res(count + 1);
+  res(2) = res(count + 1); // the real C_{n/2} in the packed spectrum
   realft(result, half, -1);
 }
 
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign) {
+  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
   const Integer D = dimcount;
-  if (D <= 0) {
-    return;
-  }
-
-  Integer N = 1; // the number of complex values
+  if (D <= 0) return;
+  Integer N = 1;
   for (Integer d = 0; d < D; ++d) N *= lengths[d];
 
-  Integer B = 1; // product of the lengths of the dimensions already done
+  Integer B = 1;
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
-    // Bit reversal and passes along the dimension, in their plain order:
-    // the toolkit's own.
-    if (L >= 2) fft::plain_dimension(data, L, B, N / (L * B), static_cast<Real>(sign));
+    const Integer A = N / (L * B);
+    const Integer step = 2 * B;
+    const Integer span = step * L;
+    const Integer total = span * A;
+
+    // Bit reversal along the dimension, in every line.
+    Integer q = 1;
+    for (Integer p = 1; p <= span; p += step) {
+      if (p < q) {
+        for (Integer e = 0; e < step; e += 2) {
+          for (Integer r = p + e; r <= total; r += span) {
+            std::swap(at(r), at(r + (q - p)));
+            std::swap(at(r + 1), at(r + (q - p) + 1));
+          }
+        }
+      }
+      Integer z = span / 2;
+      while (q > z && z >= step) {
+        q = q - z;
+        z = z / 2;
+      }
+      q = q + z;
+    }
+
+    if (step < span) {
+      const Real R = static_cast<Real>(sign) * kFullTurn;
+      for (Integer h = step; h < span; h *= 2) {
+        const Integer g = 2 * h;
+        const Integer M = g / step;
+        const Rotation c(R / static_cast<Real>(M));
+        Real w_re = 1.0;
+        Real w_im = 0.0;
+        for (Integer u = 0; u < M / 2; ++u) {
+          const Integer o = 1 + u * step;
+          for (Integer e = 0; e < step; e += 2) {
+            for (Integer r = o + e; r <= total; r += g) {
+              const Integer j = r + h;
+              const Real t_re = at(j) * w_re - at(j + 1) * w_im;
+              const Real t_im = at(j) * w_im + at(j + 1) * w_re;
+              at(j) = at(r) - t_re;
+              at(j + 1) = at(r + 1) - t_im;
+              at(r) = at(r) + t_re;
+              at(r + 1) = at(r + 1) + t_im;
+            }
+          }
+          c.advance(w_re, w_im);
+        }
+      }
+    }
     B = B * L;
   }
 }
-
-} // namespace tamsel::reference
-
-namespace tamsel::reference {
 
 void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             ChebFunction func, const Real* pass1, const Real* pass2,
             const Integer& pass3, const Real& pass4) {
   constexpr Integer kScratch = 100;
   const Real pi = 3.141592653589793;
-
-  Real f[kScratch];
-  for (Integer k = 0; k < kScratch; ++k) {
-    f[k] = 0.0;
-  }
-
+  Real f[kScratch] = {};
   const Real h = (b - a) * 0.5;
   const Real p = (a + b) * 0.5;
-
   const Integer nodes = n;
-  if (nodes <= 0) {
-    return;
-  }
-
+  if (nodes <= 0) return;
   for (Integer k = 1; k <= nodes; ++k) {
     const Real theta = ((static_cast<Real>(k) - 0.5) * pi) / static_cast<Real>(n);
-    const Real y = std::cos(theta) * h + p;
-    f[k - 1] = func(pass1, pass2, pass3, pass4, y);
+    f[k - 1] = func(pass1, pass2, pass3, pass4, std::cos(theta) * h + p);
   }
-
-  // The coefficients, every cosine computed afresh: the toolkit's own.
-  detail::chebft_plain_coefficients(f, n, c);
+  const Real fn = static_cast<Real>(n);
+  const Real fac = 2.0 / fn;
+  for (Integer j = 0; j < n; ++j) {
+    Real sum = 0.0;
+    const Real w = static_cast<Real>(j) * pi;
+    for (Integer k = 1; k <= n; ++k) {
+      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
+    }
+    c[j] = fac * sum;
+  }
 }
 
 } // namespace tamsel::reference
