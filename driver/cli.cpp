@@ -5,12 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "driver/files.h"
-#include "numeric/stop.h"
+#include <tamsel/version.h>
 
-#ifndef TAMSEL_VERSION
-#define TAMSEL_VERSION "1.0.0"
-#endif
+#include "driver/files.h"
+#include "driver/status.h"
 
 namespace tamsel {
 
@@ -39,7 +37,7 @@ int finish_output(const ProgramText& text, std::FILE* out, std::FILE* err) {
 
 } // namespace
 
-const char* version() { return TAMSEL_VERSION; }
+const char* version() { return TAMSEL_VERSION_STRING; }
 
 int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
                         std::FILE* out, std::FILE* err) {

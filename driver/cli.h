@@ -15,9 +15,7 @@
 
 namespace tamsel {
 
-inline constexpr int kUsageStatus = 2; // a refused command line
-
-// The version of the programs, "1.0.0".
+// The version of the programs, TAMSEL_VERSION_STRING of <tamsel/version.h>.
 const char* version();
 
 // What a program shows for its command line.
@@ -30,7 +28,7 @@ struct ProgramText {
 // and the program should run.  Otherwise writes the help text or the
 // version to `out`, or the usage error to `err`, and returns the exit
 // status: 0 after --help and --version (2 if `out` cannot be written),
-// kUsageStatus for any other argument list.
+// kUsageStatus (driver/status.h) for any other argument list.
 int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
                         std::FILE* out, std::FILE* err);
 

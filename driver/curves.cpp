@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "numeric/chebyshev.h"
-#include "numeric/correlation.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/tabulated.h>
 
 namespace tamsel {
 

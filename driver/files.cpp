@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

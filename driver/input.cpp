@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "driver/files.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "driver/files.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

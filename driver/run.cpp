@@ -5,12 +5,14 @@
 #include <cstring>
 #include <sys/mman.h>
 
+#include <tamsel/version.h>
+
 #include "driver/curves.h"
 #include "driver/files.h"
 #include "driver/input.h"
 #include "driver/samples.h"
+#include "driver/status.h"
 #include "driver/tables.h"
-#include "numeric/stop.h"
 
 namespace tamsel {
 
@@ -114,7 +116,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     show_bytes(st.sample_name, std::size_t(st.name_length), shown);
     if (report != nullptr) check_report_file(st, shown, name_line, inputs);
     if (console != nullptr) {
-      std::fputs(" Tamsel version 1.0\n You are running sample ", console);
+      std::fputs(" Tamsel version " TAMSEL_VERSION_SHORT "\n You are running sample ", console);
       std::fwrite(shown, 1, std::size_t(st.name_length), console);
       std::fputc('\n', console);
     }

@@ -2,7 +2,7 @@
 #include "driver/tables.h"
 
 #include "driver/input.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/tabulated.h>
 
 namespace tamsel {
 

@@ -15,7 +15,7 @@
 #include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

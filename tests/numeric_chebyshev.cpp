@@ -8,9 +8,9 @@
 #include <initializer_list>
 #include <limits>
 
-#include "numeric/chebyshev.h"
-#include "numeric/stop.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/tabulated.h>
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "numeric/complex_fft.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/stop.h>
 #include "numeric_support.h"
 
 namespace {

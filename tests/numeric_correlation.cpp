@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "numeric/correlation.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/stop.h>
 #include "numeric_support.h"
 
 namespace {

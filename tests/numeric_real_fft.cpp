@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "numeric/complex_fft.h"
-#include "numeric/real_fft.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/stop.h>
 #include "numeric_support.h"
 
 namespace {

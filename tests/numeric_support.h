@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel::test_support {
 

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/tabulated.h>
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "driver/input.h"
 #include "e2e.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 
 namespace {
 
