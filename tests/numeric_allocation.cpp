@@ -119,11 +119,12 @@ TEST(NoHeap, ToolkitRoutinesDoNotAllocate) {
   tamsel::chebev_points(0.0, 2.0, coefficients.data(), 15, points.data(), result.data(), 40);
   tamsel::chebev_points(0.0, 2.0, coefficients.data(), coefficients.data() + 20, 15, points.data(),
                         result.data(), spectrum.data(), 40);
-  const Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33) +
-                     tamsel::favr_ascending(points.data(), second.data(), 30, 0.0, 0.33);
+  // Kept where the optimiser cannot drop the calls that make it.
+  volatile Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33) +
+                        tamsel::favr_ascending(points.data(), second.data(), 30, 0.0, 0.33);
+  static_cast<void>(value);
 
   EXPECT_EQ(allocations.load() - before, 0);
-  EXPECT_TRUE(value == value);
 }
 
 // The counting itself works: a vector's buffer is seen.

@@ -234,6 +234,18 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
   }
 }
 
+Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
+          const Real& x) {
+  const Real t = off + x;
+  for (Integer i = 1; i <= n; ++i) {
+    if (t > xtab[i - 1] && t <= xtab[i]) {
+      const Real slope = (ytab[i] - ytab[i - 1]) / (xtab[i] - xtab[i - 1]);
+      return ytab[i - 1] + (t - xtab[i - 1]) * slope;
+    }
+  }
+  return 0.0;
+}
+
 void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
             ChebFunction func, const Real* pass1, const Real* pass2,
             const Integer& pass3, const Real& pass4) {

@@ -40,6 +40,11 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign);
 
+// Linear interpolation in the first interval i = 1..n, in index order,
+// with xtab[i-1] < off + x <= xtab[i]; 0.0 when there is none.
+Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
+          const Real& x);
+
 // Chebyshev fit of n coefficients to func on [a, b], with func of the shape
 // of favr and every cosine computed afresh (also those of the nodes).
 using ChebFunction = Real (*)(const Real*, const Real*, const Integer&,
