@@ -125,9 +125,9 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     // The table files are the same for every sample, so one reading serves
     // the whole run: every sample sees exactly the tables a fresh reading
     // would give it.  They are read only now, after the first sample's
-    // console lines and its report file: which failure a run reports when
-    // both a report file and a table are at fault, and that the first report
-    // file exists after a table error, stay as they have always been.
+    // console lines and its report file, so that a run with both a report
+    // file and a table at fault reports the report file, and the first
+    // report file exists after a table error.
     if (!tables_loaded) {
       load_tables(st);
       tables_loaded = true;

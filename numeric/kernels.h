@@ -59,7 +59,7 @@ struct Table {
                             const std::uint16_t* order);
   // count butterflies with one factor w: a = data_a[2i], b = data_b[2i].
   void (*butterflies)(Real* a, Real* b, Real w_re, Real w_im, Integer count);
-  // fft::first_value.
+  // Value 0 of the transform alone (fft::first_value_step).
   void (*first_value)(Real* data, Integer n);
   // out[2 place(j)] = re[j], out[2 place(j) + 1] = im[j], j = 0..n-1, with
   // place(j) = order[j], or j when order is null.

@@ -71,4 +71,15 @@ std::string padded(const std::string& name);
 extern const char* const kExampleSpec;
 extern const char* const kExampleLog;
 
+// A job: the sample list and the two tables (the worked example's unless
+// given) in a fresh directory.
+struct Job {
+  TempDir dir;
+  explicit Job(const std::string& list, const std::string& spec_table = kExampleSpec,
+               const std::string& log_table = kExampleLog);
+  Result run(const Setup& setup = {}) const { return run_tamsel(dir.path(), {}, setup); }
+  // The names of the three input files and `more`, sorted.
+  std::vector<std::string> inputs_and(std::vector<std::string> more) const;
+};
+
 } // namespace e2e

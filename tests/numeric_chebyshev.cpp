@@ -12,6 +12,10 @@
 #include <tamsel/numeric/stop.h>
 #include <tamsel/numeric/tabulated.h>
 
+#include "numeric_support.h"
+
+#include "numeric_support.h"
+
 namespace {
 
 using tamsel::chebev;
@@ -20,7 +24,7 @@ using tamsel::chint;
 using tamsel::Integer;
 using tamsel::Real;
 
-std::uint64_t bits(Real v) { return std::bit_cast<std::uint64_t>(v); }
+using tamsel::test_support::bits;
 
 constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 constexpr Real kPi = 3.141592653589793;

@@ -12,13 +12,15 @@
 
 #include <tamsel/numeric/tabulated.h>
 
+#include "numeric_support.h"
+
 namespace {
 
 using tamsel::favr;
 using tamsel::Integer;
 using tamsel::Real;
 
-std::uint64_t bits(Real v) { return std::bit_cast<std::uint64_t>(v); }
+using tamsel::test_support::bits;
 
 constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 

@@ -25,10 +25,10 @@ using e2e::console_lines;
 
 // A job with the worked example's tables in the directory `work` of a fresh
 // directory, so that a report that got out would land beside it.
-struct Job {
+struct NestedJob {
   e2e::TempDir top;
   fs::path dir = top.path() / "work";
-  explicit Job(const std::string& list) {
+  explicit NestedJob(const std::string& list) {
     fs::create_directory(dir);
     put("samples.lst", list);
     put("corrspec.in", e2e::kExampleSpec);
@@ -52,12 +52,12 @@ using Names = std::vector<std::string>;
 const Names kInputs = {"corrlog.in", "corrspec.in", "samples.lst"};
 
 TEST(Files, ReportsStayInsideTheWorkingDirectory) {
-  Job probe("x\n0.1 0.9\n");
+  NestedJob probe("x\n0.1 0.9\n");
   const std::string absolute = (probe.top.path() / "abs").string();
   for (const std::string& name : {std::string("../escape"), absolute, std::string("sub/../../x"),
                                  std::string(47, 'a') + "/.."}) {
     SCOPED_TRACE(name);
-    Job job("first\n0.1 0.9\n" + name + "\n0.1 0.9\n");
+    NestedJob job("first\n0.1 0.9\n" + name + "\n0.1 0.9\n");
     fs::create_directory(job.dir / "sub");
     auto r = job.run();
     EXPECT_EQ(r.status, 2);
@@ -69,7 +69,7 @@ TEST(Files, ReportsStayInsideTheWorkingDirectory) {
     EXPECT_TRUE(job.listing("sub").empty());
   }
   EXPECT_EQ(probe.top.entries(), Names{"work"}); // where the absolute name pointed
-  Job inside("sub/abc\n0.1 0.9\n");
+  NestedJob inside("sub/abc\n0.1 0.9\n");
   fs::create_directory(inside.dir / "sub");
   EXPECT_EQ(inside.run().status, 0);
   EXPECT_EQ(inside.listing("sub"), Names{"abc_cross.txt"});
@@ -78,17 +78,17 @@ TEST(Files, ReportsStayInsideTheWorkingDirectory) {
 TEST(Files, NeverOntoAnInputHoweverItIsReached) {
   struct Case {
     std::string name, input;
-    void (*prepare)(const Job&);
+    void (*prepare)(const NestedJob&);
   } cases[] = {
       {"." + std::string(38, '/') + "corrspec.in", "corrspec.in", nullptr},
-      {"s", "samples.lst", [](const Job& j) { fs::create_symlink("samples.lst", j.dir / "s_cross.txt"); }},
-      {"h", "corrlog.in", [](const Job& j) { fs::create_hard_link(j.dir / "corrlog.in", j.dir / "h_cross.txt"); }},
+      {"s", "samples.lst", [](const NestedJob& j) { fs::create_symlink("samples.lst", j.dir / "s_cross.txt"); }},
+      {"h", "corrlog.in", [](const NestedJob& j) { fs::create_hard_link(j.dir / "corrlog.in", j.dir / "h_cross.txt"); }},
       // Not there yet: creating the report would create the input.
-      {"." + std::string(39, '/') + "corrlog.in", "corrlog.in", [](const Job& j) { fs::remove(j.dir / "corrlog.in"); }},
+      {"." + std::string(39, '/') + "corrlog.in", "corrlog.in", [](const NestedJob& j) { fs::remove(j.dir / "corrlog.in"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Job job(c.name + "\n0.1 0.9\n");
+    NestedJob job(c.name + "\n0.1 0.9\n");
     if (c.prepare != nullptr) c.prepare(job);
     const std::string list = job.get("samples.lst");
     auto r = job.run();
@@ -101,7 +101,7 @@ TEST(Files, NeverOntoAnInputHoweverItIsReached) {
       EXPECT_EQ(job.get("corrlog.in"), e2e::kExampleLog);
     }
   }
-  Job picture("a\n0.1 0.9\n");
+  NestedJob picture("a\n0.1 0.9\n");
   fs::create_symlink("corrspec.in", picture.dir / "tamsel_curves.svg");
   auto r = picture.plot();
   EXPECT_EQ(r.status, 2);
@@ -113,7 +113,7 @@ TEST(Files, NeverOntoAnInputHoweverItIsReached) {
 // no new file is left behind, and the process is not killed by SIGXFSZ.
 TEST(Files, AFailedWriteChangesNothingAndAWrittenOneReplacesTheFile) {
   const std::string old(1000, 'o');
-  Job job("a\n0.1 0.9\nb\n0.2 0.8\nc\n0.3 0.7\n");
+  NestedJob job("a\n0.1 0.9\nb\n0.2 0.8\nc\n0.3 0.7\n");
   job.put("c_cross.txt", old);
   job.put("tamsel_curves.svg", old);
   const e2e::Setup limited{{}, 200};
@@ -135,7 +135,7 @@ TEST(Files, AFailedWriteChangesNothingAndAWrittenOneReplacesTheFile) {
   }
 
   // A link is followed and stays a link; the replaced file keeps its mode.
-  Job linked("a\n0.1 0.9\nc\n0.3 0.7\n");
+  NestedJob linked("a\n0.1 0.9\nc\n0.3 0.7\n");
   fs::create_directory(linked.dir / "keep");
   linked.put("keep/target", old);
   fs::permissions(linked.dir / "keep/target", fs::perms(0640));
@@ -154,13 +154,13 @@ TEST(Files, StandardStreamsAreNeverTakenByAFile) {
     list += "s" + std::to_string(i) + "\n0.1 0.9\n";
     console += console_lines("s" + std::to_string(i));
   }
-  Job no_output(list);
+  NestedJob no_output(list);
   auto r = no_output.run({{0, 1}});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "tamsel: standard output is closed\n");
   EXPECT_EQ(no_output.listing(), kInputs);
 
-  Job no_errors(list);
+  NestedJob no_errors(list);
   r = no_errors.run({{0, 2}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, console);
@@ -184,12 +184,12 @@ ssize_t serve(void* cookie, char* buffer, std::size_t size) {
 
 TEST(Files, NothingHangs) {
   // A FIFO report file with no reader is an error; with one it gets the report.
-  Job job("a\n0.1 0.9\nb\n0.2 0.8\n");
+  NestedJob job("a\n0.1 0.9\nb\n0.2 0.8\n");
   ASSERT_EQ(mkfifo((job.dir / "b_cross.txt").c_str(), 0600), 0);
   auto r = job.run();
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "tamsel: b_cross.txt: cannot create the report file: it is a FIFO that no process is reading\n");
-  Job plain("a\n0.1 0.9\nb\n0.2 0.8\n");
+  NestedJob plain("a\n0.1 0.9\nb\n0.2 0.8\n");
   ASSERT_EQ(plain.run().status, 0);
   const int reader = open((job.dir / "b_cross.txt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(reader, 0);
@@ -201,7 +201,7 @@ TEST(Files, NothingHangs) {
   EXPECT_EQ(std::string(got, std::size_t(std::max<ssize_t>(n, 0))), plain.get("b_cross.txt"));
 
   // Endless input without separators ends in an error naming the file.
-  Job zero("a\n0.1 0.9\n");
+  NestedJob zero("a\n0.1 0.9\n");
   fs::remove(zero.dir / "corrspec.in");
   fs::create_symlink("/dev/zero", zero.dir / "corrspec.in");
   r = zero.run();
@@ -227,10 +227,10 @@ TEST(Files, NothingHangs) {
 TEST(Files, ConsoleShowsNoControlBytesAndAByteOrderMarkIsSkipped) {
   const std::string bom = "\xef\xbb\xbf";
   const std::string name = "t\x1b]0;x\x07\x1b[2J\x7f\tz";
-  Job marked(bom + name + "\n0.1 0.9\n"), plain(name + "\n0.1 0.9\n");
+  NestedJob marked(bom + name + "\n0.1 0.9\n"), plain(name + "\n0.1 0.9\n");
   marked.put("corrspec.in", bom + e2e::kExampleSpec);
   marked.put("corrlog.in", bom + e2e::kExampleLog);
-  for (const Job* job : {&marked, &plain}) {
+  for (const NestedJob* job : {&marked, &plain}) {
     auto r = job->run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, console_lines("t?]0;x??[2J?\tz"));
@@ -240,11 +240,11 @@ TEST(Files, ConsoleShowsNoControlBytesAndAByteOrderMarkIsSkipped) {
   EXPECT_EQ(plain.get(name + "_cross.txt").substr(0, 50), e2e::padded(name + "_cross.txt"));
 
   // Only a whole mark is skipped; bytes that merely begin like one stay.
-  Job partial("\xef\xbb\x80k\n0.1 0.9\n");
+  NestedJob partial("\xef\xbb\x80k\n0.1 0.9\n");
   EXPECT_EQ(partial.run().out, console_lines("\xef\xbb\x80k"));
   EXPECT_TRUE(fs::exists(partial.dir / "\xef\xbb\x80k_cross.txt"));
 
-  Job missing("d\x1b/x\n0.1 0.9\n");
+  NestedJob missing("d\x1b/x\n0.1 0.9\n");
   EXPECT_EQ(missing.run().err,
             "tamsel: d?/x_cross.txt: cannot create the report file: No such file or directory\n");
 }

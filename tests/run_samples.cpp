@@ -12,21 +12,7 @@ namespace {
 using e2e::console_lines;
 using e2e::padded;
 
-struct Job {
-  e2e::TempDir dir;
-  explicit Job(const std::string& list, const std::string& spec_table = e2e::kExampleSpec,
-               const std::string& log_table = e2e::kExampleLog) {
-    dir.write("samples.lst", list);
-    dir.write("corrspec.in", spec_table);
-    dir.write("corrlog.in", log_table);
-  }
-  e2e::Result run() const { return e2e::run_tamsel(dir.path()); }
-  std::vector<std::string> inputs_and(std::vector<std::string> more) const {
-    more.insert(more.end(), {"corrlog.in", "corrspec.in", "samples.lst"});
-    std::sort(more.begin(), more.end());
-    return more;
-  }
-};
+using e2e::Job;
 
 // The first line of every block of a report written to `file`.
 int blocks_in(const std::string& report, const std::string& file) {

@@ -53,7 +53,8 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   // recombine them (fft::split).  The factors w_1, w_2, ... are those of
   // four1's pass of length 2n for the sign of theta (the same angle, to the
   // last bit), whose kept table then serves; without one they come from the
-  // recurrence w <- w * exp(i*theta), w_1 = exp(i*theta), a chunk at a time.
+  // pass recurrence (fft::Twiddle) started at w_1 = exp(i*theta), a chunk at
+  // a time.
   const Integer last = count / 2;
   const Real* table = nullptr;
   if (count == entry_count) {
