@@ -140,4 +140,9 @@ std::vector<std::string> Job::inputs_and(std::vector<std::string> more) const {
   return more;
 }
 
+void PrintTo(const Result& result, std::ostream* os) {
+  *os << "{status " << result.status << ", out \"" << result.out << "\", err \"" << result.err
+      << "\"}";
+}
+
 } // namespace e2e

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,10 @@ struct Result {
   int status; // exit status, or 128 + signal number
   std::string out;
   std::string err;
+  friend bool operator==(const Result&, const Result&) = default;
 };
+// The three parts in a test's failure message.
+void PrintTo(const Result& result, std::ostream* os);
 
 // What the child gets beyond the defaults.
 struct Setup {

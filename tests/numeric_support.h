@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/stop.h>
 #include <tamsel/numeric/types.h>
 
 #include "numeric/kernels.h"
@@ -85,6 +87,18 @@ inline void expect_guards_intact(const std::vector<Real>& buf) {
   }
 }
 
+// call() stops the run with the toolkit's status and exactly `message`.
+template <class Call>
+void expect_stop(Call&& call, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no stop, expected: " << message;
+  } catch (const Stop& s) {
+    EXPECT_EQ(s.status(), kStopStatus);
+    EXPECT_EQ(std::string(s.what()), message);
+  }
+}
+
 // Uniform values in [-3.7, 5.3) from the seed.
 inline std::vector<Real> random_values(std::size_t count, std::uint64_t seed) {
   std::mt19937_64 gen(seed);
@@ -136,30 +150,34 @@ private:
 
 // four1, realft and twofft with the kernel in use against their references,
 // bit for bit, on random data of n = 2^lg values, lg = from .. to, both signs.
-inline void four1_agrees(int from, int to) {
+using Transform = void (*)(Real*, const Integer&, const Integer&);
+inline void transform_agrees(Transform fast, Transform plain, const char* name, int from, int to) {
   for (int lg = from; lg <= to; ++lg) {
     const Integer n = Integer{1} << lg;
     for (Integer sign : {1, -1}) {
-      auto fast = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
-      auto plain = fast;
-      four1(fast.data(), n, sign);
-      reference::four1(plain.data(), n, sign);
-      ASSERT_EQ(first_difference(fast, plain), -1) << "four1 n=" << n << " sign=" << sign;
+      auto mine = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
+      auto theirs = mine;
+      fast(mine.data(), n, sign);
+      plain(theirs.data(), n, sign);
+      ASSERT_EQ(first_difference(mine, theirs), -1) << name << " n=" << n << " sign=" << sign;
     }
   }
 }
-
-inline void realft_agrees(int from, int to) {
-  for (int lg = from; lg <= to; ++lg) {
-    const Integer n = Integer{1} << lg;
-    for (Integer sign : {1, -1}) {
-      auto fast = random_values(2 * std::size_t(n), 13 * lg + (sign > 0));
-      auto plain = fast;
-      realft(fast.data(), n, sign);
-      reference::realft(plain.data(), n, sign);
-      ASSERT_EQ(first_difference(fast, plain), -1) << "realft n=" << n << " sign=" << sign;
-    }
+// routine(data, n, +1) then routine(data, n, -1) gives n times the input,
+// to rounding.
+inline void expect_round_trip(Transform routine, Integer n, std::uint64_t seed) {
+  const auto x = pseudo_random(2 * std::size_t(n), seed);
+  auto data = x;
+  routine(data.data(), n, 1);
+  routine(data.data(), n, -1);
+  for (Integer i = 0; i < 2 * n; ++i) {
+    EXPECT_NEAR(data[i], n * x[i], 1e-12 * n) << "n=" << n << " at " << i;
   }
+}
+
+inline void four1_agrees(int from, int to) { transform_agrees(four1, reference::four1, "four1", from, to); }
+inline void realft_agrees(int from, int to) {
+  transform_agrees(realft, reference::realft, "realft", from, to);
 }
 
 inline void twofft_agrees(int from, int to) {

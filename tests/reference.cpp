@@ -3,9 +3,12 @@
 // definition, position by position, sharing no code with the toolkit.
 #include "reference.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 namespace tamsel::reference {
 
@@ -172,7 +175,6 @@ void correl(const Real* data1, const Real* data2, const Integer& n,
 
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign) {
-  auto at = [data](Integer p) -> Real& { return data[p - 1]; };
   const Integer D = dimcount;
   if (D <= 0) return;
   Integer N = 1;
@@ -182,51 +184,55 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
     const Integer A = N / (L * B);
-    const Integer step = 2 * B;
-    const Integer span = step * L;
-    const Integer total = span * A;
 
-    // Bit reversal along the dimension, in every line.
-    Integer q = 1;
-    for (Integer p = 1; p <= span; p += step) {
-      if (p < q) {
-        for (Integer e = 0; e < step; e += 2) {
-          for (Integer r = p + e; r <= total; r += span) {
-            std::swap(at(r), at(r + (q - p)));
-            std::swap(at(r + 1), at(r + (q - p) + 1));
-          }
+    // Value i * B + e of block k changes places with value rev(i) * B + e,
+    // rev(i) being i with its log2(L) bits reversed, for every i < rev(i).
+    auto value = [data, L, B](Integer k, Integer i, Integer e) {
+      return data + 2 * ((k * L + i) * B + e);
+    };
+    for (Integer i = 0; i < L; ++i) {
+      Integer rev = 0;
+      for (Integer bit = 1, rest = i; bit < L; bit *= 2, rest /= 2) rev = 2 * rev + rest % 2;
+      if (i >= rev) continue;
+      for (Integer k = 0; k < A; ++k) {
+        for (Integer e = 0; e < B; ++e) {
+          std::swap(value(k, i, e)[0], value(k, rev, e)[0]);
+          std::swap(value(k, i, e)[1], value(k, rev, e)[1]);
         }
       }
-      Integer z = span / 2;
-      while (q > z && z >= step) {
-        q = q - z;
-        z = z / 2;
-      }
-      q = q + z;
     }
 
-    if (step < span) {
+    // Passes of sub-transform length M = 2, 4, .., L: the factor w_u of
+    // butterfly u < M/2 by the recurrence from 1, applied to values
+    // g + u and g + u + M/2 of every group g of every line.
+    if (L >= 2) {
       const Real R = static_cast<Real>(sign) * kFullTurn;
-      for (Integer h = step; h < span; h *= 2) {
-        const Integer g = 2 * h;
-        const Integer M = g / step;
+      std::vector<Real> w(static_cast<std::size_t>(L));
+      for (Integer M = 2; M <= L; M *= 2) {
         const Rotation c(R / static_cast<Real>(M));
         Real w_re = 1.0;
         Real w_im = 0.0;
         for (Integer u = 0; u < M / 2; ++u) {
-          const Integer o = 1 + u * step;
-          for (Integer e = 0; e < step; e += 2) {
-            for (Integer r = o + e; r <= total; r += g) {
-              const Integer j = r + h;
-              const Real t_re = at(j) * w_re - at(j + 1) * w_im;
-              const Real t_im = at(j) * w_im + at(j + 1) * w_re;
-              at(j) = at(r) - t_re;
-              at(j + 1) = at(r + 1) - t_im;
-              at(r) = at(r) + t_re;
-              at(r + 1) = at(r + 1) + t_im;
+          w[2 * std::size_t(u)] = w_re;
+          w[2 * std::size_t(u) + 1] = w_im;
+          c.advance(w_re, w_im);
+        }
+        for (Integer k = 0; k < A; ++k) {
+          for (Integer g = 0; g < L; g += M) {
+            for (Integer u = 0; u < M / 2; ++u) {
+              const Real wr = w[2 * std::size_t(u)], wi = w[2 * std::size_t(u) + 1];
+              for (Integer e = 0; e < B; ++e) {
+                Real* p = value(k, g + u, e);
+                Real* q = value(k, g + u + M / 2, e);
+                const Real t_re = q[0] * wr - q[1] * wi;
+                const Real t_im = q[0] * wi + q[1] * wr;
+                const Real sum[2] = {p[0] + t_re, p[1] + t_im};
+                const Real difference[2] = {p[0] - t_re, p[1] - t_im};
+                std::copy(sum, sum + 2, p);
+                std::copy(difference, difference + 2, q);
+              }
             }
           }
-          c.advance(w_re, w_im);
         }
       }
     }
@@ -260,15 +266,15 @@ void chebft(const Real& a, const Real& b, Real* c, const Integer& n,
     const Real theta = ((static_cast<Real>(k) - 0.5) * pi) / static_cast<Real>(n);
     f[k - 1] = func(pass1, pass2, pass3, pass4, std::cos(theta) * h + p);
   }
+  // c_j = (2/n) * sum over k, from 0.0 in node order, of f_k cos(((k - 1/2)/n) (j pi)).
   const Real fn = static_cast<Real>(n);
-  const Real fac = 2.0 / fn;
   for (Integer j = 0; j < n; ++j) {
-    Real sum = 0.0;
-    const Real w = static_cast<Real>(j) * pi;
-    for (Integer k = 1; k <= n; ++k) {
-      sum = sum + f[k - 1] * std::cos(((static_cast<Real>(k) - 0.5) / fn) * w);
-    }
-    c[j] = fac * sum;
+    const Real angle = static_cast<Real>(j) * pi;
+    const Real sum = std::accumulate(f, f + n, 0.0, [&, k = Integer{0}](Real s, Real fk) mutable {
+      ++k;
+      return s + fk * std::cos(((static_cast<Real>(k) - 0.5) / fn) * angle);
+    });
+    c[j] = (2.0 / fn) * sum;
   }
 }
 

@@ -26,18 +26,14 @@ int blocks_in(const std::string& report, const std::string& file) {
 TEST(Run, EmptyListWritesNothing) {
   Job job("");
   auto r = job.run();
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r, (e2e::Result{0, "", ""}));
   EXPECT_EQ(job.dir.entries(), job.inputs_and({}));
 }
 
 TEST(Run, OneSamplePrintsBothLinesAndReportsToItsFile) {
   Job job("abc\n0.1 0.4\n");
   auto r = job.run();
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, console_lines("abc"));
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r, (e2e::Result{0, console_lines("abc"), ""}));
   EXPECT_EQ(job.dir.entries(), job.inputs_and({"abc_cross.txt"}));
   std::string report = job.dir.read("abc_cross.txt");
   EXPECT_EQ(report.substr(0, 52), padded("abc_cross.txt") + "\n\n");
@@ -91,9 +87,7 @@ TEST(Run, CrLfAndCrLineEndsReadLikeLf) {
     Job job(with_ends(list, end), with_ends(e2e::kExampleSpec, end),
             with_ends(e2e::kExampleLog, end));
     auto r = job.run();
-    EXPECT_EQ(r.status, expected.status);
-    EXPECT_EQ(r.out, expected.out);
-    EXPECT_EQ(r.err, expected.err);
+    EXPECT_EQ(r, expected) << end;
     EXPECT_EQ(job.dir.read("rev_cross.txt"), lf.dir.read("rev_cross.txt"));
   }
 }
@@ -102,9 +96,9 @@ TEST(Run, TrailingEmptyLineIsEndOfFileInsideARecord) {
   Job job("one\n0.1 0.9\ntwo\n0.2 0.8\n\n");
   job.dir.write("two_cross.txt", "previous report\n");
   auto r = job.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, console_lines("one") + console_lines("two"));
-  EXPECT_EQ(r.err, "tamsel: samples.lst:5: end of file before the bounds fmin and fmax of this sample\n");
+  EXPECT_EQ(r, (e2e::Result{2, console_lines("one") + console_lines("two"),
+                           "tamsel: samples.lst:5: end of file before the bounds fmin and fmax "
+                           "of this sample\n"}));
   EXPECT_EQ(job.dir.read("one_cross.txt"), "");
   EXPECT_EQ(job.dir.read("two_cross.txt"), "previous report\n");
 }
@@ -112,39 +106,31 @@ TEST(Run, TrailingEmptyLineIsEndOfFileInsideARecord) {
 TEST(Run, BlankNameStopsWithTheProgramsOwnMessage) {
   Job job("one\n0.1 0.9\n two\n0.2 0.8\n");
   auto r = job.run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, console_lines("one"));
-  EXPECT_EQ(r.err, "name starts with empty space\n");
+  EXPECT_EQ(r, (e2e::Result{1, console_lines("one"), "name starts with empty space\n"}));
   EXPECT_EQ(job.dir.read("one_cross.txt"), "");
   // An empty name line is a blank name too.
   Job empty("\n0.1 0.9\n");
   r = empty.run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "name starts with empty space\n");
+  EXPECT_EQ(r, (e2e::Result{1, "", "name starts with empty space\n"}));
   EXPECT_EQ(empty.dir.entries(), empty.inputs_and({}));
 }
 
 TEST(Run, MalformedBoundAndMissingInputsNameTheFile) {
   Job bad("abc\n0.1 zero\n");
   auto r = bad.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tamsel: samples.lst:2: 'zero' is not a number\n");
+  EXPECT_EQ(r, (e2e::Result{2, "", "tamsel: samples.lst:2: 'zero' is not a number\n"}));
 
   e2e::TempDir none;
   r = e2e::run_tamsel(none.path());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tamsel: samples.lst: cannot open: No such file or directory\n");
+  EXPECT_EQ(r, (e2e::Result{2, "",
+                           "tamsel: samples.lst: cannot open: No such file or directory\n"}));
   EXPECT_TRUE(none.entries().empty());
 
   Job nolog("abc\n0.1 0.4\n");
   std::filesystem::remove(nolog.dir.path() / "corrlog.in");
   r = nolog.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, console_lines("abc"));
-  EXPECT_EQ(r.err, "tamsel: corrlog.in: cannot open: No such file or directory\n");
+  EXPECT_EQ(r, (e2e::Result{2, console_lines("abc"),
+                           "tamsel: corrlog.in: cannot open: No such file or directory\n"}));
   EXPECT_EQ(nolog.dir.read("abc_cross.txt"), "");
 }
 
