@@ -7,7 +7,8 @@
 # numpy, pybind11, pytest and scipy are installed); `make picture` redraws
 # the example's picture in doc/;
 # `make install` installs into CMAKE_INSTALL_PREFIX, or into PREFIX when it
-# is given.
+# is given.  The tests labelled slow (transforms of 2^17 values and more)
+# run in `make test` only; the checked builds leave them out.
 BUILD ?= build
 EXAMPLE ?= examples/smooth
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -15,7 +16,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 10
 
 .PHONY: all configure build programs run test install sanitize tsan fuzz repro arm bench picture clean
 
@@ -56,19 +57,22 @@ test: configure
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
-# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The test suite but the slow tests, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DTAMSEL_SANITIZE=ON >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
 
-# The whole test suite built with ThreadSanitizer (GCC or clang, as CXX says).
+# The tests that call the toolkit from several threads (label threads),
+# built with ThreadSanitizer (GCC or clang, as CXX says).
 tsan:
 	cmake -S . -B $(TSAN_BUILD) -DTAMSEL_TSAN=ON >/dev/null
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target numeric_threads_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L threads
 
-# Every libFuzzer target of fuzz/ for FUZZ_SECONDS seconds (needs clang).
+# Every libFuzzer target of fuzz/ (needs clang): its corpus replayed, then
+# FUZZ_SECONDS seconds of new inputs.
 fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)

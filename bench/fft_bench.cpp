@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "numeric/complex_fft.h"
-#include "numeric/correlation.h"
-#include "numeric/multidim_fft.h"
-#include "numeric/real_fft.h"
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/multidim_fft.h>
+#include <tamsel/numeric/real_fft.h>
 
 namespace {
 

@@ -3,12 +3,12 @@
 # headers, a CMake package (find_package(tamsel) gives tamsel::numeric), a
 # pkg-config module and the manual.
 #
-# Headers go to include/tamsel/numeric/, with the umbrella numeric.h and
-# version.h in include/tamsel/; they include each other as
-# <tamsel/numeric/types.h>, so include/ is the one include directory and
-# consumers write #include <tamsel/numeric/complex_fft.h>.  The toolkit's
-# internal headers are not installed.  No compile flag of this build goes
-# with the library; only C++20 is asked of its users.
+# The headers are the folder include/ as it stands: the umbrella numeric.h
+# and version.h in tamsel/, the routine families in tamsel/numeric/.  They
+# include each other as <tamsel/numeric/types.h>, so include/ is the one
+# include directory and consumers write #include
+# <tamsel/numeric/complex_fft.h>.  No compile flag of this build goes with
+# the library; only C++20 is asked of its users.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -20,13 +20,7 @@ target_include_directories(numeric INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL
 install(TARGETS tamsel tamsel-plot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS numeric EXPORT tamselTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/numeric/
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel/numeric
-  FILES_MATCHING PATTERN "*.h"
-  PATTERN "fft_passes.h" EXCLUDE PATTERN "fft_steps.h" EXCLUDE PATTERN "kernels.h" EXCLUDE
-  PATTERN "real_fft_first.h" EXCLUDE PATTERN "x86_kernels.h" EXCLUDE)
-install(FILES ${TAMSEL_INCLUDE_DIR}/tamsel/numeric.h ${TAMSEL_INCLUDE_DIR}/tamsel/version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tamselConfig.cmake.in

@@ -5,13 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include <tamsel/version.h>
+
 #include "driver/display.h"
 #include "driver/process.h"
-#include "numeric/stop.h"
-
-#ifndef TAMSEL_VERSION
-#define TAMSEL_VERSION "1.0.0"
-#endif
+#include "driver/status.h"
 
 namespace tamsel {
 
@@ -42,7 +40,7 @@ int finish_output(const ProgramText& text, std::FILE* out, std::FILE* err) {
 
 } // namespace
 
-const char* version() { return TAMSEL_VERSION; }
+const char* version() { return TAMSEL_VERSION_STRING; }
 
 int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
                         std::FILE* out, std::FILE* err) {

@@ -17,9 +17,7 @@
 
 namespace tamsel {
 
-inline constexpr int kUsageStatus = 2; // a refused command line
-
-// The version of the programs, "1.0.0".
+// The version of the programs, TAMSEL_VERSION_STRING of <tamsel/version.h>.
 const char* version();
 
 // An option of a program: "--results" with the value "FILE", or a flag
@@ -42,13 +40,14 @@ struct ProgramText {
 // should run: there are none, or only the program's own options, now
 // stored.  Otherwise writes the help text or the version to `out`, or the
 // usage error to `err`, and returns the exit status: 0 after --help and
-// --version (2 if `out` cannot be written), kUsageStatus for any other
-// argument list.
+// --version (2 if `out` cannot be written), kUsageStatus (driver/status.h)
+// for any other argument list.
 int handle_command_line(int argc, const char* const* argv, const ProgramText& text,
                         std::FILE* out, std::FILE* err);
 
 // The whole of a program's main: handles the command line, then prepares
-// the process (prepare_process, driver/process.h: standard streams, SIGXFSZ) and runs `body`.
+// the process (prepare_process, driver/process.h: standard streams,
+// SIGXFSZ) and runs `body`.
 // A Stop from the body writes its message on standard error and gives its
 // status; standard output that cannot be written gives an error message and
 // status 2 instead of success.  Returns the exit status.

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/tabulated.h>
+
 #include "driver/warnings.h"
-#include "numeric/chebyshev.h"
-#include "numeric/correlation.h"
-#include "numeric/tabulated.h"
 
 namespace tamsel {
 

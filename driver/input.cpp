@@ -12,7 +12,7 @@
 
 #include "driver/display.h"
 #include "driver/files.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

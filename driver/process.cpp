@@ -5,7 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

@@ -10,7 +10,7 @@
 
 #include "driver/display.h"
 #include "driver/files.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 
@@ -133,8 +133,8 @@ void write_report(const RunState& st, ReportStream& rs) {
     format_field(matrix_at(st.agem, k, 0), fmin_field);
     format_field(matrix_at(st.xlgrm, k, 0), fmax_field);
     // Every block is headed by the name of the report file opened last,
-    // the one this report goes to, not by its own sample's: the report's
-    // bytes have always been so, and what reads them may count on it.
+    // the one this report goes to, not by its own sample's: what reads the
+    // report may count on it.
     put(st.report_name, kNameWidth);
     put("\n\nCross-correlation: ", 21);
     put(cc_field, 7);

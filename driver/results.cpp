@@ -11,7 +11,7 @@
 #include "driver/files.h"
 #include "driver/run.h"
 #include "driver/warnings.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

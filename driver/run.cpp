@@ -6,15 +6,17 @@
 #include <cstring>
 #include <sys/mman.h>
 
+#include <tamsel/version.h>
+
 #include "driver/curves.h"
 #include "driver/display.h"
 #include "driver/files.h"
 #include "driver/input.h"
 #include "driver/results.h"
 #include "driver/samples.h"
+#include "driver/status.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
-#include "numeric/stop.h"
 
 namespace tamsel {
 
@@ -152,7 +154,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     const std::size_t shown_length = show_bytes(st.sample_name, std::size_t(st.name_length), shown);
     if (report != nullptr) check_report_file(st, shown, name_line, inputs);
     if (console != nullptr) {
-      std::fputs(" Tamsel version 1.0\n You are running sample ", console);
+      std::fputs(" Tamsel version " TAMSEL_VERSION_SHORT "\n You are running sample ", console);
       std::fwrite(shown, 1, shown_length, console);
       std::fputc('\n', console);
     }
@@ -161,9 +163,9 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     // The table files are the same for every sample, so one reading serves
     // the whole run: every sample sees exactly the tables a fresh reading
     // would give it.  They are read only now, after the first sample's
-    // console lines and its report file: which failure a run reports when
-    // both a report file and a table are at fault, and that the first report
-    // file exists after a table error, stay as they have always been.
+    // console lines and its report file, so that a run with both a report
+    // file and a table at fault reports the report file, and the first
+    // report file exists after a table error.
     if (!tables_loaded) {
       if (warnings != nullptr && console != nullptr) std::fflush(console);
       load_tables(st, warnings);

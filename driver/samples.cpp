@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace tamsel {
 

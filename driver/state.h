@@ -3,7 +3,7 @@
 // length; they are zeroed once at its start and never cleared again.
 #pragma once
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel {
 

@@ -3,9 +3,10 @@
 
 #include <cmath>
 
+#include <tamsel/numeric/tabulated.h>
+
 #include "driver/input.h"
 #include "driver/warnings.h"
-#include "numeric/tabulated.h"
 
 namespace tamsel {
 

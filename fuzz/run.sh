@@ -1,6 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: BSD-3-Clause
-# Runs every fuzz target of a fuzz build for a bounded time:
+# Runs every fuzz target of a fuzz build: first over its seeds (fuzz/corpus)
+# and the inputs earlier runs kept, each once, then on new inputs for a
+# bounded time:
 #   fuzz/run.sh BUILD_DIR SECONDS
 # New inputs go to BUILD_DIR/fuzz-corpus/<target> (the seeds in fuzz/corpus
 # are only read), crash reproducers to BUILD_DIR/fuzz-artifacts.  Prints the
@@ -17,10 +19,14 @@ for target in number_reader sample_list tables whole_run; do
   mkdir -p "$work"
   log="$build/fuzz-$target.log"
   status=0
-  TAMSEL_FUZZ_DIR="$scratch" "$build/fuzz/fuzz_$target" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
-    -artifact_prefix="$build/fuzz-artifacts/$target-" "$work" "$seeds/$target" \
-    >"$log" 2>&1 || status=$?
+  {
+    TAMSEL_FUZZ_DIR="$scratch" "$build/fuzz/fuzz_$target" -runs=0 -timeout=10 \
+      -rss_limit_mb=1024 -artifact_prefix="$build/fuzz-artifacts/$target-" \
+      "$seeds/$target" "$work" &&
+    TAMSEL_FUZZ_DIR="$scratch" "$build/fuzz/fuzz_$target" \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+      -artifact_prefix="$build/fuzz-artifacts/$target-" "$work" "$seeds/$target"
+  } >"$log" 2>&1 || status=$?
   rm -rf "$scratch"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   echo "fuzz $target: ${runs:-?} executions in ${seconds} s, status $status"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "driver/tables.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 #include "scratch.h"
 
 namespace {

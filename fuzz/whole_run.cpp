@@ -11,7 +11,7 @@
 #include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 #include "scratch.h"
 
 namespace {

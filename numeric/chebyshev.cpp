@@ -5,8 +5,7 @@
 #include <cstddef>
 #include <utility>
 
-#include <tamsel/numeric/kernels.h>
-#include <tamsel/numeric/x86_kernels.h>
+#include "kernels.h"
 
 namespace tamsel {
 
@@ -78,27 +77,11 @@ Real node_cosine(Integer n, Integer k) {
 // true); for any other n returns false and writes nothing.
 bool remembered_coefficients(const Real* f, Integer n, Real fac, Real* c) {
   if (n < 1 || n > kRemembered) return false;
-  const Real* term = cosines(n).term;
-#ifdef TAMSEL_X86_KERNELS
   // The kernels' sums read up to term[32 * 32 - 1], inside the table.
   static_assert(kRemembered == 32);
-  const kernels::Kernel kernel = kernels::active();
-  if (kernel != kernels::Kernel::portable) {
-    Real sum[kRemembered];
-    if (kernel == kernels::Kernel::avx && n <= 16) {
-      x86::sums_avx(f, n, term, sum);
-    } else {
-      x86::sums_sse2(f, n, term, sum);
-    }
-    for (Integer j = 0; j < n; ++j) c[j] = fac * sum[j];
-    return true;
-  }
-#endif
-  for (Integer j = 0; j < n; ++j) {
-    Real sum = 0.0;
-    for (Integer k = 1; k <= n; ++k) sum = sum + f[k - 1] * term[(k - 1) * n + j];
-    c[j] = fac * sum;
-  }
+  Real sum[kRemembered];
+  kernels::active().sums(f, n, cosines(n).term, sum);
+  for (Integer j = 0; j < n; ++j) c[j] = fac * sum[j];
   return true;
 }
 
@@ -194,11 +177,7 @@ namespace {
 // Index of the first of x[0 .. count-1] that fails chebev's range test, or
 // count when none does.
 Integer first_out_of_range(Real av, Real bv, const Real* x, Integer count) {
-#ifdef TAMSEL_X86_KERNELS
-  if (kernels::active() == kernels::Kernel::avx && x86::all_in_range_avx(av, bv, x, count)) {
-    return count;
-  }
-#endif
+  if (kernels::active().all_in_range(av, bv, x, count)) return count;
   Integer i = 0;
   while (i < count && !((x[i] - av) * (x[i] - bv) > 0.0)) ++i;
   return i;
@@ -222,19 +201,7 @@ void stop_at_first_outside(Real av, Real bv, const Real* c1, const Real* c2, Int
 // the kernel in use takes the points it can, chebev the rest.
 void evaluate_all(Real av, Real bv, const Real* c, Integer terms, const Real* x,
                   Real* result, Integer count) {
-  Integer done = 0;
-#ifdef TAMSEL_X86_KERNELS
-  switch (kernels::active()) {
-  case kernels::Kernel::avx:
-    done = x86::evaluate_avx(av, bv, c, terms, x, result, count);
-    break;
-  case kernels::Kernel::sse2:
-    done = x86::evaluate_sse2(av, bv, c, terms, x, result, count);
-    break;
-  case kernels::Kernel::portable:
-    break;
-  }
-#endif
+  const Integer done = kernels::active().evaluate(av, bv, c, terms, x, result, count);
   for (Integer i = done; i < count; ++i) {
     result[i] = chebev(av, bv, c, terms, x[i]);
   }
@@ -259,19 +226,12 @@ void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
   const Real bv = b;
   const Integer terms = m;
   stop_at_first_outside(av, bv, c1, c2, terms, x, result1, result2, count);
-#ifdef TAMSEL_X86_KERNELS
-  if (kernels::active() == kernels::Kernel::avx) {
-    const Integer done =
-        x86::evaluate_two_avx(av, bv, c1, c2, terms, x, result1, result2, count);
-    for (Integer i = done; i < count; ++i) {
-      result1[i] = chebev(av, bv, c1, terms, x[i]);
-      result2[i] = chebev(av, bv, c2, terms, x[i]);
-    }
-    return;
+  const Integer done =
+      kernels::active().evaluate_two(av, bv, c1, c2, terms, x, result1, result2, count);
+  for (Integer i = done; i < count; ++i) {
+    result1[i] = chebev(av, bv, c1, terms, x[i]);
+    result2[i] = chebev(av, bv, c2, terms, x[i]);
   }
-#endif
-  evaluate_all(av, bv, c1, terms, x, result1, count);
-  evaluate_all(av, bv, c2, terms, x, result2, count);
 }
 
 } // namespace tamsel

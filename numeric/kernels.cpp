@@ -1,64 +1,155 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include <tamsel/numeric/kernels.h>
+// The portable kernels, the table in use and the guard of the tests.
+#include "kernels.h"
 
-#ifdef TAMSEL_X86_KERNELS
-#include <cpuid.h>
-// glibc's record of the processor (clang rejects the header's C-only _Bool).
-#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
-#include <sys/platform/x86.h>
-#define TAMSEL_CPU_RECORD 1
-#endif
-#endif
+#include <tamsel/numeric/chebyshev.h>
+
+#include "fft/engine.h"
 
 namespace tamsel::kernels {
 
+namespace portable {
+
 namespace {
 
-#ifdef TAMSEL_X86_KERNELS
-// AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
-// the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
-// bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
-// to the hypervisor (microseconds each), so glibc's record, which the
-// dynamic loader has already made, is read where there is one; otherwise
-// one cpuid instruction asks.
-#ifdef TAMSEL_CPU_RECORD
-bool detect_avx() { return CPU_FEATURE_ACTIVE(AVX); }
-#else
-bool detect_avx() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
-  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  return (xcr0_low & 0x6u) == 0x6u;
-}
-#endif
-#endif
-
-Kernel detect() {
-#ifdef TAMSEL_X86_KERNELS
-  return detect_avx() ? Kernel::avx : Kernel::sse2;
-#else
-  return Kernel::portable;
-#endif
+void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count) {
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; ++j) {
+      fft::butterfly(a + 2 * j, b + 2 * j, w[2 * j], w[2 * j + 1]);
+    }
+  }
 }
 
-// Made during static initialisation, before main; a routine called before
-// then (from another file's static initialiser) finds the zero value,
-// the portable kernel, and gives the same bits.
-const Kernel kNative = detect();
+void pass_pair(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
+  pass(data, n, h, wa, 0, h);
+  pass(data, n, 2 * h, wb, 0, 2 * h);
+}
+
+void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4) {
+  pass(data, n, 1, w2, 0, 1);
+  pass(data, n, 2, w4, 0, 2);
+}
+
+void reverse_first_two(Real* data, Integer n, const Real* w2, const Real* w4,
+                       const std::uint16_t*) {
+  fft::bit_reverse(data, n);
+  first_two_passes(data, n, w2, w4);
+}
+
+void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
+  for (Integer i = 0; i < count; ++i) {
+    fft::butterfly(a + 2 * i, b + 2 * i, w_re, w_im);
+  }
+}
+
+void first_value(Real* data, Integer n) {
+  for (Integer half = n / 2; half >= 1; half /= 2) {
+    for (Integer q = 0; q < half; ++q) fft::first_value_step(data + 2 * q, data + 2 * (q + half));
+  }
+}
+
+void interleave(const Real* re, const Real* im, Real* out, Integer n,
+                const std::uint16_t* order) {
+  for (Integer j = 0; j < n; ++j) {
+    const Integer place = order ? Integer{order[j]} : j;
+    out[2 * place] = re[j];
+    out[2 * place + 1] = im[j];
+  }
+}
+
+void split(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f) {
+  for (Integer k = first; k < end; ++k) {
+    const Real* wk = w + 2 * (k - first);
+    fft::split(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+  }
+}
+
+void pass_split(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
+  pass(data, count, count / 2, wl, 0, count / 2);
+  split(data, count, ws + 2, 1, count / 2, f);
+}
+
+void separate(Real* spectrum1, Real* spectrum2, Integer count) {
+  for (Integer k = 1; k <= count / 2; ++k) {
+    fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+  }
+}
+
+void products(const Real* f, Real* g, Integer half, Real reciprocal) {
+  for (Integer k = 0; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
+}
+
+void sums(const Real* f, Integer n, const Real* term, Real* sum) {
+  for (Integer j = 0; j < n; ++j) {
+    Real s = 0.0;
+    for (Integer k = 1; k <= n; ++k) s = s + f[k - 1] * term[(k - 1) * n + j];
+    sum[j] = s;
+  }
+}
+
+Integer evaluate(Real a, Real b, const Real* c, Integer terms, const Real* x, Real* result,
+                 Integer count) {
+  for (Integer i = 0; i < count; ++i) result[i] = chebev(a, b, c, terms, x[i]);
+  return count;
+}
+
+Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                     const Real* x, Real* result1, Real* result2, Integer count) {
+  for (Integer i = 0; i < count; ++i) {
+    result1[i] = chebev(a, b, c1, terms, x[i]);
+    result2[i] = chebev(a, b, c2, terms, x[i]);
+  }
+  return count;
+}
+
+// Open on the left, closed on the right; a NaN fails both tests.
+bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
+  for (i = 1; i <= last; ++i) {
+    if (xtab[i] >= t && t > xtab[i - 1]) return true;
+  }
+  return false;
+}
+
+} // namespace
+
+bool all_in_range(Real a, Real b, const Real* x, Integer count) {
+  for (Integer i = 0; i < count; ++i) {
+    if ((x[i] - a) * (x[i] - b) > 0.0) return false;
+  }
+  return true;
+}
+
+constinit const Table table{
+    Kernel::portable, pass,       pass_pair, first_two_passes, reverse_first_two,
+    butterflies,      first_value, interleave, split,          pass_split,
+    separate,         products,    sums,       evaluate,       evaluate_two,
+    all_in_range,     first_match};
+
+} // namespace portable
+
+namespace {
+
+// Asked during static initialisation, before main; a routine called before
+// then (from another file's static initialiser) finds the portable table
+// and gives the same bits.
+const Kernel kNative = detail::detect();
 
 } // namespace
 
 namespace detail {
-std::atomic<Kernel> current{kNative};
+constinit std::atomic<const Table*> current{&portable::table};
+namespace {
+[[maybe_unused]] const bool installed = (current.store(&table(kNative), std::memory_order_relaxed), true);
+} // namespace
 } // namespace detail
 
 Kernel native() { return kNative; }
 
-KernelOverride::KernelOverride(Kernel kernel) : saved_(active()) {
-  detail::current.store(kernel < kNative ? kernel : kNative, std::memory_order_relaxed);
+KernelOverride::KernelOverride(Kernel kernel) : saved_(&active()) {
+  detail::current.store(&detail::table(kernel < kNative ? kernel : kNative),
+                        std::memory_order_relaxed);
 }
 
 KernelOverride::~KernelOverride() { detail::current.store(saved_, std::memory_order_relaxed); }

@@ -1,26 +1,24 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The kernels the toolkit's routines can run, and the one they use.
+// The kernels of the toolkit: the inner loops of its routines, gathered in
+// one table per instruction set (portable C++, SSE2, AVX, ...).  Every
+// routine calls its loops through the table in use and makes no other
+// choice of its own.
 //
-// Every kernel does the same arithmetic, operation by operation, so the
-// choice changes speed and never a result bit.  The choice is made once,
-// from the processor, before main runs; afterwards the library only reads
-// it, so any number of threads may call the routines.  Tests run the
-// narrower kernels through a KernelOverride, and through nothing else.
+// Every table does the same arithmetic, operation by operation, so the
+// table in use changes speed and never a result bit.  The processor is
+// asked once, by the one unit that knows the tables of its instruction set
+// (x86/native.cpp on x86, native_plain.cpp elsewhere), before main runs;
+// afterwards the library only reads the choice, so any number of threads
+// may call the routines.  Tests run the narrower tables through a
+// KernelOverride, and through nothing else.
 //
 // Internal to the toolkit; not installed.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include <tamsel/numeric/types.h>
-
-// Defined when this build compiles the x86 kernels (numeric/x86_*.cpp): on
-// x86-64, and on 32-bit x86 when the compiler may use SSE2.  The only test
-// of the target processor in the toolkit; every file that runs an x86
-// kernel asks this, and nothing else.
-#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE2__))
-#define TAMSEL_X86_KERNELS 1
-#endif
 
 namespace tamsel::kernels {
 
@@ -35,18 +33,84 @@ enum class Kernel {
 // to native(), the portable one always.
 inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx};
 
-// The widest kernel this processor and this build can run, found once.
-Kernel native();
+// One instruction set's loops.  Each entry does, for every value, the
+// operations of the step it names (fft/engine.h) in the same order, and
+// takes every argument its contract allows.
+struct Table {
+  Kernel kind;
+
+  // ---- Complex passes (fft/engine.h names the steps).
+  // One radix-2 pass of half-span h values over n contiguous values: for
+  // every group start s = 0, 2h, 4h, ... below n and j = j0 .. j0+count-1,
+  // fft::butterfly of values a = s + j and b = a + h with the factor
+  // (w[2(j - j0)], w[2(j - j0) + 1]).
+  void (*pass)(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count);
+  // The passes of half-spans h and 2h over n values with the h factors wa
+  // and the 2h factors wb: pass(data, n, h, wa, 0, h) then pass(data, n,
+  // 2h, wb, 0, 2h), done together on each group of 4h values; n a
+  // multiple of 4h.
+  void (*pass_pair)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb);
+  // The first two passes (half-spans 1 and 2, with w2 the factor of m = 2
+  // and w4 the two of m = 4) over n >= 4 values.
+  void (*first_two_passes)(Real* data, Integer n, const Real* w2, const Real* w4);
+  // fft::bit_reverse then first_two_passes, n from 16 to 2^13, with
+  // order[t] the bit reversal of t < n/16 over log2(n) - 4 bits.
+  void (*reverse_first_two)(Real* data, Integer n, const Real* w2, const Real* w4,
+                            const std::uint16_t* order);
+  // count butterflies with one factor w: a = data_a[2i], b = data_b[2i].
+  void (*butterflies)(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+  // Value 0 of the transform alone (fft::first_value_step).
+  void (*first_value)(Real* data, Integer n);
+  // out[2 place(j)] = re[j], out[2 place(j) + 1] = im[j], j = 0..n-1, with
+  // place(j) = order[j], or j when order is null.
+  void (*interleave)(const Real* re, const Real* im, Real* out, Integer n,
+                     const std::uint16_t* order);
+
+  // ---- Real transforms and the correlation.
+  // fft::split of Z_k at data[2k] and Z_{count-k} at data[2(count-k)] for
+  // k = first .. end-1, with the factor w_k at w[2(k - first)].
+  void (*split)(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
+  // The last pass of a transform of count >= 16 values (half-span count/2,
+  // factors wl) and then split of k = 1 .. count/2 - 1 with the factor w_k
+  // at ws[2k].
+  void (*pass_split)(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+  // fft::separate of Z_k and Z_{count-k} for k = 1 .. count/2.
+  void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
+  // fft::cross_product of F_k at f[2k] into G_k at g[2k], k = 0 .. half.
+  void (*products)(const Real* f, Real* g, Integer half, Real reciprocal);
+
+  // ---- Chebyshev series and tables.
+  // chebft's sums: sum[j] = sum over k = 1..n, from 0.0 in node order, of
+  // f[k-1] * term[(k-1) n + j], j = 0..n-1, n from 1 to 32, with term
+  // holding 32 * 32 Reals.
+  void (*sums)(const Real* f, Integer n, const Real* term, Real* sum);
+  // chebev's recurrence on the first points of x[0 .. count-1], all in
+  // range; returns how many were done (the caller does the rest).
+  Integer (*evaluate)(Real a, Real b, const Real* c, Integer terms, const Real* x,
+                      Real* result, Integer count);
+  // The same for two series at the same points.
+  Integer (*evaluate_two)(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                          const Real* x, Real* result1, Real* result2, Integer count);
+  // Whether every point of x[0 .. count-1] passes chebev's range test.
+  bool (*all_in_range)(Real a, Real b, const Real* x, Integer count);
+  // favr's scan over the first intervals of xtab[0 .. last]: sets i to the
+  // first matching interval and returns true, or sets i to the first
+  // interval not yet tested and returns false.
+  bool (*first_match)(const Real* xtab, Integer last, Real t, Integer& i);
+};
 
 namespace detail {
-extern std::atomic<Kernel> current;
+extern std::atomic<const Table*> current;
 } // namespace detail
 
-// The kernel in use: native() unless a KernelOverride is alive.
-inline Kernel active() { return detail::current.load(std::memory_order_relaxed); }
+// The table in use: the native one unless a KernelOverride is alive.
+inline const Table& active() { return *detail::current.load(std::memory_order_relaxed); }
+
+// The widest kernel this processor and this build can run.
+Kernel native();
 
 // For tests: runs `kernel` (or native(), if that is narrower) while the
-// guard lives, and restores the kernel in use before it when it goes,
+// guard lives, and restores the table in use before it when it goes,
 // however the scope is left.  Not for use while other threads call the
 // toolkit.
 class KernelOverride {
@@ -57,7 +121,21 @@ public:
   KernelOverride& operator=(const KernelOverride&) = delete;
 
 private:
-  Kernel saved_;
+  const Table* saved_;
 };
+
+// The portable loops, one per entry of the table; the other tables use
+// them where their instruction set has nothing faster.
+namespace portable {
+extern const Table table;
+bool all_in_range(Real a, Real b, const Real* x, Integer count);
+} // namespace portable
+
+// The unit that knows this processor's instruction sets: asks the
+// processor (once, before main) and hands out their tables.
+namespace detail {
+Kernel detect();                  // the widest kernel this processor runs
+const Table& table(Kernel kernel); // kernel no wider than detect()
+} // namespace detail
 
 } // namespace tamsel::kernels

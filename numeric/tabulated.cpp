@@ -3,8 +3,7 @@
 
 #include <cmath>
 
-#include <tamsel/numeric/kernels.h>
-#include <tamsel/numeric/x86_kernels.h>
+#include "kernels.h"
 
 namespace tamsel {
 
@@ -27,18 +26,11 @@ Real favr(const Real* xtab, const Real* ytab, const Integer& n, const Real& off,
     return 0.0;
   }
   const Real t = off + x;
+  // The kernel scans the intervals it can; the loop below takes the rest.
   Integer i = 1;
-#ifdef TAMSEL_X86_KERNELS
-  // The kernels scan whole runs of intervals; the loop below takes the rest.
-  const kernels::Kernel kernel = kernels::active();
-  if (kernel != kernels::Kernel::portable) {
-    const bool found = kernel == kernels::Kernel::avx ? x86::first_match_avx(xtab, last, t, i)
-                                                      : x86::first_match_sse2(xtab, last, t, i);
-    if (found) {
-      return interpolate(xtab, ytab, i, t);
-    }
+  if (kernels::active().first_match(xtab, last, t, i)) {
+    return interpolate(xtab, ytab, i, t);
   }
-#endif
   for (; i <= last; ++i) {
     // Open on the left, closed on the right; a NaN fails both tests.
     if (xtab[i] >= t && t > xtab[i - 1]) {

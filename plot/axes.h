@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "numeric/types.h"
+#include <tamsel/numeric/types.h>
 
 namespace tamsel::svg {
 

@@ -15,8 +15,8 @@
 #include "driver/state.h"
 #include "driver/tables.h"
 #include "e2e.h"
-#include "numeric/correlation.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/stop.h>
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "driver/input.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace {
 

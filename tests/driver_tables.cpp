@@ -7,7 +7,7 @@
 
 #include "driver/tables.h"
 #include "e2e.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 
 namespace {
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "e2e.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -9,7 +10,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <algorithm>
 
 namespace e2e {
 
@@ -159,6 +159,23 @@ std::vector<std::vector<std::string>> read_tsv(const std::string& text) {
     }
   }
   return rows;
+}
+
+Job::Job(const std::string& list, const std::string& spec_table, const std::string& log_table) {
+  dir.write("samples.lst", list);
+  dir.write("corrspec.in", spec_table);
+  dir.write("corrlog.in", log_table);
+}
+
+std::vector<std::string> Job::inputs_and(std::vector<std::string> more) const {
+  more.insert(more.end(), {"corrlog.in", "corrspec.in", "samples.lst"});
+  std::sort(more.begin(), more.end());
+  return more;
+}
+
+void PrintTo(const Result& result, std::ostream* os) {
+  *os << "{status " << result.status << ", out \"" << result.out << "\", err \"" << result.err
+      << "\"}";
 }
 
 } // namespace e2e

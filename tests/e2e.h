@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,10 @@ struct Result {
   int status; // exit status, or 128 + signal number
   std::string out;
   std::string err;
+  friend bool operator==(const Result&, const Result&) = default;
 };
+// The three parts in a test's failure message.
+void PrintTo(const Result& result, std::ostream* os);
 
 // What the child gets beyond the defaults.
 struct Setup {
@@ -81,5 +85,16 @@ std::vector<std::vector<std::string>> read_tsv(const std::string& text);
 // (0.8, 2.0) and log (0.2, 0.5), (0.5, 1.0), (0.8, 2.5).
 extern const char* const kExampleSpec;
 extern const char* const kExampleLog;
+
+// A job: the sample list and the two tables (the worked example's unless
+// given) in a fresh directory.
+struct Job {
+  TempDir dir;
+  explicit Job(const std::string& list, const std::string& spec_table = kExampleSpec,
+               const std::string& log_table = kExampleLog);
+  Result run(const Setup& setup = {}) const { return run_tamsel(dir.path(), {}, setup); }
+  // The names of the three input files and `more`, sorted.
+  std::vector<std::string> inputs_and(std::vector<std::string> more) const;
+};
 
 } // namespace e2e

@@ -11,12 +11,12 @@
 #include <new>
 #include <vector>
 
-#include "numeric/chebyshev.h"
-#include "numeric/complex_fft.h"
-#include "numeric/correlation.h"
-#include "numeric/multidim_fft.h"
-#include "numeric/real_fft.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/multidim_fft.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/tabulated.h>
 
 namespace {
 std::atomic<long> allocations{0};
@@ -123,11 +123,12 @@ TEST(NoHeap, ToolkitRoutinesDoNotAllocate) {
   tamsel::chebev_points(0.0, 2.0, coefficients.data(), 15, points.data(), result.data(), 40);
   tamsel::chebev_points(0.0, 2.0, coefficients.data(), coefficients.data() + 20, 15, points.data(),
                         result.data(), spectrum.data(), 40);
-  const Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33) +
-                     tamsel::favr_ascending(points.data(), second.data(), 30, 0.0, 0.33);
+  // Kept where the optimiser cannot drop the calls that make it.
+  volatile Real value = tamsel::favr(points.data(), second.data(), 30, 0.0, 0.33) +
+                        tamsel::favr_ascending(points.data(), second.data(), 30, 0.0, 0.33);
+  static_cast<void>(value);
 
   EXPECT_EQ(allocations.load() - before, 0);
-  EXPECT_TRUE(value == value);
 }
 
 // The counting itself works: a vector's buffer is seen.

@@ -8,9 +8,13 @@
 #include <initializer_list>
 #include <limits>
 
-#include "numeric/chebyshev.h"
-#include "numeric/stop.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/tabulated.h>
+
+#include "numeric_support.h"
+
+#include "numeric_support.h"
 
 namespace {
 
@@ -20,28 +24,27 @@ using tamsel::chint;
 using tamsel::Integer;
 using tamsel::Real;
 
-std::uint64_t bits(Real v) { return std::bit_cast<std::uint64_t>(v); }
+using tamsel::test_support::bits;
+using tamsel::test_support::expect_stop;
 
 constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 constexpr Real kPi = 3.141592653589793;
 constexpr Real kSentinel = -7.125e30;
+
+// Whether every value still holds the sentinel.
+template <std::size_t N>
+bool untouched(const Real (&values)[N]) {
+  for (Real v : values) {
+    if (bits(v) != bits(kSentinel)) return false;
+  }
+  return true;
+}
 
 // An interval given by its two ends, in both orders in the tests.
 struct Ends {
   Real a;
   Real b;
 };
-
-template <class F>
-void expectStop(F&& call, const char* message) {
-  try {
-    call();
-    ADD_FAILURE() << "no stop, expected: " << message;
-  } catch (const tamsel::Stop& s) {
-    EXPECT_EQ(s.status(), tamsel::kStopStatus);
-    EXPECT_STREQ(s.what(), message);
-  }
-}
 
 // Series c(1..m) at x by the definition of T[k]: c(1)/2 + sum c(j) T[j-1](u).
 Real seriesByDefinition(Real a, Real b, const Real* c, int m, Real x) {
@@ -105,9 +108,7 @@ TEST(Chebft, NonPositiveCountDoesNothing) {
     Real c[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
     chebft(a, b, c, n, recordLine, &calls, 0, 0, 0);
     EXPECT_EQ(calls.count, 0);
-    for (Real v : c) {
-      EXPECT_EQ(bits(v), bits(kSentinel));
-    }
+    EXPECT_TRUE(untouched(c));
   }
 }
 
@@ -117,7 +118,7 @@ TEST(Chebft, CountAboveScratchIsRefusedBeforeSampling) {
   for (Integer n : {101, 1000}) {
     Calls calls;
     Real c[2] = {kSentinel, kSentinel};
-    expectStop([&] { chebft(a, b, c, n, recordLine, &calls, 0, 0, 0); },
+    expect_stop([&] { chebft(a, b, c, n, recordLine, &calls, 0, 0, 0); },
                n == 101 ? "chebft: n 101 is above the 100 values of the scratch"
                         : "chebft: n 1000 is above the 100 values of the scratch");
     EXPECT_EQ(calls.count, 0);
@@ -271,9 +272,7 @@ TEST(Chebft, CountChangedDuringSamplingIsReadAgain) {
     } else {
       EXPECT_EQ(bits(calls.x[2]), bits(std::cos((2.5 * kPi) / -4.0) * h + p));
     }
-    for (Real v : c) {
-      EXPECT_EQ(bits(v), bits(kSentinel));
-    }
+    EXPECT_TRUE(untouched(c));
   }
 
   // Raised above the nodes sampled: refused, c untouched, and the number
@@ -282,13 +281,11 @@ TEST(Chebft, CountChangedDuringSamplingIsReadAgain) {
     Integer n = 5;
     Calls calls;
     Real c[5] = {kSentinel, kSentinel, kSentinel, kSentinel, kSentinel};
-    expectStop([&] { chebft(a, b, c, n, resizeAt, n, &calls, 1, to); },
+    expect_stop([&] { chebft(a, b, c, n, resizeAt, n, &calls, 1, to); },
                to == 9 ? "chebft: n 9 after sampling is above the 5 nodes sampled"
                        : "chebft: n 150 after sampling is above the 5 nodes sampled");
     EXPECT_EQ(calls.count, 5);
-    for (Real v : c) {
-      EXPECT_EQ(bits(v), bits(kSentinel));
-    }
+    EXPECT_TRUE(untouched(c));
   }
 }
 
@@ -330,7 +327,7 @@ TEST(Chint, ShortSeriesIsRefused) {
     Real cint[2] = {kSentinel, kSentinel};
     char message[64];
     std::snprintf(message, sizeof message, "chint: n %d is below 2", n);
-    expectStop([&] { chint(a, b, c, cint, n); }, message);
+    expect_stop([&] { chint(a, b, c, cint, n); }, message);
     EXPECT_EQ(bits(cint[0]), bits(kSentinel));
     EXPECT_EQ(bits(cint[1]), bits(kSentinel));
   }
@@ -404,8 +401,8 @@ TEST(Chebev, RangeTestAtTheEnds) {
     EXPECT_NO_THROW(chebev(a, b, c, m, a));
     EXPECT_NO_THROW(chebev(a, b, c, m, b));
     EXPECT_NO_THROW(chebev(a, b, c, m, 1.0));
-    expectStop([&] { chebev(a, b, c, m, std::nextafter(0.3, 0.0)); }, message);
-    expectStop([&] { chebev(a, b, c, m, std::nextafter(2.385, 3.0)); }, message);
+    expect_stop([&] { chebev(a, b, c, m, std::nextafter(0.3, 0.0)); }, message);
+    expect_stop([&] { chebev(a, b, c, m, std::nextafter(2.385, 3.0)); }, message);
   }
 }
 
@@ -419,7 +416,7 @@ TEST(Chebev, NaNAndDegenerateInterval) {
   EXPECT_TRUE(std::isnan(chebev(kNaN, b, c, m, 1.0)));
   // a = b: only x = a passes, and gives NaN (0 / 0).
   EXPECT_TRUE(std::isnan(chebev(a, a, c, m, a)));
-  expectStop([&] { chebev(a, a, c, m, std::nextafter(a, 1.0)); },
+  expect_stop([&] { chebev(a, a, c, m, std::nextafter(a, 1.0)); },
              "ERROR(CHEBEV): x not in range .");
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "numeric/multidim_fft.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/multidim_fft.h>
+#include <tamsel/numeric/stop.h>
 #include "reference.h"
 
 namespace {

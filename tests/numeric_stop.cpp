@@ -3,13 +3,13 @@
 
 #include <cstring>
 
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 
 namespace {
 
 TEST(Stop, CarriesStatusAndFormattedMessage) {
   try {
-    tamsel::stopf(tamsel::kInputStatus, "%s: length %d", "four1", 12);
+    tamsel::stopf(2, "%s: length %d", "four1", 12);
     FAIL() << "stopf returned";
   } catch (const tamsel::Stop& s) {
     EXPECT_EQ(s.status(), 2);

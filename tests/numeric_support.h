@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Helpers shared by the toolkit's tests: raw bit patterns, deterministic
-// high-entropy inputs, digests of outputs and guard Reals around arrays.
+// high-entropy inputs, digests of outputs, guard Reals around arrays, and
+// the agreement of the routines with their references (reference.h) under
+// every kernel table this processor runs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +11,18 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <ostream>
+#include <random>
+#include <string>
 #include <vector>
 
-#include "numeric/types.h"
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/types.h>
+
+#include "numeric/kernels.h"
+#include "reference.h"
 
 namespace tamsel::test_support {
 
@@ -76,4 +87,115 @@ inline void expect_guards_intact(const std::vector<Real>& buf) {
   }
 }
 
+// call() stops the run with the toolkit's status and exactly `message`.
+template <class Call>
+void expect_stop(Call&& call, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no stop, expected: " << message;
+  } catch (const Stop& s) {
+    EXPECT_EQ(s.status(), kStopStatus);
+    EXPECT_EQ(std::string(s.what()), message);
+  }
+}
+
+// Uniform values in [-3.7, 5.3) from the seed.
+inline std::vector<Real> random_values(std::size_t count, std::uint64_t seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<Real> dist(-3.7, 5.3);
+  std::vector<Real> v(count);
+  for (auto& x : v) x = dist(gen);
+  return v;
+}
+
+// Index of the first Real whose bits differ, or -1.
+inline long first_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
+  if (a.size() != b.size()) return 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (bits(a[i]) != bits(b[i])) return long(i);
+  }
+  return -1;
+}
+
+// The kernels this processor runs, narrowest first.
+inline std::vector<kernels::Kernel> runnable_kernels() {
+  std::vector<kernels::Kernel> runnable;
+  for (kernels::Kernel k : kernels::kAll) {
+    if (k <= kernels::native()) runnable.push_back(k);
+  }
+  return runnable;
+}
+
+inline const char* kernel_name(kernels::Kernel k) {
+  switch (k) {
+  case kernels::Kernel::portable: return "Portable";
+  case kernels::Kernel::sse2: return "Sse2";
+  case kernels::Kernel::avx: return "Avx";
+  }
+  return "?";
+}
+
+// A test suite whose bodies run once with every kernel the processor runs:
+// TEST_P(EveryKernel, ...), instantiated with kEveryKernel.
+class EveryKernel : public ::testing::TestWithParam<kernels::Kernel> {
+private:
+  kernels::KernelOverride kernel_{GetParam()};
+};
+#define TAMSEL_INSTANTIATE_EVERY_KERNEL(suite)                                                     \
+  INSTANTIATE_TEST_SUITE_P(Kernels, suite,                                                         \
+                           ::testing::ValuesIn(tamsel::test_support::runnable_kernels()),          \
+                           [](const auto& info) {                                                  \
+                             return tamsel::test_support::kernel_name(info.param);                 \
+                           })
+
+// four1, realft and twofft with the kernel in use against their references,
+// bit for bit, on random data of n = 2^lg values, lg = from .. to, both signs.
+using Transform = void (*)(Real*, const Integer&, const Integer&);
+inline void transform_agrees(Transform fast, Transform plain, const char* name, int from, int to) {
+  for (int lg = from; lg <= to; ++lg) {
+    const Integer n = Integer{1} << lg;
+    for (Integer sign : {1, -1}) {
+      auto mine = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
+      auto theirs = mine;
+      fast(mine.data(), n, sign);
+      plain(theirs.data(), n, sign);
+      ASSERT_EQ(first_difference(mine, theirs), -1) << name << " n=" << n << " sign=" << sign;
+    }
+  }
+}
+// routine(data, n, +1) then routine(data, n, -1) gives n times the input,
+// to rounding.
+inline void expect_round_trip(Transform routine, Integer n, std::uint64_t seed) {
+  const auto x = pseudo_random(2 * std::size_t(n), seed);
+  auto data = x;
+  routine(data.data(), n, 1);
+  routine(data.data(), n, -1);
+  for (Integer i = 0; i < 2 * n; ++i) {
+    EXPECT_NEAR(data[i], n * x[i], 1e-12 * n) << "n=" << n << " at " << i;
+  }
+}
+
+inline void four1_agrees(int from, int to) { transform_agrees(four1, reference::four1, "four1", from, to); }
+inline void realft_agrees(int from, int to) {
+  transform_agrees(realft, reference::realft, "realft", from, to);
+}
+
+inline void twofft_agrees(int from, int to) {
+  for (int lg = from; lg <= to; ++lg) {
+    const Integer n = Integer{1} << lg;
+    const auto d1 = random_values(std::size_t(n), 17 * lg);
+    const auto d2 = random_values(std::size_t(n), 17 * lg + 1);
+    std::vector<Real> f1(2 * std::size_t(n)), f2(f1.size()), r1(f1.size()), r2(f1.size());
+    twofft(d1.data(), d2.data(), f1.data(), f2.data(), n);
+    reference::twofft(d1.data(), d2.data(), r1.data(), r2.data(), n);
+    ASSERT_EQ(first_difference(f1, r1), -1) << "twofft n=" << n;
+    ASSERT_EQ(first_difference(f2, r2), -1) << "twofft n=" << n;
+  }
+}
+
 } // namespace tamsel::test_support
+
+namespace tamsel::kernels {
+// The kernel's name in the test log.
+inline void PrintTo(Kernel k, std::ostream* out) { *out << test_support::kernel_name(k); }
+} // namespace tamsel::kernels

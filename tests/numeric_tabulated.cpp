@@ -10,7 +10,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/tabulated.h>
+
+#include "numeric_support.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ using tamsel::favr;
 using tamsel::Integer;
 using tamsel::Real;
 
-std::uint64_t bits(Real v) { return std::bit_cast<std::uint64_t>(v); }
+using tamsel::test_support::bits;
 
 constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 

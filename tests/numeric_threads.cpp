@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "numeric/chebyshev.h"
-#include "numeric/complex_fft.h"
-#include "numeric/correlation.h"
-#include "numeric/multidim_fft.h"
-#include "numeric/real_fft.h"
-#include "numeric/tabulated.h"
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/multidim_fft.h>
+#include <tamsel/numeric/real_fft.h>
+#include <tamsel/numeric/tabulated.h>
 #include "numeric_support.h"
 
 namespace {

@@ -10,16 +10,11 @@
 
 namespace {
 
-struct Inputs {
-  e2e::TempDir dir;
-  Inputs() {
-    dir.write("samples.lst", "abc\n0.1 0.4\n");
-    dir.write("corrspec.in", e2e::kExampleSpec);
-    dir.write("corrlog.in", e2e::kExampleLog);
-  }
-  bool untouched() const {
-    return dir.entries() == std::vector<std::string>{"corrlog.in", "corrspec.in", "samples.lst"};
-  }
+// One sample's job, which the refused and informational command lines leave
+// untouched.
+struct Inputs : e2e::Job {
+  Inputs() : e2e::Job("abc\n0.1 0.4\n") {}
+  bool untouched() const { return dir.entries() == inputs_and({}); }
 };
 
 TEST(CommandLine, HelpPrintsUsageAndTouchesNothing) {

@@ -18,7 +18,7 @@
 
 #include "driver/input.h"
 #include "e2e.h"
-#include "numeric/stop.h"
+#include <tamsel/numeric/stop.h>
 
 namespace {
 
@@ -28,10 +28,10 @@ using e2e::without_warnings;
 
 // A job with the worked example's tables in the directory `work` of a fresh
 // directory, so that a report that got out would land beside it.
-struct Job {
+struct NestedJob {
   e2e::TempDir top;
   fs::path dir = top.path() / "work";
-  explicit Job(const std::string& list) {
+  explicit NestedJob(const std::string& list) {
     fs::create_directory(dir);
     put("samples.lst", list);
     put("corrspec.in", e2e::kExampleSpec);
@@ -55,12 +55,12 @@ using Names = std::vector<std::string>;
 const Names kInputs = {"corrlog.in", "corrspec.in", "samples.lst"};
 
 TEST(Files, ReportsStayInsideTheWorkingDirectory) {
-  Job probe("x\n0.1 0.9\n");
+  NestedJob probe("x\n0.1 0.9\n");
   const std::string absolute = (probe.top.path() / "abs").string();
   for (const std::string& name : {std::string("../escape"), absolute, std::string("sub/../../x"),
                                  std::string(47, 'a') + "/.."}) {
     SCOPED_TRACE(name);
-    Job job("first\n0.1 0.9\n" + name + "\n0.1 0.9\n");
+    NestedJob job("first\n0.1 0.9\n" + name + "\n0.1 0.9\n");
     fs::create_directory(job.dir / "sub");
     auto r = job.run();
     EXPECT_EQ(r.status, 2);
@@ -72,7 +72,7 @@ TEST(Files, ReportsStayInsideTheWorkingDirectory) {
     EXPECT_TRUE(job.listing("sub").empty());
   }
   EXPECT_EQ(probe.top.entries(), Names{"work"}); // where the absolute name pointed
-  Job inside("sub/abc\n0.1 0.9\n");
+  NestedJob inside("sub/abc\n0.1 0.9\n");
   fs::create_directory(inside.dir / "sub");
   EXPECT_EQ(inside.run().status, 0);
   EXPECT_EQ(inside.listing("sub"), Names{"abc_cross.txt"});
@@ -81,17 +81,17 @@ TEST(Files, ReportsStayInsideTheWorkingDirectory) {
 TEST(Files, NeverOntoAnInputHoweverItIsReached) {
   struct Case {
     std::string name, input;
-    void (*prepare)(const Job&);
+    void (*prepare)(const NestedJob&);
   } cases[] = {
       {"." + std::string(38, '/') + "corrspec.in", "corrspec.in", nullptr},
-      {"s", "samples.lst", [](const Job& j) { fs::create_symlink("samples.lst", j.dir / "s_cross.txt"); }},
-      {"h", "corrlog.in", [](const Job& j) { fs::create_hard_link(j.dir / "corrlog.in", j.dir / "h_cross.txt"); }},
+      {"s", "samples.lst", [](const NestedJob& j) { fs::create_symlink("samples.lst", j.dir / "s_cross.txt"); }},
+      {"h", "corrlog.in", [](const NestedJob& j) { fs::create_hard_link(j.dir / "corrlog.in", j.dir / "h_cross.txt"); }},
       // Not there yet: creating the report would create the input.
-      {"." + std::string(39, '/') + "corrlog.in", "corrlog.in", [](const Job& j) { fs::remove(j.dir / "corrlog.in"); }},
+      {"." + std::string(39, '/') + "corrlog.in", "corrlog.in", [](const NestedJob& j) { fs::remove(j.dir / "corrlog.in"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Job job(c.name + "\n0.1 0.9\n");
+    NestedJob job(c.name + "\n0.1 0.9\n");
     if (c.prepare != nullptr) c.prepare(job);
     const std::string list = job.get("samples.lst");
     auto r = job.run();
@@ -104,7 +104,7 @@ TEST(Files, NeverOntoAnInputHoweverItIsReached) {
       EXPECT_EQ(job.get("corrlog.in"), e2e::kExampleLog);
     }
   }
-  Job picture("a\n0.1 0.9\n");
+  NestedJob picture("a\n0.1 0.9\n");
   fs::create_symlink("corrspec.in", picture.dir / "tamsel_curves.svg");
   auto r = picture.plot();
   EXPECT_EQ(r.status, 2);
@@ -116,7 +116,7 @@ TEST(Files, NeverOntoAnInputHoweverItIsReached) {
 // no new file is left behind, and the process is not killed by SIGXFSZ.
 TEST(Files, AFailedWriteChangesNothingAndAWrittenOneReplacesTheFile) {
   const std::string old(1000, 'o');
-  Job job("a\n0.2 0.8\nb\n0.2 0.8\nc\n0.2 0.8\n"); // windows that draw no warning
+  NestedJob job("a\n0.2 0.8\nb\n0.2 0.8\nc\n0.2 0.8\n"); // windows that draw no warning
   job.put("c_cross.txt", old);
   job.put("tamsel_curves.svg", old);
   const e2e::Setup limited{{}, 200};
@@ -138,7 +138,7 @@ TEST(Files, AFailedWriteChangesNothingAndAWrittenOneReplacesTheFile) {
   }
 
   // A link is followed and stays a link; the replaced file keeps its mode.
-  Job linked("a\n0.1 0.9\nc\n0.3 0.7\n");
+  NestedJob linked("a\n0.1 0.9\nc\n0.3 0.7\n");
   fs::create_directory(linked.dir / "keep");
   linked.put("keep/target", old);
   fs::permissions(linked.dir / "keep/target", fs::perms(0640));
@@ -157,13 +157,13 @@ TEST(Files, StandardStreamsAreNeverTakenByAFile) {
     list += "s" + std::to_string(i) + "\n0.1 0.9\n";
     console += console_lines("s" + std::to_string(i));
   }
-  Job no_output(list);
+  NestedJob no_output(list);
   auto r = no_output.run({{0, 1}});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "tamsel: standard output is closed\n");
   EXPECT_EQ(no_output.listing(), kInputs);
 
-  Job no_errors(list);
+  NestedJob no_errors(list);
   r = no_errors.run({{0, 2}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, console);
@@ -187,12 +187,13 @@ ssize_t serve(void* cookie, char* buffer, std::size_t size) {
 
 TEST(Files, NothingHangs) {
   // A FIFO report file with no reader is an error; with one it gets the report.
-  Job job("a\n0.1 0.9\nb\n0.2 0.8\n");
+  NestedJob job("a\n0.1 0.9\nb\n0.2 0.8\n");
   ASSERT_EQ(mkfifo((job.dir / "b_cross.txt").c_str(), 0600), 0);
   auto r = job.run();
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(e2e::without_warnings(r.err), "tamsel: b_cross.txt: cannot create the report file: it is a FIFO that no process is reading\n");
-  Job plain("a\n0.1 0.9\nb\n0.2 0.8\n");
+  EXPECT_EQ(e2e::without_warnings(r.err),
+            "tamsel: b_cross.txt: cannot create the report file: it is a FIFO that no process is reading\n");
+  NestedJob plain("a\n0.1 0.9\nb\n0.2 0.8\n");
   ASSERT_EQ(plain.run().status, 0);
   const int reader = open((job.dir / "b_cross.txt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(reader, 0);
@@ -204,7 +205,7 @@ TEST(Files, NothingHangs) {
   EXPECT_EQ(std::string(got, std::size_t(std::max<ssize_t>(n, 0))), plain.get("b_cross.txt"));
 
   // Endless input without separators ends in an error naming the file.
-  Job zero("a\n0.1 0.9\n");
+  NestedJob zero("a\n0.1 0.9\n");
   fs::remove(zero.dir / "corrspec.in");
   fs::create_symlink("/dev/zero", zero.dir / "corrspec.in");
   r = zero.run();
@@ -230,10 +231,10 @@ TEST(Files, NothingHangs) {
 TEST(Files, ConsoleShowsNoControlBytesAndAByteOrderMarkIsSkipped) {
   const std::string bom = "\xef\xbb\xbf";
   const std::string name = "t\x1b]0;x\x07\x1b[2J\x7f\tz";
-  Job marked(bom + name + "\n0.1 0.9\n"), plain(name + "\n0.1 0.9\n");
+  NestedJob marked(bom + name + "\n0.1 0.9\n"), plain(name + "\n0.1 0.9\n");
   marked.put("corrspec.in", bom + e2e::kExampleSpec);
   marked.put("corrlog.in", bom + e2e::kExampleLog);
-  for (const Job* job : {&marked, &plain}) {
+  for (const NestedJob* job : {&marked, &plain}) {
     auto r = job->run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, console_lines("t?]0;x??[2J?\tz"));
@@ -243,11 +244,11 @@ TEST(Files, ConsoleShowsNoControlBytesAndAByteOrderMarkIsSkipped) {
   EXPECT_EQ(plain.get(name + "_cross.txt").substr(0, 50), e2e::padded(name + "_cross.txt"));
 
   // Only a whole mark is skipped; bytes that merely begin like one stay.
-  Job partial("\xef\xbb\x80k\n0.1 0.9\n");
+  NestedJob partial("\xef\xbb\x80k\n0.1 0.9\n");
   EXPECT_EQ(partial.run().out, console_lines("\xef\xbb\x80k"));
   EXPECT_TRUE(fs::exists(partial.dir / "\xef\xbb\x80k_cross.txt"));
 
-  Job missing("d\x1b/x\n0.1 0.9\n");
+  NestedJob missing("d\x1b/x\n0.1 0.9\n");
   EXPECT_EQ(missing.run().err,
             "tamsel: d?/x_cross.txt: cannot create the report file: No such file or directory\n");
 }
@@ -260,7 +261,7 @@ TEST(Files, ANameWithoutTheWholeSuffixReplacesOnlyReports) {
   for (const std::string target : {"keep/config", "keep/empty", "keep/short"}) {
     SCOPED_TRACE(target);
     const std::string name = slashes.substr(0, 50 - target.size()) + target;
-    Job job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
+    NestedJob job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
     fs::create_directory(job.dir / "keep");
     job.put("keep/config", "[core]\n\tbare = false\n");
     job.put("keep/short", e2e::padded(name) + "\n\nCross-correlation:"); // cut before its number
@@ -298,7 +299,7 @@ TEST(Files, TheListIsKnownByTheFileOpenedThroughAnyChainOfLinks) {
     return text;
   };
   const std::string list = repeat("./", 21) + "real.lst\n0.1 0.9\n";
-  Job job("");
+  NestedJob job("");
   fs::remove(job.dir / "samples.lst");
   fs::create_directory(job.dir / "sub");
   job.put("real.lst", list);
@@ -321,7 +322,7 @@ TEST(Files, PlotRefusesTheReportFilesTamselRefuses) {
   const std::string long_name = "." + std::string(39, '/') + "not/report";
   for (const std::string name : {"/etc/passwd", "nosuchdir/x", "../x", "fifo", long_name.c_str()}) {
     SCOPED_TRACE(name);
-    Job job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
+    NestedJob job("first\n0.1 0.9\n" + name + "\n0.2 0.8\n");
     fs::create_directory(job.dir / "not");
     job.put("not/report", "keep\n");
     ASSERT_EQ(mkfifo((job.dir / "fifo_cross.txt").c_str(), 0600), 0);
@@ -342,7 +343,7 @@ TEST(Files, PlotRefusesTheReportFilesTamselRefuses) {
 TEST(Files, AnInputFifoWithoutAWriterIsAnErrorNotAWait) {
   for (const std::string input : {"samples.lst", "corrspec.in", "corrlog.in"}) {
     SCOPED_TRACE(input);
-    Job job("a\n0.1 0.9\n");
+    NestedJob job("a\n0.1 0.9\n");
     fs::remove(job.dir / input);
     ASSERT_EQ(mkfifo((job.dir / input).c_str(), 0600), 0);
     e2e::Setup limited;
@@ -357,7 +358,7 @@ TEST(Files, AnInputFifoWithoutAWriterIsAnErrorNotAWait) {
 // replaces anything, with one line on standard error.
 TEST(Files, AFailingConsoleLeavesEveryOldReportByte) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  Job job("a\n0.1 0.9\nb\n0.2 0.8\n");
+  NestedJob job("a\n0.1 0.9\nb\n0.2 0.8\n");
   job.put("b_cross.txt", "old report\n");
   e2e::Setup full;
   full.output = "/dev/full";
@@ -369,7 +370,7 @@ TEST(Files, AFailingConsoleLeavesEveryOldReportByte) {
 
 TEST(Files, AReplacedReportKeepsItsOwnerAndGroup) {
   if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
-  Job job("a\n0.1 0.9\n");
+  NestedJob job("a\n0.1 0.9\n");
   job.put("a_cross.txt", "old\n");
   const fs::path report = job.dir / "a_cross.txt";
   ASSERT_EQ(chown(report.c_str(), 65534, 65533), 0);
@@ -391,14 +392,14 @@ TEST(Files, ControlAndFormatCharactersAreShownAsQuestionMarks) {
   const std::string name = "r\x9b" "2J|c\xc2\x9b|b\xe2\x80\xae|i\xe2\x81\xa6|z\xe2\x80\x8b|\xef\xbb\xbf|"
                            "\xc4\x81\xe2\x82\xac\xf0\x9f\x99\x82";
   const std::string shown = "r?2J|c?|b?|i?|z?|?|\xc4\x81\xe2\x82\xac\xf0\x9f\x99\x82";
-  Job job(name + "\n0.5 0.5\n");
+  NestedJob job(name + "\n0.5 0.5\n");
   auto r = job.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, console_lines(shown));
   EXPECT_EQ(r.err, "tamsel: samples.lst:1: warning: sample " + shown +
                        ": fmin is not below fmax, so its coefficient does not measure agreement\n");
   EXPECT_TRUE(fs::exists(job.dir / (name + "_cross.txt")));
-  Job missing("d\xe2\x80\xae/\x85x\n0.1 0.9\n");
+  NestedJob missing("d\xe2\x80\xae/\x85x\n0.1 0.9\n");
   EXPECT_EQ(missing.run().err,
             "tamsel: d?/?x_cross.txt: cannot create the report file: No such file or directory\n");
 }
@@ -406,7 +407,7 @@ TEST(Files, ControlAndFormatCharactersAreShownAsQuestionMarks) {
 // A message blames what refused: a socket is named as one, and a directory
 // that refuses the new file that replaces a report is named.
 TEST(Files, MessagesNameWhatRefused) {
-  Job socket_job("a\n0.1 0.9\n");
+  NestedJob socket_job("a\n0.1 0.9\n");
   const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_GE(sock, 0);
   sockaddr_un address{};
@@ -420,7 +421,7 @@ TEST(Files, MessagesNameWhatRefused) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "tamsel: a_cross.txt: cannot create the report file: it is a socket\n");
 
-  Job job("ro/a\n0.1 0.9\n");
+  NestedJob job("ro/a\n0.1 0.9\n");
   fs::create_directory(job.dir / "ro");
   job.put("ro/a_cross.txt", "old\n");
   fs::permissions(job.dir / "ro", fs::perms(0555));

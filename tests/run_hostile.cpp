@@ -18,16 +18,7 @@ namespace fs = std::filesystem;
 using e2e::console_lines;
 using e2e::padded;
 
-// A job in a fresh directory with the tables of the worked example.
-struct Job {
-  e2e::TempDir dir;
-  explicit Job(const std::string& list) {
-    dir.write("samples.lst", list);
-    dir.write("corrspec.in", e2e::kExampleSpec);
-    dir.write("corrlog.in", e2e::kExampleLog);
-  }
-  e2e::Result run() const { return e2e::run_tamsel(dir.path()); }
-};
+using e2e::Job;
 
 // One line on standard error, beginning with `start`, and an exit status of
 // the program's own (not a signal).

@@ -12,21 +12,7 @@ namespace {
 using e2e::console_lines;
 using e2e::padded;
 
-struct Job {
-  e2e::TempDir dir;
-  explicit Job(const std::string& list, const std::string& spec_table = e2e::kExampleSpec,
-               const std::string& log_table = e2e::kExampleLog) {
-    dir.write("samples.lst", list);
-    dir.write("corrspec.in", spec_table);
-    dir.write("corrlog.in", log_table);
-  }
-  e2e::Result run() const { return e2e::run_tamsel(dir.path()); }
-  std::vector<std::string> inputs_and(std::vector<std::string> more) const {
-    more.insert(more.end(), {"corrlog.in", "corrspec.in", "samples.lst"});
-    std::sort(more.begin(), more.end());
-    return more;
-  }
-};
+using e2e::Job;
 
 // The first line of every block of a report written to `file`.
 int blocks_in(const std::string& report, const std::string& file) {
@@ -40,9 +26,7 @@ int blocks_in(const std::string& report, const std::string& file) {
 TEST(Run, EmptyListWritesNothing) {
   Job job("");
   auto r = job.run();
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r, (e2e::Result{0, "", ""}));
   EXPECT_EQ(job.dir.entries(), job.inputs_and({}));
 }
 
@@ -105,9 +89,7 @@ TEST(Run, CrLfAndCrLineEndsReadLikeLf) {
     Job job(with_ends(list, end), with_ends(e2e::kExampleSpec, end),
             with_ends(e2e::kExampleLog, end));
     auto r = job.run();
-    EXPECT_EQ(r.status, expected.status);
-    EXPECT_EQ(r.out, expected.out);
-    EXPECT_EQ(r.err, expected.err);
+    EXPECT_EQ(r, expected) << end;
     EXPECT_EQ(job.dir.read("rev_cross.txt"), lf.dir.read("rev_cross.txt"));
   }
 }
@@ -133,32 +115,26 @@ TEST(Run, BlankNameStopsWithTheProgramsOwnMessage) {
   // An empty name line is a blank name too.
   Job empty("\n0.1 0.9\n");
   r = empty.run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "name starts with empty space\n");
+  EXPECT_EQ(r, (e2e::Result{1, "", "name starts with empty space\n"}));
   EXPECT_EQ(empty.dir.entries(), empty.inputs_and({}));
 }
 
 TEST(Run, MalformedBoundAndMissingInputsNameTheFile) {
   Job bad("abc\n0.1 zero\n");
   auto r = bad.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tamsel: samples.lst:2: 'zero' is not a number\n");
+  EXPECT_EQ(r, (e2e::Result{2, "", "tamsel: samples.lst:2: 'zero' is not a number\n"}));
 
   e2e::TempDir none;
   r = e2e::run_tamsel(none.path());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tamsel: samples.lst: cannot open: No such file or directory\n");
+  EXPECT_EQ(r, (e2e::Result{2, "",
+                           "tamsel: samples.lst: cannot open: No such file or directory\n"}));
   EXPECT_TRUE(none.entries().empty());
 
   Job nolog("abc\n0.1 0.4\n");
   std::filesystem::remove(nolog.dir.path() / "corrlog.in");
   r = nolog.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, console_lines("abc"));
-  EXPECT_EQ(r.err, "tamsel: corrlog.in: cannot open: No such file or directory\n");
+  EXPECT_EQ(r, (e2e::Result{2, console_lines("abc"),
+                           "tamsel: corrlog.in: cannot open: No such file or directory\n"}));
   EXPECT_EQ(nolog.dir.read("abc_cross.txt"), "");
 }
 

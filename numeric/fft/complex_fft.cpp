@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include <tamsel/numeric/complex_fft.h>
 
-#include <tamsel/numeric/fft_passes.h>
+#include "fft/engine.h"
 
 namespace tamsel {
 

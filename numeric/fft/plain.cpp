@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The butterfly passes of four1 and one dimension of fourn in their plain
-// loop order, as first written: the form every faster arrangement of them
-// must equal bit for bit.
-#include <tamsel/numeric/fft_passes.h>
-
+// loop order, for every sign; for +1 and -1 the schedule of fft/engine.cpp
+// gives the same bits.
 #include <cstdint>
 
-#include <tamsel/numeric/fft_steps.h>
+#include "fft/engine.h"
 
 namespace tamsel::fft {
 

@@ -15,7 +15,7 @@
 
 #include "driver/report.h"
 #include "driver/run.h"
-#include "numeric/stop.h"
+#include "driver/status.h"
 
 namespace {
 

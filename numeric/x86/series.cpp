@@ -5,9 +5,7 @@
 // the rounding of the scalar operation): W = 2 is the SSE2 kernel, W = 4,
 // compiled for AVX, the AVX one.  Each lane does a scalar loop's operations
 // in its order.
-#include <tamsel/numeric/x86_kernels.h>
-
-#ifdef TAMSEL_X86_KERNELS
+#include "x86/simd.h"
 
 #include <bit>
 #include <cstring>
@@ -211,5 +209,3 @@ bool first_match_sse2(const Real* xtab, Integer last, Real t, Integer& i) {
   return false;
 }
 } // namespace tamsel::x86
-
-#endif // TAMSEL_X86_KERNELS

@@ -3,12 +3,11 @@
 
 #include <cstddef>
 
-#include <tamsel/numeric/fft_steps.h>
-#include <tamsel/numeric/kernels.h>
 #include <tamsel/numeric/real_fft.h>
-#include <tamsel/numeric/real_fft_first.h>
 #include <tamsel/numeric/stop.h>
-#include <tamsel/numeric/x86_kernels.h>
+
+#include "fft/engine.h"
+#include "kernels.h"
 
 namespace tamsel {
 
@@ -43,22 +42,6 @@ private:
 };
 thread_local Scratch scratch;
 
-// C_k = F_k * conj(G_k) / (n/2) for k = 0..half (fft::cross_product), of
-// F_k at f[2k] over G_k at g[2k], by the kernel in use.
-void products(const Real* f, Real* g, Integer half, Real reciprocal) {
-#ifdef TAMSEL_X86_KERNELS
-  switch (kernels::active()) {
-  case kernels::Kernel::avx:
-    return x86::products_avx(f, g, half, reciprocal);
-  case kernels::Kernel::sse2:
-    return x86::products_sse2(f, g, half, reciprocal);
-  case kernels::Kernel::portable:
-    break;
-  }
-#endif
-  for (Integer k = 0; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
-}
-
 // Everything of correl before its inverse transform: leaves the packed
 // spectrum C of the correlation in result[0 .. n-1] and returns n/2, n as
 // read after twofft.
@@ -90,7 +73,7 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   const Real reciprocal = 1.0 / divisor;
 
   // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
-  products(spectrum, result, half, reciprocal);
+  kernels::active().products(spectrum, result, half, reciprocal);
 
   // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
   // inverse real transform leaves a factor n/2 that, with the division

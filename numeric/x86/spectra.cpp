@@ -3,13 +3,11 @@
 // correl's products: the operations of fft::split, fft::separate and
 // fft::cross_product on (re, im) pairs, one value per SSE2 vector and two
 // per AVX vector.
-#include <tamsel/numeric/x86_kernels.h>
-
-#ifdef TAMSEL_X86_KERNELS
+#include "x86/simd.h"
 
 #include <immintrin.h>
 
-#include <tamsel/numeric/fft_steps.h>
+#include "fft/engine.h"
 
 namespace tamsel::x86 {
 
@@ -208,5 +206,3 @@ __attribute__((target("avx"))) void products_avx(const Real* f, Real* g, Integer
 }
 
 } // namespace tamsel::x86
-
-#endif // TAMSEL_X86_KERNELS

@@ -12,9 +12,8 @@
 
 namespace tamsel {
 
-// Exit statuses.
-inline constexpr int kStopStatus = 1;  // the program's own stops
-inline constexpr int kInputStatus = 2; // input/output failures, limits
+// The status of every stop of the toolkit; the run may use others.
+inline constexpr int kStopStatus = 1;
 
 class Stop : public std::exception {
 public:

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <limits>
 
-#include <tamsel/numeric/fft_passes.h>
 #include <tamsel/numeric/stop.h>
+
+#include "fft/engine.h"
+#include "kernels.h"
 
 namespace tamsel {
 
@@ -58,11 +60,12 @@ void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
 // j0 + count - 1, on a strip of S lines.
 void strip_pass(Real* base, Integer L, Integer B, Integer S, Integer M,
                 const Real* w, Integer j0, Integer count) {
+  const kernels::Table& k = kernels::active();
   const Integer h = M / 2;
   for (Integer g = 0; g < L; g += M) {
     for (Integer j = j0; j < j0 + count; ++j) {
       Real* a = base + 2 * (g + j) * B;
-      fft::butterflies(a, a + 2 * h * B, w[2 * (j - j0)], w[2 * (j - j0) + 1], S);
+      k.butterflies(a, a + 2 * h * B, w[2 * (j - j0)], w[2 * (j - j0) + 1], S);
     }
   }
 }

@@ -3,9 +3,7 @@
 // the multiplications, additions and subtractions of fft::butterfly with the
 // same operands, t_re = b_re*w_re - b_im*w_im and t_im = b_im*w_re +
 // b_re*w_im, then a - t and a + t.
-#include <tamsel/numeric/x86_kernels.h>
-
-#ifdef TAMSEL_X86_KERNELS
+#include "x86/simd.h"
 
 #include <immintrin.h>
 
@@ -278,5 +276,3 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
 }
 
 } // namespace tamsel::x86
-
-#endif // TAMSEL_X86_KERNELS

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The FFT engine: the bit-reversal permutation from tables made at compile
+// time, the twiddle factors and the tables of them kept for the lengths
+// used, and the schedule that runs a transform's passes over the data with
+// the kernels of the table in use.
+#include "fft/engine.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include <tamsel/numeric/stop.h>
+
+#include "kernels.h"
+
+namespace tamsel::fft {
+
+void check_length(const char* routine, Integer n) {
+  if (!is_power_of_two(n)) {
+    stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
+  }
+  if (n > kMaxLength) {
+    stopf(kStopStatus, "%s: length %d is too large (at most %d)", routine, n, kMaxLength);
+  }
+}
+
+// ---- The permutation.
+
+namespace {
+
+// rev(i) of kReversedBits-bit indices i.
+constexpr int kReversedBits = 11;
+struct ReversedTable {
+  std::uint16_t of[1 << kReversedBits];
+};
+constexpr ReversedTable kReversed = [] {
+  ReversedTable t{};
+  for (int i = 0; i < (1 << kReversedBits); ++i) {
+    int r = 0;
+    for (int b = 0; b < kReversedBits; ++b) r |= ((i >> b) & 1) << (kReversedBits - 1 - b);
+    t.of[i] = std::uint16_t(r);
+  }
+  return t;
+}();
+
+// For n = 2^L, L = 0..kReversedBits: the pairs (i, rev(i)) with i < rev(i),
+// at pairs[start[L] .. start[L+1] - 1].
+struct SwapPairs {
+  int start[kReversedBits + 2];
+  std::uint16_t pairs[2 * (1 << kReversedBits)];
+};
+constexpr SwapPairs kSwapPairs = [] {
+  SwapPairs t{};
+  int count = 0;
+  for (int L = 0; L <= kReversedBits; ++L) {
+    t.start[L] = count;
+    for (int i = 0; i < (1 << L); ++i) {
+      const int j = kReversed.of[i] >> (kReversedBits - L);
+      if (j > i) {
+        t.pairs[count++] = std::uint16_t(i);
+        t.pairs[count++] = std::uint16_t(j);
+      }
+    }
+  }
+  t.start[kReversedBits + 1] = count;
+  return t;
+}();
+
+// Value s of run a[t] trades places with value t of run b[s], s, t = 0..3
+// (a and b may be the same tile, which is then transposed).
+inline void swap_transposed(Real* const* a, Real* const* b) {
+  Real ta[4][8];
+  Real tb[4][8];
+  for (int t = 0; t < 4; ++t) {
+    std::memcpy(ta[t], a[t], sizeof ta[t]);
+    std::memcpy(tb[t], b[t], sizeof tb[t]);
+  }
+  for (int t = 0; t < 4; ++t) {
+    for (int s = 0; s < 4; ++s) {
+      a[t][2 * s] = tb[s][2 * t];
+      a[t][2 * s + 1] = tb[s][2 * t + 1];
+    }
+  }
+  for (int s = 0; s < 4; ++s) {
+    for (int t = 0; t < 4; ++t) {
+      b[s][2 * t] = ta[t][2 * s];
+      b[s][2 * t + 1] = ta[t][2 * s + 1];
+    }
+  }
+}
+
+// Exchanges complex values i and j (nothing happens when i == j).
+inline void exchange(Real* data, Integer i, Integer j) {
+  Real* p = data + 2 * i;
+  Real* q = data + 2 * j;
+  const Real re = q[0];
+  const Real im = q[1];
+  q[0] = p[0];
+  q[1] = p[1];
+  p[0] = re;
+  p[1] = im;
+}
+
+} // namespace
+
+void bit_reverse(Real* data, Integer n) {
+  const int bits = std::countr_zero(std::uint32_t(n));
+  static_assert(2 * kReversedBits + kReversedBits >= 29, "every n up to 2^29");
+  if (bits <= kReversedBits) {
+    // The pairs that trade places, listed once for each small n.
+    const std::uint16_t* pair = kSwapPairs.pairs + kSwapPairs.start[bits];
+    const std::uint16_t* end = kSwapPairs.pairs + kSwapPairs.start[bits + 1];
+    for (; pair != end; pair += 2) {
+      exchange(data, pair[0], pair[1]);
+    }
+    return;
+  }
+  // Larger n: index i = (x, m, y) with x the top q bits, y the bottom q bits
+  // and m the r bits between; rev(i) = (rev(y), rev(m), rev(x)).  With x
+  // counted in bit-reversed order (x = rev(xr)), the 4 x 4 tile of
+  // xr = xr0 .. xr0+3, y = y0 .. y0+3 (four runs of four adjacent values)
+  // trades places, transposed, with the tile of xr = y0 .., y = xr0 .. in
+  // the middle rev(m); each pair of tiles is taken once, and a tile paired
+  // with itself is transposed in place.
+  const int q = bits / 2 < kReversedBits ? bits / 2 : kReversedBits;
+  const int r = bits - 2 * q;
+  auto reversed = [](Integer v, int width) -> Integer {
+    return kReversed.of[v] >> (kReversedBits - width);
+  };
+  const Integer side = Integer{1} << q;
+  const Integer row = n >> q; // from one x to the next
+  for (Integer m = 0; m < (Integer{1} << r); ++m) {
+    const Integer m_rev = reversed(m, r);
+    if (m_rev < m) continue; // taken with its partner
+    for (Integer xr0 = 0; xr0 < side; xr0 += 4) {
+      for (Integer y0 = m_rev == m ? xr0 : 0; y0 < side; y0 += 4) {
+        Real* a[4]; // the runs of the tile (xr0, y0) in middle m
+        Real* b[4]; // those of its partner (y0, xr0) in middle rev(m)
+        for (int t = 0; t < 4; ++t) {
+          a[t] = data + 2 * (reversed(xr0 + t, q) * row + (m << q) + y0);
+          b[t] = data + 2 * (reversed(y0 + t, q) * row + (m_rev << q) + xr0);
+        }
+        swap_transposed(a, b);
+      }
+    }
+  }
+}
+
+// rev(j) of every n = 2^b up to kMaxInterleaved: for that n, at of[n - 1 + j].
+struct ReversedOrders {
+  std::uint16_t of[2 * kMaxInterleaved - 1];
+};
+constexpr ReversedOrders kOrders = [] {
+  static_assert(kMaxInterleaved == 1 << kReversedBits);
+  ReversedOrders t{};
+  for (int b = 0; b <= kReversedBits; ++b) {
+    const int n = 1 << b;
+    for (int j = 0; j < n; ++j) t.of[n - 1 + j] = std::uint16_t(kReversed.of[j] >> (kReversedBits - b));
+  }
+  return t;
+}();
+
+const std::uint16_t* reversed_order(Integer n) { return kOrders.of + (n - 1); }
+
+// ---- The twiddle factors.
+
+namespace {
+
+// The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
+// made on first use and kept.  The table is static storage, untouched (and
+// so taking no memory) until then; the guard of the function-local static
+// makes it once even when several threads ask at once.
+template <int L, int S>
+const Real* cached_pass() {
+  static Real table[Integer{1} << L];
+  static const bool made = [] {
+    Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
+    twiddle.generate(table, (Integer{1} << L) / 2);
+    return true;
+  }();
+  static_cast<void>(made);
+  return table;
+}
+
+template <std::size_t... I>
+const Real* cached_lookup(Integer sign, int level, std::index_sequence<I...>) {
+  using Lookup = const Real* (*)();
+  static constexpr Lookup plus[] = {&cached_pass<int(I) + 1, 1>...};
+  static constexpr Lookup minus[] = {&cached_pass<int(I) + 1, -1>...};
+  return sign == 1 ? plus[level - 1]() : minus[level - 1]();
+}
+
+constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));
+
+} // namespace
+
+void Twiddle::generate(Real* out, Integer count) {
+  for (Integer k = 0; k < count; ++k) {
+    out[2 * k] = w_re;
+    out[2 * k + 1] = w_im;
+    advance(w_re, w_im, Step{c_re, c_im});
+  }
+}
+
+Twiddle pass_twiddle(Integer sign, Integer m) {
+  const Step c = angle_step(kFullTurn / static_cast<Real>(std::int64_t{sign} * m));
+  return Twiddle{c.c_re, c.c_im};
+}
+
+const Real* cached_twiddles(Integer sign, Integer m) {
+  if (m < 2 || m > kCachedLength) {
+    return nullptr;
+  }
+  return cached_lookup(sign, std::countr_zero(std::uint32_t(m)),
+                       std::make_index_sequence<kCachedLevels>{});
+}
+
+// ---- The schedule.
+
+namespace {
+
+// Each pass is one sweep over the data, group after group, j after j; the
+// twiddle factors of a pass are made once and reused for all its groups.
+// Passes of length up to kBlock run block by block, each block finished
+// while it is in cache.
+constexpr Integer kBlock = Integer{1} << 13;
+constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
+
+// The passes of lengths m = first .. last over count values, two at a time
+// while there are two left.
+void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
+                   Integer first, Integer last) {
+  Integer m = first;
+  for (; 2 * m <= last; m *= 4) {
+    k.pass_pair(data, count, m / 2, cached_twiddles(direction, m),
+                cached_twiddles(direction, 2 * m));
+  }
+  if (m <= last) {
+    k.pass(data, count, m / 2, cached_twiddles(direction, m), 0, m / 2);
+  }
+}
+
+// A transform of 16 to kBlock values starts with the permutation done
+// together with the first two passes, and the passes of m = 8 .. through
+// follow as radix2_passes runs them.  False, and nothing done, for another
+// length.
+bool small_start(Real* data, Integer count, Integer direction, Integer through) {
+  if (count < 16 || count > kBlock) return false;
+  const kernels::Table& k = kernels::active();
+  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
+                      reversed_order(count / 16));
+  cached_passes(k, data, count, direction, 8, through);
+  return true;
+}
+
+} // namespace
+
+void transform(Real* data, Integer count, Integer direction) {
+  if (small_start(data, count, direction, count)) return;
+  bit_reverse(data, count);
+  radix2_passes(data, count, direction);
+}
+
+bool transform_all_but_last(Real* data, Integer count, Integer direction) {
+  // With log2(count) odd the passes from m = 8 pair up to count/2, and the
+  // pass of m = count comes alone.
+  return std::countr_zero(std::uint32_t(count)) % 2 == 1 &&
+         small_start(data, count, direction, count / 2);
+}
+
+void radix2_passes(Real* data, Integer count, Integer direction) {
+  const kernels::Table& k = kernels::active();
+  const Real* w2 = cached_twiddles(direction, 2);
+  if (count == 2) {
+    k.pass(data, count, 1, w2, 0, 1);
+    return;
+  }
+  const Real* w4 = cached_twiddles(direction, 4);
+  const Integer block = count < kBlock ? count : kBlock;
+  for (Integer start = 0; start < count; start += block) {
+    Real* part = data + 2 * start;
+    k.first_two_passes(part, block, w2, w4);
+    cached_passes(k, part, block, direction, 8, block);
+  }
+  const Integer cached = count < kCachedLength ? count : kCachedLength;
+  cached_passes(k, data, count, direction, 2 * block, cached);
+  for (Integer m = 2 * cached; m <= count; m *= 2) {
+    Twiddle twiddle = pass_twiddle(direction, m);
+    Real factors[2 * kChunk];
+    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
+      twiddle.generate(factors, kChunk);
+      k.pass(data, count, m / 2, factors, j0, kChunk);
+    }
+  }
+}
+
+} // namespace tamsel::fft

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The one place that asks an x86 processor what it runs, and the SSE2 and
+// AVX kernel tables.  An entry whose instruction set has no kernel of its
+// own is made from the narrower kernels, in the portable kernel's order.
+#include <cpuid.h>
+
+#include "fft/engine.h"
+#include "kernels.h"
+#include "x86/simd.h"
+
+// glibc's record of the processor (clang rejects the header's C-only _Bool).
+#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
+#include <sys/platform/x86.h>
+#define TAMSEL_CPU_RECORD 1
+#endif
+
+namespace tamsel::kernels {
+
+namespace {
+
+// AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
+// the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
+// bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
+// to the hypervisor (microseconds each), so glibc's record, which the
+// dynamic loader has already made, is read where there is one; otherwise
+// one cpuid instruction asks.
+#ifdef TAMSEL_CPU_RECORD
+bool has_avx() { return CPU_FEATURE_ACTIVE(AVX); }
+#else
+bool has_avx() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
+  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
+  unsigned xcr0_low = 0, xcr0_high = 0;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  return (xcr0_low & 0x6u) == 0x6u;
+}
+#endif
+
+// ---- SSE2 entries made from SSE2 kernels.
+
+void pass_pair_sse2(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
+  x86::pass_sse2(data, n, h, wa, 0, h);
+  x86::pass_sse2(data, n, 2 * h, wb, 0, 2 * h);
+}
+
+void first_two_passes_sse2(Real* data, Integer n, const Real* w2, const Real* w4) {
+  x86::pass_sse2(data, n, 1, w2, 0, 1);
+  x86::pass_sse2(data, n, 2, w4, 0, 2);
+}
+
+void reverse_first_two_sse2(Real* data, Integer n, const Real* w2, const Real* w4,
+                            const std::uint16_t*) {
+  fft::bit_reverse(data, n);
+  first_two_passes_sse2(data, n, w2, w4);
+}
+
+void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
+  x86::pass_sse2(data, count, count / 2, wl, 0, count / 2);
+  x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
+}
+
+Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                          const Real* x, Real* result1, Real* result2, Integer count) {
+  const Integer done = x86::evaluate_sse2(a, b, c1, terms, x, result1, count);
+  x86::evaluate_sse2(a, b, c2, terms, x, result2, count);
+  return done;
+}
+
+// ---- AVX entries for the arguments the AVX kernels do not take.
+
+void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count) {
+  if (count % 2 == 0) return x86::pass_avx(data, n, h, w, j0, count);
+  x86::pass_sse2(data, n, h, w, j0, count);
+}
+
+void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
+  if (h % 2 == 0) return x86::pass_pair_avx(data, n, h, wa, wb);
+  pass_avx(data, n, h, wa, 0, h);
+  pass_avx(data, n, 2 * h, wb, 0, 2 * h);
+}
+
+void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
+  if (n <= 16) return x86::sums_avx(f, n, term, sum);
+  x86::sums_sse2(f, n, term, sum);
+}
+
+constinit const Table kSse2{
+    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,
+    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2,
+    x86::first_value_sse2,  x86::interleave_sse2,  x86::split_sse2,
+    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2,
+    x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
+    portable::all_in_range, x86::first_match_sse2};
+
+constinit const Table kAvx{
+    Kernel::avx,               pass_avx,                   pass_pair_avx,
+    x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
+    x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
+    x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
+    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
+    x86::all_in_range_avx,     x86::first_match_avx};
+
+} // namespace
+
+namespace detail {
+
+Kernel detect() { return has_avx() ? Kernel::avx : Kernel::sse2; }
+
+const Table& table(Kernel kernel) {
+  switch (kernel) {
+  case Kernel::avx: return kAvx;
+  case Kernel::sse2: return kSse2;
+  case Kernel::portable: break;
+  }
+  return portable::table;
+}
+
+} // namespace detail
+
+} // namespace tamsel::kernels

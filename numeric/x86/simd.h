@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The SSE2 and AVX kernels of the toolkit, built on x86 processors only.
+// Each does, for every value, the very operations of the portable kernel
+// it stands for (numeric/kernels.cpp, whose steps are in fft/engine.h), in
+// the same order and with the same operands: only the loops are arranged
+// to do two or four values per instruction.  Multiplications and additions
+// stay separate instructions (the build forbids FMA).  The AVX kernels
+// carry the "avx" target attribute and are reached only through the AVX
+// table (x86/native.cpp); what they share with the SSE2 ones is inlined
+// into them, never called, since SSE2 code run while the upper halves of
+// the AVX registers are in use is slowed on every instruction.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <cstdint>
+
+#include <immintrin.h>
+
+#include <tamsel/numeric/types.h>
+
+namespace tamsel::x86 {
+
+// The t of two butterflies of the AVX kernels, b0 and b1 in bv with
+// factors w0 and w1 in wv: t = (b_re*w_re - b_im*w_im, b_im*w_re +
+// b_re*w_im) for each, the add-subtract instruction giving the difference
+// of the real parts and the sum of the imaginary ones directly.
+__attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
+  const __m256d w_re = _mm256_movedup_pd(wv);      // w0_re w0_re w1_re w1_re
+  const __m256d w_im = _mm256_permute_pd(wv, 0xF); // w0_im w0_im w1_im w1_im
+  const __m256d bs = _mm256_permute_pd(bv, 0x5);   // b0_im b0_re b1_im b1_re
+  return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
+}
+
+// Each kernel below is the entry of kernels::Table of its name, with the
+// exceptions said beside it; x86/native.cpp fills the tables.
+
+// ---- Complex passes (x86/fft.cpp).
+void pass_sse2(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count);
+void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+              Integer count); // count even
+void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
+                   const Real* wb); // h even
+void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
+void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
+                           const std::uint16_t* order);
+void first_value_sse2(Real* data, Integer n);
+void first_value_avx(Real* data, Integer n);
+void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
+                     const std::uint16_t* order);
+
+// ---- Real transforms and the correlation (x86/spectra.cpp).
+void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
+void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
+void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
+void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
+void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
+void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
+
+// ---- Chebyshev series and tables (x86/series.cpp).
+void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum);
+void sums_avx(const Real* f, Integer n, const Real* term, Real* sum); // n <= 16
+// These do the first whole batches of 32 points, or runs of 16.
+Integer evaluate_sse2(Real a, Real b, const Real* c, Integer terms, const Real* x,
+                      Real* result, Integer count);
+Integer evaluate_avx(Real a, Real b, const Real* c, Integer terms, const Real* x,
+                     Real* result, Integer count);
+Integer evaluate_two_avx(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                         const Real* x, Real* result1, Real* result2, Integer count);
+bool all_in_range_avx(Real a, Real b, const Real* x, Integer count);
+// These scan whole runs of four intervals, or of sixteen then four.
+bool first_match_sse2(const Real* xtab, Integer last, Real t, Integer& i);
+bool first_match_avx(const Real* xtab, Integer last, Real t, Integer& i);
+
+} // namespace tamsel::x86
