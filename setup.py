@@ -15,8 +15,10 @@ ROOT = os.path.dirname(os.path.abspath(__file__))
 
 
 def version():
-    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake:
-        return re.search(r"project\(tamsel VERSION ([0-9.]+)", cmake.read()).group(1)
+    with open(os.path.join(ROOT, "include", "tamsel", "version.h"), encoding="utf-8") as header:
+        text = header.read()
+    return ".".join(re.search(rf"#define TAMSEL_VERSION_{part} (\d+)", text).group(1)
+                    for part in ("MAJOR", "MINOR", "PATCH"))
 
 
 class CMakeBuild(build_ext):
