@@ -27,11 +27,12 @@ enum class Kernel {
   portable, // plain C++ loops, the arithmetic steps one value at a time
   sse2,     // two Reals per vector (every x86-64 processor)
   avx,      // four Reals per vector, where the processor and system allow
+  avx512,   // eight Reals per vector (AVX-512F), where the processor and system allow
 };
 
 // Every kernel, narrowest first; this processor and this build run those up
 // to native(), the portable one always.
-inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx};
+inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx, Kernel::avx512};
 
 // One instruction set's loops.  Each entry does, for every value, the
 // operations of the step it names (fft/engine.h) in the same order, and

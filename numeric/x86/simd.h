@@ -43,6 +43,10 @@ void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
+void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                 Integer count); // count a multiple of 4 (x86/fft512.cpp)
+void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                      const Real* wb); // h a multiple of 4 (x86/fft512.cpp)
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
 void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
                            const std::uint16_t* order);

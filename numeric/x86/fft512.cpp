@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// AVX-512 kernels of the complex passes, four butterflies per vector.  Each
+// does the operations of fft::butterfly with the same operands:
+//   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
+// then a - t and a + t.  AVX-512 has no add-subtract instruction, so
+// b_im*w_im is formed as the product with -w_im, exactly its negative, and
+// added: x + (-y) is x - y to the last bit, and a NaN operand passes
+// through either form unchanged.  w is finite here, so no NaN sign can
+// differ.  Every function of this unit carries the "avx512f" target
+// attribute (the build checks that no fused multiply-add is emitted).
+#include "x86/simd.h"
+
+#include <immintrin.h>
+
+namespace tamsel::x86 {
+
+#define TAMSEL_AVX512 __attribute__((target("avx512f")))
+
+namespace {
+
+// The factors w_k .. w_k+3, stored as (re, im) pairs at w, ready for the
+// lanes: re = (w_re, w_re) and im = (-w_im, w_im) for each.
+struct Lanes {
+  __m512d re;
+  __m512d im;
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes(const Real* w) {
+  const __m512d wv = _mm512_loadu_pd(w);
+  const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
+  const __m512d im = _mm512_shuffle_pd(wv, wv, 0xFF);
+  return Lanes{_mm512_shuffle_pd(wv, wv, 0x00),
+               _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(im), sign))};
+}
+
+// t of four butterflies, b0..b3 in bv.
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d twiddled512(__m512d bv, const Lanes& w) {
+  const __m512d bs = _mm512_shuffle_pd(bv, bv, 0x55); // b_im, b_re of each
+  return _mm512_add_pd(_mm512_mul_pd(bv, w.re), _mm512_mul_pd(bs, w.im));
+}
+
+// Passes of half-spans h and 2h together on four values of j of one
+// group: v0..v3 at p0 + k * span, k = 0..3, through (v0, v1) and (v2, v3)
+// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+pair_step512(Real* p0, Integer span, const Lanes& fa, const Lanes& f0, const Lanes& f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
+  __m512d v0 = _mm512_loadu_pd(p0);
+  __m512d v1 = _mm512_loadu_pd(p1);
+  __m512d v2 = _mm512_loadu_pd(p2);
+  __m512d v3 = _mm512_loadu_pd(p3);
+  const __m512d t1 = twiddled512(v1, fa);
+  const __m512d t3 = twiddled512(v3, fa);
+  v1 = _mm512_sub_pd(v0, t1);
+  v0 = _mm512_add_pd(v0, t1);
+  v3 = _mm512_sub_pd(v2, t3);
+  v2 = _mm512_add_pd(v2, t3);
+  const __m512d t2 = twiddled512(v2, f0);
+  const __m512d u3 = twiddled512(v3, f1);
+  _mm512_storeu_pd(p2, _mm512_sub_pd(v0, t2));
+  _mm512_storeu_pd(p0, _mm512_add_pd(v0, t2));
+  _mm512_storeu_pd(p3, _mm512_sub_pd(v1, u3));
+  _mm512_storeu_pd(p1, _mm512_add_pd(v1, u3));
+}
+
+} // namespace
+
+TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                               Integer count) {
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; j += 4) {
+      const __m512d av = _mm512_loadu_pd(a + 2 * j);
+      const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * j), lanes(w + 2 * j));
+      _mm512_storeu_pd(b + 2 * j, _mm512_sub_pd(av, t));
+      _mm512_storeu_pd(a + 2 * j, _mm512_add_pd(av, t));
+    }
+  }
+}
+
+TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                                    const Real* wb) {
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  if (n >= 8 * h && n <= 2048) {
+    // Two groups or more, all in the first-level cache: each j's factors
+    // made ready once for all groups.
+    for (Integer k = 0; k < span; k += 8) {
+      const Lanes fa = lanes(wa + k);
+      const Lanes f0 = lanes(wb + k);
+      const Lanes f1 = lanes(wb + span + k);
+      for (Integer s = 0; s < n; s += 4 * h) pair_step512(data + 2 * s + k, span, fa, f0, f1);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 8) {
+      pair_step512(data + 2 * s + k, span, lanes(wa + k), lanes(wb + k), lanes(wb + span + k));
+    }
+  }
+}
+
+#undef TAMSEL_AVX512
+
+} // namespace tamsel::x86
