@@ -254,10 +254,27 @@ bool small_start(Real* data, Integer count, Integer direction, Integer through) 
   return true;
 }
 
+// A transform of more than kBlock values up to 16 * kMaxInterleaved: the
+// permutation with the first two passes over the whole, then the passes
+// of m = 8 .. kBlock block by block and the rest as radix2_passes runs
+// them.  False, and nothing done, for another length.
+bool medium_start(Real* data, Integer count, Integer direction) {
+  if (count <= kBlock || count > 16 * kMaxInterleaved) return false;
+  const kernels::Table& k = kernels::active();
+  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
+                      reversed_order(count / 16));
+  for (Integer start = 0; start < count; start += kBlock) {
+    cached_passes(k, data + 2 * start, kBlock, direction, 8, kBlock);
+  }
+  cached_passes(k, data, count, direction, 2 * kBlock, count);
+  return true;
+}
+
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
   if (small_start(data, count, direction, count)) return;
+  if (medium_start(data, count, direction)) return;
   bit_reverse(data, count);
   radix2_passes(data, count, direction);
 }
