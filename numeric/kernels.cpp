@@ -44,6 +44,14 @@ void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
   }
 }
 
+void rows_pair(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+               Integer count) {
+  butterflies(a, a + span, fa[0], fa[1], count);
+  butterflies(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+  butterflies(a, a + 2 * span, f0[0], f0[1], count);
+  butterflies(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
 void first_value(Real* data, Integer n) {
   for (Integer half = n / 2; half >= 1; half /= 2) {
     for (Integer q = 0; q < half; ++q) fft::first_value_step(data + 2 * q, data + 2 * (q + half));
@@ -122,10 +130,10 @@ bool all_in_range(Real a, Real b, const Real* x, Integer count) {
 }
 
 constinit const Table table{
-    Kernel::portable, pass,       pass_pair, first_two_passes, reverse_first_two,
-    butterflies,      first_value, interleave, split,          pass_split,
-    separate,         products,    sums,       evaluate,       evaluate_two,
-    all_in_range,     first_match};
+    Kernel::portable, pass,      pass_pair,    first_two_passes, reverse_first_two,
+    butterflies,      rows_pair, first_value,  interleave,       split,
+    pass_split,       separate,  products,     sums,             evaluate,
+    evaluate_two,     all_in_range, first_match};
 
 } // namespace portable
 

@@ -60,6 +60,12 @@ struct Table {
                             const std::uint16_t* order);
   // count butterflies with one factor w: a = data_a[2i], b = data_b[2i].
   void (*butterflies)(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+  // Two passes over four rows of count values each, rows r = 0..3 at
+  // a + r * span: butterflies of rows (0, 1) and (2, 3) with factor fa,
+  // then of rows (0, 2) with f0 and (1, 3) with f1; each factor a (re, im)
+  // pair.
+  void (*rows_pair)(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                    Integer count);
   // Value 0 of the transform alone (fft::first_value_step).
   void (*first_value)(Real* data, Integer n);
   // out[2 place(j)] = re[j], out[2 place(j) + 1] = im[j], j = 0..n-1, with

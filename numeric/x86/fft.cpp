@@ -252,6 +252,22 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer
   }
 }
 
+__attribute__((target("avx"))) void rows_pair_avx(Real* a, Integer span, const Real* fa,
+                                                  const Real* f0, const Real* f1,
+                                                  Integer count) {
+  if (count % 2 != 0) {
+    butterflies_avx(a, a + span, fa[0], fa[1], count);
+    butterflies_avx(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+    butterflies_avx(a, a + 2 * span, f0[0], f0[1], count);
+    butterflies_avx(a + span, a + 3 * span, f1[0], f1[1], count);
+    return;
+  }
+  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
+  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
+  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  for (Integer e = 0; e < 2 * count; e += 4) pair_step(a + e, span, va, v0, v1);
+}
+
 void first_value_sse2(Real* data, Integer n) {
   for (Integer half = n / 2; half >= 1; half /= 2) first_value_level_sse2(data, half);
 }

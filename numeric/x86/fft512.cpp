@@ -102,6 +102,44 @@ TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real
   }
 }
 
+namespace {
+
+// The factor (w[0], w[1]) in every lane.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of_one(const Real* w) {
+  return Lanes{_mm512_set1_pd(w[0]), _mm512_setr_pd(-w[1], w[1], -w[1], w[1], -w[1], w[1],
+                                                    -w[1], w[1])};
+}
+
+} // namespace
+
+TAMSEL_AVX512 void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
+  const Real w[2] = {w_re, w_im};
+  const Lanes f = lanes_of_one(w);
+  Integer i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m512d av = _mm512_loadu_pd(a + 2 * i);
+    const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * i), f);
+    _mm512_storeu_pd(b + 2 * i, _mm512_sub_pd(av, t));
+    _mm512_storeu_pd(a + 2 * i, _mm512_add_pd(av, t));
+  }
+  if (i < count) {
+    // The last one to three, in the low lanes of the same operations.
+    const __mmask8 lanes = __mmask8((1u << (2 * (count - i))) - 1);
+    const __m512d av = _mm512_maskz_loadu_pd(lanes, a + 2 * i);
+    const __m512d t = twiddled512(_mm512_maskz_loadu_pd(lanes, b + 2 * i), f);
+    _mm512_mask_storeu_pd(b + 2 * i, lanes, _mm512_sub_pd(av, t));
+    _mm512_mask_storeu_pd(a + 2 * i, lanes, _mm512_add_pd(av, t));
+  }
+}
+
+TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0,
+                                    const Real* f1, Integer count) {
+  const Lanes va = lanes_of_one(fa);
+  const Lanes v0 = lanes_of_one(f0);
+  const Lanes v1 = lanes_of_one(f1);
+  for (Integer e = 0; e < 2 * count; e += 8) pair_step512(a + e, span, va, v0, v1);
+}
+
 #undef TAMSEL_AVX512
 
 } // namespace tamsel::x86

@@ -68,6 +68,14 @@ void reverse_first_two_sse2(Real* data, Integer n, const Real* w2, const Real* w
   first_two_passes_sse2(data, n, w2, w4);
 }
 
+void rows_pair_sse2(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                    Integer count) {
+  x86::butterflies_sse2(a, a + span, fa[0], fa[1], count);
+  x86::butterflies_sse2(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+  x86::butterflies_sse2(a, a + 2 * span, f0[0], f0[1], count);
+  x86::butterflies_sse2(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
 void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
   x86::pass_sse2(data, count, count / 2, wl, 0, count / 2);
   x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
@@ -106,6 +114,12 @@ void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa, const Re
   pass_pair_avx(data, n, h, wa, wb);
 }
 
+void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      Integer count) {
+  if (count % 4 == 0) return x86::rows_pair_avx512(a, span, fa, f0, f1, count);
+  x86::rows_pair_avx(a, span, fa, f0, f1, count);
+}
+
 void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
   if (n <= 16) return x86::sums_avx(f, n, term, sum);
   x86::sums_sse2(f, n, term, sum);
@@ -113,7 +127,7 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 
 constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,
-    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2,
+    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  x86::split_sse2,
     pass_split_sse2,        x86::separate_sse2,    x86::products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
@@ -122,6 +136,7 @@ constinit const Table kSse2{
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
+    x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
@@ -129,7 +144,8 @@ constinit const Table kAvx{
 
 constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
-    x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
+    x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx512,
+    rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,

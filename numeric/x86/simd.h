@@ -41,6 +41,12 @@ void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
               Integer count); // count even
 void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im,
+                        Integer count); // x86/fft512.cpp
+void rows_pair_avx(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                   Integer count);
+void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      Integer count); // count a multiple of 4 (x86/fft512.cpp)
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
