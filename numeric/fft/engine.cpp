@@ -279,6 +279,29 @@ void transform(Real* data, Integer count, Integer direction) {
   radix2_passes(data, count, direction);
 }
 
+void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
+  if (count < 16 || count > kBlock) {
+    for (Integer line = 0; line < lines; ++line) transform(data + 2 * line * count, count, direction);
+    return;
+  }
+  // Lines side by side make one array whose passes of lengths up to count
+  // are those of each line: the permutation and the first two passes line
+  // by line, then each later pass over a run of lines as one sweep.
+  const kernels::Table& k = kernels::active();
+  const Integer run = kBlock / count;
+  const Real* w2 = cached_twiddles(direction, 2);
+  const Real* w4 = cached_twiddles(direction, 4);
+  const std::uint16_t* order = reversed_order(count / 16);
+  for (Integer first = 0; first < lines; first += run) {
+    const Integer taken = lines - first < run ? lines - first : run;
+    Real* part = data + 2 * first * count;
+    for (Integer line = 0; line < taken; ++line) {
+      k.reverse_first_two(part + 2 * line * count, count, w2, w4, order);
+    }
+    cached_passes(k, part, taken * count, direction, 8, count);
+  }
+}
+
 bool transform_all_but_last(Real* data, Integer count, Integer direction) {
   // With log2(count) odd the passes from m = 8 pair up to count/2, and the
   // pass of m = count comes alone.

@@ -190,6 +190,10 @@ const Real* cached_twiddles(Integer sign, Integer m);
 // bit_reverse, then radix2_passes.  n >= 2, a power of two.
 void transform(Real* data, Integer n, Integer sign);
 
+// transform of each of `lines` runs of count values side by side at data
+// (count >= 2, a power of two).
+void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
+
 // transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
 // n)), which is left for the caller to join to a sweep of its own (the
 // kernel table's pass_split): done, and true, where that pass stands alone

@@ -89,10 +89,7 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A,
                          Integer sign) {
   if (B == 1) {
     // Contiguous lines: exactly four1 on each.
-    for (Integer a = 0; a < A; ++a) {
-      Real* line = data + 2 * a * L;
-      fft::transform(line, L, sign);
-    }
+    fft::transform_lines(data, L, A, sign);
     return;
   }
   Integer S = B;
