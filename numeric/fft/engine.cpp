@@ -227,56 +227,66 @@ namespace {
 constexpr Integer kBlock = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
-// The passes of lengths m = first .. last over count values, two at a time
-// while there are two left.
+// The passes of lengths m = first .. last over count values, two at a time;
+// of an odd number of passes the first goes alone, while its sweep is the
+// shortest or its data still in cache.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
+  if (first > last) return;
   Integer m = first;
+  if (std::countr_zero(std::uint32_t(last / first)) % 2 == 0) {
+    k.pass(data, count, m / 2, cached_twiddles(direction, m), 0, m / 2);
+    m *= 2;
+  }
   for (; 2 * m <= last; m *= 4) {
     k.pass_pair(data, count, m / 2, cached_twiddles(direction, m),
                 cached_twiddles(direction, 2 * m));
   }
-  if (m <= last) {
-    k.pass(data, count, m / 2, cached_twiddles(direction, m), 0, m / 2);
+}
+
+// The passes of a transform of count >= 2 values already in bit-reversed
+// order, m = 2 .. through: the first two (with the permutation where
+// `permuted` is false), block by block up to kBlock, then the rest over the
+// whole array, with factors made a chunk at a time beyond kCachedLength.
+void passes(Real* data, Integer count, Integer direction, Integer through, bool permuted) {
+  const kernels::Table& k = kernels::active();
+  const Real* w2 = cached_twiddles(direction, 2);
+  if (count == 2) {
+    k.pass(data, count, 1, w2, 0, 1);
+    return;
+  }
+  const Real* w4 = cached_twiddles(direction, 4);
+  if (!permuted) {
+    k.reverse_first_two(data, count, w2, w4, reversed_order(count / 16));
+  }
+  const Integer block = count < kBlock ? count : kBlock;
+  const Integer in_block = through < block ? through : block;
+  for (Integer start = 0; start < count; start += block) {
+    Real* part = data + 2 * start;
+    if (permuted) k.first_two_passes(part, block, w2, w4);
+    cached_passes(k, part, block, direction, 8, in_block);
+  }
+  const Integer cached = through < kCachedLength ? through : kCachedLength;
+  cached_passes(k, data, count, direction, 2 * block, cached);
+  for (Integer m = 2 * cached; m <= through; m *= 2) {
+    Twiddle twiddle = pass_twiddle(direction, m);
+    Real factors[2 * kChunk];
+    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
+      twiddle.generate(factors, kChunk);
+      k.pass(data, count, m / 2, factors, j0, kChunk);
+    }
   }
 }
 
-// A transform of 16 to kBlock values starts with the permutation done
-// together with the first two passes, and the passes of m = 8 .. through
-// follow as radix2_passes runs them.  False, and nothing done, for another
-// length.
-bool small_start(Real* data, Integer count, Integer direction, Integer through) {
-  if (count < 16 || count > kBlock) return false;
-  const kernels::Table& k = kernels::active();
-  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
-                      reversed_order(count / 16));
-  cached_passes(k, data, count, direction, 8, through);
-  return true;
-}
-
-// A transform of more than kBlock values up to 16 * kMaxInterleaved: the
-// permutation with the first two passes over the whole, then the passes
-// of m = 8 .. kBlock block by block and the rest as radix2_passes runs
-// them.  False, and nothing done, for another length.
-bool medium_start(Real* data, Integer count, Integer direction) {
-  if (count <= kBlock || count > 16 * kMaxInterleaved) return false;
-  const kernels::Table& k = kernels::active();
-  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
-                      reversed_order(count / 16));
-  for (Integer start = 0; start < count; start += kBlock) {
-    cached_passes(k, data + 2 * start, kBlock, direction, 8, kBlock);
-  }
-  cached_passes(k, data, count, direction, 2 * kBlock, count);
-  return true;
-}
+// Whether the kernel table's reverse_first_two takes count values.
+bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxInterleaved; }
 
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
-  if (small_start(data, count, direction, count)) return;
-  if (medium_start(data, count, direction)) return;
+  if (fused_start(count)) return passes(data, count, direction, count, false);
   bit_reverse(data, count);
-  radix2_passes(data, count, direction);
+  passes(data, count, direction, count, true);
 }
 
 void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
@@ -303,36 +313,18 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer direction
 }
 
 bool transform_all_but_last(Real* data, Integer count, Integer direction) {
-  // With log2(count) odd the passes from m = 8 pair up to count/2, and the
-  // pass of m = count comes alone.
-  return std::countr_zero(std::uint32_t(count)) % 2 == 1 &&
-         small_start(data, count, direction, count / 2);
+  if (count < 16 || count > kCachedLength / 2) return false;
+  if (fused_start(count)) {
+    passes(data, count, direction, count / 2, false);
+  } else {
+    bit_reverse(data, count);
+    passes(data, count, direction, count / 2, true);
+  }
+  return true;
 }
 
 void radix2_passes(Real* data, Integer count, Integer direction) {
-  const kernels::Table& k = kernels::active();
-  const Real* w2 = cached_twiddles(direction, 2);
-  if (count == 2) {
-    k.pass(data, count, 1, w2, 0, 1);
-    return;
-  }
-  const Real* w4 = cached_twiddles(direction, 4);
-  const Integer block = count < kBlock ? count : kBlock;
-  for (Integer start = 0; start < count; start += block) {
-    Real* part = data + 2 * start;
-    k.first_two_passes(part, block, w2, w4);
-    cached_passes(k, part, block, direction, 8, block);
-  }
-  const Integer cached = count < kCachedLength ? count : kCachedLength;
-  cached_passes(k, data, count, direction, 2 * block, cached);
-  for (Integer m = 2 * cached; m <= count; m *= 2) {
-    Twiddle twiddle = pass_twiddle(direction, m);
-    Real factors[2 * kChunk];
-    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
-      twiddle.generate(factors, kChunk);
-      k.pass(data, count, m / 2, factors, j0, kChunk);
-    }
-  }
+  passes(data, count, direction, count, true);
 }
 
 } // namespace tamsel::fft

@@ -196,9 +196,8 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 
 // transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
 // n)), which is left for the caller to join to a sweep of its own (the
-// kernel table's pass_split): done, and true, where that pass stands alone
-// in the schedule (log2(n) odd, 32 <= n <= 8192); otherwise false, and
-// nothing done.
+// kernel table's pass_split): done, and true, for 16 <= n <= kCachedLength
+// / 2; otherwise false, and nothing done.
 bool transform_all_but_last(Real* data, Integer n, Integer sign);
 
 // All butterfly passes of a complex transform of n contiguous values
