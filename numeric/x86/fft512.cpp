@@ -12,6 +12,8 @@
 
 #include <immintrin.h>
 
+#include "fft/engine.h"
+
 namespace tamsel::x86 {
 
 #define TAMSEL_AVX512 __attribute__((target("avx512f")))
@@ -138,6 +140,100 @@ TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const
   const Lanes v0 = lanes_of_one(f0);
   const Lanes v1 = lanes_of_one(f1);
   for (Integer e = 0; e < 2 * count; e += 8) pair_step512(a + e, span, va, v0, v1);
+}
+
+// ---- realft's recombination and correl's products.
+
+namespace {
+
+// The four complex values of x in reverse order (the all-lanes mask form,
+// which names every input).
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d reversed(__m512d x) {
+  return _mm512_mask_shuffle_f64x2(x, 0xFF, x, x, 0x1B);
+}
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d negate_even(__m512d x) {
+  const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
+  return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(x), sign));
+}
+
+// fft::split of k .. k+3 at once: Z_k .. Z_k+3 in bv, Z_n-k-3 .. Z_n-k as
+// stored in a_stored, the factors w_k .. w_k+3 at w; the new values stored
+// at b and a.  new b's subtraction is the addition of the product with
+// -w_im, exactly its negative (w is finite).
+[[gnu::always_inline]] TAMSEL_AVX512 inline void split_four(__m512d bv, __m512d a_stored,
+                                                            const Real* w, __m512d fv, Real* b,
+                                                            Real* a) {
+  const __m512d half = _mm512_set1_pd(0.5);
+  const __m512d av = reversed(a_stored); // Z_n-k .. Z_n-k-3
+  const __m512d sum = _mm512_add_pd(bv, av);
+  const __m512d diff = _mm512_sub_pd(bv, av);
+  const __m512d u = _mm512_mul_pd(_mm512_mask_blend_pd(0x55, diff, sum), half);
+  const __m512d v = negate_even(_mm512_mul_pd(_mm512_shuffle_pd(sum, diff, 0x55), fv));
+  const __m512d vs = _mm512_shuffle_pd(v, v, 0x55);
+  const __m512d wv = _mm512_loadu_pd(w);
+  const __m512d w_im = _mm512_shuffle_pd(wv, wv, 0xFF);
+  const __m512d x = _mm512_mul_pd(v, _mm512_shuffle_pd(wv, wv, 0x00));
+  const __m512d y = _mm512_mul_pd(vs, w_im);              // v_im*w_im, v_re*w_im
+  const __m512d y_b = _mm512_mul_pd(vs, negate_even(w_im)); // v_im*(-w_im), v_re*w_im
+  const __m512d new_b = _mm512_add_pd(_mm512_add_pd(x, u), y_b);
+  const __m512d r =
+      _mm512_sub_pd(_mm512_mask_blend_pd(0x55, x, u), _mm512_mask_blend_pd(0x55, u, x));
+  const __m512d new_a = _mm512_add_pd(r, y);
+  _mm512_storeu_pd(b, new_b);
+  _mm512_storeu_pd(a, reversed(new_a));
+}
+
+} // namespace
+
+// As pass_split_avx, four values of k at a time: with h = count/2,
+// butterflies j = k .. k+3 and j = h-k-3 .. h-k give the values of the
+// splits of those j, for k = 1, 5, .. while the two runs are apart; then
+// butterfly 0 and the butterflies and splits between the runs.
+TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
+                                     Real f) {
+  const __m512d fv = _mm512_set1_pd(f);
+  const Integer h = count / 2;
+  Integer k = 1;
+  for (; k + 3 < h - k - 3; k += 4) {
+    Real* p = data + 2 * k;           // Z_k .. Z_k+3
+    Real* p_far = p + 2 * h;          // Z_k+h .. Z_k+h+3
+    Real* q = data + 2 * (h - k - 3); // Z_h-k-3 .. Z_h-k
+    Real* q_far = q + 2 * h;          // Z_n-k-3 .. Z_n-k
+    const __m512d pa = _mm512_loadu_pd(p);
+    const __m512d qa = _mm512_loadu_pd(q);
+    const __m512d tp = twiddled512(_mm512_loadu_pd(p_far), lanes(wl + 2 * k));
+    const __m512d tq = twiddled512(_mm512_loadu_pd(q_far), lanes(wl + 2 * (h - k - 3)));
+    const __m512d p_new = _mm512_add_pd(pa, tp);
+    const __m512d p_far_new = _mm512_sub_pd(pa, tp);
+    const __m512d q_new = _mm512_add_pd(qa, tq);
+    const __m512d q_far_new = _mm512_sub_pd(qa, tq);
+    split_four(p_new, q_far_new, ws + 2 * k, fv, p, q_far);
+    split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv, q, p_far);
+  }
+  fft::butterfly(data, data + 2 * h, wl[0], wl[1]);
+  for (Integer j = k; j <= h - k; ++j) {
+    fft::butterfly(data + 2 * j, data + 2 * (j + h), wl[2 * j], wl[2 * j + 1]);
+  }
+  for (Integer j = k; j <= h - k; ++j) {
+    fft::split(data + 2 * j, data + 2 * (count - j), ws[2 * j], ws[2 * j + 1], f);
+  }
+}
+
+// fft::cross_product four values at a time, the rest one by one.
+TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal) {
+  const __m512d scale = _mm512_set1_pd(reciprocal);
+  Integer k = 0;
+  for (; k + 3 <= half; k += 4) {
+    const __m512d fv = _mm512_loadu_pd(f + 2 * k);
+    const __m512d gv = _mm512_loadu_pd(g + 2 * k);
+    const __m512d x = _mm512_mul_pd(fv, _mm512_shuffle_pd(gv, gv, 0x00)); // f_re*g_re, ..
+    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(fv, fv, 0x55),
+                                    _mm512_shuffle_pd(gv, gv, 0xFF)); // f_im*g_im, ..
+    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    _mm512_storeu_pd(g + 2 * k, _mm512_mul_pd(prod, scale));
+  }
+  for (; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
 }
 
 #undef TAMSEL_AVX512

@@ -65,10 +65,13 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
+                       Real f); // x86/fft512.cpp
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
+void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
 
 // ---- Chebyshev series and tables (x86/series.cpp).
 void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum);
