@@ -69,6 +69,21 @@ void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
 
 __attribute__((target("avx"))) void pass_avx(Real* data, Integer n, Integer h, const Real* w,
                                              Integer j0, Integer count) {
+  if (n >= 8 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache: each j's factors
+    // taken once for all groups.
+    for (Integer j = 0; j < count; j += 2) {
+      const __m256d wv = _mm256_loadu_pd(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        const __m256d av = _mm256_loadu_pd(a);
+        const __m256d t = twiddled(_mm256_loadu_pd(a + 2 * h), wv);
+        _mm256_storeu_pd(a + 2 * h, _mm256_sub_pd(av, t));
+        _mm256_storeu_pd(a, _mm256_add_pd(av, t));
+      }
+    }
+    return;
+  }
   for (Integer s = 0; s < n; s += 2 * h) {
     Real* a = data + 2 * (s + j0);
     Real* b = a + 2 * h;

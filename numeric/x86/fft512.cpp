@@ -71,6 +71,21 @@ pair_step512(Real* p0, Integer span, const Lanes& fa, const Lanes& f0, const Lan
 
 TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
                                Integer count) {
+  if (n >= 8 * h && n <= 2048) {
+    // Four groups or more, all in the first-level cache: each j's factors
+    // made ready once for all groups.
+    for (Integer j = 0; j < count; j += 4) {
+      const Lanes f = lanes(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        const __m512d av = _mm512_loadu_pd(a);
+        const __m512d t = twiddled512(_mm512_loadu_pd(a + 2 * h), f);
+        _mm512_storeu_pd(a + 2 * h, _mm512_sub_pd(av, t));
+        _mm512_storeu_pd(a, _mm512_add_pd(av, t));
+      }
+    }
+    return;
+  }
   for (Integer s = 0; s < n; s += 2 * h) {
     Real* a = data + 2 * (s + j0);
     Real* b = a + 2 * h;
