@@ -27,12 +27,14 @@ struct Lanes {
   __m512d im;
 };
 
-[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes(const Real* w) {
-  const __m512d wv = _mm512_loadu_pd(w);
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of(__m512d wv) {
   const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
   const __m512d im = _mm512_shuffle_pd(wv, wv, 0xFF);
   return Lanes{_mm512_shuffle_pd(wv, wv, 0x00),
                _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(im), sign))};
+}
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes(const Real* w) {
+  return lanes_of(_mm512_loadu_pd(w));
 }
 
 // t of four butterflies, b0..b3 in bv.
@@ -155,6 +157,81 @@ TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const
   const Lanes v0 = lanes_of_one(f0);
   const Lanes v1 = lanes_of_one(f1);
   for (Integer e = 0; e < 2 * count; e += 8) pair_step512(a + e, span, va, v0, v1);
+}
+
+// ---- The permutation with the first two passes.
+
+namespace {
+
+// Two columns of a 4 x 4 tile through the two passes: a = (v0, v2) and
+// b = (v1, v3) of each column, the column's run v0..v3 being rows 0, 2, 1,
+// 3 of it; butterflies (v0, v1) and (v2, v3) with f2, then (v0, v2) and
+// (v1, v3) with the two factors of f4.  The runs of the two columns are
+// returned in first and second.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_columns(__m512d a, __m512d b, const Lanes& f2, const Lanes& f4, __m512d& first,
+                   __m512d& second) {
+  const __m512d t = twiddled512(b, f2);
+  const __m512d a1 = _mm512_add_pd(a, t); // v0' v2' of each column
+  const __m512d b1 = _mm512_sub_pd(a, t); // v1' v3'
+  const __m512d a2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13), b1);
+  const __m512d b2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15), b1);
+  const __m512d u = twiddled512(b2, f4);
+  const __m512d low = _mm512_add_pd(a2, u);  // v0'' v1'' of each column
+  const __m512d high = _mm512_sub_pd(a2, u); // v2'' v3''
+  first = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0x44);
+  second = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0xEE);
+}
+
+// The tile whose row h starts at from + h * stride, permuted and through
+// the two passes, row h stored at to + h * step; every value is read before
+// any is written.  Row h of the result is column rev(h) of the tile.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_tile512(const Real* from, Integer stride, const Lanes& f2, const Lanes& f4, Real* to,
+                   Integer step) {
+  const __m512d r0 = _mm512_loadu_pd(from);
+  const __m512d r1 = _mm512_loadu_pd(from + stride);
+  const __m512d r2 = _mm512_loadu_pd(from + 2 * stride);
+  const __m512d r3 = _mm512_loadu_pd(from + 3 * stride);
+  const __m512i low = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);   // columns 0, 1
+  const __m512i high = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15); // columns 2, 3
+  __m512d c0, c1, c2, c3;
+  two_passes_columns(_mm512_permutex2var_pd(r0, low, r1), _mm512_permutex2var_pd(r2, low, r3),
+                     f2, f4, c0, c1);
+  two_passes_columns(_mm512_permutex2var_pd(r0, high, r1),
+                     _mm512_permutex2var_pd(r2, high, r3), f2, f4, c2, c3);
+  _mm512_storeu_pd(to, c0);
+  _mm512_storeu_pd(to + step, c2);
+  _mm512_storeu_pd(to + 2 * step, c1);
+  _mm512_storeu_pd(to + 3 * step, c3);
+}
+
+} // namespace
+
+// As reverse_first_two_avx: tile t of rows of four values at data + 8t +
+// h * n/2 Reals trades places, permuted, with tile order[t].
+TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
+                                            const Real* w4, const std::uint16_t* order) {
+  const Lanes f2 =
+      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
+  const Lanes f4 =
+      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]));
+  const Integer stride = n / 2; // Reals from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; ++t) {
+    const Integer partner = order[t];
+    if (partner < t) continue; // done with its partner
+    Real* mine = data + 8 * t;
+    if (partner == t) {
+      two_passes_tile512(mine, stride, f2, f4, mine, stride);
+      continue;
+    }
+    // Tile t is made aside until its partner has been read.
+    Real* other = data + 8 * partner;
+    alignas(64) Real made[32];
+    two_passes_tile512(other, stride, f2, f4, made, 8);
+    two_passes_tile512(mine, stride, f2, f4, other, stride);
+    for (int h = 0; h < 4; ++h) _mm512_storeu_pd(mine + h * stride, _mm512_load_pd(made + 8 * h));
+  }
 }
 
 // ---- realft's recombination and correl's products.

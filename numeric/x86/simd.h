@@ -56,6 +56,8 @@ void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
 void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
                            const std::uint16_t* order);
+void reverse_first_two_avx512(Real* data, Integer n, const Real* w2, const Real* w4,
+                              const std::uint16_t* order); // x86/fft512.cpp
 void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
 void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
