@@ -161,7 +161,33 @@ constexpr ReversedOrders kOrders = [] {
   return t;
 }();
 
-const std::uint16_t* reversed_order(Integer n) { return kOrders.of + (n - 1); }
+namespace {
+
+// rev(j) over L bits, j < 2^L, L above kReversedBits: made on first use
+// and kept (2^L two-byte values, an eighth of the bytes of a transform of
+// 2^(L+4) values); the guard of the function-local static makes it once
+// even when several threads ask at once.
+template <int L>
+const std::uint16_t* made_order() {
+  static std::uint16_t table[1 << L];
+  static const bool made = [] {
+    for (int j = 0; j < (1 << L); ++j) {
+      const int high = kReversed.of[j & ((1 << kReversedBits) - 1)];
+      const int low = kReversed.of[j >> kReversedBits] >> (2 * kReversedBits - L);
+      table[j] = std::uint16_t((high << (L - kReversedBits)) | low);
+    }
+    return true;
+  }();
+  static_cast<void>(made);
+  return table;
+}
+
+} // namespace
+
+const std::uint16_t* reversed_order(Integer n) {
+  static_assert(kMaxOrder == 2 * kMaxInterleaved);
+  return n == kMaxOrder ? made_order<kReversedBits + 1>() : kOrders.of + (n - 1);
+}
 
 // ---- The twiddle factors.
 
@@ -278,8 +304,10 @@ void passes(Real* data, Integer count, Integer direction, Integer through, bool 
   }
 }
 
-// Whether the kernel table's reverse_first_two takes count values.
-bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxInterleaved; }
+// Whether the kernel table's reverse_first_two takes count values.  Beyond
+// the second-level cache its tiles, whose partners lie anywhere in the
+// array, cost more than the permutation's own sweep (measured).
+bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder; }
 
 } // namespace
 

@@ -155,8 +155,10 @@ inline void first_value_step(Real* a, const Real* b) {
 void bit_reverse(Real* data, Integer n);
 
 // rev(j) over log2(n) bits for j = 0..n-1, at the result's [j]; n a power
-// of two from 1 to kMaxInterleaved.
+// of two from 1 to kMaxOrder (those above kMaxInterleaved made on first
+// use and kept).
 inline constexpr Integer kMaxInterleaved = Integer{1} << 11;
+inline constexpr Integer kMaxOrder = Integer{1} << 12;
 const std::uint16_t* reversed_order(Integer n);
 
 // ---- The twiddle factors.
