@@ -18,7 +18,8 @@ toolchain="$top/cmake/aarch64-linux-gnu.cmake"
 
 if [ ! -f "$work/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
   cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$top/$work/gtest" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$top/$work/gtest" -DBUILD_GMOCK=OFF \
+    >/dev/null
   cmake --build "$work/gtest-build" -j "$jobs" >/dev/null
   cmake --install "$work/gtest-build" >/dev/null
 fi
