@@ -123,8 +123,9 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   fft::check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  if (count >= 2 && count <= fft::kMaxInterleaved) {
-    // Put straight into the order four1 permutes it to, then its passes.
+  if (count >= 2 && count < 16) {
+    // Put straight into the order four1 permutes it to, then its passes;
+    // from 16 values four1 permutes in the sweep of its first passes.
     k.interleave(data1, data2, spectrum1, count, fft::reversed_order(count));
     fft::radix2_passes(spectrum1, count, 1);
   } else {
