@@ -312,6 +312,29 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   }
 }
 
+// fft::separate of k .. k+3 at once while k + 3 < n/2, the same products
+// per value; the rest one by one.
+TAMSEL_AVX512 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count) {
+  const __m512d plus = _mm512_set1_pd(0.5);
+  const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
+  Integer k = 1;
+  for (; k + 3 < count / 2; k += 4) {
+    const Integer b = 2 * k;               // Z_k .. Z_k+3
+    const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
+    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
+    const __m512d sum = _mm512_add_pd(bv, av);
+    const __m512d diff = _mm512_sub_pd(bv, av);
+    const __m512d f = _mm512_mask_blend_pd(0x55, diff, sum); // b_re + a_re, b_im - a_im
+    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);    // b_im + a_im, b_re - a_re
+    _mm512_storeu_pd(spectrum1 + b, _mm512_mul_pd(plus, f));
+    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(minus, g));
+    _mm512_storeu_pd(spectrum1 + a, reversed(_mm512_mul_pd(minus, f)));
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
+  }
+  for (; k <= count / 2; ++k) fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+}
+
 // fft::cross_product four values at a time, the rest one by one.
 TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal) {
   const __m512d scale = _mm512_set1_pd(reciprocal);

@@ -71,6 +71,7 @@ void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws
                        Real f); // x86/fft512.cpp
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
+void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/fft512.cpp
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
