@@ -89,6 +89,11 @@ void products(const Real* f, Real* g, Integer half, Real reciprocal) {
   for (Integer k = 0; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
 }
 
+void separate_products(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  separate(spectrum1, spectrum2, count);
+  products(spectrum1, spectrum2, count / 2, reciprocal);
+}
+
 void sums(const Real* f, Integer n, const Real* term, Real* sum) {
   for (Integer j = 0; j < n; ++j) {
     Real s = 0.0;
@@ -132,8 +137,8 @@ bool all_in_range(Real a, Real b, const Real* x, Integer count) {
 constinit const Table table{
     Kernel::portable, pass,      pass_pair,    first_two_passes, reverse_first_two,
     butterflies,      rows_pair, first_value,  interleave,       split,
-    pass_split,       separate,  products,     sums,             evaluate,
-    evaluate_two,     all_in_range, first_match};
+    pass_split,       separate,  products,     separate_products, sums,
+    evaluate,         evaluate_two, all_in_range, first_match};
 
 } // namespace portable
 

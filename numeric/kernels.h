@@ -85,6 +85,9 @@ struct Table {
   void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
   // fft::cross_product of F_k at f[2k] into G_k at g[2k], k = 0 .. half.
   void (*products)(const Real* f, Real* g, Integer half, Real reciprocal);
+  // separate(spectrum1, spectrum2, count), then products(spectrum1,
+  // spectrum2, count / 2, reciprocal); spectrum1 is left in no useful state.
+  void (*separate_products)(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 
   // ---- Chebyshev series and tables.
   // chebft's sums: sum[j] = sum over k = 1..n, from 0.0 in node order, of

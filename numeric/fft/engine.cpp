@@ -319,7 +319,9 @@ void transform(Real* data, Integer count, Integer direction) {
 
 void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
   if (count < 16 || count > kBlock) {
-    for (Integer line = 0; line < lines; ++line) transform(data + 2 * line * count, count, direction);
+    for (Integer line = 0; line < lines; ++line) {
+      transform(data + 2 * line * count, count, direction);
+    }
     return;
   }
   // Lines side by side make one array whose passes of lengths up to count

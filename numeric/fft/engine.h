@@ -211,6 +211,12 @@ void radix2_passes(Real* data, Integer n, Integer sign);
 // left in no useful state.  Refuses n as realft does.
 Real realft_inverse_first(Real* data, const Integer& n);
 
+// twofft less its separation: the transform Z of data1 + i data2 in
+// spectrum1, with Z_0's imaginary part moved to spectrum2[0] and
+// spectrum1[1] and spectrum2[1] set to 0.  n is read as twofft reads it.
+void joint_spectrum(const Real* data1, const Real* data2, Real* spectrum1, Real* spectrum2,
+                    const Integer& n);
+
 // ---- The plain loops, for any sign.
 
 // The butterfly passes of four1 for any sign, in the plain loop order with

@@ -351,6 +351,41 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
   for (; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
 }
 
+// separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
+// n/2, go straight into their products C_k; G_n-k is stored and F_n-k is
+// not.  The rest one by one.
+TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
+                                            Real reciprocal) {
+  const __m512d plus = _mm512_set1_pd(0.5);
+  const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
+  const __m512d scale = _mm512_set1_pd(reciprocal);
+  fft::cross_product(spectrum1, spectrum2, reciprocal);
+  Integer k = 1;
+  for (; k + 3 < count / 2; k += 4) {
+    const Integer b = 2 * k;               // Z_k .. Z_k+3
+    const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
+    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
+    const __m512d sum = _mm512_add_pd(bv, av);
+    const __m512d diff = _mm512_sub_pd(bv, av);
+    const __m512d f = _mm512_mul_pd(plus, _mm512_mask_blend_pd(0x55, diff, sum)); // F_k
+    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);
+    const __m512d gk = _mm512_mul_pd(minus, g); // G_k
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
+    const __m512d x = _mm512_mul_pd(f, _mm512_shuffle_pd(gk, gk, 0x00)); // f_re*g_re, ..
+    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(f, f, 0x55),
+                                    _mm512_shuffle_pd(gk, gk, 0xFF)); // f_im*g_im, ..
+    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(prod, scale));
+  }
+  for (Integer j = k; j <= count / 2; ++j) {
+    fft::separate(spectrum1, spectrum2, 2 * j, 2 * (count - j));
+  }
+  for (Integer j = k; j <= count / 2; ++j) {
+    fft::cross_product(spectrum1 + 2 * j, spectrum2 + 2 * j, reciprocal);
+  }
+}
+
 #undef TAMSEL_AVX512
 
 } // namespace tamsel::x86

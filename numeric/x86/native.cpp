@@ -81,6 +81,11 @@ void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, 
   x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
 }
 
+void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  x86::separate_sse2(spectrum1, spectrum2, count);
+  x86::products_sse2(spectrum1, spectrum2, count / 2, reciprocal);
+}
+
 Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                           const Real* x, Real* result1, Real* result2, Integer count) {
   const Integer done = x86::evaluate_sse2(a, b, c1, terms, x, result1, count);
@@ -120,6 +125,11 @@ void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, con
   x86::rows_pair_avx(a, span, fa, f0, f1, count);
 }
 
+void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  x86::separate_avx(spectrum1, spectrum2, count);
+  x86::products_avx(spectrum1, spectrum2, count / 2, reciprocal);
+}
+
 void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
   if (n <= 16) return x86::sums_avx(f, n, term, sum);
   x86::sums_sse2(f, n, term, sum);
@@ -129,7 +139,7 @@ constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  x86::split_sse2,
-    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2,
+    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2, separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
 
@@ -139,6 +149,7 @@ constinit const Table kAvx{
     x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
+    separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
 
@@ -148,6 +159,7 @@ constinit const Table kAvx512{
     rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
     x86::pass_split_avx512,    x86::separate_avx512,       x86::products_avx512,
+    x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
 

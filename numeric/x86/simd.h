@@ -75,6 +75,8 @@ void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/ff
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
+void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
+                              Real reciprocal); // x86/fft512.cpp
 
 // ---- Chebyshev series and tables (x86/series.cpp).
 void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum);
