@@ -10,7 +10,6 @@
 // attribute (the build checks that no fused multiply-add is emitted).
 #include "x86/simd.h"
 
-#include <cstdint>
 #include <immintrin.h>
 
 #include "fft/engine.h"
@@ -101,80 +100,24 @@ TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, 
   }
 }
 
-namespace {
-
-// pair_step512 on the lanes of `mask` alone: the values, and the factors
-// from wa, wb and wb + span at Real offset k, read and written there only.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-pair_step512_masked(Real* p0, Integer span, const Real* wa, const Real* wb, Integer k,
-                    __mmask8 mask) {
-  const Lanes fa = lanes_of(_mm512_maskz_loadu_pd(mask, wa + k));
-  const Lanes f0 = lanes_of(_mm512_maskz_loadu_pd(mask, wb + k));
-  const Lanes f1 = lanes_of(_mm512_maskz_loadu_pd(mask, wb + span + k));
-  Real* p1 = p0 + span;
-  Real* p2 = p1 + span;
-  Real* p3 = p2 + span;
-  __m512d v0 = _mm512_maskz_loadu_pd(mask, p0);
-  __m512d v1 = _mm512_maskz_loadu_pd(mask, p1);
-  __m512d v2 = _mm512_maskz_loadu_pd(mask, p2);
-  __m512d v3 = _mm512_maskz_loadu_pd(mask, p3);
-  const __m512d t1 = twiddled512(v1, fa);
-  const __m512d t3 = twiddled512(v3, fa);
-  v1 = _mm512_sub_pd(v0, t1);
-  v0 = _mm512_add_pd(v0, t1);
-  v3 = _mm512_sub_pd(v2, t3);
-  v2 = _mm512_add_pd(v2, t3);
-  const __m512d t2 = twiddled512(v2, f0);
-  const __m512d u3 = twiddled512(v3, f1);
-  _mm512_mask_storeu_pd(p2, mask, _mm512_sub_pd(v0, t2));
-  _mm512_mask_storeu_pd(p0, mask, _mm512_add_pd(v0, t2));
-  _mm512_mask_storeu_pd(p3, mask, _mm512_sub_pd(v1, u3));
-  _mm512_mask_storeu_pd(p1, mask, _mm512_add_pd(v1, u3));
-}
-
-} // namespace
-
 TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                                     const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
-  // Data 16, 32 or 48 bytes past a 64-byte boundary: each run of a group
-  // starts with the `head` Reals up to the boundary and ends with the
-  // rest, both masked, so that every other vector is read and written
-  // whole within one cache line.
-  const auto misplaced = reinterpret_cast<std::uintptr_t>(data) % 64 / sizeof(Real);
-  const Integer head = misplaced % 2 != 0 || misplaced == 0 || h < 8 ? 0 : 8 - Integer(misplaced);
-  const __mmask8 head_mask = __mmask8((1u << head) - 1);
-  const __mmask8 tail_mask = __mmask8((1u << (8 - head)) - 1);
-  const Integer tail = span - 8 + head; // Real offset of the tail
-  const Integer end = head == 0 ? span : tail;
   if (n >= 8 * h && n <= 2048) {
     // Two groups or more, all in the first-level cache: each j's factors
     // made ready once for all groups.
-    if (head != 0) {
-      for (Integer s = 0; s < n; s += 4 * h) {
-        pair_step512_masked(data + 2 * s, span, wa, wb, 0, head_mask);
-      }
-    }
-    for (Integer k = head; k < end; k += 8) {
+    for (Integer k = 0; k < span; k += 8) {
       const Lanes fa = lanes(wa + k);
       const Lanes f0 = lanes(wb + k);
       const Lanes f1 = lanes(wb + span + k);
       for (Integer s = 0; s < n; s += 4 * h) pair_step512(data + 2 * s + k, span, fa, f0, f1);
     }
-    if (head != 0) {
-      for (Integer s = 0; s < n; s += 4 * h) {
-        pair_step512_masked(data + 2 * s + tail, span, wa, wb, tail, tail_mask);
-      }
-    }
     return;
   }
   for (Integer s = 0; s < n; s += 4 * h) {
-    Real* group = data + 2 * s;
-    if (head != 0) pair_step512_masked(group, span, wa, wb, 0, head_mask);
-    for (Integer k = head; k < end; k += 8) {
-      pair_step512(group + k, span, lanes(wa + k), lanes(wb + k), lanes(wb + span + k));
+    for (Integer k = 0; k < span; k += 8) {
+      pair_step512(data + 2 * s + k, span, lanes(wa + k), lanes(wb + k), lanes(wb + span + k));
     }
-    if (head != 0) pair_step512_masked(group + tail, span, wa, wb, tail, tail_mask);
   }
 }
 
