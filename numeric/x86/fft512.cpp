@@ -7,12 +7,17 @@
 // added: x + (-y) is x - y to the last bit, and a NaN operand passes
 // through either form unchanged.  w is finite here, so no NaN sign can
 // differ.  Every function of this unit carries the "avx512f" target
-// attribute (the build checks that no fused multiply-add is emitted).
+// attribute.  AVX-512F has fused multiply-adds of its own, which GCC's
+// vectoriser forms from a complex product's scalar loop even without
+// contraction: the loops over single values left at the ends are the
+// portable kernels', called, never inlined here (the build checks that no
+// fused multiply-add is emitted).
 #include "x86/simd.h"
 
 #include <immintrin.h>
 
 #include "fft/engine.h"
+#include "kernels.h"
 
 namespace tamsel::x86 {
 
@@ -303,13 +308,10 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
     split_four(p_new, q_far_new, ws + 2 * k, fv, p, q_far);
     split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv, q, p_far);
   }
-  fft::butterfly(data, data + 2 * h, wl[0], wl[1]);
-  for (Integer j = k; j <= h - k; ++j) {
-    fft::butterfly(data + 2 * j, data + 2 * (j + h), wl[2 * j], wl[2 * j + 1]);
-  }
-  for (Integer j = k; j <= h - k; ++j) {
-    fft::split(data + 2 * j, data + 2 * (count - j), ws[2 * j], ws[2 * j + 1], f);
-  }
+  const kernels::Table& plain = kernels::portable::table;
+  plain.pass(data, count, h, wl, 0, 1);
+  plain.pass(data, count, h, wl + 2 * k, k, h - 2 * k + 1);
+  plain.split(data, count, ws + 2 * k, k, h - k + 1, f);
 }
 
 // fft::separate of k .. k+3 at once while k + 3 < n/2, the same products
@@ -348,7 +350,7 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
     const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
     _mm512_storeu_pd(g + 2 * k, _mm512_mul_pd(prod, scale));
   }
-  for (; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
+  kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
 }
 
 // separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
@@ -359,7 +361,8 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
   const __m512d plus = _mm512_set1_pd(0.5);
   const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
   const __m512d scale = _mm512_set1_pd(reciprocal);
-  fft::cross_product(spectrum1, spectrum2, reciprocal);
+  const kernels::Table& plain = kernels::portable::table;
+  plain.products(spectrum1, spectrum2, 0, reciprocal);
   Integer k = 1;
   for (; k + 3 < count / 2; k += 4) {
     const Integer b = 2 * k;               // Z_k .. Z_k+3
@@ -381,9 +384,7 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
   for (Integer j = k; j <= count / 2; ++j) {
     fft::separate(spectrum1, spectrum2, 2 * j, 2 * (count - j));
   }
-  for (Integer j = k; j <= count / 2; ++j) {
-    fft::cross_product(spectrum1 + 2 * j, spectrum2 + 2 * j, reciprocal);
-  }
+  plain.products(spectrum1 + 2 * k, spectrum2 + 2 * k, count / 2 - k, reciprocal);
 }
 
 #undef TAMSEL_AVX512
