@@ -44,6 +44,14 @@ void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
   }
 }
 
+void rows_pair(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+               Integer count) {
+  butterflies(a, a + span, fa[0], fa[1], count);
+  butterflies(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+  butterflies(a, a + 2 * span, f0[0], f0[1], count);
+  butterflies(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
 void first_value(Real* data, Integer n) {
   for (Integer half = n / 2; half >= 1; half /= 2) {
     for (Integer q = 0; q < half; ++q) fft::first_value_step(data + 2 * q, data + 2 * (q + half));
@@ -79,6 +87,11 @@ void separate(Real* spectrum1, Real* spectrum2, Integer count) {
 
 void products(const Real* f, Real* g, Integer half, Real reciprocal) {
   for (Integer k = 0; k <= half; ++k) fft::cross_product(f + 2 * k, g + 2 * k, reciprocal);
+}
+
+void separate_products(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  separate(spectrum1, spectrum2, count);
+  products(spectrum1, spectrum2, count / 2, reciprocal);
 }
 
 void sums(const Real* f, Integer n, const Real* term, Real* sum) {
@@ -122,10 +135,10 @@ bool all_in_range(Real a, Real b, const Real* x, Integer count) {
 }
 
 constinit const Table table{
-    Kernel::portable, pass,       pass_pair, first_two_passes, reverse_first_two,
-    butterflies,      first_value, interleave, split,          pass_split,
-    separate,         products,    sums,       evaluate,       evaluate_two,
-    all_in_range,     first_match};
+    Kernel::portable, pass,      pass_pair,    first_two_passes, reverse_first_two,
+    butterflies,      rows_pair, first_value,  interleave,       split,
+    pass_split,       separate,  products,     separate_products, sums,
+    evaluate,         evaluate_two, all_in_range, first_match};
 
 } // namespace portable
 

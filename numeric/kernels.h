@@ -27,11 +27,12 @@ enum class Kernel {
   portable, // plain C++ loops, the arithmetic steps one value at a time
   sse2,     // two Reals per vector (every x86-64 processor)
   avx,      // four Reals per vector, where the processor and system allow
+  avx512,   // eight Reals per vector (AVX-512F), where the processor and system allow
 };
 
 // Every kernel, narrowest first; this processor and this build run those up
 // to native(), the portable one always.
-inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx};
+inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx, Kernel::avx512};
 
 // One instruction set's loops.  Each entry does, for every value, the
 // operations of the step it names (fft/engine.h) in the same order, and
@@ -53,12 +54,18 @@ struct Table {
   // The first two passes (half-spans 1 and 2, with w2 the factor of m = 2
   // and w4 the two of m = 4) over n >= 4 values.
   void (*first_two_passes)(Real* data, Integer n, const Real* w2, const Real* w4);
-  // fft::bit_reverse then first_two_passes, n from 16 to 2^13, with
+  // fft::bit_reverse then first_two_passes, n from 16 to 2^16, with
   // order[t] the bit reversal of t < n/16 over log2(n) - 4 bits.
   void (*reverse_first_two)(Real* data, Integer n, const Real* w2, const Real* w4,
                             const std::uint16_t* order);
   // count butterflies with one factor w: a = data_a[2i], b = data_b[2i].
   void (*butterflies)(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+  // Two passes over four rows of count values each, rows r = 0..3 at
+  // a + r * span: butterflies of rows (0, 1) and (2, 3) with factor fa,
+  // then of rows (0, 2) with f0 and (1, 3) with f1; each factor a (re, im)
+  // pair.
+  void (*rows_pair)(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                    Integer count);
   // Value 0 of the transform alone (fft::first_value_step).
   void (*first_value)(Real* data, Integer n);
   // out[2 place(j)] = re[j], out[2 place(j) + 1] = im[j], j = 0..n-1, with
@@ -78,6 +85,9 @@ struct Table {
   void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
   // fft::cross_product of F_k at f[2k] into G_k at g[2k], k = 0 .. half.
   void (*products)(const Real* f, Real* g, Integer half, Real reciprocal);
+  // separate(spectrum1, spectrum2, count), then products(spectrum1,
+  // spectrum2, count / 2, reciprocal); spectrum1 is left in no useful state.
+  void (*separate_products)(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 
   // ---- Chebyshev series and tables.
   // chebft's sums: sum[j] = sum over k = 1..n, from 0.0 in node order, of

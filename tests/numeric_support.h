@@ -131,6 +131,7 @@ inline const char* kernel_name(kernels::Kernel k) {
   case kernels::Kernel::portable: return "Portable";
   case kernels::Kernel::sse2: return "Sse2";
   case kernels::Kernel::avx: return "Avx";
+  case kernels::Kernel::avx512: return "Avx512";
   }
   return "?";
 }

@@ -57,13 +57,14 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
           kMaxLength);
   }
 
-  // scratch receives F_k, the spectrum of data1, and result G_k, that of data2.
-  // Only the first 2n Reals of the scratch take part in this call, and
-  // twofft writes all of them before any is read: the results depend on
+  // twofft's transform into scratch and result, then its separation into
+  // F_k, the spectrum of data1, and G_k, that of data2, with the products.
+  // Only the first 2n Reals of the scratch take part in this call, and the
+  // transform writes all of them before any is read: the results depend on
   // the arguments alone.
   Real* const spectrum = scratch.reserve(2 * count);
-  twofft(data1, data2, spectrum, result, n);
-  count = n; // ... and again after the transforms
+  fft::joint_spectrum(data1, data2, spectrum, result, n);
+  count = n; // ... and again after the transform
 
   const Integer half = count / 2;
   const Real divisor =
@@ -72,8 +73,9 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   // reciprocal (exact) round the same real number: the same bits, always.
   const Real reciprocal = 1.0 / divisor;
 
-  // C_k = F_k * conj(G_k) / (n/2) for k = 0..n/2, over G_k in result.
-  kernels::active().products(spectrum, result, half, reciprocal);
+  // F_k and G_k (fft::separate), and C_k = F_k * conj(G_k) / (n/2) for
+  // k = 0..n/2 over G_k in result.
+  kernels::active().separate_products(spectrum, result, count, reciprocal);
 
   // Packed spectrum of length n: the real C_{n/2} takes position 2.  The
   // inverse real transform leaves a factor n/2 that, with the division

@@ -161,7 +161,33 @@ constexpr ReversedOrders kOrders = [] {
   return t;
 }();
 
-const std::uint16_t* reversed_order(Integer n) { return kOrders.of + (n - 1); }
+namespace {
+
+// rev(j) over L bits, j < 2^L, L above kReversedBits: made on first use
+// and kept (2^L two-byte values, an eighth of the bytes of a transform of
+// 2^(L+4) values); the guard of the function-local static makes it once
+// even when several threads ask at once.
+template <int L>
+const std::uint16_t* made_order() {
+  static std::uint16_t table[1 << L];
+  static const bool made = [] {
+    for (int j = 0; j < (1 << L); ++j) {
+      const int high = kReversed.of[j & ((1 << kReversedBits) - 1)];
+      const int low = kReversed.of[j >> kReversedBits] >> (2 * kReversedBits - L);
+      table[j] = std::uint16_t((high << (L - kReversedBits)) | low);
+    }
+    return true;
+  }();
+  static_cast<void>(made);
+  return table;
+}
+
+} // namespace
+
+const std::uint16_t* reversed_order(Integer n) {
+  static_assert(kMaxOrder == 2 * kMaxInterleaved);
+  return n == kMaxOrder ? made_order<kReversedBits + 1>() : kOrders.of + (n - 1);
+}
 
 // ---- The twiddle factors.
 
@@ -227,49 +253,28 @@ namespace {
 constexpr Integer kBlock = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
-// The passes of lengths m = first .. last over count values, two at a time
-// while there are two left.
+// The passes of lengths m = first .. last over count values, two at a time;
+// of an odd number of passes the first goes alone, while its sweep is the
+// shortest or its data still in cache.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
+  if (first > last) return;
   Integer m = first;
+  if (std::countr_zero(std::uint32_t(last / first)) % 2 == 0) {
+    k.pass(data, count, m / 2, cached_twiddles(direction, m), 0, m / 2);
+    m *= 2;
+  }
   for (; 2 * m <= last; m *= 4) {
     k.pass_pair(data, count, m / 2, cached_twiddles(direction, m),
                 cached_twiddles(direction, 2 * m));
   }
-  if (m <= last) {
-    k.pass(data, count, m / 2, cached_twiddles(direction, m), 0, m / 2);
-  }
 }
 
-// A transform of 16 to kBlock values starts with the permutation done
-// together with the first two passes, and the passes of m = 8 .. through
-// follow as radix2_passes runs them.  False, and nothing done, for another
-// length.
-bool small_start(Real* data, Integer count, Integer direction, Integer through) {
-  if (count < 16 || count > kBlock) return false;
-  const kernels::Table& k = kernels::active();
-  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
-                      reversed_order(count / 16));
-  cached_passes(k, data, count, direction, 8, through);
-  return true;
-}
-
-} // namespace
-
-void transform(Real* data, Integer count, Integer direction) {
-  if (small_start(data, count, direction, count)) return;
-  bit_reverse(data, count);
-  radix2_passes(data, count, direction);
-}
-
-bool transform_all_but_last(Real* data, Integer count, Integer direction) {
-  // With log2(count) odd the passes from m = 8 pair up to count/2, and the
-  // pass of m = count comes alone.
-  return std::countr_zero(std::uint32_t(count)) % 2 == 1 &&
-         small_start(data, count, direction, count / 2);
-}
-
-void radix2_passes(Real* data, Integer count, Integer direction) {
+// The passes of a transform of count >= 2 values already in bit-reversed
+// order, m = 2 .. through: the first two (with the permutation where
+// `permuted` is false), block by block up to kBlock, then the rest over the
+// whole array, with factors made a chunk at a time beyond kCachedLength.
+void passes(Real* data, Integer count, Integer direction, Integer through, bool permuted) {
   const kernels::Table& k = kernels::active();
   const Real* w2 = cached_twiddles(direction, 2);
   if (count == 2) {
@@ -277,15 +282,19 @@ void radix2_passes(Real* data, Integer count, Integer direction) {
     return;
   }
   const Real* w4 = cached_twiddles(direction, 4);
+  if (!permuted) {
+    k.reverse_first_two(data, count, w2, w4, reversed_order(count / 16));
+  }
   const Integer block = count < kBlock ? count : kBlock;
+  const Integer in_block = through < block ? through : block;
   for (Integer start = 0; start < count; start += block) {
     Real* part = data + 2 * start;
-    k.first_two_passes(part, block, w2, w4);
-    cached_passes(k, part, block, direction, 8, block);
+    if (permuted) k.first_two_passes(part, block, w2, w4);
+    cached_passes(k, part, block, direction, 8, in_block);
   }
-  const Integer cached = count < kCachedLength ? count : kCachedLength;
+  const Integer cached = through < kCachedLength ? through : kCachedLength;
   cached_passes(k, data, count, direction, 2 * block, cached);
-  for (Integer m = 2 * cached; m <= count; m *= 2) {
+  for (Integer m = 2 * cached; m <= through; m *= 2) {
     Twiddle twiddle = pass_twiddle(direction, m);
     Real factors[2 * kChunk];
     for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
@@ -293,6 +302,59 @@ void radix2_passes(Real* data, Integer count, Integer direction) {
       k.pass(data, count, m / 2, factors, j0, kChunk);
     }
   }
+}
+
+// Whether the kernel table's reverse_first_two takes count values.  Beyond
+// the second-level cache its tiles, whose partners lie anywhere in the
+// array, cost more than the permutation's own sweep (measured).
+bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder; }
+
+} // namespace
+
+void transform(Real* data, Integer count, Integer direction) {
+  if (fused_start(count)) return passes(data, count, direction, count, false);
+  bit_reverse(data, count);
+  passes(data, count, direction, count, true);
+}
+
+void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
+  if (count < 16 || count > kBlock) {
+    for (Integer line = 0; line < lines; ++line) {
+      transform(data + 2 * line * count, count, direction);
+    }
+    return;
+  }
+  // Lines side by side make one array whose passes of lengths up to count
+  // are those of each line: the permutation and the first two passes line
+  // by line, then each later pass over a run of lines as one sweep.
+  const kernels::Table& k = kernels::active();
+  const Integer run = kBlock / count;
+  const Real* w2 = cached_twiddles(direction, 2);
+  const Real* w4 = cached_twiddles(direction, 4);
+  const std::uint16_t* order = reversed_order(count / 16);
+  for (Integer first = 0; first < lines; first += run) {
+    const Integer taken = lines - first < run ? lines - first : run;
+    Real* part = data + 2 * first * count;
+    for (Integer line = 0; line < taken; ++line) {
+      k.reverse_first_two(part + 2 * line * count, count, w2, w4, order);
+    }
+    cached_passes(k, part, taken * count, direction, 8, count);
+  }
+}
+
+bool transform_all_but_last(Real* data, Integer count, Integer direction) {
+  if (count < 16 || count > kCachedLength / 2) return false;
+  if (fused_start(count)) {
+    passes(data, count, direction, count / 2, false);
+  } else {
+    bit_reverse(data, count);
+    passes(data, count, direction, count / 2, true);
+  }
+  return true;
+}
+
+void radix2_passes(Real* data, Integer count, Integer direction) {
+  passes(data, count, direction, count, true);
 }
 
 } // namespace tamsel::fft

@@ -155,8 +155,10 @@ inline void first_value_step(Real* a, const Real* b) {
 void bit_reverse(Real* data, Integer n);
 
 // rev(j) over log2(n) bits for j = 0..n-1, at the result's [j]; n a power
-// of two from 1 to kMaxInterleaved.
+// of two from 1 to kMaxOrder (those above kMaxInterleaved made on first
+// use and kept).
 inline constexpr Integer kMaxInterleaved = Integer{1} << 11;
+inline constexpr Integer kMaxOrder = Integer{1} << 12;
 const std::uint16_t* reversed_order(Integer n);
 
 // ---- The twiddle factors.
@@ -190,11 +192,14 @@ const Real* cached_twiddles(Integer sign, Integer m);
 // bit_reverse, then radix2_passes.  n >= 2, a power of two.
 void transform(Real* data, Integer n, Integer sign);
 
+// transform of each of `lines` runs of count values side by side at data
+// (count >= 2, a power of two).
+void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
+
 // transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
 // n)), which is left for the caller to join to a sweep of its own (the
-// kernel table's pass_split): done, and true, where that pass stands alone
-// in the schedule (log2(n) odd, 32 <= n <= 8192); otherwise false, and
-// nothing done.
+// kernel table's pass_split): done, and true, for 16 <= n <= kCachedLength
+// / 2; otherwise false, and nothing done.
 bool transform_all_but_last(Real* data, Integer n, Integer sign);
 
 // All butterfly passes of a complex transform of n contiguous values
@@ -205,6 +210,12 @@ void radix2_passes(Real* data, Integer n, Integer sign);
 // data[0] after realft(data, n, -1), the other values not formed; data is
 // left in no useful state.  Refuses n as realft does.
 Real realft_inverse_first(Real* data, const Integer& n);
+
+// twofft less its separation: the transform Z of data1 + i data2 in
+// spectrum1, with Z_0's imaginary part moved to spectrum2[0] and
+// spectrum1[1] and spectrum2[1] set to 0.  n is read as twofft reads it.
+void joint_spectrum(const Real* data1, const Real* data2, Real* spectrum1, Real* spectrum2,
+                    const Integer& n);
 
 // ---- The plain loops, for any sign.
 

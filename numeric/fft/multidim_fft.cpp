@@ -30,7 +30,7 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 // Lines of one block are done together: each butterfly of a pass acts on
 // the same two positions of a run of adjacent lines with one twiddle factor,
 // and runs of lines (strips) small enough to stay in cache go through all
-// passes one after the other.
+// passes, two at a time, one pair after the other.
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
@@ -70,14 +70,26 @@ void strip_pass(Real* base, Integer L, Integer B, Integer S, Integer M,
   }
 }
 
+// The passes of lengths M and 2M together on a strip of S lines: for each
+// group of 2M rows and j < M/2, rows g+j, g+j+M/2, g+j+M and g+j+3M/2 go
+// through the pass of length M with w_j and that of 2M with v_j and
+// v_j+M/2.
+void strip_pass_pair(Real* base, Integer L, Integer B, Integer S, Integer M, const Real* w,
+                     const Real* v) {
+  const kernels::Table& k = kernels::active();
+  const Integer h = M / 2;
+  for (Integer g = 0; g < L; g += 2 * M) {
+    for (Integer j = 0; j < h; ++j) {
+      k.rows_pair(base + 2 * (g + j) * B, 2 * h * B, w + 2 * j, v + 2 * j, v + 2 * (j + h), S);
+    }
+  }
+}
+
 void transform_dimension(Real* data, Integer L, Integer B, Integer A,
                          Integer sign) {
   if (B == 1) {
     // Contiguous lines: exactly four1 on each.
-    for (Integer a = 0; a < A; ++a) {
-      Real* line = data + 2 * a * L;
-      fft::transform(line, L, sign);
-    }
+    fft::transform_lines(data, L, A, sign);
     return;
   }
   Integer S = B;
@@ -92,6 +104,12 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A,
       Real* base = block + 2 * e;
       reverse_rows(base, L, B, S);
       for (Integer M = 2; M <= L; M *= 2) {
+        if (2 * M <= L && 2 * M <= fft::kCachedLength) {
+          strip_pass_pair(base, L, B, S, M, fft::cached_twiddles(sign, M),
+                          fft::cached_twiddles(sign, 2 * M));
+          M *= 2;
+          continue;
+        }
         if (const Real* w = fft::cached_twiddles(sign, M)) {
           strip_pass(base, L, B, S, M, w, 0, M / 2);
           continue;

@@ -112,8 +112,10 @@ Real realft_inverse_first(Real* data, const Integer& n) {
 
 } // namespace fft
 
-void twofft(const Real* data1, const Real* data2, Real* spectrum1,
-            Real* spectrum2, const Integer& n) {
+namespace fft {
+
+void joint_spectrum(const Real* data1, const Real* data2, Real* spectrum1, Real* spectrum2,
+                    const Integer& n) {
   // Positions p counted from 1 are array[p - 1].
   auto s1 = [spectrum1](Integer p) -> Real& { return spectrum1[p - 1]; };
   auto s2 = [spectrum2](Integer p) -> Real& { return spectrum2[p - 1]; };
@@ -123,22 +125,30 @@ void twofft(const Real* data1, const Real* data2, Real* spectrum1,
   fft::check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  if (count >= 2 && count <= fft::kMaxInterleaved) {
-    // Put straight into the order four1 permutes it to, then its passes.
+  if (count >= 2 && count < 16) {
+    // Put straight into the order four1 permutes it to, then its passes;
+    // from 16 values four1 permutes in the sweep of its first passes.
     k.interleave(data1, data2, spectrum1, count, fft::reversed_order(count));
     fft::radix2_passes(spectrum1, count, 1);
   } else {
     k.interleave(data1, data2, spectrum1, count, nullptr);
     four1(spectrum1, n, 1);
   }
-  count = n; // ... and again after the transform
 
   s2(1) = s1(2);
   s2(2) = 0.0;
   s1(2) = 0.0;
+}
+
+} // namespace fft
+
+void twofft(const Real* data1, const Real* data2, Real* spectrum1,
+            Real* spectrum2, const Integer& n) {
+  fft::joint_spectrum(data1, data2, spectrum1, spectrum2, n);
+  const Integer count = n; // ... and again after the transform
 
   // Z_k and Z_{n-k}, k = 1 .. n/2, separate into F_k and G_k (fft::separate).
-  k.separate(spectrum1, spectrum2, count);
+  kernels::active().separate(spectrum1, spectrum2, count);
 }
 
 } // namespace tamsel

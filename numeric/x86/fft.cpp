@@ -69,6 +69,21 @@ void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
 
 __attribute__((target("avx"))) void pass_avx(Real* data, Integer n, Integer h, const Real* w,
                                              Integer j0, Integer count) {
+  if (n >= 8 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache: each j's factors
+    // taken once for all groups.
+    for (Integer j = 0; j < count; j += 2) {
+      const __m256d wv = _mm256_loadu_pd(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        const __m256d av = _mm256_loadu_pd(a);
+        const __m256d t = twiddled(_mm256_loadu_pd(a + 2 * h), wv);
+        _mm256_storeu_pd(a + 2 * h, _mm256_sub_pd(av, t));
+        _mm256_storeu_pd(a, _mm256_add_pd(av, t));
+      }
+    }
+    return;
+  }
   for (Integer s = 0; s < n; s += 2 * h) {
     Real* a = data + 2 * (s + j0);
     Real* b = a + 2 * h;
@@ -250,6 +265,22 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer
                 _mm256_loadu_pd(wb + span + k));
     }
   }
+}
+
+__attribute__((target("avx"))) void rows_pair_avx(Real* a, Integer span, const Real* fa,
+                                                  const Real* f0, const Real* f1,
+                                                  Integer count) {
+  if (count % 2 != 0) {
+    butterflies_avx(a, a + span, fa[0], fa[1], count);
+    butterflies_avx(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+    butterflies_avx(a, a + 2 * span, f0[0], f0[1], count);
+    butterflies_avx(a + span, a + 3 * span, f1[0], f1[1], count);
+    return;
+  }
+  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
+  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
+  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  for (Integer e = 0; e < 2 * count; e += 4) pair_step(a + e, span, va, v0, v1);
 }
 
 void first_value_sse2(Real* data, Integer n) {

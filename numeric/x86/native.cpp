@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The one place that asks an x86 processor what it runs, and the SSE2 and
-// AVX kernel tables.  An entry whose instruction set has no kernel of its
-// own is made from the narrower kernels, in the portable kernel's order.
+// The one place that asks an x86 processor what it runs, and the SSE2, AVX
+// and AVX-512 kernel tables.  An entry whose instruction set has no kernel
+// of its own is made from the narrower kernels, in the portable kernel's
+// order.
 #include <cpuid.h>
 
 #include "fft/engine.h"
@@ -20,21 +21,32 @@ namespace {
 
 // AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
 // the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
-// bits 1 and 2).  Inside a virtual machine every cpuid instruction is a trip
+// bits 1 and 2); AVX-512F when, besides, the processor has it (leaf 7,
+// EBX bit 16) and the system saves the mask and upper registers too (XCR0
+// bits 5 to 7).  Inside a virtual machine every cpuid instruction is a trip
 // to the hypervisor (microseconds each), so glibc's record, which the
 // dynamic loader has already made, is read where there is one; otherwise
-// one cpuid instruction asks.
+// the cpuid instructions ask.
 #ifdef TAMSEL_CPU_RECORD
-bool has_avx() { return CPU_FEATURE_ACTIVE(AVX); }
+Kernel widest() {
+  if (CPU_FEATURE_ACTIVE(AVX512F)) return Kernel::avx512;
+  return CPU_FEATURE_ACTIVE(AVX) ? Kernel::avx : Kernel::sse2;
+}
 #else
-bool has_avx() {
+Kernel widest() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return Kernel::sse2;
   constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
-  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
+  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return Kernel::sse2;
   unsigned xcr0_low = 0, xcr0_high = 0;
   __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  return (xcr0_low & 0x6u) == 0x6u;
+  if ((xcr0_low & 0x6u) != 0x6u) return Kernel::sse2;
+  constexpr unsigned kAvx512f = 1u << 16;
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & kAvx512f) != 0 &&
+      (xcr0_low & 0xE0u) == 0xE0u) {
+    return Kernel::avx512;
+  }
+  return Kernel::avx;
 }
 #endif
 
@@ -56,9 +68,22 @@ void reverse_first_two_sse2(Real* data, Integer n, const Real* w2, const Real* w
   first_two_passes_sse2(data, n, w2, w4);
 }
 
+void rows_pair_sse2(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                    Integer count) {
+  x86::butterflies_sse2(a, a + span, fa[0], fa[1], count);
+  x86::butterflies_sse2(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+  x86::butterflies_sse2(a, a + 2 * span, f0[0], f0[1], count);
+  x86::butterflies_sse2(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
 void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
   x86::pass_sse2(data, count, count / 2, wl, 0, count / 2);
   x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
+}
+
+void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  x86::separate_sse2(spectrum1, spectrum2, count);
+  x86::products_sse2(spectrum1, spectrum2, count / 2, reciprocal);
 }
 
 Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
@@ -81,6 +106,30 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real*
   pass_avx(data, n, 2 * h, wb, 0, 2 * h);
 }
 
+// ---- AVX-512 entries: the AVX-512 kernels where they take the arguments,
+// the AVX entries elsewhere.
+
+void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count) {
+  if (count % 4 == 0) return x86::pass_avx512(data, n, h, w, j0, count);
+  pass_avx(data, n, h, w, j0, count);
+}
+
+void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
+  if (h % 4 == 0) return x86::pass_pair_avx512(data, n, h, wa, wb);
+  pass_pair_avx(data, n, h, wa, wb);
+}
+
+void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      Integer count) {
+  if (count % 4 == 0) return x86::rows_pair_avx512(a, span, fa, f0, f1, count);
+  x86::rows_pair_avx(a, span, fa, f0, f1, count);
+}
+
+void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  x86::separate_avx(spectrum1, spectrum2, count);
+  x86::products_avx(spectrum1, spectrum2, count / 2, reciprocal);
+}
+
 void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
   if (n <= 16) return x86::sums_avx(f, n, term, sum);
   x86::sums_sse2(f, n, term, sum);
@@ -88,17 +137,29 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 
 constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,
-    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2,
+    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  x86::split_sse2,
-    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2,
+    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2, separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
 
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
+    x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
+    separate_products_avx,
+    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
+    x86::all_in_range_avx,     x86::first_match_avx};
+
+constinit const Table kAvx512{
+    Kernel::avx512,            pass_avx512,                pass_pair_avx512,
+    x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::butterflies_avx512,
+    rows_pair_avx512,
+    x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
+    x86::pass_split_avx512,    x86::separate_avx512,       x86::products_avx512,
+    x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
 
@@ -106,10 +167,11 @@ constinit const Table kAvx{
 
 namespace detail {
 
-Kernel detect() { return has_avx() ? Kernel::avx : Kernel::sse2; }
+Kernel detect() { return widest(); }
 
 const Table& table(Kernel kernel) {
   switch (kernel) {
+  case Kernel::avx512: return kAvx512;
   case Kernel::avx: return kAvx;
   case Kernel::sse2: return kSse2;
   case Kernel::portable: break;

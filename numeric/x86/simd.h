@@ -41,11 +41,23 @@ void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
               Integer count); // count even
 void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
+void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im,
+                        Integer count); // x86/fft512.cpp
+void rows_pair_avx(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                   Integer count);
+void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      Integer count); // count a multiple of 4 (x86/fft512.cpp)
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
+void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                 Integer count); // count a multiple of 4 (x86/fft512.cpp)
+void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                      const Real* wb); // h a multiple of 4 (x86/fft512.cpp)
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
 void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
                            const std::uint16_t* order);
+void reverse_first_two_avx512(Real* data, Integer n, const Real* w2, const Real* w4,
+                              const std::uint16_t* order); // x86/fft512.cpp
 void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
 void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
@@ -55,10 +67,16 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
+                       Real f); // x86/fft512.cpp
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
+void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/fft512.cpp
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
+void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
+void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
+                              Real reciprocal); // x86/fft512.cpp
 
 // ---- Chebyshev series and tables (x86/series.cpp).
 void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum);

@@ -1,0 +1,392 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// AVX-512 kernels of the complex passes, four butterflies per vector.  Each
+// does the operations of fft::butterfly with the same operands:
+//   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
+// then a - t and a + t.  AVX-512 has no add-subtract instruction, so
+// b_im*w_im is formed as the product with -w_im, exactly its negative, and
+// added: x + (-y) is x - y to the last bit, and a NaN operand passes
+// through either form unchanged.  w is finite here, so no NaN sign can
+// differ.  Every function of this unit carries the "avx512f" target
+// attribute.  AVX-512F has fused multiply-adds of its own, which GCC's
+// vectoriser forms from a complex product's scalar loop even without
+// contraction: the loops over single values left at the ends are the
+// portable kernels', called, never inlined here (the build checks that no
+// fused multiply-add is emitted).
+#include "x86/simd.h"
+
+#include <immintrin.h>
+
+#include "fft/engine.h"
+#include "kernels.h"
+
+namespace tamsel::x86 {
+
+#define TAMSEL_AVX512 __attribute__((target("avx512f")))
+
+namespace {
+
+// The factors w_k .. w_k+3, stored as (re, im) pairs at w, ready for the
+// lanes: re = (w_re, w_re) and im = (-w_im, w_im) for each.
+struct Lanes {
+  __m512d re;
+  __m512d im;
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of(__m512d wv) {
+  const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
+  const __m512d im = _mm512_shuffle_pd(wv, wv, 0xFF);
+  return Lanes{_mm512_shuffle_pd(wv, wv, 0x00),
+               _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(im), sign))};
+}
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes(const Real* w) {
+  return lanes_of(_mm512_loadu_pd(w));
+}
+
+// t of four butterflies, b0..b3 in bv.
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d twiddled512(__m512d bv, const Lanes& w) {
+  const __m512d bs = _mm512_shuffle_pd(bv, bv, 0x55); // b_im, b_re of each
+  return _mm512_add_pd(_mm512_mul_pd(bv, w.re), _mm512_mul_pd(bs, w.im));
+}
+
+// Passes of half-spans h and 2h together on four values of j of one
+// group: v0..v3 at p0 + k * span, k = 0..3, through (v0, v1) and (v2, v3)
+// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+pair_step512(Real* p0, Integer span, const Lanes& fa, const Lanes& f0, const Lanes& f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
+  __m512d v0 = _mm512_loadu_pd(p0);
+  __m512d v1 = _mm512_loadu_pd(p1);
+  __m512d v2 = _mm512_loadu_pd(p2);
+  __m512d v3 = _mm512_loadu_pd(p3);
+  const __m512d t1 = twiddled512(v1, fa);
+  const __m512d t3 = twiddled512(v3, fa);
+  v1 = _mm512_sub_pd(v0, t1);
+  v0 = _mm512_add_pd(v0, t1);
+  v3 = _mm512_sub_pd(v2, t3);
+  v2 = _mm512_add_pd(v2, t3);
+  const __m512d t2 = twiddled512(v2, f0);
+  const __m512d u3 = twiddled512(v3, f1);
+  _mm512_storeu_pd(p2, _mm512_sub_pd(v0, t2));
+  _mm512_storeu_pd(p0, _mm512_add_pd(v0, t2));
+  _mm512_storeu_pd(p3, _mm512_sub_pd(v1, u3));
+  _mm512_storeu_pd(p1, _mm512_add_pd(v1, u3));
+}
+
+} // namespace
+
+TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                               Integer count) {
+  if (n >= 8 * h && n <= 2048) {
+    // Four groups or more, all in the first-level cache: each j's factors
+    // made ready once for all groups.
+    for (Integer j = 0; j < count; j += 4) {
+      const Lanes f = lanes(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        const __m512d av = _mm512_loadu_pd(a);
+        const __m512d t = twiddled512(_mm512_loadu_pd(a + 2 * h), f);
+        _mm512_storeu_pd(a + 2 * h, _mm512_sub_pd(av, t));
+        _mm512_storeu_pd(a, _mm512_add_pd(av, t));
+      }
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; j += 4) {
+      const __m512d av = _mm512_loadu_pd(a + 2 * j);
+      const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * j), lanes(w + 2 * j));
+      _mm512_storeu_pd(b + 2 * j, _mm512_sub_pd(av, t));
+      _mm512_storeu_pd(a + 2 * j, _mm512_add_pd(av, t));
+    }
+  }
+}
+
+TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                                    const Real* wb) {
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  if (n >= 8 * h && n <= 2048) {
+    // Two groups or more, all in the first-level cache: each j's factors
+    // made ready once for all groups.
+    for (Integer k = 0; k < span; k += 8) {
+      const Lanes fa = lanes(wa + k);
+      const Lanes f0 = lanes(wb + k);
+      const Lanes f1 = lanes(wb + span + k);
+      for (Integer s = 0; s < n; s += 4 * h) pair_step512(data + 2 * s + k, span, fa, f0, f1);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 8) {
+      pair_step512(data + 2 * s + k, span, lanes(wa + k), lanes(wb + k), lanes(wb + span + k));
+    }
+  }
+}
+
+namespace {
+
+// The factor (w[0], w[1]) in every lane.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of_one(const Real* w) {
+  return Lanes{_mm512_set1_pd(w[0]), _mm512_setr_pd(-w[1], w[1], -w[1], w[1], -w[1], w[1],
+                                                    -w[1], w[1])};
+}
+
+} // namespace
+
+TAMSEL_AVX512 void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
+  const Real w[2] = {w_re, w_im};
+  const Lanes f = lanes_of_one(w);
+  Integer i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m512d av = _mm512_loadu_pd(a + 2 * i);
+    const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * i), f);
+    _mm512_storeu_pd(b + 2 * i, _mm512_sub_pd(av, t));
+    _mm512_storeu_pd(a + 2 * i, _mm512_add_pd(av, t));
+  }
+  if (i < count) {
+    // The last one to three, in the low lanes of the same operations.
+    const __mmask8 lanes = __mmask8((1u << (2 * (count - i))) - 1);
+    const __m512d av = _mm512_maskz_loadu_pd(lanes, a + 2 * i);
+    const __m512d t = twiddled512(_mm512_maskz_loadu_pd(lanes, b + 2 * i), f);
+    _mm512_mask_storeu_pd(b + 2 * i, lanes, _mm512_sub_pd(av, t));
+    _mm512_mask_storeu_pd(a + 2 * i, lanes, _mm512_add_pd(av, t));
+  }
+}
+
+TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0,
+                                    const Real* f1, Integer count) {
+  const Lanes va = lanes_of_one(fa);
+  const Lanes v0 = lanes_of_one(f0);
+  const Lanes v1 = lanes_of_one(f1);
+  for (Integer e = 0; e < 2 * count; e += 8) pair_step512(a + e, span, va, v0, v1);
+}
+
+// ---- The permutation with the first two passes.
+
+namespace {
+
+// Two columns of a 4 x 4 tile through the two passes: a = (v0, v2) and
+// b = (v1, v3) of each column, the column's run v0..v3 being rows 0, 2, 1,
+// 3 of it; butterflies (v0, v1) and (v2, v3) with f2, then (v0, v2) and
+// (v1, v3) with the two factors of f4.  The runs of the two columns are
+// returned in first and second.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_columns(__m512d a, __m512d b, const Lanes& f2, const Lanes& f4, __m512d& first,
+                   __m512d& second) {
+  const __m512d t = twiddled512(b, f2);
+  const __m512d a1 = _mm512_add_pd(a, t); // v0' v2' of each column
+  const __m512d b1 = _mm512_sub_pd(a, t); // v1' v3'
+  const __m512d a2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13), b1);
+  const __m512d b2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15), b1);
+  const __m512d u = twiddled512(b2, f4);
+  const __m512d low = _mm512_add_pd(a2, u);  // v0'' v1'' of each column
+  const __m512d high = _mm512_sub_pd(a2, u); // v2'' v3''
+  first = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0x44);
+  second = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0xEE);
+}
+
+// The tile whose row h starts at from + h * stride, permuted and through
+// the two passes, row h stored at to + h * step; every value is read before
+// any is written.  Row h of the result is column rev(h) of the tile.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_tile512(const Real* from, Integer stride, const Lanes& f2, const Lanes& f4, Real* to,
+                   Integer step) {
+  const __m512d r0 = _mm512_loadu_pd(from);
+  const __m512d r1 = _mm512_loadu_pd(from + stride);
+  const __m512d r2 = _mm512_loadu_pd(from + 2 * stride);
+  const __m512d r3 = _mm512_loadu_pd(from + 3 * stride);
+  const __m512i low = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);   // columns 0, 1
+  const __m512i high = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15); // columns 2, 3
+  __m512d c0, c1, c2, c3;
+  two_passes_columns(_mm512_permutex2var_pd(r0, low, r1), _mm512_permutex2var_pd(r2, low, r3),
+                     f2, f4, c0, c1);
+  two_passes_columns(_mm512_permutex2var_pd(r0, high, r1),
+                     _mm512_permutex2var_pd(r2, high, r3), f2, f4, c2, c3);
+  _mm512_storeu_pd(to, c0);
+  _mm512_storeu_pd(to + step, c2);
+  _mm512_storeu_pd(to + 2 * step, c1);
+  _mm512_storeu_pd(to + 3 * step, c3);
+}
+
+} // namespace
+
+// As reverse_first_two_avx: tile t of rows of four values at data + 8t +
+// h * n/2 Reals trades places, permuted, with tile order[t].
+TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
+                                            const Real* w4, const std::uint16_t* order) {
+  const Lanes f2 =
+      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
+  const Lanes f4 =
+      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]));
+  const Integer stride = n / 2; // Reals from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; ++t) {
+    const Integer partner = order[t];
+    if (partner < t) continue; // done with its partner
+    Real* mine = data + 8 * t;
+    if (partner == t) {
+      two_passes_tile512(mine, stride, f2, f4, mine, stride);
+      continue;
+    }
+    // Tile t is made aside until its partner has been read.
+    Real* other = data + 8 * partner;
+    alignas(64) Real made[32];
+    two_passes_tile512(other, stride, f2, f4, made, 8);
+    two_passes_tile512(mine, stride, f2, f4, other, stride);
+    for (int h = 0; h < 4; ++h) _mm512_storeu_pd(mine + h * stride, _mm512_load_pd(made + 8 * h));
+  }
+}
+
+// ---- realft's recombination and correl's products.
+
+namespace {
+
+// The four complex values of x in reverse order (the all-lanes mask form,
+// which names every input).
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d reversed(__m512d x) {
+  return _mm512_mask_shuffle_f64x2(x, 0xFF, x, x, 0x1B);
+}
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d negate_even(__m512d x) {
+  const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
+  return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(x), sign));
+}
+
+// fft::split of k .. k+3 at once: Z_k .. Z_k+3 in bv, Z_n-k-3 .. Z_n-k as
+// stored in a_stored, the factors w_k .. w_k+3 at w; the new values stored
+// at b and a.  new b's subtraction is the addition of the product with
+// -w_im, exactly its negative (w is finite).
+[[gnu::always_inline]] TAMSEL_AVX512 inline void split_four(__m512d bv, __m512d a_stored,
+                                                            const Real* w, __m512d fv, Real* b,
+                                                            Real* a) {
+  const __m512d half = _mm512_set1_pd(0.5);
+  const __m512d av = reversed(a_stored); // Z_n-k .. Z_n-k-3
+  const __m512d sum = _mm512_add_pd(bv, av);
+  const __m512d diff = _mm512_sub_pd(bv, av);
+  const __m512d u = _mm512_mul_pd(_mm512_mask_blend_pd(0x55, diff, sum), half);
+  const __m512d v = negate_even(_mm512_mul_pd(_mm512_shuffle_pd(sum, diff, 0x55), fv));
+  const __m512d vs = _mm512_shuffle_pd(v, v, 0x55);
+  const __m512d wv = _mm512_loadu_pd(w);
+  const __m512d w_im = _mm512_shuffle_pd(wv, wv, 0xFF);
+  const __m512d x = _mm512_mul_pd(v, _mm512_shuffle_pd(wv, wv, 0x00));
+  const __m512d y = _mm512_mul_pd(vs, w_im);              // v_im*w_im, v_re*w_im
+  const __m512d y_b = _mm512_mul_pd(vs, negate_even(w_im)); // v_im*(-w_im), v_re*w_im
+  const __m512d new_b = _mm512_add_pd(_mm512_add_pd(x, u), y_b);
+  const __m512d r =
+      _mm512_sub_pd(_mm512_mask_blend_pd(0x55, x, u), _mm512_mask_blend_pd(0x55, u, x));
+  const __m512d new_a = _mm512_add_pd(r, y);
+  _mm512_storeu_pd(b, new_b);
+  _mm512_storeu_pd(a, reversed(new_a));
+}
+
+} // namespace
+
+// As pass_split_avx, four values of k at a time: with h = count/2,
+// butterflies j = k .. k+3 and j = h-k-3 .. h-k give the values of the
+// splits of those j, for k = 1, 5, .. while the two runs are apart; then
+// butterfly 0 and the butterflies and splits between the runs.
+TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
+                                     Real f) {
+  const __m512d fv = _mm512_set1_pd(f);
+  const Integer h = count / 2;
+  Integer k = 1;
+  for (; k + 3 < h - k - 3; k += 4) {
+    Real* p = data + 2 * k;           // Z_k .. Z_k+3
+    Real* p_far = p + 2 * h;          // Z_k+h .. Z_k+h+3
+    Real* q = data + 2 * (h - k - 3); // Z_h-k-3 .. Z_h-k
+    Real* q_far = q + 2 * h;          // Z_n-k-3 .. Z_n-k
+    const __m512d pa = _mm512_loadu_pd(p);
+    const __m512d qa = _mm512_loadu_pd(q);
+    const __m512d tp = twiddled512(_mm512_loadu_pd(p_far), lanes(wl + 2 * k));
+    const __m512d tq = twiddled512(_mm512_loadu_pd(q_far), lanes(wl + 2 * (h - k - 3)));
+    const __m512d p_new = _mm512_add_pd(pa, tp);
+    const __m512d p_far_new = _mm512_sub_pd(pa, tp);
+    const __m512d q_new = _mm512_add_pd(qa, tq);
+    const __m512d q_far_new = _mm512_sub_pd(qa, tq);
+    split_four(p_new, q_far_new, ws + 2 * k, fv, p, q_far);
+    split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv, q, p_far);
+  }
+  const kernels::Table& plain = kernels::portable::table;
+  plain.pass(data, count, h, wl, 0, 1);
+  plain.pass(data, count, h, wl + 2 * k, k, h - 2 * k + 1);
+  plain.split(data, count, ws + 2 * k, k, h - k + 1, f);
+}
+
+// fft::separate of k .. k+3 at once while k + 3 < n/2, the same products
+// per value; the rest one by one.
+TAMSEL_AVX512 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count) {
+  const __m512d plus = _mm512_set1_pd(0.5);
+  const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
+  Integer k = 1;
+  for (; k + 3 < count / 2; k += 4) {
+    const Integer b = 2 * k;               // Z_k .. Z_k+3
+    const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
+    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
+    const __m512d sum = _mm512_add_pd(bv, av);
+    const __m512d diff = _mm512_sub_pd(bv, av);
+    const __m512d f = _mm512_mask_blend_pd(0x55, diff, sum); // b_re + a_re, b_im - a_im
+    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);    // b_im + a_im, b_re - a_re
+    _mm512_storeu_pd(spectrum1 + b, _mm512_mul_pd(plus, f));
+    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(minus, g));
+    _mm512_storeu_pd(spectrum1 + a, reversed(_mm512_mul_pd(minus, f)));
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
+  }
+  for (; k <= count / 2; ++k) fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+}
+
+// fft::cross_product four values at a time, the rest one by one.
+TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal) {
+  const __m512d scale = _mm512_set1_pd(reciprocal);
+  Integer k = 0;
+  for (; k + 3 <= half; k += 4) {
+    const __m512d fv = _mm512_loadu_pd(f + 2 * k);
+    const __m512d gv = _mm512_loadu_pd(g + 2 * k);
+    const __m512d x = _mm512_mul_pd(fv, _mm512_shuffle_pd(gv, gv, 0x00)); // f_re*g_re, ..
+    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(fv, fv, 0x55),
+                                    _mm512_shuffle_pd(gv, gv, 0xFF)); // f_im*g_im, ..
+    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    _mm512_storeu_pd(g + 2 * k, _mm512_mul_pd(prod, scale));
+  }
+  kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
+}
+
+// separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
+// n/2, go straight into their products C_k; G_n-k is stored and F_n-k is
+// not.  The rest one by one.
+TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
+                                            Real reciprocal) {
+  const __m512d plus = _mm512_set1_pd(0.5);
+  const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
+  const __m512d scale = _mm512_set1_pd(reciprocal);
+  const kernels::Table& plain = kernels::portable::table;
+  plain.products(spectrum1, spectrum2, 0, reciprocal);
+  Integer k = 1;
+  for (; k + 3 < count / 2; k += 4) {
+    const Integer b = 2 * k;               // Z_k .. Z_k+3
+    const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
+    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
+    const __m512d sum = _mm512_add_pd(bv, av);
+    const __m512d diff = _mm512_sub_pd(bv, av);
+    const __m512d f = _mm512_mul_pd(plus, _mm512_mask_blend_pd(0x55, diff, sum)); // F_k
+    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);
+    const __m512d gk = _mm512_mul_pd(minus, g); // G_k
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
+    const __m512d x = _mm512_mul_pd(f, _mm512_shuffle_pd(gk, gk, 0x00)); // f_re*g_re, ..
+    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(f, f, 0x55),
+                                    _mm512_shuffle_pd(gk, gk, 0xFF)); // f_im*g_im, ..
+    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(prod, scale));
+  }
+  for (Integer j = k; j <= count / 2; ++j) {
+    fft::separate(spectrum1, spectrum2, 2 * j, 2 * (count - j));
+  }
+  plain.products(spectrum1 + 2 * k, spectrum2 + 2 * k, count / 2 - k, reciprocal);
+}
+
+#undef TAMSEL_AVX512
+
+} // namespace tamsel::x86
