@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The SSE2 and AVX kernels of the toolkit, built on x86 processors only.
-// Each does, for every value, the very operations of the portable kernel
-// it stands for (numeric/kernels.cpp, whose steps are in fft/engine.h), in
-// the same order and with the same operands: only the loops are arranged
-// to do two or four values per instruction.  Multiplications and additions
-// stay separate instructions (the build forbids FMA).  The AVX kernels
-// carry the "avx" target attribute and are reached only through the AVX
-// table (x86/native.cpp); what they share with the SSE2 ones is inlined
-// into them, never called, since SSE2 code run while the upper halves of
-// the AVX registers are in use is slowed on every instruction.
+// The SSE2, AVX and AVX-512 kernels of the toolkit, built on x86
+// processors only.  Each does, for every value, the very operations of the
+// portable kernel it stands for (numeric/kernels.cpp, whose steps are in
+// fft/engine.h), in the same order and with the same operands: only the
+// loops are arranged to do two, four or eight Reals per instruction.
+// Multiplications and additions stay separate instructions (the build
+// forbids FMA).  The AVX and AVX-512 kernels carry the "avx" or "avx512f"
+// target attribute and are reached only through the AVX and AVX-512 tables
+// (x86/native.cpp); what the AVX kernels share with the SSE2 ones is
+// inlined into them, never called, since SSE2 code run while the upper
+// halves of the AVX registers are in use is slowed on every instruction.
 //
 // Internal to the toolkit; not installed.
 #pragma once
