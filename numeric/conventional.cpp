@@ -192,8 +192,8 @@ void chebyshev_eval(std::span<const double> coefficients, double a, double b,
 void chebyshev_integral(std::span<const double> coefficients, double a, double b,
                         std::span<double> out) {
   const std::size_t n = coefficients.size();
-  if (n < 2 || n > kLargestLength)
-    refuse("chebyshev_integral", "n " + std::to_string(n) + " is below 2");
+  if (n < 2) refuse("chebyshev_integral", "n " + std::to_string(n) + " is below 2");
+  if (n > kLargestLength) refuse("chebyshev_integral", "too many coefficients");
   same_size("chebyshev_integral", "the output", out.size(), n);
   std::vector<Real> c(coefficients.begin(), coefficients.end());
   c[0] = c[0] / kHalf;
