@@ -67,9 +67,10 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
 
 // fft or ifft along the last axis of a.
 ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
-  if (a.ndim() == 0) throw py::value_error("fft: the array has no axis");
+  const char* routine = inverse ? "ifft" : "fft";
+  if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
-  check_length(inverse ? "ifft" : "fft", n);
+  check_length(routine, n);
   ComplexArray out(shape_of(a));
   const std::size_t total = std::size_t(a.size());
   const Complex* in = a.data();
