@@ -30,7 +30,8 @@ void shortest(Real value, char* text) {
   while (digits < 17 && magnitude >= std::pow(10.0, digits) && std::isfinite(magnitude)) ++digits;
   for (; digits <= 17; ++digits) {
     std::snprintf(text, 32, "%.*g", digits, value);
-    if (!(std::strtod(text, nullptr) != value)) return; // NaN reads back as NaN
+    // A NaN never compares equal and is written the same at every precision.
+    if (std::strtod(text, nullptr) == value) return;
   }
 }
 
