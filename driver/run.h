@@ -30,11 +30,12 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr,
 // every sample, prints the two console lines to `console` (unless it is
 // null), opens the sample's report file on `report` (unless it is null),
 // loads the tables, builds the curves and correlates them into cc(k, k)
-// while they are at hand; the sample's name goes to st.sample_names.  A
-// sample whose window does not ascend (window_ascends) gets a one-line
-// warning on `warnings` (unless it is null) once its curves are built,
-// naming the list's line of the sample's name; the console is flushed
-// first, so that both keep their order.  On return st.sample_count samples
+// while they are at hand; the sample's name goes to st.sample_names.  On
+// `warnings` (unless it is null) go the warnings about the tables, once,
+// when they are loaded, and each sample's warnings (driver/warnings.h), one
+// line per finding once its curves are built, naming the list's line of
+// the sample's name; the console is flushed first, so that both keep their
+// order.  On return st.sample_count samples
 // are built; the list is closed.  Stops as run() does; the caller closes
 // `report`.  With `report` null no file is opened, so none can fail to
 // open, and no file is written.
