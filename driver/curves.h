@@ -48,7 +48,8 @@ unsigned sample_findings(RunState& st, Integer k);
 void measure_sample(RunState& st);
 
 // Correlates the two curves of sample k, as build_curves leaves them in st.g
-// and st.h (the values of row k of agem and xlgrm, columns 1..128), and
+// and st.h (the values of row k of agem and xlgrm, columns 1..128, unless
+// build_curves fitted a table scaled by a power of two), and
 // stores their normalised zero-lag cross-correlation, the sum of g*h over
 // the square root of the product of the sums of g*g and h*h, in cc(k, k).
 // The coefficient does not depend on the units of either curve and is never
