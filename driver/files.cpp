@@ -16,6 +16,25 @@ namespace tamsel {
 
 namespace {
 
+// The process's file mode creation mask, read without setting it where the
+// system tells it: umask() alone would clear the mask of the whole process
+// for a moment, and a file another thread (of a program that embeds the
+// run) created then would be open to every user.
+mode_t creation_mask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return mode_t(mask);
+  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
 // Symbolic links followed from one path before giving up, as the kernel does.
 constexpr int kMaxLinks = 40;
 
@@ -251,9 +270,7 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
     if (int error = close_keeping(fd, 0)) return {error, false};
     mode = old.st_mode & 0777;
   } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~creation_mask();
   }
 
   char target[PATH_MAX];
