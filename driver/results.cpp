@@ -79,9 +79,13 @@ void open_results(ResultsFile& rf, const char* path) {
   if (const char* input = input_file_at(path))
     results_failure(path, (std::string("the results file is the input file ") + input).c_str());
   rf.fd = open_output(path, false);
-  if (rf.fd < 0 && errno != ENOENT)
+  // A file not there yet must be one the run can create: its directory
+  // exists and takes new files.
+  int error = rf.fd < 0 ? errno : 0;
+  if (error == ENOENT) error = probe_output(path);
+  if (error != 0)
     results_failure(path, (std::string("cannot create the results file: ") +
-                           open_error(path, errno)).c_str());
+                           open_error(path, error)).c_str());
 }
 
 void close_results(ResultsFile& rf) {

@@ -38,7 +38,8 @@ struct ResultsFile {
 // Checks the results file `path` before the run reads or writes anything and
 // opens it when it exists: stops with kInputStatus and a message naming the
 // file when it would lie outside the working directory, is one of the input
-// files, or cannot be opened for writing.  Nothing is checked for "-".
+// files, or cannot be opened for writing (or, when it does not exist yet,
+// created).  Nothing is checked for "-".
 void open_results(ResultsFile& rf, const char* path);
 
 // Closes the descriptor, if any.  Never stops.

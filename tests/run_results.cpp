@@ -137,6 +137,8 @@ TEST(ResultsTable, FileFollowsTheRulesOfReports) {
       {"link.tsv", "the results file is the input file samples.lst"},
       {"./high_cross.txt", "the results file is the report file of the last sample"},
       {"sub", "tamsel: sub: cannot create the results file: "},
+      {"missing/results.tsv",
+       "tamsel: missing/results.tsv: cannot create the results file: No such file or directory"},
       {"", "tamsel: the results file has no name"},
       {"old.tsv", nullptr},
       {"stopped.tsv", "samples.lst:"},
