@@ -119,10 +119,10 @@ inline const Table& active() { return *detail::current.load(std::memory_order_re
 // The widest kernel this processor and this build can run.
 Kernel native();
 
-// For tests: runs `kernel` (or native(), if that is narrower) while the
-// guard lives, and restores the table in use before it when it goes,
-// however the scope is left.  Not for use while other threads call the
-// toolkit.
+// For tests and benchmarks: runs `kernel` (or native(), if that is
+// narrower) while the guard lives, and restores the table in use before it
+// when it goes, however the scope is left.  Not for use while other
+// threads call the toolkit.
 class KernelOverride {
 public:
   explicit KernelOverride(Kernel kernel);
