@@ -170,15 +170,19 @@ RealArray correlate(py::object first, py::object second) {
 
 RealArray chebyshev_nodes(double a, double b, std::size_t n) {
   RealArray out(py::ssize_t{static_cast<py::ssize_t>(n)});
-  conv::chebyshev_nodes(a, b, std::span(out.mutable_data(), n));
+  const std::span<double> nodes(out.mutable_data(), n);
+  py::gil_scoped_release release;
+  conv::chebyshev_nodes(a, b, nodes);
   return out;
 }
 
 RealArray chebyshev_coefficients(double a, double b, py::object values) {
   const RealArray v = one_dimensional("chebyshev_fit", "the values", values);
   RealArray out(v.size());
-  conv::chebyshev_fit(a, b, std::span(v.data(), std::size_t(v.size())),
-                      std::span(out.mutable_data(), std::size_t(out.size())));
+  const std::span<const double> vs(v.data(), std::size_t(v.size()));
+  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
+  py::gil_scoped_release release;
+  conv::chebyshev_fit(a, b, vs, r);
   return out;
 }
 
@@ -197,8 +201,10 @@ RealArray chebyshev_eval(py::object coefficients, double a, double b, py::object
 RealArray chebyshev_integral(py::object coefficients, double a, double b) {
   const RealArray c = one_dimensional("chebyshev_integral", "the coefficients", coefficients);
   RealArray out(c.size());
-  conv::chebyshev_integral(std::span(c.data(), std::size_t(c.size())), a, b,
-                           std::span(out.mutable_data(), std::size_t(out.size())));
+  const std::span<const double> cs(c.data(), std::size_t(c.size()));
+  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
+  py::gil_scoped_release release;
+  conv::chebyshev_integral(cs, a, b, r);
   return out;
 }
 
