@@ -19,7 +19,7 @@ namespace {
 // The process's file mode creation mask, read without setting it where the
 // system tells it: umask() alone would clear the mask of the whole process
 // for a moment, and a file another thread (of a program that embeds the
-// run) created then would be open to every user.
+// run) created then could be writable by every user.
 mode_t creation_mask() {
   if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
     char line[256];
