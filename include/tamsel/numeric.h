@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The whole numerical toolkit of tamsel: every routine family's header.
+// The numerical toolkit of tamsel: the header of every routine family in
+// the toolkit's own conventions.  The same routines in numpy's and FFTW's
+// conventions are <tamsel/numeric/conventional.h>, included on its own.
 // Each routine's contract, thread safety included, is in its own header.
 #pragma once
 
