@@ -68,17 +68,18 @@ bool fits_as_it_is(Real largest) {
 // then far apart in size, and the correlation brings each to one size
 // itself (correlate_sample).
 void table_exponents(const RunState& st, int& spec_exponent, int& log_exponent) {
-  const Real spec = largest_finite(st.s, st.npts), log = largest_finite(st.l, st.npts);
+  const Real spec_peak = largest_finite(st.s, st.npts);
+  const Real log_peak = largest_finite(st.l, st.npts);
   spec_exponent = log_exponent = 0;
-  if (fits_as_it_is(spec) && fits_as_it_is(log)) return;
-  const int common = std::ilogb(std::fmax(spec, log));
-  const Real smaller = std::fmin(spec, log);
+  if (fits_as_it_is(spec_peak) && fits_as_it_is(log_peak)) return;
+  const int common = std::ilogb(std::fmax(spec_peak, log_peak));
+  const Real smaller = std::fmin(spec_peak, log_peak);
   if (smaller == 0.0 || std::scalbn(smaller, -common) >= 0x1p-256) {
     spec_exponent = log_exponent = common;
     return;
   }
-  if (!fits_as_it_is(spec)) spec_exponent = std::ilogb(spec);
-  if (!fits_as_it_is(log)) log_exponent = std::ilogb(log);
+  if (!fits_as_it_is(spec_peak)) spec_exponent = std::ilogb(spec_peak);
+  if (!fits_as_it_is(log_peak)) log_exponent = std::ilogb(log_peak);
 }
 
 // The table to fit: `values` itself, or its entries 0..npts divided by
@@ -207,12 +208,12 @@ unsigned sample_findings(RunState& st, Integer k) {
     if (highest - st.fmin < st.width) bits |= kWindowAboveRecords;
   }
   if (inside < 3) bits |= kFewRecords;
-  const CurveFinding spec = curve_finding(st.g, st.spec_coef);
-  const CurveFinding log = curve_finding(st.h, st.log_coef);
-  if (spec == kNoVariation) bits |= kSpecNoVariation;
-  if (log == kNoVariation) bits |= kLogNoVariation;
-  if (spec == kNotFinite) bits |= kSpecNotFinite;
-  if (log == kNotFinite) bits |= kLogNotFinite;
+  const CurveFinding spec_curve = curve_finding(st.g, st.spec_coef);
+  const CurveFinding log_curve = curve_finding(st.h, st.log_coef);
+  if (spec_curve == kNoVariation) bits |= kSpecNoVariation;
+  if (log_curve == kNoVariation) bits |= kLogNoVariation;
+  if (spec_curve == kNotFinite) bits |= kSpecNotFinite;
+  if (log_curve == kNotFinite) bits |= kLogNotFinite;
   return bits;
 }
 

@@ -201,8 +201,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
       if ((bits & bit) == 0) continue;
       warning += separator;
       separator = "; ";
-      // One phrase for a finding about both curves, whose log bit follows
-      // the spec bit.
+      // One phrase for a finding about both curves: each log-curve bit is
+      // the spec-curve bit shifted by one.
       static_assert(kLogNoVariation == kSpecNoVariation << 1 && kLogNotFinite == kSpecNotFinite << 1);
       if (bit == kSpecNoVariation && (bits & kLogNoVariation) != 0)
         warning += "neither curve holds any variation", bit <<= 1;

@@ -148,12 +148,12 @@ def case_dirs(tmp_path):
     example = tmp_path / "example"
     shutil.copytree(os.environ["TAMSEL_EXAMPLES"] + "/smooth", example)
     dirs = [example]
-    for i, (samples, spec, log) in enumerate(CASES.values()):
+    for i, (samples, spec_table, log_table) in enumerate(CASES.values()):
         d = tmp_path / f"case{i}"
         d.mkdir()
         (d / "samples.lst").write_text(samples)
-        (d / "corrspec.in").write_text(spec)
-        (d / "corrlog.in").write_text(log)
+        (d / "corrspec.in").write_text(spec_table)
+        (d / "corrlog.in").write_text(log_table)
         dirs.append(d)
     return dirs
 
