@@ -65,12 +65,10 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
   return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
 }
 
-// fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
-  const char* routine = inverse ? "ifft" : "fft";
-  if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
-  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
-  check_length(routine, n);
+// A copy of a with `apply` run on each of its runs of `block` values, in
+// order, without the GIL.
+template <typename Apply>
+ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, Apply apply) {
   ComplexArray out(shape_of(a));
   const std::size_t total = std::size_t(a.size());
   const Complex* in = a.data();
@@ -78,12 +76,20 @@ ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
   {
     py::gil_scoped_release release;
     std::copy(in, in + total, z);
-    for (std::size_t row = 0; row < total; row += n) {
-      const std::span<Complex> line(z + row, n);
-      inverse ? conv::ifft(line) : conv::fft(line);
-    }
+    for (std::size_t start = 0; start < total; start += block) apply(std::span<Complex>(z + start, block));
   }
   return out;
+}
+
+// fft or ifft along the last axis of a.
+ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
+  const char* routine = inverse ? "ifft" : "fft";
+  if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
+  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
+  check_length(routine, n);
+  return transformed_copy(a, n, [inverse](std::span<Complex> line) {
+    inverse ? conv::ifft(line) : conv::fft(line);
+  });
 }
 
 ComplexArray rfft_rows(const RealArray& a) {
@@ -135,19 +141,9 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     shape.push_back(length);
     block *= length;
   }
-  ComplexArray out(shape_of(a));
-  const std::size_t total = std::size_t(a.size());
-  const Complex* in = a.data();
-  Complex* z = out.mutable_data();
-  {
-    py::gil_scoped_release release;
-    std::copy(in, in + total, z);
-    for (std::size_t start = 0; start < total; start += block) {
-      const std::span<Complex> values(z + start, block);
-      inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
-    }
-  }
-  return out;
+  return transformed_copy(a, block, [inverse, &shape](std::span<Complex> values) {
+    inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
+  });
 }
 
 RealArray one_dimensional(const char* routine, const char* what, py::object value) {
