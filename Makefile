@@ -15,7 +15,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
-FUZZ_BUILD ?= build-fuzz
+FUZZ_BUILD ?= $(SANITIZE_BUILD)
 FUZZ_SECONDS ?= 10
 
 .PHONY: all configure build programs run test install sanitize tsan fuzz repro arm bench picture clean
@@ -58,9 +58,13 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 # The test suite but the slow tests, built with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer.  With clang (it compiles the checked build in
+# half GCC's time) the same build also holds the fuzz targets, which
+# `make fuzz` then runs without building anything; without clang, GCC.
+SANITIZE_CONFIG = $(if $(shell command -v clang++ 2>/dev/null),\
+  -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON,-DTAMSEL_SANITIZE=ON)
 sanitize:
-	cmake -S . -B $(SANITIZE_BUILD) -DTAMSEL_SANITIZE=ON >/dev/null
+	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
 
@@ -71,12 +75,14 @@ tsan:
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target numeric_threads_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L threads
 
-# Every libFuzzer target of fuzz/ (needs clang): its corpus replayed, then
-# FUZZ_SECONDS seconds of new inputs.
+# Every libFuzzer target of fuzz/ (needs clang; built in the checked build's
+# directory): its corpus replayed, then FUZZ_SECONDS seconds of new inputs,
+# JOBS targets at a time.
+FUZZ_TARGETS = fuzz_number_reader fuzz_sample_list fuzz_tables fuzz_whole_run
 fuzz:
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The same run's bits from several compilers and optimisation levels.
 repro:

@@ -38,7 +38,7 @@ clang-O2 clang++ -O2'
 first=""
 while read -r name cxx flags; do
   dir="$work/$name"
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$cxx" \
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$cxx" -DTAMSEL_PYTHON=OFF \
     -DCMAKE_CXX_FLAGS_RELEASE="$flags" -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$dir" -j "$jobs" --target tamsel-dump >/dev/null
   dump=$(cd "$dir" && pwd)/tamsel-dump

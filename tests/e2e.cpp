@@ -15,6 +15,16 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
+#ifdef TAMSEL_CHILD_ASAN_OPTIONS
+// In the AddressSanitizer build the programs the tests start skip the leak
+// check at exit: it costs a tenth of a second a program, most of that
+// suite's time.  The tests' own processes keep it, and so do the fuzz
+// targets, which run the whole run in one process.  ASAN_OPTIONS given by
+// the caller wins.
+[[maybe_unused]] const bool kChildSanitizerOptions =
+    setenv("ASAN_OPTIONS", TAMSEL_CHILD_ASAN_OPTIONS, 0) == 0;
+#endif
+
 const char* const kExampleSpec = "0.2 1.0\n0.5 3.0\n0.8 2.0\n";
 const char* const kExampleLog = "0.2 0.5\n0.5 1.0\n0.8 2.5\n";
 
@@ -139,6 +149,18 @@ std::string padded(const std::string& name) {
   std::string line = name.substr(0, 50);
   line.resize(50, ' ');
   return line;
+}
+
+std::string block(const std::string& file, const std::string& cc, const std::string& fmin,
+                  const std::string& fmax) {
+  return padded(file) + "\n\nCross-correlation: " + cc + "\n             fmin: " + fmin +
+         "\n             fmax: " + fmax + "\n";
+}
+
+void copy_example(const TempDir& dir) {
+  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"})
+    std::filesystem::copy_file(std::filesystem::path(TAMSEL_EXAMPLES) / "smooth" / f,
+                               dir.path() / f);
 }
 
 std::vector<std::vector<std::string>> read_tsv(const std::string& text) {

@@ -77,9 +77,17 @@ std::string without_warnings(const std::string& err);
 // A report name line: the name padded with blanks to 50 characters.
 std::string padded(const std::string& name);
 
+// One sample's report block: its name line, then the coefficient and the
+// window as the report prints them (cc, fmin and fmax already formatted).
+std::string block(const std::string& file, const std::string& cc, const std::string& fmin,
+                  const std::string& fmax);
+
 // The rows of a results table (tamsel --results), header included, split
 // at tabs, with the escapes of names (\\, \t, \n, \r) undone.
 std::vector<std::vector<std::string>> read_tsv(const std::string& text);
+
+// The bundled example's three input files (examples/smooth), copied into dir.
+void copy_example(const TempDir& dir);
 
 // The three tables of the worked example: spec (0.2, 1.0), (0.5, 3.0),
 // (0.8, 2.0) and log (0.2, 0.5), (0.5, 1.0), (0.8, 2.5).

@@ -25,9 +25,9 @@ using tamsel::Integer;
 using tamsel::Real;
 
 using tamsel::test_support::bits;
+using tamsel::test_support::kNaN;
 using tamsel::test_support::expect_stop;
 
-constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 constexpr Real kPi = 3.141592653589793;
 constexpr Real kSentinel = -7.125e30;
 

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <random>
 #include <string>
@@ -27,6 +28,8 @@
 namespace tamsel::test_support {
 
 inline std::uint64_t bits(Real x) { return std::bit_cast<std::uint64_t>(x); }
+
+inline constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 
 // Deterministic high-entropy values in [-5, 5).
 inline std::vector<Real> pseudo_random(std::size_t count, std::uint64_t seed) {

@@ -21,8 +21,8 @@ using tamsel::Integer;
 using tamsel::Real;
 
 using tamsel::test_support::bits;
+using tamsel::test_support::kNaN;
 
-constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 
 // favr must be usable as the function argument of chebft.
 static_assert(std::is_same_v<decltype(&favr), Real (*)(const Real*, const Real*,

@@ -30,21 +30,15 @@ void expect_one_line_error(const e2e::Result& r, const std::string& start, int s
   EXPECT_EQ(err.compare(0, start.size(), start), 0) << r.err;
 }
 
-std::string block(const std::string& file, const std::string& cc, const std::string& fmin,
-                  const std::string& fmax) {
-  return padded(file) + "\n\nCross-correlation: " + cc + "\n             fmin: " + fmin +
-         "\n             fmax: " + fmax + "\n";
-}
-
 // True when permission bits do not keep this process out (root): the
 // permission cases are then skipped.
 bool can_read(const fs::path& p) { return access(p.c_str(), R_OK) == 0; }
 bool can_write(const fs::path& p) { return access(p.c_str(), W_OK) == 0; }
 
-const char* const kInputs[] = {"samples.lst", "corrspec.in", "corrlog.in"};
+const char* const kInputFiles[] = {"samples.lst", "corrspec.in", "corrlog.in"};
 
 TEST(Hostile, MissingOrDirectoryInputNamesTheFile) {
-  for (const std::string file : kInputs) {
+  for (const std::string file : kInputFiles) {
     SCOPED_TRACE(file);
     Job missing("abc\n0.1 0.4\n");
     fs::remove(missing.dir.path() / file);
@@ -61,7 +55,7 @@ TEST(Hostile, MissingOrDirectoryInputNamesTheFile) {
 }
 
 TEST(Hostile, UnreadableInputNamesTheFile) {
-  for (const std::string file : kInputs) {
+  for (const std::string file : kInputFiles) {
     SCOPED_TRACE(file);
     Job job("abc\n0.1 0.4\n");
     fs::permissions(job.dir.path() / file, fs::perms::none);
@@ -75,7 +69,7 @@ TEST(Hostile, BinaryGarbageAndNulBytes) {
   // Random bytes in each file in turn: always a clean stop, never a crash.
   std::mt19937 bytes(2385);
   for (int round = 0; round < 10; ++round) {
-    for (const std::string file : kInputs) {
+    for (const std::string file : kInputFiles) {
       SCOPED_TRACE(file + " round " + std::to_string(round));
       std::string garbage(4096, '\0');
       for (char& c : garbage) c = char(bytes() & 0xff);
@@ -148,19 +142,19 @@ TEST(Hostile, NanAndInfinitiesFlowThrough) {
   Job bounds("abc\nnan inf\n");
   auto r = bounds.run();
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(bounds.dir.read("abc_cross.txt"), block("abc_cross.txt", "    NaN", "    NaN", "    Inf"));
+  EXPECT_EQ(bounds.dir.read("abc_cross.txt"), e2e::block("abc_cross.txt", "    NaN", "    NaN", "    Inf"));
 
   Job low("abc\n-INF 0.4\n");
   r = low.run();
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(low.dir.read("abc_cross.txt"), block("abc_cross.txt", "    NaN", "   -Inf", " 0.4000"));
+  EXPECT_EQ(low.dir.read("abc_cross.txt"), e2e::block("abc_cross.txt", "    NaN", "   -Inf", " 0.4000"));
 
   // An infinite value inside the window poisons the fit ...
   Job inside("abc\n0.1 0.9\n");
   inside.dir.write("corrspec.in", "0.2 1.0\n0.5 -inf\n0.8 2.0\n");
   r = inside.run();
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(inside.dir.read("abc_cross.txt"), block("abc_cross.txt", "    NaN", " 0.1000", " 0.9000"));
+  EXPECT_EQ(inside.dir.read("abc_cross.txt"), e2e::block("abc_cross.txt", "    NaN", " 0.1000", " 0.9000"));
 
   // ... while one in an interval the window never reaches is never used.
   Job finite("abc\n0.1 0.5\n"), infinite("abc\n0.1 0.5\n");

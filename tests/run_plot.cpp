@@ -21,11 +21,6 @@ e2e::Result run_plot(const e2e::TempDir& dir, const std::vector<std::string>& ar
   return e2e::run_program(TAMSEL_PLOT_EXE, dir.path(), args);
 }
 
-void copy_example(const e2e::TempDir& dir) {
-  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"})
-    fs::copy_file(fs::path(TAMSEL_EXAMPLES) / "smooth" / f, dir.path() / f);
-}
-
 bool have_xmllint() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
 
 bool well_formed(const e2e::TempDir& dir) {
@@ -43,7 +38,7 @@ std::vector<double> numbers(const fs::path& file) {
 
 TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   e2e::TempDir dir;
-  copy_example(dir);
+  e2e::copy_example(dir);
   auto r = run_plot(dir);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -98,7 +93,7 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
 // the others listed apart and remarked in their panels.
 TEST(PlotTool, FullListFitsTheHeightAndSetsApartWindowsThatMeasureNothing) {
   e2e::TempDir dir;
-  copy_example(dir);
+  e2e::copy_example(dir);
   std::string list;
   for (int i = 0; i < 100; ++i) {
     char record[64];
@@ -228,7 +223,7 @@ TEST(PlotTool, CommandLine) {
 
 TEST(PlotTool, UnwritablePictureIsAnOutputError) {
   e2e::TempDir dir;
-  copy_example(dir);
+  e2e::copy_example(dir);
   fs::create_directory(dir.path() / "tamsel_curves.svg");
   auto r = run_plot(dir);
   EXPECT_EQ(r.status, 2);

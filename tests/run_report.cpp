@@ -11,12 +11,6 @@ namespace {
 using e2e::console_lines;
 using e2e::padded;
 
-std::string block(const std::string& file, const std::string& cc, const std::string& fmin,
-                  const std::string& fmax) {
-  return padded(file) + "\n\nCross-correlation: " + cc + "\n             fmin: " + fmin +
-         "\n             fmax: " + fmax + "\n";
-}
-
 e2e::Result run_job(const e2e::TempDir& dir, const std::string& list, const std::string& spec_table,
                     const std::string& log_table) {
   dir.write("samples.lst", list);
@@ -32,9 +26,9 @@ TEST(Report, WorkedExample) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(e2e::without_warnings(r.err), "");
   EXPECT_EQ(dir.read("narrow_cross.txt"),
-            block("narrow_cross.txt", " 0.4160", " 0.1000", " 0.9000") +
-                block("narrow_cross.txt", " 0.3223", " 0.2000", " 0.8000") +
-                block("narrow_cross.txt", " 0.3223", " 0.3000", " 0.7000"));
+            e2e::block("narrow_cross.txt", " 0.4160", " 0.1000", " 0.9000") +
+                e2e::block("narrow_cross.txt", " 0.3223", " 0.2000", " 0.8000") +
+                e2e::block("narrow_cross.txt", " 0.3223", " 0.3000", " 0.7000"));
   EXPECT_EQ(dir.read("wide_cross.txt"), "");
   EXPECT_EQ(dir.read("mid_cross.txt"), "");
 }
@@ -45,20 +39,20 @@ TEST(Report, IdenticalAndNegatedCurves) {
   e2e::TempDir same, opposite;
   const std::string list = "a\n0.05 0.95\nb\n0.3 0.6\n";
   ASSERT_EQ(run_job(same, list, spec_table, spec_table).status, 0);
-  EXPECT_EQ(same.read("b_cross.txt"), block("b_cross.txt", " 1.0000", " 0.0500", " 0.9500") +
-                                          block("b_cross.txt", " 1.0000", " 0.3000", " 0.6000"));
+  EXPECT_EQ(same.read("b_cross.txt"), e2e::block("b_cross.txt", " 1.0000", " 0.0500", " 0.9500") +
+                                          e2e::block("b_cross.txt", " 1.0000", " 0.3000", " 0.6000"));
   ASSERT_EQ(run_job(opposite, list, spec_table, negated).status, 0);
   EXPECT_EQ(opposite.read("b_cross.txt"),
-            block("b_cross.txt", "-1.0000", " 0.0500", " 0.9500") +
-                block("b_cross.txt", "-1.0000", " 0.3000", " 0.6000"));
+            e2e::block("b_cross.txt", "-1.0000", " 0.0500", " 0.9500") +
+                e2e::block("b_cross.txt", "-1.0000", " 0.3000", " 0.6000"));
 }
 
 TEST(Report, EmptyTablesAndDegenerateWindowGiveNaN) {
   e2e::TempDir empty, flat;
   ASSERT_EQ(run_job(empty, "e\n0.1 0.4\n", "", "").status, 0);
-  EXPECT_EQ(empty.read("e_cross.txt"), block("e_cross.txt", "    NaN", " 0.1000", " 0.4000"));
+  EXPECT_EQ(empty.read("e_cross.txt"), e2e::block("e_cross.txt", "    NaN", " 0.1000", " 0.4000"));
   ASSERT_EQ(run_job(flat, "f\n0.5 0.5\n", e2e::kExampleSpec, e2e::kExampleLog).status, 0);
-  EXPECT_EQ(flat.read("f_cross.txt"), block("f_cross.txt", "    NaN", " 0.5000", " 0.5000"));
+  EXPECT_EQ(flat.read("f_cross.txt"), e2e::block("f_cross.txt", "    NaN", " 0.5000", " 0.5000"));
 }
 
 // A window whose fmin is not below fmax gets a warning naming its name line,
@@ -82,7 +76,7 @@ TEST(Report, ReversedWindowStopsOrRunsAsItsLastPointFalls) {
                        "tamsel: samples.lst:8: warning: sample nan" + warning);
   const std::string report = runs.read("nan_cross.txt");
   EXPECT_EQ(report.substr(0, 52), padded("nan_cross.txt") + "\n\n");
-  EXPECT_NE(report.find(block("nan_cross.txt", "    NaN", " 0.5000", " 0.5000")),
+  EXPECT_NE(report.find(e2e::block("nan_cross.txt", "    NaN", " 0.5000", " 0.5000")),
             std::string::npos);
 }
 

@@ -18,11 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void copy_example(const e2e::TempDir& dir) {
-  for (const char* f : {"samples.lst", "corrspec.in", "corrlog.in"})
-    fs::copy_file(fs::path(TAMSEL_EXAMPLES) / "smooth" / f, dir.path() / f);
-}
-
 std::uint64_t bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 // The same double, NaNs of any payload alike.
@@ -85,7 +80,7 @@ std::vector<std::vector<std::string>> check_against_dump(const e2e::TempDir& dir
 
 TEST(ResultsTable, ExampleReadsBackToTheRunsBits) {
   e2e::TempDir dir;
-  copy_example(dir);
+  e2e::copy_example(dir);
   const auto rows = check_against_dump(dir);
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows[1][0], "broad");
@@ -100,7 +95,7 @@ TEST(ResultsTable, ExampleReadsBackToTheRunsBits) {
 // windows that give NaN, a reversed window and long decimal bounds.
 TEST(ResultsTable, FullListWithHostileNamesReadsBackToTheRunsBits) {
   e2e::TempDir dir;
-  copy_example(dir);
+  e2e::copy_example(dir);
   const char* hostile[] = {"tab\there", "back\\slash", "back\\tnot-a-tab", "trailing\\",
                            "\"quoted\"", "#comment", "nan", "comma,semi;colon", "ctl\x01\x1b",
                            "caf\xc3\xa9\xff", "a\t\t\\\\t", "=1+2", "line\\nnot-a-break"};
@@ -145,7 +140,7 @@ TEST(ResultsTable, FileFollowsTheRulesOfReports) {
   };
   for (const Case& c : cases) {
     e2e::TempDir dir;
-    copy_example(dir);
+    e2e::copy_example(dir);
     fs::create_symlink("samples.lst", dir.path() / "link.tsv");
     fs::create_directory(dir.path() / "sub");
     dir.write("high_cross.txt", "an old report\n");
