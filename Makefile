@@ -64,7 +64,7 @@ install: build
 SANITIZE_CONFIG = $(if $(shell command -v clang++ 2>/dev/null),\
   -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON,-DTAMSEL_SANITIZE=ON)
 sanitize:
-	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) >/dev/null
+	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) -DTAMSEL_TEST_SHARDS=$(JOBS) >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
 
@@ -80,7 +80,8 @@ tsan:
 # JOBS targets at a time.
 FUZZ_TARGETS = fuzz_number_reader fuzz_sample_list fuzz_tables fuzz_whole_run
 fuzz:
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON >/dev/null
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON \
+	  -DTAMSEL_TEST_SHARDS=$(JOBS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 

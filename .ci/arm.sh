@@ -8,7 +8,7 @@
 # .ci/repro.sh.
 #   .ci/arm.sh [WORK_DIR]          (default build-arm)
 # Needs g++-aarch64-linux-gnu and qemu-user; GoogleTest is built for aarch64
-# from the sources Debian installs under /usr/src/googletest.
+# with the tests, from the sources Debian installs under /usr/src/googletest.
 set -eu
 cd "$(dirname "$0")/.."
 work=${1:-build-arm}
@@ -16,16 +16,8 @@ jobs=${JOBS:-$(nproc)}
 top=$(pwd)
 toolchain="$top/cmake/aarch64-linux-gnu.cmake"
 
-if [ ! -f "$work/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$top/$work/gtest" -DBUILD_GMOCK=OFF \
-    >/dev/null
-  cmake --build "$work/gtest-build" -j "$jobs" >/dev/null
-  cmake --install "$work/gtest-build" >/dev/null
-fi
-
 cmake -S . -B "$work/tamsel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DGTest_DIR="$top/$work/gtest/lib/cmake/GTest" >/dev/null
+  -DTAMSEL_GTEST_SOURCE=/usr/src/googletest -DTAMSEL_TEST_SHARDS="$jobs" >/dev/null
 cmake --build "$work/tamsel" -j "$jobs"
 (cd "$work/tamsel" && ctest --output-on-failure -j "$jobs" -LE slow)
 

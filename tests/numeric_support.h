@@ -60,14 +60,19 @@ inline Real l1_norm(const std::vector<Real>& v) {
 inline std::vector<long double> direct_dft(const std::vector<Real>& z, Integer n,
                                            Integer sign) {
   const long double two_pi = 2.0L * std::acos(-1.0L);
+  // The n roots of unity, each taken once: (p*k) mod n picks one.
+  std::vector<long double> c(n), s(n);
+  for (Integer m = 0; m < n; ++m) {
+    const long double angle = sign * two_pi * static_cast<long double>(m) / n;
+    c[m] = std::cos(angle);
+    s[m] = std::sin(angle);
+  }
   std::vector<long double> out(2 * n, 0.0L);
   for (Integer k = 0; k < n; ++k) {
     for (Integer p = 0; p < n; ++p) {
-      const long double angle =
-          sign * two_pi * static_cast<long double>((std::int64_t{p} * k) % n) / n;
-      const long double c = std::cos(angle), s = std::sin(angle);
-      out[2 * k] += z[2 * p] * c - z[2 * p + 1] * s;
-      out[2 * k + 1] += z[2 * p] * s + z[2 * p + 1] * c;
+      const std::int64_t m = (std::int64_t{p} * k) % n;
+      out[2 * k] += z[2 * p] * c[m] - z[2 * p + 1] * s[m];
+      out[2 * k + 1] += z[2 * p] * s[m] + z[2 * p + 1] * c[m];
     }
   }
   return out;
