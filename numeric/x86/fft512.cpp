@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// AVX-512 kernels of the complex passes, four butterflies per vector.  Each
-// does the operations of fft::butterfly with the same operands:
+// AVX-512 kernels of the permutation with the first two passes, realft's
+// recombination and correl's products, four complex values per vector (the
+// passes are in x86/passes.cpp).  A butterfly does the operations of
+// fft::butterfly with the same operands:
 //   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
 // then a - t and a + t.  AVX-512 has no add-subtract instruction, so
 // b_im*w_im is formed as the product with -w_im, exactly its negative, and
@@ -48,125 +50,8 @@ struct Lanes {
   return _mm512_add_pd(_mm512_mul_pd(bv, w.re), _mm512_mul_pd(bs, w.im));
 }
 
-// Passes of half-spans h and 2h together on four values of j of one
-// group: v0..v3 at p0 + k * span, k = 0..3, through (v0, v1) and (v2, v3)
-// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-pair_step512(Real* p0, Integer span, const Lanes& fa, const Lanes& f0, const Lanes& f1) {
-  Real* p1 = p0 + span;
-  Real* p2 = p1 + span;
-  Real* p3 = p2 + span;
-  __m512d v0 = _mm512_loadu_pd(p0);
-  __m512d v1 = _mm512_loadu_pd(p1);
-  __m512d v2 = _mm512_loadu_pd(p2);
-  __m512d v3 = _mm512_loadu_pd(p3);
-  const __m512d t1 = twiddled512(v1, fa);
-  const __m512d t3 = twiddled512(v3, fa);
-  v1 = _mm512_sub_pd(v0, t1);
-  v0 = _mm512_add_pd(v0, t1);
-  v3 = _mm512_sub_pd(v2, t3);
-  v2 = _mm512_add_pd(v2, t3);
-  const __m512d t2 = twiddled512(v2, f0);
-  const __m512d u3 = twiddled512(v3, f1);
-  _mm512_storeu_pd(p2, _mm512_sub_pd(v0, t2));
-  _mm512_storeu_pd(p0, _mm512_add_pd(v0, t2));
-  _mm512_storeu_pd(p3, _mm512_sub_pd(v1, u3));
-  _mm512_storeu_pd(p1, _mm512_add_pd(v1, u3));
-}
-
-} // namespace
-
-TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
-                               Integer count) {
-  if (n >= 8 * h && n <= 2048) {
-    // Four groups or more, all in the first-level cache: each j's factors
-    // made ready once for all groups.
-    for (Integer j = 0; j < count; j += 4) {
-      const Lanes f = lanes(w + 2 * j);
-      for (Integer s = 0; s < n; s += 2 * h) {
-        Real* a = data + 2 * (s + j0 + j);
-        const __m512d av = _mm512_loadu_pd(a);
-        const __m512d t = twiddled512(_mm512_loadu_pd(a + 2 * h), f);
-        _mm512_storeu_pd(a + 2 * h, _mm512_sub_pd(av, t));
-        _mm512_storeu_pd(a, _mm512_add_pd(av, t));
-      }
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 2 * h) {
-    Real* a = data + 2 * (s + j0);
-    Real* b = a + 2 * h;
-    for (Integer j = 0; j < count; j += 4) {
-      const __m512d av = _mm512_loadu_pd(a + 2 * j);
-      const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * j), lanes(w + 2 * j));
-      _mm512_storeu_pd(b + 2 * j, _mm512_sub_pd(av, t));
-      _mm512_storeu_pd(a + 2 * j, _mm512_add_pd(av, t));
-    }
-  }
-}
-
-TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
-                                    const Real* wb) {
-  const Integer span = 2 * h; // Reals from one value to the next in a group
-  if (n >= 8 * h && n <= 2048) {
-    // Two groups or more, all in the first-level cache: each j's factors
-    // made ready once for all groups.
-    for (Integer k = 0; k < span; k += 8) {
-      const Lanes fa = lanes(wa + k);
-      const Lanes f0 = lanes(wb + k);
-      const Lanes f1 = lanes(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h) pair_step512(data + 2 * s + k, span, fa, f0, f1);
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 4 * h) {
-    for (Integer k = 0; k < span; k += 8) {
-      pair_step512(data + 2 * s + k, span, lanes(wa + k), lanes(wb + k), lanes(wb + span + k));
-    }
-  }
-}
-
-namespace {
-
-// The factor (w[0], w[1]) in every lane.
-[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of_one(const Real* w) {
-  return Lanes{_mm512_set1_pd(w[0]), _mm512_setr_pd(-w[1], w[1], -w[1], w[1], -w[1], w[1],
-                                                    -w[1], w[1])};
-}
-
-} // namespace
-
-TAMSEL_AVX512 void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
-  const Real w[2] = {w_re, w_im};
-  const Lanes f = lanes_of_one(w);
-  Integer i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m512d av = _mm512_loadu_pd(a + 2 * i);
-    const __m512d t = twiddled512(_mm512_loadu_pd(b + 2 * i), f);
-    _mm512_storeu_pd(b + 2 * i, _mm512_sub_pd(av, t));
-    _mm512_storeu_pd(a + 2 * i, _mm512_add_pd(av, t));
-  }
-  if (i < count) {
-    // The last one to three, in the low lanes of the same operations.
-    const __mmask8 lanes = __mmask8((1u << (2 * (count - i))) - 1);
-    const __m512d av = _mm512_maskz_loadu_pd(lanes, a + 2 * i);
-    const __m512d t = twiddled512(_mm512_maskz_loadu_pd(lanes, b + 2 * i), f);
-    _mm512_mask_storeu_pd(b + 2 * i, lanes, _mm512_sub_pd(av, t));
-    _mm512_mask_storeu_pd(a + 2 * i, lanes, _mm512_add_pd(av, t));
-  }
-}
-
-TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0,
-                                    const Real* f1, Integer count) {
-  const Lanes va = lanes_of_one(fa);
-  const Lanes v0 = lanes_of_one(f0);
-  const Lanes v1 = lanes_of_one(f1);
-  for (Integer e = 0; e < 2 * count; e += 8) pair_step512(a + e, span, va, v0, v1);
-}
-
 // ---- The permutation with the first two passes.
 
-namespace {
 
 // Two columns of a 4 x 4 tile through the two passes: a = (v0, v2) and
 // b = (v1, v3) of each column, the column's run v0..v3 being rows 0, 2, 1,

@@ -36,24 +36,25 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
 // Each kernel below is the entry of kernels::Table of its name, with the
 // exceptions said beside it; x86/native.cpp fills the tables.
 
-// ---- Complex passes (x86/fft.cpp).
+// ---- Complex passes (x86/passes.cpp).
 void pass_sse2(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count);
 void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
               Integer count); // count even
+void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                 Integer count); // count a multiple of 4
+void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
+                   const Real* wb); // h even
+void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                      const Real* wb); // h a multiple of 4
 void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
-void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im,
-                        Integer count); // x86/fft512.cpp
+void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void rows_pair_avx(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                    Integer count);
 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
-                      Integer count); // count a multiple of 4 (x86/fft512.cpp)
-void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
-                   const Real* wb); // h even
-void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
-                 Integer count); // count a multiple of 4 (x86/fft512.cpp)
-void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
-                      const Real* wb); // h a multiple of 4 (x86/fft512.cpp)
+                      Integer count); // count a multiple of 4
+
+// ---- The transform's first steps (x86/fft.cpp, AVX-512 in x86/fft512.cpp).
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
 void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4,
                            const std::uint16_t* order);
