@@ -61,10 +61,13 @@ install: build
 # UndefinedBehaviorSanitizer.  With clang (it compiles the checked build in
 # half GCC's time) the same build also holds the fuzz targets, which
 # `make fuzz` then runs without building anything; without clang, GCC.
+# The checked builds run each test program as two shards a processor and
+# build no slow test.
+CHECKED_TESTS = -DTAMSEL_TEST_SHARDS=$(shell expr 2 \* $(JOBS)) -DTAMSEL_SLOW_TESTS=OFF
 SANITIZE_CONFIG = $(if $(shell command -v clang++ 2>/dev/null),\
   -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON,-DTAMSEL_SANITIZE=ON)
 sanitize:
-	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) -DTAMSEL_TEST_SHARDS=$(JOBS) >/dev/null
+	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) $(CHECKED_TESTS) >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
 
@@ -80,8 +83,7 @@ tsan:
 # JOBS targets at a time.
 FUZZ_TARGETS = fuzz_number_reader fuzz_sample_list fuzz_tables fuzz_whole_run
 fuzz:
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON \
-	  -DTAMSEL_TEST_SHARDS=$(JOBS) >/dev/null
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON $(CHECKED_TESTS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 

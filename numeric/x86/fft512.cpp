@@ -199,6 +199,36 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   plain.split(data, count, ws + 2 * k, k, h - k + 1, f);
 }
 
+namespace {
+
+// fft::separate's sums for k .. k+3, before their halves: Z_k .. Z_k+3 at
+// spectrum + b and Z_n-k-3 .. Z_n-k at spectrum + a give, for each k,
+// u = (b_re + a_re, b_im - a_im) and v = (b_im + a_im, b_re - a_re).
+struct Sums {
+  __m512d u;
+  __m512d v;
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline Sums separation_sums(const Real* spectrum,
+                                                                 Integer b, Integer a) {
+  const __m512d bv = _mm512_loadu_pd(spectrum + b);
+  const __m512d av = reversed(_mm512_loadu_pd(spectrum + a));
+  const __m512d sum = _mm512_add_pd(bv, av);
+  const __m512d diff = _mm512_sub_pd(bv, av);
+  return {_mm512_mask_blend_pd(0x55, diff, sum), _mm512_shuffle_pd(sum, diff, 0x55)};
+}
+
+// fft::cross_product of four values before the scaling: f and g give
+// (f_re*g_re + f_im*g_im, f_im*g_re - f_re*g_im) for each.
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d cross_products(__m512d fv, __m512d gv) {
+  const __m512d x = _mm512_mul_pd(fv, _mm512_shuffle_pd(gv, gv, 0x00)); // f_re*g_re, ..
+  const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(fv, fv, 0x55),
+                                  _mm512_shuffle_pd(gv, gv, 0xFF)); // f_im*g_im, ..
+  return _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+}
+
+} // namespace
+
 // fft::separate of k .. k+3 at once while k + 3 < n/2, the same products
 // per value; the rest one by one.
 TAMSEL_AVX512 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count) {
@@ -208,16 +238,11 @@ TAMSEL_AVX512 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer cou
   for (; k + 3 < count / 2; k += 4) {
     const Integer b = 2 * k;               // Z_k .. Z_k+3
     const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
-    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
-    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
-    const __m512d sum = _mm512_add_pd(bv, av);
-    const __m512d diff = _mm512_sub_pd(bv, av);
-    const __m512d f = _mm512_mask_blend_pd(0x55, diff, sum); // b_re + a_re, b_im - a_im
-    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);    // b_im + a_im, b_re - a_re
-    _mm512_storeu_pd(spectrum1 + b, _mm512_mul_pd(plus, f));
-    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(minus, g));
-    _mm512_storeu_pd(spectrum1 + a, reversed(_mm512_mul_pd(minus, f)));
-    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
+    const Sums s = separation_sums(spectrum1, b, a);
+    _mm512_storeu_pd(spectrum1 + b, _mm512_mul_pd(plus, s.u));
+    _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(minus, s.v));
+    _mm512_storeu_pd(spectrum1 + a, reversed(_mm512_mul_pd(minus, s.u)));
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, s.v)));
   }
   for (; k <= count / 2; ++k) fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
 }
@@ -227,12 +252,7 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
   const __m512d scale = _mm512_set1_pd(reciprocal);
   Integer k = 0;
   for (; k + 3 <= half; k += 4) {
-    const __m512d fv = _mm512_loadu_pd(f + 2 * k);
-    const __m512d gv = _mm512_loadu_pd(g + 2 * k);
-    const __m512d x = _mm512_mul_pd(fv, _mm512_shuffle_pd(gv, gv, 0x00)); // f_re*g_re, ..
-    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(fv, fv, 0x55),
-                                    _mm512_shuffle_pd(gv, gv, 0xFF)); // f_im*g_im, ..
-    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    const __m512d prod = cross_products(_mm512_loadu_pd(f + 2 * k), _mm512_loadu_pd(g + 2 * k));
     _mm512_storeu_pd(g + 2 * k, _mm512_mul_pd(prod, scale));
   }
   kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
@@ -252,18 +272,9 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
   for (; k + 3 < count / 2; k += 4) {
     const Integer b = 2 * k;               // Z_k .. Z_k+3
     const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
-    const __m512d bv = _mm512_loadu_pd(spectrum1 + b);
-    const __m512d av = reversed(_mm512_loadu_pd(spectrum1 + a));
-    const __m512d sum = _mm512_add_pd(bv, av);
-    const __m512d diff = _mm512_sub_pd(bv, av);
-    const __m512d f = _mm512_mul_pd(plus, _mm512_mask_blend_pd(0x55, diff, sum)); // F_k
-    const __m512d g = _mm512_shuffle_pd(sum, diff, 0x55);
-    const __m512d gk = _mm512_mul_pd(minus, g); // G_k
-    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, g)));
-    const __m512d x = _mm512_mul_pd(f, _mm512_shuffle_pd(gk, gk, 0x00)); // f_re*g_re, ..
-    const __m512d y = _mm512_mul_pd(_mm512_shuffle_pd(f, f, 0x55),
-                                    _mm512_shuffle_pd(gk, gk, 0xFF)); // f_im*g_im, ..
-    const __m512d prod = _mm512_mask_blend_pd(0xAA, _mm512_add_pd(x, y), _mm512_sub_pd(x, y));
+    const Sums s = separation_sums(spectrum1, b, a);
+    _mm512_storeu_pd(spectrum2 + a, reversed(_mm512_mul_pd(plus, s.v)));
+    const __m512d prod = cross_products(_mm512_mul_pd(plus, s.u), _mm512_mul_pd(minus, s.v));
     _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(prod, scale));
   }
   for (Integer j = k; j <= count / 2; ++j) {
