@@ -24,8 +24,8 @@
 namespace tamsel::x86 {
 
 // No vector crosses a function boundary (every helper is always inlined),
-// so the calling convention GCC warns about for wide vectors never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// so the calling convention GCC warns about for wide vectors never applies:
+// the build compiles this unit with -Wno-psabi.
 
 namespace {
 
