@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// SSE2 and AVX kernels of the complex transform's first steps: the first
-// two passes, alone or with the bit-reversal permutation, value 0 alone,
-// and the interleaving of real and imaginary parts (the passes are in
-// x86/passes.cpp).  Each vector butterfly does the multiplications,
-// additions and subtractions of fft::butterfly with the same operands,
-// t_re = b_re*w_re - b_im*w_im and t_im = b_im*w_re + b_re*w_im, then
-// a - t and a + t.
+// AVX kernels of the complex passes, and the SSE2 and AVX kernels of the
+// transform's first steps: the first two passes, alone or with the
+// bit-reversal permutation, value 0 alone, and the interleaving of real and
+// imaginary parts (the SSE2 and AVX-512 passes are in x86/passes.cpp).
+// Each vector butterfly does the multiplications, additions and
+// subtractions of fft::butterfly with the same operands, t_re = b_re*w_re -
+// b_im*w_im and t_im = b_im*w_re + b_re*w_im, then a - t and a + t.  The
+// AVX passes stay written for AVX: its add-subtract instruction and its
+// load that duplicates the factors' real parts save a shuffle a butterfly
+// over anything GCC makes of the same steps written over generic lanes.
 #include "x86/simd.h"
 
 #include <immintrin.h>
@@ -18,6 +21,15 @@ namespace {
 // b_im*(-w_im), exactly its negative, and added: x + (-y) is x - y to the
 // last bit.
 [[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
+
+[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re, __m128d w_im_pm) {
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
+  const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
+  _mm_storeu_pd(b, _mm_sub_pd(av, t));
+  _mm_storeu_pd(a, _mm_add_pd(av, t));
+}
 
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
@@ -42,6 +54,48 @@ __attribute__((target("avx"))) void first_value_level_avx(Real* data, Integer ha
 }
 
 } // namespace
+
+__attribute__((target("avx"))) void pass_avx(Real* data, Integer n, Integer h, const Real* w,
+                                             Integer j0, Integer count) {
+  if (n >= 8 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache: each j's factors
+    // taken once for all groups.
+    for (Integer j = 0; j < count; j += 2) {
+      const __m256d wv = _mm256_loadu_pd(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        const __m256d av = _mm256_loadu_pd(a);
+        const __m256d t = twiddled(_mm256_loadu_pd(a + 2 * h), wv);
+        _mm256_storeu_pd(a + 2 * h, _mm256_sub_pd(av, t));
+        _mm256_storeu_pd(a, _mm256_add_pd(av, t));
+      }
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    Real* b = a + 2 * h;
+    for (Integer j = 0; j < count; j += 2) {
+      const __m256d av = _mm256_loadu_pd(a + 2 * j);
+      const __m256d t = twiddled(_mm256_loadu_pd(b + 2 * j), _mm256_loadu_pd(w + 2 * j));
+      _mm256_storeu_pd(b + 2 * j, _mm256_sub_pd(av, t));
+      _mm256_storeu_pd(a + 2 * j, _mm256_add_pd(av, t));
+    }
+  }
+}
+
+__attribute__((target("avx"))) void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im,
+                                                    Integer count) {
+  const __m256d wv = _mm256_setr_pd(w_re, w_im, w_re, w_im);
+  Integer i = 0;
+  for (; i + 2 <= count; i += 2) {
+    const __m256d av = _mm256_loadu_pd(a + 2 * i);
+    const __m256d t = twiddled(_mm256_loadu_pd(b + 2 * i), wv);
+    _mm256_storeu_pd(b + 2 * i, _mm256_sub_pd(av, t));
+    _mm256_storeu_pd(a + 2 * i, _mm256_add_pd(av, t));
+  }
+  if (i < count) butterfly_sse2(a + 2 * i, b + 2 * i, _mm_set1_pd(w_re), minus_plus(w_im));
+}
 
 namespace {
 
@@ -145,6 +199,76 @@ __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n,
       _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
     }
   }
+}
+
+// Passes of half-spans h and 2h together on each group of 4h values: for
+// j = 0..h-1 the values v0..v3 at s+j, s+j+h, s+j+2h, s+j+3h go through
+// (v0, v1) and (v2, v3) with wa[j], then (v0, v2) with wb[j] and (v1, v3)
+// with wb[j+h].  Two values of j at a time, at Real k = 2j of each value's
+// run.
+namespace {
+
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
+  __m256d v0 = _mm256_loadu_pd(p0);
+  __m256d v1 = _mm256_loadu_pd(p1);
+  __m256d v2 = _mm256_loadu_pd(p2);
+  __m256d v3 = _mm256_loadu_pd(p3);
+  const __m256d t1 = twiddled(v1, fa);
+  const __m256d t3 = twiddled(v3, fa);
+  v1 = _mm256_sub_pd(v0, t1);
+  v0 = _mm256_add_pd(v0, t1);
+  v3 = _mm256_sub_pd(v2, t3);
+  v2 = _mm256_add_pd(v2, t3);
+  const __m256d t2 = twiddled(v2, f0);
+  const __m256d u3 = twiddled(v3, f1);
+  _mm256_storeu_pd(p2, _mm256_sub_pd(v0, t2));
+  _mm256_storeu_pd(p0, _mm256_add_pd(v0, t2));
+  _mm256_storeu_pd(p3, _mm256_sub_pd(v1, u3));
+  _mm256_storeu_pd(p1, _mm256_add_pd(v1, u3));
+}
+
+} // namespace
+
+__attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer h,
+                                                  const Real* wa, const Real* wb) {
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  if (n >= 16 * h && n <= 1024) {
+    // Four groups or more, all in the first-level cache (16 KiB): each j's
+    // factors taken once for all groups.
+    for (Integer k = 0; k < span; k += 4) {
+      const __m256d fa = _mm256_loadu_pd(wa + k);
+      const __m256d f0 = _mm256_loadu_pd(wb + k);
+      const __m256d f1 = _mm256_loadu_pd(wb + span + k);
+      for (Integer s = 0; s < n; s += 4 * h) pair_step(data + 2 * s + k, span, fa, f0, f1);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 4) {
+      pair_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
+                _mm256_loadu_pd(wb + span + k));
+    }
+  }
+}
+
+__attribute__((target("avx"))) void rows_pair_avx(Real* a, Integer span, const Real* fa,
+                                                  const Real* f0, const Real* f1,
+                                                  Integer count) {
+  if (count % 2 != 0) {
+    butterflies_avx(a, a + span, fa[0], fa[1], count);
+    butterflies_avx(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
+    butterflies_avx(a, a + 2 * span, f0[0], f0[1], count);
+    butterflies_avx(a + span, a + 3 * span, f1[0], f1[1], count);
+    return;
+  }
+  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
+  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
+  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  for (Integer e = 0; e < 2 * count; e += 4) pair_step(a + e, span, va, v0, v1);
 }
 
 void first_value_sse2(Real* data, Integer n) {

@@ -1,19 +1,24 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The SSE2, AVX and AVX-512 kernels of the complex passes, written once
-// over the lanes of a vector of W Reals (GCC's vector types, whose every
-// operation acts lane by lane with the rounding of the scalar operation):
-// W = 2, one complex value a vector, for SSE2; W = 4, two, compiled for
-// AVX; W = 8, four, for AVX-512F.
+// The SSE2 and AVX-512 kernels of the complex passes, written once over the
+// lanes of a vector of W Reals (GCC's vector types, whose every operation
+// acts lane by lane with the rounding of the scalar operation): W = 2, one
+// complex value a vector, for SSE2; W = 8, four, for AVX-512F.  (The AVX
+// ones, in x86/fft.cpp, stay written for AVX: its add-subtract instruction
+// and its load that duplicates the factors' real parts save a shuffle a
+// butterfly over what GCC makes of the same steps over generic lanes.)
 // Each butterfly does the operations of fft::butterfly with the same
-// operands, t_re = b_re*w_re - b_im*w_im and t_im = b_im*w_re + b_re*w_im,
-// then a - t and a + t.  AVX forms t with its add-subtract instruction;
-// SSE2 and AVX-512 have none, so there b_im*w_im is formed as the product
-// with -w_im, exactly its negative, and added: x + (-y) is x - y to the
-// last bit, and a NaN operand passes through either form unchanged (w is
-// finite here, so no NaN sign can differ).  The templates carry no target
-// of their own: they are always inlined, at every optimisation level, into
-// the entries at the end, which do; the entries hand them pointers and
-// references, never a vector by value.
+// operands:
+//   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
+// then a - t and a + t.  Neither instruction set has an add-subtract, so
+// b_im*w_im is formed as the product with -w_im, exactly its negative, and
+// added: x + (-y) is x - y to the last bit, and a NaN operand passes
+// through either form unchanged (w is finite here, so no NaN sign can
+// differ).  The templates carry no target of their own: they are always
+// inlined, at every optimisation level, into the entries at the end, which
+// do; the entries hand them pointers and references, never a vector by
+// value.  No vector crosses a function boundary, so the calling convention
+// GCC notes for wide vectors never applies: the build compiles this unit
+// with -Wno-psabi.
 #include "x86/simd.h"
 
 #include <cstdint>
@@ -23,50 +28,28 @@
 
 namespace tamsel::x86 {
 
-// No vector crosses a function boundary (every helper is always inlined),
-// so the calling convention GCC warns about for wide vectors never applies:
-// the build compiles this unit with -Wno-psabi.
-
 namespace {
 
 // Complex values (re, im) in the lanes of a vector of W Reals, with the
-// shuffles a butterfly needs and the passes' tuning for that width.
-template <int W> struct Lanes;
+// shuffles a butterfly needs and the passes' tuning for that width: while
+// the array holds at most kCachedValues values, a pass takes each factor
+// once for all its groups when it has four groups or more, a pair of
+// passes when it has kPairGroups groups or more.
+template <int W>
+struct Lanes;
 
-template <> struct Lanes<2> {
+template <>
+struct Lanes<2> {
   using V = Real __attribute__((vector_size(2 * sizeof(Real))));
   using Bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
   [[gnu::always_inline]] static V swapped(V v) { return __builtin_shufflevector(v, v, 1, 0); }
   [[gnu::always_inline]] static V real_parts(V v) { return __builtin_shufflevector(v, v, 0, 0); }
   [[gnu::always_inline]] static V imag_parts(V v) { return __builtin_shufflevector(v, v, 1, 1); }
-  static constexpr bool kAddSubtract = false;
   static constexpr Integer kCachedValues = 0; // each factor taken group by group
 };
 
-template <> struct Lanes<4> {
-  using V = Real __attribute__((vector_size(4 * sizeof(Real))));
-  using Bits = std::uint64_t __attribute__((vector_size(4 * sizeof(Real))));
-  [[gnu::always_inline]] static V swapped(V v) { return __builtin_shufflevector(v, v, 1, 0, 3, 2); }
-  [[gnu::always_inline]] static V real_parts(V v) {
-    return __builtin_shufflevector(v, v, 0, 0, 2, 2);
-  }
-  [[gnu::always_inline]] static V imag_parts(V v) {
-    return __builtin_shufflevector(v, v, 1, 1, 3, 3);
-  }
-  [[gnu::always_inline]] static Lanes<2>::V low(V v) { return __builtin_shufflevector(v, v, 0, 1); }
-  // p - q in the even lanes, p + q in the odd ones: one instruction.
-  static constexpr bool kAddSubtract = true;
-  [[gnu::always_inline]] static V add_subtract(V p, V q) {
-    return __builtin_shufflevector(p - q, p + q, 0, 5, 2, 7);
-  }
-  // While the array holds at most kCachedValues values, a pass takes each
-  // factor once for all its groups when it has four groups or more, a pair
-  // of passes when it has kPairGroups groups or more.
-  static constexpr Integer kCachedValues = 1024;
-  static constexpr Integer kPairGroups = 4;
-};
-
-template <> struct Lanes<8> {
+template <>
+struct Lanes<8> {
   using V = Real __attribute__((vector_size(8 * sizeof(Real))));
   using Bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
   [[gnu::always_inline]] static V swapped(V v) {
@@ -78,119 +61,94 @@ template <> struct Lanes<8> {
   [[gnu::always_inline]] static V imag_parts(V v) {
     return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7);
   }
-  [[gnu::always_inline]] static Lanes<4>::V low(V v) {
-    return __builtin_shufflevector(v, v, 0, 1, 2, 3);
-  }
-  static constexpr bool kAddSubtract = false;
+  // The first complex value alone.
+  [[gnu::always_inline]] static Lanes<2>::V first(V v) { return __builtin_shufflevector(v, v, 0, 1); }
   static constexpr Integer kCachedValues = 2048;
   static constexpr Integer kPairGroups = 2;
 };
 
-template <int W> using Vec = typename Lanes<W>::V;
+template <int W>
+using Vec = typename Lanes<W>::V;
 
-template <int W> [[gnu::always_inline]] inline Vec<W> load(const Real *p) {
+template <int W>
+[[gnu::always_inline]] inline Vec<W> load(const Real* p) {
   Vec<W> v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-template <int W> [[gnu::always_inline]] inline void store(Real *p, Vec<W> v) {
+template <int W>
+[[gnu::always_inline]] inline void store(Real* p, Vec<W> v) {
   std::memcpy(p, &v, sizeof v);
 }
 
 // The factors of W/2 butterflies ready for the lanes: re = (w_re, w_re) and
-// im = (w_im, w_im) for each, or (-w_im, w_im) without add-subtract.
-template <int W> struct Factors {
+// im = (-w_im, w_im) for each.
+template <int W>
+struct Factors {
   Vec<W> re;
   Vec<W> im;
 };
 
-// v with the sign of its even lanes (each value's real part) flipped.
-template <int W> [[gnu::always_inline]] inline Vec<W> negate_even(Vec<W> v) {
+// The factors w[0 .. W-1], W/2 (re, im) pairs: the sign of each imaginary
+// part's even copy flipped.
+template <int W>
+[[gnu::always_inline]] inline Factors<W> factors(const Real* w) {
   using Bits = typename Lanes<W>::Bits;
   Bits sign{};
-  for (int k = 0; k < W; k += 2)
-    sign[k] = std::uint64_t{1} << 63;
-  return reinterpret_cast<Vec<W>>(reinterpret_cast<Bits>(v) ^ sign);
-}
-
-template <int W> [[gnu::always_inline]] inline Factors<W> factors_of(Vec<W> re, Vec<W> im) {
-  if constexpr (Lanes<W>::kAddSubtract) {
-    return {re, im};
-  } else {
-    return {re, negate_even<W>(im)};
-  }
-}
-
-// The factors w[0 .. W-1], W/2 (re, im) pairs.
-template <int W> [[gnu::always_inline]] inline Factors<W> factors(const Real *w) {
+  for (int k = 0; k < W; k += 2) sign[k] = std::uint64_t{1} << 63;
   const Vec<W> v = load<W>(w);
-  return factors_of<W>(Lanes<W>::real_parts(v), Lanes<W>::imag_parts(v));
-}
-
-// The factors of the narrower lanes, from the low half of f; the even
-// lanes of im change sign where one width adds and subtracts and the other
-// does not.
-template <int W> [[gnu::always_inline]] inline Factors<W / 2> low_half(const Factors<W> &f) {
-  const Vec<W / 2> im = Lanes<W>::low(f.im);
-  if constexpr (Lanes<W>::kAddSubtract != Lanes<W / 2>::kAddSubtract) {
-    return {Lanes<W>::low(f.re), negate_even<W / 2>(im)};
-  } else {
-    return {Lanes<W>::low(f.re), im};
-  }
+  const Bits im = reinterpret_cast<Bits>(Lanes<W>::imag_parts(v)) ^ sign;
+  return {Lanes<W>::real_parts(v), reinterpret_cast<Vec<W>>(im)};
 }
 
 // t of W/2 butterflies, their b in bv.
-template <int W> [[gnu::always_inline]] inline Vec<W> twiddled(Vec<W> bv, const Factors<W> &f) {
-  if constexpr (Lanes<W>::kAddSubtract) {
-    return Lanes<W>::add_subtract(bv * f.re, Lanes<W>::swapped(bv) * f.im);
-  } else {
-    return bv * f.re + Lanes<W>::swapped(bv) * f.im;
-  }
+template <int W>
+[[gnu::always_inline]] inline Vec<W> twiddled(Vec<W> bv, const Factors<W>& f) {
+  return bv * f.re + Lanes<W>::swapped(bv) * f.im;
 }
 
 // W/2 butterflies at a and b.
 template <int W>
-[[gnu::always_inline]] inline void butterflies_at(Real *a, Real *b, const Factors<W> &f) {
+[[gnu::always_inline]] inline void butterflies_at(Real* a, Real* b, const Factors<W>& f) {
   const Vec<W> av = load<W>(a);
   const Vec<W> t = twiddled<W>(load<W>(b), f);
   store<W>(b, av - t);
   store<W>(a, av + t);
 }
 
-// count butterflies with one factor; those left after the whole vectors
-// go to the narrower lanes.
+// count butterflies with one factor f (the same in every pair of lanes);
+// those left after the whole vectors go one by one.
 template <int W>
-[[gnu::always_inline]] inline void butterflies(Real *a, Real *b, const Factors<W> &f,
+[[gnu::always_inline]] inline void butterflies(Real* a, Real* b, const Factors<W>& f,
                                                Integer count) {
   constexpr Integer step = W / 2;
   Integer i = 0;
-  for (; i + step <= count; i += step)
-    butterflies_at<W>(a + 2 * i, b + 2 * i, f);
+  for (; i + step <= count; i += step) butterflies_at<W>(a + 2 * i, b + 2 * i, f);
   if constexpr (W > 2) {
-    if (i < count)
-      butterflies<W / 2>(a + 2 * i, b + 2 * i, low_half<W>(f), count - i);
+    const Factors<2> one{Lanes<W>::first(f.re), Lanes<W>::first(f.im)};
+    for (; i < count; ++i) butterflies_at<2>(a + 2 * i, b + 2 * i, one);
   }
 }
 
 // One pass, half-span h, butterflies j0 .. j0+count-1 of each group of 2h
 // values; count a multiple of W/2.
 template <int W>
-[[gnu::always_inline]] inline void pass(Real *data, Integer n, Integer h, const Real *w, Integer j0,
-                                        Integer count) {
+[[gnu::always_inline]] inline void pass(Real* data, Integer n, Integer h, const Real* w,
+                                        Integer j0, Integer count) {
   constexpr Integer step = W / 2;
   if (n >= 8 * h && n <= Lanes<W>::kCachedValues) {
     for (Integer j = 0; j < count; j += step) {
       const Factors<W> f = factors<W>(w + 2 * j);
       for (Integer s = 0; s < n; s += 2 * h) {
-        Real *a = data + 2 * (s + j0 + j);
+        Real* a = data + 2 * (s + j0 + j);
         butterflies_at<W>(a, a + 2 * h, f);
       }
     }
     return;
   }
   for (Integer s = 0; s < n; s += 2 * h) {
-    Real *a = data + 2 * (s + j0);
+    Real* a = data + 2 * (s + j0);
     for (Integer j = 0; j < count; j += step) {
       butterflies_at<W>(a + 2 * j, a + 2 * h + 2 * j, factors<W>(w + 2 * j));
     }
@@ -201,11 +159,11 @@ template <int W>
 // v0..v3 at p0 + k * span, k = 0..3, through (v0, v1) and (v2, v3) with fa,
 // then (v0, v2) with f0 and (v1, v3) with f1.
 template <int W>
-[[gnu::always_inline]] inline void pair_step(Real *p0, Integer span, const Factors<W> &fa,
-                                             const Factors<W> &f0, const Factors<W> &f1) {
-  Real *p1 = p0 + span;
-  Real *p2 = p1 + span;
-  Real *p3 = p2 + span;
+[[gnu::always_inline]] inline void pair_step(Real* p0, Integer span, const Factors<W>& fa,
+                                             const Factors<W>& f0, const Factors<W>& f1) {
+  Real* p1 = p0 + span;
+  Real* p2 = p1 + span;
+  Real* p3 = p2 + span;
   Vec<W> v0 = load<W>(p0);
   Vec<W> v1 = load<W>(p1);
   Vec<W> v2 = load<W>(p2);
@@ -228,16 +186,15 @@ template <int W>
 // j = 0..h-1 the values at s+j, s+j+h, s+j+2h, s+j+3h go through pair_step
 // with wa[j], wb[j] and wb[j+h]; h a multiple of W/2.
 template <int W>
-[[gnu::always_inline]] inline void pass_pair(Real *data, Integer n, Integer h, const Real *wa,
-                                             const Real *wb) {
+[[gnu::always_inline]] inline void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
+                                             const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
   if (n >= 4 * Lanes<W>::kPairGroups * h && n <= Lanes<W>::kCachedValues) {
     for (Integer k = 0; k < span; k += W) {
       const Factors<W> fa = factors<W>(wa + k);
       const Factors<W> f0 = factors<W>(wb + k);
       const Factors<W> f1 = factors<W>(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h)
-        pair_step<W>(data + 2 * s + k, span, fa, f0, f1);
+      for (Integer s = 0; s < n; s += 4 * h) pair_step<W>(data + 2 * s + k, span, fa, f0, f1);
     }
     return;
   }
@@ -249,30 +206,19 @@ template <int W>
   }
 }
 
-// kernels::Table::rows_pair with the factors ready; count a multiple of
-// W/2, else butterflies row by row.
+// kernels::Table::rows_pair with the factors ready; count a multiple of W/2.
 template <int W>
-[[gnu::always_inline]] inline void rows_pair(Real *a, Integer span, const Factors<W> &fa,
-                                             const Factors<W> &f0, const Factors<W> &f1,
+[[gnu::always_inline]] inline void rows_pair(Real* a, Integer span, const Factors<W>& fa,
+                                             const Factors<W>& f0, const Factors<W>& f1,
                                              Integer count) {
-  if (count % (W / 2) != 0) {
-    butterflies<W>(a, a + span, fa, count);
-    butterflies<W>(a + 2 * span, a + 3 * span, fa, count);
-    butterflies<W>(a, a + 2 * span, f0, count);
-    butterflies<W>(a + span, a + 3 * span, f1, count);
-    return;
-  }
-  for (Integer e = 0; e < 2 * count; e += W)
-    pair_step<W>(a + e, span, fa, f0, f1);
+  for (Integer e = 0; e < 2 * count; e += W) pair_step<W>(a + e, span, fa, f0, f1);
 }
 
 } // namespace
 
 // ---- The entries.  Each makes the factors of one value for every lane
-// with its own instructions, then hands them by reference: a vector never
-// crosses into the templates' code by value.
+// with its own instructions, then hands them by reference.
 
-#define TAMSEL_AVX __attribute__((target("avx")))
 #define TAMSEL_AVX512 __attribute__((target("avx512f")))
 
 namespace {
@@ -280,57 +226,39 @@ namespace {
 [[gnu::always_inline]] inline Factors<2> factor_sse2(Real w_re, Real w_im) {
   return {_mm_set1_pd(w_re), _mm_set_pd(w_im, -w_im)};
 }
-[[gnu::always_inline]] TAMSEL_AVX inline Factors<4> factor_avx(Real w_re, Real w_im) {
-  return {_mm256_set1_pd(w_re), _mm256_set1_pd(w_im)};
-}
 [[gnu::always_inline]] TAMSEL_AVX512 inline Factors<8> factor_avx512(Real w_re, Real w_im) {
-  return {_mm512_set1_pd(w_re), _mm512_setr_pd(-w_im, w_im, -w_im, w_im, -w_im, w_im, -w_im, w_im)};
+  return {_mm512_set1_pd(w_re),
+          _mm512_setr_pd(-w_im, w_im, -w_im, w_im, -w_im, w_im, -w_im, w_im)};
 }
 
 } // namespace
 
-void pass_sse2(Real *data, Integer n, Integer h, const Real *w, Integer j0, Integer count) {
+void pass_sse2(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count) {
   pass<2>(data, n, h, w, j0, count);
 }
-TAMSEL_AVX void pass_avx(Real *data, Integer n, Integer h, const Real *w, Integer j0,
-                         Integer count) {
-  pass<4>(data, n, h, w, j0, count);
-}
-TAMSEL_AVX512 void pass_avx512(Real *data, Integer n, Integer h, const Real *w, Integer j0,
+TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
                                Integer count) {
   pass<8>(data, n, h, w, j0, count);
 }
 
-TAMSEL_AVX void pass_pair_avx(Real *data, Integer n, Integer h, const Real *wa, const Real *wb) {
-  pass_pair<4>(data, n, h, wa, wb);
-}
-TAMSEL_AVX512 void pass_pair_avx512(Real *data, Integer n, Integer h, const Real *wa,
-                                    const Real *wb) {
+TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                                    const Real* wb) {
   pass_pair<8>(data, n, h, wa, wb);
 }
 
-void butterflies_sse2(Real *a, Real *b, Real w_re, Real w_im, Integer count) {
+void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
   butterflies<2>(a, b, factor_sse2(w_re, w_im), count);
 }
-TAMSEL_AVX void butterflies_avx(Real *a, Real *b, Real w_re, Real w_im, Integer count) {
-  butterflies<4>(a, b, factor_avx(w_re, w_im), count);
-}
-TAMSEL_AVX512 void butterflies_avx512(Real *a, Real *b, Real w_re, Real w_im, Integer count) {
+TAMSEL_AVX512 void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
   butterflies<8>(a, b, factor_avx512(w_re, w_im), count);
 }
 
-TAMSEL_AVX void rows_pair_avx(Real *a, Integer span, const Real *fa, const Real *f0, const Real *f1,
-                              Integer count) {
-  rows_pair<4>(a, span, factor_avx(fa[0], fa[1]), factor_avx(f0[0], f0[1]),
-               factor_avx(f1[0], f1[1]), count);
-}
-TAMSEL_AVX512 void rows_pair_avx512(Real *a, Integer span, const Real *fa, const Real *f0,
-                                    const Real *f1, Integer count) {
+TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0,
+                                    const Real* f1, Integer count) {
   rows_pair<8>(a, span, factor_avx512(fa[0], fa[1]), factor_avx512(f0[0], f0[1]),
                factor_avx512(f1[0], f1[1]), count);
 }
 
-#undef TAMSEL_AVX
 #undef TAMSEL_AVX512
 
 } // namespace tamsel::x86

@@ -36,7 +36,7 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
 // Each kernel below is the entry of kernels::Table of its name, with the
 // exceptions said beside it; x86/native.cpp fills the tables.
 
-// ---- Complex passes (x86/passes.cpp).
+// ---- Complex passes (x86/passes.cpp; the AVX ones in x86/fft.cpp).
 void pass_sse2(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer count);
 void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
               Integer count); // count even
