@@ -29,23 +29,23 @@ namespace {
 
 // The factors w_k .. w_k+3, stored as (re, im) pairs at w, ready for the
 // lanes: re = (w_re, w_re) and im = (-w_im, w_im) for each.
-struct Lanes {
+struct Factors {
   __m512d re;
   __m512d im;
 };
 
-[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes_of(__m512d wv) {
+[[gnu::always_inline]] TAMSEL_AVX512 inline Factors lanes_of(__m512d wv) {
   const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
   const __m512d im = _mm512_shuffle_pd(wv, wv, 0xFF);
-  return Lanes{_mm512_shuffle_pd(wv, wv, 0x00),
+  return Factors{_mm512_shuffle_pd(wv, wv, 0x00),
                _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(im), sign))};
 }
-[[gnu::always_inline]] TAMSEL_AVX512 inline Lanes lanes(const Real* w) {
+[[gnu::always_inline]] TAMSEL_AVX512 inline Factors lanes(const Real* w) {
   return lanes_of(_mm512_loadu_pd(w));
 }
 
 // t of four butterflies, b0..b3 in bv.
-[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d twiddled512(__m512d bv, const Lanes& w) {
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d twiddled512(__m512d bv, const Factors& w) {
   const __m512d bs = _mm512_shuffle_pd(bv, bv, 0x55); // b_im, b_re of each
   return _mm512_add_pd(_mm512_mul_pd(bv, w.re), _mm512_mul_pd(bs, w.im));
 }
@@ -59,7 +59,7 @@ struct Lanes {
 // (v1, v3) with the two factors of f4.  The runs of the two columns are
 // returned in first and second.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_columns(__m512d a, __m512d b, const Lanes& f2, const Lanes& f4, __m512d& first,
+two_passes_columns(__m512d a, __m512d b, const Factors& f2, const Factors& f4, __m512d& first,
                    __m512d& second) {
   const __m512d t = twiddled512(b, f2);
   const __m512d a1 = _mm512_add_pd(a, t); // v0' v2' of each column
@@ -77,7 +77,7 @@ two_passes_columns(__m512d a, __m512d b, const Lanes& f2, const Lanes& f4, __m51
 // the two passes, row h stored at to + h * step; every value is read before
 // any is written.  Row h of the result is column rev(h) of the tile.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_tile512(const Real* from, Integer stride, const Lanes& f2, const Lanes& f4, Real* to,
+two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f4, Real* to,
                    Integer step) {
   const __m512d r0 = _mm512_loadu_pd(from);
   const __m512d r1 = _mm512_loadu_pd(from + stride);
@@ -102,9 +102,9 @@ two_passes_tile512(const Real* from, Integer stride, const Lanes& f2, const Lane
 // h * n/2 Reals trades places, permuted, with tile order[t].
 TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
                                             const Real* w4, const std::uint16_t* order) {
-  const Lanes f2 =
+  const Factors f2 =
       lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
-  const Lanes f4 =
+  const Factors f4 =
       lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]));
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {

@@ -36,12 +36,12 @@ namespace {
 // once for all its groups when it has four groups or more, a pair of
 // passes when it has kPairGroups groups or more.
 template <int W>
-struct Lanes;
+struct Complex;
 
 template <>
-struct Lanes<2> {
-  using V = Real __attribute__((vector_size(2 * sizeof(Real))));
-  using Bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
+struct Complex<2> {
+  using V = Lanes<2>::type;
+  using Bits = Lanes<2>::bits;
   [[gnu::always_inline]] static V swapped(V v) { return __builtin_shufflevector(v, v, 1, 0); }
   [[gnu::always_inline]] static V real_parts(V v) { return __builtin_shufflevector(v, v, 0, 0); }
   [[gnu::always_inline]] static V imag_parts(V v) { return __builtin_shufflevector(v, v, 1, 1); }
@@ -49,9 +49,9 @@ struct Lanes<2> {
 };
 
 template <>
-struct Lanes<8> {
-  using V = Real __attribute__((vector_size(8 * sizeof(Real))));
-  using Bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
+struct Complex<8> {
+  using V = Lanes<8>::type;
+  using Bits = Lanes<8>::bits;
   [[gnu::always_inline]] static V swapped(V v) {
     return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
   }
@@ -62,13 +62,15 @@ struct Lanes<8> {
     return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7);
   }
   // The first complex value alone.
-  [[gnu::always_inline]] static Lanes<2>::V first(V v) { return __builtin_shufflevector(v, v, 0, 1); }
+  [[gnu::always_inline]] static Lanes<2>::type first(V v) {
+    return __builtin_shufflevector(v, v, 0, 1);
+  }
   static constexpr Integer kCachedValues = 2048;
   static constexpr Integer kPairGroups = 2;
 };
 
 template <int W>
-using Vec = typename Lanes<W>::V;
+using Vec = typename Complex<W>::V;
 
 template <int W>
 [[gnu::always_inline]] inline Vec<W> load(const Real* p) {
@@ -94,18 +96,18 @@ struct Factors {
 // part's even copy flipped.
 template <int W>
 [[gnu::always_inline]] inline Factors<W> factors(const Real* w) {
-  using Bits = typename Lanes<W>::Bits;
+  using Bits = typename Complex<W>::Bits;
   Bits sign{};
   for (int k = 0; k < W; k += 2) sign[k] = std::uint64_t{1} << 63;
   const Vec<W> v = load<W>(w);
-  const Bits im = reinterpret_cast<Bits>(Lanes<W>::imag_parts(v)) ^ sign;
-  return {Lanes<W>::real_parts(v), reinterpret_cast<Vec<W>>(im)};
+  const Bits im = reinterpret_cast<Bits>(Complex<W>::imag_parts(v)) ^ sign;
+  return {Complex<W>::real_parts(v), reinterpret_cast<Vec<W>>(im)};
 }
 
 // t of W/2 butterflies, their b in bv.
 template <int W>
 [[gnu::always_inline]] inline Vec<W> twiddled(Vec<W> bv, const Factors<W>& f) {
-  return bv * f.re + Lanes<W>::swapped(bv) * f.im;
+  return bv * f.re + Complex<W>::swapped(bv) * f.im;
 }
 
 // W/2 butterflies at a and b.
@@ -126,7 +128,7 @@ template <int W>
   Integer i = 0;
   for (; i + step <= count; i += step) butterflies_at<W>(a + 2 * i, b + 2 * i, f);
   if constexpr (W > 2) {
-    const Factors<2> one{Lanes<W>::first(f.re), Lanes<W>::first(f.im)};
+    const Factors<2> one{Complex<W>::first(f.re), Complex<W>::first(f.im)};
     for (; i < count; ++i) butterflies_at<2>(a + 2 * i, b + 2 * i, one);
   }
 }
@@ -137,7 +139,7 @@ template <int W>
 [[gnu::always_inline]] inline void pass(Real* data, Integer n, Integer h, const Real* w,
                                         Integer j0, Integer count) {
   constexpr Integer step = W / 2;
-  if (n >= 8 * h && n <= Lanes<W>::kCachedValues) {
+  if (n >= 8 * h && n <= Complex<W>::kCachedValues) {
     for (Integer j = 0; j < count; j += step) {
       const Factors<W> f = factors<W>(w + 2 * j);
       for (Integer s = 0; s < n; s += 2 * h) {
@@ -189,7 +191,7 @@ template <int W>
 [[gnu::always_inline]] inline void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
                                              const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
-  if (n >= 4 * Lanes<W>::kPairGroups * h && n <= Lanes<W>::kCachedValues) {
+  if (n >= 4 * Complex<W>::kPairGroups * h && n <= Complex<W>::kCachedValues) {
     for (Integer k = 0; k < span; k += W) {
       const Factors<W> fa = factors<W>(wa + k);
       const Factors<W> f0 = factors<W>(wb + k);

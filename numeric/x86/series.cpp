@@ -16,19 +16,6 @@ namespace tamsel::x86 {
 
 namespace {
 
-// Points in the lanes of a vector of W Reals; every operation acts lane by
-// lane with the rounding of the scalar operation.
-template <int W>
-struct Lanes;
-template <>
-struct Lanes<2> {
-  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
-};
-template <>
-struct Lanes<4> {
-  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
-};
-
 // The recurrence of chebev for S series c[0 .. S-1] at the same V * W
 // points x[0 .. V*W-1], V vectors whose recurrences interleave, into
 // result[s][0 .. V*W-1]: each point's y and y2 are formed once and serve

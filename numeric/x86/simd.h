@@ -33,6 +33,27 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
   return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
 }
 
+// A vector of W Reals, and one of W 64-bit words, W = 2, 4 or 8, in GCC's
+// vector types: every operation acts lane by lane with the rounding of the
+// scalar operation.  The kernels written once over a width use these.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
+};
+template <>
+struct Lanes<4> {
+  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(4 * sizeof(Real))));
+};
+template <>
+struct Lanes<8> {
+  using type = Real __attribute__((vector_size(8 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
+};
+
 // Each kernel below is the entry of kernels::Table of its name, with the
 // exceptions said beside it; x86/native.cpp fills the tables.
 
