@@ -58,14 +58,16 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 # The test suite but the slow tests, built with AddressSanitizer and
-# UndefinedBehaviorSanitizer.  With clang (it compiles the checked build in
-# half GCC's time) the same build also holds the fuzz targets, which
-# `make fuzz` then runs without building anything; without clang, GCC.
+# UndefinedBehaviorSanitizer.  With clang and its sanitizer runtimes (it
+# compiles the checked build in half GCC's time) the same build also holds
+# the fuzz targets, which `make fuzz` then runs without building anything;
+# otherwise GCC.
 # The checked builds run each test program as two shards a processor and
 # build no slow test.
 CHECKED_TESTS = -DTAMSEL_TEST_SHARDS=$(shell expr 2 \* $(JOBS)) -DTAMSEL_SLOW_TESTS=OFF
-SANITIZE_CONFIG = $(if $(shell command -v clang++ 2>/dev/null),\
-  -DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON,-DTAMSEL_SANITIZE=ON)
+CLANG_RUNTIMES = $(shell f="$$(clang++ -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-$$(uname -m).a"; \
+  [ -f "$$f" ] && echo yes)
+SANITIZE_CONFIG = $(if $(CLANG_RUNTIMES),-DCMAKE_CXX_COMPILER=clang++ -DTAMSEL_FUZZ=ON,-DTAMSEL_SANITIZE=ON)
 sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_CONFIG) $(CHECKED_TESTS) >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
