@@ -39,9 +39,11 @@ failed=""
 set -- number_reader sample_list tables whole_run
 while [ $# -gt 0 ]; do
   batch=""
-  while [ $# -gt 0 ] && [ "$(echo $batch | wc -w)" -lt "$jobs" ]; do
+  started=0
+  while [ $# -gt 0 ] && [ "$started" -lt "$jobs" ]; do
     fuzz_one "$1" &
     batch="$batch $1"
+    started=$((started + 1))
     shift
   done
   wait

@@ -337,24 +337,23 @@ TEST_P(FastPaths, SpecialValuesAtEveryAlignment) {
       }
       if (kind == 1 || kind == 2) values[reals / 3] = specials[kind == 1 ? 6 : 7];
       const Real* second = values.data() + n;
-      // The routines, each writing 2n Reals (twofft 4n) at out.
+      // The routines, each writing 2n Reals (twofft 4n) at out; the in-place
+      // transforms start from a copy of the values.
+      auto in_place = [&values, n](auto* ours, auto* reference, Integer sign) {
+        return [&values, n, ours, reference, sign](Real* out, bool ref) {
+          std::copy(values.begin(), values.end(), out);
+          if (ref) {
+            reference(out, n, sign);
+          } else {
+            ours(out, n, sign);
+          }
+        };
+      };
       const std::pair<const char*, std::function<void(Real*, bool)>> routines[] = {
-          {"four1+", [&](Real* out, bool ref) {
-             std::copy(values.begin(), values.end(), out);
-             (ref ? tamsel::reference::four1 : tamsel::four1)(out, n, 1);
-           }},
-          {"four1-", [&](Real* out, bool ref) {
-             std::copy(values.begin(), values.end(), out);
-             (ref ? tamsel::reference::four1 : tamsel::four1)(out, n, -1);
-           }},
-          {"realft+", [&](Real* out, bool ref) {
-             std::copy(values.begin(), values.end(), out);
-             (ref ? tamsel::reference::realft : tamsel::realft)(out, n, 1);
-           }},
-          {"realft-", [&](Real* out, bool ref) {
-             std::copy(values.begin(), values.end(), out);
-             (ref ? tamsel::reference::realft : tamsel::realft)(out, n, -1);
-           }},
+          {"four1+", in_place(tamsel::four1, tamsel::reference::four1, 1)},
+          {"four1-", in_place(tamsel::four1, tamsel::reference::four1, -1)},
+          {"realft+", in_place(tamsel::realft, tamsel::reference::realft, 1)},
+          {"realft-", in_place(tamsel::realft, tamsel::reference::realft, -1)},
           {"twofft", [&](Real* out, bool ref) {
              (ref ? tamsel::reference::twofft : tamsel::twofft)(values.data(), second, out,
                                                                  out + 2 * n, n);
