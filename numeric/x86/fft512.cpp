@@ -140,12 +140,16 @@ namespace {
 }
 
 // fft::split of k .. k+3 at once: Z_k .. Z_k+3 in bv, Z_n-k-3 .. Z_n-k as
-// stored in a_stored, the factors w_k .. w_k+3 at w; the new values stored
-// at b and a.  new b's subtraction is the addition of the product with
-// -w_im, exactly its negative (w is finite).
-[[gnu::always_inline]] TAMSEL_AVX512 inline void split_four(__m512d bv, __m512d a_stored,
-                                                            const Real* w, __m512d fv, Real* b,
-                                                            Real* a) {
+// stored in a_stored, the factors w_k .. w_k+3 at w.  new b's subtraction
+// is the addition of the product with -w_im, exactly its negative (w is
+// finite).
+struct Split {
+  __m512d b; // the new Z_k .. Z_k+3
+  __m512d a; // the new Z_n-k-3 .. Z_n-k, in stored order
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline Split split_four(__m512d bv, __m512d a_stored,
+                                                             const Real* w, __m512d fv) {
   const __m512d half = _mm512_set1_pd(0.5);
   const __m512d av = reversed(a_stored); // Z_n-k .. Z_n-k-3
   const __m512d sum = _mm512_add_pd(bv, av);
@@ -161,9 +165,14 @@ namespace {
   const __m512d new_b = _mm512_add_pd(_mm512_add_pd(x, u), y_b);
   const __m512d r =
       _mm512_sub_pd(_mm512_mask_blend_pd(0x55, x, u), _mm512_mask_blend_pd(0x55, u, x));
-  const __m512d new_a = _mm512_add_pd(r, y);
-  _mm512_storeu_pd(b, new_b);
-  _mm512_storeu_pd(a, reversed(new_a));
+  return {new_b, reversed(_mm512_add_pd(r, y))};
+}
+
+// The last complex value of x, then the first three of y (the all-lanes
+// mask form).
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d across(__m512d x, __m512d y) {
+  const __m512i yi = _mm512_castpd_si512(y);
+  return _mm512_castsi512_pd(_mm512_mask_alignr_epi64(yi, 0xFF, yi, _mm512_castpd_si512(x), 6));
 }
 
 } // namespace
@@ -190,13 +199,40 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
     const __m512d p_far_new = _mm512_sub_pd(pa, tp);
     const __m512d q_new = _mm512_add_pd(qa, tq);
     const __m512d q_far_new = _mm512_sub_pd(qa, tq);
-    split_four(p_new, q_far_new, ws + 2 * k, fv, p, q_far);
-    split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv, q, p_far);
+    const Split sp = split_four(p_new, q_far_new, ws + 2 * k, fv);
+    const Split sq = split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv);
+    _mm512_storeu_pd(p, sp.b);
+    _mm512_storeu_pd(q_far, sp.a);
+    _mm512_storeu_pd(q, sq.b);
+    _mm512_storeu_pd(p_far, sq.a);
   }
-  const kernels::Table& plain = kernels::portable::table;
-  plain.pass(data, count, h, wl, 0, 1);
-  plain.pass(data, count, h, wl + 2 * k, k, h - 2 * k + 1);
-  plain.split(data, count, ws + 2 * k, k, h - k + 1, f);
+  // Here k = h/2 - 3.  Left: butterfly 0, and butterflies and splits k ..
+  // h/2 + 3, done as four values from k and three from h/2 + 1: a lane
+  // beyond them is loaded masked (it may lie past the array or its
+  // factors) and never stored.
+  constexpr __mmask8 kThree = 0x3F;
+  Real* p = data + 2 * k;             // Z_h/2-3 .. Z_h/2
+  Real* q = p + 8;                    // Z_h/2+1 .. Z_h/2+3
+  const __m512d pa = _mm512_loadu_pd(p);
+  const __m512d qa = _mm512_maskz_loadu_pd(kThree, q);
+  const __m512d tp = twiddled512(_mm512_loadu_pd(p + 2 * h), lanes(wl + 2 * k));
+  const __m512d tq = twiddled512(_mm512_maskz_loadu_pd(kThree, q + 2 * h),
+                                 lanes_of(_mm512_maskz_loadu_pd(kThree, wl + 2 * k + 8)));
+  const __m512d p_far = _mm512_sub_pd(pa, tp); // Z_3h/2-3 .. Z_3h/2
+  const __m512d q_far = _mm512_sub_pd(qa, tq); // Z_3h/2+1 .. Z_3h/2+3
+  // Partners: of h/2-3 .. h/2, Z_3h/2+3 .. Z_3h/2; of h/2+1 .. h/2+3, Z_3h/2-1 .. Z_3h/2-3.
+  const Split sp = split_four(_mm512_add_pd(pa, tp), across(p_far, q_far), ws + 2 * k, fv);
+  const Split sq = split_four(_mm512_add_pd(qa, tq), across(p_far, p_far), ws + 2 * k + 8, fv);
+  _mm512_storeu_pd(p, sp.b);
+  _mm512_storeu_pd(p + 2 * h + 6, sp.a);
+  _mm512_mask_storeu_pd(q, kThree, sq.b);
+  _mm512_mask_storeu_pd(p + 2 * h - 2, 0xFC, sq.a);
+  // Butterfly 0 in the first lane.
+  const __m512d a0 = _mm512_maskz_loadu_pd(0x03, data);
+  const __m512d t0 = twiddled512(_mm512_maskz_loadu_pd(0x03, data + 2 * h),
+                                 lanes_of(_mm512_maskz_loadu_pd(0x03, wl)));
+  _mm512_mask_storeu_pd(data + 2 * h, 0x03, _mm512_sub_pd(a0, t0));
+  _mm512_mask_storeu_pd(data, 0x03, _mm512_add_pd(a0, t0));
 }
 
 namespace {
