@@ -210,23 +210,26 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   // h/2 + 3, done as four values from k and three from h/2 + 1: a lane
   // beyond them is loaded masked (it may lie past the array or its
   // factors) and never stored.
-  constexpr __mmask8 kThree = 0x3F;
-  Real* p = data + 2 * k;             // Z_h/2-3 .. Z_h/2
-  Real* q = p + 8;                    // Z_h/2+1 .. Z_h/2+3
+  constexpr __mmask8 kThree = 0x3F; // the first three values of a vector
+  Real* p = data + 2 * k;            // Z_h/2-3 .. Z_h/2
+  Real* q = p + 8;                   // Z_h/2+1 .. Z_h/2+3
+  Real* p_far_at = p + 2 * h;        // Z_3h/2-3 .. Z_3h/2
   const __m512d pa = _mm512_loadu_pd(p);
   const __m512d qa = _mm512_maskz_loadu_pd(kThree, q);
-  const __m512d tp = twiddled512(_mm512_loadu_pd(p + 2 * h), lanes(wl + 2 * k));
+  const __m512d tp = twiddled512(_mm512_loadu_pd(p_far_at), lanes(wl + 2 * k));
   const __m512d tq = twiddled512(_mm512_maskz_loadu_pd(kThree, q + 2 * h),
                                  lanes_of(_mm512_maskz_loadu_pd(kThree, wl + 2 * k + 8)));
   const __m512d p_far = _mm512_sub_pd(pa, tp); // Z_3h/2-3 .. Z_3h/2
   const __m512d q_far = _mm512_sub_pd(qa, tq); // Z_3h/2+1 .. Z_3h/2+3
-  // Partners: of h/2-3 .. h/2, Z_3h/2+3 .. Z_3h/2; of h/2+1 .. h/2+3, Z_3h/2-1 .. Z_3h/2-3.
+  // The partners of h/2-3 .. h/2 are Z_3h/2+3 .. Z_3h/2 (p_far's last value
+  // and q_far's three), those of h/2+1 .. h/2+3 Z_3h/2-1 .. Z_3h/2-3
+  // (p_far's first three, after a lane not stored).
   const Split sp = split_four(_mm512_add_pd(pa, tp), across(p_far, q_far), ws + 2 * k, fv);
   const Split sq = split_four(_mm512_add_pd(qa, tq), across(p_far, p_far), ws + 2 * k + 8, fv);
   _mm512_storeu_pd(p, sp.b);
-  _mm512_storeu_pd(p + 2 * h + 6, sp.a);
+  _mm512_storeu_pd(p_far_at + 6, sp.a);            // Z_3h/2 .. Z_3h/2+3
   _mm512_mask_storeu_pd(q, kThree, sq.b);
-  _mm512_mask_storeu_pd(p + 2 * h - 2, 0xFC, sq.a);
+  _mm512_mask_storeu_pd(p_far_at - 2, 0xFC, sq.a); // Z_3h/2-3 .. Z_3h/2-1
   // Butterfly 0 in the first lane.
   const __m512d a0 = _mm512_maskz_loadu_pd(0x03, data);
   const __m512d t0 = twiddled512(_mm512_maskz_loadu_pd(0x03, data + 2 * h),
