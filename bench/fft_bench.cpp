@@ -8,8 +8,8 @@
 // transforms (ours, and FFTW's complex ones) run on a fresh copy of the
 // input every time; the time of that copy alone is measured the same way and
 // taken off, so that the table shows the transforms themselves.  Each figure
-// is the best of several batches of at least 10 ms, ours and FFTW's
-// measured in turns.
+// is the best of 24 batches of at least 4 ms, ours and FFTW's measured in
+// turns.
 #include <fftw3.h>
 
 #include <algorithm>
@@ -38,8 +38,8 @@ volatile Real sink;
 
 // Seconds per call of f: the best of `batches` batches, each of enough calls
 // to last at least min_batch seconds.
-double time_call(const std::function<void()>& f, int batches = 5,
-                 double min_batch = 0.01) {
+double time_call(const std::function<void()>& f, int batches = 2,
+                 double min_batch = 0.004) {
   using clock = std::chrono::steady_clock;
   long calls = 1;
   for (;;) {
@@ -77,8 +77,10 @@ struct FftwBuffer {
 };
 
 // Our times (widest kernels, AVX kernels at most) and FFTW's, measured in
-// turns (three rounds each, the best kept), so that a burst of load from
-// elsewhere hits all alike.
+// turns (twelve short rounds, the best kept), so that a burst of load from
+// elsewhere hits all alike: on a shared machine, fewer and longer rounds
+// moved the small sizes' ratios by up to 20% from one run to the next,
+// these by up to 10%.
 struct Pair {
   double ours = 1e300;
   double avx = 1e300;
@@ -87,7 +89,7 @@ struct Pair {
 template <class Ours, class Fftw>
 Pair in_turns(Ours ours, Fftw fftw) {
   Pair best;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 12; ++round) {
     best.ours = std::min(best.ours, ours());
     {
       const tamsel::kernels::KernelOverride narrow(tamsel::kernels::Kernel::avx);
