@@ -168,6 +168,56 @@ struct Split {
   return {new_b, reversed(_mm512_add_pd(r, y))};
 }
 
+// fft::split of eight values at once, taken apart into their real and
+// imaginary parts: Z_k .. Z_k+3 in front, with their partners Z_n-k-3 ..
+// Z_n-k as stored in front_partners and the factors w_k .. w_k+3 at
+// w_front; Z_j .. Z_j+3 in back, with Z_n-j-3 .. Z_n-j in back_partners
+// and w_j .. w_j+3 at w_back.  Each lane does fft::split's operations in
+// its order, without a shuffle between them.
+struct SplitEight {
+  __m512d front;
+  __m512d back;
+  __m512d front_partners;
+  __m512d back_partners;
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline SplitEight
+split_eight(__m512d front, __m512d back, __m512d front_partners, __m512d back_partners,
+            const Real* w_front, const Real* w_back, __m512d fv) {
+  const __m512i re = _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14);
+  const __m512i im = _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15);
+  // Lane i of the partners is the partner of lane i of the values.
+  const __m512i re_mirrored = _mm512_setr_epi64(6, 4, 2, 0, 14, 12, 10, 8);
+  const __m512i im_mirrored = _mm512_setr_epi64(7, 5, 3, 1, 15, 13, 11, 9);
+  const __m512d b_re = _mm512_permutex2var_pd(front, re, back);
+  const __m512d b_im = _mm512_permutex2var_pd(front, im, back);
+  const __m512d a_re = _mm512_permutex2var_pd(front_partners, re_mirrored, back_partners);
+  const __m512d a_im = _mm512_permutex2var_pd(front_partners, im_mirrored, back_partners);
+  const __m512d wf = _mm512_loadu_pd(w_front);
+  const __m512d wb = _mm512_loadu_pd(w_back);
+  const __m512d w_re = _mm512_permutex2var_pd(wf, re, wb);
+  const __m512d w_im = _mm512_permutex2var_pd(wf, im, wb);
+  const __m512d half = _mm512_set1_pd(0.5);
+  const __m512d u_re = _mm512_mul_pd(_mm512_add_pd(b_re, a_re), half);
+  const __m512d u_im = _mm512_mul_pd(_mm512_sub_pd(b_im, a_im), half);
+  const __m512i sign = _mm512_set1_epi64(INT64_MIN);
+  const __m512d v_re = _mm512_castsi512_pd(_mm512_xor_si512(
+      _mm512_castpd_si512(_mm512_mul_pd(_mm512_add_pd(b_im, a_im), fv)), sign));
+  const __m512d v_im = _mm512_mul_pd(_mm512_sub_pd(b_re, a_re), fv);
+  const __m512d wr_vr = _mm512_mul_pd(w_re, v_re);
+  const __m512d wi_vi = _mm512_mul_pd(w_im, v_im);
+  const __m512d vi_wr = _mm512_mul_pd(v_im, w_re);
+  const __m512d vr_wi = _mm512_mul_pd(v_re, w_im);
+  const __m512d nb_re = _mm512_sub_pd(_mm512_add_pd(wr_vr, u_re), wi_vi);
+  const __m512d nb_im = _mm512_add_pd(_mm512_add_pd(u_im, vi_wr), vr_wi);
+  const __m512d na_im = _mm512_add_pd(vr_wi, _mm512_sub_pd(vi_wr, u_im));
+  const __m512d na_re = _mm512_add_pd(_mm512_sub_pd(u_re, wr_vr), wi_vi);
+  return {_mm512_permutex2var_pd(nb_re, _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11), nb_im),
+          _mm512_permutex2var_pd(nb_re, _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15), nb_im),
+          _mm512_permutex2var_pd(na_re, _mm512_setr_epi64(3, 11, 2, 10, 1, 9, 0, 8), na_im),
+          _mm512_permutex2var_pd(na_re, _mm512_setr_epi64(7, 15, 6, 14, 5, 13, 4, 12), na_im)};
+}
+
 // The last complex value of x, then the first three of y (the all-lanes
 // mask form).
 [[gnu::always_inline]] TAMSEL_AVX512 inline __m512d across(__m512d x, __m512d y) {
@@ -199,12 +249,12 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
     const __m512d p_far_new = _mm512_sub_pd(pa, tp);
     const __m512d q_new = _mm512_add_pd(qa, tq);
     const __m512d q_far_new = _mm512_sub_pd(qa, tq);
-    const Split sp = split_four(p_new, q_far_new, ws + 2 * k, fv);
-    const Split sq = split_four(q_new, p_far_new, ws + 2 * (h - k - 3), fv);
-    _mm512_storeu_pd(p, sp.b);
-    _mm512_storeu_pd(q_far, sp.a);
-    _mm512_storeu_pd(q, sq.b);
-    _mm512_storeu_pd(p_far, sq.a);
+    const SplitEight s =
+        split_eight(p_new, q_new, q_far_new, p_far_new, ws + 2 * k, ws + 2 * (h - k - 3), fv);
+    _mm512_storeu_pd(p, s.front);
+    _mm512_storeu_pd(q_far, s.front_partners);
+    _mm512_storeu_pd(q, s.back);
+    _mm512_storeu_pd(p_far, s.back_partners);
   }
   // Here k = h/2 - 3.  Left: butterfly 0, and butterflies and splits k ..
   // h/2 + 3, done as four values from k and three from h/2 + 1: a lane
