@@ -227,6 +227,30 @@ split_eight(__m512d front, __m512d back, __m512d front_partners, __m512d back_pa
 
 } // namespace
 
+// fft::split of k .. k+7 at once while those values and their partners
+// are sixteen apart (eight splits that touch no value in common), in the
+// order of k; the rest through the AVX kernel.
+TAMSEL_AVX512 void split_avx512(Real* data, Integer count, const Real* w, Integer first,
+                                Integer end, Real f) {
+  const __m512d fv = _mm512_set1_pd(f);
+  Integer k = first;
+  for (; k + 8 <= end && k + 7 < count - k - 7; k += 8) {
+    Real* front = data + 2 * k;                      // Z_k .. Z_k+3
+    Real* back = front + 8;                          // Z_k+4 .. Z_k+7
+    Real* front_partners = data + 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    Real* back_partners = front_partners - 8;        // Z_n-k-7 .. Z_n-k-4
+    const Real* wk = w + 2 * (k - first);
+    const SplitEight s =
+        split_eight(_mm512_loadu_pd(front), _mm512_loadu_pd(back), _mm512_loadu_pd(front_partners),
+                    _mm512_loadu_pd(back_partners), wk, wk + 8, fv);
+    _mm512_storeu_pd(front, s.front);
+    _mm512_storeu_pd(back, s.back);
+    _mm512_storeu_pd(front_partners, s.front_partners);
+    _mm512_storeu_pd(back_partners, s.back_partners);
+  }
+  split_avx(data, count, w + 2 * (k - first), k, end, f);
+}
+
 // As pass_split_avx, four values of k at a time: with h = count/2,
 // butterflies j = k .. k+3 and j = h-k-3 .. h-k give the values of the
 // splits of those j, for k = 1, 5, .. while the two runs are apart; then

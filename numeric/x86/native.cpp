@@ -157,7 +157,7 @@ constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::butterflies_avx512,
     rows_pair_avx512,
-    x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx,
+    x86::first_value_avx,      x86::interleave_sse2,       x86::split_avx512,
     x86::pass_split_avx512,    x86::separate_avx512,       x86::products_avx512,
     x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,

@@ -89,6 +89,8 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
 // ---- Real transforms and the correlation (x86/spectra.cpp).
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
 void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
+void split_avx512(Real* data, Integer count, const Real* w, Integer first, Integer end,
+                  Real f); // x86/fft512.cpp
 void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
                        Real f); // x86/fft512.cpp
