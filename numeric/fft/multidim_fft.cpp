@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include <tamsel/numeric/stop.h>
@@ -34,17 +35,20 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
-// Exchanges the runs of S values at rows i and rev(i) of a strip.
+// Exchanges the runs of S values at rows i and rev(i) of a strip, two
+// values at a time (S is a power of two from 2: B is a product of lengths
+// of at least 2).
 void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
   Integer r = 0; // rev(i), stepped with the carry running downwards
   for (Integer i = 0; i < L; ++i) {
     if (r > i) {
       Real* p = base + 2 * i * B;
       Real* q = base + 2 * r * B;
-      for (Integer k = 0; k < 2 * S; ++k) {
-        const Real t = p[k];
-        p[k] = q[k];
-        q[k] = t;
+      for (Integer k = 0; k < 2 * S; k += 4) {
+        Real t[4];
+        std::memcpy(t, p + k, sizeof t);
+        std::memcpy(p + k, q + k, sizeof t);
+        std::memcpy(q + k, t, sizeof t);
       }
     }
     Integer bit = L >> 1;
