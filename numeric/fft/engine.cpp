@@ -251,10 +251,10 @@ namespace {
 // An array of more than two blocks of kPassBlock values runs its passes up
 // to that length block by block: a block of 32 KiB stays in the
 // first-level cache while its passes run, and the later passes sweep the
-// array once a pair (measured: 5-11% off 2^13 and 2^14 values against
-// blocks of 2^13).  Up to two blocks the passes run over the whole array
-// (two blocks of 2^11 lost about 5% at 2^12).  transform_lines runs its
-// lines kBlock values at a time.
+// array once a pair (measured: 2-10% off four1 from 2^13, against blocks of
+// 2^13).  Up to two blocks the passes run over the whole array (two blocks
+// of 2^11 lost about 5% at 2^12).  transform_lines runs its lines kBlock
+// values at a time.
 constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kBlock = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m

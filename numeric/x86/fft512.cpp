@@ -12,8 +12,8 @@
 // attribute.  AVX-512F has fused multiply-adds of its own, which GCC's
 // vectoriser forms from a complex product's scalar loop even without
 // contraction: the loops over single values left at the ends are the
-// portable kernels', called, never inlined here (the build checks that no
-// fused multiply-add is emitted).
+// portable or AVX kernels', called, never inlined here (the build checks
+// that no fused multiply-add is emitted).
 #include "x86/simd.h"
 
 #include <immintrin.h>
