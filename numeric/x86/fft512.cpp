@@ -53,47 +53,48 @@ struct Factors {
 // ---- The permutation with the first two passes.
 
 
-// Two columns of a 4 x 4 tile through the two passes: a = (v0, v2) and
-// b = (v1, v3) of each column, the column's run v0..v3 being rows 0, 2, 1,
-// 3 of it; butterflies (v0, v1) and (v2, v3) with f2, then (v0, v2) and
-// (v1, v3) with the two factors of f4.  The runs of the two columns are
-// returned in first and second.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_columns(__m512d a, __m512d b, const Factors& f2, const Factors& f4, __m512d& first,
-                   __m512d& second) {
-  const __m512d t = twiddled512(b, f2);
-  const __m512d a1 = _mm512_add_pd(a, t); // v0' v2' of each column
-  const __m512d b1 = _mm512_sub_pd(a, t); // v1' v3'
-  const __m512d a2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13), b1);
-  const __m512d b2 = _mm512_permutex2var_pd(a1, _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15), b1);
-  const __m512d u = twiddled512(b2, f4);
-  const __m512d low = _mm512_add_pd(a2, u);  // v0'' v1'' of each column
-  const __m512d high = _mm512_sub_pd(a2, u); // v2'' v3''
-  first = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0x44);
-  second = _mm512_mask_shuffle_f64x2(low, 0xFF, low, high, 0xEE);
+// Four complex values of x and y: those at lanes (i, j) of x, then (k, l)
+// of y, with imm = i | j << 2 | k << 4 | l << 6 (the all-lanes mask form,
+// which names every input).
+template <int imm>
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d pick(__m512d x, __m512d y) {
+  return _mm512_mask_shuffle_f64x2(x, 0xFF, x, y, imm);
 }
 
 // The tile whose row h starts at from + h * stride, permuted and through
 // the two passes, row h stored at to + h * step; every value is read before
-// any is written.  Row h of the result is column rev(h) of the tile.
+// any is written.  Row h of the result is column rev(h) of the tile, whose
+// run v0..v3 is rows 0, 2, 1, 3 of it: the passes run on whole rows, one
+// butterfly per lane (v0, v1) and (v2, v3) with f2, then (v0, v2) with f40
+// and (v1, v3) with f41, and the tile is transposed after them.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f4, Real* to,
-                   Integer step) {
+two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f40,
+                   const Factors& f41, Real* to, Integer step) {
   const __m512d r0 = _mm512_loadu_pd(from);
   const __m512d r1 = _mm512_loadu_pd(from + stride);
   const __m512d r2 = _mm512_loadu_pd(from + 2 * stride);
   const __m512d r3 = _mm512_loadu_pd(from + 3 * stride);
-  const __m512i low = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);   // columns 0, 1
-  const __m512i high = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15); // columns 2, 3
-  __m512d c0, c1, c2, c3;
-  two_passes_columns(_mm512_permutex2var_pd(r0, low, r1), _mm512_permutex2var_pd(r2, low, r3),
-                     f2, f4, c0, c1);
-  two_passes_columns(_mm512_permutex2var_pd(r0, high, r1),
-                     _mm512_permutex2var_pd(r2, high, r3), f2, f4, c2, c3);
-  _mm512_storeu_pd(to, c0);
-  _mm512_storeu_pd(to + step, c2);
-  _mm512_storeu_pd(to + 2 * step, c1);
-  _mm512_storeu_pd(to + 3 * step, c3);
+  const __m512d t1 = twiddled512(r2, f2); // v1 is row 2
+  const __m512d t3 = twiddled512(r3, f2);
+  const __m512d v0 = _mm512_add_pd(r0, t1);
+  const __m512d v1 = _mm512_sub_pd(r0, t1);
+  const __m512d v2 = _mm512_add_pd(r1, t3); // v2 is row 1
+  const __m512d v3 = _mm512_sub_pd(r1, t3);
+  const __m512d u2 = twiddled512(v2, f40);
+  const __m512d u3 = twiddled512(v3, f41);
+  const __m512d x0 = _mm512_add_pd(v0, u2);
+  const __m512d x2 = _mm512_sub_pd(v0, u2);
+  const __m512d x1 = _mm512_add_pd(v1, u3);
+  const __m512d x3 = _mm512_sub_pd(v1, u3);
+  // Column c is (x0, x1, x2, x3) at lane c.
+  const __m512d low01 = pick<0x44>(x0, x1);  // lanes 0, 1 of x0, then of x1
+  const __m512d high01 = pick<0xEE>(x0, x1); // lanes 2, 3
+  const __m512d low23 = pick<0x44>(x2, x3);
+  const __m512d high23 = pick<0xEE>(x2, x3);
+  _mm512_storeu_pd(to, pick<0x88>(low01, low23));            // column 0
+  _mm512_storeu_pd(to + step, pick<0x88>(high01, high23));   // column 2
+  _mm512_storeu_pd(to + 2 * step, pick<0xDD>(low01, low23)); // column 1
+  _mm512_storeu_pd(to + 3 * step, pick<0xDD>(high01, high23)); // column 3
 }
 
 } // namespace
@@ -104,22 +105,24 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
                                             const Real* w4, const std::uint16_t* order) {
   const Factors f2 =
       lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
-  const Factors f4 =
-      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]));
+  const Factors f40 =
+      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
+  const Factors f41 =
+      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
     if (partner < t) continue; // done with its partner
     Real* mine = data + 8 * t;
     if (partner == t) {
-      two_passes_tile512(mine, stride, f2, f4, mine, stride);
+      two_passes_tile512(mine, stride, f2, f40, f41, mine, stride);
       continue;
     }
     // Tile t is made aside until its partner has been read.
     Real* other = data + 8 * partner;
     alignas(64) Real made[32];
-    two_passes_tile512(other, stride, f2, f4, made, 8);
-    two_passes_tile512(mine, stride, f2, f4, other, stride);
+    two_passes_tile512(other, stride, f2, f40, f41, made, 8);
+    two_passes_tile512(mine, stride, f2, f40, f41, other, stride);
     for (int h = 0; h < 4; ++h) _mm512_storeu_pd(mine + h * stride, _mm512_load_pd(made + 8 * h));
   }
 }
