@@ -141,36 +141,52 @@ __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, 
 // and rev(t) are done together, in place.
 namespace {
 
-// Row h of the permuted tile from column c = rev(h) of a tile whose rows
-// 0..3 hold the column in r0..r3 (pick 0x20 for the low value of each
-// vector, 0x31 for the high one): v0..v3 are rows 0, 2, 1, 3 of that
-// column, and the run goes through the two passes and is stored at row.
+// The two passes on half a tile, columns 2q and 2q + 1 (row h's half at
+// from + h * stride): each column's run v0..v3 is rows 0, 2, 1, 3 of it,
+// one butterfly per value of the rows, (v0, v1) and (v2, v3) with f2, then
+// (v0, v2) with f40 and (v1, v3) with f41.  x[i] holds v_i of both columns.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41,
+                __m256d* x) {
+  const __m256d r0 = _mm256_loadu_pd(from);
+  const __m256d r1 = _mm256_loadu_pd(from + stride);
+  const __m256d t1 = twiddled(_mm256_loadu_pd(from + 2 * stride), f2); // v1 is row 2
+  const __m256d t3 = twiddled(_mm256_loadu_pd(from + 3 * stride), f2);
+  const __m256d v0 = _mm256_add_pd(r0, t1);
+  const __m256d v1 = _mm256_sub_pd(r0, t1);
+  const __m256d v2 = _mm256_add_pd(r1, t3); // v2 is row 1
+  const __m256d v3 = _mm256_sub_pd(r1, t3);
+  const __m256d u2 = twiddled(v2, f40);
+  const __m256d u3 = twiddled(v3, f41);
+  x[0] = _mm256_add_pd(v0, u2);
+  x[2] = _mm256_sub_pd(v0, u2);
+  x[1] = _mm256_add_pd(v1, u3);
+  x[3] = _mm256_sub_pd(v1, u3);
+}
+
+// Column c of half x (pick 0x20 for its first, 0x31 for its second) as the
+// run v0..v3, stored at row.
 template <int pick>
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_row(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f4,
-               Real* row) {
-  two_passes_run(_mm256_permute2f128_pd(r0, r1, pick), _mm256_permute2f128_pd(r2, r3, pick), f2,
-                 f4, row);
+store_column(const __m256d* x, Real* row) {
+  _mm256_storeu_pd(row, _mm256_permute2f128_pd(x[0], x[1], pick));
+  _mm256_storeu_pd(row + 4, _mm256_permute2f128_pd(x[2], x[3], pick));
 }
 
 // The tile whose row h starts at from + h * stride, permuted and through
 // the two passes, row h stored at to + h * step; every value is read before
-// any is written.
+// any is written.  Row h of the result is column rev(h) of the tile.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f4, Real* to,
+two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41, Real* to,
                 Integer step) {
-  const __m256d r0 = _mm256_loadu_pd(from); // columns 0, 1
-  const __m256d s0 = _mm256_loadu_pd(from + 4); // columns 2, 3
-  const __m256d r1 = _mm256_loadu_pd(from + stride);
-  const __m256d s1 = _mm256_loadu_pd(from + stride + 4);
-  const __m256d r2 = _mm256_loadu_pd(from + 2 * stride);
-  const __m256d s2 = _mm256_loadu_pd(from + 2 * stride + 4);
-  const __m256d r3 = _mm256_loadu_pd(from + 3 * stride);
-  const __m256d s3 = _mm256_loadu_pd(from + 3 * stride + 4);
-  two_passes_row<0x20>(r0, r1, r2, r3, f2, f4, to);            // column 0
-  two_passes_row<0x31>(r0, r1, r2, r3, f2, f4, to + 2 * step); // column 1
-  two_passes_row<0x20>(s0, s1, s2, s3, f2, f4, to + step);     // column 2
-  two_passes_row<0x31>(s0, s1, s2, s3, f2, f4, to + 3 * step); // column 3
+  __m256d low[4];  // columns 0, 1
+  __m256d high[4]; // columns 2, 3
+  two_passes_half(from, stride, f2, f40, f41, low);
+  two_passes_half(from + 4, stride, f2, f40, f41, high);
+  store_column<0x20>(low, to);
+  store_column<0x20>(high, to + step);
+  store_column<0x31>(low, to + 2 * step);
+  store_column<0x31>(high, to + 3 * step);
 }
 
 } // namespace
@@ -179,21 +195,22 @@ __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n,
                                                          const Real* w4,
                                                          const std::uint16_t* order) {
   const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
-  const __m256d f4 = _mm256_loadu_pd(w4);
+  const __m256d f40 = _mm256_setr_pd(w4[0], w4[1], w4[0], w4[1]);
+  const __m256d f41 = _mm256_setr_pd(w4[2], w4[3], w4[2], w4[3]);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
     if (partner < t) continue; // done with its partner
     Real* mine = data + 8 * t;
     if (partner == t) {
-      two_passes_tile(mine, stride, f2, f4, mine, stride);
+      two_passes_tile(mine, stride, f2, f40, f41, mine, stride);
       continue;
     }
     // Tile t is made aside until its partner has been read.
     Real* other = data + 8 * partner;
     Real made[32];
-    two_passes_tile(other, stride, f2, f4, made, 8);
-    two_passes_tile(mine, stride, f2, f4, other, stride);
+    two_passes_tile(other, stride, f2, f40, f41, made, 8);
+    two_passes_tile(mine, stride, f2, f40, f41, other, stride);
     for (int h = 0; h < 4; ++h) {
       _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
       _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
