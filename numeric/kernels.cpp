@@ -2,6 +2,8 @@
 // The portable kernels, the table in use and the guard of the tests.
 #include "kernels.h"
 
+#include <cstring>
+
 #include <tamsel/numeric/chebyshev.h>
 
 #include "fft/engine.h"
@@ -134,9 +136,18 @@ bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   return true;
 }
 
+void exchange(Real* a, Real* b, Integer reals) {
+  for (Integer k = 0; k < reals; k += 4) {
+    Real t[4];
+    std::memcpy(t, a + k, sizeof t);
+    std::memcpy(a + k, b + k, sizeof t);
+    std::memcpy(b + k, t, sizeof t);
+  }
+}
+
 constinit const Table table{
     Kernel::portable, pass,      pass_pair,    first_two_passes, reverse_first_two,
-    butterflies,      rows_pair, first_value,  interleave,       split,
+    butterflies,      rows_pair, first_value,  interleave,       exchange,         split,
     pass_split,       separate,  products,     separate_products, sums,
     evaluate,         evaluate_two, all_in_range, first_match};
 

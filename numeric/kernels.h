@@ -72,6 +72,9 @@ struct Table {
   // place(j) = order[j], or j when order is null.
   void (*interleave)(const Real* re, const Real* im, Real* out, Integer n,
                      const std::uint16_t* order);
+  // Exchanges a[0 .. reals-1] with b[0 .. reals-1], two runs that do not
+  // overlap; reals a multiple of 4.
+  void (*exchange)(Real* a, Real* b, Integer reals);
 
   // ---- Real transforms and the correlation.
   // fft::split of Z_k at data[2k] and Z_{count-k} at data[2(count-k)] for

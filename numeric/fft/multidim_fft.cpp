@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 #include <tamsel/numeric/stop.h>
@@ -35,21 +34,16 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
-// Exchanges the runs of S values at rows i and rev(i) of a strip, two
-// values at a time (S is a power of two from 2: B is a product of lengths
-// of at least 2).
+// Exchanges the runs of S values at rows i and rev(i) of a strip (S is a
+// power of two from 2: B is a product of lengths of at least 2).
 void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
+  const kernels::Table& k = kernels::active();
   Integer r = 0; // rev(i), stepped with the carry running downwards
   for (Integer i = 0; i < L; ++i) {
     if (r > i) {
       Real* p = base + 2 * i * B;
       Real* q = base + 2 * r * B;
-      for (Integer k = 0; k < 2 * S; k += 4) {
-        Real t[4];
-        std::memcpy(t, p + k, sizeof t);
-        std::memcpy(p + k, q + k, sizeof t);
-        std::memcpy(q + k, t, sizeof t);
-      }
+      k.exchange(p, q, 2 * S);
     }
     Integer bit = L >> 1;
     while ((r & bit) != 0) {

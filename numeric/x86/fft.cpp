@@ -298,6 +298,23 @@ void first_value_avx(Real* data, Integer n) {
   if (half == 1) first_value_level_sse2(data, half);
 }
 
+void exchange_sse2(Real* a, Real* b, Integer reals) {
+  for (Integer k = 0; k < reals; k += 2) {
+    const __m128d x = _mm_loadu_pd(a + k);
+    _mm_storeu_pd(a + k, _mm_loadu_pd(b + k));
+    _mm_storeu_pd(b + k, x);
+  }
+}
+
+// Four Reals at a time.
+__attribute__((target("avx"))) void exchange_avx(Real* a, Real* b, Integer reals) {
+  for (Integer k = 0; k < reals; k += 4) {
+    const __m256d x = _mm256_loadu_pd(a + k);
+    _mm256_storeu_pd(a + k, _mm256_loadu_pd(b + k));
+    _mm256_storeu_pd(b + k, x);
+  }
+}
+
 void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
                      const std::uint16_t* order) {
   auto place = [order](Integer j) -> Integer { return 2 * (order ? Integer{order[j]} : j); };
