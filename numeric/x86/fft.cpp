@@ -145,6 +145,10 @@ namespace {
 // from + h * stride): each column's run v0..v3 is rows 0, 2, 1, 3 of it,
 // one butterfly per value of the rows, (v0, v1) and (v2, v3) with f2, then
 // (v0, v2) with f40 and (v1, v3) with f41.  x[i] holds v_i of both columns.
+// two_passes_tile512 (x86/fft512.cpp) does the same on whole rows; the two
+// stay apart, since a template shared by both would call each one's
+// target-attributed twiddle from code without the target, which GCC will
+// not inline.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
 two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41,
                 __m256d* x) {
