@@ -322,12 +322,15 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   _mm512_storeu_pd(p_far_at + 6, sp.a);            // Z_3h/2 .. Z_3h/2+3
   _mm512_mask_storeu_pd(q, kThree, sq.b);
   _mm512_mask_storeu_pd(p_far_at - 2, 0xFC, sq.a); // Z_3h/2-3 .. Z_3h/2-1
-  // Butterfly 0 in the first lane.
-  const __m512d a0 = _mm512_maskz_loadu_pd(0x03, data);
-  const __m512d t0 = twiddled512(_mm512_maskz_loadu_pd(0x03, data + 2 * h),
-                                 lanes_of(_mm512_maskz_loadu_pd(0x03, wl)));
-  _mm512_mask_storeu_pd(data + 2 * h, 0x03, _mm512_sub_pd(a0, t0));
-  _mm512_mask_storeu_pd(data, 0x03, _mm512_add_pd(a0, t0));
+  // Butterfly 0, in 128-bit vectors: the caller reads both values back
+  // at once, and a load is served from a plain store still in flight, not
+  // from a masked one.
+  const __m128d a0 = _mm_loadu_pd(data);
+  const __m128d b0 = _mm_loadu_pd(data + 2 * h);
+  const __m128d t0 = _mm_add_pd(_mm_mul_pd(b0, _mm_set1_pd(wl[0])),
+                                _mm_mul_pd(_mm_shuffle_pd(b0, b0, 1), _mm_set_pd(wl[1], -wl[1])));
+  _mm_storeu_pd(data + 2 * h, _mm_sub_pd(a0, t0));
+  _mm_storeu_pd(data, _mm_add_pd(a0, t0));
 }
 
 namespace {
