@@ -85,6 +85,10 @@ void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
 void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
                      const std::uint16_t* order);
+void interleave_avx(const Real* re, const Real* im, Real* out, Integer n,
+                    const std::uint16_t* order);
+void interleave_avx512(const Real* re, const Real* im, Real* out, Integer n,
+                       const std::uint16_t* order); // x86/fft512.cpp
 void exchange_sse2(Real* a, Real* b, Integer reals);
 void exchange_avx(Real* a, Real* b, Integer reals);
 void exchange_avx512(Real* a, Real* b, Integer reals); // x86/fft512.cpp
