@@ -415,16 +415,50 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
   kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
 }
 
+namespace {
+
+// fft::cross_product of F at f and G in g (128-bit vectors), C * scale.
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m128d product_two(__m128d f, __m128d g,
+                                                               __m128d scale) {
+  const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
+  const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1), _mm_unpackhi_pd(g, g)); // f_im*g_im, ..
+  return _mm_mul_pd(_mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y)), scale);
+}
+
+// fft::separate of Z_k at spectrum1 + b and Z_n-k at spectrum1 + a, then
+// fft::cross_product of F_k into G_k, C_k taken from the registers (a
+// product that read F_k and G_k back would wait for their stores).  G_n-k
+// is stored, F_k and F_n-k are not; with a = b (k = n/2) the values are
+// those fft::separate leaves there last.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+separate_product_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a, __m128d scale) {
+  const __m128d bv = _mm_loadu_pd(spectrum1 + b);
+  const __m128d av = _mm_loadu_pd(spectrum1 + a);
+  const __m128d sum = _mm_add_pd(bv, av);
+  const __m128d diff = _mm_sub_pd(bv, av);
+  const __m128d f = _mm_move_sd(diff, sum);       // b_re + a_re, b_im - a_im
+  const __m128d g = _mm_shuffle_pd(sum, diff, 1); // b_im + a_im, b_re - a_re
+  const __m128d plus = _mm_set1_pd(0.5);
+  const __m128d minus = _mm_set_pd(-0.5, 0.5);
+  if (a == b) {
+    _mm_storeu_pd(spectrum2 + b, product_two(_mm_mul_pd(minus, f), _mm_mul_pd(plus, g), scale));
+    return;
+  }
+  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
+  _mm_storeu_pd(spectrum2 + b, product_two(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
+}
+
+} // namespace
+
 // separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
 // n/2, go straight into their products C_k; G_n-k is stored and F_n-k is
-// not.  The rest one by one.
+// not.  The rest one by one, and C_0 last: its values were stored just
+// before the call, a Real at a time.
 TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
                                             Real reciprocal) {
   const __m512d plus = _mm512_set1_pd(0.5);
   const __m512d minus = _mm512_setr_pd(0.5, -0.5, 0.5, -0.5, 0.5, -0.5, 0.5, -0.5);
   const __m512d scale = _mm512_set1_pd(reciprocal);
-  const kernels::Table& plain = kernels::portable::table;
-  plain.products(spectrum1, spectrum2, 0, reciprocal);
   Integer k = 1;
   for (; k + 3 < count / 2; k += 4) {
     const Integer b = 2 * k;               // Z_k .. Z_k+3
@@ -434,10 +468,12 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
     const __m512d prod = cross_products(_mm512_mul_pd(plus, s.u), _mm512_mul_pd(minus, s.v));
     _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(prod, scale));
   }
-  for (Integer j = k; j <= count / 2; ++j) {
-    fft::separate(spectrum1, spectrum2, 2 * j, 2 * (count - j));
+  const __m128d scale_two = _mm_set1_pd(reciprocal);
+  for (; k <= count / 2; ++k) {
+    separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale_two);
   }
-  plain.products(spectrum1 + 2 * k, spectrum2 + 2 * k, count / 2 - k, reciprocal);
+  _mm_storeu_pd(spectrum2,
+                product_two(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
 }
 
 #undef TAMSEL_AVX512
