@@ -417,19 +417,11 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
 
 namespace {
 
-// fft::cross_product of F at f and G in g (128-bit vectors), C * scale.
-[[gnu::always_inline]] TAMSEL_AVX512 inline __m128d product_two(__m128d f, __m128d g,
-                                                               __m128d scale) {
-  const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
-  const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1), _mm_unpackhi_pd(g, g)); // f_im*g_im, ..
-  return _mm_mul_pd(_mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y)), scale);
-}
-
 // fft::separate of Z_k at spectrum1 + b and Z_n-k at spectrum1 + a, then
-// fft::cross_product of F_k into G_k, C_k taken from the registers (a
-// product that read F_k and G_k back would wait for their stores).  G_n-k
-// is stored, F_k and F_n-k are not; with a = b (k = n/2) the values are
-// those fft::separate leaves there last.
+// fft::cross_product of F_k into G_k, C_k taken from the registers: a
+// product that read F_k and G_k back just after their stores would wait
+// for them.  G_n-k is stored, F_k and F_n-k are not; with a = b (k = n/2)
+// the values are those fft::separate leaves there last.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
 separate_product_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a, __m128d scale) {
   const __m128d bv = _mm_loadu_pd(spectrum1 + b);
@@ -441,11 +433,13 @@ separate_product_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a, __m
   const __m128d plus = _mm_set1_pd(0.5);
   const __m128d minus = _mm_set_pd(-0.5, 0.5);
   if (a == b) {
-    _mm_storeu_pd(spectrum2 + b, product_two(_mm_mul_pd(minus, f), _mm_mul_pd(plus, g), scale));
+    _mm_storeu_pd(spectrum2 + b,
+                  cross_product_one(_mm_mul_pd(minus, f), _mm_mul_pd(plus, g), scale));
     return;
   }
   _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
-  _mm_storeu_pd(spectrum2 + b, product_two(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
+  _mm_storeu_pd(spectrum2 + b,
+                cross_product_one(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
 }
 
 } // namespace
@@ -473,7 +467,7 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
     separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale_two);
   }
   _mm_storeu_pd(spectrum2,
-                product_two(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
+                cross_product_one(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
 }
 
 #undef TAMSEL_AVX512

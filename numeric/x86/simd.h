@@ -33,6 +33,14 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
   return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
 }
 
+// fft::cross_product of F in f and G in g, one (re, im) value a vector:
+// C * scale.  Inlined into the SSE2, AVX and AVX-512 kernels alike.
+[[gnu::always_inline]] inline __m128d cross_product_one(__m128d f, __m128d g, __m128d scale) {
+  const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
+  const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1), _mm_unpackhi_pd(g, g)); // f_im*g_im, ..
+  return _mm_mul_pd(_mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y)), scale);
+}
+
 // A vector of W Reals, and one of W 64-bit words, W = 2, 4 or 8, in GCC's
 // vector types: every operation acts lane by lane with the rounding of the
 // scalar operation.  The kernels written once over a width use these.

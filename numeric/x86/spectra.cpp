@@ -51,13 +51,7 @@ namespace {
 
 // fft::cross_product: the same products, sums and quotients on pairs.
 [[gnu::always_inline]] inline void product_one(const Real* fp, Real* gp, __m128d scale) {
-  const __m128d f = _mm_loadu_pd(fp);
-  const __m128d g = _mm_loadu_pd(gp);
-  const __m128d x = _mm_mul_pd(f, _mm_unpacklo_pd(g, g)); // f_re*g_re, f_im*g_re
-  const __m128d y = _mm_mul_pd(_mm_shuffle_pd(f, f, 1),
-                               _mm_unpackhi_pd(g, g)); // f_im*g_im, f_re*g_im
-  const __m128d prod = _mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y));
-  _mm_storeu_pd(gp, _mm_mul_pd(prod, scale));
+  _mm_storeu_pd(gp, cross_product_one(_mm_loadu_pd(fp), _mm_loadu_pd(gp), scale));
 }
 
 } // namespace
