@@ -51,6 +51,12 @@ void open_report(ReportStream& rs, const char* report_name) {
     report_failure(rs.path, "cannot create the report file", open_error(rs.path, errno));
 }
 
+void adopt_report(ReportStream& rs, const char* report_name, int fd) {
+  close_report(rs);
+  report_path(report_name, rs.path);
+  rs.fd = fd;
+}
+
 bool is_report_head(const char* bytes, std::size_t length) {
   static constexpr char kAfterName[] = "\n\nCross-correlation: ";
   constexpr std::size_t kHead = kNameWidth + sizeof kAfterName - 1;

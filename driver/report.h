@@ -34,6 +34,10 @@ void report_path(const char* report_name, char* path);
 // check_only: when it could not be).
 void open_report(ReportStream& rs, const char* report_name);
 
+// As open_report, with the file already open for writing on `fd`, which the
+// stream takes over.
+void adopt_report(ReportStream& rs, const char* report_name, int fd);
+
 // Whether bytes[0..length-1], the start of a file, begin a report as
 // write_report writes it: a 50-character name line that starts with no
 // blank, an empty line and the coefficient's label.
