@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// AVX-512 kernels of the permutation with the first two passes, realft's
-// recombination and correl's products, four complex values per vector (the
-// passes are in x86/passes.cpp).  A butterfly does the operations of
-// fft::butterfly with the same operands:
+// AVX-512 kernels of the permutation with the first two passes, twofft's
+// interleaving, realft's recombination and correl's products, four complex
+// values per vector (the passes are in x86/passes.cpp).  A butterfly does
+// the operations of fft::butterfly with the same operands:
 //   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
 // then a - t and a + t.  AVX-512 has no add-subtract instruction, so
 // b_im*w_im is formed as the product with -w_im, exactly its negative, and
@@ -11,9 +11,9 @@
 // differ.  Every function of this unit carries the "avx512f" target
 // attribute.  AVX-512F has fused multiply-adds of its own, which GCC's
 // vectoriser forms from a complex product's scalar loop even without
-// contraction: the loops over single values left at the ends are the
-// portable or AVX kernels', called, never inlined here (the build checks
-// that no fused multiply-add is emitted).
+// contraction: the single values left at the ends go through explicit
+// 128-bit vector operations or the portable and AVX kernels, called, never
+// inlined here (the build checks that no fused multiply-add is emitted).
 #include "x86/simd.h"
 
 #include <immintrin.h>
@@ -127,7 +127,6 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
   }
 }
 
-// Eight Reals at a time, then four.
 // Eight values at a time in their own order, written by whole-vector
 // stores: the transform that follows reads them back a vector at a time,
 // which a load does from one store in flight, not from several.
@@ -151,6 +150,7 @@ TAMSEL_AVX512 void interleave_avx512(const Real* re, const Real* im, Real* out, 
   }
 }
 
+// Eight Reals at a time, then four.
 TAMSEL_AVX512 void exchange_avx512(Real* a, Real* b, Integer reals) {
   Integer k = 0;
   for (; k + 8 <= reals; k += 8) {
