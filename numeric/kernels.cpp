@@ -145,11 +145,18 @@ void exchange(Real* a, Real* b, Integer reals) {
   }
 }
 
+void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, const Real* wb) {
+  pass_pair(a, n, h, wa, wb);
+  pass_pair(b, n, h, wa, wb);
+  exchange(a, b, 2 * n);
+}
+
 constinit const Table table{
-    Kernel::portable, pass,      pass_pair,    first_two_passes, reverse_first_two,
-    butterflies,      rows_pair, first_value,  interleave,       exchange,         split,
-    pass_split,       separate,  products,     separate_products, sums,
-    evaluate,         evaluate_two, all_in_range, first_match};
+    Kernel::portable, pass,           pass_pair,    pass_pair_swap,    first_two_passes,
+    reverse_first_two, butterflies,   rows_pair,    first_value,       interleave,
+    exchange,         split,          pass_split,   separate,          products,
+    separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
+    first_match};
 
 } // namespace portable
 

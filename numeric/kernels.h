@@ -51,6 +51,10 @@ struct Table {
   // 2h, wb, 0, 2h), done together on each group of 4h values; n a
   // multiple of 4h.
   void (*pass_pair)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb);
+  // pass_pair over the n values at a and over the n values at b, two runs
+  // that do not overlap, with the results trading places: a's stored at b,
+  // b's at a.
+  void (*pass_pair_swap)(Real* a, Real* b, Integer n, Integer h, const Real* wa, const Real* wb);
   // The first two passes (half-spans 1 and 2, with w2 the factor of m = 2
   // and w4 the two of m = 4) over n >= 4 values.
   void (*first_two_passes)(Real* data, Integer n, const Real* w2, const Real* w4);

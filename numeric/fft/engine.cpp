@@ -348,6 +348,46 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer direction
   }
 }
 
+bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
+                              Integer direction) {
+  if (count < 16 || count > kBlock) return false;
+  // All but the last two passes as transform_lines does them, then those
+  // two line by line, each pair of lines r and rev(r) read together and
+  // stored in each other's place: the lines are exchanged without a sweep
+  // of their own.
+  const kernels::Table& k = kernels::active();
+  const Integer run = kBlock / count;
+  const Real* w2 = cached_twiddles(direction, 2);
+  const Real* w4 = cached_twiddles(direction, 4);
+  const std::uint16_t* order = reversed_order(count / 16);
+  for (Integer first = 0; first < lines; first += run) {
+    const Integer taken = lines - first < run ? lines - first : run;
+    Real* part = data + 2 * first * count;
+    for (Integer line = 0; line < taken; ++line) {
+      k.reverse_first_two(part + 2 * line * count, count, w2, w4, order);
+    }
+    cached_passes(k, part, taken * count, direction, 8, count / 4);
+  }
+  const Real* wa = cached_twiddles(direction, count / 2);
+  const Real* wb = cached_twiddles(direction, count);
+  for (Integer g = 0; g < lines; g += group) {
+    Real* const block = data + 2 * g * count;
+    Integer r = 0; // rev(i), stepped with the carry running downwards
+    for (Integer i = 0; i < group; ++i) {
+      Real* const line = block + 2 * i * count;
+      if (r == i) k.pass_pair(line, count, count / 4, wa, wb);
+      if (r > i) k.pass_pair_swap(line, block + 2 * r * count, count, count / 4, wa, wb);
+      Integer bit = group >> 1;
+      while ((r & bit) != 0) {
+        r ^= bit;
+        bit >>= 1;
+      }
+      r |= bit;
+    }
+  }
+  return true;
+}
+
 bool transform_all_but_last(Real* data, Integer count, Integer direction) {
   if (count < 16 || count > kCachedLength / 2) return false;
   if (fused_start(count)) {

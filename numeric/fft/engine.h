@@ -196,6 +196,13 @@ void transform(Real* data, Integer n, Integer sign);
 // (count >= 2, a power of two).
 void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 
+// transform_lines, with the lines taken in groups of `group` (a power of two
+// from 2 dividing lines) and the result of line r of a group stored at line
+// rev(r), r's log2(group) bits reversed: done, and true, for count from 16
+// to 2^13; false, with nothing done, otherwise.
+bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
+                              Integer sign);
+
 // transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
 // n)), which is left for the caller to join to a sweep of its own (the
 // kernel table's pass_split): done, and true, for 16 <= n <= kCachedLength

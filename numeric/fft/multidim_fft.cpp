@@ -30,7 +30,9 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 // Lines of one block are done together: each butterfly of a pass acts on
 // the same two positions of a run of adjacent lines with one twiddle factor,
 // and runs of lines (strips) small enough to stay in cache go through all
-// passes, two at a time, one pair after the other.
+// passes, two at a time, one pair after the other.  With rows_reversed the
+// bit-reversal permutation of the rows i has been done already (by the
+// previous dimension's last passes).
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
@@ -83,8 +85,8 @@ void strip_pass_pair(Real* base, Integer L, Integer B, Integer S, Integer M, con
   }
 }
 
-void transform_dimension(Real* data, Integer L, Integer B, Integer A,
-                         Integer sign) {
+void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer sign,
+                         bool rows_reversed = false) {
   if (B == 1) {
     // Contiguous lines: exactly four1 on each.
     fft::transform_lines(data, L, A, sign);
@@ -100,7 +102,7 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A,
     Real* block = data + 2 * a * L * B;
     for (Integer e = 0; e < B; e += S) {
       Real* base = block + 2 * e;
-      reverse_rows(base, L, B, S);
+      if (!rows_reversed) reverse_rows(base, L, B, S);
       for (Integer M = 2; M <= L; M *= 2) {
         if (2 * M <= L && 2 * M <= fft::kCachedLength) {
           strip_pass_pair(base, L, B, S, M, fft::cached_twiddles(sign, M),
@@ -150,16 +152,29 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
   }
 
   Integer B = 1; // product of the lengths of the dimensions already done
+  bool rows_reversed = false; // the next dimension's rows already permuted
   for (Integer d = 1; d <= D; ++d) {
     const Integer L = lengths[d - 1];
     const Integer A = N / (L * B); // number of blocks
     if (L >= 2) {
       const Integer direction = sign; // read once for each such dimension
       if (direction == 1 || direction == -1) {
-        transform_dimension(data, L, B, A, direction);
-      } else {
-        fft::plain_dimension(data, L, B, A, static_cast<Real>(direction));
+        // The contiguous lines of the first dimension transformed are the
+        // rows of the next one: their permutation joins the last passes.
+        const Integer next = d < D ? lengths[d] : 0;
+        const bool join = B == 1 && !rows_reversed && next >= 2 && A % next == 0 &&
+                          fft::transform_lines_permuted(data, L, A, next, direction);
+        if (!join) transform_dimension(data, L, B, A, direction, rows_reversed);
+        rows_reversed = join;
+        B = B * L;
+        continue;
       }
+      if (rows_reversed) {
+        // Put back for the plain loops, which permute on their own.
+        for (Integer a = 0; a < A; ++a) reverse_rows(data + 2 * a * L * B, L, B, B);
+      }
+      fft::plain_dimension(data, L, B, A, static_cast<Real>(direction));
+      rows_reversed = false;
     }
     B = B * L;
   }

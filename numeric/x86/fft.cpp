@@ -229,6 +229,24 @@ __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n,
 // run.
 namespace {
 
+// The two passes on v0..v3, in place.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+pair_values(__m256d& v0, __m256d& v1, __m256d& v2, __m256d& v3, __m256d fa, __m256d f0,
+            __m256d f1) {
+  const __m256d t1 = twiddled(v1, fa);
+  const __m256d t3 = twiddled(v3, fa);
+  v1 = _mm256_sub_pd(v0, t1);
+  v0 = _mm256_add_pd(v0, t1);
+  v3 = _mm256_sub_pd(v2, t3);
+  v2 = _mm256_add_pd(v2, t3);
+  const __m256d t2 = twiddled(v2, f0);
+  const __m256d u3 = twiddled(v3, f1);
+  v2 = _mm256_sub_pd(v0, t2);
+  v0 = _mm256_add_pd(v0, t2);
+  v3 = _mm256_sub_pd(v1, u3);
+  v1 = _mm256_add_pd(v1, u3);
+}
+
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
 pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
   Real* p1 = p0 + span;
@@ -238,18 +256,11 @@ pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
   __m256d v1 = _mm256_loadu_pd(p1);
   __m256d v2 = _mm256_loadu_pd(p2);
   __m256d v3 = _mm256_loadu_pd(p3);
-  const __m256d t1 = twiddled(v1, fa);
-  const __m256d t3 = twiddled(v3, fa);
-  v1 = _mm256_sub_pd(v0, t1);
-  v0 = _mm256_add_pd(v0, t1);
-  v3 = _mm256_sub_pd(v2, t3);
-  v2 = _mm256_add_pd(v2, t3);
-  const __m256d t2 = twiddled(v2, f0);
-  const __m256d u3 = twiddled(v3, f1);
-  _mm256_storeu_pd(p2, _mm256_sub_pd(v0, t2));
-  _mm256_storeu_pd(p0, _mm256_add_pd(v0, t2));
-  _mm256_storeu_pd(p3, _mm256_sub_pd(v1, u3));
-  _mm256_storeu_pd(p1, _mm256_add_pd(v1, u3));
+  pair_values(v0, v1, v2, v3, fa, f0, f1);
+  _mm256_storeu_pd(p2, v2);
+  _mm256_storeu_pd(p0, v0);
+  _mm256_storeu_pd(p3, v3);
+  _mm256_storeu_pd(p1, v1);
 }
 
 } // namespace
@@ -273,6 +284,34 @@ __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer
     for (Integer k = 0; k < span; k += 4) {
       pair_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
                 _mm256_loadu_pd(wb + span + k));
+    }
+  }
+}
+
+__attribute__((target("avx"))) void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h,
+                                                       const Real* wa, const Real* wb) {
+  const Integer span = 2 * h;
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += 4) {
+      const __m256d fa = _mm256_loadu_pd(wa + k);
+      const __m256d f0 = _mm256_loadu_pd(wb + k);
+      const __m256d f1 = _mm256_loadu_pd(wb + span + k);
+      Real* const p = a + 2 * s + k;
+      Real* const q = b + 2 * s + k;
+      __m256d x0 = _mm256_loadu_pd(p), x1 = _mm256_loadu_pd(p + span);
+      __m256d x2 = _mm256_loadu_pd(p + 2 * span), x3 = _mm256_loadu_pd(p + 3 * span);
+      __m256d y0 = _mm256_loadu_pd(q), y1 = _mm256_loadu_pd(q + span);
+      __m256d y2 = _mm256_loadu_pd(q + 2 * span), y3 = _mm256_loadu_pd(q + 3 * span);
+      pair_values(x0, x1, x2, x3, fa, f0, f1);
+      pair_values(y0, y1, y2, y3, fa, f0, f1);
+      _mm256_storeu_pd(q, x0);
+      _mm256_storeu_pd(q + span, x1);
+      _mm256_storeu_pd(q + 2 * span, x2);
+      _mm256_storeu_pd(q + 3 * span, x3);
+      _mm256_storeu_pd(p, y0);
+      _mm256_storeu_pd(p + span, y1);
+      _mm256_storeu_pd(p + 2 * span, y2);
+      _mm256_storeu_pd(p + 3 * span, y3);
     }
   }
 }

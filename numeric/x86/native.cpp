@@ -57,6 +57,13 @@ void pass_pair_sse2(Real* data, Integer n, Integer h, const Real* wa, const Real
   x86::pass_sse2(data, n, 2 * h, wb, 0, 2 * h);
 }
 
+void pass_pair_swap_sse2(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                         const Real* wb) {
+  pass_pair_sse2(a, n, h, wa, wb);
+  pass_pair_sse2(b, n, h, wa, wb);
+  x86::exchange_sse2(a, b, 2 * n);
+}
+
 void first_two_passes_sse2(Real* data, Integer n, const Real* w2, const Real* w4) {
   x86::pass_sse2(data, n, 1, w2, 0, 1);
   x86::pass_sse2(data, n, 2, w4, 0, 2);
@@ -106,6 +113,14 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real*
   pass_avx(data, n, 2 * h, wb, 0, 2 * h);
 }
 
+void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                        const Real* wb) {
+  if (h % 2 == 0) return x86::pass_pair_swap_avx(a, b, n, h, wa, wb);
+  pass_pair_avx(a, n, h, wa, wb);
+  pass_pair_avx(b, n, h, wa, wb);
+  x86::exchange_avx(a, b, 2 * n);
+}
+
 // ---- AVX-512 entries: the AVX-512 kernels where they take the arguments,
 // the AVX entries elsewhere.
 
@@ -117,6 +132,12 @@ void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0, In
 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
   if (h % 4 == 0) return x86::pass_pair_avx512(data, n, h, wa, wb);
   pass_pair_avx(data, n, h, wa, wb);
+}
+
+void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                           const Real* wb) {
+  if (h % 4 == 0) return x86::pass_pair_swap_avx512(a, b, n, h, wa, wb);
+  pass_pair_swap_avx(a, b, n, h, wa, wb);
 }
 
 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
@@ -136,7 +157,7 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 }
 
 constinit const Table kSse2{
-    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,
+    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        pass_pair_swap_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  x86::exchange_sse2,     x86::split_sse2,
     pass_split_sse2,        x86::separate_sse2,    x86::products_sse2, separate_products_sse2,
@@ -145,6 +166,7 @@ constinit const Table kSse2{
 
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
+    pass_pair_swap_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
     x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::exchange_avx, x86::split_avx,
@@ -155,6 +177,7 @@ constinit const Table kAvx{
 
 constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
+    pass_pair_swap_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::butterflies_avx512,
     rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_avx512,     x86::exchange_avx512,

@@ -158,8 +158,28 @@ template <int W>
 }
 
 // Passes of half-spans h and 2h together on W/2 values of j of one group:
-// v0..v3 at p0 + k * span, k = 0..3, through (v0, v1) and (v2, v3) with fa,
-// then (v0, v2) with f0 and (v1, v3) with f1.
+// v0..v3 through (v0, v1) and (v2, v3) with fa, then (v0, v2) with f0 and
+// (v1, v3) with f1, in place.
+template <int W>
+[[gnu::always_inline]] inline void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
+                                               const Factors<W>& fa, const Factors<W>& f0,
+                                               const Factors<W>& f1) {
+  const Vec<W> t1 = twiddled<W>(v1, fa);
+  const Vec<W> t3 = twiddled<W>(v3, fa);
+  v1 = v0 - t1;
+  v0 = v0 + t1;
+  v3 = v2 - t3;
+  v2 = v2 + t3;
+  const Vec<W> t2 = twiddled<W>(v2, f0);
+  const Vec<W> u3 = twiddled<W>(v3, f1);
+  v2 = v0 - t2;
+  v0 = v0 + t2;
+  const Vec<W> b3 = v1 - u3;
+  v1 = v1 + u3;
+  v3 = b3;
+}
+
+// pair_values on the values at p0 + k * span, k = 0..3.
 template <int W>
 [[gnu::always_inline]] inline void pair_step(Real* p0, Integer span, const Factors<W>& fa,
                                              const Factors<W>& f0, const Factors<W>& f1) {
@@ -170,18 +190,11 @@ template <int W>
   Vec<W> v1 = load<W>(p1);
   Vec<W> v2 = load<W>(p2);
   Vec<W> v3 = load<W>(p3);
-  const Vec<W> t1 = twiddled<W>(v1, fa);
-  const Vec<W> t3 = twiddled<W>(v3, fa);
-  v1 = v0 - t1;
-  v0 = v0 + t1;
-  v3 = v2 - t3;
-  v2 = v2 + t3;
-  const Vec<W> t2 = twiddled<W>(v2, f0);
-  const Vec<W> u3 = twiddled<W>(v3, f1);
-  store<W>(p2, v0 - t2);
-  store<W>(p0, v0 + t2);
-  store<W>(p3, v1 - u3);
-  store<W>(p1, v1 + u3);
+  pair_values<W>(v0, v1, v2, v3, fa, f0, f1);
+  store<W>(p2, v2);
+  store<W>(p0, v0);
+  store<W>(p3, v3);
+  store<W>(p1, v1);
 }
 
 // Passes of half-spans h and 2h together on each group of 4h values: for
@@ -204,6 +217,36 @@ template <int W>
     for (Integer k = 0; k < span; k += W) {
       pair_step<W>(data + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
                    factors<W>(wb + span + k));
+    }
+  }
+}
+
+// kernels::Table::pass_pair_swap; h a multiple of W/2.
+template <int W>
+[[gnu::always_inline]] inline void pass_pair_swap(Real* a, Real* b, Integer n, Integer h,
+                                                  const Real* wa, const Real* wb) {
+  const Integer span = 2 * h;
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fa = factors<W>(wa + k);
+      const Factors<W> f0 = factors<W>(wb + k);
+      const Factors<W> f1 = factors<W>(wb + span + k);
+      Real* const p = a + 2 * s + k;
+      Real* const q = b + 2 * s + k;
+      Vec<W> x0 = load<W>(p), x1 = load<W>(p + span);
+      Vec<W> x2 = load<W>(p + 2 * span), x3 = load<W>(p + 3 * span);
+      Vec<W> y0 = load<W>(q), y1 = load<W>(q + span);
+      Vec<W> y2 = load<W>(q + 2 * span), y3 = load<W>(q + 3 * span);
+      pair_values<W>(x0, x1, x2, x3, fa, f0, f1);
+      pair_values<W>(y0, y1, y2, y3, fa, f0, f1);
+      store<W>(q, x0);
+      store<W>(q + span, x1);
+      store<W>(q + 2 * span, x2);
+      store<W>(q + 3 * span, x3);
+      store<W>(p, y0);
+      store<W>(p + span, y1);
+      store<W>(p + 2 * span, y2);
+      store<W>(p + 3 * span, y3);
     }
   }
 }
@@ -246,6 +289,11 @@ TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, 
 TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                                     const Real* wb) {
   pass_pair<8>(data, n, h, wa, wb);
+}
+
+TAMSEL_AVX512 void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h,
+                                         const Real* wa, const Real* wb) {
+  pass_pair_swap<8>(a, b, n, h, wa, wb);
 }
 
 void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count) {

@@ -75,6 +75,10 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                       const Real* wb); // h a multiple of 4
+void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                        const Real* wb); // h even
+void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                           const Real* wb); // h a multiple of 4
 void butterflies_sse2(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx(Real* a, Real* b, Real w_re, Real w_im, Integer count);
 void butterflies_avx512(Real* a, Real* b, Real w_re, Real w_im, Integer count);
