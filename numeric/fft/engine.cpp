@@ -323,17 +323,15 @@ void transform(Real* data, Integer count, Integer direction) {
   passes(data, count, direction, count, true);
 }
 
-void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
-  if (count < 16 || count > kBlock) {
-    for (Integer line = 0; line < lines; ++line) {
-      transform(data + 2 * line * count, count, direction);
-    }
-    return;
-  }
-  // Lines side by side make one array whose passes of lengths up to count
-  // are those of each line: the permutation and the first two passes line
-  // by line, then each later pass over a run of lines as one sweep.
-  const kernels::Table& k = kernels::active();
+namespace {
+
+// The passes of lengths up to `through` of `lines` lines of count values
+// side by side, 16 <= count <= kBlock: such lines make one array whose
+// passes of lengths up to count are those of each line, so the permutation
+// and the first two passes go line by line, then each later pass over a
+// run of lines as one sweep.
+void lines_through(const kernels::Table& k, Real* data, Integer count, Integer lines,
+                   Integer direction, Integer through) {
   const Integer run = kBlock / count;
   const Real* w2 = cached_twiddles(direction, 2);
   const Real* w4 = cached_twiddles(direction, 4);
@@ -344,8 +342,20 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer direction
     for (Integer line = 0; line < taken; ++line) {
       k.reverse_first_two(part + 2 * line * count, count, w2, w4, order);
     }
-    cached_passes(k, part, taken * count, direction, 8, count);
+    cached_passes(k, part, taken * count, direction, 8, through);
   }
+}
+
+} // namespace
+
+void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
+  if (count < 16 || count > kBlock) {
+    for (Integer line = 0; line < lines; ++line) {
+      transform(data + 2 * line * count, count, direction);
+    }
+    return;
+  }
+  lines_through(kernels::active(), data, count, lines, direction, count);
 }
 
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
@@ -356,18 +366,7 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   // stored in each other's place: the lines are exchanged without a sweep
   // of their own.
   const kernels::Table& k = kernels::active();
-  const Integer run = kBlock / count;
-  const Real* w2 = cached_twiddles(direction, 2);
-  const Real* w4 = cached_twiddles(direction, 4);
-  const std::uint16_t* order = reversed_order(count / 16);
-  for (Integer first = 0; first < lines; first += run) {
-    const Integer taken = lines - first < run ? lines - first : run;
-    Real* part = data + 2 * first * count;
-    for (Integer line = 0; line < taken; ++line) {
-      k.reverse_first_two(part + 2 * line * count, count, w2, w4, order);
-    }
-    cached_passes(k, part, taken * count, direction, 8, count / 4);
-  }
+  lines_through(k, data, count, lines, direction, count / 4);
   const Real* wa = cached_twiddles(direction, count / 2);
   const Real* wb = cached_twiddles(direction, count);
   for (Integer g = 0; g < lines; g += group) {

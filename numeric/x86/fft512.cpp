@@ -424,12 +424,7 @@ namespace {
 // the values are those fft::separate leaves there last.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
 separate_product_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a, __m128d scale) {
-  const __m128d bv = _mm_loadu_pd(spectrum1 + b);
-  const __m128d av = _mm_loadu_pd(spectrum1 + a);
-  const __m128d sum = _mm_add_pd(bv, av);
-  const __m128d diff = _mm_sub_pd(bv, av);
-  const __m128d f = _mm_move_sd(diff, sum);       // b_re + a_re, b_im - a_im
-  const __m128d g = _mm_shuffle_pd(sum, diff, 1); // b_im + a_im, b_re - a_re
+  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
   const __m128d plus = _mm_set1_pd(0.5);
   const __m128d minus = _mm_set_pd(-0.5, 0.5);
   if (a == b) {

@@ -41,6 +41,20 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
   return _mm_mul_pd(_mm_move_sd(_mm_sub_pd(x, y), _mm_add_pd(x, y)), scale);
 }
 
+// fft::separate's sums of Z_k at b and Z_n-k at a, before their halves:
+// f = (b_re + a_re, b_im - a_im) and g = (b_im + a_im, b_re - a_re).
+struct SeparationSums {
+  __m128d f;
+  __m128d g;
+};
+[[gnu::always_inline]] inline SeparationSums separation_sums_one(const Real* b, const Real* a) {
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d sum = _mm_add_pd(bv, av);
+  const __m128d diff = _mm_sub_pd(bv, av);
+  return {_mm_move_sd(diff, sum), _mm_shuffle_pd(sum, diff, 1)};
+}
+
 // A vector of W Reals, and one of W 64-bit words, W = 2, 4 or 8, in GCC's
 // vector types: every operation acts lane by lane with the rounding of the
 // scalar operation.  The kernels written once over a width use these.

@@ -35,12 +35,7 @@ namespace {
 // fft::separate of the values at offsets b and a.
 [[gnu::always_inline]] inline void separate_one(Real* spectrum1, Real* spectrum2, Integer b,
                                                Integer a) {
-  const __m128d bv = _mm_loadu_pd(spectrum1 + b);
-  const __m128d av = _mm_loadu_pd(spectrum1 + a);
-  const __m128d sum = _mm_add_pd(bv, av);
-  const __m128d diff = _mm_sub_pd(bv, av);
-  const __m128d f = _mm_move_sd(diff, sum);       // b_re + a_re, b_im - a_im
-  const __m128d g = _mm_shuffle_pd(sum, diff, 1); // b_im + a_im, b_re - a_re
+  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
   const __m128d plus = _mm_set1_pd(0.5);
   const __m128d minus = _mm_set_pd(-0.5, 0.5);
   _mm_storeu_pd(spectrum1 + b, _mm_mul_pd(plus, f));
