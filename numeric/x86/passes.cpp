@@ -174,9 +174,8 @@ template <int W>
   const Vec<W> u3 = twiddled<W>(v3, f1);
   v2 = v0 - t2;
   v0 = v0 + t2;
-  const Vec<W> b3 = v1 - u3;
+  v3 = v1 - u3;
   v1 = v1 + u3;
-  v3 = b3;
 }
 
 // pair_values on the values at p0 + k * span, k = 0..3.
