@@ -371,17 +371,10 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   const Real* wb = cached_twiddles(direction, count);
   for (Integer g = 0; g < lines; g += group) {
     Real* const block = data + 2 * g * count;
-    Integer r = 0; // rev(i), stepped with the carry running downwards
-    for (Integer i = 0; i < group; ++i) {
+    for (Integer i = 0, r = 0; i < group; ++i, r = next_reversed(r, group)) {
       Real* const line = block + 2 * i * count;
       if (r == i) k.pass_pair(line, count, count / 4, wa, wb);
       if (r > i) k.pass_pair_swap(line, block + 2 * r * count, count, count / 4, wa, wb);
-      Integer bit = group >> 1;
-      while ((r & bit) != 0) {
-        r ^= bit;
-        bit >>= 1;
-      }
-      r |= bit;
     }
   }
   return true;

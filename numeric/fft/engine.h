@@ -150,6 +150,17 @@ inline void first_value_step(Real* a, const Real* b) {
 
 // ---- The permutation.
 
+// rev(i + 1) from r = rev(i), both over log2(n) bits, n a power of two:
+// the carry of the increment runs from the top bit downwards.
+inline Integer next_reversed(Integer r, Integer n) {
+  Integer bit = n >> 1;
+  while ((r & bit) != 0) {
+    r ^= bit;
+    bit >>= 1;
+  }
+  return r | bit;
+}
+
 // Exchanges complex value p (at data[2p], data[2p+1]) with value rev(p), the
 // index p with its log2(n) bits reversed, for p = 0..n-1.  n a power of two.
 void bit_reverse(Real* data, Integer n);

@@ -40,19 +40,8 @@ constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 // power of two from 2: B is a product of lengths of at least 2).
 void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
   const kernels::Table& k = kernels::active();
-  Integer r = 0; // rev(i), stepped with the carry running downwards
-  for (Integer i = 0; i < L; ++i) {
-    if (r > i) {
-      Real* p = base + 2 * i * B;
-      Real* q = base + 2 * r * B;
-      k.exchange(p, q, 2 * S);
-    }
-    Integer bit = L >> 1;
-    while ((r & bit) != 0) {
-      r ^= bit;
-      bit >>= 1;
-    }
-    r |= bit;
+  for (Integer i = 0, r = 0; i < L; ++i, r = fft::next_reversed(r, L)) {
+    if (r > i) k.exchange(base + 2 * i * B, base + 2 * r * B, 2 * S);
   }
 }
 
@@ -161,20 +150,15 @@ void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
       if (direction == 1 || direction == -1) {
         // The contiguous lines of the first dimension transformed are the
         // rows of the next one: their permutation joins the last passes.
+        // The sign reads the same for the next one: nothing here writes it.
         const Integer next = d < D ? lengths[d] : 0;
         const bool join = B == 1 && !rows_reversed && next >= 2 && A % next == 0 &&
                           fft::transform_lines_permuted(data, L, A, next, direction);
         if (!join) transform_dimension(data, L, B, A, direction, rows_reversed);
         rows_reversed = join;
-        B = B * L;
-        continue;
+      } else {
+        fft::plain_dimension(data, L, B, A, static_cast<Real>(direction));
       }
-      if (rows_reversed) {
-        // Put back for the plain loops, which permute on their own.
-        for (Integer a = 0; a < A; ++a) reverse_rows(data + 2 * a * L * B, L, B, B);
-      }
-      fft::plain_dimension(data, L, B, A, static_cast<Real>(direction));
-      rows_reversed = false;
     }
     B = B * L;
   }

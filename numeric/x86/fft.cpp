@@ -17,20 +17,6 @@ namespace tamsel::x86 {
 
 namespace {
 
-// (-w_im, w_im).  SSE2 has no add-subtract, so b_im*w_im is formed as
-// b_im*(-w_im), exactly its negative, and added: x + (-y) is x - y to the
-// last bit.
-[[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
-
-[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re, __m128d w_im_pm) {
-  const __m128d av = _mm_loadu_pd(a);
-  const __m128d bv = _mm_loadu_pd(b);
-  const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
-  const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
-  _mm_storeu_pd(b, _mm_sub_pd(av, t));
-  _mm_storeu_pd(a, _mm_add_pd(av, t));
-}
-
 // One level of first_value: value q + half into value q, q < half, with
 // the butterfly's arithmetic for the factor 1 + 0i.
 void first_value_level_sse2(Real* data, Integer half) {

@@ -348,12 +348,7 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   // Butterfly 0, in 128-bit vectors: the caller reads both values back
   // at once, and a load is served from a plain store still in flight, not
   // from a masked one.
-  const __m128d a0 = _mm_loadu_pd(data);
-  const __m128d b0 = _mm_loadu_pd(data + 2 * h);
-  const __m128d t0 = _mm_add_pd(_mm_mul_pd(b0, _mm_set1_pd(wl[0])),
-                                _mm_mul_pd(_mm_shuffle_pd(b0, b0, 1), _mm_set_pd(wl[1], -wl[1])));
-  _mm_storeu_pd(data + 2 * h, _mm_sub_pd(a0, t0));
-  _mm_storeu_pd(data, _mm_add_pd(a0, t0));
+  butterfly_sse2(data, data + 2 * h, _mm_set1_pd(wl[0]), minus_plus(wl[1]));
 }
 
 namespace {

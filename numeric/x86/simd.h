@@ -33,6 +33,24 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
   return _mm256_addsub_pd(_mm256_mul_pd(bv, w_re), _mm256_mul_pd(bs, w_im));
 }
 
+// (-w_im, w_im).  SSE2 has no add-subtract, so b_im*w_im is formed as
+// b_im*(-w_im), exactly its negative, and added: x + (-y) is x - y to the
+// last bit.
+[[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
+
+// fft::butterfly of the values at a and b, one value a vector, with
+// w_re = (w_re, w_re) and w_im_pm = minus_plus(w_im).  Inlined into the
+// SSE2, AVX and AVX-512 kernels alike.
+[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re,
+                                                  __m128d w_im_pm) {
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
+  const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
+  _mm_storeu_pd(b, _mm_sub_pd(av, t));
+  _mm_storeu_pd(a, _mm_add_pd(av, t));
+}
+
 // fft::cross_product of F in f and G in g, one (re, im) value a vector:
 // C * scale.  Inlined into the SSE2, AVX and AVX-512 kernels alike.
 [[gnu::always_inline]] inline __m128d cross_product_one(__m128d f, __m128d g, __m128d scale) {
