@@ -82,7 +82,8 @@ struct Table {
 
   // ---- Real transforms and the correlation.
   // fft::split of Z_k at data[2k] and Z_{count-k} at data[2(count-k)] for
-  // k = first .. end-1, with the factor w_k at w[2(k - first)].
+  // k = first .. end-1 (end <= count/2), with the factor w_k at
+  // w[2(k - first)].
   void (*split)(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
   // The last pass of a transform of count >= 16 values (half-span count/2,
   // factors wl) and then split of k = 1 .. count/2 - 1 with the factor w_k

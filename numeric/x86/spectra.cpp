@@ -2,7 +2,9 @@
 // SSE2 and AVX kernels of realft's recombination, twofft's separation and
 // correl's products: the operations of fft::split, fft::separate and
 // fft::cross_product on (re, im) pairs, one value per SSE2 vector and two
-// per AVX vector.
+// per AVX vector; realft's AVX recombination takes four values at a time
+// apart into a vector of their real parts and one of their imaginary
+// parts, where no operation needs a shuffle.
 #include "x86/simd.h"
 
 #include <immintrin.h>
@@ -88,11 +90,93 @@ split_two(__m256d bv, __m256d a_stored, __m256d wv, __m256d fv, Real* b, Real* a
 
 } // namespace
 
-// k and k + 1 at once.
+namespace {
+
+// Four complex values taken apart into their real and imaginary parts.
+struct Parts {
+  __m256d re;
+  __m256d im;
+};
+
+// The values of x = (Z_0, Z_1) and y = (Z_2, Z_3) as parts, in lanes
+// 0, 2 | 1, 3.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts parts(__m256d x, __m256d y) {
+  return {_mm256_unpacklo_pd(x, y), _mm256_unpackhi_pd(x, y)};
+}
+
+// The two halves of x exchanged.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline __m256d halves_swapped(__m256d x) {
+  return _mm256_permute2f128_pd(x, x, 0x01);
+}
+
+// The four values at v .. v+3 as parts, in lanes 0, 2 | 1, 3 (forward) or
+// in lanes 3, 1 | 2, 0 (mirrored).
+[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts forward_parts(const Real* v) {
+  return parts(_mm256_loadu_pd(v), _mm256_loadu_pd(v + 4));
+}
+[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts mirrored_parts(const Real* v) {
+  return parts(halves_swapped(_mm256_loadu_pd(v + 4)), halves_swapped(_mm256_loadu_pd(v)));
+}
+
+// The inverses: parts in those lanes stored back as four values at v.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+store_forward(Real* v, Parts x) {
+  _mm256_storeu_pd(v, _mm256_unpacklo_pd(x.re, x.im));
+  _mm256_storeu_pd(v + 4, _mm256_unpackhi_pd(x.re, x.im));
+}
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+store_mirrored(Real* v, Parts x) {
+  _mm256_storeu_pd(v + 4, halves_swapped(_mm256_unpacklo_pd(x.re, x.im)));
+  _mm256_storeu_pd(v, halves_swapped(_mm256_unpackhi_pd(x.re, x.im)));
+}
+
+// fft::butterfly of four values a, b with factors w, all as parts: a + t
+// in a and a - t in b.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+butterflies(Parts& a, Parts& b, Parts w) {
+  const __m256d t_re = _mm256_sub_pd(_mm256_mul_pd(b.re, w.re), _mm256_mul_pd(b.im, w.im));
+  const __m256d t_im = _mm256_add_pd(_mm256_mul_pd(b.im, w.re), _mm256_mul_pd(b.re, w.im));
+  b = {_mm256_sub_pd(a.re, t_re), _mm256_sub_pd(a.im, t_im)};
+  a = {_mm256_add_pd(a.re, t_re), _mm256_add_pd(a.im, t_im)};
+}
+
+// fft::split of four values Z_k in b with their partners Z_n-k in a and
+// the factors w, all as parts, lane by lane: each lane does fft::split's
+// operations in its order.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+split_parts(Parts& b, Parts& a, Parts w, __m256d fv) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d u_re = _mm256_mul_pd(_mm256_add_pd(b.re, a.re), half);
+  const __m256d u_im = _mm256_mul_pd(_mm256_sub_pd(b.im, a.im), half);
+  const __m256d v_re =
+      _mm256_xor_pd(_mm256_mul_pd(_mm256_add_pd(b.im, a.im), fv), _mm256_set1_pd(-0.0));
+  const __m256d v_im = _mm256_mul_pd(_mm256_sub_pd(b.re, a.re), fv);
+  const __m256d wr_vr = _mm256_mul_pd(w.re, v_re);
+  const __m256d wi_vi = _mm256_mul_pd(w.im, v_im);
+  const __m256d vi_wr = _mm256_mul_pd(v_im, w.re);
+  const __m256d vr_wi = _mm256_mul_pd(v_re, w.im);
+  b = {_mm256_sub_pd(_mm256_add_pd(wr_vr, u_re), wi_vi),
+       _mm256_add_pd(_mm256_add_pd(u_im, vi_wr), vr_wi)};
+  a = {_mm256_add_pd(_mm256_sub_pd(u_re, wr_vr), wi_vi),
+       _mm256_add_pd(vr_wi, _mm256_sub_pd(vi_wr, u_im))};
+}
+
+} // namespace
+
+// k .. k+3 at once, as parts (the partners mirrored), then k and k + 1.
 __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const Real* w,
                                               Integer first, Integer end, Real f) {
   const __m256d fv = _mm256_set1_pd(f);
   Integer k = first;
+  for (; k + 3 < end; k += 4) {
+    Real* b = data + 2 * k;               // Z_k .. Z_k+3
+    Real* a = data + 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    Parts bp = forward_parts(b);
+    Parts ap = mirrored_parts(a);
+    split_parts(bp, ap, forward_parts(w + 2 * (k - first)), fv);
+    store_forward(b, bp);
+    store_mirrored(a, ap);
+  }
   for (; k + 1 < end; k += 2) {
     Real* b = data + 2 * k;               // Z_k, Z_k+1
     Real* a = data + 2 * (count - k - 1); // Z_n-k-1, Z_n-k
@@ -105,16 +189,37 @@ __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const R
   }
 }
 
-// With h = count/2: butterflies j = k, k+1 (values Z_k.., Z_k+h..) and
-// j = h-k-1, h-k (values Z_h-k-1.., Z_n-k-1..) give the values of the
-// splits of k, k+1 (partners Z_n-k-1, Z_n-k) and of h-k-1, h-k (partners
-// Z_h+k, Z_h+k+1), for k = 1, 3, .. while the two runs are apart; then
-// butterfly 0 and the butterflies and splits between the runs.
+// With h = count/2: butterflies j = k .. k+3 (values Z_k.., Z_k+h..) and
+// j = h-k-3 .. h-k (values Z_h-k-3.., Z_n-k-3..) give the values of the
+// splits of k .. k+3 (partners Z_n-k-3 .. Z_n-k) and of h-k-3 .. h-k
+// (partners Z_h+k .. Z_h+k+3), for k = 1, 5, .. while the two runs are
+// apart, taken apart into real and imaginary parts with the second run
+// mirrored, so that lane i of a run's values meets lane i of its
+// partners; then the same two values of k at a time, and butterfly 0 and
+// the butterflies and splits between the runs.
 __attribute__((target("avx"))) void pass_split_avx(Real* data, Integer count, const Real* wl,
                                                    const Real* ws, Real f) {
   const __m256d fv = _mm256_set1_pd(f);
   const Integer h = count / 2;
   Integer k = 1;
+  for (; k + 3 < h - k - 3; k += 4) {
+    Real* p = data + 2 * k;           // Z_k .. Z_k+3
+    Real* p_far = p + 2 * h;          // Z_k+h .. Z_k+h+3
+    Real* q = data + 2 * (h - k - 3); // Z_h-k-3 .. Z_h-k
+    Real* q_far = q + 2 * h;          // Z_n-k-3 .. Z_n-k
+    Parts pa = forward_parts(p);
+    Parts pb = forward_parts(p_far);
+    Parts qa = mirrored_parts(q);
+    Parts qb = mirrored_parts(q_far);
+    butterflies(pa, pb, forward_parts(wl + 2 * k));
+    butterflies(qa, qb, mirrored_parts(wl + 2 * (h - k - 3)));
+    split_parts(pa, qb, forward_parts(ws + 2 * k), fv);
+    split_parts(qa, pb, mirrored_parts(ws + 2 * (h - k - 3)), fv);
+    store_forward(p, pa);
+    store_mirrored(q_far, qb);
+    store_mirrored(q, qa);
+    store_forward(p_far, pb);
+  }
   for (; k + 1 < h - k - 1; k += 2) {
     Real* p = data + 2 * k;           // Z_k, Z_k+1
     Real* p_far = p + 2 * h;          // Z_k+h, Z_k+h+1
