@@ -130,6 +130,12 @@ store_mirrored(Real* v, Parts x) {
   _mm256_storeu_pd(v, halves_swapped(_mm256_unpackhi_pd(x.re, x.im)));
 }
 
+// Parts in lanes 0, 2 | 1, 3 put in lanes 3, 1 | 2, 0.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts reversed(Parts x) {
+  return {_mm256_permute_pd(halves_swapped(x.re), 0x5),
+          _mm256_permute_pd(halves_swapped(x.im), 0x5)};
+}
+
 // fft::butterfly of four values a, b with factors w, all as parts: a + t
 // in a and a - t in b.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
@@ -195,8 +201,8 @@ __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const R
 // (partners Z_h+k .. Z_h+k+3), for k = 1, 5, .. while the two runs are
 // apart, taken apart into real and imaginary parts with the second run
 // mirrored, so that lane i of a run's values meets lane i of its
-// partners; then the same two values of k at a time, and butterfly 0 and
-// the butterflies and splits between the runs.
+// partners; then the butterflies and splits between the runs, and
+// butterfly 0.
 __attribute__((target("avx"))) void pass_split_avx(Real* data, Integer count, const Real* wl,
                                                    const Real* ws, Real f) {
   const __m256d fv = _mm256_set1_pd(f);
@@ -220,29 +226,28 @@ __attribute__((target("avx"))) void pass_split_avx(Real* data, Integer count, co
     store_mirrored(q, qa);
     store_forward(p_far, pb);
   }
-  for (; k + 1 < h - k - 1; k += 2) {
-    Real* p = data + 2 * k;           // Z_k, Z_k+1
-    Real* p_far = p + 2 * h;          // Z_k+h, Z_k+h+1
-    Real* q = data + 2 * (h - k - 1); // Z_h-k-1, Z_h-k
-    Real* q_far = q + 2 * h;          // Z_n-k-1, Z_n-k
-    const __m256d pa = _mm256_loadu_pd(p);
-    const __m256d qa = _mm256_loadu_pd(q);
-    const __m256d tp = twiddled(_mm256_loadu_pd(p_far), _mm256_loadu_pd(wl + 2 * k));
-    const __m256d tq = twiddled(_mm256_loadu_pd(q_far), _mm256_loadu_pd(wl + 2 * (h - k - 1)));
-    const __m256d p_new = _mm256_add_pd(pa, tp);
-    const __m256d p_far_new = _mm256_sub_pd(pa, tp); // Z_k+h, Z_k+h+1
-    const __m256d q_new = _mm256_add_pd(qa, tq);
-    const __m256d q_far_new = _mm256_sub_pd(qa, tq); // Z_n-k-1, Z_n-k
-    split_two(p_new, q_far_new, _mm256_loadu_pd(ws + 2 * k), fv, p, q_far);
-    split_two(q_new, p_far_new, _mm256_loadu_pd(ws + 2 * (h - k - 1)), fv, q, p_far);
-  }
+  // Here k = h/2 - 3.  Left: butterfly 0, and butterflies and splits k ..
+  // h/2 + 3, done as two runs of four, x from k and y from h/2, that share
+  // h/2 (its butterfly and split done in both, alike, and stored twice):
+  // value k + i of x has its partner among the far values of y, in lane
+  // 3 - i, and h/2 + i of y among those of x.
+  Real* x = data + 2 * k;
+  Real* y = data + h;
+  Parts xa = forward_parts(x);
+  Parts xb = forward_parts(x + 2 * h);
+  Parts ya = forward_parts(y);
+  Parts yb = forward_parts(y + 2 * h);
+  butterflies(xa, xb, forward_parts(wl + 2 * k));
+  butterflies(ya, yb, forward_parts(wl + h));
+  Parts xb_mirrored = reversed(xb);
+  Parts yb_mirrored = reversed(yb);
+  split_parts(xa, yb_mirrored, forward_parts(ws + 2 * k), fv);
+  split_parts(ya, xb_mirrored, forward_parts(ws + h), fv);
+  store_forward(x, xa);
+  store_mirrored(y + 2 * h, yb_mirrored);
+  store_forward(y, ya);
+  store_mirrored(x + 2 * h, xb_mirrored);
   fft::butterfly(data, data + 2 * h, wl[0], wl[1]);
-  for (Integer j = k; j <= h - k; ++j) {
-    fft::butterfly(data + 2 * j, data + 2 * (j + h), wl[2 * j], wl[2 * j + 1]);
-  }
-  for (Integer j = k; j <= h - k; ++j) {
-    split_one(data + 2 * j, data + 2 * (count - j), ws[2 * j], ws[2 * j + 1], f);
-  }
 }
 
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count) {
