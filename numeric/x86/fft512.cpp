@@ -410,30 +410,6 @@ TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real re
   kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
 }
 
-namespace {
-
-// fft::separate of Z_k at spectrum1 + b and Z_n-k at spectrum1 + a, then
-// fft::cross_product of F_k into G_k, C_k taken from the registers: a
-// product that read F_k and G_k back just after their stores would wait
-// for them.  G_n-k is stored, F_k and F_n-k are not; with a = b (k = n/2)
-// the values are those fft::separate leaves there last.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-separate_product_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a, __m128d scale) {
-  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
-  const __m128d plus = _mm_set1_pd(0.5);
-  const __m128d minus = _mm_set_pd(-0.5, 0.5);
-  if (a == b) {
-    _mm_storeu_pd(spectrum2 + b,
-                  cross_product_one(_mm_mul_pd(minus, f), _mm_mul_pd(plus, g), scale));
-    return;
-  }
-  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
-  _mm_storeu_pd(spectrum2 + b,
-                cross_product_one(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
-}
-
-} // namespace
-
 // separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
 // n/2, go straight into their products C_k; G_n-k is stored and F_n-k is
 // not.  The rest one by one, and C_0 last: its values were stored just

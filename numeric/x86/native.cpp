@@ -146,11 +146,6 @@ void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, con
   x86::rows_pair_avx(a, span, fa, f0, f1, count);
 }
 
-void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
-  x86::separate_avx(spectrum1, spectrum2, count);
-  x86::products_avx(spectrum1, spectrum2, count / 2, reciprocal);
-}
-
 void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
   if (n <= 16) return x86::sums_avx(f, n, term, sum);
   x86::sums_sse2(f, n, term, sum);
@@ -171,7 +166,7 @@ constinit const Table kAvx{
     x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::exchange_avx, x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
-    separate_products_avx,
+    x86::separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
 

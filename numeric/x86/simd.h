@@ -73,6 +73,27 @@ struct SeparationSums {
   return {_mm_move_sd(diff, sum), _mm_shuffle_pd(sum, diff, 1)};
 }
 
+// fft::separate of Z_k at spectrum1 + b and Z_n-k at spectrum1 + a, then
+// fft::cross_product of F_k into G_k, C_k taken from the registers: a
+// product that read F_k and G_k back just after their stores would wait
+// for them.  G_n-k is stored, F_k and F_n-k are not; with a = b (k = n/2)
+// the values are those fft::separate leaves there last.  Inlined into the
+// SSE2, AVX and AVX-512 kernels alike.
+[[gnu::always_inline]] inline void separate_product_one(Real* spectrum1, Real* spectrum2,
+                                                       Integer b, Integer a, __m128d scale) {
+  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
+  const __m128d plus = _mm_set1_pd(0.5);
+  const __m128d minus = _mm_set_pd(-0.5, 0.5);
+  if (a == b) {
+    _mm_storeu_pd(spectrum2 + b,
+                  cross_product_one(_mm_mul_pd(minus, f), _mm_mul_pd(plus, g), scale));
+    return;
+  }
+  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
+  _mm_storeu_pd(spectrum2 + b,
+                cross_product_one(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
+}
+
 // A vector of W Reals, and one of W 64-bit words, W = 2, 4 or 8, in GCC's
 // vector types: every operation acts lane by lane with the rounding of the
 // scalar operation.  The kernels written once over a width use these.
@@ -151,6 +172,7 @@ void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/ff
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
+void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
                               Real reciprocal); // x86/fft512.cpp
 

@@ -282,6 +282,38 @@ __attribute__((target("avx"))) void separate_avx(Real* spectrum1, Real* spectrum
   for (; k <= count / 2; ++k) separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
 }
 
+// separate_avx's values of F_k and G_k, k .. k+3 at once as parts (Z_n-k
+// mirrored) while k + 3 < n/2, go straight into their products C_k; G_n-k
+// is stored, F_k and F_n-k are not.  The rest one by one, and C_0 last.
+__attribute__((target("avx"))) void separate_products_avx(Real* spectrum1, Real* spectrum2,
+                                                          Integer count, Real reciprocal) {
+  const __m256d plus = _mm256_set1_pd(0.5);
+  const __m256d minus = _mm256_set1_pd(-0.5);
+  const __m256d scale = _mm256_set1_pd(reciprocal);
+  Integer k = 1;
+  for (; k + 3 < count / 2; k += 4) {
+    const Integer b = 2 * k;               // Z_k .. Z_k+3
+    const Integer a = 2 * (count - k - 3); // Z_n-k-3 .. Z_n-k
+    const Parts z = forward_parts(spectrum1 + b);
+    const Parts partner = mirrored_parts(spectrum1 + a);
+    const __m256d g_re = _mm256_mul_pd(plus, _mm256_add_pd(z.im, partner.im));
+    const __m256d g_diff = _mm256_sub_pd(z.re, partner.re);
+    store_mirrored(spectrum2 + a, {g_re, _mm256_mul_pd(plus, g_diff)});
+    const __m256d f_re = _mm256_mul_pd(plus, _mm256_add_pd(z.re, partner.re));
+    const __m256d f_im = _mm256_mul_pd(plus, _mm256_sub_pd(z.im, partner.im));
+    const __m256d g_im = _mm256_mul_pd(minus, g_diff);
+    const __m256d c_re = _mm256_add_pd(_mm256_mul_pd(f_re, g_re), _mm256_mul_pd(f_im, g_im));
+    const __m256d c_im = _mm256_sub_pd(_mm256_mul_pd(f_im, g_re), _mm256_mul_pd(f_re, g_im));
+    store_forward(spectrum2 + b, {_mm256_mul_pd(c_re, scale), _mm256_mul_pd(c_im, scale)});
+  }
+  const __m128d scale_two = _mm_set1_pd(reciprocal);
+  for (; k <= count / 2; ++k) {
+    separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale_two);
+  }
+  _mm_storeu_pd(spectrum2,
+                cross_product_one(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
+}
+
 void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal) {
   const __m128d scale = _mm_set1_pd(reciprocal);
   for (Integer k = 0; k <= half; ++k) product_one(f + 2 * k, g + 2 * k, scale);
