@@ -78,7 +78,7 @@ struct SeparationSums {
 // product that read F_k and G_k back just after their stores would wait
 // for them.  G_n-k is stored, F_k and F_n-k are not; with a = b (k = n/2)
 // the values are those fft::separate leaves there last.  Inlined into the
-// SSE2, AVX and AVX-512 kernels alike.
+// AVX and AVX-512 kernels alike.
 [[gnu::always_inline]] inline void separate_product_one(Real* spectrum1, Real* spectrum2,
                                                        Integer b, Integer a, __m128d scale) {
   const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);

@@ -2,9 +2,10 @@
 // SSE2 and AVX kernels of realft's recombination, twofft's separation and
 // correl's products: the operations of fft::split, fft::separate and
 // fft::cross_product on (re, im) pairs, one value per SSE2 vector and two
-// per AVX vector; realft's AVX recombination takes four values at a time
-// apart into a vector of their real parts and one of their imaginary
-// parts, where no operation needs a shuffle.
+// per AVX vector.  realft's AVX recombination and correl's AVX separation
+// with its products take four values at a time apart into a vector of
+// their real parts and one of their imaginary parts, where no operation
+// needs a shuffle.
 #include "x86/simd.h"
 
 #include <immintrin.h>
