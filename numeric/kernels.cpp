@@ -69,6 +69,12 @@ void interleave(const Real* re, const Real* im, Real* out, Integer n,
   }
 }
 
+void interleave_first_two(const Real* re, const Real* im, Real* out, Integer n, const Real* w2,
+                          const Real* w4, const std::uint16_t* order) {
+  interleave(re, im, out, n, nullptr);
+  reverse_first_two(out, n, w2, w4, order);
+}
+
 void split(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f) {
   for (Integer k = first; k < end; ++k) {
     const Real* wk = w + 2 * (k - first);
@@ -154,6 +160,7 @@ void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, cons
 constinit const Table table{
     Kernel::portable, pass,           pass_pair,    pass_pair_swap,    first_two_passes,
     reverse_first_two, butterflies,   rows_pair,    first_value,       interleave,
+    interleave_first_two,
     exchange,         split,          pass_split,   separate,          products,
     separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
     first_match};

@@ -76,6 +76,10 @@ struct Table {
   // place(j) = order[j], or j when order is null.
   void (*interleave)(const Real* re, const Real* im, Real* out, Integer n,
                      const std::uint16_t* order);
+  // interleave(re, im, out, n, null) then reverse_first_two(out, n, w2, w4,
+  // order), n from 16 to 2^16; re and im overlap no value of out.
+  void (*interleave_first_two)(const Real* re, const Real* im, Real* out, Integer n,
+                               const Real* w2, const Real* w4, const std::uint16_t* order);
   // Exchanges a[0 .. reals-1] with b[0 .. reals-1], two runs that do not
   // overlap; reals a multiple of 4.
   void (*exchange)(Real* a, Real* b, Integer reals);

@@ -276,11 +276,18 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
   }
 }
 
-// The passes of a transform of count >= 2 values already in bit-reversed
-// order, m = 2 .. through: the first two (with the permutation where
-// `permuted` is false), block by block up to kPassBlock, then the rest over the
-// whole array, with factors made a chunk at a time beyond kCachedLength.
-void passes(Real* data, Integer count, Integer direction, Integer through, bool permuted) {
+// How a transform's values stand when its passes begin.
+enum class Start {
+  unpermuted,    // in their own order: the permutation goes with the first two passes
+  permuted,      // in bit-reversed order
+  first_two_done // permuted and through the first two passes
+};
+
+// The passes of a transform of count >= 2 values, m = 2 .. through: the
+// first two (with the permutation where the values are unpermuted), block
+// by block up to kPassBlock, then the rest over the whole array, with
+// factors made a chunk at a time beyond kCachedLength.
+void passes(Real* data, Integer count, Integer direction, Integer through, Start start) {
   const kernels::Table& k = kernels::active();
   const Real* w2 = cached_twiddles(direction, 2);
   if (count == 2) {
@@ -288,14 +295,14 @@ void passes(Real* data, Integer count, Integer direction, Integer through, bool 
     return;
   }
   const Real* w4 = cached_twiddles(direction, 4);
-  if (!permuted) {
+  if (start == Start::unpermuted) {
     k.reverse_first_two(data, count, w2, w4, reversed_order(count / 16));
   }
   const Integer block = count <= 2 * kPassBlock ? count : kPassBlock;
   const Integer in_block = through < block ? through : block;
-  for (Integer start = 0; start < count; start += block) {
-    Real* part = data + 2 * start;
-    if (permuted) k.first_two_passes(part, block, w2, w4);
+  for (Integer first = 0; first < count; first += block) {
+    Real* part = data + 2 * first;
+    if (start == Start::permuted) k.first_two_passes(part, block, w2, w4);
     cached_passes(k, part, block, direction, 8, in_block);
   }
   const Integer cached = through < kCachedLength ? through : kCachedLength;
@@ -318,9 +325,25 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
-  if (fused_start(count)) return passes(data, count, direction, count, false);
+  if (fused_start(count)) return passes(data, count, direction, count, Start::unpermuted);
   bit_reverse(data, count);
-  passes(data, count, direction, count, true);
+  passes(data, count, direction, count, Start::permuted);
+}
+
+bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
+                           Integer direction) {
+  // Up to kPassBlock values the tiles go straight to their places, with no
+  // sweep of their own to interleave the values (measured: correl 128-2048
+  // 5-10% faster).  Beyond, the twelve rows a tile reads and writes in re,
+  // im and out lie 8 KiB or more apart, all in one set of the first-level
+  // cache, and crowd it: interleaved first and then permuted in place,
+  // correl 4096 took 14% less time.
+  if (count < 16 || count > kPassBlock) return false;
+  kernels::active().interleave_first_two(re, im, out, count, cached_twiddles(direction, 2),
+                                         cached_twiddles(direction, 4),
+                                         reversed_order(count / 16));
+  passes(out, count, direction, count, Start::first_two_done);
+  return true;
 }
 
 namespace {
@@ -383,16 +406,16 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 bool transform_all_but_last(Real* data, Integer count, Integer direction) {
   if (count < 16 || count > kCachedLength / 2) return false;
   if (fused_start(count)) {
-    passes(data, count, direction, count / 2, false);
+    passes(data, count, direction, count / 2, Start::unpermuted);
   } else {
     bit_reverse(data, count);
-    passes(data, count, direction, count / 2, true);
+    passes(data, count, direction, count / 2, Start::permuted);
   }
   return true;
 }
 
 void radix2_passes(Real* data, Integer count, Integer direction) {
-  passes(data, count, direction, count, true);
+  passes(data, count, direction, count, Start::permuted);
 }
 
 } // namespace tamsel::fft

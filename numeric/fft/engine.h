@@ -203,6 +203,12 @@ const Real* cached_twiddles(Integer sign, Integer m);
 // bit_reverse, then radix2_passes.  n >= 2, a power of two.
 void transform(Real* data, Integer n, Integer sign);
 
+// transform of the values z_i = (re[i], im[i]), i < count, into out (2 *
+// count Reals, overlapping neither re nor im): done, and true, for 16 <=
+// count <= 2^11; otherwise false, and nothing done.
+bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
+                           Integer sign);
+
 // transform of each of `lines` runs of count values side by side at data
 // (count >= 2, a power of two).
 void transform_lines(Real* data, Integer count, Integer lines, Integer sign);

@@ -130,7 +130,7 @@ void joint_spectrum(const Real* data1, const Real* data2, Real* spectrum1, Real*
     // from 16 values four1 permutes in the sweep of its first passes.
     k.interleave(data1, data2, spectrum1, count, fft::reversed_order(count));
     fft::radix2_passes(spectrum1, count, 1);
-  } else {
+  } else if (!fft::transform_interleaved(data1, data2, spectrum1, count, 1)) {
     k.interleave(data1, data2, spectrum1, count, nullptr);
     four1(spectrum1, n, 1);
   }

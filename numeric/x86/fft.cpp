@@ -136,12 +136,10 @@ namespace {
 // target-attributed twiddle from code without the target, which GCC will
 // not inline.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41,
-                __m256d* x) {
-  const __m256d r0 = _mm256_loadu_pd(from);
-  const __m256d r1 = _mm256_loadu_pd(from + stride);
-  const __m256d t1 = twiddled(_mm256_loadu_pd(from + 2 * stride), f2); // v1 is row 2
-  const __m256d t3 = twiddled(_mm256_loadu_pd(from + 3 * stride), f2);
+two_passes_rows(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f40,
+                __m256d f41, __m256d* x) {
+  const __m256d t1 = twiddled(r2, f2); // v1 is row 2
+  const __m256d t3 = twiddled(r3, f2);
   const __m256d v0 = _mm256_add_pd(r0, t1);
   const __m256d v1 = _mm256_sub_pd(r0, t1);
   const __m256d v2 = _mm256_add_pd(r1, t3); // v2 is row 1
@@ -152,6 +150,13 @@ two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m25
   x[2] = _mm256_sub_pd(v0, u2);
   x[1] = _mm256_add_pd(v1, u3);
   x[3] = _mm256_sub_pd(v1, u3);
+}
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41,
+                __m256d* x) {
+  two_passes_rows(_mm256_loadu_pd(from), _mm256_loadu_pd(from + stride),
+                  _mm256_loadu_pd(from + 2 * stride), _mm256_loadu_pd(from + 3 * stride), f2,
+                  f40, f41, x);
 }
 
 // Column c of half x (pick 0x20 for its first, 0x31 for its second) as the
@@ -179,7 +184,49 @@ two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f40, __m25
   store_column<0x31>(high, to + 3 * step);
 }
 
+// The same tile of the values z_i = (re[i], im[i]), row h at re + h *
+// quarter and im + h * quarter: the real and imaginary parts of a row
+// interleaved give columns 0 and 2 in one vector and 1 and 3 in the other,
+// each pair through the passes as a half.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+two_passes_tile_interleaved(const Real* re, const Real* im, Integer quarter, __m256d f2,
+                            __m256d f40, __m256d f41, Real* to, Integer step) {
+  const __m256d x0 = _mm256_loadu_pd(re);
+  const __m256d y0 = _mm256_loadu_pd(im);
+  const __m256d x1 = _mm256_loadu_pd(re + quarter);
+  const __m256d y1 = _mm256_loadu_pd(im + quarter);
+  const __m256d x2 = _mm256_loadu_pd(re + 2 * quarter);
+  const __m256d y2 = _mm256_loadu_pd(im + 2 * quarter);
+  const __m256d x3 = _mm256_loadu_pd(re + 3 * quarter);
+  const __m256d y3 = _mm256_loadu_pd(im + 3 * quarter);
+  __m256d even[4]; // columns 0, 2
+  __m256d odd[4];  // columns 1, 3
+  two_passes_rows(_mm256_unpacklo_pd(x0, y0), _mm256_unpacklo_pd(x1, y1),
+                  _mm256_unpacklo_pd(x2, y2), _mm256_unpacklo_pd(x3, y3), f2, f40, f41, even);
+  two_passes_rows(_mm256_unpackhi_pd(x0, y0), _mm256_unpackhi_pd(x1, y1),
+                  _mm256_unpackhi_pd(x2, y2), _mm256_unpackhi_pd(x3, y3), f2, f40, f41, odd);
+  store_column<0x20>(even, to);
+  store_column<0x31>(even, to + step);
+  store_column<0x20>(odd, to + 2 * step);
+  store_column<0x31>(odd, to + 3 * step);
+}
+
 } // namespace
+
+// Out of place, so each tile goes straight to its place.
+__attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, const Real* im,
+                                                            Real* out, Integer n,
+                                                            const Real* w2, const Real* w4,
+                                                            const std::uint16_t* order) {
+  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+  const __m256d f40 = _mm256_setr_pd(w4[0], w4[1], w4[0], w4[1]);
+  const __m256d f41 = _mm256_setr_pd(w4[2], w4[3], w4[2], w4[3]);
+  const Integer quarter = n / 4; // values from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; ++t) {
+    two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f2, f40, f41,
+                                out + 8 * order[t], n / 2);
+  }
+}
 
 __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
                                                          const Real* w4,

@@ -68,12 +68,8 @@ template <int imm>
 // butterfly per lane (v0, v1) and (v2, v3) with f2, then (v0, v2) with f40
 // and (v1, v3) with f41, and the tile is transposed after them.
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f40,
-                   const Factors& f41, Real* to, Integer step) {
-  const __m512d r0 = _mm512_loadu_pd(from);
-  const __m512d r1 = _mm512_loadu_pd(from + stride);
-  const __m512d r2 = _mm512_loadu_pd(from + 2 * stride);
-  const __m512d r3 = _mm512_loadu_pd(from + 3 * stride);
+two_passes_rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
+                   const Factors& f40, const Factors& f41, Real* to, Integer step) {
   const __m512d t1 = twiddled512(r2, f2); // v1 is row 2
   const __m512d t3 = twiddled512(r3, f2);
   const __m512d v0 = _mm512_add_pd(r0, t1);
@@ -95,6 +91,13 @@ two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Fa
   _mm512_storeu_pd(to + step, pick<0x88>(high01, high23));   // column 2
   _mm512_storeu_pd(to + 2 * step, pick<0xDD>(low01, low23)); // column 1
   _mm512_storeu_pd(to + 3 * step, pick<0xDD>(high01, high23)); // column 3
+}
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f40,
+                   const Factors& f41, Real* to, Integer step) {
+  two_passes_rows512(_mm512_loadu_pd(from), _mm512_loadu_pd(from + stride),
+                     _mm512_loadu_pd(from + 2 * stride), _mm512_loadu_pd(from + 3 * stride), f2,
+                     f40, f41, to, step);
 }
 
 } // namespace
@@ -124,6 +127,42 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
     two_passes_tile512(other, stride, f2, f40, f41, made, 8);
     two_passes_tile512(mine, stride, f2, f40, f41, other, stride);
     for (int h = 0; h < 4; ++h) _mm512_storeu_pd(mine + h * stride, _mm512_load_pd(made + 8 * h));
+  }
+}
+
+// As interleave_first_two_avx, two tiles at a time: a row's eight real
+// parts and eight imaginary parts make that row of tiles t and t + 1.
+TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
+                                               Integer n, const Real* w2, const Real* w4,
+                                               const std::uint16_t* order) {
+  const Factors f2 =
+      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
+  const Factors f40 =
+      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
+  const Factors f41 =
+      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
+  const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+  const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+  const Integer quarter = n / 4; // values from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; t += 2) {
+    const Real* r = re + 4 * t;
+    const Real* i = im + 4 * t;
+    const __m512d x0 = _mm512_loadu_pd(r);
+    const __m512d y0 = _mm512_loadu_pd(i);
+    const __m512d x1 = _mm512_loadu_pd(r + quarter);
+    const __m512d y1 = _mm512_loadu_pd(i + quarter);
+    const __m512d x2 = _mm512_loadu_pd(r + 2 * quarter);
+    const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
+    const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
+    const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
+    two_passes_rows512(_mm512_permutex2var_pd(x0, low, y0), _mm512_permutex2var_pd(x1, low, y1),
+                       _mm512_permutex2var_pd(x2, low, y2), _mm512_permutex2var_pd(x3, low, y3),
+                       f2, f40, f41, out + 8 * order[t], n / 2);
+    two_passes_rows512(_mm512_permutex2var_pd(x0, high, y0),
+                       _mm512_permutex2var_pd(x1, high, y1),
+                       _mm512_permutex2var_pd(x2, high, y2),
+                       _mm512_permutex2var_pd(x3, high, y3), f2, f40, f41,
+                       out + 8 * order[t + 1], n / 2);
   }
 }
 

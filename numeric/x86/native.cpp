@@ -75,6 +75,12 @@ void reverse_first_two_sse2(Real* data, Integer n, const Real* w2, const Real* w
   first_two_passes_sse2(data, n, w2, w4);
 }
 
+void interleave_first_two_sse2(const Real* re, const Real* im, Real* out, Integer n,
+                               const Real* w2, const Real* w4, const std::uint16_t* order) {
+  x86::interleave_sse2(re, im, out, n, nullptr);
+  reverse_first_two_sse2(out, n, w2, w4, order);
+}
+
 void rows_pair_sse2(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                     Integer count) {
   x86::butterflies_sse2(a, a + span, fa[0], fa[1], count);
@@ -140,6 +146,12 @@ void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* w
   pass_pair_swap_avx(a, b, n, h, wa, wb);
 }
 
+void interleave_first_two_avx512(const Real* re, const Real* im, Real* out, Integer n,
+                                 const Real* w2, const Real* w4, const std::uint16_t* order) {
+  if (n >= 32) return x86::interleave_first_two_avx512(re, im, out, n, w2, w4, order);
+  x86::interleave_first_two_avx(re, im, out, n, w2, w4, order);
+}
+
 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                       Integer count) {
   if (count % 4 == 0) return x86::rows_pair_avx512(a, span, fa, f0, f1, count);
@@ -154,7 +166,8 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        pass_pair_swap_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
-    x86::first_value_sse2,  x86::interleave_sse2,  x86::exchange_sse2,     x86::split_sse2,
+    x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
+    x86::exchange_sse2,     x86::split_sse2,
     pass_split_sse2,        x86::separate_sse2,    x86::products_sse2, separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
@@ -164,7 +177,8 @@ constinit const Table kAvx{
     pass_pair_swap_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
     x86::rows_pair_avx,
-    x86::first_value_avx,      x86::interleave_avx,        x86::exchange_avx, x86::split_avx,
+    x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
+    x86::exchange_avx,         x86::split_avx,
     x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
     x86::separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
@@ -175,7 +189,8 @@ constinit const Table kAvx512{
     pass_pair_swap_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::butterflies_avx512,
     rows_pair_avx512,
-    x86::first_value_avx,      x86::interleave_avx512,     x86::exchange_avx512,
+    x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,
+    x86::exchange_avx512,
     x86::split_avx512,
     x86::pass_split_avx512,    x86::separate_avx512,       x86::products_avx512,
     x86::separate_products_avx512,

@@ -152,6 +152,11 @@ void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
                      const std::uint16_t* order);
 void interleave_avx(const Real* re, const Real* im, Real* out, Integer n,
                     const std::uint16_t* order);
+void interleave_first_two_avx(const Real* re, const Real* im, Real* out, Integer n,
+                              const Real* w2, const Real* w4, const std::uint16_t* order);
+void interleave_first_two_avx512(const Real* re, const Real* im, Real* out, Integer n,
+                                 const Real* w2, const Real* w4,
+                                 const std::uint16_t* order); // n >= 32, x86/fft512.cpp
 void interleave_avx512(const Real* re, const Real* im, Real* out, Integer n,
                        const std::uint16_t* order); // x86/fft512.cpp
 void exchange_sse2(Real* a, Real* b, Integer reals);
