@@ -135,6 +135,24 @@ bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
 
 } // namespace
 
+void reverse_first_two_to(const Real* in, Real* out, Integer n, const Real* w2, const Real* w4,
+                          const std::uint16_t* order) {
+  std::memcpy(out, in, sizeof(Real) * std::size_t(2 * n));
+  reverse_first_two(out, n, w2, w4, order);
+}
+
+void pass_pair_to(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
+                  const Real* wb) {
+  std::memcpy(out, in, sizeof(Real) * std::size_t(2 * n));
+  pass_pair(out, n, h, wa, wb);
+}
+
+void pass_split_to(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws,
+                   Real f) {
+  std::memcpy(out, in, sizeof(Real) * std::size_t(2 * count));
+  pass_split(out, count, wl, ws, f);
+}
+
 bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   for (Integer i = 0; i < count; ++i) {
     if ((x[i] - a) * (x[i] - b) > 0.0) return false;
@@ -159,9 +177,11 @@ void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, cons
 
 constinit const Table table{
     Kernel::portable, pass,           pass_pair,    pass_pair_swap,    first_two_passes,
-    reverse_first_two, butterflies,   rows_pair,    first_value,       interleave,
+    reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair,
+    first_value,      interleave,
     interleave_first_two,
-    exchange,         split,          pass_split,   separate,          products,
+    exchange,         split,          pass_split,   pass_split_to,     separate,
+    products,
     separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
     first_match};
 

@@ -62,6 +62,12 @@ struct Table {
   // order[t] the bit reversal of t < n/16 over log2(n) - 4 bits.
   void (*reverse_first_two)(Real* data, Integer n, const Real* w2, const Real* w4,
                             const std::uint16_t* order);
+  // reverse_first_two and pass_pair on the values at in, stored at out;
+  // in and out do not overlap.
+  void (*reverse_first_two_to)(const Real* in, Real* out, Integer n, const Real* w2,
+                               const Real* w4, const std::uint16_t* order);
+  void (*pass_pair_to)(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
+                       const Real* wb);
   // count butterflies with one factor w: a = data_a[2i], b = data_b[2i].
   void (*butterflies)(Real* a, Real* b, Real w_re, Real w_im, Integer count);
   // Two passes over four rows of count values each, rows r = 0..3 at
@@ -93,6 +99,10 @@ struct Table {
   // factors wl) and then split of k = 1 .. count/2 - 1 with the factor w_k
   // at ws[2k].
   void (*pass_split)(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+  // pass_split on the values at in, stored at out; in and out do not
+  // overlap.
+  void (*pass_split_to)(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws,
+                        Real f);
   // fft::separate of Z_k and Z_{count-k} for k = 1 .. count/2.
   void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
   // fft::cross_product of F_k at f[2k] into G_k at g[2k], k = 0 .. half.
@@ -151,6 +161,14 @@ private:
 namespace portable {
 extern const Table table;
 bool all_in_range(Real a, Real b, const Real* x, Integer count);
+// The out-of-place entries of the tables without kernels of their own for
+// them: the values copied to out, then the entry in place there.
+void reverse_first_two_to(const Real* in, Real* out, Integer n, const Real* w2, const Real* w4,
+                          const std::uint16_t* order);
+void pass_pair_to(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
+                  const Real* wb);
+void pass_split_to(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws,
+                   Real f);
 } // namespace portable
 
 // The unit that knows this processor's instruction sets: asks the

@@ -220,11 +220,11 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
                               Integer sign);
 
-// transform, less its last pass (half-span n/2, factors cached_twiddles(sign,
-// n)), which is left for the caller to join to a sweep of its own (the
-// kernel table's pass_split): done, and true, for 16 <= n <= kCachedLength
-// / 2; otherwise false, and nothing done.
-bool transform_all_but_last(Real* data, Integer n, Integer sign);
+// transform for sign +1, its last pass joined to realft's recombination of
+// the n values (the kernel table's pass_split, with the factors
+// cached_twiddles(1, 2n) and f): done, and true, for 16 <= n <=
+// kCachedLength / 2; otherwise false, and nothing done.
+bool transform_and_split(Real* data, Integer n, Real f);
 
 // All butterfly passes of a complex transform of n contiguous values
 // (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,

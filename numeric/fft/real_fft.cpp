@@ -34,16 +34,16 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
 
   Real theta = kHalfTurn / static_cast<Real>(count);
   Real f;
-  bool last_pass_left = false; // four1's last pass, to go with the splits
+  bool split_done = false; // with four1's last pass
   if (forward) {
     // Forward: the 2n reals taken as n complex values z_p = x_2p + i*x_2p+1.
-    last_pass_left = fft::transform_all_but_last(data, count, 1);
-    if (!last_pass_left) {
+    f = -0.5;
+    split_done = fft::transform_and_split(data, count, f);
+    if (!split_done) {
       four1(data, n, 1);
       count = n; // ... and again after the transform
       direction = sign;
     }
-    f = -0.5;
   } else {
     theta = -theta;
     f = 0.5;
@@ -62,11 +62,7 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   }
   Real w_last[2];
   if (table != nullptr) {
-    if (last_pass_left) {
-      k.pass_split(data, count, fft::cached_twiddles(1, count), table, f);
-    } else {
-      k.split(data, count, table + 2, 1, last, f);
-    }
+    if (!split_done) k.split(data, count, table + 2, 1, last, f);
     w_last[0] = table[2 * last];
     w_last[1] = table[2 * last + 1];
   } else {

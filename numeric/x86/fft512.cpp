@@ -130,6 +130,23 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
   }
 }
 
+// As reverse_first_two_avx512, out of place: each tile goes straight to its
+// place.
+TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Integer n,
+                                               const Real* w2, const Real* w4,
+                                               const std::uint16_t* order) {
+  const Factors f2 =
+      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
+  const Factors f40 =
+      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
+  const Factors f41 =
+      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
+  const Integer stride = n / 2; // Reals from one row of a tile to the next
+  for (Integer t = 0; t < n / 16; ++t) {
+    two_passes_tile512(in + 8 * t, stride, f2, f40, f41, out + 8 * order[t], stride);
+  }
+}
+
 // As interleave_first_two_avx, two tiles at a time: a row's eight real
 // parts and eight imaginary parts make that row of tiles t and t + 1.
 TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
@@ -335,43 +352,46 @@ TAMSEL_AVX512 void split_avx512(Real* data, Integer count, const Real* w, Intege
 // butterflies j = k .. k+3 and j = h-k-3 .. h-k give the values of the
 // splits of those j, for k = 1, 5, .. while the two runs are apart; then
 // butterfly 0 and the butterflies and splits between the runs.
-TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
-                                     Real f) {
+namespace {
+
+// pass_split_avx512 on the values at in, stored at out (out may be in).
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+pass_split512(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws, Real f) {
   const __m512d fv = _mm512_set1_pd(f);
   const Integer h = count / 2;
   Integer k = 1;
   for (; k + 3 < h - k - 3; k += 4) {
-    Real* p = data + 2 * k;           // Z_k .. Z_k+3
-    Real* p_far = p + 2 * h;          // Z_k+h .. Z_k+h+3
-    Real* q = data + 2 * (h - k - 3); // Z_h-k-3 .. Z_h-k
-    Real* q_far = q + 2 * h;          // Z_n-k-3 .. Z_n-k
-    const __m512d pa = _mm512_loadu_pd(p);
-    const __m512d qa = _mm512_loadu_pd(q);
-    const __m512d tp = twiddled512(_mm512_loadu_pd(p_far), lanes(wl + 2 * k));
-    const __m512d tq = twiddled512(_mm512_loadu_pd(q_far), lanes(wl + 2 * (h - k - 3)));
+    const Integer p = 2 * k;           // Z_k .. Z_k+3
+    const Integer p_far = p + 2 * h;   // Z_k+h .. Z_k+h+3
+    const Integer q = 2 * (h - k - 3); // Z_h-k-3 .. Z_h-k
+    const Integer q_far = q + 2 * h;   // Z_n-k-3 .. Z_n-k
+    const __m512d pa = _mm512_loadu_pd(in + p);
+    const __m512d qa = _mm512_loadu_pd(in + q);
+    const __m512d tp = twiddled512(_mm512_loadu_pd(in + p_far), lanes(wl + 2 * k));
+    const __m512d tq = twiddled512(_mm512_loadu_pd(in + q_far), lanes(wl + 2 * (h - k - 3)));
     const __m512d p_new = _mm512_add_pd(pa, tp);
     const __m512d p_far_new = _mm512_sub_pd(pa, tp);
     const __m512d q_new = _mm512_add_pd(qa, tq);
     const __m512d q_far_new = _mm512_sub_pd(qa, tq);
     const SplitEight s =
         split_eight(p_new, q_new, q_far_new, p_far_new, ws + 2 * k, ws + 2 * (h - k - 3), fv);
-    _mm512_storeu_pd(p, s.front);
-    _mm512_storeu_pd(q_far, s.front_partners);
-    _mm512_storeu_pd(q, s.back);
-    _mm512_storeu_pd(p_far, s.back_partners);
+    _mm512_storeu_pd(out + p, s.front);
+    _mm512_storeu_pd(out + q_far, s.front_partners);
+    _mm512_storeu_pd(out + q, s.back);
+    _mm512_storeu_pd(out + p_far, s.back_partners);
   }
   // Here k = h/2 - 3.  Left: butterfly 0, and butterflies and splits k ..
   // h/2 + 3, done as four values from k and three from h/2 + 1: a lane
   // beyond them is loaded masked (it may lie past the array or its
   // factors) and never stored.
   constexpr __mmask8 kThree = 0x3F; // the first three values of a vector
-  Real* p = data + 2 * k;            // Z_h/2-3 .. Z_h/2
-  Real* q = p + 8;                   // Z_h/2+1 .. Z_h/2+3
-  Real* p_far_at = p + 2 * h;        // Z_3h/2-3 .. Z_3h/2
-  const __m512d pa = _mm512_loadu_pd(p);
-  const __m512d qa = _mm512_maskz_loadu_pd(kThree, q);
-  const __m512d tp = twiddled512(_mm512_loadu_pd(p_far_at), lanes(wl + 2 * k));
-  const __m512d tq = twiddled512(_mm512_maskz_loadu_pd(kThree, q + 2 * h),
+  const Integer p = 2 * k;          // Z_h/2-3 .. Z_h/2
+  const Integer q = p + 8;          // Z_h/2+1 .. Z_h/2+3
+  const Integer p_far_at = p + 2 * h; // Z_3h/2-3 .. Z_3h/2
+  const __m512d pa = _mm512_loadu_pd(in + p);
+  const __m512d qa = _mm512_maskz_loadu_pd(kThree, in + q);
+  const __m512d tp = twiddled512(_mm512_loadu_pd(in + p_far_at), lanes(wl + 2 * k));
+  const __m512d tq = twiddled512(_mm512_maskz_loadu_pd(kThree, in + q + 2 * h),
                                  lanes_of(_mm512_maskz_loadu_pd(kThree, wl + 2 * k + 8)));
   const __m512d p_far = _mm512_sub_pd(pa, tp); // Z_3h/2-3 .. Z_3h/2
   const __m512d q_far = _mm512_sub_pd(qa, tq); // Z_3h/2+1 .. Z_3h/2+3
@@ -380,14 +400,26 @@ TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, 
   // (p_far's first three, after a lane not stored).
   const Split sp = split_four(_mm512_add_pd(pa, tp), across(p_far, q_far), ws + 2 * k, fv);
   const Split sq = split_four(_mm512_add_pd(qa, tq), across(p_far, p_far), ws + 2 * k + 8, fv);
-  _mm512_storeu_pd(p, sp.b);
-  _mm512_storeu_pd(p_far_at + 6, sp.a);            // Z_3h/2 .. Z_3h/2+3
-  _mm512_mask_storeu_pd(q, kThree, sq.b);
-  _mm512_mask_storeu_pd(p_far_at - 2, 0xFC, sq.a); // Z_3h/2-3 .. Z_3h/2-1
+  _mm512_storeu_pd(out + p, sp.b);
+  _mm512_storeu_pd(out + p_far_at + 6, sp.a);            // Z_3h/2 .. Z_3h/2+3
+  _mm512_mask_storeu_pd(out + q, kThree, sq.b);
+  _mm512_mask_storeu_pd(out + p_far_at - 2, 0xFC, sq.a); // Z_3h/2-3 .. Z_3h/2-1
   // Butterfly 0, in 128-bit vectors: the caller reads both values back
   // at once, and a load is served from a plain store still in flight, not
   // from a masked one.
-  butterfly_sse2(data, data + 2 * h, _mm_set1_pd(wl[0]), minus_plus(wl[1]));
+  butterfly_sse2(in, in + 2 * h, out, out + 2 * h, _mm_set1_pd(wl[0]), minus_plus(wl[1]));
+}
+
+} // namespace
+
+TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
+                                     Real f) {
+  pass_split512(data, data, count, wl, ws, f);
+}
+
+TAMSEL_AVX512 void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* wl,
+                                        const Real* ws, Real f) {
+  pass_split512(in, out, count, wl, ws, f);
 }
 
 namespace {

@@ -165,21 +165,24 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 
 constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        pass_pair_swap_sse2,
-    first_two_passes_sse2,  reverse_first_two_sse2, x86::butterflies_sse2, rows_pair_sse2,
+    first_two_passes_sse2,  reverse_first_two_sse2, portable::reverse_first_two_to,
+    portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
     x86::exchange_sse2,     x86::split_sse2,
-    pass_split_sse2,        x86::separate_sse2,    x86::products_sse2, separate_products_sse2,
+    pass_split_sse2,        portable::pass_split_to, x86::separate_sse2, x86::products_sse2,
+    separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
 
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
     pass_pair_swap_avx,
-    x86::first_two_passes_avx, x86::reverse_first_two_avx, x86::butterflies_avx,
-    x86::rows_pair_avx,
+    x86::first_two_passes_avx, x86::reverse_first_two_avx, portable::reverse_first_two_to,
+    portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
     x86::exchange_avx,         x86::split_avx,
-    x86::pass_split_avx,       x86::separate_avx,          x86::products_avx,
+    x86::pass_split_avx,       portable::pass_split_to,    x86::separate_avx,
+    x86::products_avx,
     x86::separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
@@ -187,12 +190,13 @@ constinit const Table kAvx{
 constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
     pass_pair_swap_avx512,
-    x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::butterflies_avx512,
-    rows_pair_avx512,
+    x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::reverse_first_two_to_avx512,
+    x86::pass_pair_to_avx512,  x86::butterflies_avx512,    rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,
     x86::exchange_avx512,
     x86::split_avx512,
-    x86::pass_split_avx512,    x86::separate_avx512,       x86::products_avx512,
+    x86::pass_split_avx512,    x86::pass_split_to_avx512,  x86::separate_avx512,
+    x86::products_avx512,
     x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};

@@ -178,43 +178,45 @@ template <int W>
   v1 = v1 + u3;
 }
 
-// pair_values on the values at p0 + k * span, k = 0..3.
+// pair_values on the values at from + k * span, k = 0..3, stored at to +
+// k * span (to may be from).
 template <int W>
-[[gnu::always_inline]] inline void pair_step(Real* p0, Integer span, const Factors<W>& fa,
-                                             const Factors<W>& f0, const Factors<W>& f1) {
-  Real* p1 = p0 + span;
-  Real* p2 = p1 + span;
-  Real* p3 = p2 + span;
-  Vec<W> v0 = load<W>(p0);
-  Vec<W> v1 = load<W>(p1);
-  Vec<W> v2 = load<W>(p2);
-  Vec<W> v3 = load<W>(p3);
+[[gnu::always_inline]] inline void pair_step(const Real* from, Real* to, Integer span,
+                                             const Factors<W>& fa, const Factors<W>& f0,
+                                             const Factors<W>& f1) {
+  Vec<W> v0 = load<W>(from);
+  Vec<W> v1 = load<W>(from + span);
+  Vec<W> v2 = load<W>(from + 2 * span);
+  Vec<W> v3 = load<W>(from + 3 * span);
   pair_values<W>(v0, v1, v2, v3, fa, f0, f1);
-  store<W>(p2, v2);
-  store<W>(p0, v0);
-  store<W>(p3, v3);
-  store<W>(p1, v1);
+  store<W>(to + 2 * span, v2);
+  store<W>(to, v0);
+  store<W>(to + 3 * span, v3);
+  store<W>(to + span, v1);
 }
 
 // Passes of half-spans h and 2h together on each group of 4h values: for
 // j = 0..h-1 the values at s+j, s+j+h, s+j+2h, s+j+3h go through pair_step
-// with wa[j], wb[j] and wb[j+h]; h a multiple of W/2.
+// with wa[j], wb[j] and wb[j+h]; h a multiple of W/2.  The values are read
+// at in and stored at out (out may be in).
 template <int W>
-[[gnu::always_inline]] inline void pass_pair(Real* data, Integer n, Integer h, const Real* wa,
-                                             const Real* wb) {
+[[gnu::always_inline]] inline void pass_pair(const Real* in, Real* out, Integer n, Integer h,
+                                             const Real* wa, const Real* wb) {
   const Integer span = 2 * h; // Reals from one value to the next in a group
   if (n >= 4 * Complex<W>::kPairGroups * h && n <= Complex<W>::kCachedValues) {
     for (Integer k = 0; k < span; k += W) {
       const Factors<W> fa = factors<W>(wa + k);
       const Factors<W> f0 = factors<W>(wb + k);
       const Factors<W> f1 = factors<W>(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h) pair_step<W>(data + 2 * s + k, span, fa, f0, f1);
+      for (Integer s = 0; s < n; s += 4 * h) {
+        pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, fa, f0, f1);
+      }
     }
     return;
   }
   for (Integer s = 0; s < n; s += 4 * h) {
     for (Integer k = 0; k < span; k += W) {
-      pair_step<W>(data + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
+      pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
                    factors<W>(wb + span + k));
     }
   }
@@ -255,7 +257,7 @@ template <int W>
 [[gnu::always_inline]] inline void rows_pair(Real* a, Integer span, const Factors<W>& fa,
                                              const Factors<W>& f0, const Factors<W>& f1,
                                              Integer count) {
-  for (Integer e = 0; e < 2 * count; e += W) pair_step<W>(a + e, span, fa, f0, f1);
+  for (Integer e = 0; e < 2 * count; e += W) pair_step<W>(a + e, a + e, span, fa, f0, f1);
 }
 
 } // namespace
@@ -287,7 +289,12 @@ TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, 
 
 TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                                     const Real* wb) {
-  pass_pair<8>(data, n, h, wa, wb);
+  pass_pair<8>(data, data, n, h, wa, wb);
+}
+
+TAMSEL_AVX512 void pass_pair_to_avx512(const Real* in, Real* out, Integer n, Integer h,
+                                       const Real* wa, const Real* wb) {
+  pass_pair<8>(in, out, n, h, wa, wb);
 }
 
 TAMSEL_AVX512 void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h,

@@ -39,16 +39,21 @@ __attribute__((target("avx"))) inline __m256d twiddled(__m256d bv, __m256d wv) {
 [[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
 
 // fft::butterfly of the values at a and b, one value a vector, with
-// w_re = (w_re, w_re) and w_im_pm = minus_plus(w_im).  Inlined into the
-// SSE2, AVX and AVX-512 kernels alike.
-[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re,
-                                                  __m128d w_im_pm) {
+// w_re = (w_re, w_re) and w_im_pm = minus_plus(w_im), the results stored
+// at a_to and b_to (or back at a and b).  Inlined into the SSE2, AVX and
+// AVX-512 kernels alike.
+[[gnu::always_inline]] inline void butterfly_sse2(const Real* a, const Real* b, Real* a_to,
+                                                  Real* b_to, __m128d w_re, __m128d w_im_pm) {
   const __m128d av = _mm_loadu_pd(a);
   const __m128d bv = _mm_loadu_pd(b);
   const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
   const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
-  _mm_storeu_pd(b, _mm_sub_pd(av, t));
-  _mm_storeu_pd(a, _mm_add_pd(av, t));
+  _mm_storeu_pd(b_to, _mm_sub_pd(av, t));
+  _mm_storeu_pd(a_to, _mm_add_pd(av, t));
+}
+[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re,
+                                                  __m128d w_im_pm) {
+  butterfly_sse2(a, b, a, b, w_re, w_im_pm);
 }
 
 // fft::cross_product of F in f and G in g, one (re, im) value a vector:
@@ -128,6 +133,8 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                       const Real* wb); // h a multiple of 4
+void pass_pair_to_avx512(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
+                         const Real* wb); // h a multiple of 4
 void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h, const Real* wa,
                         const Real* wb); // h even
 void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* wa,
@@ -146,6 +153,8 @@ void reverse_first_two_avx(Real* data, Integer n, const Real* w2, const Real* w4
                            const std::uint16_t* order);
 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2, const Real* w4,
                               const std::uint16_t* order); // x86/fft512.cpp
+void reverse_first_two_to_avx512(const Real* in, Real* out, Integer n, const Real* w2,
+                                 const Real* w4, const std::uint16_t* order); // x86/fft512.cpp
 void first_value_sse2(Real* data, Integer n);
 void first_value_avx(Real* data, Integer n);
 void interleave_sse2(const Real* re, const Real* im, Real* out, Integer n,
@@ -171,6 +180,8 @@ void split_avx512(Real* data, Integer count, const Real* w, Integer first, Integ
 void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
                        Real f); // x86/fft512.cpp
+void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* wl,
+                          const Real* ws, Real f); // x86/fft512.cpp
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/fft512.cpp

@@ -28,7 +28,10 @@ namespace tamsel {
 // For sign +1 and -1 the factors of each pass length up to 2^20 are made by
 // that recurrence once per process, on first use, and kept (static storage,
 // no heap); so sin is called for a pass only the first time its length
-// occurs.  Other signs compute every pass afresh.
+// occurs.  Other signs compute every pass afresh.  Where the AVX-512
+// kernels run, 16 to 2^11 values that do not start on a 64-byte boundary
+// are transformed in an aligned copy on the stack (32 KiB at most; realft
+// does the same), with the same bits.
 //
 // n is read on entry, sign once after the permutation.  sign is meant to be
 // +1 or -1; any other value divides the angles by it (0 gives NaNs).
