@@ -2,6 +2,7 @@
 #include <tamsel/numeric/correlation.h>
 
 #include <cstddef>
+#include <new>
 
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/stop.h>
@@ -18,18 +19,20 @@ constexpr Integer kMaxLength = 8192;
 // Spectrum of data1 during a call, 2n Reals: each thread's own, taken from
 // the heap on the thread's first call that needs more than it holds and
 // given back when the thread ends.  A thread that never correlates pays
-// nothing but these two words of thread-local storage.
+// nothing but these two words of thread-local storage.  It starts on a
+// 64-byte boundary, where the widest kernels run fastest.
 class Scratch {
 public:
   Scratch() = default;
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { delete[] reals_; }
+  ~Scratch() { operator delete[](reals_, kAlignment); }
   // Room for at least `count` Reals (count <= 2 * kMaxLength).
   Real* reserve(Integer count) {
     if (count > size_) {
-      Real* const bigger = new Real[static_cast<std::size_t>(count)];
-      delete[] reals_;
+      Real* const bigger = static_cast<Real*>(
+          operator new[](sizeof(Real) * static_cast<std::size_t>(count), kAlignment));
+      operator delete[](reals_, kAlignment);
       reals_ = bigger;
       size_ = count;
     }
@@ -37,6 +40,7 @@ public:
   }
 
 private:
+  static constexpr std::align_val_t kAlignment{64};
   Real* reals_ = nullptr;
   Integer size_ = 0;
 };
