@@ -324,7 +324,7 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 
 // The AVX-512 kernels lose a fifth of their speed on values that do not
 // start on a 64-byte boundary, where every other vector straddles two cache
-// lines (measured: four1 and realft 2^7 .. 2^14 20-27% slower at offsets
+// lines (measured: four1 and realft 2^7 .. 2^14 16-43% slower at offsets
 // of 16, 32 and 48 bytes).  Up to kScratchLength values, such a transform
 // runs in an aligned copy on the stack: the permutation with the first
 // two passes reads the values into it, the last two passes write them back.
