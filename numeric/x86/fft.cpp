@@ -85,6 +85,11 @@ __attribute__((target("avx"))) void butterflies_avx(Real* a, Real* b, Real w_re,
 
 namespace {
 
+// The factor pair at w in both lanes.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline __m256d both_lanes(const Real* w) {
+  return _mm256_setr_pd(w[0], w[1], w[0], w[1]);
+}
+
 // The first two passes on one run of four values v0..v3, given as a =
 // (v0, v2) and b = (v1, v3): butterfly (v0, v1) and (v2, v3) with factor
 // f2, then (v0, v2) and (v1, v3) with the two factors in f4; the run stored
@@ -108,7 +113,7 @@ two_passes_run(__m256d a, __m256d b, __m256d f2, __m256d f4, Real* p) {
 // (v0, v2) with w4[0] and (v1, v3) with w4[1].
 __attribute__((target("avx"))) void first_two_passes_avx(Real* data, Integer n, const Real* w2,
                                                         const Real* w4) {
-  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+  const __m256d f2 = both_lanes(w2);
   const __m256d f4 = _mm256_loadu_pd(w4);
   for (Integer s = 0; s < n; s += 4) {
     Real* p = data + 2 * s;
@@ -218,9 +223,9 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
                                                             Real* out, Integer n,
                                                             const Real* w2, const Real* w4,
                                                             const std::uint16_t* order) {
-  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
-  const __m256d f40 = _mm256_setr_pd(w4[0], w4[1], w4[0], w4[1]);
-  const __m256d f41 = _mm256_setr_pd(w4[2], w4[3], w4[2], w4[3]);
+  const __m256d f2 = both_lanes(w2);
+  const __m256d f40 = both_lanes(w4);
+  const __m256d f41 = both_lanes(w4 + 2);
   const Integer quarter = n / 4; // values from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f2, f40, f41,
@@ -231,9 +236,9 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
 __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
                                                          const Real* w4,
                                                          const std::uint16_t* order) {
-  const __m256d f2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
-  const __m256d f40 = _mm256_setr_pd(w4[0], w4[1], w4[0], w4[1]);
-  const __m256d f41 = _mm256_setr_pd(w4[2], w4[3], w4[2], w4[3]);
+  const __m256d f2 = both_lanes(w2);
+  const __m256d f40 = both_lanes(w4);
+  const __m256d f41 = both_lanes(w4 + 2);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];

@@ -61,6 +61,11 @@ template <int imm>
   return _mm512_mask_shuffle_f64x2(x, 0xFF, x, y, imm);
 }
 
+// The factor pair at w in every lane pair.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Factors every_lane(const Real* w) {
+  return lanes_of(_mm512_setr_pd(w[0], w[1], w[0], w[1], w[0], w[1], w[0], w[1]));
+}
+
 // The tile whose row h starts at from + h * stride, permuted and through
 // the two passes, row h stored at to + h * step; every value is read before
 // any is written.  Row h of the result is column rev(h) of the tile, whose
@@ -106,12 +111,9 @@ two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Fa
 // h * n/2 Reals trades places, permuted, with tile order[t].
 TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
                                             const Real* w4, const std::uint16_t* order) {
-  const Factors f2 =
-      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
-  const Factors f40 =
-      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
-  const Factors f41 =
-      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
+  const Factors f2 = every_lane(w2);
+  const Factors f40 = every_lane(w4);
+  const Factors f41 = every_lane(w4 + 2);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
@@ -135,12 +137,9 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
 TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Integer n,
                                                const Real* w2, const Real* w4,
                                                const std::uint16_t* order) {
-  const Factors f2 =
-      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
-  const Factors f40 =
-      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
-  const Factors f41 =
-      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
+  const Factors f2 = every_lane(w2);
+  const Factors f40 = every_lane(w4);
+  const Factors f41 = every_lane(w4 + 2);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     two_passes_tile512(in + 8 * t, stride, f2, f40, f41, out + 8 * order[t], stride);
@@ -152,12 +151,9 @@ TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Intege
 TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
                                                Integer n, const Real* w2, const Real* w4,
                                                const std::uint16_t* order) {
-  const Factors f2 =
-      lanes_of(_mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]));
-  const Factors f40 =
-      lanes_of(_mm512_setr_pd(w4[0], w4[1], w4[0], w4[1], w4[0], w4[1], w4[0], w4[1]));
-  const Factors f41 =
-      lanes_of(_mm512_setr_pd(w4[2], w4[3], w4[2], w4[3], w4[2], w4[3], w4[2], w4[3]));
+  const Factors f2 = every_lane(w2);
+  const Factors f40 = every_lane(w4);
+  const Factors f41 = every_lane(w4 + 2);
   const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
   const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
   const Integer quarter = n / 4; // values from one row of a tile to the next
