@@ -328,6 +328,9 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // of 16, 32 and 48 bytes).  Up to kScratchLength values, such a transform
 // runs in an aligned copy on the stack: the permutation with the first
 // two passes reads the values into it, the last two passes write them back.
+// The copy takes 1 KiB up to 64 values, 4 KiB up to 256, 16 KiB up to
+// 1024 and 32 KiB at most, so that threads with small stacks can still
+// transform small arrays.
 constexpr Integer kScratchLength = Integer{1} << 11;
 
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
@@ -335,14 +338,30 @@ bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
          reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
 }
 
-[[gnu::noinline]] void transform_in_scratch(const kernels::Table& k, Real* data, Integer count,
-                                            Integer direction) {
-  alignas(64) Real scratch[2 * kScratchLength];
-  k.reverse_first_two_to(data, scratch, count, cached_twiddles(direction, 2),
-                         cached_twiddles(direction, 4), reversed_order(count / 16));
-  cached_passes(k, scratch, count, direction, 8, count / 4);
-  k.pass_pair_to(scratch, data, count, count / 4, cached_twiddles(direction, count / 2),
-                 cached_twiddles(direction, count));
+template <Integer kReals, class Work>
+[[gnu::noinline]] void in_scratch(const Work& work) {
+  alignas(64) Real scratch[kReals];
+  work(scratch);
+}
+
+// work(scratch) with an aligned scratch of at least 2 * count Reals.
+template <class Work>
+void with_scratch(Integer count, const Work& work) {
+  if (count <= 64) return in_scratch<128>(work);
+  if (count <= 256) return in_scratch<512>(work);
+  if (count <= 1024) return in_scratch<2048>(work);
+  in_scratch<2 * kScratchLength>(work);
+}
+
+void transform_in_scratch(const kernels::Table& k, Real* data, Integer count,
+                          Integer direction) {
+  with_scratch(count, [&](Real* scratch) {
+    k.reverse_first_two_to(data, scratch, count, cached_twiddles(direction, 2),
+                           cached_twiddles(direction, 4), reversed_order(count / 16));
+    cached_passes(k, scratch, count, direction, 8, count / 4);
+    k.pass_pair_to(scratch, data, count, count / 4, cached_twiddles(direction, count / 2),
+                   cached_twiddles(direction, count));
+  });
 }
 
 } // namespace
@@ -430,14 +449,14 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 
 namespace {
 
-[[gnu::noinline]] void transform_split_in_scratch(const kernels::Table& k, Real* data,
-                                                  Integer count, const Real* wl,
-                                                  const Real* ws, Real f) {
-  alignas(64) Real scratch[2 * kScratchLength];
-  k.reverse_first_two_to(data, scratch, count, cached_twiddles(1, 2), cached_twiddles(1, 4),
-                         reversed_order(count / 16));
-  cached_passes(k, scratch, count, 1, 8, count / 2);
-  k.pass_split_to(scratch, data, count, wl, ws, f);
+void transform_split_in_scratch(const kernels::Table& k, Real* data, Integer count,
+                                const Real* wl, const Real* ws, Real f) {
+  with_scratch(count, [&](Real* scratch) {
+    k.reverse_first_two_to(data, scratch, count, cached_twiddles(1, 2), cached_twiddles(1, 4),
+                           reversed_order(count / 16));
+    cached_passes(k, scratch, count, 1, 8, count / 2);
+    k.pass_split_to(scratch, data, count, wl, ws, f);
+  });
 }
 
 } // namespace

@@ -30,8 +30,8 @@ namespace tamsel {
 // no heap); so sin is called for a pass only the first time its length
 // occurs.  Other signs compute every pass afresh.  Where the AVX-512
 // kernels run, 16 to 2^11 values that do not start on a 64-byte boundary
-// are transformed in an aligned copy on the stack (32 KiB at most; realft
-// does the same), with the same bits.
+// are transformed in an aligned copy on the stack (1 KiB up to 64 values,
+// 32 KiB at most; realft does the same), with the same bits.
 //
 // n is read on entry, sign once after the permutation.  sign is meant to be
 // +1 or -1; any other value divides the angles by it (0 gives NaNs).
