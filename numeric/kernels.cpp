@@ -181,7 +181,6 @@ constinit const Table table{
     first_value,      interleave,
     interleave_first_two,
     exchange,         split,          pass_split,   pass_split_to,     separate,
-    products,
     separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
     first_match};
 

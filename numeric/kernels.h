@@ -105,10 +105,9 @@ struct Table {
                         Real f);
   // fft::separate of Z_k and Z_{count-k} for k = 1 .. count/2.
   void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
-  // fft::cross_product of F_k at f[2k] into G_k at g[2k], k = 0 .. half.
-  void (*products)(const Real* f, Real* g, Integer half, Real reciprocal);
-  // separate(spectrum1, spectrum2, count), then products(spectrum1,
-  // spectrum2, count / 2, reciprocal); spectrum1 is left in no useful state.
+  // separate(spectrum1, spectrum2, count), then fft::cross_product of F_k
+  // at spectrum1[2k] into G_k at spectrum2[2k] for k = 0 .. count/2, with
+  // the reciprocal; spectrum1 is left in no useful state.
   void (*separate_products)(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 
   // ---- Chebyshev series and tables.

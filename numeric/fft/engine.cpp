@@ -353,25 +353,36 @@ void with_scratch(Integer count, const Work& work) {
   in_scratch<2 * kScratchLength>(work);
 }
 
-void transform_in_scratch(const kernels::Table& k, Real* data, Integer count,
-                          Integer direction) {
+// The passes m = 2 .. through of the count values at data in the aligned
+// copy, which the permutation with the first two passes reads them into;
+// then write_back(copy) runs the last passes from the copy into data.
+template <class WriteBack>
+void in_aligned_copy(const kernels::Table& k, Real* data, Integer count, Integer direction,
+                     Integer through, const WriteBack& write_back) {
   with_scratch(count, [&](Real* scratch) {
     k.reverse_first_two_to(data, scratch, count, cached_twiddles(direction, 2),
                            cached_twiddles(direction, 4), reversed_order(count / 16));
-    cached_passes(k, scratch, count, direction, 8, count / 4);
-    k.pass_pair_to(scratch, data, count, count / 4, cached_twiddles(direction, count / 2),
-                   cached_twiddles(direction, count));
+    cached_passes(k, scratch, count, direction, 8, through);
+    write_back(scratch);
   });
+}
+
+// transform's permutation and its passes m = 2 .. through, in place.
+void transform_through(Real* data, Integer count, Integer direction, Integer through) {
+  if (fused_start(count)) return passes(data, count, direction, through, Start::unpermuted);
+  bit_reverse(data, count);
+  passes(data, count, direction, through, Start::permuted);
 }
 
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
   const kernels::Table& k = kernels::active();
-  if (through_scratch(k, data, count)) return transform_in_scratch(k, data, count, direction);
-  if (fused_start(count)) return passes(data, count, direction, count, Start::unpermuted);
-  bit_reverse(data, count);
-  passes(data, count, direction, count, Start::permuted);
+  if (!through_scratch(k, data, count)) return transform_through(data, count, direction, count);
+  in_aligned_copy(k, data, count, direction, count / 4, [&](const Real* copy) {
+    k.pass_pair_to(copy, data, count, count / 4, cached_twiddles(direction, count / 2),
+                   cached_twiddles(direction, count));
+  });
 }
 
 bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
@@ -447,36 +458,18 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   return true;
 }
 
-namespace {
-
-void transform_split_in_scratch(const kernels::Table& k, Real* data, Integer count,
-                                const Real* wl, const Real* ws, Real f) {
-  with_scratch(count, [&](Real* scratch) {
-    k.reverse_first_two_to(data, scratch, count, cached_twiddles(1, 2), cached_twiddles(1, 4),
-                           reversed_order(count / 16));
-    cached_passes(k, scratch, count, 1, 8, count / 2);
-    k.pass_split_to(scratch, data, count, wl, ws, f);
-  });
-}
-
-} // namespace
-
 bool transform_and_split(Real* data, Integer count, Real f) {
   if (count < 16 || count > kCachedLength / 2) return false;
   const kernels::Table& k = kernels::active();
   const Real* wl = cached_twiddles(1, count);
   const Real* ws = cached_twiddles(1, 2 * count);
   if (through_scratch(k, data, count)) {
-    transform_split_in_scratch(k, data, count, wl, ws, f);
-    return true;
-  }
-  if (fused_start(count)) {
-    passes(data, count, 1, count / 2, Start::unpermuted);
+    in_aligned_copy(k, data, count, 1, count / 2,
+                    [&](const Real* copy) { k.pass_split_to(copy, data, count, wl, ws, f); });
   } else {
-    bit_reverse(data, count);
-    passes(data, count, 1, count / 2, Start::permuted);
+    transform_through(data, count, 1, count / 2);
+    k.pass_split(data, count, wl, ws, f);
   }
-  k.pass_split(data, count, wl, ws, f);
   return true;
 }
 

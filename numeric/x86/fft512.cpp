@@ -466,17 +466,6 @@ TAMSEL_AVX512 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer cou
   for (; k <= count / 2; ++k) fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
 }
 
-// fft::cross_product four values at a time, the rest one by one.
-TAMSEL_AVX512 void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal) {
-  const __m512d scale = _mm512_set1_pd(reciprocal);
-  Integer k = 0;
-  for (; k + 3 <= half; k += 4) {
-    const __m512d prod = cross_products(_mm512_loadu_pd(f + 2 * k), _mm512_loadu_pd(g + 2 * k));
-    _mm512_storeu_pd(g + 2 * k, _mm512_mul_pd(prod, scale));
-  }
-  kernels::portable::table.products(f + 2 * k, g + 2 * k, half - k, reciprocal);
-}
-
 // separate_avx512's values of F_k and G_k, k .. k+3 at once while k + 3 <
 // n/2, go straight into their products C_k; G_n-k is stored and F_n-k is
 // not.  The rest one by one, and C_0 last: its values were stored just
@@ -495,12 +484,7 @@ TAMSEL_AVX512 void separate_products_avx512(Real* spectrum1, Real* spectrum2, In
     const __m512d prod = cross_products(_mm512_mul_pd(plus, s.u), _mm512_mul_pd(minus, s.v));
     _mm512_storeu_pd(spectrum2 + b, _mm512_mul_pd(prod, scale));
   }
-  const __m128d scale_two = _mm_set1_pd(reciprocal);
-  for (; k <= count / 2; ++k) {
-    separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale_two);
-  }
-  _mm_storeu_pd(spectrum2,
-                cross_product_one(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
+  separate_products_from(spectrum1, spectrum2, count, k, reciprocal);
 }
 
 #undef TAMSEL_AVX512

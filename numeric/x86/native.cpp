@@ -94,11 +94,6 @@ void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, 
   x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
 }
 
-void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
-  x86::separate_sse2(spectrum1, spectrum2, count);
-  x86::products_sse2(spectrum1, spectrum2, count / 2, reciprocal);
-}
-
 Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                           const Real* x, Real* result1, Real* result2, Integer count) {
   const Integer done = x86::evaluate_sse2(a, b, c1, terms, x, result1, count);
@@ -169,8 +164,8 @@ constinit const Table kSse2{
     portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
     x86::exchange_sse2,     x86::split_sse2,
-    pass_split_sse2,        portable::pass_split_to, x86::separate_sse2, x86::products_sse2,
-    separate_products_sse2,
+    pass_split_sse2,        portable::pass_split_to, x86::separate_sse2,
+    x86::separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
 
@@ -182,7 +177,6 @@ constinit const Table kAvx{
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
     x86::exchange_avx,         x86::split_avx,
     x86::pass_split_avx,       portable::pass_split_to,    x86::separate_avx,
-    x86::products_avx,
     x86::separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
@@ -196,7 +190,6 @@ constinit const Table kAvx512{
     x86::exchange_avx512,
     x86::split_avx512,
     x86::pass_split_avx512,    x86::pass_split_to_avx512,  x86::separate_avx512,
-    x86::products_avx512,
     x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};

@@ -83,7 +83,7 @@ struct SeparationSums {
 // product that read F_k and G_k back just after their stores would wait
 // for them.  G_n-k is stored, F_k and F_n-k are not; with a = b (k = n/2)
 // the values are those fft::separate leaves there last.  Inlined into the
-// AVX and AVX-512 kernels alike.
+// SSE2, AVX and AVX-512 kernels alike.
 [[gnu::always_inline]] inline void separate_product_one(Real* spectrum1, Real* spectrum2,
                                                        Integer b, Integer a, __m128d scale) {
   const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
@@ -97,6 +97,20 @@ struct SeparationSums {
   _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
   _mm_storeu_pd(spectrum2 + b,
                 cross_product_one(_mm_mul_pd(plus, f), _mm_mul_pd(minus, g), scale));
+}
+
+// The end of the kernels' separate_products: separate_product_one for k =
+// first .. count/2, one value at a time, then C_0, whose values were stored
+// just before the call, a Real at a time.
+[[gnu::always_inline]] inline void separate_products_from(Real* spectrum1, Real* spectrum2,
+                                                         Integer count, Integer first,
+                                                         Real reciprocal) {
+  const __m128d scale = _mm_set1_pd(reciprocal);
+  for (Integer k = first; k <= count / 2; ++k) {
+    separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale);
+  }
+  _mm_storeu_pd(spectrum2,
+                cross_product_one(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale));
 }
 
 // A vector of W Reals, and one of W 64-bit words, W = 2, 4 or 8, in GCC's
@@ -185,9 +199,7 @@ void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* 
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/fft512.cpp
-void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal);
-void products_avx(const Real* f, Real* g, Integer half, Real reciprocal);
-void products_avx512(const Real* f, Real* g, Integer half, Real reciprocal); // x86/fft512.cpp
+void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
 void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
                               Real reciprocal); // x86/fft512.cpp

@@ -47,11 +47,6 @@ namespace {
   _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
 }
 
-// fft::cross_product: the same products, sums and quotients on pairs.
-[[gnu::always_inline]] inline void product_one(const Real* fp, Real* gp, __m128d scale) {
-  _mm_storeu_pd(gp, cross_product_one(_mm_loadu_pd(fp), _mm_loadu_pd(gp), scale));
-}
-
 } // namespace
 
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f) {
@@ -307,34 +302,11 @@ __attribute__((target("avx"))) void separate_products_avx(Real* spectrum1, Real*
     const __m256d c_im = _mm256_sub_pd(_mm256_mul_pd(f_im, g_re), _mm256_mul_pd(f_re, g_im));
     store_forward(spectrum2 + b, {_mm256_mul_pd(c_re, scale), _mm256_mul_pd(c_im, scale)});
   }
-  const __m128d scale_two = _mm_set1_pd(reciprocal);
-  for (; k <= count / 2; ++k) {
-    separate_product_one(spectrum1, spectrum2, 2 * k, 2 * (count - k), scale_two);
-  }
-  _mm_storeu_pd(spectrum2,
-                cross_product_one(_mm_loadu_pd(spectrum1), _mm_loadu_pd(spectrum2), scale_two));
+  separate_products_from(spectrum1, spectrum2, count, k, reciprocal);
 }
 
-void products_sse2(const Real* f, Real* g, Integer half, Real reciprocal) {
-  const __m128d scale = _mm_set1_pd(reciprocal);
-  for (Integer k = 0; k <= half; ++k) product_one(f + 2 * k, g + 2 * k, scale);
-}
-
-// k and k + 1 at once while k + 1 <= half.
-__attribute__((target("avx"))) void products_avx(const Real* f, Real* g, Integer half,
-                                                 Real reciprocal) {
-  const __m256d scale = _mm256_set1_pd(reciprocal);
-  Integer k = 0;
-  for (; k + 1 <= half; k += 2) {
-    const __m256d fv = _mm256_loadu_pd(f + 2 * k);
-    const __m256d gv = _mm256_loadu_pd(g + 2 * k);
-    const __m256d x = _mm256_mul_pd(fv, _mm256_movedup_pd(gv)); // f_re*g_re, f_im*g_re
-    const __m256d y = _mm256_mul_pd(_mm256_permute_pd(fv, 0x5),
-                                    _mm256_permute_pd(gv, 0xF)); // f_im*g_im, f_re*g_im
-    const __m256d prod = _mm256_blend_pd(_mm256_add_pd(x, y), _mm256_sub_pd(x, y), 0xA);
-    _mm256_storeu_pd(g + 2 * k, _mm256_mul_pd(prod, scale));
-  }
-  if (k <= half) product_one(f + 2 * k, g + 2 * k, _mm_set1_pd(reciprocal));
+void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal) {
+  separate_products_from(spectrum1, spectrum2, count, 1, reciprocal);
 }
 
 } // namespace tamsel::x86
