@@ -66,6 +66,15 @@ template <int imm>
   return lanes_of(_mm512_setr_pd(w[0], w[1], w[0], w[1], w[0], w[1], w[0], w[1]));
 }
 
+// The first (low) or last (high) four values of x and y interleaved as
+// (re, im) pairs: x_0, y_0, x_1, y_1, .. of those four.
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d interleaved_low(__m512d x, __m512d y) {
+  return _mm512_permutex2var_pd(x, _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11), y);
+}
+[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d interleaved_high(__m512d x, __m512d y) {
+  return _mm512_permutex2var_pd(x, _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15), y);
+}
+
 // The tile whose row h starts at from + h * stride, permuted and through
 // the two passes, row h stored at to + h * step; every value is read before
 // any is written.  Row h of the result is column rev(h) of the tile, whose
@@ -154,8 +163,6 @@ TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, R
   const Factors f2 = every_lane(w2);
   const Factors f40 = every_lane(w4);
   const Factors f41 = every_lane(w4 + 2);
-  const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-  const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
   const Integer quarter = n / 4; // values from one row of a tile to the next
   for (Integer t = 0; t < n / 16; t += 2) {
     const Real* r = re + 4 * t;
@@ -168,13 +175,11 @@ TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, R
     const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
     const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
     const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
-    two_passes_rows512(_mm512_permutex2var_pd(x0, low, y0), _mm512_permutex2var_pd(x1, low, y1),
-                       _mm512_permutex2var_pd(x2, low, y2), _mm512_permutex2var_pd(x3, low, y3),
-                       f2, f40, f41, out + 8 * order[t], n / 2);
-    two_passes_rows512(_mm512_permutex2var_pd(x0, high, y0),
-                       _mm512_permutex2var_pd(x1, high, y1),
-                       _mm512_permutex2var_pd(x2, high, y2),
-                       _mm512_permutex2var_pd(x3, high, y3), f2, f40, f41,
+    two_passes_rows512(interleaved_low(x0, y0), interleaved_low(x1, y1),
+                       interleaved_low(x2, y2), interleaved_low(x3, y3), f2, f40, f41,
+                       out + 8 * order[t], n / 2);
+    two_passes_rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
+                       interleaved_high(x2, y2), interleaved_high(x3, y3), f2, f40, f41,
                        out + 8 * order[t + 1], n / 2);
   }
 }
@@ -186,13 +191,11 @@ TAMSEL_AVX512 void interleave_avx512(const Real* re, const Real* im, Real* out, 
                                      const std::uint16_t* order) {
   Integer j = 0;
   if (order == nullptr) {
-    const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-    const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
     for (; j + 8 <= n; j += 8) {
       const __m512d x = _mm512_loadu_pd(re + j);
       const __m512d y = _mm512_loadu_pd(im + j);
-      _mm512_storeu_pd(out + 2 * j, _mm512_permutex2var_pd(x, low, y));
-      _mm512_storeu_pd(out + 2 * j + 8, _mm512_permutex2var_pd(x, high, y));
+      _mm512_storeu_pd(out + 2 * j, interleaved_low(x, y));
+      _mm512_storeu_pd(out + 2 * j + 8, interleaved_high(x, y));
     }
   }
   for (; j < n; ++j) {
