@@ -305,9 +305,8 @@ void passes(Real* data, Integer count, Integer direction, Integer through, Start
   const Integer block = count <= kPassBlock ? count : kPassBlock;
   const Integer cached = through < kCachedLength ? through : kCachedLength;
   Integer in_block = through < block ? through : block;
-  if (block < count && in_block == block && std::countr_zero(std::uint32_t(cached / block)) % 2 != 0) {
-    in_block /= 2;
-  }
+  const bool odd_later = std::countr_zero(std::uint32_t(cached / block)) % 2 != 0;
+  if (block < count && in_block == block && odd_later) in_block /= 2;
   for (Integer first = 0; first < count; first += block) {
     Real* part = data + 2 * first;
     if (start == Start::permuted) k.first_two_passes(part, block, w2, w4);
