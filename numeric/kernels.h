@@ -58,7 +58,7 @@ struct Table {
   // The first two passes (half-spans 1 and 2, with w2 the factor of m = 2
   // and w4 the two of m = 4) over n >= 4 values.
   void (*first_two_passes)(Real* data, Integer n, const Real* w2, const Real* w4);
-  // fft::bit_reverse then first_two_passes, n from 16 to 2^16, with
+  // fft::bit_reverse then first_two_passes, n from 16 to 2^20, with
   // order[t] the bit reversal of t < n/16 over log2(n) - 4 bits.
   void (*reverse_first_two)(Real* data, Integer n, const Real* w2, const Real* w4,
                             const std::uint16_t* order);

@@ -169,7 +169,7 @@ void bit_reverse(Real* data, Integer n);
 // of two from 1 to kMaxOrder (those above kMaxInterleaved made on first
 // use and kept).
 inline constexpr Integer kMaxInterleaved = Integer{1} << 11;
-inline constexpr Integer kMaxOrder = Integer{1} << 12;
+inline constexpr Integer kMaxOrder = Integer{1} << 16;
 const std::uint16_t* reversed_order(Integer n);
 
 // ---- The twiddle factors.
