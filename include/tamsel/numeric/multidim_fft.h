@@ -28,8 +28,8 @@ namespace tamsel {
 // Arguments: dimcount is read once.  dimcount <= 0 returns at once; neither
 // data, lengths nor sign is read then (lengths and data may be null).
 // Otherwise every lengths[d] is read at entry, in index order, and again when
-// dimension d + 1 is transformed; sign is read once for each dimension of
-// length 2 or more and never when all lengths are 1.
+// dimension d + 1 is transformed; sign is read at most once for each
+// dimension of length 2 or more and never when all lengths are 1.
 //
 // Refused with a Stop, before any Real of data is read or written: a length
 // that is 0, negative or not a power of two, and lengths whose 2N exceeds
