@@ -87,6 +87,12 @@ void pass_split(Real* data, Integer count, const Real* wl, const Real* ws, Real 
   split(data, count, ws + 2, 1, count / 2, f);
 }
 
+void pass_pair_split(Real* data, Integer count, const Real* wa, const Real* wl, const Real* ws,
+                     Real f) {
+  pass(data, count, count / 4, wa, 0, count / 4);
+  pass_split(data, count, wl, ws, f);
+}
+
 void separate(Real* spectrum1, Real* spectrum2, Integer count) {
   for (Integer k = 1; k <= count / 2; ++k) {
     fft::separate(spectrum1, spectrum2, 2 * k, 2 * (count - k));
@@ -180,7 +186,8 @@ constinit const Table table{
     reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair,
     first_value,      interleave,
     interleave_first_two,
-    exchange,         split,          pass_split,   pass_split_to,     separate,
+    exchange,         split,          pass_split,   pass_split_to,     pass_pair_split,
+    separate,
     separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
     first_match};
 

@@ -103,6 +103,10 @@ struct Table {
   // overlap.
   void (*pass_split_to)(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws,
                         Real f);
+  // The pass of half-span count/4 (factors wa) over count >= 16 values, then
+  // pass_split(data, count, wl, ws, f).
+  void (*pass_pair_split)(Real* data, Integer count, const Real* wa, const Real* wl,
+                          const Real* ws, Real f);
   // fft::separate of Z_k and Z_{count-k} for k = 1 .. count/2.
   void (*separate)(Real* spectrum1, Real* spectrum2, Integer count);
   // separate(spectrum1, spectrum2, count), then fft::cross_product of F_k

@@ -493,10 +493,21 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   if (through_scratch(k, data, count)) {
     in_aligned_copy(k, data, count, 1, count / 2,
                     [&](const Real* copy) { k.pass_split_to(copy, data, count, wl, ws, f); });
-  } else {
-    transform_through(data, count, 1, count / 2);
-    k.pass_split(data, count, wl, ws, f);
+    return true;
   }
+  // Beyond a block, at even powers of two, the pass before the last goes
+  // with it: the passes in the blocks then go in pairs from the first, with
+  // no pass of their own (measured with the AVX-512 kernels: realft 2^13,
+  // 2^15, 2^17 and 2^19 2-6% faster, with the AVX ones 0-5%).  At odd
+  // powers it saves no sweep, and within a block, where the two passes and
+  // the splits crowd the registers, it lost 6-11%.
+  if (count > kPassBlock && std::countr_zero(std::uint32_t(count)) % 2 == 0) {
+    transform_through(data, count, 1, count / 4);
+    k.pass_pair_split(data, count, cached_twiddles(1, count / 2), wl, ws, f);
+    return true;
+  }
+  transform_through(data, count, 1, count / 2);
+  k.pass_split(data, count, wl, ws, f);
   return true;
 }
 

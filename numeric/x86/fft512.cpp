@@ -409,7 +409,64 @@ pass_split512(const Real* in, Real* out, Integer count, const Real* wl, const Re
   butterfly_sse2(in, in + 2 * h, out, out + 2 * h, _mm_set1_pd(wl[0]), minus_plus(wl[1]));
 }
 
+// The pass pair of four values of j: the values at at + r * span, r = 0..3,
+// through the pass of half-span span/2 with the factors at wa and that of
+// half-span span with those at wb and wb + span.
+struct Quad {
+  __m512d v0, v1, v2, v3;
+};
+
+[[gnu::always_inline]] TAMSEL_AVX512 inline Quad pair_from(const Real* at, Integer span,
+                                                          const Real* wa, const Real* wb) {
+  const __m512d v0 = _mm512_loadu_pd(at);
+  const __m512d v1 = _mm512_loadu_pd(at + span);
+  const __m512d v2 = _mm512_loadu_pd(at + 2 * span);
+  const __m512d v3 = _mm512_loadu_pd(at + 3 * span);
+  const Factors fa = lanes(wa);
+  const __m512d t1 = twiddled512(v1, fa);
+  const __m512d t3 = twiddled512(v3, fa);
+  const __m512d a1 = _mm512_sub_pd(v0, t1);
+  const __m512d a0 = _mm512_add_pd(v0, t1);
+  const __m512d a3 = _mm512_sub_pd(v2, t3);
+  const __m512d a2 = _mm512_add_pd(v2, t3);
+  const __m512d t2 = twiddled512(a2, lanes(wb));
+  const __m512d u3 = twiddled512(a3, lanes(wb + span));
+  return {_mm512_add_pd(a0, t2), _mm512_add_pd(a1, u3), _mm512_sub_pd(a0, t2),
+          _mm512_sub_pd(a1, u3)};
+}
+
 } // namespace
+
+// The passes of half-spans q = count/4 (factors wa) and 2q (factors wl)
+// and the splits.  With Z_j, Z_j+q, Z_j+2q, Z_j+3q the values of pass pair
+// j, the splits pair them with those of pass pair q - j, in its slots 3, 2,
+// 1 and 0: runs j .. j+3 go with the mirrored runs q-j-3 .. q-j, for j = 1,
+// 5, .. while the two are apart; then pass_pair_split_rest.
+TAMSEL_AVX512 void pass_pair_split_avx512(Real* data, Integer count, const Real* wa,
+                                          const Real* wl, const Real* ws, Real f) {
+  const __m512d fv = _mm512_set1_pd(f);
+  const Integer q = count / 4;
+  const Integer span = 2 * q; // Reals from Z_j to Z_j+q
+  Integer j = 1;
+  for (; j + 3 < q - j - 3; j += 4) {
+    const Integer m = q - j - 3; // the mirrored run
+    Real* const vj = data + 2 * j;
+    Real* const xm = data + 2 * m;
+    const Quad v = pair_from(vj, span, wa + 2 * j, wl + 2 * j);
+    const Quad x = pair_from(xm, span, wa + 2 * m, wl + 2 * m);
+    const SplitEight s = split_eight(v.v0, v.v1, x.v3, x.v2, ws + 2 * j, ws + 2 * j + span, fv);
+    const SplitEight t = split_eight(x.v1, x.v0, v.v2, v.v3, ws + 2 * m + span, ws + 2 * m, fv);
+    _mm512_storeu_pd(vj, s.front);
+    _mm512_storeu_pd(vj + span, s.back);
+    _mm512_storeu_pd(xm + 3 * span, s.front_partners);
+    _mm512_storeu_pd(xm + 2 * span, s.back_partners);
+    _mm512_storeu_pd(xm + span, t.front);
+    _mm512_storeu_pd(xm, t.back);
+    _mm512_storeu_pd(vj + 2 * span, t.front_partners);
+    _mm512_storeu_pd(vj + 3 * span, t.back_partners);
+  }
+  pass_pair_split_rest(data, count, wa, wl, ws, f);
+}
 
 TAMSEL_AVX512 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
                                      Real f) {

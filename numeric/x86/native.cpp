@@ -94,6 +94,12 @@ void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, 
   x86::split_sse2(data, count, ws + 2, 1, count / 2, f);
 }
 
+void pass_pair_split_sse2(Real* data, Integer count, const Real* wa, const Real* wl,
+                          const Real* ws, Real f) {
+  x86::pass_sse2(data, count, count / 4, wa, 0, count / 4);
+  pass_split_sse2(data, count, wl, ws, f);
+}
+
 Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                           const Real* x, Real* result1, Real* result2, Integer count) {
   const Integer done = x86::evaluate_sse2(a, b, c1, terms, x, result1, count);
@@ -112,6 +118,13 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real*
   if (h % 2 == 0) return x86::pass_pair_avx(data, n, h, wa, wb);
   pass_avx(data, n, h, wa, 0, h);
   pass_avx(data, n, 2 * h, wb, 0, 2 * h);
+}
+
+void pass_pair_split_avx(Real* data, Integer count, const Real* wa, const Real* wl,
+                         const Real* ws, Real f) {
+  if (count >= 32) return x86::pass_pair_split_avx(data, count, wa, wl, ws, f);
+  pass_avx(data, count, count / 4, wa, 0, count / 4);
+  x86::pass_split_avx(data, count, wl, ws, f);
 }
 
 void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h, const Real* wa,
@@ -141,6 +154,12 @@ void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* w
   pass_pair_swap_avx(a, b, n, h, wa, wb);
 }
 
+void pass_pair_split_avx512(Real* data, Integer count, const Real* wa, const Real* wl,
+                            const Real* ws, Real f) {
+  if (count >= 32) return x86::pass_pair_split_avx512(data, count, wa, wl, ws, f);
+  pass_pair_split_avx(data, count, wa, wl, ws, f);
+}
+
 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out, Integer n,
                                  const Real* w2, const Real* w4, const std::uint16_t* order) {
   if (n >= 32) return x86::interleave_first_two_avx512(re, im, out, n, w2, w4, order);
@@ -164,7 +183,8 @@ constinit const Table kSse2{
     portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
     x86::exchange_sse2,     x86::split_sse2,
-    pass_split_sse2,        portable::pass_split_to, x86::separate_sse2,
+    pass_split_sse2,        portable::pass_split_to, pass_pair_split_sse2,
+    x86::separate_sse2,
     x86::separate_products_sse2,
     x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
     portable::all_in_range, x86::first_match_sse2};
@@ -176,7 +196,8 @@ constinit const Table kAvx{
     portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
     x86::exchange_avx,         x86::split_avx,
-    x86::pass_split_avx,       portable::pass_split_to,    x86::separate_avx,
+    x86::pass_split_avx,       portable::pass_split_to,    pass_pair_split_avx,
+    x86::separate_avx,
     x86::separate_products_avx,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};
@@ -189,7 +210,8 @@ constinit const Table kAvx512{
     x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,
     x86::exchange_avx512,
     x86::split_avx512,
-    x86::pass_split_avx512,    x86::pass_split_to_avx512,  x86::separate_avx512,
+    x86::pass_split_avx512,    x86::pass_split_to_avx512,  pass_pair_split_avx512,
+    x86::separate_avx512,
     x86::separate_products_avx512,
     sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
     x86::all_in_range_avx,     x86::first_match_avx};

@@ -192,10 +192,18 @@ void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer 
 void split_avx512(Real* data, Integer count, const Real* w, Integer first, Integer end,
                   Real f); // x86/fft512.cpp
 void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
+void pass_pair_split_avx(Real* data, Integer count, const Real* wa, const Real* wl,
+                         const Real* ws, Real f); // count >= 32
+// What pass_pair_split_avx and _avx512 leave: pass pairs 0 and count/8-3 ..
+// count/8+3 with their splits, through the SSE2 and AVX kernels.
+void pass_pair_split_rest(Real* data, Integer count, const Real* wa, const Real* wl,
+                          const Real* ws, Real f);
 void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws,
                        Real f); // x86/fft512.cpp
 void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* wl,
                           const Real* ws, Real f); // x86/fft512.cpp
+void pass_pair_split_avx512(Real* data, Integer count, const Real* wa, const Real* wl,
+                            const Real* ws, Real f); // count >= 32, x86/fft512.cpp
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count); // x86/fft512.cpp

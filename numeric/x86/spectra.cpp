@@ -246,6 +246,68 @@ __attribute__((target("avx"))) void pass_split_avx(Real* data, Integer count, co
   fft::butterfly(data, data + 2 * h, wl[0], wl[1]);
 }
 
+// The pass pairs of pass_pair_split left between the runs, with j = q/2 -
+// 3 and q = count/4: pass pairs 0 and j .. j+6, then their splits.
+void pass_pair_split_rest(Real* data, Integer count, const Real* wa, const Real* wl,
+                          const Real* ws, Real f) {
+  const Integer q = count / 4;
+  const Integer span = 2 * q;
+  const Integer j = q / 2 - 3;
+  pass_sse2(data, count, q, wa, 0, 1);
+  pass_sse2(data, count, q, wa + 2 * j, j, 7);
+  pass_sse2(data, count, 2 * q, wl, 0, 1);
+  pass_sse2(data, count, 2 * q, wl + 2 * j, j, 7);
+  pass_sse2(data, count, 2 * q, wl + span, q, 1);
+  pass_sse2(data, count, 2 * q, wl + 2 * j + span, j + q, 7);
+  split_avx(data, count, ws + 2 * j, j, j + 7, f);
+  split_avx(data, count, ws + span, q, q + 1, f);
+  split_avx(data, count, ws + 2 * j + span, j + q, j + q + 7, f);
+}
+
+// As pass_pair_split_avx512, four values of j at a time as parts: the
+// pass pairs of j .. j+3 (forward) and of q-j-3 .. q-j (mirrored), whose
+// values meet their partners lane by lane; then pass_pair_split_rest.
+__attribute__((target("avx"))) void pass_pair_split_avx(Real* data, Integer count,
+                                                        const Real* wa, const Real* wl,
+                                                        const Real* ws, Real f) {
+  const __m256d fv = _mm256_set1_pd(f);
+  const Integer q = count / 4;
+  const Integer span = 2 * q; // Reals from Z_j to Z_j+q
+  Integer j = 1;
+  for (; j + 3 < q - j - 3; j += 4) {
+    const Integer m = q - j - 3; // the mirrored run
+    Real* const vj = data + 2 * j;
+    Real* const xm = data + 2 * m;
+    Parts v0 = forward_parts(vj), v1 = forward_parts(vj + span);
+    Parts v2 = forward_parts(vj + 2 * span), v3 = forward_parts(vj + 3 * span);
+    const Parts fa = forward_parts(wa + 2 * j);
+    butterflies(v0, v1, fa);
+    butterflies(v2, v3, fa);
+    butterflies(v0, v2, forward_parts(wl + 2 * j));
+    butterflies(v1, v3, forward_parts(wl + 2 * j + span));
+    Parts x0 = mirrored_parts(xm), x1 = mirrored_parts(xm + span);
+    Parts x2 = mirrored_parts(xm + 2 * span), x3 = mirrored_parts(xm + 3 * span);
+    const Parts fm = mirrored_parts(wa + 2 * m);
+    butterflies(x0, x1, fm);
+    butterflies(x2, x3, fm);
+    butterflies(x0, x2, mirrored_parts(wl + 2 * m));
+    butterflies(x1, x3, mirrored_parts(wl + 2 * m + span));
+    split_parts(v0, x3, forward_parts(ws + 2 * j), fv);
+    split_parts(v1, x2, forward_parts(ws + 2 * j + span), fv);
+    split_parts(x1, v2, mirrored_parts(ws + 2 * m + span), fv);
+    split_parts(x0, v3, mirrored_parts(ws + 2 * m), fv);
+    store_forward(vj, v0);
+    store_forward(vj + span, v1);
+    store_forward(vj + 2 * span, v2);
+    store_forward(vj + 3 * span, v3);
+    store_mirrored(xm, x0);
+    store_mirrored(xm + span, x1);
+    store_mirrored(xm + 2 * span, x2);
+    store_mirrored(xm + 3 * span, x3);
+  }
+  pass_pair_split_rest(data, count, wa, wl, ws, f);
+}
+
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count) {
   for (Integer k = 1; k <= count / 2; ++k) {
     separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
