@@ -264,9 +264,9 @@ namespace {
 // whose first-level cache holds 48 KiB, 7% off four1 2^12, 2^14 and 2^16,
 // and the blocks 8% off four1 2^12 and 16% off realft 2^13, against passes
 // over the whole array of 2^12).  transform_lines runs its lines of up to
-// kLongestRun values side by side, a block at a time.
+// kLongestLine values side by side, a block at a time.
 constexpr Integer kPassBlock = Integer{1} << 11;
-constexpr Integer kLongestRun = Integer{1} << 13;
+constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
 // The passes of lengths m = first .. last over count values, two at a time;
@@ -395,7 +395,7 @@ void transform_through(const kernels::Table& k, Real* data, Integer count, Integ
 // use, but the AVX one for the AVX-512 one where the values start 32 bytes
 // past a 64-byte boundary, so that every 512-bit vector would straddle two
 // cache lines and no 256-bit one does (measured there: four1 2^12 .. 2^20
-// 5-13% faster, realft 2^15 .. 2^20 2-7%; realft 2^13 4% slower).
+// 5-13% faster, realft 2^15 .. 2^19 2-7%; realft 2^13 4% slower).
 const kernels::Table& table_for(const Real* data, Integer count, Integer from) {
   const kernels::Table& k = kernels::active();
   if (k.kind != kernels::Kernel::avx512 || count <= from ||
@@ -439,7 +439,7 @@ bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
 namespace {
 
 // The passes of lengths up to `through` of `lines` lines of count values
-// side by side, 16 <= count <= kLongestRun: such lines make one array whose
+// side by side, 16 <= count <= kLongestLine: such lines make one array whose
 // passes of lengths up to count are those of each line, so the permutation
 // and the first two passes go line by line, then each later pass over a
 // run of lines of kPassBlock values as one sweep (measured on a processor
@@ -471,7 +471,7 @@ void lines_through(const kernels::Table& k, Real* data, Integer count, Integer l
 } // namespace
 
 void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
-  if (count < 16 || count > kLongestRun) {
+  if (count < 16 || count > kLongestLine) {
     for (Integer line = 0; line < lines; ++line) {
       transform(data + 2 * line * count, count, direction);
     }
@@ -482,7 +482,7 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer direction
 
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
                               Integer direction) {
-  if (count < 16 || count > kLongestRun) return false;
+  if (count < 16 || count > kLongestLine) return false;
   // All but the last two passes as transform_lines does them, then those
   // two line by line, each pair of lines r and rev(r) read together and
   // stored in each other's place: the lines are exchanged without a sweep
