@@ -75,15 +75,17 @@ template <int imm>
   return _mm512_permutex2var_pd(x, _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15), y);
 }
 
-// The tile whose row h starts at from + h * stride, permuted and through
-// the two passes, row h stored at to + h * step; every value is read before
-// any is written.  Row h of the result is column rev(h) of the tile, whose
-// run v0..v3 is rows 0, 2, 1, 3 of it: the passes run on whole rows, one
-// butterfly per lane (v0, v1) and (v2, v3) with f2, then (v0, v2) with f40
-// and (v1, v3) with f41, and the tile is transposed after them.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
-                   const Factors& f40, const Factors& f41, Real* to, Integer step) {
+// The tile of rows r0..r3, permuted and through the two passes: row h of
+// the result is column rev(h) of the tile, whose run v0..v3 is rows 0, 2,
+// 1, 3 of it.  The passes run on whole rows, one butterfly per lane (v0,
+// v1) and (v2, v3) with f2, then (v0, v2) with f40 and (v1, v3) with f41,
+// and the tile is transposed after them.
+struct Rows {
+  __m512d r0, r1, r2, r3;
+};
+[[gnu::always_inline]] TAMSEL_AVX512 inline Rows
+rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
+        const Factors& f40, const Factors& f41) {
   const __m512d t1 = twiddled512(r2, f2); // v1 is row 2
   const __m512d t3 = twiddled512(r3, f2);
   const __m512d v0 = _mm512_add_pd(r0, t1);
@@ -101,17 +103,36 @@ two_passes_rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors
   const __m512d high01 = pick<0xEE>(x0, x1); // lanes 2, 3
   const __m512d low23 = pick<0x44>(x2, x3);
   const __m512d high23 = pick<0xEE>(x2, x3);
-  _mm512_storeu_pd(to, pick<0x88>(low01, low23));            // column 0
-  _mm512_storeu_pd(to + step, pick<0x88>(high01, high23));   // column 2
-  _mm512_storeu_pd(to + 2 * step, pick<0xDD>(low01, low23)); // column 1
-  _mm512_storeu_pd(to + 3 * step, pick<0xDD>(high01, high23)); // column 3
+  return {pick<0x88>(low01, low23), pick<0x88>(high01, high23), pick<0xDD>(low01, low23),
+          pick<0xDD>(high01, high23)};
+}
+// Row h stored at to + h * step.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void store_rows(const Rows& r, Real* to,
+                                                           Integer step) {
+  _mm512_storeu_pd(to, r.r0);
+  _mm512_storeu_pd(to + step, r.r1);
+  _mm512_storeu_pd(to + 2 * step, r.r2);
+  _mm512_storeu_pd(to + 3 * step, r.r3);
+}
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+two_passes_rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
+                   const Factors& f40, const Factors& f41, Real* to, Integer step) {
+  store_rows(rows512(r0, r1, r2, r3, f2, f40, f41), to, step);
+}
+// The tile whose row h starts at from + h * stride, as rows512 leaves it;
+// two_passes_tile512 stores it at to, row h at to + h * step, every value
+// read before any is written.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Rows tile_rows(const Real* from, Integer stride,
+                                                          const Factors& f2, const Factors& f40,
+                                                          const Factors& f41) {
+  return rows512(_mm512_loadu_pd(from), _mm512_loadu_pd(from + stride),
+                 _mm512_loadu_pd(from + 2 * stride), _mm512_loadu_pd(from + 3 * stride), f2, f40,
+                 f41);
 }
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
 two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f40,
                    const Factors& f41, Real* to, Integer step) {
-  two_passes_rows512(_mm512_loadu_pd(from), _mm512_loadu_pd(from + stride),
-                     _mm512_loadu_pd(from + 2 * stride), _mm512_loadu_pd(from + 3 * stride), f2,
-                     f40, f41, to, step);
+  store_rows(tile_rows(from, stride, f2, f40, f41), to, step);
 }
 
 } // namespace
@@ -132,12 +153,12 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
       two_passes_tile512(mine, stride, f2, f40, f41, mine, stride);
       continue;
     }
-    // Tile t is made aside until its partner has been read.
+    // Both tiles are made in registers before either is stored.
     Real* other = data + 8 * partner;
-    alignas(64) Real made[32];
-    two_passes_tile512(other, stride, f2, f40, f41, made, 8);
-    two_passes_tile512(mine, stride, f2, f40, f41, other, stride);
-    for (int h = 0; h < 4; ++h) _mm512_storeu_pd(mine + h * stride, _mm512_load_pd(made + 8 * h));
+    const Rows to_mine = tile_rows(other, stride, f2, f40, f41);
+    const Rows to_other = tile_rows(mine, stride, f2, f40, f41);
+    store_rows(to_other, other, stride);
+    store_rows(to_mine, mine, stride);
   }
 }
 
