@@ -74,7 +74,7 @@ std::vector<Real> random_values(std::size_t count, unsigned seed) {
 }
 
 // A buffer of Reals on a 64-byte boundary, freed on scope exit.
-// fftw_malloc gives only 32 bytes: a small buffer then starts on a 64-byte
+// fftw_malloc aligns to 32 bytes only: a small buffer then starts on a 64-byte
 // boundary or 32 bytes past one as the heap happens to stand, and both
 // libraries' times move with it (four1 2^11 took 35% longer 16, 32 or 48
 // bytes off the boundary), so that the same build's ratios jumped between
