@@ -90,6 +90,16 @@ namespace {
   return _mm256_setr_pd(w[0], w[1], w[0], w[1]);
 }
 
+// The factors of the first two passes in both lanes: f2 that of m = 2 (at
+// w2), f40 and f41 the two of m = 4 (at w4).
+struct FirstTwo {
+  __m256d f2, f40, f41;
+};
+[[gnu::always_inline]] __attribute__((target("avx"))) inline FirstTwo first_two(const Real* w2,
+                                                                              const Real* w4) {
+  return {both_lanes(w2), both_lanes(w4), both_lanes(w4 + 2)};
+}
+
 // The first two passes on one run of four values v0..v3, given as a =
 // (v0, v2) and b = (v1, v3): butterfly (v0, v1) and (v2, v3) with factor
 // f2, then (v0, v2) and (v1, v3) with the two factors in f4; the run stored
@@ -141,27 +151,25 @@ namespace {
 // target-attributed twiddle from code without the target, which GCC will
 // not inline.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_rows(__m256d r0, __m256d r1, __m256d r2, __m256d r3, __m256d f2, __m256d f40,
-                __m256d f41, __m256d* x) {
-  const __m256d t1 = twiddled(r2, f2); // v1 is row 2
-  const __m256d t3 = twiddled(r3, f2);
+two_passes_rows(__m256d r0, __m256d r1, __m256d r2, __m256d r3, const FirstTwo& f,
+                __m256d* x) {
+  const __m256d t1 = twiddled(r2, f.f2); // v1 is row 2
+  const __m256d t3 = twiddled(r3, f.f2);
   const __m256d v0 = _mm256_add_pd(r0, t1);
   const __m256d v1 = _mm256_sub_pd(r0, t1);
   const __m256d v2 = _mm256_add_pd(r1, t3); // v2 is row 1
   const __m256d v3 = _mm256_sub_pd(r1, t3);
-  const __m256d u2 = twiddled(v2, f40);
-  const __m256d u3 = twiddled(v3, f41);
+  const __m256d u2 = twiddled(v2, f.f40);
+  const __m256d u3 = twiddled(v3, f.f41);
   x[0] = _mm256_add_pd(v0, u2);
   x[2] = _mm256_sub_pd(v0, u2);
   x[1] = _mm256_add_pd(v1, u3);
   x[3] = _mm256_sub_pd(v1, u3);
 }
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_half(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41,
-                __m256d* x) {
+two_passes_half(const Real* from, Integer stride, const FirstTwo& f, __m256d* x) {
   two_passes_rows(_mm256_loadu_pd(from), _mm256_loadu_pd(from + stride),
-                  _mm256_loadu_pd(from + 2 * stride), _mm256_loadu_pd(from + 3 * stride), f2,
-                  f40, f41, x);
+                  _mm256_loadu_pd(from + 2 * stride), _mm256_loadu_pd(from + 3 * stride), f, x);
 }
 
 // Column c of half x (pick 0x20 for its first, 0x31 for its second) as the
@@ -177,12 +185,11 @@ store_column(const __m256d* x, Real* row) {
 // the two passes, row h stored at to + h * step; every value is read before
 // any is written.  Row h of the result is column rev(h) of the tile.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f40, __m256d f41, Real* to,
-                Integer step) {
+two_passes_tile(const Real* from, Integer stride, const FirstTwo& f, Real* to, Integer step) {
   __m256d low[4];  // columns 0, 1
   __m256d high[4]; // columns 2, 3
-  two_passes_half(from, stride, f2, f40, f41, low);
-  two_passes_half(from + 4, stride, f2, f40, f41, high);
+  two_passes_half(from, stride, f, low);
+  two_passes_half(from + 4, stride, f, high);
   store_column<0x20>(low, to);
   store_column<0x20>(high, to + step);
   store_column<0x31>(low, to + 2 * step);
@@ -194,8 +201,8 @@ two_passes_tile(const Real* from, Integer stride, __m256d f2, __m256d f40, __m25
 // interleaved give columns 0 and 2 in one vector and 1 and 3 in the other,
 // each pair through the passes as a half.
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-two_passes_tile_interleaved(const Real* re, const Real* im, Integer quarter, __m256d f2,
-                            __m256d f40, __m256d f41, Real* to, Integer step) {
+two_passes_tile_interleaved(const Real* re, const Real* im, Integer quarter, const FirstTwo& f,
+                            Real* to, Integer step) {
   const __m256d x0 = _mm256_loadu_pd(re);
   const __m256d y0 = _mm256_loadu_pd(im);
   const __m256d x1 = _mm256_loadu_pd(re + quarter);
@@ -207,9 +214,9 @@ two_passes_tile_interleaved(const Real* re, const Real* im, Integer quarter, __m
   __m256d even[4]; // columns 0, 2
   __m256d odd[4];  // columns 1, 3
   two_passes_rows(_mm256_unpacklo_pd(x0, y0), _mm256_unpacklo_pd(x1, y1),
-                  _mm256_unpacklo_pd(x2, y2), _mm256_unpacklo_pd(x3, y3), f2, f40, f41, even);
+                  _mm256_unpacklo_pd(x2, y2), _mm256_unpacklo_pd(x3, y3), f, even);
   two_passes_rows(_mm256_unpackhi_pd(x0, y0), _mm256_unpackhi_pd(x1, y1),
-                  _mm256_unpackhi_pd(x2, y2), _mm256_unpackhi_pd(x3, y3), f2, f40, f41, odd);
+                  _mm256_unpackhi_pd(x2, y2), _mm256_unpackhi_pd(x3, y3), f, odd);
   store_column<0x20>(even, to);
   store_column<0x31>(even, to + step);
   store_column<0x20>(odd, to + 2 * step);
@@ -223,36 +230,31 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
                                                             Real* out, Integer n,
                                                             const Real* w2, const Real* w4,
                                                             const std::uint16_t* order) {
-  const __m256d f2 = both_lanes(w2);
-  const __m256d f40 = both_lanes(w4);
-  const __m256d f41 = both_lanes(w4 + 2);
+  const FirstTwo f = first_two(w2, w4);
   const Integer quarter = n / 4; // values from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
-    two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f2, f40, f41,
-                                out + 8 * order[t], n / 2);
+    two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f, out + 8 * order[t], n / 2);
   }
 }
 
 __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
                                                          const Real* w4,
                                                          const std::uint16_t* order) {
-  const __m256d f2 = both_lanes(w2);
-  const __m256d f40 = both_lanes(w4);
-  const __m256d f41 = both_lanes(w4 + 2);
+  const FirstTwo f = first_two(w2, w4);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
     if (partner < t) continue; // done with its partner
     Real* mine = data + 8 * t;
     if (partner == t) {
-      two_passes_tile(mine, stride, f2, f40, f41, mine, stride);
+      two_passes_tile(mine, stride, f, mine, stride);
       continue;
     }
     // Tile t is made aside until its partner has been read.
     Real* other = data + 8 * partner;
     Real made[32];
-    two_passes_tile(other, stride, f2, f40, f41, made, 8);
-    two_passes_tile(mine, stride, f2, f40, f41, other, stride);
+    two_passes_tile(other, stride, f, made, 8);
+    two_passes_tile(mine, stride, f, other, stride);
     for (int h = 0; h < 4; ++h) {
       _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
       _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));

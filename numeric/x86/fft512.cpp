@@ -66,6 +66,37 @@ template <int imm>
   return lanes_of(_mm512_setr_pd(w[0], w[1], w[0], w[1], w[0], w[1], w[0], w[1]));
 }
 
+// The factors of the first two passes in every lane pair: f2 that of m = 2
+// (at w2), f40 and f41 the two of m = 4 (at w4).
+struct FirstTwo {
+  Factors f2, f40, f41;
+};
+[[gnu::always_inline]] TAMSEL_AVX512 inline FirstTwo first_two(const Real* w2, const Real* w4) {
+  return {every_lane(w2), every_lane(w4), every_lane(w4 + 2)};
+}
+
+// Four vectors of values, or of rows.
+struct Quad {
+  __m512d v0, v1, v2, v3;
+};
+
+// Two passes over four vectors, lane by lane: butterflies (v0, v1) and (v2,
+// v3) with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Quad pair512(__m512d v0, __m512d v1, __m512d v2,
+                                                        __m512d v3, const Factors& fa,
+                                                        const Factors& f0, const Factors& f1) {
+  const __m512d t1 = twiddled512(v1, fa);
+  const __m512d t3 = twiddled512(v3, fa);
+  const __m512d a0 = _mm512_add_pd(v0, t1);
+  const __m512d a1 = _mm512_sub_pd(v0, t1);
+  const __m512d a2 = _mm512_add_pd(v2, t3);
+  const __m512d a3 = _mm512_sub_pd(v2, t3);
+  const __m512d t2 = twiddled512(a2, f0);
+  const __m512d u3 = twiddled512(a3, f1);
+  return {_mm512_add_pd(a0, t2), _mm512_add_pd(a1, u3), _mm512_sub_pd(a0, t2),
+          _mm512_sub_pd(a1, u3)};
+}
+
 // The first (low) or last (high) four values of x and y interleaved as
 // (re, im) pairs: x_0, y_0, x_1, y_1, .. of those four.
 [[gnu::always_inline]] TAMSEL_AVX512 inline __m512d interleaved_low(__m512d x, __m512d y) {
@@ -77,62 +108,43 @@ template <int imm>
 
 // The tile of rows r0..r3, permuted and through the two passes: row h of
 // the result is column rev(h) of the tile, whose run v0..v3 is rows 0, 2,
-// 1, 3 of it.  The passes run on whole rows, one butterfly per lane (v0,
-// v1) and (v2, v3) with f2, then (v0, v2) with f40 and (v1, v3) with f41,
-// and the tile is transposed after them.
-struct Rows {
-  __m512d r0, r1, r2, r3;
-};
-[[gnu::always_inline]] TAMSEL_AVX512 inline Rows
-rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
-        const Factors& f40, const Factors& f41) {
-  const __m512d t1 = twiddled512(r2, f2); // v1 is row 2
-  const __m512d t3 = twiddled512(r3, f2);
-  const __m512d v0 = _mm512_add_pd(r0, t1);
-  const __m512d v1 = _mm512_sub_pd(r0, t1);
-  const __m512d v2 = _mm512_add_pd(r1, t3); // v2 is row 1
-  const __m512d v3 = _mm512_sub_pd(r1, t3);
-  const __m512d u2 = twiddled512(v2, f40);
-  const __m512d u3 = twiddled512(v3, f41);
-  const __m512d x0 = _mm512_add_pd(v0, u2);
-  const __m512d x2 = _mm512_sub_pd(v0, u2);
-  const __m512d x1 = _mm512_add_pd(v1, u3);
-  const __m512d x3 = _mm512_sub_pd(v1, u3);
+// 1, 3 of it.  The passes run on whole rows, one butterfly per lane, and
+// the tile is transposed after them.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Quad rows512(__m512d r0, __m512d r1, __m512d r2,
+                                                        __m512d r3, const FirstTwo& f) {
+  const Quad x = pair512(r0, r2, r1, r3, f.f2, f.f40, f.f41);
   // Column c is (x0, x1, x2, x3) at lane c.
-  const __m512d low01 = pick<0x44>(x0, x1);  // lanes 0, 1 of x0, then of x1
-  const __m512d high01 = pick<0xEE>(x0, x1); // lanes 2, 3
-  const __m512d low23 = pick<0x44>(x2, x3);
-  const __m512d high23 = pick<0xEE>(x2, x3);
+  const __m512d low01 = pick<0x44>(x.v0, x.v1);  // lanes 0, 1 of x0, then of x1
+  const __m512d high01 = pick<0xEE>(x.v0, x.v1); // lanes 2, 3
+  const __m512d low23 = pick<0x44>(x.v2, x.v3);
+  const __m512d high23 = pick<0xEE>(x.v2, x.v3);
   return {pick<0x88>(low01, low23), pick<0x88>(high01, high23), pick<0xDD>(low01, low23),
           pick<0xDD>(high01, high23)};
 }
 // Row h stored at to + h * step.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void store_rows(const Rows& r, Real* to,
+[[gnu::always_inline]] TAMSEL_AVX512 inline void store_rows(const Quad& r, Real* to,
                                                            Integer step) {
-  _mm512_storeu_pd(to, r.r0);
-  _mm512_storeu_pd(to + step, r.r1);
-  _mm512_storeu_pd(to + 2 * step, r.r2);
-  _mm512_storeu_pd(to + 3 * step, r.r3);
+  _mm512_storeu_pd(to, r.v0);
+  _mm512_storeu_pd(to + step, r.v1);
+  _mm512_storeu_pd(to + 2 * step, r.v2);
+  _mm512_storeu_pd(to + 3 * step, r.v3);
 }
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_rows512(__m512d r0, __m512d r1, __m512d r2, __m512d r3, const Factors& f2,
-                   const Factors& f40, const Factors& f41, Real* to, Integer step) {
-  store_rows(rows512(r0, r1, r2, r3, f2, f40, f41), to, step);
+// The four vectors at at + r * span, r = 0..3.
+[[gnu::always_inline]] TAMSEL_AVX512 inline Quad load_rows(const Real* at, Integer span) {
+  return {_mm512_loadu_pd(at), _mm512_loadu_pd(at + span), _mm512_loadu_pd(at + 2 * span),
+          _mm512_loadu_pd(at + 3 * span)};
 }
 // The tile whose row h starts at from + h * stride, as rows512 leaves it;
 // two_passes_tile512 stores it at to, row h at to + h * step, every value
 // read before any is written.
-[[gnu::always_inline]] TAMSEL_AVX512 inline Rows tile_rows(const Real* from, Integer stride,
-                                                          const Factors& f2, const Factors& f40,
-                                                          const Factors& f41) {
-  return rows512(_mm512_loadu_pd(from), _mm512_loadu_pd(from + stride),
-                 _mm512_loadu_pd(from + 2 * stride), _mm512_loadu_pd(from + 3 * stride), f2, f40,
-                 f41);
+[[gnu::always_inline]] TAMSEL_AVX512 inline Quad tile_rows(const Real* from, Integer stride,
+                                                          const FirstTwo& f) {
+  const Quad r = load_rows(from, stride);
+  return rows512(r.v0, r.v1, r.v2, r.v3, f);
 }
 [[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Factors& f40,
-                   const Factors& f41, Real* to, Integer step) {
-  store_rows(tile_rows(from, stride, f2, f40, f41), to, step);
+two_passes_tile512(const Real* from, Integer stride, const FirstTwo& f, Real* to, Integer step) {
+  store_rows(tile_rows(from, stride, f), to, step);
 }
 
 } // namespace
@@ -141,22 +153,20 @@ two_passes_tile512(const Real* from, Integer stride, const Factors& f2, const Fa
 // h * n/2 Reals trades places, permuted, with tile order[t].
 TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
                                             const Real* w4, const std::uint16_t* order) {
-  const Factors f2 = every_lane(w2);
-  const Factors f40 = every_lane(w4);
-  const Factors f41 = every_lane(w4 + 2);
+  const FirstTwo f = first_two(w2, w4);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
     const Integer partner = order[t];
     if (partner < t) continue; // done with its partner
     Real* mine = data + 8 * t;
     if (partner == t) {
-      two_passes_tile512(mine, stride, f2, f40, f41, mine, stride);
+      two_passes_tile512(mine, stride, f, mine, stride);
       continue;
     }
     // Both tiles are made in registers before either is stored.
     Real* other = data + 8 * partner;
-    const Rows to_mine = tile_rows(other, stride, f2, f40, f41);
-    const Rows to_other = tile_rows(mine, stride, f2, f40, f41);
+    const Quad to_mine = tile_rows(other, stride, f);
+    const Quad to_other = tile_rows(mine, stride, f);
     store_rows(to_other, other, stride);
     store_rows(to_mine, mine, stride);
   }
@@ -167,12 +177,10 @@ TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w
 TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Integer n,
                                                const Real* w2, const Real* w4,
                                                const std::uint16_t* order) {
-  const Factors f2 = every_lane(w2);
-  const Factors f40 = every_lane(w4);
-  const Factors f41 = every_lane(w4 + 2);
+  const FirstTwo f = first_two(w2, w4);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
   for (Integer t = 0; t < n / 16; ++t) {
-    two_passes_tile512(in + 8 * t, stride, f2, f40, f41, out + 8 * order[t], stride);
+    two_passes_tile512(in + 8 * t, stride, f, out + 8 * order[t], stride);
   }
 }
 
@@ -181,9 +189,7 @@ TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Intege
 TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
                                                Integer n, const Real* w2, const Real* w4,
                                                const std::uint16_t* order) {
-  const Factors f2 = every_lane(w2);
-  const Factors f40 = every_lane(w4);
-  const Factors f41 = every_lane(w4 + 2);
+  const FirstTwo f = first_two(w2, w4);
   const Integer quarter = n / 4; // values from one row of a tile to the next
   for (Integer t = 0; t < n / 16; t += 2) {
     const Real* r = re + 4 * t;
@@ -196,12 +202,12 @@ TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, R
     const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
     const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
     const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
-    two_passes_rows512(interleaved_low(x0, y0), interleaved_low(x1, y1),
-                       interleaved_low(x2, y2), interleaved_low(x3, y3), f2, f40, f41,
-                       out + 8 * order[t], n / 2);
-    two_passes_rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
-                       interleaved_high(x2, y2), interleaved_high(x3, y3), f2, f40, f41,
-                       out + 8 * order[t + 1], n / 2);
+    store_rows(rows512(interleaved_low(x0, y0), interleaved_low(x1, y1),
+                       interleaved_low(x2, y2), interleaved_low(x3, y3), f),
+               out + 8 * order[t], n / 2);
+    store_rows(rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
+                       interleaved_high(x2, y2), interleaved_high(x3, y3), f),
+               out + 8 * order[t + 1], n / 2);
   }
 }
 
@@ -433,27 +439,10 @@ pass_split512(const Real* in, Real* out, Integer count, const Real* wl, const Re
 // The pass pair of four values of j: the values at at + r * span, r = 0..3,
 // through the pass of half-span span/2 with the factors at wa and that of
 // half-span span with those at wb and wb + span.
-struct Quad {
-  __m512d v0, v1, v2, v3;
-};
-
 [[gnu::always_inline]] TAMSEL_AVX512 inline Quad pair_from(const Real* at, Integer span,
                                                           const Real* wa, const Real* wb) {
-  const __m512d v0 = _mm512_loadu_pd(at);
-  const __m512d v1 = _mm512_loadu_pd(at + span);
-  const __m512d v2 = _mm512_loadu_pd(at + 2 * span);
-  const __m512d v3 = _mm512_loadu_pd(at + 3 * span);
-  const Factors fa = lanes(wa);
-  const __m512d t1 = twiddled512(v1, fa);
-  const __m512d t3 = twiddled512(v3, fa);
-  const __m512d a1 = _mm512_sub_pd(v0, t1);
-  const __m512d a0 = _mm512_add_pd(v0, t1);
-  const __m512d a3 = _mm512_sub_pd(v2, t3);
-  const __m512d a2 = _mm512_add_pd(v2, t3);
-  const __m512d t2 = twiddled512(a2, lanes(wb));
-  const __m512d u3 = twiddled512(a3, lanes(wb + span));
-  return {_mm512_add_pd(a0, t2), _mm512_add_pd(a1, u3), _mm512_sub_pd(a0, t2),
-          _mm512_sub_pd(a1, u3)};
+  const Quad v = load_rows(at, span);
+  return pair512(v.v0, v.v1, v.v2, v.v3, lanes(wa), lanes(wb), lanes(wb + span));
 }
 
 } // namespace
