@@ -349,9 +349,12 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // transform small arrays.
 constexpr Integer kScratchLength = Integer{1} << 11;
 
+// How many bytes data lies past a 64-byte boundary.
+std::uintptr_t line_offset(const Real* data) { return reinterpret_cast<std::uintptr_t>(data) % 64; }
+
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
   return k.kind == kernels::Kernel::avx512 && count >= 16 && count <= kScratchLength &&
-         reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
+         line_offset(data) != 0;
 }
 
 template <Integer kReals, class Work>
@@ -398,10 +401,7 @@ void transform_through(const kernels::Table& k, Real* data, Integer count, Integ
 // 5-13% faster, realft 2^15 .. 2^19 2-7%; realft 2^13 4% slower).
 const kernels::Table& table_for(const Real* data, Integer count, Integer from) {
   const kernels::Table& k = kernels::active();
-  if (k.kind != kernels::Kernel::avx512 || count <= from ||
-      reinterpret_cast<std::uintptr_t>(data) % 64 != 32) {
-    return k;
-  }
+  if (k.kind != kernels::Kernel::avx512 || count <= from || line_offset(data) != 32) return k;
   return kernels::table_at_most(kernels::Kernel::avx);
 }
 
