@@ -156,6 +156,16 @@ butterflies(Parts& a, Parts& b, Parts w) {
   a = {_mm256_add_pd(a.re, t_re), _mm256_add_pd(a.im, t_im)};
 }
 
+// Two passes over four runs as parts: butterflies (v0, v1) and (v2, v3)
+// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+pair_parts(Parts& v0, Parts& v1, Parts& v2, Parts& v3, Parts fa, Parts f0, Parts f1) {
+  butterflies(v0, v1, fa);
+  butterflies(v2, v3, fa);
+  butterflies(v0, v2, f0);
+  butterflies(v1, v3, f1);
+}
+
 // fft::split of four values Z_k in b with their partners Z_n-k in a and
 // the factors w, all as parts, lane by lane: each lane does fft::split's
 // operations in its order.
@@ -294,18 +304,12 @@ __attribute__((target("avx"))) void pass_pair_split_avx(Real* data, Integer coun
     Real* const xm = data + 2 * m;
     Parts v0 = forward_parts(vj), v1 = forward_parts(vj + span);
     Parts v2 = forward_parts(vj + 2 * span), v3 = forward_parts(vj + 3 * span);
-    const Parts fa = forward_parts(wa + 2 * j);
-    butterflies(v0, v1, fa);
-    butterflies(v2, v3, fa);
-    butterflies(v0, v2, forward_parts(wl + 2 * j));
-    butterflies(v1, v3, forward_parts(wl + 2 * j + span));
+    pair_parts(v0, v1, v2, v3, forward_parts(wa + 2 * j), forward_parts(wl + 2 * j),
+               forward_parts(wl + 2 * j + span));
     Parts x0 = mirrored_parts(xm), x1 = mirrored_parts(xm + span);
     Parts x2 = mirrored_parts(xm + 2 * span), x3 = mirrored_parts(xm + 3 * span);
-    const Parts fm = mirrored_parts(wa + 2 * m);
-    butterflies(x0, x1, fm);
-    butterflies(x2, x3, fm);
-    butterflies(x0, x2, mirrored_parts(wl + 2 * m));
-    butterflies(x1, x3, mirrored_parts(wl + 2 * m + span));
+    pair_parts(x0, x1, x2, x3, mirrored_parts(wa + 2 * m), mirrored_parts(wl + 2 * m),
+               mirrored_parts(wl + 2 * m + span));
     split_parts(v0, x3, forward_parts(ws + 2 * j), fv);
     split_parts(v1, x2, forward_parts(ws + 2 * j + span), fv);
     split_parts(x1, v2, mirrored_parts(ws + 2 * m + span), fv);
