@@ -15,15 +15,28 @@ namespace tamsel {
 namespace {
 
 // The largest magnitude of a curve's kCurvePoints values; NaN when one of
-// them is NaN.
+// them is NaN.  Eight running maxima, without an early exit, so that the
+// compiler may compare eight values at a time: the largest magnitude does
+// not depend on the order of the comparisons.
 Real largest_magnitude(const Real* curve) {
-  Real largest = 0.0;
-  for (Integer i = 0; i < kCurvePoints; ++i) {
-    const Real magnitude = std::fabs(curve[i]);
-    if (std::isnan(magnitude)) return magnitude;
-    if (magnitude > largest) largest = magnitude;
+  constexpr int kLanes = 8;
+  static_assert(kCurvePoints % kLanes == 0);
+  Real largest[kLanes] = {};
+  Real unordered[kLanes] = {};
+  for (Integer i = 0; i < kCurvePoints; i += kLanes) {
+#pragma GCC unroll 8
+    for (int l = 0; l < kLanes; ++l) {
+      const Real magnitude = std::fabs(curve[i + l]);
+      unordered[l] = magnitude != magnitude ? magnitude : unordered[l];
+      largest[l] = magnitude > largest[l] ? magnitude : largest[l];
+    }
   }
-  return largest;
+  Real result = 0.0;
+  for (int l = 0; l < kLanes; ++l) {
+    if (unordered[l] != unordered[l]) return unordered[l];
+    result = largest[l] > result ? largest[l] : result;
+  }
+  return result;
 }
 
 // Whether the transforms and the quotient are sound on curves with these
@@ -126,13 +139,8 @@ Real fit_size(const Real* coef) {
 enum CurveFinding { kCurveSound, kNotFinite, kNoVariation };
 CurveFinding curve_finding(const Real* curve, const Real* coef) {
   const Real size = fit_size(coef);
-  Real largest = 0.0;
-  for (Integer i = 0; i < kCurvePoints; ++i) {
-    const Real magnitude = std::fabs(curve[i]);
-    if (!std::isfinite(magnitude)) return kNotFinite;
-    if (magnitude > largest) largest = magnitude;
-  }
-  if (!std::isfinite(size)) return kNotFinite;
+  const Real largest = largest_magnitude(curve);
+  if (!std::isfinite(largest) || !std::isfinite(size)) return kNotFinite;
   return largest <= std::ldexp(size, -32) ? kNoVariation : kCurveSound;
 }
 
