@@ -55,14 +55,28 @@ void scale_to_unit_peak(Real* curve, Real largest) {
   for (Integer i = 0; i < kCurvePoints; ++i) curve[i] = std::scalbn(curve[i], -exponent);
 }
 
-// The largest finite magnitude of a table's entries 0..npts.
+// The largest finite magnitude of a table's entries 0..npts; eight running
+// maxima, as in largest_magnitude.
 Real largest_finite(const Real* values, Integer npts) {
-  Real largest = 0.0;
-  for (Integer i = 0; i <= npts; ++i) {
-    const Real magnitude = std::fabs(values[i]);
-    if (magnitude > largest && std::isfinite(magnitude)) largest = magnitude;
+  constexpr int kLanes = 8;
+  constexpr Real kLargest = std::numeric_limits<Real>::max();
+  Real largest[kLanes] = {};
+  Integer i = 0;
+  for (; i + kLanes <= npts + 1; i += kLanes) {
+#pragma GCC unroll 8
+    for (int l = 0; l < kLanes; ++l) {
+      const Real magnitude = std::fabs(values[i + l]);
+      const Real finite = magnitude <= kLargest ? magnitude : 0.0;
+      largest[l] = finite > largest[l] ? finite : largest[l];
+    }
   }
-  return largest;
+  for (; i <= npts; ++i) {
+    const Real magnitude = std::fabs(values[i]);
+    largest[0] = magnitude > largest[0] && magnitude <= kLargest ? magnitude : largest[0];
+  }
+  Real result = 0.0;
+  for (int l = 0; l < kLanes; ++l) result = largest[l] > result ? largest[l] : result;
+  return result;
 }
 
 // Whether a table of this largest magnitude is fitted as it is: every sum of

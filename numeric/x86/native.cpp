@@ -213,7 +213,7 @@ constinit const Table kAvx512{
     x86::pass_split_avx512,    x86::pass_split_to_avx512,  pass_pair_split_avx512,
     x86::separate_avx512,
     x86::separate_products_avx512,
-    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
+    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx512,
     x86::all_in_range_avx,     x86::first_match_avx};
 
 } // namespace

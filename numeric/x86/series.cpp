@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// SSE2 and AVX kernels of the Chebyshev routines and of favr's scan.  The
-// sums and recurrences are written once over the lanes of a vector of W
-// Reals (GCC's vector types, whose every operation acts lane by lane with
-// the rounding of the scalar operation): W = 2 is the SSE2 kernel, W = 4,
-// compiled for AVX, the AVX one.  Each lane does a scalar loop's operations
+// SSE2, AVX and AVX-512 kernels of the Chebyshev routines and of favr's
+// scan.  The sums and recurrences are written once over the lanes of a
+// vector of W Reals (GCC's vector types, whose every operation acts lane by
+// lane with the rounding of the scalar operation): W = 2 is the SSE2
+// kernel, W = 4, compiled for AVX, the AVX one, W = 8 the AVX-512 one.  Each lane does a scalar loop's operations
 // in its order.
 #include "x86/simd.h"
 
@@ -126,6 +126,21 @@ Integer evaluate_sse2(Real a, Real b, const Real* c, Integer terms, const Real* 
     evaluate<4, 4, 2>(a, b, c, terms, x + i, out);
   }
   return i;
+}
+
+// Thirty-two points at a time, eight recurrences of eight lanes interleaved:
+// enough to keep both 512-bit units busy through the recurrence's latency.
+[[gnu::target("avx512f")]] Integer evaluate_two_avx512(Real a, Real b, const Real* c1,
+                                                      const Real* c2, Integer terms,
+                                                      const Real* x, Real* result1,
+                                                      Real* result2, Integer count) {
+  const Real* const c[] = {c1, c2};
+  Integer i = 0;
+  for (; i + 32 <= count; i += 32) {
+    Real* out[] = {result1 + i, result2 + i};
+    evaluate<8, 4, 2>(a, b, c, terms, x + i, out);
+  }
+  return i + evaluate_two_avx(a, b, c1, c2, terms, x + i, result1 + i, result2 + i, count - i);
 }
 
 // The range test of chebev on x[0 .. count-1], four points at a time, with

@@ -222,6 +222,8 @@ Integer evaluate_avx(Real a, Real b, const Real* c, Integer terms, const Real* x
                      Real* result, Integer count);
 Integer evaluate_two_avx(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                          const Real* x, Real* result1, Real* result2, Integer count);
+Integer evaluate_two_avx512(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                            const Real* x, Real* result1, Real* result2, Integer count);
 bool all_in_range_avx(Real a, Real b, const Real* x, Integer count);
 // These scan whole runs of four intervals, or of sixteen then four.
 bool first_match_sse2(const Real* xtab, Integer last, Real t, Integer& i);
