@@ -51,6 +51,14 @@ struct Table {
   // 2h, wb, 0, 2h), done together on each group of 4h values; n a
   // multiple of 4h.
   void (*pass_pair)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb);
+  // The passes of half-spans h, 2h and 4h with the h factors wa, the 2h
+  // factors wb and the 4h factors wc: pass_pair(data, n, h, wa, wb) then
+  // pass(data, n, 4h, wc, 0, 4h), done together on each group of 8h values;
+  // n a multiple of 8h.  Null in the tables whose later passes go in pairs
+  // alone (a triple built from a pair and a single pass would sweep the
+  // data as often and do more work).
+  void (*pass_triple)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                      const Real* wc);
   // pass_pair over the n values at a and over the n values at b, two runs
   // that do not overlap, with the results trading places: a's stored at b,
   // b's at a.

@@ -148,6 +148,13 @@ void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa, const Re
   pass_pair_avx(data, n, h, wa, wb);
 }
 
+void pass_triple_avx512(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                        const Real* wc) {
+  if (h % 4 == 0) return x86::pass_triple_avx512(data, n, h, wa, wb, wc);
+  pass_pair_avx512(data, n, h, wa, wb);
+  pass_avx512(data, n, 4 * h, wc, 0, 4 * h);
+}
+
 void pass_pair_swap_avx512(Real* a, Real* b, Integer n, Integer h, const Real* wa,
                            const Real* wb) {
   if (h % 4 == 0) return x86::pass_pair_swap_avx512(a, b, n, h, wa, wb);
@@ -178,7 +185,8 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 }
 
 constinit const Table kSse2{
-    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        pass_pair_swap_sse2,
+    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        nullptr,
+    pass_pair_swap_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, portable::reverse_first_two_to,
     portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
@@ -191,7 +199,7 @@ constinit const Table kSse2{
 
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
-    pass_pair_swap_avx,
+    nullptr,                   pass_pair_swap_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, portable::reverse_first_two_to,
     portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
@@ -204,7 +212,7 @@ constinit const Table kAvx{
 
 constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
-    pass_pair_swap_avx512,
+    pass_triple_avx512,        pass_pair_swap_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::reverse_first_two_to_avx512,
     x86::pass_pair_to_avx512,  x86::butterflies_avx512,    rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,

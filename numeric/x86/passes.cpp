@@ -222,6 +222,53 @@ template <int W>
   }
 }
 
+// Passes of half-spans h, 2h and 4h together on each group of 8h values:
+// for j = 0..h-1 the values v_r at s+j+r*h, r = 0..7, go through (v_r,
+// v_r+1), r even, with wa[j]; then (v_r, v_r+2), r = 0, 1, 4, 5, with
+// wb[j + (r % 2) * h]; then (v_r, v_r+4), r = 0..3, with wc[j + r*h]; h a
+// multiple of W/2.
+template <int W>
+[[gnu::always_inline]] inline void triple_step(Real* at, Integer span, const Factors<W>& fa,
+                                               const Factors<W>& fb0, const Factors<W>& fb1,
+                                               const Factors<W> (&fc)[4]) {
+  Vec<W> v[8];
+#pragma GCC unroll 8
+  for (int r = 0; r < 8; ++r) v[r] = load<W>(at + r * span);
+  pair_values<W>(v[0], v[1], v[2], v[3], fa, fb0, fb1);
+  pair_values<W>(v[4], v[5], v[6], v[7], fa, fb0, fb1);
+#pragma GCC unroll 4
+  for (int r = 0; r < 4; ++r) {
+    const Vec<W> t = twiddled<W>(v[r + 4], fc[r]);
+    store<W>(at + (r + 4) * span, v[r] - t);
+    store<W>(at + r * span, v[r] + t);
+  }
+}
+
+template <int W>
+[[gnu::always_inline]] inline void pass_triple(Real* data, Integer n, Integer h, const Real* wa,
+                                               const Real* wb, const Real* wc) {
+  const Integer span = 2 * h;
+  if (n >= 16 * h && n <= Complex<W>::kCachedValues) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fa = factors<W>(wa + k);
+      const Factors<W> fb0 = factors<W>(wb + k);
+      const Factors<W> fb1 = factors<W>(wb + span + k);
+      const Factors<W> fc[4] = {factors<W>(wc + k), factors<W>(wc + span + k),
+                                factors<W>(wc + 2 * span + k), factors<W>(wc + 3 * span + k)};
+      for (Integer s = 0; s < n; s += 8 * h) triple_step<W>(data + 2 * s + k, span, fa, fb0, fb1, fc);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 8 * h) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fc[4] = {factors<W>(wc + k), factors<W>(wc + span + k),
+                                factors<W>(wc + 2 * span + k), factors<W>(wc + 3 * span + k)};
+      triple_step<W>(data + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
+                     factors<W>(wb + span + k), fc);
+    }
+  }
+}
+
 // kernels::Table::pass_pair_swap; h a multiple of W/2.
 template <int W>
 [[gnu::always_inline]] inline void pass_pair_swap(Real* a, Real* b, Integer n, Integer h,
@@ -290,6 +337,11 @@ TAMSEL_AVX512 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, 
 TAMSEL_AVX512 void pass_pair_avx512(Real* data, Integer n, Integer h, const Real* wa,
                                     const Real* wb) {
   pass_pair<8>(data, data, n, h, wa, wb);
+}
+
+TAMSEL_AVX512 void pass_triple_avx512(Real* data, Integer n, Integer h, const Real* wa,
+                                      const Real* wb, const Real* wc) {
+  pass_triple<8>(data, n, h, wa, wb, wc);
 }
 
 TAMSEL_AVX512 void pass_pair_to_avx512(const Real* in, Real* out, Integer n, Integer h,
