@@ -182,7 +182,8 @@ void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, cons
 }
 
 constinit const Table table{
-    Kernel::portable, pass,           pass_pair,    nullptr,           pass_pair_swap,
+    Kernel::portable, pass,           pass_pair,    nullptr,           false,
+    pass_pair_swap,
     first_two_passes,
     reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair,
     first_value,      interleave,

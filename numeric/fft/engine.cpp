@@ -263,21 +263,24 @@ namespace {
 // that no sweep of the whole array does a single pass (on a processor
 // whose first-level cache holds 48 KiB, 7% off four1 2^12, 2^14 and 2^16,
 // and the blocks 8% off four1 2^12 and 16% off realft 2^13, against passes
-// over the whole array of 2^12).  The AVX-512 triples, against a single
-// pass and pairs: four1 2^7 .. 2^20 3-17% faster, realft 2^10 .. 2^19
-// 1-9%, correl 8192 7%; the pairs before the triples, as they are, by up
-// to 3% on arrays in the first-level cache.  transform_lines runs its lines of up to
-// kLongestLine values side by side, a block at a time.
+// over the whole array of 2^12).  The triples, against a single pass and
+// pairs: with the AVX-512 kernels four1 2^7 .. 2^20 3-17% faster, realft
+// 2^10 .. 2^19 1-9%, correl 8192 7%, with the pairs before the triples (by
+// up to 3% in the first-level cache); with the AVX ones, where they stand
+// only for a single pass and a pair in that cache, four1 and realft up to
+// 7%.  transform_lines runs its lines of up to kLongestLine values side by
+// side, a block at a time.
 constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
 // The passes of lengths m = first .. last over count values.  With a table
 // that has triples, three at a time, after one pair (of 3k + 2 passes) or
-// two (of 3k + 4): a sweep does three passes, and no pass goes alone but
-// the only one.  Otherwise two at a time; of an odd number of passes the
-// first goes alone, while its sweep is the shortest or its data still in
-// cache.
+// two (of 3k + 4), where the triples beat pairs (kernels::Table) or each
+// sweep saved counts, beyond a block: no pass then goes alone but the only
+// one.  Otherwise two at a time; of an odd number of passes the first three
+// go as a triple, or the first alone, while its sweep is the shortest or
+// its data still in cache.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
   if (first > last) return;
@@ -288,8 +291,10 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
                 cached_twiddles(direction, 2 * m));
     m *= 4;
   };
-  if (k.pass_triple != nullptr && number > 1) {
-    for (int p = number % 3 == 0 ? 0 : number % 3 == 2 ? 1 : 2; p > 0; --p) pair();
+  const bool throughout = k.triples_in_cache || count > kPassBlock;
+  if (k.pass_triple != nullptr && number > 1 && (throughout || number % 2 != 0)) {
+    const int pairs = !throughout ? (number - 3) / 2 : number % 3 == 0 ? 0 : number % 3 == 2 ? 1 : 2;
+    for (int p = pairs; p > 0; --p) pair();
     for (; m <= last; m *= 8) {
       k.pass_triple(data, count, m / 2, cached_twiddles(direction, m),
                     cached_twiddles(direction, 2 * m), cached_twiddles(direction, 4 * m));

@@ -303,7 +303,50 @@ pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
   _mm256_storeu_pd(p1, v1);
 }
 
+// Passes of half-spans h, 2h and 4h together on the values v_r at p0 + r *
+// span, r = 0..7, of one group: pair_values on v0..v3 and on v4..v7, then
+// (v_r, v_r+4) with the factors at fc + r * span, r = 0..3.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+triple_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1, const Real* fc) {
+  __m256d v[8];
+#pragma GCC unroll 8
+  for (int r = 0; r < 8; ++r) v[r] = _mm256_loadu_pd(p0 + r * span);
+  pair_values(v[0], v[1], v[2], v[3], fa, f0, f1);
+  pair_values(v[4], v[5], v[6], v[7], fa, f0, f1);
+#pragma GCC unroll 4
+  for (int r = 0; r < 4; ++r) {
+    const __m256d t = twiddled(v[r + 4], _mm256_loadu_pd(fc + r * span));
+    _mm256_storeu_pd(p0 + (r + 4) * span, _mm256_sub_pd(v[r], t));
+    _mm256_storeu_pd(p0 + r * span, _mm256_add_pd(v[r], t));
+  }
+}
+
 } // namespace
+
+// The passes of half-spans h, 2h and 4h on each group of 8h values, two
+// values of j at a time: for j = 0..h-1 the values v_r at s+j+r*h go
+// through (v_r, v_r+1), r even, with wa[j], (v_r, v_r+2), r = 0, 1, 4, 5,
+// with wb[j + (r % 2) * h], then (v_r, v_r+4), r = 0..3, with wc[j + r*h].
+__attribute__((target("avx"))) void pass_triple_avx(Real* data, Integer n, Integer h,
+                                                    const Real* wa, const Real* wb,
+                                                    const Real* wc) {
+  const Integer span = 2 * h;
+  if (n >= 16 * h && n <= 2048) {
+    for (Integer k = 0; k < span; k += 4) {
+      const __m256d fa = _mm256_loadu_pd(wa + k);
+      const __m256d f0 = _mm256_loadu_pd(wb + k);
+      const __m256d f1 = _mm256_loadu_pd(wb + span + k);
+      for (Integer s = 0; s < n; s += 8 * h) triple_step(data + 2 * s + k, span, fa, f0, f1, wc + k);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 8 * h) {
+    for (Integer k = 0; k < span; k += 4) {
+      triple_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
+                  _mm256_loadu_pd(wb + span + k), wc + k);
+    }
+  }
+}
 
 __attribute__((target("avx"))) void pass_pair_avx(Real* data, Integer n, Integer h,
                                                   const Real* wa, const Real* wb) {

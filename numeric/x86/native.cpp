@@ -120,6 +120,13 @@ void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa, const Real*
   pass_avx(data, n, 2 * h, wb, 0, 2 * h);
 }
 
+void pass_triple_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                     const Real* wc) {
+  if (h % 2 == 0) return x86::pass_triple_avx(data, n, h, wa, wb, wc);
+  pass_pair_avx(data, n, h, wa, wb);
+  pass_avx(data, n, 4 * h, wc, 0, 4 * h);
+}
+
 void pass_pair_split_avx(Real* data, Integer count, const Real* wa, const Real* wl,
                          const Real* ws, Real f) {
   if (count >= 32) return x86::pass_pair_split_avx(data, count, wa, wl, ws, f);
@@ -186,7 +193,7 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 
 constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        nullptr,
-    pass_pair_swap_sse2,
+    false,                  pass_pair_swap_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, portable::reverse_first_two_to,
     portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
@@ -199,7 +206,7 @@ constinit const Table kSse2{
 
 constinit const Table kAvx{
     Kernel::avx,               pass_avx,                   pass_pair_avx,
-    nullptr,                   pass_pair_swap_avx,
+    pass_triple_avx,           false,                      pass_pair_swap_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, portable::reverse_first_two_to,
     portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
@@ -212,7 +219,7 @@ constinit const Table kAvx{
 
 constinit const Table kAvx512{
     Kernel::avx512,            pass_avx512,                pass_pair_avx512,
-    pass_triple_avx512,        pass_pair_swap_avx512,
+    pass_triple_avx512,        true,                       pass_pair_swap_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::reverse_first_two_to_avx512,
     x86::pass_pair_to_avx512,  x86::butterflies_avx512,    rows_pair_avx512,
     x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,

@@ -143,6 +143,8 @@ void pass_avx(Real* data, Integer n, Integer h, const Real* w, Integer j0,
               Integer count); // count even
 void pass_avx512(Real* data, Integer n, Integer h, const Real* w, Integer j0,
                  Integer count); // count a multiple of 4
+void pass_triple_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                     const Real* wc);
 void pass_pair_avx(Real* data, Integer n, Integer h, const Real* wa,
                    const Real* wb); // h even
 void pass_triple_avx512(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
