@@ -185,7 +185,7 @@ constinit const Table table{
     Kernel::portable, pass,           pass_pair,    nullptr,           false,
     pass_pair_swap,
     first_two_passes,
-    reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair,
+    reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair, nullptr,
     first_value,      interleave,
     interleave_first_two,
     exchange,         split,          pass_split,   pass_split_to,     pass_pair_split,

@@ -90,6 +90,12 @@ struct Table {
   // pair.
   void (*rows_pair)(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                     Integer count);
+  // Three passes over eight rows of count values each, rows r = 0..7 at
+  // a + r * span: rows_pair on rows 0..3 and on rows 4..7, then the
+  // butterflies of rows (r, r + 4) with the factor at fc + r * fc_step, r =
+  // 0..3.  Null where pass_triple is.
+  void (*rows_triple)(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      const Real* fc, Integer fc_step, Integer count);
   // Value 0 of the transform alone (fft::first_value_step).
   void (*first_value)(Real* data, Integer n);
   // out[2 place(j)] = re[j], out[2 place(j) + 1] = im[j], j = 0..n-1, with

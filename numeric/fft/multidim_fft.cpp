@@ -30,7 +30,7 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 // Lines of one block are done together: each butterfly of a pass acts on
 // the same two positions of a run of adjacent lines with one twiddle factor,
 // and runs of lines (strips) small enough to stay in cache go through all
-// passes, two at a time, one pair after the other.  With rows_reversed the
+// passes, two or three at a time (transform_dimension).  With rows_reversed the
 // bit-reversal permutation of the rows i has been done already (by the
 // previous dimension's last passes).
 constexpr Integer kStripValues = Integer{1} << 14;
@@ -75,6 +75,22 @@ void strip_pass_pair(Real* base, Integer L, Integer B, Integer S, Integer M, con
   }
 }
 
+// The passes of lengths M, 2M and 4M together on a strip of S lines: for
+// each group of 4M rows and j < M/2, rows g+j+r*M/2, r = 0..7, go through
+// the pass of length M with w_j, that of 2M with v_j and v_j+M/2, and that
+// of 4M with u_j+r*M/2.
+void strip_pass_triple(Real* base, Integer L, Integer B, Integer S, Integer M, const Real* w,
+                       const Real* v, const Real* u) {
+  const kernels::Table& k = kernels::active();
+  const Integer h = M / 2;
+  for (Integer g = 0; g < L; g += 4 * M) {
+    for (Integer j = 0; j < h; ++j) {
+      k.rows_triple(base + 2 * (g + j) * B, 2 * h * B, w + 2 * j, v + 2 * j, v + 2 * (j + h),
+                    u + 2 * j, 2 * h, S);
+    }
+  }
+}
+
 void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer sign,
                          bool rows_reversed = false) {
   if (B == 1) {
@@ -88,20 +104,32 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer si
     S = S < 4 ? 4 : S;
     S = S > B ? B : S;
   }
+  const kernels::Table& k = kernels::active();
+  const Integer cached = L < fft::kCachedLength ? L : fft::kCachedLength;
   for (Integer a = 0; a < A; ++a) {
     Real* block = data + 2 * a * L * B;
     for (Integer e = 0; e < B; e += S) {
       Real* base = block + 2 * e;
       if (!rows_reversed) reverse_rows(base, L, B, S);
       for (Integer M = 2; M <= L; M *= 2) {
-        if (2 * M <= L && 2 * M <= fft::kCachedLength) {
+        // The passes with kept factors two at a time, or, with a table that
+        // has triples, three at a time after at most two pairs; the last
+        // alone when one is left.
+        const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
+        if (k.rows_triple != nullptr && left % 3 == 0 && left > 0) {
+          strip_pass_triple(base, L, B, S, M, fft::cached_twiddles(sign, M),
+                            fft::cached_twiddles(sign, 2 * M), fft::cached_twiddles(sign, 4 * M));
+          M *= 4;
+          continue;
+        }
+        if (left >= 2) {
           strip_pass_pair(base, L, B, S, M, fft::cached_twiddles(sign, M),
                           fft::cached_twiddles(sign, 2 * M));
           M *= 2;
           continue;
         }
-        if (const Real* w = fft::cached_twiddles(sign, M)) {
-          strip_pass(base, L, B, S, M, w, 0, M / 2);
+        if (left == 1) {
+          strip_pass(base, L, B, S, M, fft::cached_twiddles(sign, M), 0, M / 2);
           continue;
         }
         fft::Twiddle twiddle = fft::pass_twiddle(sign, M);

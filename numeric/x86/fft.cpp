@@ -305,9 +305,11 @@ pair_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1) {
 
 // Passes of half-spans h, 2h and 4h together on the values v_r at p0 + r *
 // span, r = 0..7, of one group: pair_values on v0..v3 and on v4..v7, then
-// (v_r, v_r+4) with the factors at fc + r * span, r = 0..3.
+// (v_r, v_r+4) with the factors at fc + r * fc_step, r = 0..3 (read from
+// memory, as the registers hold no more).
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
-triple_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1, const Real* fc) {
+triple_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1, const Real* fc,
+            Integer fc_step) {
   __m256d v[8];
 #pragma GCC unroll 8
   for (int r = 0; r < 8; ++r) v[r] = _mm256_loadu_pd(p0 + r * span);
@@ -315,7 +317,7 @@ triple_step(Real* p0, Integer span, __m256d fa, __m256d f0, __m256d f1, const Re
   pair_values(v[4], v[5], v[6], v[7], fa, f0, f1);
 #pragma GCC unroll 4
   for (int r = 0; r < 4; ++r) {
-    const __m256d t = twiddled(v[r + 4], _mm256_loadu_pd(fc + r * span));
+    const __m256d t = twiddled(v[r + 4], _mm256_loadu_pd(fc + r * fc_step));
     _mm256_storeu_pd(p0 + (r + 4) * span, _mm256_sub_pd(v[r], t));
     _mm256_storeu_pd(p0 + r * span, _mm256_add_pd(v[r], t));
   }
@@ -336,14 +338,16 @@ __attribute__((target("avx"))) void pass_triple_avx(Real* data, Integer n, Integ
       const __m256d fa = _mm256_loadu_pd(wa + k);
       const __m256d f0 = _mm256_loadu_pd(wb + k);
       const __m256d f1 = _mm256_loadu_pd(wb + span + k);
-      for (Integer s = 0; s < n; s += 8 * h) triple_step(data + 2 * s + k, span, fa, f0, f1, wc + k);
+      for (Integer s = 0; s < n; s += 8 * h) {
+        triple_step(data + 2 * s + k, span, fa, f0, f1, wc + k, span);
+      }
     }
     return;
   }
   for (Integer s = 0; s < n; s += 8 * h) {
     for (Integer k = 0; k < span; k += 4) {
       triple_step(data + 2 * s + k, span, _mm256_loadu_pd(wa + k), _mm256_loadu_pd(wb + k),
-                  _mm256_loadu_pd(wb + span + k), wc + k);
+                  _mm256_loadu_pd(wb + span + k), wc + k, span);
     }
   }
 }
@@ -413,6 +417,32 @@ __attribute__((target("avx"))) void rows_pair_avx(Real* a, Integer span, const R
   const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
   const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
   for (Integer e = 0; e < 2 * count; e += 4) pair_step(a + e, span, va, v0, v1);
+}
+
+__attribute__((target("avx"))) void rows_triple_avx(Real* a, Integer span, const Real* fa,
+                                                    const Real* f0, const Real* f1,
+                                                    const Real* fc, Integer fc_step,
+                                                    Integer count) {
+  if (count % 2 != 0) {
+    rows_pair_avx(a, span, fa, f0, f1, count);
+    rows_pair_avx(a + 4 * span, span, fa, f0, f1, count);
+    for (Integer r = 0; r < 4; ++r) {
+      butterflies_avx(a + r * span, a + (r + 4) * span, fc[r * fc_step], fc[r * fc_step + 1],
+                      count);
+    }
+    return;
+  }
+  alignas(32) Real c[16]; // each factor twice, ready for the lanes
+  for (Integer r = 0; r < 4; ++r) {
+    for (Integer l = 0; l < 4; l += 2) {
+      c[4 * r + l] = fc[r * fc_step];
+      c[4 * r + l + 1] = fc[r * fc_step + 1];
+    }
+  }
+  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
+  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
+  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  for (Integer e = 0; e < 2 * count; e += 4) triple_step(a + e, span, va, v0, v1, c, 4);
 }
 
 void first_value_sse2(Real* data, Integer n) {

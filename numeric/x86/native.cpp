@@ -186,6 +186,12 @@ void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, con
   x86::rows_pair_avx(a, span, fa, f0, f1, count);
 }
 
+void rows_triple_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                        const Real* fc, Integer fc_step, Integer count) {
+  if (count % 4 == 0) return x86::rows_triple_avx512(a, span, fa, f0, f1, fc, fc_step, count);
+  x86::rows_triple_avx(a, span, fa, f0, f1, fc, fc_step, count);
+}
+
 void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
   if (n <= 16) return x86::sums_avx(f, n, term, sum);
   x86::sums_sse2(f, n, term, sum);
@@ -195,7 +201,7 @@ constinit const Table kSse2{
     Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        nullptr,
     false,                  pass_pair_swap_sse2,
     first_two_passes_sse2,  reverse_first_two_sse2, portable::reverse_first_two_to,
-    portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2,
+    portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2, nullptr,
     x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
     x86::exchange_sse2,     x86::split_sse2,
     pass_split_sse2,        portable::pass_split_to, pass_pair_split_sse2,
@@ -209,6 +215,7 @@ constinit const Table kAvx{
     pass_triple_avx,           false,                      pass_pair_swap_avx,
     x86::first_two_passes_avx, x86::reverse_first_two_avx, portable::reverse_first_two_to,
     portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
+    x86::rows_triple_avx,
     x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
     x86::exchange_avx,         x86::split_avx,
     x86::pass_split_avx,       portable::pass_split_to,    pass_pair_split_avx,
@@ -222,6 +229,7 @@ constinit const Table kAvx512{
     pass_triple_avx512,        true,                       pass_pair_swap_avx512,
     x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::reverse_first_two_to_avx512,
     x86::pass_pair_to_avx512,  x86::butterflies_avx512,    rows_pair_avx512,
+    rows_triple_avx512,
     x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,
     x86::exchange_avx512,
     x86::split_avx512,

@@ -269,6 +269,15 @@ template <int W>
   }
 }
 
+// kernels::Table::rows_triple with the factors ready; count a multiple of
+// W/2.
+template <int W>
+[[gnu::always_inline]] inline void rows_triple(Real* a, Integer span, const Factors<W>& fa,
+                                               const Factors<W>& f0, const Factors<W>& f1,
+                                               const Factors<W> (&fc)[4], Integer count) {
+  for (Integer e = 0; e < 2 * count; e += W) triple_step<W>(a + e, span, fa, f0, f1, fc);
+}
+
 // kernels::Table::pass_pair_swap; h a multiple of W/2.
 template <int W>
 [[gnu::always_inline]] inline void pass_pair_swap(Real* a, Real* b, Integer n, Integer h,
@@ -365,6 +374,17 @@ TAMSEL_AVX512 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const
                                     const Real* f1, Integer count) {
   rows_pair<8>(a, span, factor_avx512(fa[0], fa[1]), factor_avx512(f0[0], f0[1]),
                factor_avx512(f1[0], f1[1]), count);
+}
+
+TAMSEL_AVX512 void rows_triple_avx512(Real* a, Integer span, const Real* fa, const Real* f0,
+                                      const Real* f1, const Real* fc, Integer fc_step,
+                                      Integer count) {
+  const Factors<8> c[4] = {factor_avx512(fc[0], fc[1]),
+                           factor_avx512(fc[fc_step], fc[fc_step + 1]),
+                           factor_avx512(fc[2 * fc_step], fc[2 * fc_step + 1]),
+                           factor_avx512(fc[3 * fc_step], fc[3 * fc_step + 1])};
+  rows_triple<8>(a, span, factor_avx512(fa[0], fa[1]), factor_avx512(f0[0], f0[1]),
+                 factor_avx512(f1[0], f1[1]), c, count);
 }
 
 #undef TAMSEL_AVX512

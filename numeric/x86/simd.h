@@ -164,6 +164,10 @@ void rows_pair_avx(Real* a, Integer span, const Real* fa, const Real* f0, const 
                    Integer count);
 void rows_pair_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                       Integer count); // count a multiple of 4
+void rows_triple_avx(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                     const Real* fc, Integer fc_step, Integer count);
+void rows_triple_avx512(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                        const Real* fc, Integer fc_step, Integer count); // count a multiple of 4
 
 // ---- The transform's first steps (x86/fft.cpp, AVX-512 in x86/fft512.cpp).
 void first_two_passes_avx(Real* data, Integer n, const Real* w2, const Real* w4);
