@@ -274,13 +274,14 @@ constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
-// The passes of lengths m = first .. last over count values.  With a table
-// that has triples, three at a time, after one pair (of 3k + 2 passes) or
-// two (of 3k + 4), where the triples beat pairs (kernels::Table) or each
-// sweep saved counts, beyond a block: no pass then goes alone but the only
-// one.  Otherwise two at a time; of an odd number of passes the first three
-// go as a triple, or the first alone, while its sweep is the shortest or
-// its data still in cache.
+// The passes of lengths m = first .. last over count values, each group of
+// them one sweep.  Where the table's triples beat its pairs
+// (kernels::Table::triples_in_cache), or beyond a block, where each sweep
+// saved counts: one pair first of 3k + 2 passes, two of 3k + 4, then
+// triples.  Where they do not, in a block: of an odd number of passes,
+// pairs and then one triple.  Without triples: of an odd number, the first
+// alone, while its sweep is the shortest or its data still in cache, then
+// pairs.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
   if (first > last) return;
@@ -293,7 +294,10 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
   };
   const bool throughout = k.triples_in_cache || count > kPassBlock;
   if (k.pass_triple != nullptr && number > 1 && (throughout || number % 2 != 0)) {
-    const int pairs = !throughout ? (number - 3) / 2 : number % 3 == 0 ? 0 : number % 3 == 2 ? 1 : 2;
+    const int pairs = !throughout        ? (number - 3) / 2
+                      : number % 3 == 0 ? 0
+                      : number % 3 == 2 ? 1
+                                        : 2;
     for (int p = pairs; p > 0; --p) pair();
     for (; m <= last; m *= 8) {
       k.pass_triple(data, count, m / 2, cached_twiddles(direction, m),

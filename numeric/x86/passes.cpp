@@ -222,11 +222,8 @@ template <int W>
   }
 }
 
-// Passes of half-spans h, 2h and 4h together on each group of 8h values:
-// for j = 0..h-1 the values v_r at s+j+r*h, r = 0..7, go through (v_r,
-// v_r+1), r even, with wa[j]; then (v_r, v_r+2), r = 0, 1, 4, 5, with
-// wb[j + (r % 2) * h]; then (v_r, v_r+4), r = 0..3, with wc[j + r*h]; h a
-// multiple of W/2.
+// Three passes on W/2 values of j, v_r at at + r * span, r = 0..7, in
+// place: pair_values on v0..v3 and on v4..v7, then (v_r, v_r+4) with fc[r].
 template <int W>
 [[gnu::always_inline]] inline void triple_step(Real* at, Integer span, const Factors<W>& fa,
                                                const Factors<W>& fb0, const Factors<W>& fb1,
@@ -244,6 +241,12 @@ template <int W>
   }
 }
 
+// Passes of half-spans h, 2h and 4h together on each group of 8h values:
+// for j = 0..h-1 the values v_r at s+j+r*h, r = 0..7, go through (v_r,
+// v_r+1), r even, with wa[j]; then (v_r, v_r+2), r = 0, 1, 4, 5, with
+// wb[j + (r % 2) * h]; then (v_r, v_r+4), r = 0..3, with wc[j + r*h]; h a
+// multiple of W/2.  With two groups or more in cache, each j's factors are
+// taken once for all groups.
 template <int W>
 [[gnu::always_inline]] inline void pass_triple(Real* data, Integer n, Integer h, const Real* wa,
                                                const Real* wb, const Real* wc) {
@@ -255,7 +258,9 @@ template <int W>
       const Factors<W> fb1 = factors<W>(wb + span + k);
       const Factors<W> fc[4] = {factors<W>(wc + k), factors<W>(wc + span + k),
                                 factors<W>(wc + 2 * span + k), factors<W>(wc + 3 * span + k)};
-      for (Integer s = 0; s < n; s += 8 * h) triple_step<W>(data + 2 * s + k, span, fa, fb0, fb1, fc);
+      for (Integer s = 0; s < n; s += 8 * h) {
+        triple_step<W>(data + 2 * s + k, span, fa, fb0, fb1, fc);
+      }
     }
     return;
   }

@@ -3,8 +3,8 @@
 // scan.  The sums and recurrences are written once over the lanes of a
 // vector of W Reals (GCC's vector types, whose every operation acts lane by
 // lane with the rounding of the scalar operation): W = 2 is the SSE2
-// kernel, W = 4, compiled for AVX, the AVX one, W = 8 the AVX-512 one.  Each lane does a scalar loop's operations
-// in its order.
+// kernel, W = 4, compiled for AVX, the AVX one, W = 8 the AVX-512 one.
+// Each lane does a scalar loop's operations in its order.
 #include "x86/simd.h"
 
 #include <bit>
