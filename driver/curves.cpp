@@ -15,9 +15,9 @@ namespace tamsel {
 namespace {
 
 // The largest magnitude of a curve's kCurvePoints values; NaN when one of
-// them is NaN.  Eight running maxima, without an early exit, so that the
-// compiler may compare eight values at a time: the largest magnitude does
-// not depend on the order of the comparisons.
+// them is NaN.  Eight running maxima and no early exit: eight independent
+// chains of comparisons instead of one, and no branch to mispredict (the
+// largest magnitude does not depend on the order of the comparisons).
 Real largest_magnitude(const Real* curve) {
   constexpr int kLanes = 8;
   static_assert(kCurvePoints % kLanes == 0);

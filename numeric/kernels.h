@@ -54,9 +54,8 @@ struct Table {
   // The passes of half-spans h, 2h and 4h with the h factors wa, the 2h
   // factors wb and the 4h factors wc: pass_pair(data, n, h, wa, wb) then
   // pass(data, n, 4h, wc, 0, 4h), done together on each group of 8h values;
-  // n a multiple of 8h.  Null in the tables whose later passes go in pairs
-  // alone (a triple built from a pair and a single pass would sweep the
-  // data as often and do more work).
+  // n a multiple of 8h.  Null in the tables without such a kernel (SSE2,
+  // portable): their passes then go in pairs.
   void (*pass_triple)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                       const Real* wc);
   // Whether pass_triple beats pass_pair pass for pass on values in the

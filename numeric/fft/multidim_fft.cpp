@@ -30,8 +30,8 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 // Lines of one block are done together: each butterfly of a pass acts on
 // the same two positions of a run of adjacent lines with one twiddle factor,
 // and runs of lines (strips) small enough to stay in cache go through all
-// passes, two or three at a time (transform_dimension).  With rows_reversed the
-// bit-reversal permutation of the rows i has been done already (by the
+// passes, two or three at a time (transform_dimension).  With rows_reversed
+// the bit-reversal permutation of the rows i has been done already (by the
 // previous dimension's last passes).
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kPlaneValues = Integer{1} << 15;
