@@ -560,14 +560,16 @@ bool transform_and_split(Real* data, Integer count, Real f) {
     k.pass_pair_split(data, count, cached_twiddles(1, count / 2), wl, ws, f);
     return true;
   }
-  // In the first-level cache, with triples throughout, the last pass joins
-  // the passes before it in a pair or a triple and the splits sweep alone:
-  // fused with the splits, it took about 1.7 times as long as a pass in a
-  // triple.  Not where the passes would then need two pairs (3k + 4 of
-  // them).  Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2% faster; with two
-  // pairs, 2^10 3% slower.
+  // In the first-level cache, with a table that has triples, the last pass
+  // joins the passes before it and the splits sweep alone: fused with the
+  // splits, it took about 1.7 times as long as a pass in a triple.  Not
+  // where that would put two pairs in place of triples (3k + 4 passes with
+  // the AVX-512 kernels).  Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2%
+  // faster with the AVX-512 kernels, 2^10 3% slower with its two pairs;
+  // realft 2^7 .. 2^12 1-3% faster with the AVX ones.
   const int passes_after_two = std::countr_zero(std::uint32_t(count)) - 2;
-  if (k.triples_in_cache && count <= kPassBlock && passes_after_two % 3 != 1) {
+  const bool two_pairs = k.triples_in_cache && passes_after_two % 3 == 1;
+  if (k.pass_triple != nullptr && count <= kPassBlock && !two_pairs) {
     transform_through(k, data, count, 1, count);
     k.split(data, count, ws + 2, 1, count / 2, f);
     return true;
