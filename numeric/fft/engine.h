@@ -220,10 +220,11 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
                               Integer sign);
 
-// transform for sign +1, its last pass joined to realft's recombination of
-// the n values (the kernel table's pass_split, with the factors
-// cached_twiddles(1, 2n) and f): done, and true, for 16 <= n <=
-// kCachedLength / 2; otherwise false, and nothing done.
+// transform for sign +1 and realft's recombination of the n values
+// (fft::split of k = 1 .. n/2 - 1 with the factors cached_twiddles(1, 2n)
+// and f), its last pass or two joined to the recombination where that
+// saves time: done, and true, for 16 <= n <= kCachedLength / 2; otherwise
+// false, and nothing done.
 bool transform_and_split(Real* data, Integer n, Real f);
 
 // All butterfly passes of a complex transform of n contiguous values
