@@ -59,21 +59,20 @@ void scale_to_unit_peak(Real* curve, Real largest) {
 // maxima, as in largest_magnitude.
 Real largest_finite(const Real* values, Integer npts) {
   constexpr int kLanes = 8;
-  constexpr Real kLargest = std::numeric_limits<Real>::max();
   Real largest[kLanes] = {};
+  // Keeps the magnitude of value in running maximum m when it is finite
+  // and larger.
+  auto keep = [](Real& m, Real value) {
+    const Real magnitude = std::fabs(value);
+    const Real finite = magnitude <= std::numeric_limits<Real>::max() ? magnitude : 0.0;
+    m = finite > m ? finite : m;
+  };
   Integer i = 0;
   for (; i + kLanes <= npts + 1; i += kLanes) {
 #pragma GCC unroll 8
-    for (int l = 0; l < kLanes; ++l) {
-      const Real magnitude = std::fabs(values[i + l]);
-      const Real finite = magnitude <= kLargest ? magnitude : 0.0;
-      largest[l] = finite > largest[l] ? finite : largest[l];
-    }
+    for (int l = 0; l < kLanes; ++l) keep(largest[l], values[i + l]);
   }
-  for (; i <= npts; ++i) {
-    const Real magnitude = std::fabs(values[i]);
-    largest[0] = magnitude > largest[0] && magnitude <= kLargest ? magnitude : largest[0];
-  }
+  for (; i <= npts; ++i) keep(largest[0], values[i]);
   Real result = 0.0;
   for (int l = 0; l < kLanes; ++l) result = largest[l] > result ? largest[l] : result;
   return result;

@@ -567,8 +567,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // the AVX-512 kernels).  Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2%
   // faster with the AVX-512 kernels, 2^10 3% slower with its two pairs;
   // realft 2^7 .. 2^12 1-3% faster with the AVX ones.
-  const int passes_after_two = std::countr_zero(std::uint32_t(count)) - 2;
-  const bool two_pairs = k.triples_in_cache && passes_after_two % 3 == 1;
+  const bool two_pairs = k.triples_in_cache && (power - 2) % 3 == 1;
   if (k.pass_triple != nullptr && count <= kPassBlock && !two_pairs) {
     transform_through(k, data, count, 1, count);
     k.split(data, count, ws + 2, 1, count / 2, f);

@@ -413,9 +413,7 @@ __attribute__((target("avx"))) void rows_pair_avx(Real* a, Integer span, const R
     butterflies_avx(a + span, a + 3 * span, f1[0], f1[1], count);
     return;
   }
-  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
-  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
-  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  const __m256d va = both_lanes(fa), v0 = both_lanes(f0), v1 = both_lanes(f1);
   for (Integer e = 0; e < 2 * count; e += 4) pair_step(a + e, span, va, v0, v1);
 }
 
@@ -432,16 +430,9 @@ __attribute__((target("avx"))) void rows_triple_avx(Real* a, Integer span, const
     }
     return;
   }
-  alignas(32) Real c[16]; // each factor twice, ready for the lanes
-  for (Integer r = 0; r < 4; ++r) {
-    for (Integer l = 0; l < 4; l += 2) {
-      c[4 * r + l] = fc[r * fc_step];
-      c[4 * r + l + 1] = fc[r * fc_step + 1];
-    }
-  }
-  const __m256d va = _mm256_setr_pd(fa[0], fa[1], fa[0], fa[1]);
-  const __m256d v0 = _mm256_setr_pd(f0[0], f0[1], f0[0], f0[1]);
-  const __m256d v1 = _mm256_setr_pd(f1[0], f1[1], f1[0], f1[1]);
+  alignas(32) Real c[16]; // each factor in both lanes, read by triple_step
+  for (Integer r = 0; r < 4; ++r) _mm256_store_pd(c + 4 * r, both_lanes(fc + r * fc_step));
+  const __m256d va = both_lanes(fa), v0 = both_lanes(f0), v1 = both_lanes(f1);
   for (Integer e = 0; e < 2 * count; e += 4) triple_step(a + e, span, va, v0, v1, c, 4);
 }
 
