@@ -23,17 +23,36 @@ namespace tamsel {
 
 namespace {
 
-alignas(4096) RunState state;
+// The program's run state, alone in a slot the size of a huge page (2 MiB,
+// on a 2 MiB boundary).  Where the kernel maps the slot with one huge page,
+// a run maps one page where it mapped about ninety (every run writes all of
+// agem, xlgrm and cc's diagonal), at the price of 2 MiB of memory in place
+// of 360 KiB.  On a virtual machine whose every first touch of a page costs
+// some microseconds, that took a hundred-sample run from 1.30-1.33 to
+// 1.21-1.25 times its floor.  The slot is zero like any static.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+static_assert(sizeof(RunState) <= kHugePage);
+union alignas(kHugePage) StateSlot {
+  RunState state;
+  unsigned char whole[kHugePage];
+};
+StateSlot slot;
+
 KeptSample kept[kMaxSamples];
 
 // Asks the kernel to map all of the run's storage at once, which costs far
-// less than one page fault per page as the zeroing reaches it.  Only a
-// request: where it is not supported, the pages come one fault at a time.
+// less than one page fault per page as the zeroing reaches it, and for the
+// program's own state to map it with a huge page.  Only requests: where they
+// are not supported, or no huge page is free, the pages come as before (at
+// worst one fault at a time).
 void map_in_one_go(RunState& st) {
 #ifdef MADV_POPULATE_WRITE
   constexpr std::uintptr_t kPage = 4096;
   const auto start = reinterpret_cast<std::uintptr_t>(&st);
   if (start % kPage == 0) {
+#ifdef MADV_HUGEPAGE
+    if (&st == &slot.state) static_cast<void>(madvise(&slot, sizeof slot, MADV_HUGEPAGE));
+#endif
     static_cast<void>(madvise(&st, sizeof st, MADV_POPULATE_WRITE));
   }
 #else
@@ -152,7 +171,7 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
 
 } // namespace
 
-RunState& run_state() { return state; }
+RunState& run_state() { return slot.state; }
 
 void keep_sample(const RunState& st) {
   KeptSample& k = kept[st.sample_count - 1];
