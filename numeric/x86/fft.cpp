@@ -237,28 +237,44 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
   }
 }
 
+namespace {
+
+// Tile t of rows of four values at data + 8t + h * stride Reals, permuted
+// and through the first two passes, trades places with its partner tile,
+// which is done the same way; nothing where the partner comes first.
+[[gnu::always_inline]] __attribute__((target("avx"))) inline void
+reverse_tile(Real* data, Integer stride, const FirstTwo& f, Integer t, Integer partner) {
+  if (partner < t) return; // done with its partner
+  Real* mine = data + 8 * t;
+  if (partner == t) return two_passes_tile(mine, stride, f, mine, stride);
+  // Tile t is made aside until its partner has been read.
+  Real* other = data + 8 * partner;
+  Real made[32];
+  two_passes_tile(other, stride, f, made, 8);
+  two_passes_tile(mine, stride, f, other, stride);
+  for (int h = 0; h < 4; ++h) {
+    _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
+    _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
+  }
+}
+
+} // namespace
+
 __attribute__((target("avx"))) void reverse_first_two_avx(Real* data, Integer n, const Real* w2,
                                                          const Real* w4,
                                                          const std::uint16_t* order) {
   const FirstTwo f = first_two(w2, w4);
   const Integer stride = n / 2; // Reals from one row of a tile to the next
-  for (Integer t = 0; t < n / 16; ++t) {
-    const Integer partner = order[t];
-    if (partner < t) continue; // done with its partner
-    Real* mine = data + 8 * t;
-    if (partner == t) {
-      two_passes_tile(mine, stride, f, mine, stride);
-      continue;
-    }
-    // Tile t is made aside until its partner has been read.
-    Real* other = data + 8 * partner;
-    Real made[32];
-    two_passes_tile(other, stride, f, made, 8);
-    two_passes_tile(mine, stride, f, other, stride);
-    for (int h = 0; h < 4; ++h) {
-      _mm256_storeu_pd(mine + h * stride, _mm256_loadu_pd(made + 8 * h));
-      _mm256_storeu_pd(mine + h * stride + 4, _mm256_loadu_pd(made + 8 * h + 4));
-    }
+  const Integer tiles = n / 16;
+  // In the plain order up to 2^12 and beyond 2^16 values (measured in
+  // the other order: four1 2^13 .. 2^16 2-7% faster, 2^17 .. 2^19 3-13% slower).
+  if (tiles < 512 || tiles > 4096) {
+    for (Integer t = 0; t < tiles; ++t) reverse_tile(data, stride, f, t, order[t]);
+    return;
+  }
+  const Integer step = tile_step(tiles);
+  for (Integer k = 0, t = 0; k < tiles; ++k, t = (t + step) & (tiles - 1)) {
+    reverse_tile(data, stride, f, t, order[t]);
   }
 }
 
