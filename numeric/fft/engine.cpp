@@ -375,7 +375,10 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // two passes reads the values into it, the last two passes write them back.
 // The copy takes 1 KiB up to 64 values, 4 KiB up to 256, 16 KiB up to
 // 1024 and 32 KiB at most, so that threads with small stacks can still
-// transform small arrays.
+// transform small arrays.  Larger ones are transformed where they lie, by
+// the same kernels at every offset: at 32 bytes, where no 256-bit vector
+// straddles two lines, the AVX kernels took 18-32% longer than the AVX-512
+// ones on AMD family 26 (four1 and realft 2^12 .. 2^19).
 constexpr Integer kScratchLength = Integer{1} << 11;
 
 // How many bytes data lies past a 64-byte boundary.
@@ -423,21 +426,10 @@ void transform_through(const kernels::Table& k, Real* data, Integer count, Integ
   passes(k, data, count, direction, through, Start::permuted);
 }
 
-// The table for more than `from` values at data, in place: the table in
-// use, but the AVX one for the AVX-512 one where the values start 32 bytes
-// past a 64-byte boundary, so that every 512-bit vector would straddle two
-// cache lines and no 256-bit one does (measured there: four1 2^12 .. 2^20
-// 5-13% faster, realft 2^15 .. 2^19 2-7%; realft 2^13 4% slower).
-const kernels::Table& table_for(const Real* data, Integer count, Integer from) {
-  const kernels::Table& k = kernels::active();
-  if (k.kind != kernels::Kernel::avx512 || count <= from || line_offset(data) != 32) return k;
-  return kernels::table_at_most(kernels::Kernel::avx);
-}
-
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
-  const kernels::Table& k = table_for(data, count, kScratchLength);
+  const kernels::Table& k = kernels::active();
   if (!through_scratch(k, data, count)) {
     return transform_through(k, data, count, direction, count);
   }
@@ -535,7 +527,7 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 
 bool transform_and_split(Real* data, Integer count, Real f) {
   if (count < 16 || count > kCachedLength / 2) return false;
-  const kernels::Table& k = table_for(data, count, 4 * kPassBlock);
+  const kernels::Table& k = kernels::active();
   const Real* wl = cached_twiddles(1, count);
   const Real* ws = cached_twiddles(1, 2 * count);
   if (through_scratch(k, data, count)) {
