@@ -441,17 +441,16 @@ void transform(Real* data, Integer count, Integer direction) {
 
 bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
                            Integer direction) {
-  // Up to 2^11 values the tiles go straight to their places, with no sweep
+  // Up to 2^13 values the tiles go straight to their places, with no sweep
   // of their own to interleave the values (measured: correl 128-2048 5-10%
-  // faster).  Beyond, the twelve rows a tile reads and writes in re, im
-  // and out lie 8 KiB or more apart, all in one set of the first-level
-  // cache, and its four rows of out are lines of the second-level cache
-  // far apart.  Interleaved first and then permuted in place, correl 4096
-  // took 14% less time where that cache has 8 ways, correl 4096 9% and
-  // 8192 18-22% less on a processor whose tiles wait on the second-level
-  // cache (AMD family 26), and correl 4096 and 8192 4-6% more on one with
-  // 12 ways and 2 MiB of second-level cache.
-  if (count < 16 || count > kPassBlock) return false;
+  // faster).  Beyond 2^11, the twelve rows a tile reads and writes in re,
+  // im and out lie 8 KiB or more apart, all in one set of the first-level
+  // cache: where it has 8 ways they crowd it, and interleaved first and
+  // then permuted in place, correl 4096 took 14% less time there.  With
+  // 12 ways, and the tiles in the order of the kernels' tile_step, the
+  // straight tiles were faster: correl 4096 and 8192 4-6% on one processor,
+  // 3-9% on AMD family 26.
+  if (count < 16 || count > 4 * kPassBlock) return false;
   const kernels::Table& k = kernels::active();
   k.interleave_first_two(re, im, out, count, cached_twiddles(direction, 2),
                          cached_twiddles(direction, 4), reversed_order(count / 16));

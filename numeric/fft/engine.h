@@ -205,7 +205,7 @@ void transform(Real* data, Integer n, Integer sign);
 
 // transform of the values z_i = (re[i], im[i]), i < count, into out (2 *
 // count Reals, overlapping neither re nor im): done, and true, for 16 <=
-// count <= 2^11; otherwise false, and nothing done.
+// count <= 2^13; otherwise false, and nothing done.
 bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
                            Integer sign);
 

@@ -207,7 +207,13 @@ TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, R
                                                const std::uint16_t* order) {
   const FirstTwo f = first_two(w2, w4);
   const Integer quarter = n / 4; // values from one row of a tile to the next
-  for (Integer t = 0; t < n / 16; t += 2) {
+  // Pairs of tiles in the order of tile_step from 2^12 values, where rows
+  // of out written in turn lie a multiple of 4 KiB apart (measured on AMD
+  // family 26: 2^12 2.4 and 2^13 5 times as fast; 2^11 8% slower).
+  const Integer pairs = n / 32;
+  const Integer step = pairs >= 128 ? tile_step(pairs) : 1;
+  for (Integer k = 0, u = 0; k < pairs; ++k, u = (u + step) & (pairs - 1)) {
+    const Integer t = 2 * u;
     const Real* r = re + 4 * t;
     const Real* i = im + 4 * t;
     const __m512d x0 = _mm512_loadu_pd(r);

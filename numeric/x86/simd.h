@@ -22,15 +22,16 @@
 
 namespace tamsel::x86 {
 
-// The step through the tiles of an in-place permutation where the plain
-// order stalls: tile t = (k * step) mod tiles is taken k-th, k = 0 ..
-// tiles - 1, every tile once (the step is odd, tiles a power of two).  In
-// the plain order, the partners of successive tiles all lie a multiple of
-// 4 KiB apart, and the loads of each wait on the stores to those before
-// (measured on AMD family 26: a swap of tiles without arithmetic 4-7 times
-// as fast from 2^13 values on, stepping by about 0.618 tiles).  Where the
-// values are far beyond the second-level cache, the plain order, which
-// reads half of them in sequence, is faster again.
+// The step through the tiles of a permutation where the plain order
+// stalls: tile t = (k * step) mod tiles is taken k-th, k = 0 .. tiles - 1,
+// every tile once (the step is odd, tiles a power of two).  In the plain
+// order, the rows that successive tiles write (in place: their partners)
+// lie a multiple of 4 KiB apart, and the processor holds each later load
+// whose address matches a pending store's in those 12 bits (measured on AMD
+// family 26: a swap of tiles without arithmetic 4-7 times as fast from
+// 2^13 values on, stepping by about 0.618 tiles).  Far beyond the
+// second-level cache, the plain order, which reads half of the values in
+// sequence, can be faster again.
 constexpr std::int32_t tile_step(std::int32_t tiles) {
   return std::int32_t(std::int64_t{tiles} * 633 / 1024) | 1;
 }
