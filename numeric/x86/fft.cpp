@@ -234,7 +234,13 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
   const Integer quarter = n / 4; // values from one row of a tile to the next
   // In the order of tile_step from 2^12 values, as interleave_first_two_avx512.
   const Integer tiles = n / 16;
-  const Integer step = tiles >= 256 ? tile_step(tiles) : 1;
+  if (tiles < 256) {
+    for (Integer t = 0; t < tiles; ++t) {
+      two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f, out + 8 * order[t], n / 2);
+    }
+    return;
+  }
+  const Integer step = tile_step(tiles);
   for (Integer k = 0, t = 0; k < tiles; ++k, t = (t + step) & (tiles - 1)) {
     two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f, out + 8 * order[t], n / 2);
   }

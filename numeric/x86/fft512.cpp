@@ -200,37 +200,59 @@ TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Intege
   }
 }
 
-// As interleave_first_two_avx, two tiles at a time: a row's eight real
-// parts and eight imaginary parts make that row of tiles t and t + 1.
+namespace {
+
+// Tiles t and t + 1 of the values z_i = (re[i], im[i]), row h of both at
+// re + 4t + h * n/4 and im + 4t + h * n/4, permuted and through the first
+// two passes into their places in out: a row's eight real parts and eight
+// imaginary parts make that row of both tiles.
+[[gnu::always_inline]] TAMSEL_AVX512 inline void
+interleaved_tiles(const Real* re, const Real* im, Real* out, Integer n, const FirstTwo& f,
+                  const std::uint16_t* order, Integer t) {
+  const Integer quarter = n / 4; // values from one row of a tile to the next
+  const Real* r = re + 4 * t;
+  const Real* i = im + 4 * t;
+  const __m512d x0 = _mm512_loadu_pd(r);
+  const __m512d y0 = _mm512_loadu_pd(i);
+  const __m512d x1 = _mm512_loadu_pd(r + quarter);
+  const __m512d y1 = _mm512_loadu_pd(i + quarter);
+  const __m512d x2 = _mm512_loadu_pd(r + 2 * quarter);
+  const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
+  const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
+  const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
+  store_rows(rows512(interleaved_low(x0, y0), interleaved_low(x1, y1), interleaved_low(x2, y2),
+                     interleaved_low(x3, y3), f),
+             out + 8 * order[t], n / 2);
+  store_rows(rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
+                     interleaved_high(x2, y2), interleaved_high(x3, y3), f),
+             out + 8 * order[t + 1], n / 2);
+}
+
+// The pairs of tiles in the order of tile_step.
+[[gnu::noinline]] TAMSEL_AVX512 void interleaved_stepping(const Real* re, const Real* im,
+                                                          Real* out, Integer n,
+                                                          const FirstTwo& f,
+                                                          const std::uint16_t* order) {
+  const Integer pairs = n / 32;
+  const Integer step = tile_step(pairs);
+  for (Integer k = 0, u = 0; k < pairs; ++k, u = (u + step) & (pairs - 1)) {
+    interleaved_tiles(re, im, out, n, f, order, 2 * u);
+  }
+}
+
+} // namespace
+
+// As interleave_first_two_avx, two tiles at a time.
 TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
                                                Integer n, const Real* w2, const Real* w4,
                                                const std::uint16_t* order) {
   const FirstTwo f = first_two(w2, w4);
-  const Integer quarter = n / 4; // values from one row of a tile to the next
-  // Pairs of tiles in the order of tile_step from 2^12 values, where rows
-  // of out written in turn lie a multiple of 4 KiB apart (measured on AMD
-  // family 26: 2^12 2.4 and 2^13 5 times as fast; 2^11 8% slower).
-  const Integer pairs = n / 32;
-  const Integer step = pairs >= 128 ? tile_step(pairs) : 1;
-  for (Integer k = 0, u = 0; k < pairs; ++k, u = (u + step) & (pairs - 1)) {
-    const Integer t = 2 * u;
-    const Real* r = re + 4 * t;
-    const Real* i = im + 4 * t;
-    const __m512d x0 = _mm512_loadu_pd(r);
-    const __m512d y0 = _mm512_loadu_pd(i);
-    const __m512d x1 = _mm512_loadu_pd(r + quarter);
-    const __m512d y1 = _mm512_loadu_pd(i + quarter);
-    const __m512d x2 = _mm512_loadu_pd(r + 2 * quarter);
-    const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
-    const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
-    const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
-    store_rows(rows512(interleaved_low(x0, y0), interleaved_low(x1, y1),
-                       interleaved_low(x2, y2), interleaved_low(x3, y3), f),
-               out + 8 * order[t], n / 2);
-    store_rows(rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
-                       interleaved_high(x2, y2), interleaved_high(x3, y3), f),
-               out + 8 * order[t + 1], n / 2);
-  }
+  // From 2^12 values the pairs of tiles go in the order of tile_step: the
+  // rows of out written in turn lie a multiple of 4 KiB apart there
+  // (measured on AMD family 26: 2^12 2.4 and 2^13 5 times as fast; 2^11
+  // 8% slower).
+  if (n >= 4096) return interleaved_stepping(re, im, out, n, f, order);
+  for (Integer t = 0; t < n / 16; t += 2) interleaved_tiles(re, im, out, n, f, order, t);
 }
 
 // Eight values at a time in their own order, written by whole-vector
