@@ -447,9 +447,10 @@ bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
   // im and out lie 8 KiB or more apart, all in one set of the first-level
   // cache: where it has 8 ways they crowd it, and interleaved first and
   // then permuted in place, correl 4096 took 14% less time there.  With
-  // 12 ways, and the tiles in the order of the kernels' tile_step, the
-  // straight tiles were faster: correl 4096 and 8192 4-6% on one processor,
-  // 3-9% on AMD family 26.
+  // 12 ways the straight tiles were faster: correl 4096 and 8192 4-6% on
+  // one processor, 3-9% on AMD family 26 once the tiles go in the order of
+  // the kernels' tile_step (in the plain order they took 18-22% longer
+  // there).
   if (count < 16 || count > 4 * kPassBlock) return false;
   const kernels::Table& k = kernels::active();
   k.interleave_first_two(re, im, out, count, cached_twiddles(direction, 2),
