@@ -147,10 +147,6 @@ two_passes_tile512(const Real* from, Integer stride, const FirstTwo& f, Real* to
   store_rows(tile_rows(from, stride, f), to, step);
 }
 
-} // namespace
-
-namespace {
-
 // Tile t of rows of four values at data + 8t + h * stride Reals, permuted
 // and through the first two passes, trades places with its partner tile,
 // which is done the same way; nothing where the partner comes first.
