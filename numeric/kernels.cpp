@@ -213,12 +213,9 @@ namespace {
 
 Kernel native() { return kNative; }
 
-const Table& table_at_most(Kernel kernel) {
-  return detail::table(kernel < kNative ? kernel : kNative);
-}
-
 KernelOverride::KernelOverride(Kernel kernel) : saved_(&active()) {
-  detail::current.store(&table_at_most(kernel), std::memory_order_relaxed);
+  detail::current.store(&detail::table(kernel < kNative ? kernel : kNative),
+                        std::memory_order_relaxed);
 }
 
 KernelOverride::~KernelOverride() { detail::current.store(saved_, std::memory_order_relaxed); }

@@ -163,9 +163,6 @@ inline const Table& active() { return *detail::current.load(std::memory_order_re
 // The widest kernel this processor and this build can run.
 Kernel native();
 
-// The table of `kernel`, or of native() if that is narrower.
-const Table& table_at_most(Kernel kernel);
-
 // For tests and benchmarks: runs `kernel` (or native(), if that is
 // narrower) while the guard lives, and restores the table in use before it
 // when it goes, however the scope is left.  Not for use while other

@@ -74,7 +74,7 @@ py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   constexpr std::align_val_t kAlignment{64};
   std::size_t count = 1;
   for (const py::ssize_t extent : shape) count *= std::size_t(extent);
-  auto release = [](void* memory) { ::operator delete(memory, std::align_val_t{64}); };
+  auto release = [](void* memory) { ::operator delete(memory, kAlignment); };
   std::unique_ptr<void, decltype(release)> memory(
       ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
   py::capsule owner(memory.get(), +release);

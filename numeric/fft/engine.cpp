@@ -381,12 +381,9 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // ones on AMD family 26 (four1 and realft 2^12 .. 2^19).
 constexpr Integer kScratchLength = Integer{1} << 11;
 
-// How many bytes data lies past a 64-byte boundary.
-std::uintptr_t line_offset(const Real* data) { return reinterpret_cast<std::uintptr_t>(data) % 64; }
-
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
   return k.kind == kernels::Kernel::avx512 && count >= 16 && count <= kScratchLength &&
-         line_offset(data) != 0;
+         reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
 }
 
 template <Integer kReals, class Work>

@@ -234,7 +234,7 @@ __attribute__((target("avx"))) void interleave_first_two_avx(const Real* re, con
   const Integer quarter = n / 4; // values from one row of a tile to the next
   // In the order of tile_step from 2^12 values, as interleave_first_two_avx512.
   const Integer tiles = n / 16;
-  if (tiles < 256) {
+  if (n < 4096) {
     for (Integer t = 0; t < tiles; ++t) {
       two_passes_tile_interleaved(re + 4 * t, im + 4 * t, quarter, f, out + 8 * order[t], n / 2);
     }
