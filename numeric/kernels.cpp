@@ -189,6 +189,7 @@ constinit const Table table{
     first_value,      interleave,
     interleave_first_two,
     exchange,         split,          pass_split,   pass_split_to,     pass_pair_split,
+    nullptr,          nullptr,        nullptr,
     separate,
     separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
     first_match};

@@ -522,6 +522,28 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   return true;
 }
 
+namespace {
+
+// The passes m = 8 .. count (count >= 8) of a forward transform whose first
+// two are done, in the parts layout (kernels::Table::pass_parts), the first
+// reading the values in their own: of an odd number, the first alone, then
+// pairs.
+void parts_passes(const kernels::Table& k, Real* data, Integer count) {
+  Integer m = 8;
+  bool from_values = true;
+  if (std::countr_zero(std::uint32_t(count)) % 2 != 0) {
+    k.pass_parts(data, count, 4, cached_twiddles(1, 8), true);
+    m = 16;
+    from_values = false;
+  }
+  for (; m < count; m *= 4, from_values = false) {
+    k.pass_pair_parts(data, count, m / 2, cached_twiddles(1, m), cached_twiddles(1, 2 * m),
+                      from_values);
+  }
+}
+
+} // namespace
+
 bool transform_and_split(Real* data, Integer count, Real f) {
   if (count < 16 || count > kCachedLength / 2) return false;
   const kernels::Table& k = kernels::active();
@@ -549,6 +571,17 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   if (fuse_two) {
     transform_through(k, data, count, 1, count / 4);
     k.pass_pair_split(data, count, cached_twiddles(1, count / 2), wl, ws, f);
+    return true;
+  }
+  // In the first-level cache, with a table that has them, the passes after
+  // the first two and the splits in the parts layout, where no butterfly
+  // needs a shuffle (measured with the AVX kernels: realft of 2^5 .. 2^12
+  // Reals 4-8% faster than with the pairs, a triple and the splits in the
+  // values' own layout; the first pass alone, not the last, by 2-4%).
+  if (k.split_from_parts != nullptr && count <= kPassBlock) {
+    transform_through(k, data, count, 1, 4);
+    parts_passes(k, data, count);
+    k.split_from_parts(data, count, ws, f);
     return true;
   }
   // In the first-level cache, with a table that has triples, the last pass
