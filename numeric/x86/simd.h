@@ -230,7 +230,7 @@ void pass_pair_split_avx512(Real* data, Integer count, const Real* wa, const Rea
                             const Real* ws, Real f); // count >= 32, x86/fft512.cpp
 void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w, bool from_values);
 void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
-                         bool from_values);
+                         bool from_values, bool to_values);
 void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f);
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
 void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);

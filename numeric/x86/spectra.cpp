@@ -5,8 +5,9 @@
 // per AVX vector.  realft's AVX recombination and correl's AVX separation
 // with its products take four values at a time apart into a vector of
 // their real parts and one of their imaginary parts, where no operation
-// needs a shuffle; realft's AVX passes in the first-level cache keep the
-// values so (the parts layout) from the third pass to the splits.
+// needs a shuffle.  So do the AVX passes of four1 and realft in the
+// first-level cache, from the third to the last or to realft's splits (the
+// parts layout).
 #include "x86/simd.h"
 
 #include <immintrin.h>
@@ -328,7 +329,7 @@ __attribute__((target("avx"))) void pass_pair_split_avx(Real* data, Integer coun
   pass_pair_split_rest(data, count, wa, wl, ws, f);
 }
 
-// ---- realft's passes and splits in the parts layout (kernels::Table::
+// ---- The passes and realft's splits in the parts layout (kernels::Table::
 // pass_parts): the values of block q as parts, forward_parts' lanes 0, 2 |
 // 1, 3, so that the passes need no shuffle at all and the factors of four
 // values of j come as parts the same way.
@@ -340,7 +341,10 @@ template <bool kValues>
   if constexpr (kValues) return forward_parts(p);
   return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)};
 }
+// Parts x stored at block p in the parts layout or (kValues) as values.
+template <bool kValues = false>
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void store_block(Real* p, Parts x) {
+  if constexpr (kValues) return store_forward(p, x);
   _mm256_storeu_pd(p, x.re);
   _mm256_storeu_pd(p + 4, x.im);
 }
@@ -362,22 +366,23 @@ __attribute__((target("avx"))) void pass_parts_from(Real* data, Integer n, Integ
   }
 }
 
-// pair_parts on the four blocks at p0 + r * span, r = 0..3.
-template <bool kValues>
+// pair_parts on the four blocks at p0 + r * span, r = 0..3, read from
+// values with kFrom, stored as values with kTo.
+template <bool kFrom, bool kTo>
 [[gnu::always_inline]] __attribute__((target("avx"))) inline void
 pair_blocks(Real* p0, Integer span, const Parts& fa, const Parts& f0, const Parts& f1) {
-  Parts v0 = block_at<kValues>(p0), v1 = block_at<kValues>(p0 + span);
-  Parts v2 = block_at<kValues>(p0 + 2 * span), v3 = block_at<kValues>(p0 + 3 * span);
+  Parts v0 = block_at<kFrom>(p0), v1 = block_at<kFrom>(p0 + span);
+  Parts v2 = block_at<kFrom>(p0 + 2 * span), v3 = block_at<kFrom>(p0 + 3 * span);
   pair_parts(v0, v1, v2, v3, fa, f0, f1);
-  store_block(p0, v0);
-  store_block(p0 + span, v1);
-  store_block(p0 + 2 * span, v2);
-  store_block(p0 + 3 * span, v3);
+  store_block<kTo>(p0, v0);
+  store_block<kTo>(p0 + span, v1);
+  store_block<kTo>(p0 + 2 * span, v2);
+  store_block<kTo>(p0 + 3 * span, v3);
 }
 
 // As pass_pair_avx: with four groups or more, each j's factors taken once
 // for all of them.
-template <bool kValues>
+template <bool kFrom, bool kTo>
 __attribute__((target("avx"))) void pass_pair_parts_from(Real* data, Integer n, Integer h,
                                                          const Real* wa, const Real* wb) {
   const Integer span = 2 * h;
@@ -387,15 +392,15 @@ __attribute__((target("avx"))) void pass_pair_parts_from(Real* data, Integer n, 
       const Parts f0 = forward_parts(wb + k);
       const Parts f1 = forward_parts(wb + span + k);
       for (Integer s = 0; s < n; s += 4 * h) {
-        pair_blocks<kValues>(data + 2 * s + k, span, fa, f0, f1);
+        pair_blocks<kFrom, kTo>(data + 2 * s + k, span, fa, f0, f1);
       }
     }
     return;
   }
   for (Integer s = 0; s < n; s += 4 * h) {
     for (Integer k = 0; k < span; k += 8) {
-      pair_blocks<kValues>(data + 2 * s + k, span, forward_parts(wa + k), forward_parts(wb + k),
-                           forward_parts(wb + span + k));
+      pair_blocks<kFrom, kTo>(data + 2 * s + k, span, forward_parts(wa + k),
+                              forward_parts(wb + k), forward_parts(wb + span + k));
     }
   }
 }
@@ -408,9 +413,11 @@ void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w, bool from_v
 }
 
 void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
-                         bool from_values) {
-  if (from_values) return pass_pair_parts_from<true>(data, n, h, wa, wb);
-  pass_pair_parts_from<false>(data, n, h, wa, wb);
+                         bool from_values, bool to_values) {
+  if (from_values && to_values) return pass_pair_parts_from<true, true>(data, n, h, wa, wb);
+  if (from_values) return pass_pair_parts_from<true, false>(data, n, h, wa, wb);
+  if (to_values) return pass_pair_parts_from<false, true>(data, n, h, wa, wb);
+  pass_pair_parts_from<false, false>(data, n, h, wa, wb);
 }
 
 // Block q (k = 4q .. 4q+3, in lanes 4q, 4q+2 | 4q+1, 4q+3) for q = 0 ..
