@@ -421,8 +421,8 @@ void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const
 }
 
 // Block q (k = 4q .. 4q+3, in lanes 4q, 4q+2 | 4q+1, 4q+3) for q = 0 ..
-// count/8 - 1, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3: those of
-// lanes 1..3 are lanes 1, 3 | 2 of block count/4 - q - 1, that of lane 0
+// n/8 - 1, n = count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3:
+// those of lanes 1..3 are lanes 1, 3 | 2 of block n/4 - q - 1, that of lane 0
 // is lane 0 of the block after it, the one read a step before (for q = 0,
 // Z_0 stands in for the missing Z_n, and Z_0 keeps its value).  Each block
 // is read before the stores of its values, which are the splits' results
