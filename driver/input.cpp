@@ -188,7 +188,7 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
   return true;
 }
 
-void open_input(InputFile& in, const char* path) {
+void open_input(InputFile& in, const char* path, char* buffer) {
   in.path = path;
   in.line = 1;
   in.fp = nullptr;
@@ -217,6 +217,7 @@ void open_input(InputFile& in, const char* path) {
   if (refusal == nullptr && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
     refusal = std::strerror(errno);
   if (refusal == nullptr && (in.fp = fdopen(fd, "r")) == nullptr) refusal = std::strerror(errno);
+  if (refusal == nullptr) static_cast<void>(std::setvbuf(in.fp, buffer, _IOFBF, kStreamBuffer));
   if (refusal != nullptr) {
     close(fd);
     stopf(kInputStatus, "tamsel: %s: cannot read: %s", path, refusal);

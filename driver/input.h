@@ -24,6 +24,8 @@
 
 #include <tamsel/numeric/types.h>
 
+#include "driver/state.h" // ReadPlace, kStreamBuffer
+
 namespace tamsel {
 
 struct InputFile {
@@ -32,21 +34,14 @@ struct InputFile {
   long line;        // number of the line the next character belongs to
 };
 
-// Opens `path` for reading and skips a UTF-8 byte-order mark at its start.
-// Stops when it cannot be opened, is a directory, or is a FIFO that no
-// process is writing to (never waits for a writer).
-void open_input(InputFile& in, const char* path);
+// Opens `path` for reading, its stream buffered in buffer[0 ..
+// kStreamBuffer - 1] until it is closed, and skips a UTF-8 byte-order mark
+// at its start.  Stops when it cannot be opened, is a directory, or is a
+// FIFO that no process is writing to (never waits for a writer).
+void open_input(InputFile& in, const char* path, char* buffer);
 
 // Closes the file, if open.  Never stops.
 void close_input(InputFile& in);
-
-// Where a read of numbers found them: the line of the first number, and
-// the line of the last one when the rest of that line, which the read
-// skips, held anything but separators (0 when it did not).
-struct ReadPlace {
-  long line;
-  long skipped_line;
-};
 
 // Reads the next `count` numbers into values[0..count-1] and skips the rest
 // of the line on which the last one ended.  Returns false when the file ends

@@ -16,11 +16,6 @@ namespace tamsel {
 
 namespace {
 
-// Longest block: the 50-character name line, an empty line and three
-// labelled lines of 26 characters, each with its line feed.
-constexpr int kBlockSize = (kNameWidth + 1) + 1 + 3 * (19 + 7 + 1);
-char report_text[kMaxSamples * kBlockSize];
-
 // Stops with an input/output error on the report file `path`, shown without
 // its control bytes.
 [[noreturn]] void report_failure(const char* path, const char* what, const char* reason) {
@@ -127,8 +122,9 @@ void format_field(Real value, char* field) {
   }
 }
 
-void write_report(const RunState& st, ReportStream& rs) {
-  char* out = report_text;
+void write_report(RunState& st, ReportStream& rs) {
+  static_assert(sizeof st.report_text == kMaxSamples * kReportBlock);
+  char* out = st.report_text;
   auto put = [&out](const char* text, std::size_t length) {
     std::memcpy(out, text, length);
     out += length;
@@ -152,7 +148,8 @@ void write_report(const RunState& st, ReportStream& rs) {
   }
   const int fd = rs.fd;
   rs.fd = -1;
-  const OutputFailure failure = replace_output(rs.path, fd, report_text, std::size_t(out - report_text));
+  const OutputFailure failure =
+      replace_output(rs.path, fd, st.report_text, std::size_t(out - st.report_text));
   if (failure.error != 0) {
     char reason[PATH_MAX + 128];
     describe_output_failure(rs.path, failure, reason, sizeof reason);

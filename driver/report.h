@@ -56,9 +56,10 @@ void format_field(Real value, char* field);
 
 // Writes the five-line block of every sample 1..st.sample_count (name line,
 // empty line, coefficient, fmin, fmax) as the whole content of the report
-// stream's file, and closes the stream.  Stops with an input/output error
-// naming the file when the report cannot be written in full; a regular file
-// then keeps its old bytes.
-void write_report(const RunState& st, ReportStream& rs);
+// stream's file, and closes the stream; the text is made in
+// st.report_text first.  Stops with an input/output error naming the file
+// when the report cannot be written in full; a regular file then keeps its
+// old bytes.
+void write_report(RunState& st, ReportStream& rs);
 
 } // namespace tamsel

@@ -16,6 +16,19 @@ inline constexpr Integer kMatrixRows = 128;
 inline constexpr Integer kCoefficients = 100; // size of each coefficient array
 inline constexpr Integer ncheb = 15;          // Chebyshev terms used
 inline constexpr Real fitting_origin = 0.0;
+// The longest block of one sample in the report: the 50-character name
+// line, an empty line and three labelled lines of 26 characters, each
+// with its line feed.
+inline constexpr int kReportBlock = (kNameWidth + 1) + 1 + 3 * (19 + 7 + 1);
+inline constexpr int kStreamBuffer = 4096; // bytes of an input stream's buffer
+
+// Where a read of numbers found them: the line of the first number, and
+// the line of the last one when the rest of that line, which the read
+// skips, held anything but separators (0 when it did not).
+struct ReadPlace {
+  long line;
+  long skipped_line;
+};
 
 struct RunState {
   // Sample phase.
@@ -66,6 +79,20 @@ struct RunState {
   Real cross_result[2 * kCurvePoints];
   Real spec_result[2 * kCurvePoints];
   Real log_result[2 * kCurvePoints];
+
+  // The files' work space, kept in the state, whose pages a run maps in one
+  // go (driver/run.cpp), rather than in pages of its own.  Where the records of both tables stood,
+  // and the log table's own abscissae, for the warnings about the tables
+  // (entries 1..kMaxRecords); the report's text, made whole before it
+  // replaces the report file; the buffers of the sample list's and the two
+  // tables' streams while they are open.
+  ReadPlace spec_places[kMaxRecords + 1];
+  ReadPlace log_places[kMaxRecords + 1];
+  Real log_x[kMaxRecords + 1];
+  char report_text[kMaxSamples * kReportBlock];
+  char list_buffer[kStreamBuffer];
+  char spec_buffer[kStreamBuffer];
+  char log_buffer[kStreamBuffer];
 };
 
 // Element (k, j) of agem or xlgrm: row k = 1..kMatrixRows, column j = 0..kCurvePoints.

@@ -21,15 +21,6 @@ struct TableFiles {
   }
 };
 
-// Where the records of both files stood, and the log file's own abscissae,
-// for the warnings about the tables; entries 1..kMaxRecords.
-struct Places {
-  ReadPlace spec[kMaxRecords + 1];
-  ReadPlace log[kMaxRecords + 1];
-  Real log_x[kMaxRecords + 1];
-};
-Places places;
-
 // The records of one kind of finding: the first of them (0 while there is
 // none) and how many there are.
 struct Finding {
@@ -53,10 +44,10 @@ void more(char* text, std::size_t size, Integer count, const char* what) {
 }
 
 // The warnings about tables of `used` records read in step (both files'
-// places in `places`): a file that holds more records than are read, or more
-// than the other, numbers skipped at the end of a line, abscissae that are
-// not finite, lie outside [0, 1] or do not rise, and log abscissae that
-// differ from the spec ones.  `spec_rest` and `log_rest` are the records
+// places in st.spec_places and st.log_places): a file that holds more
+// records than are read, or more than the other, numbers skipped at the end
+// of a line, abscissae that are not finite, lie outside [0, 1] or do not
+// rise, and log abscissae that differ from the spec ones.  `spec_rest` and `log_rest` are the records
 // left unread in each file, with the line of the first of them.
 void warn_about_tables(const RunState& st, Integer used, bool reached_limit, long spec_rest,
                        long spec_rest_line, long log_rest, long log_rest_line, std::FILE* out) {
@@ -87,8 +78,8 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
 
   Finding spec_skipped, log_skipped, not_finite, outside, not_rising, log_differs;
   for (Integer r = 1; r <= used; ++r) {
-    if (places.spec[r].skipped_line != 0) spec_skipped.note(r);
-    if (places.log[r].skipped_line != 0) log_skipped.note(r);
+    if (st.spec_places[r].skipped_line != 0) spec_skipped.note(r);
+    if (st.log_places[r].skipped_line != 0) log_skipped.note(r);
     const Real x = st.x[r];
     if (!std::isfinite(x)) {
       not_finite.note(r);
@@ -96,14 +87,15 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
       if (!(x >= 0.0 && x <= 1.0)) outside.note(r);
       if (r > 1 && std::isfinite(st.x[r - 1]) && !(x > st.x[r - 1])) not_rising.note(r);
     }
-    const Real lx = places.log_x[r];
+    const Real lx = st.log_x[r];
     if (lx != x && !(std::isnan(lx) && std::isnan(x))) log_differs.note(r);
   }
   const struct {
     const Finding& f;
     const char* file;
     const ReadPlace* at;
-  } skipped[] = {{spec_skipped, kSpecFile, places.spec}, {log_skipped, kLogFile, places.log}};
+  } skipped[] = {{spec_skipped, kSpecFile, st.spec_places},
+                 {log_skipped, kLogFile, st.log_places}};
   for (const auto& s : skipped) {
     if (s.f.count == 0) continue;
     if (s.f.count > 1)
@@ -123,7 +115,7 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
     more(tail, sizeof tail, not_finite.count, "are");
     std::snprintf(text, sizeof text,
                   "the abscissa %s is not finite%s; the fits cannot place the record", a, tail);
-    warn(out, kSpecFile, places.spec[r].line, text);
+    warn(out, kSpecFile, st.spec_places[r].line, text);
   }
   if (outside.count > 0) {
     const Integer r = outside.first;
@@ -132,7 +124,7 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
     std::snprintf(text, sizeof text,
                   "the abscissa %s lies outside [0, 1]%s; the tables end at the closing point at 1",
                   a, tail);
-    warn(out, kSpecFile, places.spec[r].line, text);
+    warn(out, kSpecFile, st.spec_places[r].line, text);
   }
   if (not_rising.count > 0) {
     const Integer r = not_rising.first;
@@ -144,18 +136,18 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
         "the abscissa %s does not rise above the one before, %s%s; the fits read zeros or "
         "the wrong records there",
         a, b, tail);
-    warn(out, kSpecFile, places.spec[r].line, text);
+    warn(out, kSpecFile, st.spec_places[r].line, text);
   }
   if (log_differs.count > 0) {
     const Integer r = log_differs.first;
-    shortest(places.log_x[r], a);
+    shortest(st.log_x[r], a);
     shortest(st.x[r], b);
     more(tail, sizeof tail, log_differs.count, "do");
     std::snprintf(text, sizeof text,
                   "the abscissa %s differs from %s's %s for the same record%s; the log values are "
                   "taken at %s's abscissae",
                   a, kSpecFile, b, tail, kSpecFile);
-    warn(out, kLogFile, places.log[r].line, text);
+    warn(out, kLogFile, st.log_places[r].line, text);
   }
   std::fflush(out);
 }
@@ -164,22 +156,22 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
 
 void load_tables(RunState& st, std::FILE* warnings) {
   TableFiles files;
-  open_input(files.spec_file, kSpecFile);
-  open_input(files.log_file, kLogFile);
+  open_input(files.spec_file, kSpecFile, st.spec_buffer);
+  open_input(files.log_file, kLogFile, st.log_buffer);
   Integer r = 1;
   bool log_ended = false, spec_ended = false;
   for (;;) {
     Real record[2];
     // A record cut by end of file is dropped: the closing point takes its
     // entry whatever part of it was read.
-    if (!read_reals(files.log_file, record, 2, &places.log[r])) {
+    if (!read_reals(files.log_file, record, 2, &st.log_places[r])) {
       log_ended = true;
       break;
     }
     st.x[r] = record[0];
     st.l[r] = record[1];
-    places.log_x[r] = record[0];
-    if (!read_reals(files.spec_file, record, 2, &places.spec[r])) {
+    st.log_x[r] = record[0];
+    if (!read_reals(files.spec_file, record, 2, &st.spec_places[r])) {
       spec_ended = true;
       break;
     }
@@ -206,7 +198,7 @@ void load_tables(RunState& st, std::FILE* warnings) {
       log_rest = count_records(files.log_file, 2, log_line);
       if (spec_ended) {
         ++log_rest;
-        log_line = places.log[r].line;
+        log_line = st.log_places[r].line;
       }
     }
     warn_about_tables(st, st.npts - 1, !spec_ended && !log_ended, spec_rest, spec_line, log_rest,
