@@ -127,13 +127,13 @@ struct Table {
   void (*pass_pair_split)(Real* data, Integer count, const Real* wa, const Real* wl,
                           const Real* ws, Real f);
   // The passes in the parts layout and realft's splits from it, null in the
-  // tables without them.  In that layout the values 4q .. 4q+3 of an array, at
-  // Reals 8q .. 8q+7, are stored as their real parts in the order 4q, 4q+2,
-  // 4q+1, 4q+3, then their imaginary parts in that order.  pass_parts and
-  // pass_pair_parts are pass(data, n, h, w, 0, h) and pass_pair on values
-  // in that layout, h a multiple of 4; with from_values the values are read
-  // in their own layout, and they are left in the parts layout, or by
-  // pass_pair_parts with to_values in their own.
+  // tables without them.  In that layout the values 4q .. 4q+3 of an
+  // array, at Reals 8q .. 8q+7, are stored as their real parts in the order
+  // 4q, 4q+2, 4q+1, 4q+3, then their imaginary parts in that order.
+  // pass_parts and pass_pair_parts are pass(data, n, h, w, 0, h) and
+  // pass_pair on values in that layout, h a multiple of 4; with from_values
+  // the values are read in their own layout, and they are left in the parts
+  // layout, or by pass_pair_parts with to_values in their own.
   void (*pass_parts)(Real* data, Integer n, Integer h, const Real* w, bool from_values);
   void (*pass_pair_parts)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                           bool from_values, bool to_values);

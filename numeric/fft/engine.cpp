@@ -552,7 +552,6 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   return true;
 }
 
-
 bool transform_and_split(Real* data, Integer count, Real f) {
   if (count < 16 || count > kCachedLength / 2) return false;
   const kernels::Table& k = kernels::active();
