@@ -274,6 +274,7 @@ namespace {
 // 7%.  transform_lines runs its lines of up to kLongestLine values side by
 // side, a block at a time.
 constexpr Integer kPassBlock = Integer{1} << 11;
+constexpr Integer kPartsLength = 4 * kPassBlock; // longest transform in the parts layout
 constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
@@ -446,16 +447,36 @@ void parts_passes(const kernels::Table& k, Real* data, Integer count, Integer di
   }
 }
 
+// transform's permutation and passes (count from 16 to kPartsLength) with
+// those from the third in the parts layout, left in it unless to_values.
+// Beyond a block, the passes up to a block's length (or half of it, so
+// that the rest go in pairs) run block by block, then the rest over the
+// whole array in pairs.
+void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer direction,
+                     bool to_values) {
+  transform_through(k, data, count, direction, 4);
+  if (count <= kPassBlock) return parts_passes(k, data, count, direction, to_values);
+  const bool odd = std::countr_zero(std::uint32_t(count / kPassBlock)) % 2 != 0;
+  const Integer block = odd ? kPassBlock / 2 : kPassBlock;
+  for (Integer first = 0; first < count; first += block) {
+    parts_passes(k, data + 2 * first, block, direction, false);
+  }
+  for (Integer m = 2 * block; m < count; m *= 4) {
+    k.pass_pair_parts(data, count, m / 2, cached_twiddles(direction, m),
+                      cached_twiddles(direction, 2 * m), false, to_values && 2 * m == count);
+  }
+}
+
 } // namespace
 
 void transform(Real* data, Integer count, Integer direction) {
   const kernels::Table& k = kernels::active();
-  // In the first-level cache, with a table that has them, the passes after
-  // the first two in the parts layout (measured with the AVX kernels: four1
-  // 2^5 .. 2^11 5-22% faster; 2^4, one pair, no faster).
-  if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPassBlock) {
-    transform_through(k, data, count, direction, 4);
-    return parts_passes(k, data, count, direction, true);
+  // With a table that has them, the passes after the first two in the
+  // parts layout (measured with the AVX kernels: four1 2^5 .. 2^11 5-22%
+  // faster, 2^12 and 2^13 6-7%; 2^4, one pair, no faster; 2^14 and 2^15
+  // 15% slower, with more sweeps in pairs than in triples).
+  if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPartsLength) {
+    return parts_transform(k, data, count, direction, true);
   }
   if (!through_scratch(k, data, count)) {
     return transform_through(k, data, count, direction, count);
@@ -562,6 +583,17 @@ bool transform_and_split(Real* data, Integer count, Real f) {
                     [&](const Real* copy) { k.pass_split_to(copy, data, count, wl, ws, f); });
     return true;
   }
+  // With a table that has them, the passes after the first two and the
+  // splits in the parts layout, where no butterfly needs a shuffle
+  // (measured with the AVX kernels: realft of 2^5 .. 2^12 Reals 4-8%
+  // faster than with the pairs, a triple and the splits in the values' own
+  // layout, 2^13 and 2^14 9-11% faster than before; the first pass alone,
+  // not the last, by 2-4%).
+  if (k.split_from_parts != nullptr && count <= kPartsLength) {
+    parts_transform(k, data, count, 1, false);
+    k.split_from_parts(data, count, ws, f);
+    return true;
+  }
   // Beyond a block the pass before the last may go with it, where that
   // saves a sweep of the whole array.  With triples throughout (AVX-512),
   // where the passes between the blocks and the last two are a multiple of
@@ -579,17 +611,6 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   if (fuse_two) {
     transform_through(k, data, count, 1, count / 4);
     k.pass_pair_split(data, count, cached_twiddles(1, count / 2), wl, ws, f);
-    return true;
-  }
-  // In the first-level cache, with a table that has them, the passes after
-  // the first two and the splits in the parts layout, where no butterfly
-  // needs a shuffle (measured with the AVX kernels: realft of 2^5 .. 2^12
-  // Reals 4-8% faster than with the pairs, a triple and the splits in the
-  // values' own layout; the first pass alone, not the last, by 2-4%).
-  if (k.split_from_parts != nullptr && count <= kPassBlock) {
-    transform_through(k, data, count, 1, 4);
-    parts_passes(k, data, count, 1, false);
-    k.split_from_parts(data, count, ws, f);
     return true;
   }
   // In the first-level cache, with a table that has triples, the last pass
