@@ -5,9 +5,9 @@
 // per AVX vector.  realft's AVX recombination and correl's AVX separation
 // with its products take four values at a time apart into a vector of
 // their real parts and one of their imaginary parts, where no operation
-// needs a shuffle.  So do the AVX passes of four1 and realft in the
-// first-level cache, from the third to the last or to realft's splits (the
-// parts layout).
+// needs a shuffle.  So do the AVX passes of four1 and realft up to 2^13
+// values, from the third to the last or to realft's splits (the parts
+// layout).
 #include "x86/simd.h"
 
 #include <immintrin.h>
