@@ -576,13 +576,7 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 bool transform_and_split(Real* data, Integer count, Real f) {
   if (count < 16 || count > kCachedLength / 2) return false;
   const kernels::Table& k = kernels::active();
-  const Real* wl = cached_twiddles(1, count);
   const Real* ws = cached_twiddles(1, 2 * count);
-  if (through_scratch(k, data, count)) {
-    in_aligned_copy(k, data, count, 1, count / 2,
-                    [&](const Real* copy) { k.pass_split_to(copy, data, count, wl, ws, f); });
-    return true;
-  }
   // With a table that has them, the passes after the first two and the
   // splits in the parts layout, where no butterfly needs a shuffle
   // (measured with the AVX kernels: realft of 2^5 .. 2^12 Reals 4-8%
@@ -592,6 +586,12 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   if (k.split_from_parts != nullptr && count <= kPartsLength) {
     parts_transform(k, data, count, 1, false);
     k.split_from_parts(data, count, ws, f);
+    return true;
+  }
+  const Real* wl = cached_twiddles(1, count);
+  if (through_scratch(k, data, count)) {
+    in_aligned_copy(k, data, count, 1, count / 2,
+                    [&](const Real* copy) { k.pass_split_to(copy, data, count, wl, ws, f); });
     return true;
   }
   // Beyond a block the pass before the last may go with it, where that

@@ -434,6 +434,7 @@ __attribute__((target("avx"))) void split_from_parts_avx(Real* data, Integer cou
   const __m256d fv = _mm256_set1_pd(f);
   const Integer blocks = count / 4;
   Parts after = block_at<false>(data); // lane 0 the partner of lane 0
+#pragma GCC unroll 2
   for (Integer q = 0; q < blocks / 2; ++q) {
     Real* const own = data + 8 * q;
     Real* const mirror = data + 8 * (blocks - q - 1);
