@@ -43,10 +43,7 @@ using tamsel::Real;
 volatile Real sink;
 
 // Seconds per call of f: the best of `batches` batches, each of enough calls
-// to last at least min_batch seconds.  A batch that the clock says took
-// less than a quarter of that is the clock's fault, not a fast call (a
-// virtual machine's clock once gave four1 2^20 a time of 0.00), and does
-// not count.
+// to last at least min_batch seconds.
 double time_call(const std::function<void()>& f, int batches = 2,
                  double min_batch = 0.004) {
   using clock = std::chrono::steady_clock;
@@ -63,7 +60,7 @@ double time_call(const std::function<void()>& f, int batches = 2,
     const auto t0 = clock::now();
     for (long i = 0; i < calls; ++i) f();
     const double t = std::chrono::duration<double>(clock::now() - t0).count();
-    if (t >= min_batch / 4) best = std::min(best, t / static_cast<double>(calls));
+    best = std::min(best, t / static_cast<double>(calls));
   }
   return best;
 }
@@ -97,23 +94,43 @@ struct FftwBuffer {
 // elsewhere hits all alike: on a shared machine, fewer and longer rounds
 // moved the small sizes' ratios by up to 20% from one run to the next,
 // these by up to 10%.
+// A call's time, and the part of it that copies the input back in place
+// (in_place), taken off only after the best of each over the rounds: the
+// best of the differences round by round picked the round whose copy
+// happened to be slowest (realft 2n = 2^20, where the copy takes half the
+// time, once came out at 0.00).
+struct Timed {
+  double total;
+  double copy = 0.0;
+  Timed(double t) : total(t) {}
+  Timed(double t, double c) : total(t), copy(c) {}
+};
+struct Best {
+  double total = 1e300;
+  double copy = 1e300;
+  void keep(const Timed& t) {
+    total = std::min(total, t.total);
+    copy = std::min(copy, t.copy);
+  }
+  double time() const { return std::max(total - copy, 0.0); }
+};
 struct Pair {
-  double ours = 1e300;
-  double avx = 1e300;
-  double fftw = 1e300;
+  double ours;
+  double avx;
+  double fftw;
 };
 template <class Ours, class Fftw>
 Pair in_turns(Ours ours, Fftw fftw) {
-  Pair best;
+  Best o, a, f;
   for (int round = 0; round < 12; ++round) {
-    best.ours = std::min(best.ours, ours());
+    o.keep(ours());
     {
       const tamsel::kernels::KernelOverride narrow(tamsel::kernels::Kernel::avx);
-      best.avx = std::min(best.avx, ours());
+      a.keep(ours());
     }
-    best.fftw = std::min(best.fftw, fftw());
+    f.keep(fftw());
   }
-  return best;
+  return {o.time(), a.time(), f.time()};
 }
 
 void row(const char* routine, const char* size, const Pair& t) {
@@ -122,9 +139,8 @@ void row(const char* routine, const char* size, const Pair& t) {
   std::fflush(stdout);
 }
 
-// Time of an in-place call on a fresh copy of src, less the copy itself.
-double in_place(const std::vector<Real>& src, Real* work,
-                const std::function<void()>& call) {
+// Time of an in-place call on a fresh copy of src, and of the copy itself.
+Timed in_place(const std::vector<Real>& src, Real* work, const std::function<void()>& call) {
   const std::size_t bytes = src.size() * sizeof(Real);
   const double with_copy = time_call([&] {
     std::memcpy(work, src.data(), bytes);
@@ -134,7 +150,7 @@ double in_place(const std::vector<Real>& src, Real* work,
     std::memcpy(work, src.data(), bytes);
     sink = work[0];
   });
-  return std::max(with_copy - copy, 0.0);
+  return {with_copy, copy};
 }
 
 void bench_four1(int log2_max) {
