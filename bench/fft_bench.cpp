@@ -89,11 +89,6 @@ struct FftwBuffer {
   fftw_complex* c() const { return reinterpret_cast<fftw_complex*>(p); }
 };
 
-// Our times (widest kernels, AVX kernels at most) and FFTW's, measured in
-// turns (twelve short rounds, the best kept), so that a burst of load from
-// elsewhere hits all alike: on a shared machine, fewer and longer rounds
-// moved the small sizes' ratios by up to 20% from one run to the next,
-// these by up to 10%.
 // A call's time, and the part of it that copies the input back in place
 // (in_place), taken off only after the best of each over the rounds: the
 // best of the differences round by round picked the round whose copy
@@ -114,6 +109,12 @@ struct Best {
   }
   double time() const { return std::max(total - copy, 0.0); }
 };
+
+// Our times (widest kernels, AVX kernels at most) and FFTW's, measured in
+// turns (twelve short rounds, the best kept), so that a burst of load from
+// elsewhere hits all alike: on a shared machine, fewer and longer rounds
+// moved the small sizes' ratios by up to 20% from one run to the next,
+// these by up to 10%.
 struct Pair {
   double ours;
   double avx;

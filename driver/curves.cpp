@@ -149,10 +149,10 @@ Real fit_size(const Real* coef) {
 // The threshold lies 2^9 above the bound, so a constant table at any level
 // and any window is caught, and 2^5 below 1e-8 (about 2^-26.6), so that a
 // curve varying by 1e-8 of its level or more keeps its coefficient.
+// `largest` is the curve's largest magnitude (largest_magnitude).
 enum CurveFinding { kCurveSound, kNotFinite, kNoVariation };
-CurveFinding curve_finding(const Real* curve, const Real* coef) {
+CurveFinding curve_finding(Real largest, const Real* coef) {
   const Real size = fit_size(coef);
-  const Real largest = largest_magnitude(curve);
   if (!std::isfinite(largest) || !std::isfinite(size)) return kNotFinite;
   return largest <= std::ldexp(size, -32) ? kNoVariation : kCurveSound;
 }
@@ -216,7 +216,11 @@ bool records_span(const RunState& st, Real& lowest, Real& highest) {
   return any;
 }
 
-unsigned sample_findings(RunState& st, Integer k) {
+namespace {
+
+// sample_findings and correlate_sample, with the curves' largest
+// magnitudes (largest_magnitude of st.g and st.h) taken once for both.
+unsigned findings(RunState& st, Integer k, Real g_largest, Real h_largest) {
   // The window as the fits see it: the record at abscissa x lies at
   // u = x - fmin, inside when u is in [0, width].
   Integer inside = 0;
@@ -234,8 +238,8 @@ unsigned sample_findings(RunState& st, Integer k) {
     if (highest - st.fmin < st.width) bits |= kWindowAboveRecords;
   }
   if (inside < 3) bits |= kFewRecords;
-  const CurveFinding spec_curve = curve_finding(st.g, st.spec_coef);
-  const CurveFinding log_curve = curve_finding(st.h, st.log_coef);
+  const CurveFinding spec_curve = curve_finding(g_largest, st.spec_coef);
+  const CurveFinding log_curve = curve_finding(h_largest, st.log_coef);
   if (spec_curve == kNoVariation) bits |= kSpecNoVariation;
   if (log_curve == kNoVariation) bits |= kLogNoVariation;
   if (spec_curve == kNotFinite) bits |= kSpecNotFinite;
@@ -243,22 +247,8 @@ unsigned sample_findings(RunState& st, Integer k) {
   return bits;
 }
 
-void measure_sample(RunState& st) {
-  const Integer k = st.sample_count + 1;
-  st.width = st.fmax - st.fmin;
-  build_curves(st);
-  st.sample_warnings[k - 1] = sample_findings(st, k);
-  correlate_sample(st, k);
-  // A curve of rounding noise or of values that are not finite has no
-  // direction to agree with: the coefficient is undefined.
-  if ((st.sample_warnings[k - 1] & kUndefinedCoefficient) != 0)
-    cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
-}
-
-void correlate_sample(RunState& st, Integer k) {
+void correlate(RunState& st, Integer k, Real g_largest, Real h_largest) {
   static constexpr Integer n = kCurvePoints;
-  const Real g_largest = largest_magnitude(st.g);
-  const Real h_largest = largest_magnitude(st.h);
   // A NaN curve takes the plain arithmetic, which keeps the NaN.
   if (!std::isnan(g_largest) && !std::isnan(h_largest) && !sound_scales(g_largest, h_largest)) {
     // A curve that is zero throughout has no direction to agree with, and
@@ -278,6 +268,30 @@ void correlate_sample(RunState& st, Integer k) {
   const Real spec_power = correl_zero_lag(st.g, st.g, n, st.spec_result);
   const Real log_power = correl_zero_lag(st.h, st.h, n, st.log_result);
   cc_diagonal(st, k) = cross / std::sqrt(spec_power * log_power);
+}
+
+} // namespace
+
+unsigned sample_findings(RunState& st, Integer k) {
+  return findings(st, k, largest_magnitude(st.g), largest_magnitude(st.h));
+}
+
+void correlate_sample(RunState& st, Integer k) {
+  correlate(st, k, largest_magnitude(st.g), largest_magnitude(st.h));
+}
+
+void measure_sample(RunState& st) {
+  const Integer k = st.sample_count + 1;
+  st.width = st.fmax - st.fmin;
+  build_curves(st);
+  const Real g_largest = largest_magnitude(st.g);
+  const Real h_largest = largest_magnitude(st.h);
+  st.sample_warnings[k - 1] = findings(st, k, g_largest, h_largest);
+  correlate(st, k, g_largest, h_largest);
+  // A curve of rounding noise or of values that are not finite has no
+  // direction to agree with: the coefficient is undefined.
+  if ((st.sample_warnings[k - 1] & kUndefinedCoefficient) != 0)
+    cc_diagonal(st, k) = std::numeric_limits<Real>::quiet_NaN();
 }
 
 } // namespace tamsel

@@ -47,8 +47,9 @@ void more(char* text, std::size_t size, Integer count, const char* what) {
 // places in st.spec_places and st.log_places): a file that holds more
 // records than are read, or more than the other, numbers skipped at the end
 // of a line, abscissae that are not finite, lie outside [0, 1] or do not
-// rise, and log abscissae that differ from the spec ones.  `spec_rest` and `log_rest` are the records
-// left unread in each file, with the line of the first of them.
+// rise, and log abscissae that differ from the spec ones.  `spec_rest` and
+// `log_rest` are the records left unread in each file, with the line of
+// the first of them.
 void warn_about_tables(const RunState& st, Integer used, bool reached_limit, long spec_rest,
                        long spec_rest_line, long log_rest, long log_rest_line, std::FILE* out) {
   char text[256], tail[64], a[32], b[32];

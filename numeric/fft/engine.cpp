@@ -427,24 +427,29 @@ void transform_through(const kernels::Table& k, Real* data, Integer count, Integ
   passes(k, data, count, direction, through, Start::permuted);
 }
 
+// The passes m = first .. count of count values in pairs (an even number
+// of passes), in the parts layout (kernels::Table::pass_parts): the first
+// pair reading the values in their own layout with from_values, the last
+// leaving them in it with to_values.
+void parts_pairs(const kernels::Table& k, Real* data, Integer count, Integer direction,
+                 Integer first, bool from_values, bool to_values) {
+  for (Integer m = first; m < count; m *= 4, from_values = false) {
+    k.pass_pair_parts(data, count, m / 2, cached_twiddles(direction, m),
+                      cached_twiddles(direction, 2 * m), from_values, to_values && 2 * m == count);
+  }
+}
+
 // The passes m = 8 .. count (count >= 16) of a transform whose first two
-// are done, in the parts layout (kernels::Table::pass_parts), the first
-// reading the values in their own layout and, with to_values, the last
-// leaving them in it: of an odd number, the first alone, then pairs.
+// are done, in the parts layout, the first reading the values in their own
+// layout and, with to_values, the last leaving them in it: of an odd
+// number, the first alone, then pairs.
 void parts_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                   bool to_values) {
-  Integer m = 8;
-  bool from_values = true;
-  if (std::countr_zero(std::uint32_t(count)) % 2 != 0) {
-    k.pass_parts(data, count, 4, cached_twiddles(direction, 8), true);
-    m = 16;
-    from_values = false;
+  if (std::countr_zero(std::uint32_t(count)) % 2 == 0) {
+    return parts_pairs(k, data, count, direction, 8, true, to_values);
   }
-  for (; m < count; m *= 4, from_values = false) {
-    const bool last = 2 * m == count;
-    k.pass_pair_parts(data, count, m / 2, cached_twiddles(direction, m),
-                      cached_twiddles(direction, 2 * m), from_values, to_values && last);
-  }
+  k.pass_parts(data, count, 4, cached_twiddles(direction, 8), true);
+  parts_pairs(k, data, count, direction, 16, false, to_values);
 }
 
 // transform's permutation and passes (count from 16 to kPartsLength) with
@@ -461,10 +466,7 @@ void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer
   for (Integer first = 0; first < count; first += block) {
     parts_passes(k, data + 2 * first, block, direction, false);
   }
-  for (Integer m = 2 * block; m < count; m *= 4) {
-    k.pass_pair_parts(data, count, m / 2, cached_twiddles(direction, m),
-                      cached_twiddles(direction, 2 * m), false, to_values && 2 * m == count);
-  }
+  parts_pairs(k, data, count, direction, 2 * block, false, to_values);
 }
 
 } // namespace
