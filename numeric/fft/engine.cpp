@@ -316,6 +316,22 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
   while (m < last) pair();
 }
 
+// The passes of lengths m = first .. last beyond the kept tables, one at a
+// time, with factors made a chunk at a time.  A function of its own, so
+// that the chunk (8 KiB) sits on the stack only when such a pass runs, not
+// under every transform's kernels.
+[[gnu::noinline]] void uncached_passes(const kernels::Table& k, Real* data, Integer count,
+                                       Integer direction, Integer first, Integer last) {
+  for (Integer m = first; m <= last; m *= 2) {
+    Twiddle twiddle = pass_twiddle(direction, m);
+    Real factors[2 * kChunk];
+    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
+      twiddle.generate(factors, kChunk);
+      k.pass(data, count, m / 2, factors, j0, kChunk);
+    }
+  }
+}
+
 // How a transform's values stand when its passes begin.
 enum class Start {
   unpermuted,    // in their own order: the permutation goes with the first two passes
@@ -353,14 +369,7 @@ void passes(const kernels::Table& k, Real* data, Integer count, Integer directio
     cached_passes(k, part, block, direction, 8, in_block);
   }
   cached_passes(k, data, count, direction, 2 * in_block, cached);
-  for (Integer m = 2 * cached; m <= through; m *= 2) {
-    Twiddle twiddle = pass_twiddle(direction, m);
-    Real factors[2 * kChunk];
-    for (Integer j0 = 0; j0 < m / 2; j0 += kChunk) {
-      twiddle.generate(factors, kChunk);
-      k.pass(data, count, m / 2, factors, j0, kChunk);
-    }
-  }
+  if (2 * cached <= through) uncached_passes(k, data, count, direction, 2 * cached, through);
 }
 
 // Whether the kernel table's reverse_first_two takes count values: at every

@@ -60,6 +60,19 @@ void strip_pass(Real* base, Integer L, Integer B, Integer S, Integer M,
   }
 }
 
+// strip_pass of a length M beyond the kept tables, its factors made a chunk
+// at a time.  A function of its own, so that the chunk (8 KiB) sits on the
+// stack only when such a pass runs.
+[[gnu::noinline]] void uncached_strip_pass(Real* base, Integer L, Integer B, Integer S,
+                                           Integer M, Integer sign) {
+  fft::Twiddle twiddle = fft::pass_twiddle(sign, M);
+  Real factors[2 * kChunk];
+  for (Integer j0 = 0; j0 < M / 2; j0 += kChunk) {
+    twiddle.generate(factors, kChunk);
+    strip_pass(base, L, B, S, M, factors, j0, kChunk);
+  }
+}
+
 // The passes of lengths M and 2M together on a strip of S lines: for each
 // group of 2M rows and j < M/2, rows g+j, g+j+M/2, g+j+M and g+j+3M/2 go
 // through the pass of length M with w_j and that of 2M with v_j and
@@ -132,12 +145,7 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer si
           strip_pass(base, L, B, S, M, fft::cached_twiddles(sign, M), 0, M / 2);
           continue;
         }
-        fft::Twiddle twiddle = fft::pass_twiddle(sign, M);
-        Real factors[2 * kChunk];
-        for (Integer j0 = 0; j0 < M / 2; j0 += kChunk) {
-          twiddle.generate(factors, kChunk);
-          strip_pass(base, L, B, S, M, factors, j0, kChunk);
-        }
+        uncached_strip_pass(base, L, B, S, M, sign);
       }
     }
   }

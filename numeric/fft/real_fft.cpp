@@ -21,6 +21,25 @@ constexpr Integer kChunk = 512; // factors made at a time without a table
 static_assert(kHalfTurn * 2.0 == fft::kFullTurn,
               "realft's angle is half of four1's, exactly");
 
+// The splits of k = 1 .. count/2 - 1 without a kept table: the factors
+// w_1, w_2, ... from the pass recurrence started at w_1 = exp(i*theta), a
+// chunk at a time; w_last gets w_{count/2}.  A function of its own, so that
+// the chunk (8 KiB) sits on the stack only on this path.
+[[gnu::noinline]] void split_in_chunks(const kernels::Table& k, Real* data, Integer count,
+                                       Real theta, Real f, Real* w_last) {
+  const Integer last = count / 2;
+  const fft::Step c = fft::angle_step(theta);
+  fft::Twiddle chain{c.c_re, c.c_im, 1.0 + c.c_re, c.c_im};
+  Real factors[2 * kChunk];
+  for (Integer first = 1; first < last; first += kChunk) {
+    const Integer end = last - first < kChunk ? last : first + kChunk;
+    chain.generate(factors, end - first);
+    k.split(data, count, factors, first, end, f);
+  }
+  w_last[0] = chain.w_re;
+  w_last[1] = chain.w_im;
+}
+
 // realft, or with first_only (inverse only) the inverse up to its complex
 // transform, of which only value 0 is formed.
 void real_transform(Real* data, const Integer& n, const Integer& sign,
@@ -66,16 +85,7 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
     w_last[0] = table[2 * last];
     w_last[1] = table[2 * last + 1];
   } else {
-    const fft::Step c = fft::angle_step(theta);
-    fft::Twiddle chain{c.c_re, c.c_im, 1.0 + c.c_re, c.c_im};
-    Real factors[2 * kChunk];
-    for (Integer first = 1; first < last; first += kChunk) {
-      const Integer end = last - first < kChunk ? last : first + kChunk;
-      chain.generate(factors, end - first);
-      k.split(data, count, factors, first, end, f);
-    }
-    w_last[0] = chain.w_re;
-    w_last[1] = chain.w_im;
+    split_in_chunks(k, data, count, theta, f, w_last);
   }
   if (last >= 1) {
     Real* middle = data + 2 * last; // Z_{n/2}, its own partner
