@@ -58,20 +58,28 @@ std::size_t directory_length(const char* path) {
 // file's status in `info`, ENOENT when no file is there yet (a link to a
 // missing file gives the path that file would be created at), or another
 // errno value.
+// The symbolic link at out[PATH_MAX] replaced there by the path it holds;
+// returns 0 or an errno value.  A function of its own, so that the link's
+// buffer (4 KiB) sits on the stack only while a link is read.
+[[gnu::noinline]] int read_link(char* out) {
+  char link[PATH_MAX];
+  const ssize_t n = readlink(out, link, sizeof link);
+  if (n < 0) return errno;
+  if (std::size_t(n) >= sizeof link) return ENAMETOOLONG;
+  link[n] = '\0';
+  // A relative link is relative to the directory that holds it.
+  const std::size_t keep = link[0] == '/' ? 0 : directory_length(out);
+  if (keep + std::size_t(n) >= PATH_MAX) return ENAMETOOLONG;
+  std::memcpy(out + keep, link, std::size_t(n) + 1);
+  return 0;
+}
+
 int follow_links(const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     if (lstat(out, &info) != 0) return errno;
     if (!S_ISLNK(info.st_mode)) return 0;
-    char link[PATH_MAX];
-    const ssize_t n = readlink(out, link, sizeof link);
-    if (n < 0) return errno;
-    if (std::size_t(n) >= sizeof link) return ENAMETOOLONG;
-    link[n] = '\0';
-    // A relative link is relative to the directory that holds it.
-    const std::size_t keep = link[0] == '/' ? 0 : directory_length(out);
-    if (keep + std::size_t(n) >= PATH_MAX) return ENAMETOOLONG;
-    std::memcpy(out + keep, link, std::size_t(n) + 1);
+    if (int error = read_link(out)) return error;
   }
   return ELOOP;
 }

@@ -24,6 +24,14 @@ namespace {
   stopf(kInputStatus, "tamsel: %s: %s: %s", shown, what, reason);
 }
 
+// The report could not be written: says why and stops.  A function of its
+// own, so that the message's buffer (4 KiB) sits on the stack only then.
+[[noreturn, gnu::noinline]] void report_write_failure(const char* path, OutputFailure failure) {
+  char reason[PATH_MAX + 128];
+  describe_output_failure(path, failure, reason, sizeof reason);
+  report_failure(path, "cannot write the report", reason);
+}
+
 } // namespace
 
 void report_path(const char* report_name, char* path) {
@@ -150,11 +158,7 @@ void write_report(RunState& st, ReportStream& rs) {
   rs.fd = -1;
   const OutputFailure failure =
       replace_output(rs.path, fd, st.report_text, std::size_t(out - st.report_text));
-  if (failure.error != 0) {
-    char reason[PATH_MAX + 128];
-    describe_output_failure(rs.path, failure, reason, sizeof reason);
-    report_failure(rs.path, "cannot write the report", reason);
-  }
+  if (failure.error != 0) report_write_failure(rs.path, failure);
 }
 
 } // namespace tamsel

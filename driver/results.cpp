@@ -28,6 +28,14 @@ std::string shown(const char* path) {
   stopf(kInputStatus, "tamsel: %s: %s", shown(path).c_str(), what);
 }
 
+// The results file could not be written: says why and stops.  A function of
+// its own, so that the message's buffer (4 KiB) sits on the stack only then.
+[[noreturn, gnu::noinline]] void results_write_failure(const char* path, OutputFailure failure) {
+  char reason[PATH_MAX + 128];
+  describe_output_failure(path, failure, reason, sizeof reason);
+  results_failure(path, (std::string("cannot write the results file: ") + reason).c_str());
+}
+
 void append_name(std::string& out, const char* name, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     switch (name[i]) {
@@ -106,11 +114,7 @@ void write_results(const RunState& st, ResultsFile& rf, std::FILE* console,
   const int fd = rf.fd;
   rf.fd = -1;
   const OutputFailure failure = replace_output(rf.path, fd, table.data(), table.size());
-  if (failure.error != 0) {
-    char reason[PATH_MAX + 128];
-    describe_output_failure(rf.path, failure, reason, sizeof reason);
-    results_failure(rf.path, (std::string("cannot write the results file: ") + reason).c_str());
-  }
+  if (failure.error != 0) results_write_failure(rf.path, failure);
 }
 
 } // namespace tamsel

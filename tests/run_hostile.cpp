@@ -194,13 +194,18 @@ TEST(Hostile, ReportInAReadOnlyDirectoryOrFile) {
   EXPECT_EQ(file.dir.read("abc_cross.txt"), "kept\n");
 }
 
-TEST(Hostile, FullDiskWhileWritingTheReportFailsTheRun) {
+TEST(Hostile, FullDiskWhileWritingTheReportOrResultsFailsTheRun) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   Job job("first\n0.1 0.9\nabc\n0.1 0.4\n");
   fs::create_symlink("/dev/full", job.dir.path() / "abc_cross.txt");
   auto r = job.run();
   expect_one_line_error(r, "tamsel: abc_cross.txt: cannot write the report: No space left on device");
   EXPECT_EQ(r.out, console_lines("first") + console_lines("abc"));
+
+  Job results("first\n0.1 0.9\n");
+  fs::create_symlink("/dev/full", results.dir.path() / "full.tsv");
+  r = e2e::run_tamsel(results.dir.path(), {"--results", "full.tsv"});
+  expect_one_line_error(r, "tamsel: full.tsv: cannot write the results file: No space left on device");
 }
 
 // Nothing lost: a report file that existed before a failing run keeps its
