@@ -53,11 +53,6 @@ std::size_t directory_length(const char* path) {
   return slash == nullptr ? 0 : std::size_t(slash - path) + 1;
 }
 
-// The path the file `path` names once its symbolic links are followed, in
-// out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
-// file's status in `info`, ENOENT when no file is there yet (a link to a
-// missing file gives the path that file would be created at), or another
-// errno value.
 // The symbolic link at out[PATH_MAX] replaced there by the path it holds;
 // returns 0 or an errno value.  A function of its own, so that the link's
 // buffer (4 KiB) sits on the stack only while a link is read.
@@ -74,6 +69,11 @@ std::size_t directory_length(const char* path) {
   return 0;
 }
 
+// The path the file `path` names once its symbolic links are followed, in
+// out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
+// file's status in `info`, ENOENT when no file is there yet (a link to a
+// missing file gives the path that file would be created at), or another
+// errno value.
 int follow_links(const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
