@@ -218,8 +218,9 @@ bool records_span(const RunState& st, Real& lowest, Real& highest) {
 
 namespace {
 
-// sample_findings and correlate_sample, with the curves' largest
-// magnitudes (largest_magnitude of st.g and st.h) taken once for both.
+// The findings of sample k (measure_sample) and its coefficient
+// (correlate_sample), with the curves' largest magnitudes (largest_magnitude
+// of st.g and st.h) taken once for both.
 unsigned findings(RunState& st, Integer k, Real g_largest, Real h_largest) {
   // The window as the fits see it: the record at abscissa x lies at
   // u = x - fmin, inside when u is in [0, width].
@@ -271,10 +272,6 @@ void correlate(RunState& st, Integer k, Real g_largest, Real h_largest) {
 }
 
 } // namespace
-
-unsigned sample_findings(RunState& st, Integer k) {
-  return findings(st, k, largest_magnitude(st.g), largest_magnitude(st.h));
-}
 
 void correlate_sample(RunState& st, Integer k) {
   correlate(st, k, largest_magnitude(st.g), largest_magnitude(st.h));

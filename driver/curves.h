@@ -31,20 +31,17 @@ void build_curves(RunState& st);
 // 1..npts-1); false, leaving both unchanged, when there is none.
 bool records_span(const RunState& st, Real& lowest, Real& highest);
 
-// What keeps the coefficient of the sample whose curves build_curves has
-// just built in st.g and st.h from measuring agreement, as SampleWarning
-// bits (driver/warnings.h); also sets st.window_records[k - 1].  A window
-// that does not ascend gets kWindowNotAscending alone.  Otherwise a curve
-// holds no variation when its largest magnitude is at most 2^-32 of its
-// fit's size, the sum of the magnitudes of its Chebyshev terms; see
-// curves.cpp for why.
-unsigned sample_findings(RunState& st, Integer k);
-
 // Everything the run computes for the sample in row k = st.sample_count + 1
 // from st.fmin, st.fmax and the tables: st.width, the curves
-// (build_curves), the findings (sample_findings, into
-// st.sample_warnings[k - 1]) and the coefficient (correlate_sample), NaN
+// (build_curves), the findings and the coefficient (correlate_sample), NaN
 // when the findings leave it undefined.  Does not count the sample.
+//
+// The findings, into st.sample_warnings[k - 1] as SampleWarning bits
+// (driver/warnings.h), are what keeps the coefficient from measuring
+// agreement; st.window_records[k - 1] is set with them.  A window that does
+// not ascend gets kWindowNotAscending alone.  Otherwise a curve holds no
+// variation when its largest magnitude is at most 2^-32 of its fit's size,
+// the sum of the magnitudes of its Chebyshev terms; see curves.cpp for why.
 void measure_sample(RunState& st);
 
 // Correlates the two curves of sample k, as build_curves leaves them in st.g

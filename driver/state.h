@@ -81,11 +81,11 @@ struct RunState {
   Real log_result[2 * kCurvePoints];
 
   // The files' work space, kept in the state, whose pages a run maps in one
-  // go (driver/run.cpp), rather than in pages of its own.  Where the records of both tables stood,
-  // and the log table's own abscissae, for the warnings about the tables
-  // (entries 1..kMaxRecords); the report's text, made whole before it
-  // replaces the report file; the buffers of the sample list's and the two
-  // tables' streams while they are open.
+  // go (driver/run.cpp), rather than in pages of its own: where the records
+  // of both tables stood, and the log table's own abscissae, for the
+  // warnings about the tables (entries 1..kMaxRecords); the report's text,
+  // made whole before it replaces the report file; the buffers of the
+  // sample list's and the two tables' streams while they are open.
   ReadPlace spec_places[kMaxRecords + 1];
   ReadPlace log_places[kMaxRecords + 1];
   Real log_x[kMaxRecords + 1];
