@@ -521,7 +521,14 @@ bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
   const kernels::Table& k = kernels::active();
   k.interleave_first_two(re, im, out, count, cached_twiddles(direction, 2),
                          cached_twiddles(direction, 4), reversed_order(count / 16));
-  passes(k, out, count, direction, count, Start::first_two_done);
+  // The passes after the first two in the parts layout where the table has
+  // it, as transform runs them (measured with the AVX kernels: correl 128
+  // 7-10% faster, 64 to 8192 1-3%).
+  if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPassBlock) {
+    parts_passes(k, out, count, direction, true);
+  } else {
+    passes(k, out, count, direction, count, Start::first_two_done);
+  }
   return true;
 }
 
