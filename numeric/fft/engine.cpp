@@ -464,18 +464,13 @@ void parts_passes(const kernels::Table& k, Real* data, Integer count, Integer di
   parts_pairs(k, data, count, direction, 16, false, to_values);
 }
 
-// transform's permutation and passes (count from 16 to kPartsLength) with
-// those from the third in the parts layout, left in it unless to_values.
-// Beyond a block, the passes up to a block's length (or half of it, so
-// that the rest go in pairs) run block by block, then the rest over the
-// whole array in pairs.
-void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer direction,
-                     bool to_values) {
-  // Straight to the kernel, not through passes()'s schedule: with the
-  // kept tables' loads, realft of 256 Reals and four1 of 128 values 5%
-  // faster with the AVX kernels, correl 128 3-6%.
-  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
-                      reversed_order(count / 16));
+// The passes from the third of a transform of count values (16 to
+// kPartsLength) whose permutation and first two passes are done, in the
+// parts layout, left in it unless to_values.  Beyond a block, the passes
+// up to a block's length (or half of it, so that the rest go in pairs) run
+// block by block, then the rest over the whole array in pairs.
+void parts_after_first_two(const kernels::Table& k, Real* data, Integer count,
+                           Integer direction, bool to_values) {
   if (count <= kPassBlock) return parts_passes(k, data, count, direction, to_values);
   const bool odd = std::countr_zero(std::uint32_t(count / kPassBlock)) % 2 != 0;
   const Integer block = odd ? kPassBlock / 2 : kPassBlock;
@@ -483,6 +478,18 @@ void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer
     parts_passes(k, data + 2 * first, block, direction, false);
   }
   parts_pairs(k, data, count, direction, 2 * block, false, to_values);
+}
+
+// transform's permutation and passes (count from 16 to kPartsLength) with
+// those from the third in the parts layout, left in it unless to_values.
+void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer direction,
+                     bool to_values) {
+  // Straight to the kernel, not through passes()'s schedule: with the
+  // kept tables' loads, realft of 256 Reals and four1 of 128 values 5%
+  // faster with the AVX kernels, correl 128 3-6%.
+  k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
+                      reversed_order(count / 16));
+  parts_after_first_two(k, data, count, direction, to_values);
 }
 
 } // namespace
@@ -523,9 +530,10 @@ bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
                          cached_twiddles(direction, 4), reversed_order(count / 16));
   // The passes after the first two in the parts layout where the table has
   // it, as transform runs them (measured with the AVX kernels: correl 128
-  // 7-10% faster, 64 to 8192 1-3%).
-  if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPassBlock) {
-    parts_passes(k, out, count, direction, true);
+  // 5-7% faster, 512 to 8192 2-4%).
+  static_assert(4 * kPassBlock <= kPartsLength);
+  if (k.pass_pair_parts != nullptr && count >= 32) {
+    parts_after_first_two(k, out, count, direction, true);
   } else {
     passes(k, out, count, direction, count, Start::first_two_done);
   }
