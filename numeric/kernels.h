@@ -58,12 +58,12 @@ struct Table {
   // portable): their passes then go in pairs.
   void (*pass_triple)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                       const Real* wc);
-  // Whether pass_triple beats pass_pair pass for pass on values in the
-  // first-level cache, where neither waits for memory: true where the
-  // registers hold a triple's values and factors (AVX-512's 32), false
-  // where they spill (AVX's 16); there a triple only stands in for a
-  // single pass and a pair.  Beyond that cache, each sweep saved counts.
-  bool triples_in_cache;
+  // Whether the registers hold a triple's values and factors (AVX-512's
+  // 32), so that realft beyond the first-level cache groups its later
+  // passes in threes; false where they spill (AVX's 16).  In that cache,
+  // where no pass waits for memory, even AVX-512's triples take as long
+  // as pairs pass for pass or longer (3-14% at 2048 values).
+  bool triples_in_registers;
   // pass_pair over the n values at a and over the n values at b, two runs
   // that do not overlap, with the results trading places: a's stored at b,
   // b's at a.

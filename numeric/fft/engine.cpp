@@ -282,11 +282,12 @@ constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
 // The passes of lengths m = first .. last over count values, each group of
-// them one sweep.  Where the table's triples beat its pairs
-// (kernels::Table::triples_in_cache), or beyond a block, where each sweep
-// saved counts: one pair first of 3k + 2 passes, two of 3k + 4, then
-// triples.  Where they do not, in a block: of an odd number of passes,
-// pairs and then one triple.  Without triples: of an odd number, the first
+// them one sweep.  Beyond a block, where each sweep saved counts: one pair
+// first of 3k + 2 passes, two of 3k + 4, then triples.  In a block, where
+// a triple takes as long as a pair pass for pass or longer: pairs, and of
+// an odd number one triple last (measured with the AVX-512 kernels, against
+// triples as beyond a block: realft 2^11 3% and four1 2^10 2% faster, the
+// other sizes to 2^12 within 2%).  Without triples: of an odd number, the first
 // alone, while its sweep is the shortest or its data still in cache, then
 // pairs.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
@@ -299,7 +300,7 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
                 cached_twiddles(direction, 2 * m));
     m *= 4;
   };
-  const bool throughout = k.triples_in_cache || count > kPassBlock;
+  const bool throughout = count > kPassBlock;
   if (k.pass_triple != nullptr && number > 1 && (throughout || number % 2 != 0)) {
     const int pairs = !throughout        ? (number - 3) / 2
                       : number % 3 == 0 ? 0
@@ -639,7 +640,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // and the splits crowd the registers, it lost 6-11%.
   const int power = std::countr_zero(std::uint32_t(count));
   const int later = power - 2 - std::countr_zero(std::uint32_t(kPassBlock));
-  const bool fuse_two = k.triples_in_cache ? later >= 0 && later % 3 == 0
+  const bool fuse_two = k.triples_in_registers ? later >= 0 && later % 3 == 0
                                            : count > kPassBlock && power % 2 == 0;
   if (fuse_two) {
     transform_through(k, data, count, 1, count / 4);
@@ -648,13 +649,12 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   }
   // In the first-level cache, with a table that has triples, the last pass
   // joins the passes before it and the splits sweep alone: fused with the
-  // splits, it took about 1.7 times as long as a pass in a triple.  Not
-  // where that would put two pairs in place of triples (3k + 4 passes with
-  // the AVX-512 kernels).  Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2%
-  // faster with the AVX-512 kernels, 2^10 3% slower with its two pairs;
-  // realft 2^7 .. 2^12 1-3% faster with the AVX ones.
-  const bool two_pairs = k.triples_in_cache && (power - 2) % 3 == 1;
-  if (k.pass_triple != nullptr && count <= kPassBlock && !two_pairs) {
+  // splits, it took about 1.7 times as long as a pass in a triple.
+  // Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2% faster with the AVX-512
+  // kernels, and 2^10 10% once the passes in a block went in pairs (before,
+  // its last pass went with the splits); realft 2^7 .. 2^12 1-3% faster
+  // with the AVX ones.
+  if (k.pass_triple != nullptr && count <= kPassBlock) {
     transform_through(k, data, count, 1, count);
     k.split(data, count, ws + 2, 1, count / 2, f);
     return true;
