@@ -281,15 +281,22 @@ constexpr Integer kPartsLength = 4 * kPassBlock; // longest transform in the par
 constexpr Integer kLongestLine = Integer{1} << 13;
 constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
+// Whether the values at data lie off a 64-byte boundary for the AVX-512
+// kernels, so that every vector of theirs straddles two cache lines.
+bool straddling(const kernels::Table& k, const Real* data) {
+  return k.kind == kernels::Kernel::avx512 && reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
+}
+
 // The passes of lengths m = first .. last over count values, each group of
-// them one sweep.  Beyond a block, where each sweep saved counts: one pair
-// first of 3k + 2 passes, two of 3k + 4, then triples.  In a block, where
-// a triple takes as long as a pair pass for pass or longer: pairs, and of
-// an odd number one triple last (measured with the AVX-512 kernels, against
-// triples as beyond a block: realft 2^11 3% and four1 2^10 2% faster, the
-// other sizes to 2^12 within 2%).  Without triples: of an odd number, the first
-// alone, while its sweep is the shortest or its data still in cache, then
-// pairs.
+// them one sweep.  Beyond a block, or where every vector straddles two
+// lines, where each sweep saved counts: one pair first of 3k + 2 passes,
+// two of 3k + 4, then triples.  In a block otherwise, where a triple takes
+// as long as a pair pass for pass or longer: pairs, and of an odd number
+// one triple last (measured with the AVX-512 kernels, against triples as
+// beyond a block: realft 2^11 3% and four1 2^10 2% faster, the other sizes
+// to 2^12 within 2%; with vectors straddling lines, four1 2^12 and 2^14
+// 8-9% slower).  Without triples: of an odd number, the first alone, while
+// its sweep is the shortest or its data still in cache, then pairs.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
   if (first > last) return;
@@ -300,7 +307,7 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
                 cached_twiddles(direction, 2 * m));
     m *= 4;
   };
-  const bool throughout = count > kPassBlock;
+  const bool throughout = count > kPassBlock || straddling(k, data);
   if (k.pass_triple != nullptr && number > 1 && (throughout || number % 2 != 0)) {
     const int pairs = !throughout        ? (number - 3) / 2
                       : number % 3 == 0 ? 0
@@ -399,8 +406,7 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 constexpr Integer kScratchLength = Integer{1} << 11;
 
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
-  return k.kind == kernels::Kernel::avx512 && count >= 16 && count <= kScratchLength &&
-         reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
+  return straddling(k, data) && count >= 16 && count <= kScratchLength;
 }
 
 template <Integer kReals, class Work>
