@@ -366,7 +366,11 @@ void passes(const kernels::Table& k, Real* data, Integer count, Integer directio
   if (start == Start::unpermuted) {
     k.reverse_first_two(data, count, w2, w4, reversed_order(count / 16));
   }
-  const Integer block = count <= kPassBlock ? count : kPassBlock;
+  if (count <= kPassBlock) {
+    if (start == Start::permuted) k.first_two_passes(data, count, w2, w4);
+    return cached_passes(k, data, count, direction, 8, through);
+  }
+  const Integer block = kPassBlock;
   const Integer cached = through < kCachedLength ? through : kCachedLength;
   Integer in_block = through < block ? through : block;
   // A whole-array pass that would go alone takes the blocks' last pass
