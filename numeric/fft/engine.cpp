@@ -294,9 +294,9 @@ bool straddling(const kernels::Table& k, const Real* data) {
 // as long as a pair pass for pass or longer: pairs, and of an odd number
 // one triple last (measured with the AVX-512 kernels, against triples as
 // beyond a block: realft 2^11 3% and four1 2^10 2% faster, the other sizes
-// to 2^12 within 2%; with vectors straddling lines, four1 2^12 and 2^14
-// 8-9% slower).  Without triples: of an odd number, the first alone, while
-// its sweep is the shortest or its data still in cache, then pairs.
+// to 2^12 within 2%; where the vectors straddle lines, four1 2^12 and 2^14
+// took 8-9% longer).  Without triples: of an odd number, the first alone,
+// while its sweep is the shortest or its data still in cache, then pairs.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
   if (first > last) return;
@@ -651,7 +651,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   const int power = std::countr_zero(std::uint32_t(count));
   const int later = power - 2 - std::countr_zero(std::uint32_t(kPassBlock));
   const bool fuse_two = k.triples_in_registers ? later >= 0 && later % 3 == 0
-                                           : count > kPassBlock && power % 2 == 0;
+                                               : count > kPassBlock && power % 2 == 0;
   if (fuse_two) {
     transform_through(k, data, count, 1, count / 4);
     k.pass_pair_split(data, count, cached_twiddles(1, count / 2), wl, ws, f);
