@@ -130,11 +130,11 @@ struct Table {
   // tables without them.  In that layout the values 4q .. 4q+3 of an
   // array, at Reals 8q .. 8q+7, are stored as their real parts in the order
   // 4q, 4q+2, 4q+1, 4q+3, then their imaginary parts in that order.
-  // pass_parts and pass_pair_parts are pass(data, n, h, w, 0, h) and
-  // pass_pair on values in that layout, h a multiple of 4; with from_values
-  // the values are read in their own layout, and they are left in the parts
-  // layout, or by pass_pair_parts with to_values in their own.
-  void (*pass_parts)(Real* data, Integer n, Integer h, const Real* w, bool from_values);
+  // pass_pair_parts is pass_pair on values in that layout, h a multiple of
+  // 4; with from_values the values are read in their own layout, with
+  // to_values they are left in it.  pass_parts is pass(data, n, h, w, 0, h)
+  // on values read in their own layout and left in the parts layout.
+  void (*pass_parts)(Real* data, Integer n, Integer h, const Real* w);
   void (*pass_pair_parts)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                           bool from_values, bool to_values);
   // split of k = 1 .. count/2 - 1 with the factor w_k at ws[2k] on count >=

@@ -279,7 +279,6 @@ namespace {
 constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kPartsLength = 4 * kPassBlock; // longest transform in the parts layout
 constexpr Integer kLongestLine = Integer{1} << 13;
-constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached m
 
 // Whether the values at data lie off a 64-byte boundary for the AVX-512
 // kernels, so that every vector of theirs straddles two cache lines.
@@ -471,7 +470,7 @@ void parts_passes(const kernels::Table& k, Real* data, Integer count, Integer di
   if (std::countr_zero(std::uint32_t(count)) % 2 == 0) {
     return parts_pairs(k, data, count, direction, 8, true, to_values);
   }
-  k.pass_parts(data, count, 4, cached_twiddles(direction, 8), true);
+  k.pass_parts(data, count, 4, cached_twiddles(direction, 8));
   parts_pairs(k, data, count, direction, 16, false, to_values);
 }
 

@@ -198,6 +198,8 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 // above kCachedLength.
 inline constexpr Integer kCachedLength = Integer{1} << 20;
 inline constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));
+// Factors made at a time, on the stack, where no kept table serves.
+inline constexpr Integer kChunk = 512;
 namespace detail {
 // The kept tables once made, by sign (+1 first) and log2(m): a small
 // transform asks for up to ten, and a load costs a third of the guarded

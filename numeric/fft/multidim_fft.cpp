@@ -35,7 +35,6 @@ constexpr Integer kMaxValues = std::numeric_limits<Integer>::max() / 2;
 // previous dimension's last passes).
 constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kPlaneValues = Integer{1} << 15;
-constexpr Integer kChunk = 512; // twiddle factors made at a time, uncached M
 
 // Exchanges the runs of S values at rows i and rev(i) of a strip (S is a
 // power of two from 2: B is a product of lengths of at least 2).
@@ -66,10 +65,10 @@ void strip_pass(Real* base, Integer L, Integer B, Integer S, Integer M,
 [[gnu::noinline]] void uncached_strip_pass(Real* base, Integer L, Integer B, Integer S,
                                            Integer M, Integer sign) {
   fft::Twiddle twiddle = fft::pass_twiddle(sign, M);
-  Real factors[2 * kChunk];
-  for (Integer j0 = 0; j0 < M / 2; j0 += kChunk) {
-    twiddle.generate(factors, kChunk);
-    strip_pass(base, L, B, S, M, factors, j0, kChunk);
+  Real factors[2 * fft::kChunk];
+  for (Integer j0 = 0; j0 < M / 2; j0 += fft::kChunk) {
+    twiddle.generate(factors, fft::kChunk);
+    strip_pass(base, L, B, S, M, factors, j0, fft::kChunk);
   }
 }
 

@@ -16,8 +16,6 @@ namespace {
 // place above pi, and the results are fixed to it.
 constexpr Real kHalfTurn = 3.141592653589795;
 
-constexpr Integer kChunk = 512; // factors made at a time without a table
-
 static_assert(kHalfTurn * 2.0 == fft::kFullTurn,
               "realft's angle is half of four1's, exactly");
 
@@ -30,9 +28,9 @@ static_assert(kHalfTurn * 2.0 == fft::kFullTurn,
   const Integer last = count / 2;
   const fft::Step c = fft::angle_step(theta);
   fft::Twiddle chain{c.c_re, c.c_im, 1.0 + c.c_re, c.c_im};
-  Real factors[2 * kChunk];
-  for (Integer first = 1; first < last; first += kChunk) {
-    const Integer end = last - first < kChunk ? last : first + kChunk;
+  Real factors[2 * fft::kChunk];
+  for (Integer first = 1; first < last; first += fft::kChunk) {
+    const Integer end = last - first < fft::kChunk ? last : first + fft::kChunk;
     chain.generate(factors, end - first);
     k.split(data, count, factors, first, end, f);
   }

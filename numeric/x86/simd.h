@@ -228,7 +228,7 @@ void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* 
                           const Real* ws, Real f); // x86/fft512.cpp
 void pass_pair_split_avx512(Real* data, Integer count, const Real* wa, const Real* wl,
                             const Real* ws, Real f); // count >= 32, x86/fft512.cpp
-void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w, bool from_values);
+void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w);
 void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                          bool from_values, bool to_values);
 void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f);

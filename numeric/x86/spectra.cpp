@@ -349,23 +349,6 @@ template <bool kValues = false>
   _mm256_storeu_pd(p + 4, x.im);
 }
 
-template <bool kValues>
-__attribute__((target("avx"))) void pass_parts_from(Real* data, Integer n, Integer h,
-                                                    const Real* w) {
-  const Integer span = 2 * h; // Reals from a value to its partner
-  for (Integer k = 0; k < span; k += 8) {
-    const Parts f = forward_parts(w + k);
-    for (Integer s = 0; s < n; s += 2 * h) {
-      Real* const p = data + 2 * s + k;
-      Parts a = block_at<kValues>(p);
-      Parts b = block_at<kValues>(p + span);
-      butterflies(a, b, f);
-      store_block(p, a);
-      store_block(p + span, b);
-    }
-  }
-}
-
 // pair_parts on the four blocks at p0 + r * span, r = 0..3, read from
 // values with kFrom, stored as values with kTo.
 template <bool kFrom, bool kTo>
@@ -407,9 +390,21 @@ __attribute__((target("avx"))) void pass_pair_parts_from(Real* data, Integer n, 
 
 } // namespace
 
-void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w, bool from_values) {
-  if (from_values) return pass_parts_from<true>(data, n, h, w);
-  pass_parts_from<false>(data, n, h, w);
+// The values read in their own layout, left in the parts layout.
+__attribute__((target("avx"))) void pass_parts_avx(Real* data, Integer n, Integer h,
+                                                   const Real* w) {
+  const Integer span = 2 * h; // Reals from a value to its partner
+  for (Integer k = 0; k < span; k += 8) {
+    const Parts f = forward_parts(w + k);
+    for (Integer s = 0; s < n; s += 2 * h) {
+      Real* const p = data + 2 * s + k;
+      Parts a = block_at<true>(p);
+      Parts b = block_at<true>(p + span);
+      butterflies(a, b, f);
+      store_block(p, a);
+      store_block(p + span, b);
+    }
+  }
 }
 
 void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
