@@ -62,6 +62,20 @@ void map_in_one_go(RunState& st) {
 #endif
 }
 
+// Whether the slot still holds the zeros the program started with: until
+// its first run.
+bool slot_untouched = true;
+
+// Zeroes the run's storage, mapped in one go.  The slot's first run finds
+// it zero already, as the kernel maps it, and does not write its 390 KiB
+// again (37 us of a hundred-sample run of about 5 ms).
+void prepare_storage(RunState& st) {
+  const bool zero = &st == &slot.state && slot_untouched;
+  if (&st == &slot.state) slot_untouched = false;
+  map_in_one_go(st);
+  if (!zero) std::memset(&st, 0, sizeof st);
+}
+
 struct ListFile {
   InputFile in{nullptr, kSampleFile, 0};
   ~ListFile() { close_input(in); }
@@ -189,8 +203,7 @@ const char* input_file_at(const char* path) { return Inputs(-1).reached_by(ident
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   SampleHook after_sample, std::FILE* warnings) {
-  map_in_one_go(st);
-  std::memset(&st, 0, sizeof st);
+  prepare_storage(st);
   ListFile list;
   open_input(list.in, kSampleFile, st.list_buffer);
   bool tables_loaded = false;

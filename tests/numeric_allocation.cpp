@@ -2,13 +2,14 @@
 // The toolkit uses no heap: every routine called here, on its fast and its
 // plain paths and on first use (when remembered tables are made), leaves the
 // counts of operator new and malloc calls unchanged.  The one exception is
-// correl's per-thread scratch, taken once on the thread's first call at the
-// largest length.
+// correl's per-thread scratch beyond 256 values, taken once on the thread's
+// first call at the largest length.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include <tamsel/numeric/chebyshev.h>
@@ -36,6 +37,15 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
   return operator new(size, tag);
 }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  ++allocations;
+  const std::size_t a = static_cast<std::size_t>(alignment);
+  if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return operator new(size, alignment);
+}
 // GCC sees free() meet a pointer from operator new once these are inlined
 // into each other; here that pairing is the point.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -45,6 +55,8 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 
 // The C allocator is counted too, except under the sanitizers, which own it.
 #if defined(__has_feature)
@@ -129,6 +141,27 @@ TEST(NoHeap, ToolkitRoutinesDoNotAllocate) {
   static_cast<void>(value);
 
   EXPECT_EQ(allocations.load() - before, 0);
+}
+
+// Correlations of up to 256 values keep their scratch on the stack: a
+// thread's first calls take nothing from the heap, at every length.
+TEST(NoHeap, ShortCorrelationsTakeNoScratch) {
+  std::vector<Real> a(256), b(256), work(512);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    a[i] = Real(i % 13) * 0.385 - 2.1;
+    b[i] = Real(i % 7) * -0.61 + 1.3;
+  }
+  long taken = -1;
+  std::thread thread([&] {
+    const long before = allocations.load();
+    for (Integer n = 2; n <= 256; n *= 2) {
+      tamsel::correl(a.data(), b.data(), n, work.data());
+      tamsel::correl_zero_lag(a.data(), b.data(), n, work.data());
+    }
+    taken = allocations.load() - before;
+  });
+  thread.join();
+  EXPECT_EQ(taken, 0);
 }
 
 // The counting itself works: a vector's buffer is seen.

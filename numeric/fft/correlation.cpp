@@ -16,11 +16,14 @@ namespace {
 
 constexpr Integer kMaxLength = 8192;
 
-// Spectrum of data1 during a call, 2n Reals: each thread's own, taken from
-// the heap on the thread's first call that needs more than it holds and
-// given back when the thread ends.  A thread that never correlates pays
-// nothing but these two words of thread-local storage.  It starts on a
-// 64-byte boundary, where the widest kernels run fastest.
+// Spectrum of data1 during a call, 2n Reals, on a 64-byte boundary, where
+// the widest kernels run fastest: up to kStackLength on the stack (4 KiB),
+// beyond it each thread's own, taken from the heap on the thread's first
+// call that needs more than it holds and given back when the thread ends.
+// A thread that never correlates beyond kStackLength pays nothing but
+// these two words of thread-local storage.  The short correlations of a
+// run then need no heap, no page of it to map and nothing to free.
+constexpr Integer kStackLength = 256;
 class Scratch {
 public:
   Scratch() = default;
@@ -66,7 +69,8 @@ Integer correlation_spectrum(const Real* data1, const Real* data2,
   // Only the first 2n Reals of the scratch take part in this call, and the
   // transform writes all of them before any is read: the results depend on
   // the arguments alone.
-  Real* const spectrum = scratch.reserve(2 * count);
+  alignas(64) Real on_stack[2 * kStackLength];
+  Real* const spectrum = count <= kStackLength ? on_stack : scratch.reserve(2 * count);
   fft::joint_spectrum(data1, data2, spectrum, result, n);
   count = n; // ... and again after the transform
 

@@ -20,11 +20,13 @@ namespace tamsel {
 //
 // Method: twofft of both sequences, the product of the first spectrum with
 // the conjugate of the second divided by n/2, and realft(result, n/2, -1).
-// The spectrum of data1 is kept in a private scratch of 2n Reals, one per
-// thread, taken from the heap on the thread's first call that needs more
-// than it holds (at most 128 KiB, at n = 8192) and given back when the
-// thread ends; a thread that never calls pays nothing.  twofft writes all
-// of it before anything reads it, so results depend on the arguments alone.
+// The spectrum of data1 is kept in a private scratch of 2n Reals: on the
+// stack for n up to 256 (4 KiB), beyond that one per thread, taken from the
+// heap on the thread's first call that needs more than it holds (at most
+// 128 KiB, at n = 8192) and given back when the thread ends; a thread that
+// never calls with n above 256 takes nothing from the heap.  twofft writes
+// all of it before anything reads it, so results depend on the arguments
+// alone.
 // n is read on entry and again after twofft.
 //
 // Threads: correl and correl_zero_lag may run in several threads at once on
