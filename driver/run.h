@@ -75,6 +75,8 @@ const KeptSample* kept_samples();
 const char* input_file_at(const char* path);
 
 // The storage of the program's run: large, static, owned by the driver.
+// Its first run or sample phase takes it as zero, as the program started
+// it, without zeroing it again: nothing may write to it before then.
 RunState& run_state();
 
 } // namespace tamsel
