@@ -159,7 +159,7 @@ CurveFinding curve_finding(Real largest, const Real* coef) {
 
 } // namespace
 
-void build_curves(RunState& st) {
+void build_curves(RunState& st, bool whole_row) {
   const Integer k = st.sample_count + 1;
   const Real& a = fitting_origin;
   const Real& b = st.width;
@@ -194,9 +194,11 @@ void build_curves(RunState& st) {
   // The column stores apart from the arithmetic: one curve's entries lie a
   // stride of kMatrixRows apart, all in the same few sets of the data
   // cache, and kept out of the loop above they no longer hold up its loads.
-  for (Integer i = 0; i < kCurvePoints; ++i) {
-    matrix_at(st.agem, k, i + 1) = scaled_back(st.g[i], spec_exponent);
-    matrix_at(st.xlgrm, k, i + 1) = scaled_back(st.h[i], log_exponent);
+  if (whole_row) {
+    for (Integer i = 0; i < kCurvePoints; ++i) {
+      matrix_at(st.agem, k, i + 1) = scaled_back(st.g[i], spec_exponent);
+      matrix_at(st.xlgrm, k, i + 1) = scaled_back(st.h[i], log_exponent);
+    }
   }
   st.spec_mean = scaled_back(st.spec_mean, spec_exponent);
   st.log_mean = scaled_back(st.log_mean, log_exponent);
@@ -277,10 +279,10 @@ void correlate_sample(RunState& st, Integer k) {
   correlate(st, k, largest_magnitude(st.g), largest_magnitude(st.h));
 }
 
-void measure_sample(RunState& st) {
+void measure_sample(RunState& st, bool whole_row) {
   const Integer k = st.sample_count + 1;
   st.width = st.fmax - st.fmin;
-  build_curves(st);
+  build_curves(st, whole_row);
   const Real g_largest = largest_magnitude(st.g);
   const Real h_largest = largest_magnitude(st.h);
   st.sample_warnings[k - 1] = findings(st, k, g_largest, h_largest);

@@ -202,7 +202,7 @@ const KeptSample* kept_samples() { return kept; }
 const char* input_file_at(const char* path) { return Inputs(-1).reached_by(identify(path)); }
 
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample, std::FILE* warnings) {
+                  SampleHook after_sample, std::FILE* warnings, bool whole_rows) {
   prepare_storage(st);
   ListFile list;
   open_input(list.in, kSampleFile, st.list_buffer);
@@ -242,7 +242,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
       load_tables(st, warnings);
       tables_loaded = true;
     }
-    measure_sample(st);
+    measure_sample(st, whole_rows);
     const Integer k = st.sample_count + 1;
     if (warnings != nullptr && st.sample_warnings[k - 1] != 0) {
       if (console != nullptr) std::fflush(console);
@@ -258,7 +258,9 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings, const char* resu
   Results table;
   if (results != nullptr) open_results(table.file, results);
   ReportFile report;
-  sample_phase(st, console, &report.stream, nullptr, warnings);
+  // The report and the results table read only the coefficients and
+  // column 0 of the rows.
+  sample_phase(st, console, &report.stream, nullptr, warnings, false);
   if (results != nullptr)
     write_results(st, table.file, console, st.sample_count == 0 ? nullptr : report.stream.path);
   if (st.sample_count == 0) return;

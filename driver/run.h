@@ -17,7 +17,8 @@ namespace tamsel {
 // kInputStatus), with every file it opened closed.  The console is flushed
 // and checked before the report replaces anything: a console that cannot
 // be written stops the run with kInputStatus.  The run's storage is `st`,
-// zeroed at the start.
+// zeroed at the start; of the rows of agem and xlgrm the run writes only
+// column 0 (sample_phase's whole_rows).
 // With `results` set, the results table (driver/results.h) goes to that
 // file, checked before anything is read, or to the console after its lines
 // for "-"; it is written just before the report, so that a run stopped
@@ -49,9 +50,13 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr,
 // `after_sample`, unless null, is called once per sample when its curves are
 // built and counted (its row is st.sample_count), for tools that need what
 // the next sample overwrites (keep_sample).
+// With `whole_rows` false, each sample's row of agem and xlgrm gets only
+// column 0, the window's bounds, as the run itself reads nothing else of
+// the rows (build_curves).
 using SampleHook = void (*)(const RunState& st);
 void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample = nullptr, std::FILE* warnings = nullptr);
+                  SampleHook after_sample = nullptr, std::FILE* warnings = nullptr,
+                  bool whole_rows = true);
 
 // What the run computed for one sample that the next sample overwrites in
 // the run state: npts, the means of the two fits, and the curve points u at
