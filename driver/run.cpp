@@ -25,9 +25,10 @@ namespace {
 
 // The program's run state, alone in a slot the size of a huge page (2 MiB,
 // on a 2 MiB boundary).  Where the kernel maps the slot with one huge page,
-// a run maps one page where it mapped about a hundred (every run writes all
-// of agem, xlgrm and cc's diagonal, and its files' work space is there
-// too), at the price of 2 MiB of memory in place of 390 KiB.  On a virtual
+// a run maps one page where it mapped about forty (a hundred-sample run
+// writes cc's diagonal across twenty pages, and its files' work space is
+// there too; a later run in the same process zeroes all hundred), at the
+// price of 2 MiB of memory in place of 390 KiB.  On a virtual
 // machine whose every first touch of a page costs some microseconds, that
 // took a hundred-sample run from 1.30-1.33 to 1.21-1.25 times its floor,
 // and the work space in the state (ten pages fewer) about 2% more off the
