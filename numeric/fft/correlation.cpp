@@ -51,8 +51,9 @@ thread_local Scratch scratch;
 
 // Everything of correl before its inverse transform: leaves the packed
 // spectrum C of the correlation in result[0 .. n-1] and returns n/2, n as
-// read after twofft.
-Integer correlation_spectrum(const Real* data1, const Real* data2,
+// read after twofft.  Not inlined, so that its scratch on the stack is
+// given back before the inverse transform takes its own.
+[[gnu::noinline]] Integer correlation_spectrum(const Real* data1, const Real* data2,
                              const Integer& n, Real* result) {
   // Positions p counted from 1 are array[p - 1].
   auto res = [result](Integer p) -> Real& { return result[p - 1]; };
