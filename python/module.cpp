@@ -389,11 +389,13 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
     st->x_ascending = tamsel::ascending_table(st->x, st->npts);
     for (std::size_t w = 0; w < count; ++w) {
       // Every window in the first row: each sample's curves, findings and
-      // coefficient depend on its own window and the tables alone.
+      // coefficient depend on its own window and the tables alone.  Only
+      // the coefficient and the findings are read, so the curves are not
+      // stored in the row.
       st->sample_count = 0;
       st->fmin = lo[w];
       st->fmax = hi[w];
-      tamsel::measure_sample(*st);
+      tamsel::measure_sample(*st, false);
       cc[w] = tamsel::cc_diagonal(*st, 1);
       bits[w] = st->sample_warnings[0];
       inside[w] = st->window_records[0];
