@@ -25,7 +25,7 @@ namespace tamsel {
 // c_re = -2 sin^2(theta/2) and c_im = sin(theta), both parts from the old w;
 // cos is never called.  Each butterfly computes
 //   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
-// For sign +1 and -1 the factors of each pass length up to 2^20 are made by
+// For sign +1 and -1 the factors of each pass length up to 2^21 are made by
 // that recurrence once per process, on first use, and kept (static storage,
 // no heap); so sin is called for a pass only the first time its length
 // occurs.  Other signs compute every pass afresh.  Where the AVX-512
