@@ -406,7 +406,7 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // the same kernels at every offset: at 32 bytes, where no 256-bit vector
 // straddles two lines, the AVX kernels took 18-32% longer than the AVX-512
 // ones on AMD family 26 (four1 and realft 2^12 .. 2^19).  There four1 at
-// 16 bytes took 11-37% longer than aligned from 2^12 to 2^20, 38-71% of it
+// 16 bytes took 8-37% longer than aligned from 2^12 to 2^20, 38-71% of it
 // in the permutation, whose tiles' rows then span two lines each; the
 // passes in a block, run in an aligned copy of the block, took as long or
 // longer.
