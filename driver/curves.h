@@ -50,8 +50,9 @@ bool records_span(const RunState& st, Real& lowest, Real& highest);
 void measure_sample(RunState& st, bool whole_row = true);
 
 // Correlates the two curves of sample k, as build_curves leaves them in st.g
-// and st.h (the values of row k of agem and xlgrm, columns 1..128, unless
-// build_curves fitted a table scaled by a power of two), and
+// and st.h (the values it stores in row k of agem and xlgrm, columns
+// 1..128, with whole_row, unless it fitted a table scaled by a power of
+// two), and
 // stores their normalised zero-lag cross-correlation, the sum of g*h over
 // the square root of the product of the sums of g*g and h*h, in cc(k, k).
 // The coefficient does not depend on the units of either curve and is never
