@@ -45,7 +45,7 @@ bool records_span(const RunState& st, Real& lowest, Real& highest);
 // (driver/warnings.h), are what keeps the coefficient from measuring
 // agreement; st.window_records[k - 1] is set with them.  A window that does
 // not ascend gets kWindowNotAscending alone.  Otherwise a curve holds no
-// variation when its largest magnitude is at most 2^-32 of its fit's size,
+// variation when its largest magnitude is at most 2^-40 of its fit's size,
 // the sum of the magnitudes of its Chebyshev terms; see curves.cpp for why.
 void measure_sample(RunState& st, bool whole_row = true);
 

@@ -245,7 +245,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     }
     measure_sample(st, whole_rows);
     const Integer k = st.sample_count + 1;
-    if (warnings != nullptr && st.sample_warnings[k - 1] != 0) {
+    if (warnings != nullptr && (st.sample_warnings[k - 1] & ~kTableWarnings) != 0) {
       if (console != nullptr) std::fflush(console);
       write_sample_warnings(warnings, st, k, list.in.path, name_line, shown);
       std::fflush(warnings);

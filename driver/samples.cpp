@@ -26,11 +26,13 @@ bool read_sample(InputFile& list, RunState& st) {
           list.path, name_line, kMaxSamples, kMaxSamples);
   std::memcpy(st.sample_name, text, kNameWidth);
   Real bounds[2];
-  if (!read_reals(list, bounds, 2))
+  ReadPlace place{0, 0};
+  if (!read_reals(list, bounds, 2, &place))
     stopf(kInputStatus, "tamsel: %s:%ld: end of file before the bounds fmin and fmax of this sample",
           list.path, name_line);
   st.fmin = bounds[0];
   st.fmax = bounds[1];
+  st.bounds_skipped_line[st.sample_count] = place.skipped_line;
   return true;
 }
 

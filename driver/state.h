@@ -30,6 +30,15 @@ struct ReadPlace {
   long skipped_line;
 };
 
+// The record inside a sample's window that one of its fits misses most
+// (measure_sample): its entry in the tables (0 when the fit follows every
+// record within the margin) and the miss as a share of the spread of the
+// records' values inside the window.
+struct FitMiss {
+  Integer record;
+  Real share;
+};
+
 struct RunState {
   // Sample phase.
   char sample_name[kNameWidth];
@@ -47,6 +56,9 @@ struct RunState {
   Real s[kTableLast + 1];
   Real l[kTableLast + 1];
   Integer npts;
+  // The findings about the tables as read (driver/warnings.h, the bits of
+  // kTableWarnings), which every sample's bits carry too.
+  unsigned table_warnings;
   // Whether x[0..npts] never descends, so that the fits may find their
   // intervals by bisection (favr_ascending) with favr's very values.
   bool x_ascending;
@@ -56,6 +68,7 @@ struct RunState {
   // to be fitted as they are (entries 0..npts).
   Real fit_s[kTableLast + 1];
   Real fit_l[kTableLast + 1];
+  int spec_exponent, log_exponent; // the powers of two of fit_s and fit_l
   Real spec_coef[kCoefficients];
   Real log_coef[kCoefficients];
   Real int_coef[kCoefficients];
@@ -74,6 +87,11 @@ struct RunState {
   // as the fits see it.
   unsigned sample_warnings[kMaxSamples];
   Integer window_records[kMaxSamples];
+  // Entry k - 1: what each fit of sample k misses most, and the line of
+  // sample k's bounds in the list when the rest of that line held more
+  // numbers (0 when it did not).
+  FitMiss spec_miss[kMaxSamples], log_miss[kMaxSamples];
+  long bounds_skipped_line[kMaxSamples];
   Real g[kCurvePoints], h[kCurvePoints];
   // Work space of the three correlations; only their lag 0 is formed.
   Real cross_result[2 * kCurvePoints];

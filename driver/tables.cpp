@@ -43,17 +43,60 @@ void more(char* text, std::size_t size, Integer count, const char* what) {
     text[0] = '\0';
 }
 
-// The warnings about tables of `used` records read in step (both files'
-// places in st.spec_places and st.log_places): a file that holds more
-// records than are read, or more than the other, numbers skipped at the end
-// of a line, abscissae that are not finite, lie outside [0, 1] or do not
-// rise, and log abscissae that differ from the spec ones.  `spec_rest` and
+// What is wrong with the abscissae of `used` records: the first of each
+// kind and how many.
+struct AbscissaFindings {
+  Finding not_finite, outside, not_rising, log_differs;
+};
+AbscissaFindings abscissa_findings(const RunState& st, Integer used) {
+  AbscissaFindings a;
+  for (Integer r = 1; r <= used; ++r) {
+    const Real x = st.x[r];
+    if (!std::isfinite(x)) {
+      a.not_finite.note(r);
+    } else {
+      if (!(x >= 0.0 && x <= 1.0)) a.outside.note(r);
+      if (r > 1 && std::isfinite(st.x[r - 1]) && !(x > st.x[r - 1])) a.not_rising.note(r);
+    }
+    const Real lx = st.log_x[r];
+    if (lx != x && !(std::isnan(lx) && std::isnan(x))) a.log_differs.note(r);
+  }
+  return a;
+}
+
+unsigned abscissa_bits(const AbscissaFindings& a) {
+  return (a.not_finite.count > 0 ? kAbscissaNotFinite : 0u) |
+         (a.outside.count > 0 ? kAbscissaOutside : 0u) |
+         (a.not_rising.count > 0 ? kAbscissaNotRising : 0u) |
+         (a.log_differs.count > 0 ? kLogAbscissaDiffers : 0u);
+}
+
+// The findings about tables of `used` records read in step (both files'
+// places in st.spec_places and st.log_places), as kTableWarnings bits, and
+// with `out` set one warning each there: a file that holds more records
+// than are read, or more than the other, numbers skipped at the end of a
+// line, abscissae that are not finite, lie outside [0, 1] or do not rise,
+// and log abscissae that differ from the spec ones.  `spec_rest` and
 // `log_rest` are the records left unread in each file, with the line of
 // the first of them.
-void warn_about_tables(const RunState& st, Integer used, bool reached_limit, long spec_rest,
-                       long spec_rest_line, long log_rest, long log_rest_line, std::FILE* out) {
-  char text[256], tail[64], a[32], b[32];
+unsigned table_findings(const RunState& st, Integer used, bool reached_limit, long spec_rest,
+                        long spec_rest_line, long log_rest, long log_rest_line, std::FILE* out) {
   const long spec_count = used + spec_rest, log_count = used + log_rest;
+  const bool not_read = reached_limit && (spec_rest > 0 || log_rest > 0);
+  const bool counts_differ = !reached_limit && spec_count != log_count;
+  Finding spec_skipped, log_skipped;
+  for (Integer r = 1; r <= used; ++r) {
+    if (st.spec_places[r].skipped_line != 0) spec_skipped.note(r);
+    if (st.log_places[r].skipped_line != 0) log_skipped.note(r);
+  }
+  const AbscissaFindings found = abscissa_findings(st, used);
+  const unsigned bits = (not_read ? kRecordsNotRead : 0u) |
+                        (counts_differ ? kRecordCountsDiffer : 0u) |
+                        (spec_skipped.count + log_skipped.count > 0 ? kTableLineSkipped : 0u) |
+                        abscissa_bits(found);
+  if (out == nullptr || bits == 0) return bits;
+
+  char text[256], tail[64], a[32], b[32];
   if (reached_limit) {
     if (spec_rest > 0) {
       std::snprintf(text, sizeof text,
@@ -77,20 +120,7 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
          text);
   }
 
-  Finding spec_skipped, log_skipped, not_finite, outside, not_rising, log_differs;
-  for (Integer r = 1; r <= used; ++r) {
-    if (st.spec_places[r].skipped_line != 0) spec_skipped.note(r);
-    if (st.log_places[r].skipped_line != 0) log_skipped.note(r);
-    const Real x = st.x[r];
-    if (!std::isfinite(x)) {
-      not_finite.note(r);
-    } else {
-      if (!(x >= 0.0 && x <= 1.0)) outside.note(r);
-      if (r > 1 && std::isfinite(st.x[r - 1]) && !(x > st.x[r - 1])) not_rising.note(r);
-    }
-    const Real lx = st.log_x[r];
-    if (lx != x && !(std::isnan(lx) && std::isnan(x))) log_differs.note(r);
-  }
+  const auto& [not_finite, outside, not_rising, log_differs] = found;
   const struct {
     const Finding& f;
     const char* file;
@@ -151,9 +181,14 @@ void warn_about_tables(const RunState& st, Integer used, bool reached_limit, lon
     warn(out, kLogFile, st.log_places[r].line, text);
   }
   std::fflush(out);
+  return bits;
 }
 
 } // namespace
+
+unsigned array_table_warnings(const RunState& st) {
+  return abscissa_bits(abscissa_findings(st, st.npts - 1)) & ~unsigned(kLogAbscissaDiffers);
+}
 
 void load_tables(RunState& st, std::FILE* warnings) {
   TableFiles files;
@@ -189,22 +224,20 @@ void load_tables(RunState& st, std::FILE* warnings) {
   st.s[r] = st.s[r - 1];
   st.l[r] = st.l[r - 1];
   st.x_ascending = ascending_table(st.x, st.npts);
-  if (warnings != nullptr) {
-    // What is left in each file, counted without being read as numbers, so
-    // that nothing past the records used can stop the run.  A log record
-    // whose spec half is missing counts as left in the log file.
-    long spec_rest = 0, spec_line = 0, log_rest = 0, log_line = 0;
-    if (!spec_ended) spec_rest = count_records(files.spec_file, 2, spec_line);
-    if (!log_ended) {
-      log_rest = count_records(files.log_file, 2, log_line);
-      if (spec_ended) {
-        ++log_rest;
-        log_line = st.log_places[r].line;
-      }
+  // What is left in each file, counted without being read as numbers, so
+  // that nothing past the records used can stop the run.  A log record
+  // whose spec half is missing counts as left in the log file.
+  long spec_rest = 0, spec_line = 0, log_rest = 0, log_line = 0;
+  if (!spec_ended) spec_rest = count_records(files.spec_file, 2, spec_line);
+  if (!log_ended) {
+    log_rest = count_records(files.log_file, 2, log_line);
+    if (spec_ended) {
+      ++log_rest;
+      log_line = st.log_places[r].line;
     }
-    warn_about_tables(st, st.npts - 1, !spec_ended && !log_ended, spec_rest, spec_line, log_rest,
-                      log_line, warnings);
   }
+  st.table_warnings = table_findings(st, st.npts - 1, !spec_ended && !log_ended, spec_rest,
+                                     spec_line, log_rest, log_line, warnings);
   close_input(files.spec_file);
   close_input(files.log_file);
 }

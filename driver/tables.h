@@ -25,7 +25,14 @@ inline constexpr const char* kLogFile = "corrlog.in";
 // (what follows the records used is counted, never read as numbers, so it
 // stops nothing), numbers skipped at the end of a record's line, abscissae
 // that are not finite, lie outside [0, 1] or do not rise above the one
-// before, and log abscissae that differ from the spec ones.
+// before, and log abscissae that differ from the spec ones.  The same
+// findings, as kTableWarnings bits (driver/warnings.h), go to
+// st.table_warnings whether or not they are written.
 void load_tables(RunState& st, std::FILE* warnings = nullptr);
+
+// The findings about tables set in st (entries 0..npts, the closing point
+// at npts) by a caller rather than load_tables: abscissae that are not
+// finite, lie outside [0, 1] or do not rise, as kTableWarnings bits.
+unsigned array_table_warnings(const RunState& st);
 
 } // namespace tamsel

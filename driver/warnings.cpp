@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "driver/curves.h"
+#include "driver/tables.h"
 
 namespace tamsel {
 
@@ -18,6 +19,16 @@ const char* sample_warning_key(SampleWarning warning) {
   case kLogNoVariation: return "log-no-variation";
   case kSpecNotFinite: return "spec-not-finite";
   case kLogNotFinite: return "log-not-finite";
+  case kSpecFitMisses: return "spec-fit-misses-records";
+  case kLogFitMisses: return "log-fit-misses-records";
+  case kBoundsLineSkipped: return "bounds-line-skipped";
+  case kRecordsNotRead: return "records-not-read";
+  case kRecordCountsDiffer: return "record-counts-differ";
+  case kTableLineSkipped: return "table-line-skipped";
+  case kAbscissaNotFinite: return "abscissa-not-finite";
+  case kAbscissaOutside: return "abscissa-outside-range";
+  case kAbscissaNotRising: return "abscissa-not-rising";
+  case kLogAbscissaDiffers: return "log-abscissa-differs";
   }
   return nullptr;
 }
@@ -83,18 +94,61 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
         "the %s curve holds values that are not finite, so the coefficient is undefined (NaN)",
         warning == kSpecNotFinite ? "spec" : "log");
     return;
+  case kSpecFitMisses:
+  case kLogFitMisses: {
+    const bool spec = warning == kSpecFitMisses;
+    const FitMiss miss = spec ? st.spec_miss[k - 1] : st.log_miss[k - 1];
+    const ReadPlace* places = spec ? st.spec_places : st.log_places;
+    shortest(st.x[miss.record], lo);
+    const Real percent = std::round(std::fmin(miss.share, 1e6) * 100.0);
+    std::snprintf(text, size,
+                  "the %s fit misses the record at %s (%s:%ld) by %ld%% of the spread of the "
+                  "records inside the window, so the coefficient measures the fit's swings "
+                  "there, not the records",
+                  spec ? "spec" : "log", lo, spec ? kSpecFile : kLogFile,
+                  places[miss.record].line, long(percent));
+    return;
+  }
+  case kBoundsLineSkipped:
+    std::snprintf(text, size,
+                  "the line holds more than the two bounds fmin and fmax; the rest of the line is "
+                  "skipped (a comma separates numbers: write decimals with a point)");
+    return;
+  case kRecordsNotRead:
+    std::snprintf(text, size, "a table file holds records past the %dth, which are not read",
+                  kMaxRecords);
+    return;
+  case kRecordCountsDiffer:
+    std::snprintf(text, size, "the table files hold unequal numbers of records");
+    return;
+  case kTableLineSkipped:
+    std::snprintf(text, size, "a table line holds more than the two numbers of its record");
+    return;
+  case kAbscissaNotFinite:
+    std::snprintf(text, size, "an abscissa of the tables is not finite");
+    return;
+  case kAbscissaOutside:
+    std::snprintf(text, size, "an abscissa of the tables lies outside [0, 1]");
+    return;
+  case kAbscissaNotRising:
+    std::snprintf(text, size, "the abscissae of the tables do not rise throughout");
+    return;
+  case kLogAbscissaDiffers:
+    std::snprintf(text, size, "the log table's abscissae differ from the spec table's");
+    return;
   }
   text[0] = '\0';
 }
 
 void write_sample_warnings(std::FILE* out, const RunState& st, Integer k, const char* list,
                            long line, const char* shown_name) {
-  const unsigned bits = st.sample_warnings[k - 1];
+  const unsigned bits = st.sample_warnings[k - 1] & ~kTableWarnings;
   for (const SampleWarning warning : kSampleWarnings) {
     if ((bits & warning) == 0) continue;
     char text[256];
     describe_sample_warning(st, k, warning, text, sizeof text);
-    std::fprintf(out, "tamsel: %s:%ld: warning: sample %s: %s\n", list, line, shown_name, text);
+    const long at = warning == kBoundsLineSkipped ? st.bounds_skipped_line[k - 1] : line;
+    std::fprintf(out, "tamsel: %s:%ld: warning: sample %s: %s\n", list, at, shown_name, text);
   }
 }
 

@@ -50,6 +50,7 @@ constexpr const char* kStyle =
     ".log{fill:none;stroke:#d55e00;stroke-width:1.8;stroke-linejoin:round;stroke-dasharray:7 3}"
     ".spec-record{fill:#fff;stroke:#0072b2;stroke-width:1.1}"
     ".log-record{fill:#fff;stroke:#d55e00;stroke-width:1.1}"
+    ".missed{fill:none;stroke:#c00000;stroke-width:1.6}"
     ".window{fill:none;stroke:#1a1a1a;stroke-width:1.8;stroke-opacity:0.8}"
     ".label{font-size:11px;fill:#333}"
     ".apart,.listed{font-size:12px}.cross{fill:#c00000;font-weight:bold}.number{font-weight:bold}";
@@ -73,6 +74,16 @@ std::string warning_text(const RunState& st, Integer k, SampleWarning warning) {
   case kLogNoVariation: return "the log curve holds no variation";
   case kSpecNotFinite: return "the spec curve holds values that are not finite";
   case kLogNotFinite: return "the log curve holds values that are not finite";
+  case kSpecFitMisses: return "the spec fit misses a record (ringed)";
+  case kLogFitMisses: return "the log fit misses a record (ringed)";
+  case kBoundsLineSkipped: return "the line of the bounds holds more numbers";
+  case kRecordsNotRead: return "records past the 128th not read";
+  case kRecordCountsDiffer: return "the tables hold unequal numbers of records";
+  case kTableLineSkipped: return "a table line holds more numbers";
+  case kAbscissaNotFinite: return "an abscissa is not finite";
+  case kAbscissaOutside: return "abscissae outside [0, 1]";
+  case kAbscissaNotRising: return "the abscissae do not rise";
+  case kLogAbscissaDiffers: return "the log abscissae differ from the spec ones";
   }
   const char* key = sample_warning_key(warning);
   return key != nullptr ? key : "";
@@ -89,15 +100,33 @@ void curve(const Real* matrix, Integer k, Real fmin, const Real* points,
 }
 
 // The records of `table` whose abscissa lies in the window, each less
-// `mean`, with their abscissae.  The closing point is no record.
-void records(const RunState& st, const Real* table, Real fmin, Real fmax, Real mean,
-             std::vector<double>& x, std::vector<double>& y) {
+// `mean`, with their abscissae.  The closing point is no record.  Returns
+// the position in x and y of the record in entry `missed` of the tables,
+// or -1 when it is not among them.
+long records(const RunState& st, const Real* table, Real fmin, Real fmax, Real mean,
+             Integer missed, std::vector<double>& x, std::vector<double>& y) {
   const Real lo = std::min(fmin, fmax), hi = std::max(fmin, fmax);
+  long marked = -1;
   for (Integer i = 1; i < st.npts; ++i) {
     if (!(st.x[i] >= lo && st.x[i] <= hi)) continue;
+    if (i == missed) marked = long(x.size());
     x.push_back(st.x[i]);
     y.push_back(table[i] - mean);
   }
+  return marked;
+}
+
+// A ring around the record that a fit misses most, when the run warned of
+// it, with what it is as its tooltip.
+void append_missed(std::string& out, const char* which, const std::vector<double>& x,
+                   const std::vector<double>& y, long marked, const Frame& f) {
+  if (marked < 0) return;
+  const double u = across(x[std::size_t(marked)], f.x), v = across(y[std::size_t(marked)], f.y);
+  if (!std::isfinite(y[std::size_t(marked)]) || !inside(u, v)) return;
+  append(out,
+         "<circle class=\"missed\" cx=\"%.2f\" cy=\"%.2f\" r=\"6.5\"><title>the %s fit "
+         "misses this record most</title></circle>\n",
+         f.px(u), f.py(v), which);
 }
 
 // Why the coefficient is not a number: from what the curves hold, else from
@@ -166,8 +195,13 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   curve(st.agem, k, fmin, kept.points, spec_x, spec_y);
   curve(st.xlgrm, k, fmin, kept.points, log_x, log_y);
   std::vector<double> spec_rx, spec_ry, log_rx, log_ry;
-  records(st, st.s, fmin, fmax, kept.spec_mean, spec_rx, spec_ry);
-  records(st, st.l, fmin, fmax, kept.log_mean, log_rx, log_ry);
+  const unsigned bits = st.sample_warnings[k - 1];
+  const long spec_missed =
+      records(st, st.s, fmin, fmax, kept.spec_mean,
+              (bits & kSpecFitMisses) != 0 ? st.spec_miss[k - 1].record : 0, spec_rx, spec_ry);
+  const long log_missed =
+      records(st, st.l, fmin, fmax, kept.log_mean,
+              (bits & kLogFitMisses) != 0 ? st.log_miss[k - 1].record : 0, log_rx, log_ry);
   const char* why_nan = why_not_a_number(st.sample_warnings[k - 1], spec_y, log_y);
   if (!options.raw) {
     standardise(spec_y, spec_ry);
@@ -194,7 +228,7 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   out += '>';
   append_window_and_coefficient(out, st, k);
   out += "</text>\n";
-  if (const unsigned bits = st.sample_warnings[k - 1]) {
+  if (bits != 0) {
     std::string warning = "warning: ";
     const char* separator = "";
     for (unsigned bit = 1; bit != 0; bit <<= 1) {
@@ -247,6 +281,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   out += '\n';
   append_lines(out, "spec", spec_x, spec_y, f);
   append_lines(out, "log", log_x, log_y, f);
+  append_missed(out, "spec", spec_rx, spec_ry, spec_missed, f);
+  append_missed(out, "log", log_rx, log_ry, log_missed, f);
 
   // Why the coefficient is not a number.
   if (std::isnan(coefficient))
