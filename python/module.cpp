@@ -30,6 +30,7 @@
 
 #include "driver/curves.h"
 #include "driver/run.h"
+#include "driver/tables.h"
 #include "driver/warnings.h"
 
 namespace py = pybind11;
@@ -387,6 +388,7 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
     st->s[st->npts] = st->s[st->npts - 1];
     st->l[st->npts] = st->l[st->npts - 1];
     st->x_ascending = tamsel::ascending_table(st->x, st->npts);
+    st->table_warnings = tamsel::array_table_warnings(*st);
     for (std::size_t w = 0; w < count; ++w) {
       // Every window in the first row: each sample's curves, findings and
       // coefficient depend on its own window and the tables alone.  Only

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/curves.h"
 #include "driver/run.h"
 #include "driver/warnings.h"
 #include "e2e.h"
@@ -275,6 +276,66 @@ TEST(Warnings, NoCoefficientFromNoiseAndNoneLostToSize) {
     const int far = 257 + int(700 * unit(random));
     for (const int e : {int(200 * unit(random)) - 100, far, -far, 1000, -1000})
       EXPECT_EQ(tables(e), plain) << variation << " 2^" << e;
+  }
+}
+
+} // namespace
+
+namespace {
+
+// Over random tables and windows, in-process: a record that lies beyond
+// the records bracketing the window, which no fit reads, changes no bit of
+// the sample whatever its value (item: scaling comes from what the window
+// reads), and a log table that is a linear function of the spec table gives
+// a coefficient of +-1 at most, never beyond.
+TEST(Warnings, UnreadRecordsChangeNothingAndCoefficientsStayInRange) {
+  std::mt19937_64 random(23);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  auto st = std::make_unique<tamsel::RunState>();
+  const auto measure = [&](double lo, double hi) {
+    st->sample_count = 0;
+    st->fmin = lo;
+    st->fmax = hi;
+    tamsel::measure_sample(*st);
+    std::vector<std::uint64_t> bits{std::bit_cast<std::uint64_t>(tamsel::cc_diagonal(*st, 1)),
+                                    std::bit_cast<std::uint64_t>(st->spec_mean),
+                                    std::bit_cast<std::uint64_t>(st->log_mean),
+                                    st->sample_warnings[0]};
+    for (tamsel::Integer j = 0; j <= tamsel::kCurvePoints; ++j)
+      for (const double* m : {st->agem, st->xlgrm})
+        bits.push_back(std::bit_cast<std::uint64_t>(tamsel::matrix_at(m, 1, j)));
+    return bits;
+  };
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = 20 + int(random() % 100);
+    const double level = std::pow(10.0, -290 + 580 * unit(random));
+    const double a = (unit(random) - 0.5) * std::pow(10.0, -50 + 100 * unit(random));
+    const double b = (unit(random) - 0.5) * 1e3 * std::abs(a);
+    *st = tamsel::RunState{};
+    for (int r = 1; r <= n; ++r) {
+      st->x[r] = double(r) / (n + 1);
+      st->s[r] = level * (std::sin(9 * st->x[r] + trial) + 0.3 * unit(random));
+      st->l[r] = trial % 2 ? a * st->s[r] + b : level * std::cos(5 * st->x[r]);
+    }
+    st->npts = n + 1;
+    st->x[n + 1] = 1.0;
+    st->s[n + 1] = st->s[n];
+    st->l[n + 1] = st->l[n];
+    st->x_ascending = true;
+    // A window that leaves at least two records below it and two above.
+    const int first = 3 + int(random() % (n - 8)), last = first + 2 + int(random() % (n - 4 - first));
+    const double lo = st->x[first] + unit(random) / (n + 1), hi = st->x[last] + unit(random) / (n + 1);
+    const auto plain = measure(lo, hi);
+    const double cc = tamsel::cc_diagonal(*st, 1);
+    EXPECT_TRUE(std::isnan(cc) || std::abs(cc) <= 1.0) << trial;
+    const int far = random() % 2 ? 1 + int(random() % (first - 1)) : last + 2 + int(random() % (n - last - 1));
+    for (const double value : {1e300, -1e308, 1e-300, 0.0}) {
+      double* table = random() % 2 ? st->s : st->l;
+      const double kept = table[far];
+      table[far] = value;
+      EXPECT_EQ(measure(lo, hi), plain) << trial << " record " << far << " = " << value;
+      table[far] = kept;
+    }
   }
 }
 

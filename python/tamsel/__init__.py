@@ -28,6 +28,7 @@ warns that results will differ.
 import collections
 import operator
 import os
+import sys
 import warnings as _warnings
 
 import numpy as np
@@ -64,13 +65,22 @@ coefficient  the normalised zero-lag cross-correlation of the two curves,
              where it is undefined
 warnings     tuple of short keys of what keeps the coefficient from
              measuring how the curves agree, in this order:
+             "bounds-line-skipped" (the bounds' line in samples.lst held
+             more numbers, such as decimal commas, which were not read),
              "window-not-ascending" (fmin is not below fmax),
              "window-below-records", "window-above-records" (the window
              reaches beyond the table's records), "few-records" (fewer than
              3 records inside the window), "spec-no-variation",
              "log-no-variation" (a curve holds nothing above rounding; the
              coefficient is NaN), "spec-not-finite", "log-not-finite" (a
-             curve holds values that are not finite; NaN)
+             curve holds values that are not finite; NaN),
+             "spec-fit-misses-records", "log-fit-misses-records" (a fit
+             lies farther than a quarter of the spread of the window's
+             records from one of them), then the findings about the tables,
+             which every sample reads: "records-not-read" (past the 128th),
+             "record-counts-differ", "table-line-skipped",
+             "abscissa-not-finite", "abscissa-outside-range" (outside
+             [0, 1]), "abscissa-not-rising", "log-abscissa-differs"
 records      the number of table records inside the window, as the fits
              place them"""
 
@@ -341,6 +351,16 @@ def interp(x, xp, fp):
     return out[()] if np.ndim(x) == 0 else out
 
 
+def _issue(message, category):
+    """Issues a warning at the caller of the caller, every time: Python's
+    default filter shows a text once per place in the code, which would hide
+    a second run's warnings."""
+    frame = sys._getframe(2)
+    _warnings.warn_explicit(message, category, frame.f_code.co_filename, frame.f_lineno,
+                            module=frame.f_globals.get("__name__", "<unknown>"),
+                            registry={}, module_globals=frame.f_globals)
+
+
 def _warning_keys(bits):
     return _core.warning_keys(int(bits))
 
@@ -351,15 +371,20 @@ def run(directory="."):
     Reads samples.lst, corrspec.in and corrlog.in there and writes the
     report files as the command does; prints nothing.  Returns one Sample
     per sample in list order.  The command's warnings are issued as
-    RunWarning; where the command stops, RunError is raised with its
-    message and exit status.  One run at a time: calls from several threads
-    wait for each other, and the process's working directory is
-    `directory` while the run reads and writes (relative paths opened by
-    other threads meanwhile resolve there).
+    RunWarning, each naming its file inside `directory`
+    ("tamsel: data/corrspec.in:129: warning: ..."), every time: a repeat
+    from another run is shown again.  Where the command stops, RunError is
+    raised with its message and exit status.  One run at a time: calls from
+    several threads wait for each other, and the process's working
+    directory is `directory` while the run reads and writes (relative paths
+    opened by other threads meanwhile resolve there).
     """
     records, messages, status, stop = _core.run(os.fspath(directory))
+    place = os.fsdecode(directory)
     for line in messages.splitlines():
-        _warnings.warn(line, RunWarning, stacklevel=2)
+        if line.startswith("tamsel: "):
+            line = "tamsel: " + os.path.join(place, line[len("tamsel: "):])
+        _issue(line, RunWarning)
     if status:
         error = RunError(stop)
         error.status = status
@@ -375,7 +400,11 @@ def correlate_windows(x, spec, log, windows, names=None):
     point at abscissa 1.0 is added.  windows: (fmin, fmax) pairs.  names:
     one per window, or None.  Returns one Sample per window, the same
     coefficient, bit for bit, as the command computes for that window.
-    RunError where the command stops.
+    The arrays are checked as the command checks its tables: abscissae
+    that are not finite, lie outside [0, 1] or do not rise give every
+    Sample's warnings the keys "abscissa-not-finite",
+    "abscissa-outside-range" and "abscissa-not-rising".  RunError where the
+    command stops.
     """
     windows = np.asarray(windows, dtype=np.float64)
     if windows.ndim != 2 or windows.shape[1] != 2:

@@ -177,7 +177,9 @@ def test_run_gives_the_commands_reports_and_bits(tmp_path):
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
             samples = tamsel.run(directory)
-        assert [str(w.message) + "\n" for w in caught] == done.stderr.splitlines(keepends=True)
+        assert [str(w.message) + "\n" for w in caught] == [
+            "tamsel: " + os.path.join(str(directory), line[len("tamsel: "):])
+            for line in done.stderr.splitlines(keepends=True)]
         assert bits([s.coefficient for s in samples]) == dumped_coefficients(directory)
         for f in sorted(os.listdir(command)):
             assert (directory / f).read_bytes() == (command / f).read_bytes(), f
@@ -194,6 +196,34 @@ def test_run_gives_the_commands_reports_and_bits(tmp_path):
         assert [(s.name, bits(s.coefficient), s.warnings, s.records) for s in arrays] == \
             [(s.name, bits(s.coefficient), s.warnings, s.records) for s in samples]
         shutil.rmtree(command)
+
+
+def test_table_findings_reach_every_interface(tmp_path):
+    # Every run's warnings reach the user under Python's default filters,
+    # each naming its directory; a table's findings are in every sample's
+    # warnings, from files and from arrays alike.
+    xs = np.arange(1, 200) / 200
+    for d in ("a", "b"):
+        (tmp_path / d).mkdir()
+        (tmp_path / d / "samples.lst").write_text("w\n0.2 0.4\n")
+        for name, f in (("corrspec.in", np.sin), ("corrlog.in", np.cos)):
+            (tmp_path / d / name).write_text("".join(f"{x!r} {f(7 * x)!r}\n" for x in xs))
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.resetwarnings()
+        for d in ("a", "b", "a"):
+            [sample] = tamsel.run(tmp_path / d)
+            assert sample.warnings == ("records-not-read",)
+    assert [str(w.message).split(":")[1] for w in caught] == [
+        f" {tmp_path / d / f}" for d in ("a", "b", "a") for f in ("corrspec.in", "corrlog.in")]
+    sorted_x = xs[:100]
+    windows = [(0.2, 0.4)]
+    want = tamsel.correlate_windows(sorted_x, np.sin(sorted_x), np.cos(sorted_x), windows)[0]
+    assert want.warnings == ()
+    for x, key in ((sorted_x[::-1], "abscissa-not-rising"),
+                   (np.where(sorted_x == sorted_x[50], np.nan, sorted_x), "abscissa-not-finite"),
+                   (sorted_x * 3, "abscissa-outside-range")):
+        got = tamsel.correlate_windows(x, np.sin(sorted_x), np.cos(sorted_x), windows)[0]
+        assert key in got.warnings, (key, got)
 
 
 def test_runs_from_several_threads_take_turns(tmp_path):
