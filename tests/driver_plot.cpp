@@ -149,6 +149,35 @@ TEST(CurvesPicture, RecordsSitOnTheirFits) {
   }
 }
 
+// A record the spec fit misses (a spike the 15 nodes never read) is ringed
+// where its marker is, and the panel says so; records the fits follow are
+// not.
+TEST(CurvesPicture, RecordAFitMissesIsRinged) {
+  e2e::TempDir dir;
+  std::string spec, log;
+  char line[64];
+  for (int r = 1; r <= 60; ++r) {
+    std::snprintf(line, sizeof line, "%.2f %.17g\n", r / 100.0, r == 51 ? 40.0 : std::sin(r / 14.0));
+    spec += line;
+    std::snprintf(line, sizeof line, "%.2f %.17g\n", r / 100.0, std::sin(r / 14.0));
+    log += line;
+  }
+  const std::string panel = svgcheck::panels(picture(dir, "a\n0.1 0.58\n", spec, log))[0].text;
+  EXPECT_TRUE(contains(panel, "the spec fit misses a record (ringed)"));
+  const std::string ring = "<circle class=\"missed\" cx=\"";
+  const std::size_t at = panel.find(ring);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(panel.find(ring, at + 1), std::string::npos) << "the log fit misses none";
+  double cx, cy;
+  ASSERT_EQ(std::sscanf(panel.c_str() + at + ring.size(), "%lf\" cy=\"%lf", &cx, &cy), 2);
+  char marker[96];
+  std::snprintf(marker, sizeof marker, "<circle class=\"spec-record\" cx=\"%.2f\" cy=\"%.2f\"", cx, cy);
+  EXPECT_TRUE(contains(panel, marker)) << marker;
+  EXPECT_FALSE(contains(picture(dir, example_file("samples.lst"), example_file("corrspec.in"),
+                                example_file("corrlog.in")),
+                        "class=\"missed\""));
+}
+
 // Curves in any units compare: with the spec table in units a billion times
 // smaller than the log table's, both curves of every panel still span most
 // of the plot area's height.  --raw keeps the tables' units, in which the

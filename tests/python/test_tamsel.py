@@ -215,6 +215,10 @@ def test_table_findings_reach_every_interface(tmp_path):
             assert sample.warnings == ("records-not-read",)
     assert [str(w.message).split(":")[1] for w in caught] == [
         f" {tmp_path / d / f}" for d in ("a", "b", "a") for f in ("corrspec.in", "corrlog.in")]
+    subprocess.run([os.environ["TAMSEL_EXE"], "--results", "r.tsv"], cwd=tmp_path / "a",
+                   check=True, capture_output=True)
+    assert (tmp_path / "a" / "r.tsv").read_text().splitlines()[1].split("\t")[-1] == \
+        "records-not-read"
     sorted_x = xs[:100]
     windows = [(0.2, 0.4)]
     want = tamsel.correlate_windows(sorted_x, np.sin(sorted_x), np.cos(sorted_x), windows)[0]
