@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,19 +70,107 @@ std::size_t directory_length(const char* path) {
   return 0;
 }
 
+// What the walks over links below return for a symbolic link they do not
+// follow; no errno value is negative.
+constexpr int kForeignLink = -1;
+
+// Whether a symbolic link that `owner` owns is followed: the effective
+// user's own links and root's.
+bool followed(uid_t owner) { return owner == 0 || owner == geteuid(); }
+
 // The path the file `path` names once its symbolic links are followed, in
 // out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
 // file's status in `info`, ENOENT when no file is there yet (a link to a
-// missing file gives the path that file would be created at), or another
-// errno value.
+// missing file gives the path that file would be created at),
+// kForeignLink with the link's status in `info` at a link that is not
+// followed, or another errno value.
 int follow_links(const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     if (lstat(out, &info) != 0) return errno;
     if (!S_ISLNK(info.st_mode)) return 0;
+    if (!followed(info.st_uid)) return kForeignLink;
     if (int error = read_link(out)) return error;
   }
   return ELOOP;
+}
+
+int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached);
+
+// Follows the symbolic link `name` in the directory `at` for walk_links:
+// its contents are walked from that directory.  A function of its own, so
+// that the link's buffer (4 KiB) sits on the stack only while a link is
+// followed.
+[[gnu::noinline]] int walk_link(int at, const char* name, int& links, uid_t& owner, int* reached) {
+  if (++links > kMaxLinks) return ELOOP;
+  char link[PATH_MAX];
+  const ssize_t n = readlinkat(at, name, link, sizeof link);
+  if (n < 0) return errno;
+  if (std::size_t(n) >= sizeof link) return ENAMETOOLONG;
+  link[n] = '\0';
+  return walk_links(at, link, links, owner, reached);
+}
+
+// Walks `path` from the directory `at` (AT_FDCWD or a descriptor) component
+// by component, as the kernel does when it opens the path, into the
+// contents of every symbolic link on the way; `links` counts the links
+// followed.  Returns 0 when the walk reaches the end, kForeignLink with
+// `owner` set at the first link that is not followed, or the errno value
+// that stopped the walk.  With `reached` not null, an O_PATH descriptor of
+// the file reached is left there on success.
+int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached) {
+  if (*path == '\0') return ENOENT;
+  int dir = at; // the directory of the next component
+  auto move_to = [&dir, at](int next) {
+    if (dir != at) close(dir);
+    dir = next;
+  };
+  int error = 0;
+  if (*path == '/') {
+    const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) return errno;
+    move_to(root);
+  }
+  char name[NAME_MAX + 1];
+  for (const char* part = path; error == 0;) {
+    while (*part == '/') ++part;
+    if (*part == '\0') break;
+    const char* end = std::strchr(part, '/');
+    const std::size_t length = end == nullptr ? std::strlen(part) : std::size_t(end - part);
+    if (length > NAME_MAX) {
+      error = ENAMETOOLONG;
+      break;
+    }
+    std::memcpy(name, part, length);
+    name[length] = '\0';
+    part += length;
+    while (*part == '/') ++part;
+    const bool last = *part == '\0';
+    struct stat info;
+    if (fstatat(dir, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      error = errno;
+    } else if (S_ISLNK(info.st_mode)) {
+      if (!followed(info.st_uid)) {
+        owner = info.st_uid;
+        error = kForeignLink;
+      } else {
+        int next = -1;
+        error = walk_link(dir, name, links, owner, last && reached == nullptr ? nullptr : &next);
+        if (next >= 0) move_to(next);
+      }
+    } else if (!last || reached != nullptr) {
+      const int next = openat(dir, name, O_PATH | O_CLOEXEC);
+      if (next < 0) error = errno;
+      else move_to(next);
+    }
+  }
+  if (error == 0 && reached != nullptr) {
+    // A path of slashes alone names the root, which dir holds then.
+    *reached = dir;
+    dir = at;
+  }
+  move_to(at);
+  return error;
 }
 
 // Writes the whole text at the descriptor's position; returns 0 or an errno
@@ -170,6 +259,25 @@ bool leaves_working_directory(const char* path) {
     if (end == nullptr) return false;
     part = end;
   }
+}
+
+bool foreign_link(const char* path, uid_t& owner) {
+  int links = 0;
+  return walk_links(AT_FDCWD, path, links, owner, nullptr) == kForeignLink;
+}
+
+void describe_foreign_link(uid_t owner, char* out, std::size_t size) {
+  char buffer[1024];
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char name[sizeof buffer + 2] = "";
+  if (getpwuid_r(owner, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+    name[0] = ',';
+    name[1] = ' ';
+    show_bytes(entry.pw_name, std::strlen(entry.pw_name), name + 2);
+  }
+  std::snprintf(out, size, "is reached through a symbolic link of another user (uid %lu%s)",
+                static_cast<unsigned long>(owner), name);
 }
 
 FileIdentity identify(const char* path) {
@@ -283,7 +391,9 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 
   char target[PATH_MAX];
   struct stat info;
-  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT) return {error, false};
+  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT)
+    return error == kForeignLink ? OutputFailure{EACCES, false, true, info.st_uid}
+                                 : OutputFailure{error, false};
   static constexpr char kTemporary[] = ".tamsel-XXXXXX";
   char temporary[PATH_MAX];
   const std::size_t dir = directory_length(target);
@@ -310,6 +420,11 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 }
 
 void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size) {
+  if (failure.foreign_link) {
+    std::snprintf(out, size, "it ");
+    describe_foreign_link(failure.link_owner, out + std::strlen(out), size - std::strlen(out));
+    return;
+  }
   const char* reason = std::strerror(failure.error);
   char target[PATH_MAX];
   struct stat info;

@@ -129,7 +129,8 @@ struct Inputs {
 bool fails_to_open(int error) { return error == ENOENT || error == ENOTDIR || error == EACCES; }
 
 // Refuses the report file of the sample just read, named on line `line` of
-// the list, when it would lie outside the working directory, is one of the
+// the list, when it would lie outside the working directory, is reached
+// through a symbolic link of another user (foreign_link), is one of the
 // run's input files or cannot be told apart from them, or would replace an
 // existing file that is not a report while the name is too long for the
 // full suffix; `shown_name` is the sample's name as messages show it.
@@ -150,6 +151,12 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
     stopf(kInputStatus,
           "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
           kSampleFile, line, shown_name, shown_path);
+  if (uid_t owner = 0; foreign_link(path, owner)) {
+    char how[384];
+    describe_foreign_link(owner, how, sizeof how);
+    stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s %s", kSampleFile, line,
+          shown_name, shown_path, how);
+  }
   const bool long_name = st.name_length > kNameWidth - kReportSuffixLength;
   if (open_now && !long_name && inputs.all_exist()) {
     const int fd = open_output(path, true);
