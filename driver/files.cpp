@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,48 +96,33 @@ int follow_links(const char* path, char* out, struct stat& info) {
   return ELOOP;
 }
 
-int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached);
-
-// Follows the symbolic link `name` in the directory `at` for walk_links:
-// its contents are walked from that directory.  A function of its own, so
-// that the link's buffer (4 KiB) sits on the stack only while a link is
-// followed.
-[[gnu::noinline]] int walk_link(int at, const char* name, int& links, uid_t& owner, int* reached) {
-  if (++links > kMaxLinks) return ELOOP;
-  char link[PATH_MAX];
-  const ssize_t n = readlinkat(at, name, link, sizeof link);
-  if (n < 0) return errno;
-  if (std::size_t(n) >= sizeof link) return ENAMETOOLONG;
-  link[n] = '\0';
-  return walk_links(at, link, links, owner, reached);
-}
-
-// Walks `path` from the directory `at` (AT_FDCWD or a descriptor) component
-// by component, as the kernel does when it opens the path, into the
-// contents of every symbolic link on the way; `links` counts the links
-// followed.  Returns 0 when the walk reaches the end, kForeignLink with
-// `owner` set at the first link that is not followed, or the errno value
-// that stopped the walk.  With `reached` not null, an O_PATH descriptor of
-// the file reached is left there on success.
-int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached) {
-  if (*path == '\0') return ENOENT;
-  int dir = at; // the directory of the next component
-  auto move_to = [&dir, at](int next) {
-    if (dir != at) close(dir);
+// Walks `path` component by component, as the kernel does when it opens
+// the path, into the contents of every symbolic link on the way (from the
+// directory that holds the link, or from the root for an absolute one).
+// Returns 0 when the walk reaches the end, kForeignLink with `owner` set
+// at the first link that is not followed, or the errno value that stopped
+// it.  The text left to walk is the path itself until a link is met, and
+// then, on the heap, the link's contents followed by the rest of the path.
+int walk_links(const char* path, uid_t& owner) {
+  std::string left, link;
+  const char* part = path;
+  bool start = true; // part starts a path: a slash there is the root
+  int dir = AT_FDCWD, links = 0, error = 0;
+  auto move_to = [&dir](int next) {
+    if (dir != AT_FDCWD) close(dir);
     dir = next;
   };
-  int error = 0;
-  if (*path == '/') {
-    const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (root < 0) return errno;
-    move_to(root);
-  }
   char name[NAME_MAX + 1];
-  for (const char* part = path; error == 0;) {
+  while (error == 0) {
+    if (start && *part == '/') {
+      const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (root < 0) error = errno;
+      else move_to(root);
+    }
+    start = false;
     while (*part == '/') ++part;
-    if (*part == '\0') break;
-    const char* end = std::strchr(part, '/');
-    const std::size_t length = end == nullptr ? std::strlen(part) : std::size_t(end - part);
+    if (error != 0 || *part == '\0') break;
+    const std::size_t length = std::strcspn(part, "/");
     if (length > NAME_MAX) {
       error = ENAMETOOLONG;
       break;
@@ -145,7 +131,6 @@ int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached)
     name[length] = '\0';
     part += length;
     while (*part == '/') ++part;
-    const bool last = *part == '\0';
     struct stat info;
     if (fstatat(dir, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
       error = errno;
@@ -153,23 +138,32 @@ int walk_links(int at, const char* path, int& links, uid_t& owner, int* reached)
       if (!followed(info.st_uid)) {
         owner = info.st_uid;
         error = kForeignLink;
+      } else if (++links > kMaxLinks) {
+        error = ELOOP;
       } else {
-        int next = -1;
-        error = walk_link(dir, name, links, owner, last && reached == nullptr ? nullptr : &next);
-        if (next >= 0) move_to(next);
+        link.resize(PATH_MAX);
+        const ssize_t n = readlinkat(dir, name, link.data(), link.size());
+        if (n < 0) {
+          error = errno;
+        } else if (std::size_t(n) >= link.size()) {
+          error = ENAMETOOLONG;
+        } else {
+          link.resize(std::size_t(n));
+          if (*part != '\0') (link += '/') += part;
+          left.swap(link);
+          part = left.c_str();
+          start = true;
+        }
       }
-    } else if (!last || reached != nullptr) {
+    } else if (*part != '\0') {
       const int next = openat(dir, name, O_PATH | O_CLOEXEC);
       if (next < 0) error = errno;
       else move_to(next);
+    } else {
+      break;
     }
   }
-  if (error == 0 && reached != nullptr) {
-    // A path of slashes alone names the root, which dir holds then.
-    *reached = dir;
-    dir = at;
-  }
-  move_to(at);
+  move_to(AT_FDCWD);
   return error;
 }
 
@@ -262,8 +256,7 @@ bool leaves_working_directory(const char* path) {
 }
 
 bool foreign_link(const char* path, uid_t& owner) {
-  int links = 0;
-  return walk_links(AT_FDCWD, path, links, owner, nullptr) == kForeignLink;
+  return walk_links(path, owner) == kForeignLink;
 }
 
 void describe_foreign_link(uid_t owner, char* out, std::size_t size) {
@@ -347,8 +340,10 @@ FileHead read_head(const char* path) {
   return head;
 }
 
-int open_output(const char* path, bool create) {
-  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0666);
+int open_output(const char* path, bool create, bool follow) {
+  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
+                        (follow ? 0 : O_NOFOLLOW),
+              0666);
 }
 
 int probe_output(const char* path) {

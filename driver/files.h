@@ -83,9 +83,10 @@ FileHead read_head(const char* path);
 
 // Opens `path` for writing, creating it (mode 0666 less the umask) when
 // `create` is set, and without waiting for a reader when it is a FIFO
-// (O_NONBLOCK, which replace_output clears before it writes).  Returns the
-// descriptor, or -1 with errno set.
-int open_output(const char* path, bool create);
+// (O_NONBLOCK, which replace_output clears before it writes).  Without
+// `follow`, a symbolic link at the end of the path is not followed and the
+// opening fails with ELOOP.  Returns the descriptor, or -1 with errno set.
+int open_output(const char* path, bool create, bool follow = true);
 
 // Whether open_output(path, true) would succeed, found without creating or
 // changing anything: 0, or the errno value it would fail with (as far as
