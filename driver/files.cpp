@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -415,9 +415,10 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 }
 
 void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size) {
-  if (failure.foreign_link) {
-    std::snprintf(out, size, "it ");
-    describe_foreign_link(failure.link_owner, out + std::strlen(out), size - std::strlen(out));
+  if (failure.refused_link) {
+    char how[384];
+    describe_foreign_link(failure.link_owner, how, sizeof how);
+    std::snprintf(out, size, "it %s", how);
     return;
   }
   const char* reason = std::strerror(failure.error);

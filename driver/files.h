@@ -4,13 +4,14 @@
 // An output file is opened without waiting, so that a FIFO no process reads
 // is an error (ENXIO) rather than a hang.  A finished text replaces a regular
 // file only once it is written in full: it goes to a new file in the
-// directory of the file it replaces (the file a symbolic link names; the
-// link stays a link, and is followed only as foreign_link allows), takes that file's owner, group and permission bits,
-// and is renamed over it.  On any failure the new file is removed and the
-// old one keeps its bytes.  Files that are not regular, such as devices and
-// FIFOs, are written directly.  The new file is not synced to the disk
-// before the rename: the promise is about failures of the run (a full disk,
-// a file-size limit), not about a crash of the machine.
+// directory of the file it replaces (the file a symbolic link names, where
+// foreign_link allows the link; the link stays a link), takes that file's
+// owner, group and permission bits, and is renamed over it.  On any failure
+// the new file is removed and the old one keeps its bytes.  Files that are
+// not regular, such as devices and FIFOs, are written directly.  The new
+// file is not synced to the disk before the rename: the promise is about
+// failures of the run (a full disk, a file-size limit), not about a crash
+// of the machine.
 #pragma once
 
 #include <climits>
@@ -106,7 +107,7 @@ const char* open_error(const char* path, int error);
 struct OutputFailure {
   int error;
   bool directory;
-  bool foreign_link = false;
+  bool refused_link = false;
   uid_t link_owner = 0;
 };
 

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Files and safety end to end: where a report may go, whose symbolic links
-// lead there, how a finished text replaces a file, the standard streams, inputs and outputs that could hang
-// the run, and what input bytes reach the console.
+// lead there, how a finished text replaces a file, the standard streams,
+// inputs and outputs that could hang the run, and what input bytes reach
+// the console.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -409,7 +410,7 @@ TEST(Files, AnotherUsersSymbolicLinkIsNeverFollowed) {
     Program program;
     std::string list, message;
     std::vector<Link> links;
-    std::string reached, head; // the file in ../victim the links lead to, and its output's start
+    std::string reached, head; // the file in ../victim the links lead to; the output's start
   } cases[] = {
       {kReport, "a\n0.1 0.9\n", "tamsel: samples.lst:1: sample 'a': its report file a_cross.txt",
        {{"a_cross.txt", "../victim/settings.conf", true}}, "settings.conf", "a_cross.txt "},
