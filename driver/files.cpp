@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,19 +71,100 @@ std::size_t directory_length(const char* path) {
   return 0;
 }
 
+// What the walks over links below return for a symbolic link they do not
+// follow; no errno value is negative.
+constexpr int kForeignLink = -1;
+
+// Whether a symbolic link that `owner` owns is followed: the effective
+// user's own links and root's.
+bool followed(uid_t owner) { return owner == 0 || owner == geteuid(); }
+
 // The path the file `path` names once its symbolic links are followed, in
 // out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
 // file's status in `info`, ENOENT when no file is there yet (a link to a
-// missing file gives the path that file would be created at), or another
-// errno value.
+// missing file gives the path that file would be created at),
+// kForeignLink with the link's status in `info` at a link that is not
+// followed, or another errno value.
 int follow_links(const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     if (lstat(out, &info) != 0) return errno;
     if (!S_ISLNK(info.st_mode)) return 0;
+    if (!followed(info.st_uid)) return kForeignLink;
     if (int error = read_link(out)) return error;
   }
   return ELOOP;
+}
+
+// Walks `path` component by component, as the kernel does when it opens
+// the path, into the contents of every symbolic link on the way (from the
+// directory that holds the link, or from the root for an absolute one).
+// Returns 0 when the walk reaches the end, kForeignLink with `owner` set
+// at the first link that is not followed, or the errno value that stopped
+// it.  The text left to walk is the path itself until a link is met, and
+// then, on the heap, the link's contents followed by the rest of the path.
+int walk_links(const char* path, uid_t& owner) {
+  std::string left, link;
+  const char* part = path;
+  bool start = true; // part starts a path: a slash there is the root
+  int dir = AT_FDCWD, links = 0, error = 0;
+  auto move_to = [&dir](int next) {
+    if (dir != AT_FDCWD) close(dir);
+    dir = next;
+  };
+  char name[NAME_MAX + 1];
+  while (error == 0) {
+    if (start && *part == '/') {
+      const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (root < 0) error = errno;
+      else move_to(root);
+    }
+    start = false;
+    while (*part == '/') ++part;
+    if (error != 0 || *part == '\0') break;
+    const std::size_t length = std::strcspn(part, "/");
+    if (length > NAME_MAX) {
+      error = ENAMETOOLONG;
+      break;
+    }
+    std::memcpy(name, part, length);
+    name[length] = '\0';
+    part += length;
+    while (*part == '/') ++part;
+    struct stat info;
+    if (fstatat(dir, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      error = errno;
+    } else if (S_ISLNK(info.st_mode)) {
+      if (!followed(info.st_uid)) {
+        owner = info.st_uid;
+        error = kForeignLink;
+      } else if (++links > kMaxLinks) {
+        error = ELOOP;
+      } else {
+        link.resize(PATH_MAX);
+        const ssize_t n = readlinkat(dir, name, link.data(), link.size());
+        if (n < 0) {
+          error = errno;
+        } else if (std::size_t(n) >= link.size()) {
+          error = ENAMETOOLONG;
+        } else {
+          link.resize(std::size_t(n));
+          if (*part != '\0') (link += '/') += part;
+          left.swap(link);
+          part = left.c_str();
+          start = true;
+        }
+      }
+    } else if (*part != '\0') {
+      const int next = openat(dir, name, O_PATH | O_CLOEXEC);
+      if (next < 0) error = errno;
+      else move_to(next);
+    } else {
+      break;
+    }
+  }
+  move_to(AT_FDCWD);
+  return error;
 }
 
 // Writes the whole text at the descriptor's position; returns 0 or an errno
@@ -172,6 +255,24 @@ bool leaves_working_directory(const char* path) {
   }
 }
 
+bool foreign_link(const char* path, uid_t& owner) {
+  return walk_links(path, owner) == kForeignLink;
+}
+
+void describe_foreign_link(uid_t owner, char* out, std::size_t size) {
+  char buffer[1024];
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char name[sizeof buffer + 2] = "";
+  if (getpwuid_r(owner, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+    name[0] = ',';
+    name[1] = ' ';
+    show_bytes(entry.pw_name, std::strlen(entry.pw_name), name + 2);
+  }
+  std::snprintf(out, size, "is reached through a symbolic link of another user (uid %lu%s)",
+                static_cast<unsigned long>(owner), name);
+}
+
 FileIdentity identify(const char* path) {
   FileIdentity id{};
   const int fd = open(path, O_PATH | O_CLOEXEC);
@@ -239,8 +340,10 @@ FileHead read_head(const char* path) {
   return head;
 }
 
-int open_output(const char* path, bool create) {
-  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0666);
+int open_output(const char* path, bool create, bool follow) {
+  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
+                        (follow ? 0 : O_NOFOLLOW),
+              0666);
 }
 
 int probe_output(const char* path) {
@@ -283,7 +386,9 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 
   char target[PATH_MAX];
   struct stat info;
-  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT) return {error, false};
+  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT)
+    return error == kForeignLink ? OutputFailure{EACCES, false, true, info.st_uid}
+                                 : OutputFailure{error, false};
   static constexpr char kTemporary[] = ".tamsel-XXXXXX";
   char temporary[PATH_MAX];
   const std::size_t dir = directory_length(target);
@@ -310,6 +415,12 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 }
 
 void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size) {
+  if (failure.refused_link) {
+    char how[384];
+    describe_foreign_link(failure.link_owner, how, sizeof how);
+    std::snprintf(out, size, "it %s", how);
+    return;
+  }
   const char* reason = std::strerror(failure.error);
   char target[PATH_MAX];
   struct stat info;

@@ -4,13 +4,14 @@
 // An output file is opened without waiting, so that a FIFO no process reads
 // is an error (ENXIO) rather than a hang.  A finished text replaces a regular
 // file only once it is written in full: it goes to a new file in the
-// directory of the file it replaces (the file a symbolic link names; the
-// link stays a link), takes that file's owner, group and permission bits,
-// and is renamed over it.  On any failure the new file is removed and the
-// old one keeps its bytes.  Files that are not regular, such as devices and
-// FIFOs, are written directly.  The new file is not synced to the disk
-// before the rename: the promise is about failures of the run (a full disk,
-// a file-size limit), not about a crash of the machine.
+// directory of the file it replaces (the file a symbolic link names, where
+// foreign_link allows the link; the link stays a link), takes that file's
+// owner, group and permission bits, and is renamed over it.  On any failure
+// the new file is removed and the old one keeps its bytes.  Files that are
+// not regular, such as devices and FIFOs, are written directly.  The new
+// file is not synced to the disk before the rename: the promise is about
+// failures of the run (a full disk, a file-size limit), not about a crash
+// of the machine.
 #pragma once
 
 #include <climits>
@@ -23,6 +24,28 @@ namespace tamsel {
 // itself: it is an absolute path or one of its components is "..".
 // Symbolic links on the way are not looked at.
 bool leaves_working_directory(const char* path);
+
+// The symbolic links the programs follow to a file they create or write are
+// those of the effective user and of root: another user's link could send
+// the write wherever that user chooses.  This is the kernel's
+// protected-symlinks rule for sticky world-writable directories, held
+// wherever the link lies.
+//
+// Whether opening `path` would follow a symbolic link of any other user.
+// Every link the kernel follows is looked at: in the path's directory
+// components, at its end, and in each link's own contents, every hop of a
+// chain.  Returns true with `owner` set to the owner of the first such
+// link.  Returns false when there is none, also when the walk stops short
+// of the end (a missing file, a directory that cannot be searched, too
+// many links): opening the path then fails at the same place, or creates
+// the missing last component there, and follows no link beyond it.
+bool foreign_link(const char* path, uid_t& owner);
+
+// Writes "is reached through a symbolic link of another user (uid N, NAME)"
+// to out[0..size-1] for a message; NAME is the user name the system holds
+// for `owner`, as the console shows names, and is left out with its comma
+// when there is none.
+void describe_foreign_link(uid_t owner, char* out, std::size_t size);
 
 // What a path names, for telling whether two paths reach the same file:
 // the file itself (device and inode, leaf empty), as the kernel reaches it
@@ -61,9 +84,10 @@ FileHead read_head(const char* path);
 
 // Opens `path` for writing, creating it (mode 0666 less the umask) when
 // `create` is set, and without waiting for a reader when it is a FIFO
-// (O_NONBLOCK, which replace_output clears before it writes).  Returns the
-// descriptor, or -1 with errno set.
-int open_output(const char* path, bool create);
+// (O_NONBLOCK, which replace_output clears before it writes).  Without
+// `follow`, a symbolic link at the end of the path is not followed and the
+// opening fails with ELOOP.  Returns the descriptor, or -1 with errno set.
+int open_output(const char* path, bool create, bool follow = true);
 
 // Whether open_output(path, true) would succeed, found without creating or
 // changing anything: 0, or the errno value it would fail with (as far as
@@ -77,10 +101,14 @@ const char* open_error(const char* path, int error);
 
 // A failure of replace_output: the errno value, and whether it is the
 // directory that refused (the new file could not be made in it or renamed
-// over the old one) rather than the file or the disk.
+// over the old one) rather than the file or the disk.  A symbolic link
+// that foreign_link refuses, met on the last component's chain when the
+// file is replaced, is a failure too: EACCES, with the link's owner.
 struct OutputFailure {
   int error;
   bool directory;
+  bool refused_link = false;
+  uid_t link_owner = 0;
 };
 
 // Writes text[0..length-1] as the whole content of the file `path`, as the
@@ -93,7 +121,9 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 
 // Describes a failure of replace_output on `path` for a message, in
 // out[0..size-1]: the directory that refused is named (as the console
-// shows names), otherwise the reason alone is given.
+// shows names), a refused link is described as describe_foreign_link
+// does it ("it is reached through ..."), otherwise the reason alone is
+// given.
 void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size);
 
 } // namespace tamsel

@@ -84,6 +84,11 @@ void open_results(ResultsFile& rf, const char* path) {
   if (path[0] == '\0') stopf(kInputStatus, "tamsel: the results file has no name");
   if (leaves_working_directory(path))
     results_failure(path, "the results file would lie outside the working directory");
+  if (uid_t owner = 0; foreign_link(path, owner)) {
+    char how[384];
+    describe_foreign_link(owner, how, sizeof how);
+    results_failure(path, (std::string("the results file ") + how).c_str());
+  }
   if (const char* input = input_file_at(path))
     results_failure(path, (std::string("the results file is the input file ") + input).c_str());
   rf.fd = open_output(path, false);

@@ -15,9 +15,10 @@
 // byte is written as it is.  Lines end with a line feed.
 //
 // The results file obeys the rules of the report files: it lies inside the
-// working directory, is none of the input files, and replaces a regular
-// file only once it is written in full (driver/files.h).  The name "-"
-// stands for standard output.
+// working directory, is reached through no other user's symbolic link, is
+// none of the input files, and replaces a regular file only once it is
+// written in full (driver/files.h).  The name "-" stands for standard
+// output.
 #pragma once
 
 #include <cstdio>
@@ -37,9 +38,10 @@ struct ResultsFile {
 
 // Checks the results file `path` before the run reads or writes anything and
 // opens it when it exists: stops with kInputStatus and a message naming the
-// file when it would lie outside the working directory, is one of the input
-// files, or cannot be opened for writing (or, when it does not exist yet,
-// created).  Nothing is checked for "-".
+// file when it would lie outside the working directory, is reached through
+// a symbolic link of another user (foreign_link, driver/files.h), is one of
+// the input files, or cannot be opened for writing (or, when it does not
+// exist yet, created).  Nothing is checked for "-".
 void open_results(ResultsFile& rf, const char* path);
 
 // Closes the descriptor, if any.  Never stops.

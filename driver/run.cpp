@@ -129,7 +129,8 @@ struct Inputs {
 bool fails_to_open(int error) { return error == ENOENT || error == ENOTDIR || error == EACCES; }
 
 // Refuses the report file of the sample just read, named on line `line` of
-// the list, when it would lie outside the working directory, is one of the
+// the list, when it would lie outside the working directory, is reached
+// through a symbolic link of another user (foreign_link), is one of the
 // run's input files or cannot be told apart from them, or would replace an
 // existing file that is not a report while the name is too long for the
 // full suffix; `shown_name` is the sample's name as messages show it.
@@ -151,8 +152,19 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
           "tamsel: %s:%ld: sample '%s': its report file %s would lie outside the working directory",
           kSampleFile, line, shown_name, shown_path);
   const bool long_name = st.name_length > kNameWidth - kReportSuffixLength;
-  if (open_now && !long_name && inputs.all_exist()) {
-    const int fd = open_output(path, true);
+  const bool open_first = open_now && !long_name && inputs.all_exist();
+  // A name without a slash whose file opens without following a link meets
+  // no link at all: the walk over the links is left out then, which saves
+  // a system call a sample.
+  int fd = open_first && std::strchr(path, '/') == nullptr ? open_output(path, true, false) : -1;
+  if (uid_t owner = 0; fd < 0 && foreign_link(path, owner)) {
+    char how[384];
+    describe_foreign_link(owner, how, sizeof how);
+    stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s %s", kSampleFile, line,
+          shown_name, shown_path, how);
+  }
+  if (open_first) {
+    if (fd < 0) fd = open_output(path, true);
     const FileIdentity opened = fd >= 0 ? identify_open(fd) : FileIdentity{};
     if (opened.known) {
       if (const char* input = inputs.reached_by(opened)) {

@@ -361,6 +361,11 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
 }
 
 void write_document(const char* path, const std::string& document) {
+  if (uid_t owner = 0; foreign_link(path, owner)) {
+    char how[384];
+    describe_foreign_link(owner, how, sizeof how);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", path, how);
+  }
   if (const char* input = input_file_at(path))
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
   const int fd = open_output(path, false);

@@ -52,8 +52,9 @@ std::string curves_svg(const RunState& st, const KeptSample* kept,
 // Writes `document` as the whole content of the file `path`, replacing a
 // regular file only once it is written in full (driver/files.h).  Stops
 // with an input/output error naming the file when it cannot be written in
-// full, leaving an old file as it was, or when it is one of the run's
-// input files.
+// full, leaving an old file as it was, when it is reached through a
+// symbolic link of another user (foreign_link, driver/files.h), or when it
+// is one of the run's input files; nothing is written then.
 void write_document(const char* path, const std::string& document);
 
 } // namespace tamsel
