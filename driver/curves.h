@@ -15,14 +15,16 @@ namespace tamsel {
 // curves also go to st.g and st.h, where the correlation takes them.  The
 // fitting variable u runs over [0, width]; the table abscissa at u is
 // fmin + u.  An ascending table (st.x_ascending) is searched by bisection.
-// When a table's largest finite magnitude lies outside [2^-256, 2^256],
-// the tables are fitted divided by powers of two (table_exponents in
-// curves.cpp): a power of two rounds nothing, so the results are those of
-// the tables as they are wherever these fit without overflow or underflow,
-// tables of any finite size are fitted, and two tables scaled alike by a
-// power of two give the same coefficient.  The coefficients and st.g or
-// st.h then stay scaled; the means and the rows of agem and xlgrm are
-// scaled back.
+// When the largest finite magnitude of the entries of a table that the
+// fits read (the two ends of the interval of each of chebft's nodes) lies
+// outside [2^-256, 2^256], the tables are fitted divided by powers of two,
+// st.spec_exponent and st.log_exponent (table_exponents in curves.cpp): a
+// power of two rounds nothing, so the results are those of the tables as
+// they are wherever these fit without overflow or underflow, tables of any
+// finite size are fitted, two tables scaled alike by a power of two give
+// the same coefficient, and an entry no node reads changes nothing.  The
+// coefficients and st.g or st.h then stay scaled; the means and the rows
+// of agem and xlgrm are scaled back.
 // Stops with "ERROR(CHEBEV): x not in range ." when a reversed window puts
 // the last curve point outside the fitting interval.
 // With `whole_row` false, only column 0 of the row is written (fmin and
@@ -44,7 +46,10 @@ bool records_span(const RunState& st, Real& lowest, Real& highest);
 // The findings, into st.sample_warnings[k - 1] as SampleWarning bits
 // (driver/warnings.h), are what keeps the coefficient from measuring
 // agreement; st.window_records[k - 1] is set with them.  A window that does
-// not ascend gets kWindowNotAscending alone.  Otherwise a curve holds no
+// not ascend gets kWindowNotAscending alone.  Otherwise a fit misses its
+// records when one inside the window lies farther from it than a quarter of
+// their spread (kSpecFitMisses, kLogFitMisses; the record in st.spec_miss
+// and st.log_miss); and a curve holds no
 // variation when its largest magnitude is at most 2^-40 of its fit's size,
 // the sum of the magnitudes of its Chebyshev terms; see curves.cpp for why.
 void measure_sample(RunState& st, bool whole_row = true);
@@ -56,10 +61,11 @@ void measure_sample(RunState& st, bool whole_row = true);
 // stores their normalised zero-lag cross-correlation, the sum of g*h over
 // the square root of the product of the sums of g*g and h*h, in cc(k, k).
 // The coefficient does not depend on the units of either curve and is never
-// infinite: it lies in [-1, 1] up to rounding, or is NaN when a curve is zero
-// throughout or not finite.  When both curves' largest magnitudes lie in
-// [1e-50, 1e50] and within a factor 1e6 of each other, the three lag-0
-// correlations and the quotient are formed on the curves as they are.
+// infinite: it lies in [-1, 1] (a quotient rounded beyond is +-1), or is
+// NaN when a curve is zero throughout or not finite.  When both curves'
+// largest magnitudes lie in [1e-50, 1e50] and within a factor 1e6 of each
+// other, the three lag-0 correlations and the quotient are formed on the
+// curves as they are.
 // Otherwise st.g and st.h are first each scaled by a power of two that
 // brings their largest magnitude into [1, 2), which rounds nothing but
 // values far below the curve's peak, and are left scaled.
