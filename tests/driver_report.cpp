@@ -84,8 +84,9 @@ TEST(NumberField, AgreesWithPrintfEverywhere) {
 
 // The texts written without printf (shortest, the picture's bounds and tick
 // labels) against printf's "%.*g" and "%.*f" and strtod in the C locale,
-// the test's own: every double's bit pattern, short decimals, and ties
-// at every decimal place.
+// the test's own: random bit patterns (every exponent, NaN, infinities),
+// short decimals, and binary fractions, whose decimal digits end in 5 and
+// so make ties.
 TEST(NumberText, AgreesWithPrintfAndStrtod) {
   auto shortest_by_printf = [](double v, int least) {
     char text[32];
