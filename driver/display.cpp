@@ -3,13 +3,8 @@
 
 namespace tamsel {
 
-namespace {
-
-// The length of the well-formed UTF-8 character at s[0..length-1] (2 to 4),
-// with its code point in `code`; 0 when s does not start with one.
-// Overlong forms, surrogates and code points past U+10FFFF are not
-// well-formed.
-std::size_t utf8_character(const unsigned char* s, std::size_t length, char32_t& code) {
+std::size_t utf8_character(const char* text, std::size_t length, char32_t& code) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text);
   const unsigned char lead = s[0];
   std::size_t n = 0;
   if (lead >= 0xc2 && lead <= 0xdf) n = 2;
@@ -26,9 +21,6 @@ std::size_t utf8_character(const unsigned char* s, std::size_t length, char32_t&
   return n;
 }
 
-// Whether a code point is a control or an invisible format character:
-// C1 controls, the line and paragraph separators, the bidirectional
-// controls and the other characters of Unicode's format category (Cf).
 bool hidden(char32_t code) {
   struct Range {
     char32_t first, last;
@@ -46,8 +38,6 @@ bool hidden(char32_t code) {
   return false;
 }
 
-} // namespace
-
 char shown_byte(char byte) {
   const auto code = static_cast<unsigned char>(byte);
   return ((code < 0x20 && byte != '\t') || (code >= 0x7f && code <= 0x9f)) ? '?' : byte;
@@ -58,7 +48,7 @@ std::size_t show_bytes(const char* text, std::size_t length, char* out) {
   std::size_t shown = 0;
   for (std::size_t i = 0; i < length;) {
     char32_t code = 0;
-    const std::size_t n = s[i] >= 0x80 ? utf8_character(s + i, length - i, code) : 0;
+    const std::size_t n = s[i] >= 0x80 ? utf8_character(text + i, length - i, code) : 0;
     if (n == 0) {
       out[shown++] = shown_byte(text[i++]);
     } else if (hidden(code)) {

@@ -12,6 +12,17 @@
 
 namespace tamsel {
 
+// The length (2 to 4) of the well-formed UTF-8 character that starts
+// text[0..length-1], with its code point in `code`; 0 when none starts
+// there (an ASCII byte included).  Overlong forms, surrogates and code
+// points past U+10FFFF are not well-formed.
+std::size_t utf8_character(const char* text, std::size_t length, char32_t& code);
+
+// Whether a code point is a control or an invisible format character, shown
+// as '?': C1 controls, the line and paragraph separators, the bidirectional
+// controls and the other characters of Unicode's format category (Cf).
+bool hidden(char32_t code);
+
 // The byte as the console shows it when it is not part of a well-formed
 // UTF-8 character: a control byte (0x00 to 0x1F other than TAB, 0x7F, and
 // 0x80 to 0x9F) becomes '?', every other byte stays itself.

@@ -2,11 +2,12 @@
 #include "driver/input.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,10 +117,9 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
     mantissa = mantissa * 10 + std::uint64_t(ch - '0');
     mantissa_fits = mantissa <= kTwoTo53;
   };
-  std::size_t fraction_digits = 0;
+  std::size_t digits = 0, fraction_digits = 0;
   long exponent = 0;
   if (!special) {
-    std::size_t digits = 0;
     for (; i < length && is_digit(token[i]); ++i, ++digits) take_digit(token[i]);
     if (i < length && token[i] == '.') {
       ++i;
@@ -167,20 +167,28 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
     value = negative ? -result : result;
     return true;
   }
-  char buffer[kMaxToken + 1];
-  for (std::size_t k = 0; k < length; ++k)
+  // from_chars reads as strtod reads in the C locale, whatever locale the
+  // process has set; it takes no '+' and no D exponent.
+  char buffer[kMaxToken];
+  const std::size_t start = token[0] == '+' ? 1 : 0;
+  for (std::size_t k = start; k < length; ++k)
     buffer[k] = lower(token[k]) == 'd' ? 'e' : token[k];
-  buffer[length] = '\0';
-  // The grammar above admits only what strtod reads the same way in every
-  // locale: the program never changes the C locale.
-  errno = 0;
-  char* end = nullptr;
-  Real result = std::strtod(buffer, &end);
-  if (end != buffer + length) {
+  Real result = 0.0;
+  const std::from_chars_result read = std::from_chars(buffer + start, buffer + length, result);
+  if (read.ptr != buffer + length) {
     problem = "is not a number";
     return false;
   }
-  if (!special && std::isinf(result)) {
+  if (read.ec == std::errc::result_out_of_range) {
+    // Too large, or so small that it rounds to zero: the place of the first
+    // nonzero digit tells which (the doubles span 10^-324 to 10^308).
+    std::size_t zeros = 0;
+    for (const char* p = word; p < token + length && (*p == '0' || *p == '.'); ++p)
+      zeros += *p == '0';
+    if (exponent + long(digits - fraction_digits) - 1 - long(zeros) < 0) {
+      value = negative ? -0.0 : 0.0;
+      return true;
+    }
     problem = "is out of the range of a double";
     return false;
   }

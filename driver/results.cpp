@@ -36,15 +36,35 @@ std::string shown(const char* path) {
   results_failure(path, (std::string("cannot write the results file: ") + reason).c_str());
 }
 
+// The name as the table writes it: valid UTF-8 whatever its bytes, and no
+// '"' that a CSV reader would take for the start of a quoted field.
 void append_name(std::string& out, const char* name, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    switch (name[i]) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < length;) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if (byte >= 0x80) {
+      char32_t code = 0;
+      const std::size_t n = utf8_character(name + i, length - i, code);
+      if (n == 0) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+        ++i;
+      } else {
+        out.append(name + i, n);
+        i += n;
+      }
+      continue;
+    }
+    switch (byte) {
     case '\\': out += "\\\\"; break;
     case '\t': out += "\\t"; break;
     case '\n': out += "\\n"; break;
     case '\r': out += "\\r"; break;
-    default: out += name[i];
+    case '"': out += "\\\""; break;
+    default: out += char(byte);
     }
+    ++i;
   }
 }
 

@@ -10,8 +10,11 @@
 // others); records is the number of table records whose abscissa lies
 // inside the window; warnings holds the keys of the sample's warnings
 // (driver/warnings.h) separated by ';', empty when there are none.  In a
-// name, a backslash is written as \\, a tab as \t, a line feed as \n and a
-// carriage return as \r, so that every name reads back exactly; every other
+// name, a backslash is written as \\, a tab as \t, a line feed as \n, a
+// carriage return as \r, a double quote as \" and a byte that is not part
+// of a well-formed UTF-8 character as \x and two upper-case hexadecimal
+// digits (\xFF), so that every name reads back exactly, the table is valid
+// UTF-8 and no field starts a quoted field for a CSV reader; every other
 // byte is written as it is.  Lines end with a line feed.
 //
 // The results file obeys the rules of the report files: it lies inside the

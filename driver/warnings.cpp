@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/warnings.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <system_error>
 
 #include "driver/curves.h"
 #include "driver/tables.h"
@@ -33,17 +34,26 @@ const char* sample_warning_key(SampleWarning warning) {
   return nullptr;
 }
 
+void shortest_from(Real value, int least, char* text) {
+  // to_chars and from_chars are printf's "%.*g" and strtod in the C locale,
+  // whatever locale the process has set (the Python module's may write a
+  // decimal comma).
+  for (int digits = least; digits <= 17; ++digits) {
+    char* end = std::to_chars(text, text + 31, value, std::chars_format::general, digits).ptr;
+    *end = '\0';
+    // A NaN never compares equal and is written the same at every precision.
+    Real back = 0.0;
+    if (std::from_chars(text, end, back).ec == std::errc() && back == value) return;
+  }
+}
+
 void shortest(Real value, char* text) {
   // At least as many digits as the integer part holds, so that 160 is not
   // written 1.6e+02.
   const Real magnitude = std::fabs(value);
   int digits = 1;
   while (digits < 17 && magnitude >= std::pow(10.0, digits) && std::isfinite(magnitude)) ++digits;
-  for (; digits <= 17; ++digits) {
-    std::snprintf(text, 32, "%.*g", digits, value);
-    // A NaN never compares equal and is written the same at every precision.
-    if (std::strtod(text, nullptr) == value) return;
-  }
+  shortest_from(value, digits, text);
 }
 
 void describe_sample_warning(const RunState& st, Integer k, SampleWarning warning, char* text,

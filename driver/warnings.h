@@ -72,6 +72,10 @@ void write_sample_warnings(std::FILE* out, const RunState& st, Integer k, const 
 
 // The shortest text "%.Ng" that reads back as `value`, N being at least the
 // number of digits of its integer part (160, not 1.6e+02), in text[0..32).
+// Written as in the C locale, whatever locale the process has set.
 void shortest(Real value, char* text);
+
+// The same with N from `least` up; NaN as "%.17g" writes it.
+void shortest_from(Real value, int least, char* text);
 
 } // namespace tamsel

@@ -2,7 +2,7 @@
 #include <tamsel/numeric/conventional.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <string>
 
 #include <tamsel/numeric/chebyshev.h>
@@ -174,9 +174,14 @@ void chebyshev_eval(std::span<const double> coefficients, double a, double b,
   same_size("chebyshev_eval", "the output", out.size(), x.size());
   for (std::size_t i = 0; i < x.size(); ++i) {
     if ((x[i] - a) * (x[i] - b) > 0.0) {
-      char text[160];
-      std::snprintf(text, sizeof text, "x[%zu] = %.17g is outside [%.17g, %.17g]", i, x[i], a, b);
-      refuse("chebyshev_eval", text);
+      // "%.17g" as in the C locale, whatever locale the process has set.
+      const auto g = [](double v) {
+        char text[32];
+        return std::string(text, std::to_chars(text, text + sizeof text, v,
+                                                std::chars_format::general, 17).ptr);
+      };
+      refuse("chebyshev_eval", "x[" + std::to_string(i) + "] = " + g(x[i]) + " is outside [" +
+                                   g(a) + ", " + g(b) + "]");
     }
   }
   std::vector<Real> c(coefficients.begin(), coefficients.end());

@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "plot/svg_text.h"
 
@@ -46,11 +44,9 @@ TickForm tick_form(const Axis& axis) {
 
 std::string tick_label(double value, const Axis& axis, const TickForm& form) {
   if (std::fabs(value) < axis.step * 1e-6) value = 0.0;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", form.decimals, value / std::pow(10.0, form.power));
+  std::string text = fixed(value / std::pow(10.0, form.power), form.decimals);
   // No minus sign on a label that reads as zero.
-  if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1))
-    std::memmove(text, text + 1, std::strlen(text));
+  if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
   return text;
 }
 

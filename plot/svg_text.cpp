@@ -1,16 +1,31 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "plot/svg_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <locale.h>
 
+#include "driver/display.h"
 #include "driver/report.h"
+#include "driver/warnings.h"
 
 namespace tamsel::svg {
 
+namespace {
+
+// The C locale, in which the picture's numbers are written whatever locale
+// the process has set.
+locale_t c_locale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+  return c;
+}
+
+} // namespace
+
 void append(std::string& out, const char* format, ...) {
+  const locale_t previous = uselocale(c_locale());
   va_list args, again;
   va_start(args, format);
   va_copy(again, args);
@@ -21,12 +36,12 @@ void append(std::string& out, const char* format, ...) {
   std::vsnprintf(out.data() + at, std::size_t(n) + 1, format, again);
   va_end(again);
   out.resize(at + std::size_t(n));
+  uselocale(previous);
 }
 
 void append_text(std::string& out, const char* bytes, std::size_t length) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   for (std::size_t i = 0; i < length;) {
-    unsigned char c = s[i];
+    const auto c = static_cast<unsigned char>(bytes[i]);
     if (c < 0x80) {
       switch (c) {
       case '&': out += "&amp;"; break;
@@ -39,26 +54,15 @@ void append_text(std::string& out, const char* bytes, std::size_t length) {
       ++i;
       continue;
     }
-    // A multi-byte sequence: its lead byte gives the length, every
-    // continuation byte is 10xxxxxx, and overlong or surrogate forms are
-    // refused.
-    std::size_t n = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
-    bool ok = n != 0 && i + n <= length;
-    for (std::size_t j = 1; ok && j < n; ++j) ok = (s[i + j] & 0xc0) == 0x80;
-    if (ok && c == 0xe0) ok = s[i + 1] >= 0xa0;
-    if (ok && c == 0xed) ok = s[i + 1] < 0xa0;
-    if (ok && c == 0xf0) ok = s[i + 1] >= 0x90;
-    if (ok && c == 0xf4) ok = s[i + 1] < 0x90;
-    if (ok && c == 0xef && s[i + 1] == 0xbf && s[i + 2] >= 0xbe) {
-      out += '?'; // U+FFFE or U+FFFF
-      i += n;
-    } else if (ok) {
-      out.append(bytes + i, n);
-      i += n;
-    } else {
-      out += '?';
-      ++i;
-    }
+    // What the console hides (driver/display.h) is shown as '?' here too,
+    // so that no bidirectional control reorders the text beside it; so are
+    // U+FFFE and U+FFFF, which XML does not allow, and every byte that is
+    // not part of a well-formed character.
+    char32_t code = 0;
+    const std::size_t n = utf8_character(bytes + i, length - i, code);
+    if (n == 0 || hidden(code) || code == 0xfffe || code == 0xffff) out += '?';
+    else out.append(bytes + i, n);
+    i += n == 0 ? 1 : n;
   }
 }
 
@@ -81,11 +85,14 @@ std::string bound(Real value) {
   std::string text = field(value);
   if (text[0] != '*') return text;
   char full[32];
-  for (int digits = 6; digits <= 17; ++digits) {
-    std::snprintf(full, sizeof full, "%.*g", digits, value);
-    if (std::strtod(full, nullptr) == value) break;
-  }
+  shortest_from(value, 6, full);
   return full;
+}
+
+std::string fixed(double value, int decimals) {
+  char text[352]; // "%.20f" of the largest double
+  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return std::string(text, end.ptr);
 }
 
 void append_name(std::string& out, const RunState& st, Integer k, double room, double size) {

@@ -11,12 +11,15 @@
 
 namespace tamsel::svg {
 
-// Appends printf-formatted text to `out`.
+// Appends printf-formatted text to `out`, numbers written as in the C locale
+// whatever locale the process has set.
 void append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Appends bytes as XML character data: markup characters become entities, a
-// tab a blank; control characters, bytes that are not well-formed UTF-8 and
-// the two characters U+FFFE and U+FFFF, which XML does not allow, become '?'.
+// tab a blank; what the console shows as '?' (control, bidirectional and
+// invisible characters, driver/display.h), the other bytes that are not
+// well-formed UTF-8 and the two characters U+FFFE and U+FFFF, which XML
+// does not allow, become '?'.
 void append_text(std::string& out, const char* bytes, std::size_t length);
 
 // The width of text in the sans-serif face at `size`, roughly: 0.6 em per
@@ -30,6 +33,9 @@ std::string field(Real value);
 // A window bound: as in the report, or in full where the report's field
 // has no room for it.
 std::string bound(Real value);
+
+// printf's "%.*f" of `value` with 0 to 20 decimals, as in the C locale.
+std::string fixed(double value, int decimals);
 
 // Appends the name of sample k as XML text, cut with an ellipsis where it
 // would be wider than `room` at `size`.

@@ -225,9 +225,15 @@ TEST(CurvesPicture, NotANumberIsShownPlainly) {
 }
 
 TEST(CurvesPicture, NamesAreEscapedAsXmlText) {
-  e2e::TempDir dir;
+  e2e::TempDir dir, hidden, shown;
   const std::string svg = picture(dir, "a<&>\"b\xff\x01\xc3\xa9\n0.1 0.9\n");
   EXPECT_TRUE(contains(svgcheck::panels(svg)[0].text, ">a&lt;&amp;&gt;&quot;b??\xc3\xa9</text>"));
+  // A bidirectional override (U+202E), a C1 control (U+0085) and a zero
+  // width space are '?' as on the console, wherever the picture writes the
+  // name: the picture is that of the name with '?' in their place.
+  const std::string controls = "0.6308\xe2\x80\xae 1\xc2\x85\xe2\x80\x8b";
+  EXPECT_EQ(picture(hidden, "x" + controls + "y\n0.1 0.9\n"),
+            picture(shown, "x0.6308? 1??y\n0.1 0.9\n"));
 }
 
 TEST(CurvesPicture, FarAndHugeValuesKeepEveryCoordinateANumber) {

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The report's number field.
+// The report's number field, and the other texts of numbers the run and the
+// picture write.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
 
 #include "driver/report.h"
+#include "driver/warnings.h"
+#include "plot/svg_text.h"
 
 namespace {
 
@@ -74,6 +80,44 @@ TEST(NumberField, AgreesWithPrintfEverywhere) {
   for (double v : {4.9e-324, -4.9e-324, 2.2250738585072014e-308, 0.00005, 99.99995, 127.99999,
                    128.0, -10.0, -9.99995, 9.99995, 0.49999999999999994})
     EXPECT_EQ(field(v), expected(v)) << std::hexfloat << v;
+}
+
+// The texts written without printf (shortest, the picture's bounds and tick
+// labels) against printf's "%.*g" and "%.*f" and strtod in the C locale,
+// the test's own: random bit patterns (every exponent, NaN, infinities),
+// short decimals, and binary fractions, whose decimal digits end in 5 and
+// so make ties.
+TEST(NumberText, AgreesWithPrintfAndStrtod) {
+  auto shortest_by_printf = [](double v, int least) {
+    char text[32];
+    for (int digits = least; digits <= 17; ++digits) {
+      std::snprintf(text, sizeof text, "%.*g", digits, v);
+      if (std::strtod(text, nullptr) == v) break;
+    }
+    return std::string(text);
+  };
+  std::mt19937_64 gen(20261208);
+  std::uniform_int_distribution<int> place(-25, 25), decimals(0, 20);
+  std::uniform_int_distribution<long> mantissa(-999999, 999999);
+  for (int i = 0; i < 15000; ++i) {
+    const double values[] = {std::bit_cast<double>(gen()),
+                             double(mantissa(gen)) * std::pow(10.0, place(gen)),
+                             std::ldexp(double(mantissa(gen)), -decimals(gen))};
+    for (double v : values) {
+      char text[32];
+      tamsel::shortest(v, text);
+      int least = 1;
+      while (least < 17 && std::fabs(v) >= std::pow(10.0, least) && std::isfinite(v)) ++least;
+      ASSERT_EQ(std::string(text), shortest_by_printf(v, least)) << std::hexfloat << v;
+      tamsel::shortest_from(v, 6, text);
+      ASSERT_EQ(std::string(text), shortest_by_printf(v, 6)) << std::hexfloat << v;
+      const int d = decimals(gen);
+      const double scaled = std::isfinite(v) ? std::fmod(v, 1e7) : v;
+      char printed[400];
+      std::snprintf(printed, sizeof printed, "%.*f", d, scaled);
+      ASSERT_EQ(tamsel::svg::fixed(scaled, d), printed) << std::hexfloat << scaled << " " << d;
+    }
+  }
 }
 
 } // namespace

@@ -173,6 +173,9 @@ std::vector<std::vector<std::string>> read_tsv(const std::string& text) {
       row.assign(1, "");
     } else if (c == '\t') {
       row.emplace_back();
+    } else if (c == '\\' && text.compare(i, 2, "\\x") == 0 && i + 3 < text.size()) {
+      row.back() += char(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
     } else if (c == '\\' && i + 1 < text.size()) {
       const char e = text[++i];
       row.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;

@@ -83,7 +83,7 @@ std::string block(const std::string& file, const std::string& cc, const std::str
                   const std::string& fmax);
 
 // The rows of a results table (tamsel --results), header included, split
-// at tabs, with the escapes of names (\\, \t, \n, \r) undone.
+// at tabs, with the escapes of names (\\, \t, \n, \r, \", \xHH) undone.
 std::vector<std::vector<std::string>> read_tsv(const std::string& text);
 
 // The bundled example's three input files (examples/smooth), copied into dir.

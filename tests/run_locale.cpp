@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The program's bytes do not depend on the locale of its environment: a run
 // under a locale with a decimal comma writes exactly what it writes under
-// LC_ALL=C, on the console, on standard error and in the report.
+// LC_ALL=C, on the console, on standard error and in the report; the run and
+// the picture made in a process whose locale writes a decimal comma (as the
+// Python module's may) write what they write in the C locale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "driver/results.h"
+#include "driver/run.h"
 #include "e2e.h"
+#include "plot/plot.h"
 
 namespace {
 
@@ -93,6 +100,39 @@ TEST(Locale, DecimalCommaLocaleWritesTheSameBytes) {
     EXPECT_EQ(comma.result.err, c.result.err);
   }
   EXPECT_EQ(c.result.err, "tamsel: samples.lst:2: '4e' is not a number\n");
+}
+
+TEST(Locale, DecimalCommaLocaleOfTheProcessChangesNoByte) {
+  const std::string locale = comma_locale();
+  if (locale.empty()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  e2e::TempDir dir;
+  // A window below the records draws a warning that names them; a 23-digit
+  // value is read by the slow path; a huge window bound is written in full.
+  dir.write("samples.lst", "low\n0.0 0.45\nhigh\n0.3 0.95\nfar\n0.2 12345.678\n");
+  dir.write("corrspec.in", "0.05 0.1\n0.2 0.35000000000000000000001\n0.4 0.2\n0.7 0.9\n");
+  dir.write("corrlog.in", "0.05 2.5\n0.2 1.5\n0.4 -0.25\n0.7 1e-3\n");
+  e2e::ScopedChdir here(dir.path());
+  auto outputs = [] {
+    char* warnings = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&warnings, &size);
+    tamsel::RunState& st = tamsel::run_state();
+    tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_sample, stream);
+    std::fclose(stream);
+    std::string all = warnings;
+    std::free(warnings);
+    return all + tamsel::results_table(st) + tamsel::curves_svg(st, tamsel::kept_samples(), {});
+  };
+  const std::string c = outputs();
+  ASSERT_NE(std::setlocale(LC_ALL, locale.c_str()), nullptr);
+  const std::string comma = outputs();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_NE(c.find("span 0.05 to 0.7"), std::string::npos) << c;
+  EXPECT_NE(c.find("12345.678"), std::string::npos);
+  const auto differ = std::mismatch(c.begin(), c.end(), comma.begin(), comma.end());
+  const std::size_t at = std::size_t(differ.first - c.begin());
+  EXPECT_EQ(at, c.size()) << "first difference: " << comma.substr(at, 60);
+  EXPECT_EQ(comma.size(), c.size());
 }
 
 } // namespace

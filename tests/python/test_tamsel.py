@@ -290,3 +290,95 @@ def test_readme_example_runs(tmp_path):
                           capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
     assert done.stdout.splitlines()[:3] == ["True", "True", "5"]
+
+
+LOCALE_CHILD = """
+import locale, sys, warnings, tamsel
+locale.setlocale(locale.LC_ALL, sys.argv[1])
+with warnings.catch_warnings(record=True) as caught:
+    warnings.simplefilter("always")
+    samples = tamsel.run(sys.argv[2])
+try:
+    tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, [0.5, 1.5])
+except ValueError as refusal:
+    print(refusal)
+print([str(w.message) for w in caught], samples, locale.localeconv()["decimal_point"])
+"""
+
+
+def test_numbers_read_and_written_alike_under_a_decimal_comma(tmp_path):
+    """A process whose locale writes a decimal comma (one made for the test
+    through LOCPATH) reads a table of 23-digit values and writes warnings,
+    results and reports as the C locale does."""
+    locales = tmp_path / "locales"
+    locales.mkdir()
+    if shutil.which("localedef") is not None:
+        subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8", locales / "de_DE.UTF-8"],
+                       capture_output=True)
+    if not (locales / "de_DE.UTF-8").is_dir():
+        pytest.skip("localedef cannot make de_DE.UTF-8 (Debian: apt-get install locales)")
+    outputs = {}
+    for name, point in (("C", "."), ("de_DE.UTF-8", ",")):
+        d = tmp_path / name
+        d.mkdir()
+        (d / "samples.lst").write_text("below\n0.0 0.45\nabove\n0.3 1.5\n")
+        (d / "corrspec.in").write_text(
+            "".join(f"{i / 40} {np.sin(7 * i / 40) / 3:.22f}\n" for i in range(1, 40)))
+        (d / "corrlog.in").write_text(
+            "".join(f"{i / 40} {np.cos(5 * i / 40)}\n" for i in range(1, 40)))
+        done = subprocess.run([sys.executable, "-c", LOCALE_CHILD, name, d], capture_output=True,
+                              text=True, env=dict(os.environ, LOCPATH=str(locales)))
+        assert done.returncode == 0, done.stderr
+        assert done.stdout.endswith(f" {point}\n")
+        outputs[name] = (done.stdout[:-2], (d / "above_cross.txt").read_bytes())
+    assert "span 0.025 to 0.975" in outputs["C"][0] and "x[1] = 1.5 " in outputs["C"][0]
+    assert outputs["de_DE.UTF-8"] == outputs["C"]
+
+
+def test_results_table_recipes_give_the_programs_names_and_bits(tmp_path, monkeypatch):
+    """The README's and the manual's recipes read a results table back to the
+    run's own names and doubles, bit for bit."""
+    pytest.importorskip("pandas")
+    readme = open(os.environ["TAMSEL_README"], encoding="utf-8").read()
+    recipe = re.search(r"<!-- results recipe: begin -->\n```python\n(.*?)```", readme, re.S)
+    assert recipe, "no results recipe between the README's markers"
+    page = open(os.path.join(os.path.dirname(os.environ["TAMSEL_README"]), "doc", "tamsel.1"),
+                encoding="utf-8").read()
+    manual = re.search(r"\npython3 <<\\\(aqEOF\\\(aq\n(.*?)\nEOF\n", page, re.S)
+    assert manual, "no Python here-document in the manual"
+    manual = manual.group(1).replace("\\e", "\\").replace("\\(aq", "'").replace("\\-", "-")
+    # Names a reader could trip on, and random windows: reversed, empty,
+    # reaching past the records.
+    names = [b"a\xffb", b'"quoted', b"tab\there", b"nan", b"back\\slash", b"x\\xFF", b"#c",
+             b"caf\xc3\xa9\xc3", b"1e5", b"\xe2\x80\xae\xc2\x85"]
+    rng = np.random.default_rng(20261208)
+    lines = []
+    for k in range(100):
+        fmin, fmax = rng.uniform(-0.1, 1.1, 2) if k != 7 else (0.5, 0.5)
+        name = names[k] if k < len(names) else f"w{k}".encode()
+        lines.append(name + f"\n{fmin!r} {fmax!r}\n".encode())
+    shutil.copytree(os.environ["TAMSEL_EXAMPLES"] + "/smooth", tmp_path / "run")
+    (tmp_path / "run" / "samples.lst").write_bytes(b"".join(lines))
+    subprocess.run([os.environ["TAMSEL_EXE"], "--results", "results.tsv"], cwd=tmp_path / "run",
+                   check=True, capture_output=True)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tamsel.RunWarning)
+        samples = tamsel.run(tmp_path / "run")
+    assert any(s.warnings for s in samples) and any(np.isnan(s.coefficient) for s in samples)
+
+    def same(got, want):
+        got = np.asarray(got, dtype=np.float64)
+        return [bits(g) if not np.isnan(g) else "nan" for g in got] == \
+            [bits(w) if not np.isnan(w) else "nan" for w in want]
+
+    monkeypatch.chdir(tmp_path / "run")
+    for source, code in (("README", recipe.group(1)), ("manual", manual)):
+        loaded = {}
+        exec(code, loaded)
+        tables = [loaded["df"]] + ([loaded["table"]] if "table" in loaded else [])
+        for table in tables:
+            assert list(table["name"]) == [s.name for s in samples], source
+            for column in ("fmin", "fmax", "coefficient"):
+                assert same(table[column], [getattr(s, column) for s in samples]), (source, column)
+            assert list(table["records"]) == [s.records for s in samples], source
+            assert list(table["warnings"]) == [";".join(s.warnings) for s in samples], source
