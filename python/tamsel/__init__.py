@@ -358,7 +358,7 @@ def _issue(message, category):
     frame = sys._getframe(2)
     _warnings.warn_explicit(message, category, frame.f_code.co_filename, frame.f_lineno,
                             module=frame.f_globals.get("__name__", "<unknown>"),
-                            registry={}, module_globals=frame.f_globals)
+                            registry={})
 
 
 def _warning_keys(bits):

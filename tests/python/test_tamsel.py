@@ -330,7 +330,8 @@ def test_numbers_read_and_written_alike_under_a_decimal_comma(tmp_path):
                               text=True, env=dict(os.environ, LOCPATH=str(locales)))
         assert done.returncode == 0, done.stderr
         assert done.stdout.endswith(f" {point}\n")
-        outputs[name] = (done.stdout[:-2], (d / "above_cross.txt").read_bytes())
+        outputs[name] = (done.stdout[:-2].replace(str(d), "DIR"),
+                         (d / "above_cross.txt").read_bytes())
     assert "span 0.025 to 0.975" in outputs["C"][0] and "x[1] = 1.5 " in outputs["C"][0]
     assert outputs["de_DE.UTF-8"] == outputs["C"]
 
