@@ -164,9 +164,16 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
   });
 }
 
-RealArray one_dimensional(const char* routine, const char* what, py::object value) {
+// `value` as an array of doubles; a TypeError in the routine's words when it
+// holds anything but numbers (ensure clears numpy's own error).
+RealArray reals(const char* routine, const char* what, py::object value) {
   RealArray a = RealArray::ensure(value);
-  if (!a) throw py::error_already_set();
+  if (!a) throw py::type_error(std::string(routine) + ": " + what + " must be an array of real numbers");
+  return a;
+}
+
+RealArray one_dimensional(const char* routine, const char* what, py::object value) {
+  RealArray a = reals(routine, what, value);
   if (a.ndim() != 1) throw py::value_error(std::string(routine) + ": " + what + " must be one-dimensional");
   return a;
 }
@@ -202,8 +209,7 @@ RealArray chebyshev_coefficients(double a, double b, py::object values) {
 
 RealArray chebyshev_eval(py::object coefficients, double a, double b, py::object points) {
   const RealArray c = one_dimensional("chebyshev_eval", "the coefficients", coefficients);
-  const RealArray x = RealArray::ensure(points);
-  if (!x) throw py::error_already_set();
+  const RealArray x = reals("chebyshev_eval", "x", points);
   RealArray out(shape_of(x));
   const std::span<const double> cs(c.data(), std::size_t(c.size())), xs(x.data(), std::size_t(x.size()));
   const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
@@ -223,8 +229,7 @@ RealArray chebyshev_integral(py::object coefficients, double a, double b) {
 }
 
 RealArray interp(py::object points, py::object abscissae, py::object values) {
-  const RealArray x = RealArray::ensure(points);
-  if (!x) throw py::error_already_set();
+  const RealArray x = reals("interp", "x", points);
   const RealArray xp = one_dimensional("interp", "xp", abscissae);
   const RealArray fp = one_dimensional("interp", "fp", values);
   RealArray out(shape_of(x));

@@ -102,6 +102,24 @@ def _axis(axis, ndim):
     return axis % ndim
 
 
+def _numbers(a, routine, name="a"):
+    """a as an array, or TypeError or ValueError in the routine's own words
+    when it is not an array of numbers (booleans, integers, reals or complex
+    numbers, as numpy converts them)."""
+    if type(a) is np.ndarray and a.dtype.kind in "biufc":
+        return a
+    if isinstance(a, (str, bytes)):
+        raise TypeError(f"{routine}: {name} must be an array of numbers, not {type(a).__name__}")
+    try:
+        out = np.asarray(a)
+    except ValueError:
+        raise ValueError(f"{routine}: {name} is not a rectangular array: "
+                         "its rows differ in length") from None
+    if out.dtype.kind not in "biufc":
+        raise TypeError(f"{routine}: {name} must be an array of numbers, not of {out.dtype}")
+    return out
+
+
 def _fit(a, n, axis, routine):
     """a with its axis cut or padded with zeros to n values."""
     try:
@@ -149,9 +167,9 @@ def _along(core, a, axis, *args):
 
 
 def _transform(a, n, axis, norm, inverse, routine):
-    if n is None and norm is None and (axis == -1 or (axis == np.ndim(a) - 1 and axis >= 0)):
+    a = _numbers(a, routine)
+    if n is None and norm is None and (axis == -1 or (axis == a.ndim - 1 and axis >= 0)):
         return _core.fft_rows(a, inverse)  # the common case, straight through
-    a = np.asarray(a)
     if a.ndim == 0:
         raise ValueError(f"{routine}: the array has no axis")
     if n is not None:
@@ -195,7 +213,7 @@ def rfft(a, n=None, axis=-1, norm=None):
     k = 0 .. n/2, n/2 + 1 values (the others are their conjugates); out[0]
     and out[n/2] are real.  a is taken as float64; n a power of two.
     """
-    a = np.asarray(a)
+    a = _numbers(a, "rfft")
     if a.ndim == 0:
         raise ValueError("rfft: the array has no axis")
     axis = _axis(axis, a.ndim)
@@ -217,7 +235,7 @@ def irfft(a, n=None, axis=-1, norm=None):
     2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
     values.  n must be a power of two.  Returns float64.
     """
-    a = np.asarray(a)
+    a = _numbers(a, "irfft")
     if a.ndim == 0:
         raise ValueError("irfft: the array has no axis")
     axis = _axis(axis, a.ndim)
@@ -235,7 +253,7 @@ def irfft(a, n=None, axis=-1, norm=None):
 
 
 def _transform_n(a, s, axes, norm, inverse, routine):
-    a = np.asarray(a)
+    a = _numbers(a, routine)
     if a.ndim == 0:
         raise ValueError(f"{routine}: the array has no axis")
     if axes is None:
@@ -294,7 +312,8 @@ def correlate(a, b):
     is relative to the larger of the two: if one is 1e12 times smaller than
     the other, its contribution is lost.  Scale them alike first.
     """
-    return _core.correlate(a, b)
+    return _core.correlate(_numbers(a, "correlate", "a"),
+                           _numbers(b, "correlate", "b"))
 
 
 def chebyshev_nodes(a, b, n):
@@ -313,8 +332,10 @@ def chebyshev_fit(f, a, b, n):
     numpy.polynomial.Chebyshev(c, domain=[a, b]) is the same function; it
     passes through f's values at the nodes (up to rounding).
     """
+    if not callable(f):
+        raise TypeError(f"chebyshev_fit: f must be a function of the nodes, not {type(f).__name__}")
     nodes = _core.chebyshev_nodes(a, b, n)
-    values = np.asarray(f(nodes), dtype=np.float64)
+    values = _numbers(f(nodes), "chebyshev_fit", "what f returned")
     if values.shape != (n,):
         raise ValueError(f"chebyshev_fit: f returned shape {values.shape} for {n} nodes")
     return _core.chebyshev_coefficients(a, b, values)
@@ -327,15 +348,16 @@ def chebyshev_eval(c, a, b, x):
     raises ValueError naming it (NaN passes and gives NaN).  Evaluated by
     the backward (Clenshaw) recurrence.  Returns float64 shaped like x.
     """
-    out = _core.chebyshev_eval(c, a, b, x)
-    return out[()] if np.ndim(x) == 0 else out
+    x = _numbers(x, "chebyshev_eval", "x")
+    out = _core.chebyshev_eval(_numbers(c, "chebyshev_eval", "c"), a, b, x)
+    return out[()] if x.ndim == 0 else out
 
 
 def chebyshev_integral(c, a, b):
     """The series (numpy's convention, len(c) >= 2 terms) of the integral of
     the series c from a to x: zero at x = a; the term of degree len(c),
     which would come from the last coefficient, is dropped."""
-    return _core.chebyshev_integral(c, a, b)
+    return _core.chebyshev_integral(_numbers(c, "chebyshev_integral", "c"), a, b)
 
 
 def interp(x, xp, fp):
@@ -347,8 +369,9 @@ def interp(x, xp, fp):
     Where none holds it (outside the table, x = xp[0], x NaN) the result
     is 0.0: unlike numpy.interp, nothing is clamped.  xp need not ascend.
     """
-    out = _core.interp(x, xp, fp)
-    return out[()] if np.ndim(x) == 0 else out
+    x = _numbers(x, "interp", "x")
+    out = _core.interp(x, _numbers(xp, "interp", "xp"), _numbers(fp, "interp", "fp"))
+    return out[()] if x.ndim == 0 else out
 
 
 def _issue(message, category):
@@ -406,7 +429,7 @@ def correlate_windows(x, spec, log, windows, names=None):
     "abscissa-outside-range" and "abscissa-not-rising".  RunError where the
     command stops.
     """
-    windows = np.asarray(windows, dtype=np.float64)
+    windows = _numbers(windows, "correlate_windows", "windows").astype(np.float64)
     if windows.ndim != 2 or windows.shape[1] != 2:
         raise ValueError("correlate_windows: windows must be (fmin, fmax) pairs")
     if names is not None:
@@ -414,7 +437,9 @@ def correlate_windows(x, spec, log, windows, names=None):
         if len(names) != len(windows):
             raise ValueError("correlate_windows: one name per window")
     coefficients, bits, inside = _core.correlate_windows(
-        x, spec, log, np.ascontiguousarray(windows[:, 0]), np.ascontiguousarray(windows[:, 1]))
+        *(_numbers(v, "correlate_windows", name)
+          for v, name in ((x, "x"), (spec, "spec"), (log, "log"))),
+        np.ascontiguousarray(windows[:, 0]), np.ascontiguousarray(windows[:, 1]))
     return [Sample(None if names is None else names[w], float(windows[w, 0]),
                    float(windows[w, 1]), float(coefficients[w]), _warning_keys(bits[w]),
                    int(inside[w]))

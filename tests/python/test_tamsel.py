@@ -120,6 +120,28 @@ def test_refusals_are_value_errors_naming_the_fault(call, text):
         call()
 
 
+def test_misuse_is_told_in_the_modules_own_words():
+    # Every array argument of every function, given text or a ragged list:
+    # a TypeError or ValueError naming the function and the argument, never
+    # an error of the binding layer.
+    calls = {
+        "fft": lambda v: tamsel.fft(v), "ifft": lambda v: tamsel.ifft(v),
+        "rfft": lambda v: tamsel.rfft(v), "irfft": lambda v: tamsel.irfft(v),
+        "fftn": lambda v: tamsel.fftn(v), "ifftn": lambda v: tamsel.ifftn(v),
+        "correlate": lambda v: tamsel.correlate(np.ones(4), v),
+        "chebyshev_fit": lambda v: tamsel.chebyshev_fit(lambda x: v, 0.0, 1.0, 3),
+        "chebyshev_eval": lambda v: tamsel.chebyshev_eval(v, 0.0, 1.0, 0.5),
+        "chebyshev_integral": lambda v: tamsel.chebyshev_integral(v, 0.0, 1.0),
+        "interp": lambda v: tamsel.interp(0.5, v, [1.0, 2.0]),
+        "correlate_windows": lambda v: tamsel.correlate_windows([0.5], v, [1.0], [(0.1, 0.9)]),
+    }
+    for routine, call in calls.items():
+        for bad, error in (("abc", TypeError), ([[1.0, 2.0], [3.0]], ValueError),
+                           (np.array(["a", "b"]), TypeError)):
+            with pytest.raises(error, match=f"^{routine}: "):
+                call(bad)
+
+
 def test_thread_calls_give_serial_bits():
     data = [RNG.standard_normal(1 << 14) for _ in range(4)]
     serial = [bits(tamsel.fft(d).view(np.float64)) for d in data]
