@@ -52,7 +52,7 @@ test: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@grep -q '^TAMSEL_PYTHON_TESTS:INTERNAL=ON' $(BUILD)/CMakeCache.txt || \
-	  echo "make test: the Python module was neither built nor tested; to include it install the Debian packages python3-dev python3-numpy pybind11-dev python3-pytest python3-scipy python3-pandas and run make test again" >&2
+	  echo "make test: the Python module was neither built nor tested; to include it install the Debian packages python3-dev python3-numpy pybind11-dev python3-pytest python3-scipy python3-pandas mypy and run make test again" >&2
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))

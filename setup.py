@@ -49,6 +49,7 @@ setup(
              "egg_info": {"egg_base": "build-python/setuptools"}},
     packages=["tamsel"],
     package_dir={"": "python"},
+    package_data={"tamsel": ["__init__.pyi", "py.typed"]},
     ext_modules=[Extension("tamsel._core", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     zip_safe=False,

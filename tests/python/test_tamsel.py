@@ -142,6 +142,38 @@ def test_misuse_is_told_in_the_modules_own_words():
                 call(bad)
 
 
+def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
+    # The stubs name every public function and class, and a type checker
+    # passes the README's use of them and catches misuse.
+    import ast
+    package = os.path.dirname(tamsel.__file__)
+    assert os.path.exists(os.path.join(package, "py.typed"))
+    with open(os.path.join(package, "__init__.pyi"), encoding="utf-8") as stubs:
+        tree = ast.parse(stubs.read())
+    named = {node.name for node in tree.body
+             if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    assert named == set(tamsel.__all__)
+    mypy = pytest.importorskip("mypy.api")
+    good = tmp_path / "good.py"
+    good.write_text("import numpy as np\nimport numpy.typing as npt\nimport tamsel\n"
+                    "x: npt.NDArray[np.float64] = tamsel.irfft(tamsel.rfft(np.ones(8)), n=8)\n"
+                    "c: float = tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, 0.5)\n"
+                    "for s in tamsel.run('.'):\n"
+                    "    k: float = s.coefficient\n"
+                    "    w: tuple[str, ...] = s.warnings\n")
+    bad = tmp_path / "bad.py"
+    bad.write_text("import tamsel\n"
+                   "tamsel.fft([1.0], norm='sideways')\n"
+                   "name: int = tamsel.run('.')[0].coefficient\n")
+    monkeypatch.setenv("MYPYPATH", os.path.dirname(package))
+    out, _, status = mypy.run(["--strict", "--no-incremental", "--cache-dir", os.devnull,
+                               str(good)])
+    assert status == 0, out
+    out, _, status = mypy.run(["--no-incremental", "--cache-dir", os.devnull, str(bad)])
+    assert status == 1 and [line.split(": error:")[0] for line in out.splitlines()
+                            if ": error:" in line] == [f"{bad}:2", f"{bad}:3"], out
+
+
 def test_thread_calls_give_serial_bits():
     data = [RNG.standard_normal(1 << 14) for _ in range(4)]
     serial = [bits(tamsel.fft(d).view(np.float64)) for d in data]
