@@ -3,14 +3,14 @@
 //
 // The programs read no file names from the command line: all their input
 // comes from fixed file names in the working directory (or in the directory
-// an option names).  They accept
-// --help (or -h), which prints the usage text on standard output, and
-// --version, which prints "<program> <version>"; both stand alone and exit 0
-// without touching any file.  Besides, each program has its own options,
-// written "--name VALUE" or "--name=VALUE" (or "--name" alone for a flag),
-// each at most once; an option may have a short spelling too ("-C DIR" or
-// "-CDIR"), and may be given only with another.  Anything else, including a file name, is refused with
-// a one-line usage error on standard error and exit status 2, so that a
+// an option names).  They accept --help (or -h), which prints the usage text
+// on standard output, and --version, which prints "<program> <version>";
+// both stand alone and exit 0 without touching any file.  Besides, each
+// program has its own options, written "--name VALUE" or "--name=VALUE" (or
+// "--name" alone for a flag), each at most once; an option may have a short
+// spelling too ("-C DIR" or "-CDIR"), and may be given only with another.
+// Anything else, including a file name, is refused with a one-line usage
+// error on standard error and exit status 2, so that a
 // user who meant another file does not get a run on the files that happen
 // to be in the directory.
 #pragma once

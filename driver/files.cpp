@@ -83,11 +83,10 @@ bool followed(uid_t owner) { return owner == 0 || owner == geteuid(); }
 
 // The path the file `path` (relative to `dir`) names once its symbolic
 // links are followed, in out[PATH_MAX], relative to `dir` as well: the path
-// itself unless it is a link.  Returns 0 with the
-// file's status in `info`, ENOENT when no file is there yet (a link to a
-// missing file gives the path that file would be created at),
-// kForeignLink with the link's status in `info` at a link that is not
-// followed, or another errno value.
+// itself unless it is a link.  Returns 0 with the file's status in `info`,
+// ENOENT when no file is there yet (a link to a missing file gives the path
+// that file would be created at), kForeignLink with the link's status in
+// `info` at a link that is not followed, or another errno value.
 int follow_links(int dir, const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
@@ -100,8 +99,9 @@ int follow_links(int dir, const char* path, char* out, struct stat& info) {
 }
 
 // Walks `path` component by component from `base`, as the kernel does when
-// it opens the path there, into the contents of every symbolic link on the way (from the
-// directory that holds the link, or from the root for an absolute one).
+// it opens the path there, into the contents of every symbolic link on the
+// way (from the directory that holds the link, or from the root for an
+// absolute one).
 // Returns 0 when the walk reaches the end, kForeignLink with `owner` set
 // at the first link that is not followed, or the errno value that stopped
 // it.  The text left to walk is the path itself until a link is met, and
@@ -198,8 +198,8 @@ int close_keeping(int fd, int error) {
 bool refused_by_directory(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
 // Where opening `path` (relative to `start`) with O_CREAT creates a file
-// when none is there: an O_PATH descriptor of the directory in `dir` and the name there in
-// leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
+// when none is there: an O_PATH descriptor of the directory in `dir` and the
+// name there in leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
 // no chain of links is ever spelled out as one path.  Returns 0, EEXIST
 // when a file is there after all, or the errno value of the failure.
 int creation_site(int start, const char* path, int& dir, char* leaf) {
@@ -375,9 +375,10 @@ FileHead read_head(int dir, const char* path) {
 }
 
 int open_output(int dir, const char* path, bool create, bool follow) {
-  return openat(dir, path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
-                        (follow ? 0 : O_NOFOLLOW),
-              0666);
+  return openat(dir, path,
+                O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
+                    (follow ? 0 : O_NOFOLLOW),
+                0666);
 }
 
 int probe_output(int dir, const char* path) {

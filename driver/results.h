@@ -36,8 +36,8 @@ namespace tamsel {
 std::string results_table(const RunState& st);
 
 struct ResultsFile {
-  const char* path; // the name as given, or null when no table is asked for
-  int fd;           // descriptor of the existing file, or -1
+  const char* path;   // the name as given, or null when no table is asked for
+  int fd;             // descriptor of the existing file, or -1
   int dir = AT_FDCWD; // the directory the path is relative to
 };
 

@@ -43,11 +43,11 @@ struct KeptSample {
 
 // The sample phase of a run in the directory `dir` (as run() takes it), for
 // tools that use the curves and coefficients without writing the report:
-// zeroes `st`, reads the sample list and, for
-// every sample, prints the two console lines to `console` (unless it is
-// null), opens the sample's report file on `report` (unless it is null),
-// loads the tables, builds the curves and correlates them into cc(k, k)
-// while they are at hand; the sample's name goes to st.sample_names.  On
+// zeroes `st`, reads the sample list and, for every sample, prints the two
+// console lines to `console` (unless it is null), opens the sample's report
+// file on `report` (unless it is null), loads the tables, builds the curves
+// and correlates them into cc(k, k) while they are at hand; the sample's
+// name goes to st.sample_names.  On
 // `warnings` (unless it is null) go the warnings about the tables, once,
 // when they are loaded, and each sample's warnings (driver/warnings.h), one
 // line per finding once its curves are built, naming the list's line of

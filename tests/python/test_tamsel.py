@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import sys
 import threading
+import time
 import warnings
 
 import numpy as np
@@ -269,12 +270,25 @@ def test_a_run_held_on_input_holds_no_other_run_nor_the_callers_directory(tmp_pa
     def work(key, directory):
         got[key] = tamsel.run(directory)
 
+    def opened_fifo():
+        count = 0
+        for fd in os.listdir("/proc/self/fd"):
+            try:
+                count += os.readlink(f"/proc/self/fd/{fd}") == str(held / "corrspec.in")
+            except OSError:
+                pass
+        return count > 1  # the run's descriptor besides the writer
+
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", tamsel.RunWarning)
         waiting = threading.Thread(target=work, args=("held", held))  # a pathlib.Path
         done = threading.Thread(target=work, args=("other", os.fsencode(other)))
         try:
             waiting.start()
+            deadline = time.monotonic() + 60
+            while not opened_fifo() and time.monotonic() < deadline:
+                time.sleep(0.01)
+            assert opened_fifo() and waiting.is_alive()
             done.start()
             done.join(timeout=60)
             assert not done.is_alive() and waiting.is_alive()
