@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include "driver/cli.h"
 #include "driver/display.h"

@@ -13,8 +13,8 @@ inline constexpr const char* kSpecFile = "corrspec.in";
 inline constexpr const char* kLogFile = "corrlog.in";
 
 // Reads up to kMaxRecords records from the two files (in the directory
-// `dir`: a descriptor, or AT_FDCWD) in step, log record
-// first, into st.x, st.s and st.l (entries 1..npts-1), sets st.npts and
+// `dir`: a descriptor, or AT_FDCWD) in step, log record first, into st.x,
+// st.s and st.l (entries 1..npts-1), sets st.npts and
 // writes the closing point at entry npts.  Records after the 128th are not
 // read; 128 complete records give npts = 129.  Entry 0 is never written.
 // Sets st.x_ascending from the abscissae as read.

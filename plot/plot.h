@@ -36,7 +36,7 @@ struct PictureOptions {
 };
 
 // The SVG document for samples 1..st.sample_count of a run whose curves and
-// coefficients are built (sample_phase), with what keep_sample kept of
+// coefficients are built (sample_phase), with what the sample phase kept of
 // those samples: the fits' means and the curve points, so that the curves
 // are drawn at the very abscissae the run sampled.  The summary is a
 // <g class="summary"> holding one <path class="window"> per sample drawn
