@@ -64,6 +64,7 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
   // The synopsis the usage error shows.
   std::string synopsis;
   for (const Option* o = text.options; o != nullptr && o->name != nullptr; ++o) {
+    if (!o->in_synopsis) continue;
     synopsis += std::string(" [") + o->name;
     if (o->value != nullptr) synopsis += std::string(" ") + o->value;
     synopsis += ']';
@@ -90,6 +91,13 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
       if (word.size() == n) option = o;
       else if (word[n] == '=') option = o, value = argv[i] + n + 1;
     }
+    for (const Option* o = text.options; option == nullptr && o != nullptr && o->name != nullptr;
+         ++o) {
+      const std::size_t n = o->alias == nullptr ? 0 : std::strlen(o->alias);
+      if (n == 0 || word.compare(0, n, o->alias) != 0) continue;
+      option = o;
+      if (word.size() > n) value = argv[i] + n;
+    }
     if (option == nullptr) {
       const char* what = word[0] == '-' ? "unknown option" : "unexpected argument";
       return refuse(std::string(what) + " '" + printable(argv[i]) + "'");
@@ -108,6 +116,13 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
     *option->given = value;
   }
   if (alone != nullptr) return refuse(std::string("'") + alone + "' stands alone");
+  for (const Option* o = text.options; o != nullptr && o->name != nullptr; ++o) {
+    if (*o->given == nullptr || o->needs == nullptr) continue;
+    const Option* needed = text.options;
+    while (std::strcmp(needed->name, o->needs) != 0) ++needed;
+    if (*needed->given == nullptr)
+      return refuse(std::string("option '") + o->name + "' is given only with '" + o->needs + "'");
+  }
   return -1;
 }
 

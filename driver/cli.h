@@ -2,13 +2,15 @@
 // Command-line conventions shared by tamsel and its companion tools.
 //
 // The programs read no file names from the command line: all their input
-// comes from fixed file names in the working directory.  They accept
-// --help (or -h), which prints the usage text on standard output, and
-// --version, which prints "<program> <version>"; both stand alone and exit 0
-// without touching any file.  Besides, each program has its own options,
-// written "--name VALUE" or "--name=VALUE" (or "--name" alone for a flag),
-// each at most once.  Anything else, including a file name, is refused with
-// a one-line usage error on standard error and exit status 2, so that a
+// comes from fixed file names in the working directory (or in the directory
+// an option names).  They accept --help (or -h), which prints the usage text
+// on standard output, and --version, which prints "<program> <version>";
+// both stand alone and exit 0 without touching any file.  Besides, each
+// program has its own options, written "--name VALUE" or "--name=VALUE" (or
+// "--name" alone for a flag), each at most once; an option may have a short
+// spelling too ("-C DIR" or "-CDIR"), and may be given only with another.
+// Anything else, including a file name, is refused with a one-line usage
+// error on standard error and exit status 2, so that a
 // user who meant another file does not get a run on the files that happen
 // to be in the directory.
 #pragma once
@@ -22,11 +24,16 @@ const char* version();
 
 // An option of a program: "--results" with the value "FILE", or a flag
 // (value null).  The word given, or "" for a flag, is stored in *given,
-// which stays null when the option is not given.
+// which stays null when the option is not given.  `alias` is its short
+// spelling, if any; `needs`, the name of an option without which it is
+// refused; `in_synopsis`, whether the usage error's synopsis shows it.
 struct Option {
   const char* name;
   const char* value;
   const char** given;
+  const char* alias = nullptr;
+  const char* needs = nullptr;
+  bool in_synopsis = true;
 };
 
 // What a program shows for its command line.

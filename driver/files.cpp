@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "driver/files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,12 +57,12 @@ std::size_t directory_length(const char* path) {
   return slash == nullptr ? 0 : std::size_t(slash - path) + 1;
 }
 
-// The symbolic link at out[PATH_MAX] replaced there by the path it holds;
-// returns 0 or an errno value.  A function of its own, so that the link's
-// buffer (4 KiB) sits on the stack only while a link is read.
-[[gnu::noinline]] int read_link(char* out) {
+// The symbolic link at out[PATH_MAX] (relative to `dir`) replaced there by
+// the path it holds; returns 0 or an errno value.  A function of its own, so
+// that the link's buffer (4 KiB) sits on the stack only while a link is read.
+[[gnu::noinline]] int read_link(int dir, char* out) {
   char link[PATH_MAX];
-  const ssize_t n = readlink(out, link, sizeof link);
+  const ssize_t n = readlinkat(dir, out, link, sizeof link);
   if (n < 0) return errno;
   if (std::size_t(n) >= sizeof link) return ENAMETOOLONG;
   link[n] = '\0';
@@ -79,37 +81,38 @@ constexpr int kForeignLink = -1;
 // user's own links and root's.
 bool followed(uid_t owner) { return owner == 0 || owner == geteuid(); }
 
-// The path the file `path` names once its symbolic links are followed, in
-// out[PATH_MAX]: the path itself unless it is a link.  Returns 0 with the
-// file's status in `info`, ENOENT when no file is there yet (a link to a
-// missing file gives the path that file would be created at),
-// kForeignLink with the link's status in `info` at a link that is not
-// followed, or another errno value.
-int follow_links(const char* path, char* out, struct stat& info) {
+// The path the file `path` (relative to `dir`) names once its symbolic
+// links are followed, in out[PATH_MAX], relative to `dir` as well: the path
+// itself unless it is a link.  Returns 0 with the file's status in `info`,
+// ENOENT when no file is there yet (a link to a missing file gives the path
+// that file would be created at), kForeignLink with the link's status in
+// `info` at a link that is not followed, or another errno value.
+int follow_links(int dir, const char* path, char* out, struct stat& info) {
   if (int error = copy_path(path, out)) return error;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
-    if (lstat(out, &info) != 0) return errno;
+    if (fstatat(dir, out, &info, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (!S_ISLNK(info.st_mode)) return 0;
     if (!followed(info.st_uid)) return kForeignLink;
-    if (int error = read_link(out)) return error;
+    if (int error = read_link(dir, out)) return error;
   }
   return ELOOP;
 }
 
-// Walks `path` component by component, as the kernel does when it opens
-// the path, into the contents of every symbolic link on the way (from the
-// directory that holds the link, or from the root for an absolute one).
+// Walks `path` component by component from `base`, as the kernel does when
+// it opens the path there, into the contents of every symbolic link on the
+// way (from the directory that holds the link, or from the root for an
+// absolute one).
 // Returns 0 when the walk reaches the end, kForeignLink with `owner` set
 // at the first link that is not followed, or the errno value that stopped
 // it.  The text left to walk is the path itself until a link is met, and
 // then, on the heap, the link's contents followed by the rest of the path.
-int walk_links(const char* path, uid_t& owner) {
+int walk_links(int base, const char* path, uid_t& owner) {
   std::string left, link;
   const char* part = path;
   bool start = true; // part starts a path: a slash there is the root
-  int dir = AT_FDCWD, links = 0, error = 0;
-  auto move_to = [&dir](int next) {
-    if (dir != AT_FDCWD) close(dir);
+  int dir = base, links = 0, error = 0;
+  auto move_to = [&dir, base](int next) {
+    if (dir != base) close(dir);
     dir = next;
   };
   char name[NAME_MAX + 1];
@@ -163,7 +166,7 @@ int walk_links(const char* path, uid_t& owner) {
       break;
     }
   }
-  move_to(AT_FDCWD);
+  move_to(base);
   return error;
 }
 
@@ -194,15 +197,15 @@ int close_keeping(int fd, int error) {
 // read-only mount) rather than a failure of the disk.
 bool refused_by_directory(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
-// Where opening `path` with O_CREAT creates a file when none is there: an
-// O_PATH descriptor of the directory in `dir` and the name there in
-// leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
+// Where opening `path` (relative to `start`) with O_CREAT creates a file
+// when none is there: an O_PATH descriptor of the directory in `dir` and the
+// name there in leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
 // no chain of links is ever spelled out as one path.  Returns 0, EEXIST
 // when a file is there after all, or the errno value of the failure.
-int creation_site(const char* path, int& dir, char* leaf) {
+int creation_site(int start, const char* path, int& dir, char* leaf) {
   char part[PATH_MAX], link[PATH_MAX];
   if (int error = copy_path(path, link)) return error;
-  int base = AT_FDCWD;
+  int base = start;
   for (int hop = 0; hop <= kMaxLinks; ++hop) {
     const std::size_t cut = directory_length(link);
     const std::size_t length = std::strlen(link + cut);
@@ -215,7 +218,7 @@ int creation_site(const char* path, int& dir, char* leaf) {
       std::memcpy(leaf, link + cut, length + 1);
       const int next = openat(base, cut == 0 ? "." : part, O_PATH | O_DIRECTORY | O_CLOEXEC);
       if (next < 0) error = errno;
-      if (base != AT_FDCWD) close(base);
+      if (base != start) close(base);
       base = next;
     }
     struct stat info;
@@ -234,12 +237,43 @@ int creation_site(const char* path, int& dir, char* leaf) {
       else link[n] = '\0';
     }
     if (error != 0) {
-      if (base >= 0) close(base);
+      if (base >= 0 && base != start) close(base);
       return error;
     }
   }
-  if (base >= 0) close(base);
+  if (base >= 0 && base != start) close(base);
   return ELOOP;
+}
+
+// Creates a new file of mode 0600 for the text that replaces a file, named
+// `temporary` (its directory part, if any, then a name that begins
+// ".tamsel-"), relative to `dir`, as mkstemp does it relative to the working
+// directory: the name's last six characters are chosen until one is free.
+// Returns the descriptor, or -1 with errno set.  The names are drawn from a
+// counter of the whole process, which concurrent runs share on purpose (an
+// atomic count: each draw is another name), scrambled with the addresses
+// the process and the calling thread's stack were placed at, so that other
+// processes try other names; no system call is spent on them.
+int make_temporary(int dir, char* temporary) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  constexpr std::uint64_t kBase = sizeof kLetters - 1;
+  static std::atomic<std::uint64_t> drawn{0};
+  char* suffix = temporary + std::strlen(temporary) - 6;
+  const auto seed = std::uint64_t(reinterpret_cast<std::uintptr_t>(&drawn)) ^
+                    (std::uint64_t(reinterpret_cast<std::uintptr_t>(suffix)) << 17);
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    // splitmix64 of the next count.
+    std::uint64_t v = seed + drawn.fetch_add(1, std::memory_order_relaxed) * 0x9e3779b97f4a7c15u;
+    v = (v ^ (v >> 30)) * 0xbf58476d1ce4e5b9u;
+    v = (v ^ (v >> 27)) * 0x94d049bb133111ebu;
+    v ^= v >> 31;
+    for (int i = 0; i < 6; ++i, v /= kBase) suffix[i] = kLetters[v % kBase];
+    const int fd = openat(dir, temporary, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 } // namespace
@@ -255,8 +289,8 @@ bool leaves_working_directory(const char* path) {
   }
 }
 
-bool foreign_link(const char* path, uid_t& owner) {
-  return walk_links(path, owner) == kForeignLink;
+bool foreign_link(int dir, const char* path, uid_t& owner) {
+  return walk_links(dir, path, owner) == kForeignLink;
 }
 
 void describe_foreign_link(uid_t owner, char* out, std::size_t size) {
@@ -273,9 +307,9 @@ void describe_foreign_link(uid_t owner, char* out, std::size_t size) {
                 static_cast<unsigned long>(owner), name);
 }
 
-FileIdentity identify(const char* path) {
+FileIdentity identify(int dir, const char* path) {
   FileIdentity id{};
-  const int fd = open(path, O_PATH | O_CLOEXEC);
+  const int fd = openat(dir, path, O_PATH | O_CLOEXEC);
   if (fd >= 0) {
     id = identify_open(fd);
     close(fd);
@@ -283,18 +317,18 @@ FileIdentity identify(const char* path) {
   }
   id.error = errno;
   if (id.error != ENOENT) return id;
-  int dir = -1;
-  id.error = creation_site(path, dir, id.leaf);
+  int site = -1;
+  id.error = creation_site(dir, path, site, id.leaf);
   if (id.error != 0) return id;
   struct stat info;
-  if (fstat(dir, &info) != 0) {
+  if (fstat(site, &info) != 0) {
     id.error = errno;
   } else {
     id.known = true;
     id.device = info.st_dev;
     id.inode = info.st_ino;
   }
-  close(dir);
+  close(site);
   return id;
 }
 
@@ -316,9 +350,9 @@ bool same_file(const FileIdentity& a, const FileIdentity& b) {
          std::strcmp(a.leaf, b.leaf) == 0;
 }
 
-FileHead read_head(const char* path) {
+FileHead read_head(int dir, const char* path) {
   FileHead head{};
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = openat(dir, path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     head.error = errno;
     return head;
@@ -340,34 +374,36 @@ FileHead read_head(const char* path) {
   return head;
 }
 
-int open_output(const char* path, bool create, bool follow) {
-  return open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
-                        (follow ? 0 : O_NOFOLLOW),
-              0666);
+int open_output(int dir, const char* path, bool create, bool follow) {
+  return openat(dir, path,
+                O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0) |
+                    (follow ? 0 : O_NOFOLLOW),
+                0666);
 }
 
-int probe_output(const char* path) {
-  const int fd = open_output(path, false);
+int probe_output(int dir, const char* path) {
+  const int fd = open_output(dir, path, false);
   if (fd >= 0) return close(fd) == 0 ? 0 : errno;
   if (errno != ENOENT) return errno;
-  int dir = -1;
+  int site = -1;
   char leaf[NAME_MAX + 1];
-  if (const int error = creation_site(path, dir, leaf)) return error;
-  const int error = faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
-  close(dir);
+  if (const int error = creation_site(dir, path, site, leaf)) return error;
+  const int error = faccessat(site, ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+  close(site);
   return error;
 }
 
-const char* open_error(const char* path, int error) {
+const char* open_error(int dir, const char* path, int error) {
   struct stat info;
-  if (error == ENXIO && stat(path, &info) == 0) {
+  if (error == ENXIO && fstatat(dir, path, &info, 0) == 0) {
     if (S_ISFIFO(info.st_mode)) return "it is a FIFO that no process is reading";
     if (S_ISSOCK(info.st_mode)) return "it is a socket";
   }
   return std::strerror(error);
 }
 
-OutputFailure replace_output(const char* path, int fd, const char* text, std::size_t length) {
+OutputFailure replace_output(int dir, const char* path, int fd, const char* text,
+                             std::size_t length) {
   mode_t mode = 0;
   struct stat old;
   const bool replacing = fd >= 0;
@@ -386,17 +422,17 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
 
   char target[PATH_MAX];
   struct stat info;
-  if (int error = follow_links(path, target, info); error != 0 && error != ENOENT)
+  if (int error = follow_links(dir, path, target, info); error != 0 && error != ENOENT)
     return error == kForeignLink ? OutputFailure{EACCES, false, true, info.st_uid}
                                  : OutputFailure{error, false};
   static constexpr char kTemporary[] = ".tamsel-XXXXXX";
   char temporary[PATH_MAX];
-  const std::size_t dir = directory_length(target);
-  if (dir + sizeof kTemporary > PATH_MAX) return {ENAMETOOLONG, false};
-  std::memcpy(temporary, target, dir);
-  std::memcpy(temporary + dir, kTemporary, sizeof kTemporary);
+  const std::size_t kept = directory_length(target);
+  if (kept + sizeof kTemporary > PATH_MAX) return {ENAMETOOLONG, false};
+  std::memcpy(temporary, target, kept);
+  std::memcpy(temporary + kept, kTemporary, sizeof kTemporary);
 
-  const int out = mkstemp(temporary);
+  const int out = make_temporary(dir, temporary);
   if (out < 0) return {errno, refused_by_directory(errno)};
   // The owner and group of the old file where the process may set them,
   // or else its group alone; a process that may set neither keeps its own.
@@ -406,15 +442,16 @@ OutputFailure replace_output(const char* path, int fd, const char* text, std::si
   int error = fchmod(out, mode) != 0 ? errno : write_all(out, text, length);
   error = close_keeping(out, error);
   bool directory = false;
-  if (error == 0 && std::rename(temporary, target) != 0) {
+  if (error == 0 && renameat(dir, temporary, dir, target) != 0) {
     error = errno;
     directory = refused_by_directory(error);
   }
-  if (error != 0) unlink(temporary);
+  if (error != 0) unlinkat(dir, temporary, 0);
   return {error, directory};
 }
 
-void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size) {
+void describe_output_failure(int dir, const char* path, OutputFailure failure, char* out,
+                             std::size_t size) {
   if (failure.refused_link) {
     char how[384];
     describe_foreign_link(failure.link_owner, how, sizeof how);
@@ -424,19 +461,19 @@ void describe_output_failure(const char* path, OutputFailure failure, char* out,
   const char* reason = std::strerror(failure.error);
   char target[PATH_MAX];
   struct stat info;
-  const int error = failure.directory ? follow_links(path, target, info) : EINVAL;
+  const int error = failure.directory ? follow_links(dir, path, target, info) : EINVAL;
   if (error != 0 && error != ENOENT) {
     std::snprintf(out, size, "%s", reason);
     return;
   }
-  std::size_t dir = directory_length(target);
-  if (dir > 1) --dir; // the final slash, unless the directory is the root
-  if (dir == 0) {
+  std::size_t length = directory_length(target);
+  if (length > 1) --length; // the final slash, unless the directory is the root
+  if (length == 0) {
     std::snprintf(out, size, "the working directory refuses the new file: %s", reason);
     return;
   }
   char shown[PATH_MAX];
-  show_bytes(target, dir, shown);
+  show_bytes(target, length, shown);
   std::snprintf(out, size, "the directory %s refuses the new file: %s", shown, reason);
 }
 

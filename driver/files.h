@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The files the programs write, and how a file is told apart from another.
 //
+// Every path is taken relative to a directory descriptor `dir` (AT_FDCWD
+// for the working directory), as the *at system calls take it, and so are
+// the contents of a relative symbolic link met on the way: a run touches
+// its own directory alone, whatever the process's working directory.
+//
 // An output file is opened without waiting, so that a FIFO no process reads
 // is an error (ENXIO) rather than a hang.  A finished text replaces a regular
 // file only once it is written in full: it goes to a new file in the
@@ -39,7 +44,7 @@ bool leaves_working_directory(const char* path);
 // of the end (a missing file, a directory that cannot be searched, too
 // many links): opening the path then fails at the same place, or creates
 // the missing last component there, and follows no link beyond it.
-bool foreign_link(const char* path, uid_t& owner);
+bool foreign_link(int dir, const char* path, uid_t& owner);
 
 // Writes "is reached through a symbolic link of another user (uid N, NAME)"
 // to out[0..size-1] for a message; NAME is the user name the system holds
@@ -62,7 +67,7 @@ struct FileIdentity {
   ino_t inode;
   char leaf[NAME_MAX + 1];
 };
-FileIdentity identify(const char* path);
+FileIdentity identify(int dir, const char* path);
 
 // The identity of the file open on `fd`.
 FileIdentity identify_open(int fd);
@@ -80,24 +85,24 @@ struct FileHead {
   std::size_t length;
   char bytes[80];
 };
-FileHead read_head(const char* path);
+FileHead read_head(int dir, const char* path);
 
 // Opens `path` for writing, creating it (mode 0666 less the umask) when
 // `create` is set, and without waiting for a reader when it is a FIFO
 // (O_NONBLOCK, which replace_output clears before it writes).  Without
 // `follow`, a symbolic link at the end of the path is not followed and the
 // opening fails with ELOOP.  Returns the descriptor, or -1 with errno set.
-int open_output(const char* path, bool create, bool follow = true);
+int open_output(int dir, const char* path, bool create, bool follow = true);
 
-// Whether open_output(path, true) would succeed, found without creating or
+// Whether open_output(dir, path, true) would succeed, found without creating or
 // changing anything: 0, or the errno value it would fail with (as far as
 // the permission bits and the directories on the way tell).
-int probe_output(const char* path);
+int probe_output(int dir, const char* path);
 
 // Describes the failure `error` of opening `path` (for reading or for
 // writing) for a message: a FIFO with no reader and a socket are named as
 // such.
-const char* open_error(const char* path, int error);
+const char* open_error(int dir, const char* path, int error);
 
 // A failure of replace_output: the errno value, and whether it is the
 // directory that refused (the new file could not be made in it or renamed
@@ -117,13 +122,15 @@ struct OutputFailure {
 // bits.  `fd` is a descriptor from open_output on the file, or -1 when the
 // file does not exist; it is closed in every case.  Returns {0, false} on
 // success.
-OutputFailure replace_output(const char* path, int fd, const char* text, std::size_t length);
+OutputFailure replace_output(int dir, const char* path, int fd, const char* text,
+                             std::size_t length);
 
 // Describes a failure of replace_output on `path` for a message, in
 // out[0..size-1]: the directory that refused is named (as the console
 // shows names), a refused link is described as describe_foreign_link
 // does it ("it is reached through ..."), otherwise the reason alone is
 // given.
-void describe_output_failure(const char* path, OutputFailure failure, char* out, std::size_t size);
+void describe_output_failure(int dir, const char* path, OutputFailure failure, char* out,
+                             std::size_t size);
 
 } // namespace tamsel

@@ -196,14 +196,15 @@ bool parse_real(const char* token, std::size_t length, Real& value, const char*&
   return true;
 }
 
-void open_input(InputFile& in, const char* path, char* buffer) {
+void open_input(InputFile& in, int dir, const char* path, char* buffer) {
   in.path = path;
   in.line = 1;
   in.fp = nullptr;
   // Opened without waiting, so that a FIFO with no writer cannot hold the
   // run; read as usual from then on.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, open_error(path, errno));
+  const int fd = openat(dir, path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    stopf(kInputStatus, "tamsel: %s: cannot open: %s", path, open_error(dir, path, errno));
   struct stat info;
   const char* refusal = nullptr;
   int first = EOF; // a byte taken to see whether a FIFO has a writer

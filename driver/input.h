@@ -34,11 +34,12 @@ struct InputFile {
   long line;        // number of the line the next character belongs to
 };
 
-// Opens `path` for reading, its stream buffered in buffer[0 ..
+// Opens `path` (relative to the directory descriptor `dir`, or AT_FDCWD)
+// for reading, its stream buffered in buffer[0 ..
 // kStreamBuffer - 1] until it is closed, and skips a UTF-8 byte-order mark
 // at its start.  Stops when it cannot be opened, is a directory, or is a
 // FIFO that no process is writing to (never waits for a writer).
-void open_input(InputFile& in, const char* path, char* buffer);
+void open_input(InputFile& in, int dir, const char* path, char* buffer);
 
 // Closes the file, if open.  Never stops.
 void close_input(InputFile& in);

@@ -1,18 +1,30 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // tamsel: correlation of two tabulated curves inside the frequency windows
 // of a sample list.  Reads samples.lst, corrspec.in and corrlog.in in the
-// working directory and writes the report to the last sample's report file,
-// and with --results FILE the results table.
+// working directory (or the one -C names) and writes the report to the last
+// sample's report file, and with --results FILE the results table.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <fcntl.h>
 
 #include "driver/cli.h"
+#include "driver/display.h"
 #include "driver/run.h"
+#include "driver/status.h"
 
 namespace {
 
-const char* results = nullptr; // --results FILE
+const char* results = nullptr;    // --results FILE
+const char* directory = nullptr;  // -C DIR, --directory=DIR
+const char* no_reports = nullptr; // --no-reports
 
-constexpr tamsel::Option kOptions[] = {{"--results", "FILE", &results}, {nullptr, nullptr, nullptr}};
+constexpr tamsel::Option kOptions[] = {
+    {"--results", "FILE", &results},
+    {"--directory", "DIR", &directory, "-C", nullptr, false},
+    {"--no-reports", nullptr, &no_reports, nullptr, "--results", false},
+    {nullptr, nullptr, nullptr}};
 
 constexpr tamsel::ProgramText kText{
     "tamsel",
@@ -20,7 +32,8 @@ constexpr tamsel::ProgramText kText{
     "       tamsel --help | --version\n"
     "\n"
     "Correlates two tabulated curves inside the frequency windows of a sample\n"
-    "list.  Run it in the directory of its input files.\n"
+    "list.  Run it in the directory of its input files, or name that\n"
+    "directory with -C.\n"
     "\n"
     "Reads   samples.lst   per sample a name line, then fmin and fmax\n"
     "        corrspec.in   the spec curve: records of abscissa and value\n"
@@ -60,6 +73,10 @@ constexpr tamsel::ProgramText kText{
     "                  name, fmin, fmax, coefficient (every digit), records\n"
     "                  inside the window, warnings; - for standard output.\n"
     "                  FILE obeys the rules of the report files.\n"
+    "  --no-reports    with --results: write the table and no report file.\n"
+    "  -C DIR, --directory=DIR\n"
+    "                  run in DIR as if started there: every file, FILE\n"
+    "                  too, is read, written and named as there.\n"
     "  -h, --help      show this text and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -67,10 +84,24 @@ constexpr tamsel::ProgramText kText{
     "file formats, the report, the results table and the limits.\n",
     kOptions};
 
+// The directory -C names, opened for the run to work in.
+int open_directory(const char* path) {
+  const int dir = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) {
+    const int error = errno;
+    std::string shown(std::strlen(path) + 1, '\0');
+    shown.resize(tamsel::show_bytes(path, shown.size() - 1, shown.data()));
+    tamsel::stopf(tamsel::kInputStatus, "tamsel: %s: cannot open the directory: %s",
+                  shown.c_str(), std::strerror(error));
+  }
+  return dir;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   return tamsel::program_main(argc, argv, kText, [] {
-    tamsel::run(tamsel::run_state(), stdout, stderr, results);
+    const int dir = directory == nullptr ? AT_FDCWD : open_directory(directory);
+    tamsel::run(tamsel::run_state(), dir, stdout, stderr, results, no_reports == nullptr);
   });
 }

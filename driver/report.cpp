@@ -26,9 +26,10 @@ namespace {
 
 // The report could not be written: says why and stops.  A function of its
 // own, so that the message's buffer (4 KiB) sits on the stack only then.
-[[noreturn, gnu::noinline]] void report_write_failure(const char* path, OutputFailure failure) {
+[[noreturn, gnu::noinline]] void report_write_failure(int dir, const char* path,
+                                                      OutputFailure failure) {
   char reason[PATH_MAX + 128];
-  describe_output_failure(path, failure, reason, sizeof reason);
+  describe_output_failure(dir, path, failure, reason, sizeof reason);
   report_failure(path, "cannot write the report", reason);
 }
 
@@ -41,22 +42,24 @@ void report_path(const char* report_name, char* path) {
   path[length] = '\0';
 }
 
-void open_report(ReportStream& rs, const char* report_name) {
+void open_report(ReportStream& rs, int dir, const char* report_name) {
   close_report(rs);
   report_path(report_name, rs.path);
+  rs.dir = dir;
   if (rs.check_only) {
-    if (const int error = probe_output(rs.path))
-      report_failure(rs.path, "cannot create the report file", open_error(rs.path, error));
+    if (const int error = probe_output(dir, rs.path))
+      report_failure(rs.path, "cannot create the report file", open_error(dir, rs.path, error));
     return;
   }
-  rs.fd = open_output(rs.path, true);
+  rs.fd = open_output(dir, rs.path, true);
   if (rs.fd < 0)
-    report_failure(rs.path, "cannot create the report file", open_error(rs.path, errno));
+    report_failure(rs.path, "cannot create the report file", open_error(dir, rs.path, errno));
 }
 
-void adopt_report(ReportStream& rs, const char* report_name, int fd) {
+void adopt_report(ReportStream& rs, int dir, const char* report_name, int fd) {
   close_report(rs);
   report_path(report_name, rs.path);
+  rs.dir = dir;
   rs.fd = fd;
 }
 
@@ -157,8 +160,8 @@ void write_report(RunState& st, ReportStream& rs) {
   const int fd = rs.fd;
   rs.fd = -1;
   const OutputFailure failure =
-      replace_output(rs.path, fd, st.report_text, std::size_t(out - st.report_text));
-  if (failure.error != 0) report_write_failure(rs.path, failure);
+      replace_output(rs.dir, rs.path, fd, st.report_text, std::size_t(out - st.report_text));
+  if (failure.error != 0) report_write_failure(rs.dir, rs.path, failure);
 }
 
 } // namespace tamsel

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <fcntl.h>
 
 #include "driver/state.h"
 
@@ -21,6 +22,7 @@ struct ReportStream {
   // Set for a tool that writes no report: opening only checks that the
   // file could be created or opened, and leaves it as it is (fd stays -1).
   bool check_only = false;
+  int dir = AT_FDCWD; // the directory the path is relative to
 };
 
 // The file name of a 50-character report name: the name with its trailing
@@ -28,15 +30,16 @@ struct ReportStream {
 void report_path(const char* report_name, char* path);
 
 // Connects the stream to the file named by a 50-character report name with
-// its trailing blanks removed, first closing the file it was connected to.
+// its trailing blanks removed, in the directory `dir` (a descriptor, or
+// AT_FDCWD), first closing the file it was connected to.
 // Stops with an input/output error naming the file when it cannot be
 // created or opened for writing, or is a FIFO that no process reads (with
 // check_only: when it could not be).
-void open_report(ReportStream& rs, const char* report_name);
+void open_report(ReportStream& rs, int dir, const char* report_name);
 
 // As open_report, with the file already open for writing on `fd`, which the
 // stream takes over.
-void adopt_report(ReportStream& rs, const char* report_name, int fd);
+void adopt_report(ReportStream& rs, int dir, const char* report_name, int fd);
 
 // Whether bytes[0..length-1], the start of a file, begin a report as
 // write_report writes it: a 50-character name line that starts with no

@@ -30,9 +30,10 @@ std::string shown(const char* path) {
 
 // The results file could not be written: says why and stops.  A function of
 // its own, so that the message's buffer (4 KiB) sits on the stack only then.
-[[noreturn, gnu::noinline]] void results_write_failure(const char* path, OutputFailure failure) {
+[[noreturn, gnu::noinline]] void results_write_failure(int dir, const char* path,
+                                                       OutputFailure failure) {
   char reason[PATH_MAX + 128];
-  describe_output_failure(path, failure, reason, sizeof reason);
+  describe_output_failure(dir, path, failure, reason, sizeof reason);
   results_failure(path, (std::string("cannot write the results file: ") + reason).c_str());
 }
 
@@ -98,27 +99,27 @@ std::string results_table(const RunState& st) {
   return out;
 }
 
-void open_results(ResultsFile& rf, const char* path) {
-  rf = {path, -1};
+void open_results(ResultsFile& rf, int dir, const char* path) {
+  rf = {path, -1, dir};
   if (std::strcmp(path, "-") == 0) return;
   if (path[0] == '\0') stopf(kInputStatus, "tamsel: the results file has no name");
   if (leaves_working_directory(path))
     results_failure(path, "the results file would lie outside the working directory");
-  if (uid_t owner = 0; foreign_link(path, owner)) {
+  if (uid_t owner = 0; foreign_link(dir, path, owner)) {
     char how[384];
     describe_foreign_link(owner, how, sizeof how);
     results_failure(path, (std::string("the results file ") + how).c_str());
   }
-  if (const char* input = input_file_at(path))
+  if (const char* input = input_file_at(dir, path))
     results_failure(path, (std::string("the results file is the input file ") + input).c_str());
-  rf.fd = open_output(path, false);
+  rf.fd = open_output(dir, path, false);
   // A file not there yet must be one the run can create: its directory
   // exists and takes new files.
   int error = rf.fd < 0 ? errno : 0;
-  if (error == ENOENT) error = probe_output(path);
+  if (error == ENOENT) error = probe_output(dir, path);
   if (error != 0)
     results_failure(path, (std::string("cannot create the results file: ") +
-                           open_error(path, error)).c_str());
+                           open_error(dir, path, error)).c_str());
 }
 
 void close_results(ResultsFile& rf) {
@@ -133,13 +134,14 @@ void write_results(const RunState& st, ResultsFile& rf, std::FILE* console,
     std::fwrite(table.data(), 1, table.size(), console);
     return;
   }
-  if (last_report != nullptr && same_file(identify(rf.path), identify(last_report)))
+  if (last_report != nullptr &&
+      same_file(identify(rf.dir, rf.path), identify(rf.dir, last_report)))
     results_failure(rf.path, "the results file is the report file of the last sample, "
                              "which the report would replace");
   const int fd = rf.fd;
   rf.fd = -1;
-  const OutputFailure failure = replace_output(rf.path, fd, table.data(), table.size());
-  if (failure.error != 0) results_write_failure(rf.path, failure);
+  const OutputFailure failure = replace_output(rf.dir, rf.path, fd, table.data(), table.size());
+  if (failure.error != 0) results_write_failure(rf.dir, rf.path, failure);
 }
 
 } // namespace tamsel

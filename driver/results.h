@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 
 #include "driver/state.h"
@@ -35,17 +36,19 @@ namespace tamsel {
 std::string results_table(const RunState& st);
 
 struct ResultsFile {
-  const char* path; // the name as given, or null when no table is asked for
-  int fd;           // descriptor of the existing file, or -1
+  const char* path;   // the name as given, or null when no table is asked for
+  int fd;             // descriptor of the existing file, or -1
+  int dir = AT_FDCWD; // the directory the path is relative to
 };
 
-// Checks the results file `path` before the run reads or writes anything and
-// opens it when it exists: stops with kInputStatus and a message naming the
+// Checks the results file `path` (relative to the directory `dir`, a
+// descriptor or AT_FDCWD) before the run reads or writes anything and opens
+// it when it exists: stops with kInputStatus and a message naming the
 // file when it would lie outside the working directory, is reached through
 // a symbolic link of another user (foreign_link, driver/files.h), is one of
 // the input files, or cannot be opened for writing (or, when it does not
 // exist yet, created).  Nothing is checked for "-".
-void open_results(ResultsFile& rf, const char* path);
+void open_results(ResultsFile& rf, int dir, const char* path);
 
 // Closes the descriptor, if any.  Never stops.
 void close_results(ResultsFile& rf);

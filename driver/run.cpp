@@ -42,8 +42,6 @@ union alignas(kHugePage) StateSlot {
 };
 StateSlot slot;
 
-KeptSample kept[kMaxSamples];
-
 // Asks the kernel to map all of the run's storage at once, which costs far
 // less than one page fault per page as the zeroing reaches it, and for the
 // program's own state to map it with a huge page.  Only requests: where they
@@ -99,9 +97,9 @@ struct ReportFile {
 struct Inputs {
   static constexpr const char* kNames[3] = {kSampleFile, kSpecFile, kLogFile};
   FileIdentity ids[3];
-  explicit Inputs(int list) {
-    ids[0] = list >= 0 ? identify_open(list) : identify(kSampleFile);
-    for (int i = 1; i < 3; ++i) ids[i] = identify(kNames[i]);
+  Inputs(int dir, int list) {
+    ids[0] = list >= 0 ? identify_open(list) : identify(dir, kSampleFile);
+    for (int i = 1; i < 3; ++i) ids[i] = identify(dir, kNames[i]);
   }
   // Whether every input is a file that exists: a path that names none of
   // them then names no existing input at all when it names no file yet.
@@ -142,7 +140,7 @@ bool fails_to_open(int error) { return error == ENOENT || error == ENOTDIR || er
 // two system calls where naming the file first took four (measured: 4-9%
 // of a hundred-sample run).  Otherwise, or when that opening fails, the
 // file is identified by its name, and -1 is returned.
-int check_report_file(const RunState& st, const char* shown_name, long line,
+int check_report_file(const RunState& st, int dir, const char* shown_name, long line,
                       const Inputs& inputs, bool open_now) {
   char path[kNameWidth + 1], shown_path[kNameWidth + 1];
   report_path(st.report_name, path);
@@ -156,15 +154,16 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
   // A name without a slash whose file opens without following a link meets
   // no link at all: the walk over the links is left out then, which saves
   // a system call a sample.
-  int fd = open_first && std::strchr(path, '/') == nullptr ? open_output(path, true, false) : -1;
-  if (uid_t owner = 0; fd < 0 && foreign_link(path, owner)) {
+  int fd = open_first && std::strchr(path, '/') == nullptr ? open_output(dir, path, true, false)
+                                                           : -1;
+  if (uid_t owner = 0; fd < 0 && foreign_link(dir, path, owner)) {
     char how[384];
     describe_foreign_link(owner, how, sizeof how);
     stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s %s", kSampleFile, line,
           shown_name, shown_path, how);
   }
   if (open_first) {
-    if (fd < 0) fd = open_output(path, true);
+    if (fd < 0) fd = open_output(dir, path, true);
     const FileIdentity opened = fd >= 0 ? identify_open(fd) : FileIdentity{};
     if (opened.known) {
       if (const char* input = inputs.reached_by(opened)) {
@@ -176,7 +175,7 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
     }
     if (fd >= 0) close(fd);
   }
-  const FileIdentity id = identify(path);
+  const FileIdentity id = identify(dir, path);
   if (!id.known && !fails_to_open(id.error))
     stopf(kInputStatus, "tamsel: %s:%ld: sample '%s': its report file %s cannot be identified: %s",
           kSampleFile, line, shown_name, shown_path, std::strerror(id.error));
@@ -187,7 +186,7 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
   // longer one may name any file, which is replaced only when it holds a
   // report already (or nothing).
   if (long_name && id.known && id.leaf[0] == '\0') {
-    const FileHead head = read_head(path);
+    const FileHead head = read_head(dir, path);
     if (head.error != 0 || !head.regular ||
         (head.length != 0 && !is_report_head(head.bytes, head.length)))
       stopf(kInputStatus,
@@ -198,29 +197,30 @@ int check_report_file(const RunState& st, const char* shown_name, long line,
   return -1;
 }
 
-} // namespace
-
-RunState& run_state() { return slot.state; }
-
-void keep_sample(const RunState& st) {
-  KeptSample& k = kept[st.sample_count - 1];
+// Keeps what the sample just built (row st.sample_count) leaves that the
+// next one overwrites.
+void keep_sample(const RunState& st, KeptSample& k) {
   k.npts = st.npts;
   k.spec_mean = st.spec_mean;
   k.log_mean = st.log_mean;
   std::memcpy(k.points, st.points, sizeof k.points);
 }
 
-const KeptSample* kept_samples() { return kept; }
+} // namespace
 
-const char* input_file_at(const char* path) { return Inputs(-1).reached_by(identify(path)); }
+RunState& run_state() { return slot.state; }
 
-void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample, std::FILE* warnings, bool whole_rows) {
+const char* input_file_at(int dir, const char* path) {
+  return Inputs(dir, -1).reached_by(identify(dir, path));
+}
+
+void sample_phase(RunState& st, int dir, std::FILE* console, ReportStream* report,
+                  KeptSample* kept, std::FILE* warnings, bool whole_rows) {
   prepare_storage(st);
   ListFile list;
-  open_input(list.in, kSampleFile, st.list_buffer);
+  open_input(list.in, dir, kSampleFile, st.list_buffer);
   bool tables_loaded = false;
-  const Inputs inputs(fileno(list.in.fp));
+  const Inputs inputs(dir, fileno(list.in.fp));
 
   for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
     st.name_length = name(st.sample_name);
@@ -231,7 +231,8 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     char shown[kNameWidth + 1];
     const std::size_t shown_length = show_bytes(st.sample_name, std::size_t(st.name_length), shown);
     const int opened = report != nullptr
-                           ? check_report_file(st, shown, name_line, inputs, !report->check_only)
+                           ? check_report_file(st, dir, shown, name_line, inputs,
+                                               !report->check_only)
                            : -1;
     if (console != nullptr) {
       std::fputs(" Tamsel version " TAMSEL_VERSION_SHORT "\n You are running sample ", console);
@@ -239,9 +240,9 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
       std::fputc('\n', console);
     }
     if (opened >= 0) {
-      adopt_report(*report, st.report_name, opened);
+      adopt_report(*report, dir, st.report_name, opened);
     } else if (report != nullptr) {
-      open_report(*report, st.report_name);
+      open_report(*report, dir, st.report_name);
     }
 
     // The table files are the same for every sample, so one reading serves
@@ -252,7 +253,7 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
     // report file exists after a table error.
     if (!tables_loaded) {
       if (warnings != nullptr && console != nullptr) std::fflush(console);
-      load_tables(st, warnings);
+      load_tables(st, dir, warnings);
       tables_loaded = true;
     }
     measure_sample(st, whole_rows);
@@ -263,20 +264,22 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
       std::fflush(warnings);
     }
     ++st.sample_count;
-    if (after_sample != nullptr) after_sample(st);
+    if (kept != nullptr) keep_sample(st, kept[st.sample_count - 1]);
   }
 }
 
-void run(RunState& st, std::FILE* console, std::FILE* warnings, const char* results) {
+void run(RunState& st, int dir, std::FILE* console, std::FILE* warnings, const char* results,
+         bool reports) {
   Results table;
-  if (results != nullptr) open_results(table.file, results);
+  if (results != nullptr) open_results(table.file, dir, results);
   ReportFile report;
   // The report and the results table read only the coefficients and
   // column 0 of the rows.
-  sample_phase(st, console, &report.stream, nullptr, warnings, false);
+  sample_phase(st, dir, console, reports ? &report.stream : nullptr, nullptr, warnings, false);
   if (results != nullptr)
-    write_results(st, table.file, console, st.sample_count == 0 ? nullptr : report.stream.path);
-  if (st.sample_count == 0) return;
+    write_results(st, table.file, console,
+                  st.sample_count == 0 || !reports ? nullptr : report.stream.path);
+  if (st.sample_count == 0 || !reports) return;
   // The console lines are out, and out in full, before the report replaces
   // anything: a run whose console fails stops with every old report intact.
   if (console != nullptr) {

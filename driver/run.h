@@ -10,8 +10,12 @@
 
 namespace tamsel {
 
-// Runs the program in the working directory, writing the console lines to
-// `console` and the warnings to `warnings`.  Returns after a normal run;
+// Runs the program in the directory `dir` (a descriptor of it, or AT_FDCWD
+// for the working directory), writing the console lines to `console` and
+// the warnings to `warnings`.  Every file is opened relative to `dir`, and
+// messages name files as they are named there; the process's working
+// directory is not used, so that runs with their own states and
+// directories may go on at once in one process.  Returns after a normal run;
 // every failure throws Stop (the program's own stop messages with
 // kStopStatus, input/output failures and the sample limit with
 // kInputStatus), with every file it opened closed.  The console is flushed
@@ -22,16 +26,28 @@ namespace tamsel {
 // With `results` set, the results table (driver/results.h) goes to that
 // file, checked before anything is read, or to the console after its lines
 // for "-"; it is written just before the report, so that a run stopped
-// before then leaves both as they were.
-void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr,
-         const char* results = nullptr);
+// before then leaves both as they were.  With `reports` false (only with
+// `results`) no report file is checked, opened or written.
+void run(RunState& st, int dir, std::FILE* console, std::FILE* warnings = stderr,
+         const char* results = nullptr, bool reports = true);
 
-// The sample phase of a run, for tools that use the curves and coefficients
-// without writing the report: zeroes `st`, reads the sample list and, for
-// every sample, prints the two console lines to `console` (unless it is
-// null), opens the sample's report file on `report` (unless it is null),
-// loads the tables, builds the curves and correlates them into cc(k, k)
-// while they are at hand; the sample's name goes to st.sample_names.  On
+// The sample phase's copy, for one sample, of what the run computed for it
+// that the next sample overwrites in the run state: npts, the means of the
+// two fits, and the curve points u at which both fits were sampled (the
+// abscissa of point i is fmin + u[i]).
+struct KeptSample {
+  Integer npts;
+  Real spec_mean, log_mean;
+  Real points[kCurvePoints];
+};
+
+// The sample phase of a run in the directory `dir` (as run() takes it), for
+// tools that use the curves and coefficients without writing the report:
+// zeroes `st`, reads the sample list and, for every sample, prints the two
+// console lines to `console` (unless it is null), opens the sample's report
+// file on `report` (unless it is null), loads the tables, builds the curves
+// and correlates them into cc(k, k) while they are at hand; the sample's
+// name goes to st.sample_names.  On
 // `warnings` (unless it is null) go the warnings about the tables, once,
 // when they are loaded, and each sample's warnings (driver/warnings.h), one
 // line per finding once its curves are built, naming the list's line of
@@ -47,41 +63,26 @@ void run(RunState& st, std::FILE* console, std::FILE* warnings = stderr,
 // suffix, is an existing non-empty file that does not begin as a report
 // (is_report_head) stops the run with kInputStatus and a message naming
 // the list's line, before its console lines are printed.
-// `after_sample`, unless null, is called once per sample when its curves are
-// built and counted (its row is st.sample_count), for tools that need what
-// the next sample overwrites (keep_sample).
+// `kept`, unless null, receives in kept[k - 1] (kMaxSamples entries) what
+// sample k leaves that the next sample overwrites, once its curves are
+// built, for tools that need it.
 // With `whole_rows` false, each sample's row of agem and xlgrm gets only
 // column 0, the window's bounds, as the run itself reads nothing else of
 // the rows (build_curves).
-using SampleHook = void (*)(const RunState& st);
-void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
-                  SampleHook after_sample = nullptr, std::FILE* warnings = nullptr,
+void sample_phase(RunState& st, int dir, std::FILE* console, ReportStream* report,
+                  KeptSample* kept = nullptr, std::FILE* warnings = nullptr,
                   bool whole_rows = true);
 
-// What the run computed for one sample that the next sample overwrites in
-// the run state: npts, the means of the two fits, and the curve points u at
-// which both fits were sampled (the abscissa of point i is fmin + u[i]).
-struct KeptSample {
-  Integer npts;
-  Real spec_mean, log_mean;
-  Real points[kCurvePoints];
-};
+// The input file of the run in `dir` (samples.lst, corrspec.in or
+// corrlog.in) that `path` names there, however it is reached (same_file),
+// or null.
+const char* input_file_at(int dir, const char* path);
 
-// A SampleHook for sample_phase: keeps the sample just built in
-// kept_samples()[st.sample_count - 1].
-void keep_sample(const RunState& st);
-
-// The samples kept by keep_sample during the latest sample phase, entry
-// k - 1 for sample k.
-const KeptSample* kept_samples();
-
-// The input file of the run (samples.lst, corrspec.in or corrlog.in) that
-// `path` names, however it is reached (same_file), or null.
-const char* input_file_at(const char* path);
-
-// The storage of the program's run: large, static, owned by the driver.
-// Its first run or sample phase takes it as zero, as the program started
-// it, without zeroing it again: nothing may write to it before then.
+// The storage of the programs' run: large, static, owned by the driver, for
+// one run at a time.  Its first run or sample phase takes it as zero, as the
+// program started it, without zeroing it again: nothing may write to it
+// before then.  Other callers, and runs at the same time, each take a
+// RunState of their own.
 RunState& run_state();
 
 } // namespace tamsel

@@ -190,10 +190,10 @@ unsigned array_table_warnings(const RunState& st) {
   return abscissa_bits(abscissa_findings(st, st.npts - 1)) & ~unsigned(kLogAbscissaDiffers);
 }
 
-void load_tables(RunState& st, std::FILE* warnings) {
+void load_tables(RunState& st, int dir, std::FILE* warnings) {
   TableFiles files;
-  open_input(files.spec_file, kSpecFile, st.spec_buffer);
-  open_input(files.log_file, kLogFile, st.log_buffer);
+  open_input(files.spec_file, dir, kSpecFile, st.spec_buffer);
+  open_input(files.log_file, dir, kLogFile, st.log_buffer);
   Integer r = 1;
   bool log_ended = false, spec_ended = false;
   for (;;) {

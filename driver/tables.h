@@ -12,8 +12,9 @@ namespace tamsel {
 inline constexpr const char* kSpecFile = "corrspec.in";
 inline constexpr const char* kLogFile = "corrlog.in";
 
-// Reads up to kMaxRecords records from the two files in step, log record
-// first, into st.x, st.s and st.l (entries 1..npts-1), sets st.npts and
+// Reads up to kMaxRecords records from the two files (in the directory
+// `dir`: a descriptor, or AT_FDCWD) in step, log record first, into st.x,
+// st.s and st.l (entries 1..npts-1), sets st.npts and
 // writes the closing point at entry npts.  Records after the 128th are not
 // read; 128 complete records give npts = 129.  Entry 0 is never written.
 // Sets st.x_ascending from the abscissae as read.
@@ -28,7 +29,7 @@ inline constexpr const char* kLogFile = "corrlog.in";
 // before, and log abscissae that differ from the spec ones.  The same
 // findings, as kTableWarnings bits (driver/warnings.h), go to
 // st.table_warnings whether or not they are written.
-void load_tables(RunState& st, std::FILE* warnings = nullptr);
+void load_tables(RunState& st, int dir, std::FILE* warnings = nullptr);
 
 // The findings about tables set in st (entries 0..npts, the closing point
 // at npts) by a caller rather than load_tables: abscissae that are not

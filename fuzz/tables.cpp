@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <fcntl.h>
 
 #include "driver/tables.h"
 #include <tamsel/numeric/stop.h>
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::write_file(tamsel::kLogFile, parts[1]);
   std::memset(&st, 0, sizeof st);
   try {
-    tamsel::load_tables(st, warnings);
+    tamsel::load_tables(st, AT_FDCWD, warnings);
     if (st.npts < 1 || st.npts > tamsel::kMaxRecords + 1 || st.x[st.npts] != 1.0 ||
         st.x[0] != 0.0 || st.s[0] != 0.0 || st.l[0] != 0.0)
       __builtin_trap();

@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::write_file(tamsel::kSpecFile, parts[1]);
   fuzz::write_file(tamsel::kLogFile, parts[2]);
   try {
-    tamsel::run(tamsel::run_state(), console, console); // the run state is static: ~350 KB
+    // the run state is static: ~390 KB
+    tamsel::run(tamsel::run_state(), AT_FDCWD, console, console);
   } catch (const tamsel::Stop&) {
   }
   if (fuzz::lowest_free_fd() != free_fd) __builtin_trap(); // a file left open

@@ -54,18 +54,20 @@ constexpr tamsel::ProgramText kText{
     "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n",
     kOptions};
 
+// What each sample leaves that the next one overwrites.
+tamsel::KeptSample kept[tamsel::kMaxSamples];
+
 void draw() {
   tamsel::RunState& st = tamsel::run_state();
   // The report files are checked as tamsel checks them, none is created.
   tamsel::ReportStream reports{-1, {}, true};
-  tamsel::sample_phase(st, nullptr, &reports, tamsel::keep_sample);
+  tamsel::sample_phase(st, AT_FDCWD, nullptr, &reports, kept);
   if (st.sample_count == 0) {
     std::printf("tamsel-plot: no samples in samples.lst; nothing drawn\n");
     return;
   }
   const tamsel::PictureOptions options{raw != nullptr, title, xlabel};
-  tamsel::write_document(tamsel::kCurvesFile,
-                         tamsel::curves_svg(st, tamsel::kept_samples(), options));
+  tamsel::write_document(AT_FDCWD, tamsel::kCurvesFile, tamsel::curves_svg(st, kept, options));
   std::printf("tamsel-plot: %d sample%s drawn to %s\n", st.sample_count,
               st.sample_count == 1 ? "" : "s", tamsel::kCurvesFile);
 }

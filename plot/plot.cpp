@@ -360,21 +360,22 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
   return out;
 }
 
-void write_document(const char* path, const std::string& document) {
-  if (uid_t owner = 0; foreign_link(path, owner)) {
+void write_document(int dir, const char* path, const std::string& document) {
+  if (uid_t owner = 0; foreign_link(dir, path, owner)) {
     char how[384];
     describe_foreign_link(owner, how, sizeof how);
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", path, how);
   }
-  if (const char* input = input_file_at(path))
+  if (const char* input = input_file_at(dir, path))
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
-  const int fd = open_output(path, false);
+  const int fd = open_output(dir, path, false);
   if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path, open_error(path, errno));
-  const OutputFailure failure = replace_output(path, fd, document.data(), document.size());
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path,
+          open_error(dir, path, errno));
+  const OutputFailure failure = replace_output(dir, path, fd, document.data(), document.size());
   if (failure.error != 0) {
     char reason[PATH_MAX + 128];
-    describe_output_failure(path, failure, reason, sizeof reason);
+    describe_output_failure(dir, path, failure, reason, sizeof reason);
     stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, reason);
   }
 }

@@ -36,7 +36,7 @@ struct PictureOptions {
 };
 
 // The SVG document for samples 1..st.sample_count of a run whose curves and
-// coefficients are built (sample_phase), with what keep_sample kept of
+// coefficients are built (sample_phase), with what the sample phase kept of
 // those samples: the fits' means and the curve points, so that the curves
 // are drawn at the very abscissae the run sampled.  The summary is a
 // <g class="summary"> holding one <path class="window"> per sample drawn
@@ -49,12 +49,13 @@ struct PictureOptions {
 std::string curves_svg(const RunState& st, const KeptSample* kept,
                        const PictureOptions& options = {});
 
-// Writes `document` as the whole content of the file `path`, replacing a
+// Writes `document` as the whole content of the file `path` (relative to
+// the directory `dir`, a descriptor or AT_FDCWD), replacing a
 // regular file only once it is written in full (driver/files.h).  Stops
 // with an input/output error naming the file when it cannot be written in
 // full, leaving an old file as it was, when it is reached through a
 // symbolic link of another user (foreign_link, driver/files.h), or when it
 // is one of the run's input files; nothing is written then.
-void write_document(const char* path, const std::string& document);
+void write_document(int dir, const char* path, const std::string& document);
 
 } // namespace tamsel

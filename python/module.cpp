@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -271,10 +270,6 @@ py::tuple warning_keys(unsigned bits) {
   return py::tuple(keys);
 }
 
-// The run's storage is the driver's static state, and the run works in the
-// process's working directory: one run at a time.
-std::mutex run_mutex;
-
 struct SampleRecord {
   std::string name;
   double fmin, fmax, coefficient;
@@ -287,43 +282,46 @@ py::tuple sample_tuple(const SampleRecord& r) {
                         r.coefficient, warning_keys(r.warnings), r.records);
 }
 
-// The run in `directory`: (records, messages, status, stop), the messages
-// being the warnings the command writes on standard error, and status and
-// stop the exit status and message of a stop (0 and "" after a normal run).
+// The run in `directory` (the path's bytes): (records, messages, status,
+// stop), the messages being the warnings the command writes on standard
+// error, and status and stop the exit status and message of a stop (0 and
+// "" after a normal run).  Each run has a state of its own and works
+// relative to a descriptor of its directory, never the process's working
+// directory: runs from several threads go on at once, each with the bits
+// of a run alone.
 py::tuple run(const std::string& directory) {
+  if (directory.find('\0') != std::string::npos)
+    throw py::value_error("run: the directory's path holds a NUL byte");
   std::vector<SampleRecord> records;
   std::string messages, stop;
   int failure = 0, status = 0;
   {
     py::gil_scoped_release release;
-    const std::lock_guard lock(run_mutex);
-    const int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (here < 0 || ::chdir(directory.c_str()) != 0) {
+    const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
       failure = errno;
-      if (here >= 0) ::close(here);
     } else {
-      struct Back {
+      struct Close {
         int fd;
-        ~Back() {
-          static_cast<void>(::fchdir(fd));
-          ::close(fd);
-        }
-      } back{here};
+        ~Close() { ::close(fd); }
+      } close_dir{dir};
       char* buffer = nullptr;
       std::size_t size = 0;
       std::FILE* warnings = open_memstream(&buffer, &size);
       if (warnings == nullptr) throw std::bad_alloc();
-      struct Close {
+      struct CloseStream {
         std::FILE* f;
         char** buffer;
-        ~Close() {
+        ~CloseStream() {
           if (f != nullptr) std::fclose(f);
           std::free(*buffer);
         }
       } closing{warnings, &buffer};
-      tamsel::RunState& st = tamsel::run_state();
+      // Left as it is allocated: the run zeroes it.
+      const std::unique_ptr<tamsel::RunState> state(new tamsel::RunState);
+      tamsel::RunState& st = *state;
       try {
-        tamsel::run(st, nullptr, warnings);
+        tamsel::run(st, dir, nullptr, warnings);
       } catch (const tamsel::Stop& e) {
         status = e.status();
         stop = e.what();

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <fcntl.h>
 #include <memory>
 #include <random>
 #include <string>
@@ -154,7 +155,7 @@ TEST(Correlation, CoefficientIsUnitFreeAndWithinOne) {
   auto st = std::make_unique<RunState>();
   {
     e2e::ScopedChdir in_example(std::string(TAMSEL_EXAMPLES) + "/smooth");
-    tamsel::load_tables(*st);
+    tamsel::load_tables(*st, AT_FDCWD);
   }
   const std::vector<double> spec_values(st->s, st->s + st->npts + 1);
   const std::vector<double> log_values(st->l, st->l + st->npts + 1);

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "driver/report.h"
 #include "driver/run.h"
@@ -28,8 +29,9 @@ std::string picture(const e2e::TempDir& dir, const std::string& list,
   dir.write("corrspec.in", spec_table);
   dir.write("corrlog.in", log_table);
   e2e::ScopedChdir here(dir.path());
-  tamsel::sample_phase(tamsel::run_state(), nullptr, nullptr, tamsel::keep_sample);
-  return tamsel::curves_svg(tamsel::run_state(), tamsel::kept_samples(), options);
+  std::vector<tamsel::KeptSample> kept(tamsel::kMaxSamples);
+  tamsel::sample_phase(tamsel::run_state(), AT_FDCWD, nullptr, nullptr, kept.data());
+  return tamsel::curves_svg(tamsel::run_state(), kept.data(), options);
 }
 
 std::string example_file(const char* name) {

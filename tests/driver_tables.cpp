@@ -2,6 +2,7 @@
 // Loading the curve tables, in-process.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <memory>
 #include <string>
 
@@ -27,7 +28,7 @@ struct Loaded {
     dir.write("corrspec.in", spec_table);
     dir.write("corrlog.in", log_table);
     e2e::ScopedChdir here(dir.path());
-    tamsel::load_tables(*st);
+    tamsel::load_tables(*st, AT_FDCWD);
   }
 };
 
@@ -114,7 +115,7 @@ TEST(Tables, MissingFileAndMalformedFieldStopNamingTheFile) {
   e2e::ScopedChdir here(dir.path());
   dir.write("corrlog.in", "0.1 0.2\n");
   try {
-    tamsel::load_tables(*st);
+    tamsel::load_tables(*st, AT_FDCWD);
     FAIL();
   } catch (const tamsel::Stop& s) {
     EXPECT_EQ(s.status(), 2);
@@ -123,7 +124,7 @@ TEST(Tables, MissingFileAndMalformedFieldStopNamingTheFile) {
   dir.write("corrspec.in", "0.1 0.3\n0.2 x\n");
   dir.write("corrlog.in", "0.1 0.2\n0.2 0.4\n");
   try {
-    tamsel::load_tables(*st);
+    tamsel::load_tables(*st, AT_FDCWD);
     FAIL();
   } catch (const tamsel::Stop& s) {
     EXPECT_STREQ(s.what(), "tamsel: corrspec.in:2: 'x' is not a number");

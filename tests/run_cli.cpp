@@ -25,7 +25,7 @@ TEST(CommandLine, HelpPrintsUsageAndTouchesNothing) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind("Usage: tamsel [--results FILE]\n", 0), 0u) << r.out;
     for (const char* word : {"samples.lst", "corrspec.in", "corrlog.in", "_cross.txt",
-                             "Exit status", "man tamsel"})
+                             "Exit status", "man tamsel", "-C DIR", "--no-reports"})
       EXPECT_NE(r.out.find(word), std::string::npos) << word;
     EXPECT_TRUE(in.untouched());
   }
@@ -48,7 +48,8 @@ TEST(CommandLine, AnyOtherArgumentIsAOneLineUsageError) {
   const std::vector<std::vector<std::string>> refused = {
       {"samples.lst"}, {"-x"}, {"--"}, {"--help", "extra"}, {"--version", "-h"}, {""},
       {"a\nb"}, {"--results"}, {"--results", "a", "--results=b"}, {"--results=a", "--help"},
-      {"--resultsa"}, {"--results", "a", "b"}};
+      {"--resultsa"}, {"--results", "a", "b"}, {"--no-reports"}, {"-C"},
+      {"-C", ".", "--directory=."}, {"-C.", "--no-reports"}};
   for (const auto& args : refused) {
     Inputs in;
     auto r = e2e::run_tamsel(in.dir.path(), args);

@@ -458,10 +458,11 @@ TEST(Files, AnotherUsersSymbolicLinkIsNeverFollowed) {
   const fs::path link = dir.path() / "out";
   fs::create_symlink("target", link);
   ASSERT_EQ(lchown(link.c_str(), kOther, kSameGroup), 0);
-  const tamsel::OutputFailure failure = tamsel::replace_output(link.c_str(), -1, "new\n", 4);
+  const tamsel::OutputFailure failure =
+      tamsel::replace_output(AT_FDCWD, link.c_str(), -1, "new\n", 4);
   EXPECT_EQ(failure.error, EACCES);
   char reason[256];
-  tamsel::describe_output_failure(link.c_str(), failure, reason, sizeof reason);
+  tamsel::describe_output_failure(AT_FDCWD, link.c_str(), failure, reason, sizeof reason);
   EXPECT_EQ(std::string(reason), "it" + refused);
   EXPECT_EQ(dir.read("target"), "secret\n");
   EXPECT_EQ(dir.entries(), (Names{"out", "target"}));

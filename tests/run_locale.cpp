@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "driver/results.h"
 #include "driver/run.h"
@@ -117,11 +118,12 @@ TEST(Locale, DecimalCommaLocaleOfTheProcessChangesNoByte) {
     std::size_t size = 0;
     std::FILE* stream = open_memstream(&warnings, &size);
     tamsel::RunState& st = tamsel::run_state();
-    tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_sample, stream);
+    std::vector<tamsel::KeptSample> kept(tamsel::kMaxSamples);
+    tamsel::sample_phase(st, AT_FDCWD, nullptr, nullptr, kept.data(), stream);
     std::fclose(stream);
     std::string all = warnings;
     std::free(warnings);
-    return all + tamsel::results_table(st) + tamsel::curves_svg(st, tamsel::kept_samples(), {});
+    return all + tamsel::results_table(st) + tamsel::curves_svg(st, kept.data(), {});
   };
   const std::string c = outputs();
   ASSERT_NE(std::setlocale(LC_ALL, locale.c_str()), nullptr);

@@ -3,6 +3,7 @@
 // whatever the names, and its file obeys the rules of the report files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "e2e.h"
 
@@ -177,6 +179,56 @@ TEST(ResultsTable, FileFollowsTheRulesOfReports) {
       EXPECT_EQ(dir.entries(), before) << c.results;
     }
   }
+}
+
+// -C DIR is a run started in DIR, byte for byte, with every file rule read
+// there (an input reached through a link of DIR is still an input), while
+// the working directory's own files of the same names are never touched;
+// --no-reports leaves out the report files and nothing else.
+TEST(ResultsTable, DirectoryOptionRunsThereAndNoReportsWritesOnlyTheTable) {
+  e2e::TempDir here, started;
+  e2e::copy_example(started);
+  for (const char* name : {"samples.lst", "corrspec.in", "corrlog.in", "results.tsv"})
+    here.write(name, std::string("the working directory's own ") + name + "\n");
+  for (const char* d : {"dir", "lean"}) {
+    fs::create_directory(here.path() / d);
+    for (const char* name : {"samples.lst", "corrspec.in", "corrlog.in"})
+      fs::copy_file(started.path() / name, here.path() / d / name);
+  }
+  fs::create_symlink("samples.lst", here.path() / "dir" / "link.tsv");
+  fs::create_symlink("samples.lst", started.path() / "link.tsv");
+  const auto own = here.entries();
+
+  auto in_started = [&](const std::vector<std::string>& args) {
+    return e2e::run_tamsel(started.path(), args);
+  };
+  auto with_c = [&](const char* d, std::vector<std::string> args) {
+    args.insert(args.begin(), {"-C", d});
+    return e2e::run_tamsel(here.path(), args);
+  };
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--results", "link.tsv"}, {"--results", "../results.tsv"},
+        {"--results", "results.tsv"}}) {
+    const e2e::Result want = in_started(args), got = with_c("dir", args);
+    EXPECT_EQ(got, want) << args[1];
+  }
+  EXPECT_NE(in_started({"--results", "link.tsv"}).err.find("is the input file samples.lst"),
+            std::string::npos);
+  for (const auto& name : started.entries())
+    EXPECT_EQ(here.read("dir/" + name), started.read(name)) << name;
+  EXPECT_EQ(here.entries(), own);
+  for (const char* name : {"samples.lst", "corrspec.in", "corrlog.in", "results.tsv"})
+    EXPECT_EQ(here.read(name), std::string("the working directory's own ") + name + "\n");
+
+  const e2e::Result lean = with_c("lean", {"--results", "results.tsv", "--no-reports"});
+  EXPECT_EQ(lean, in_started({"--results", "results.tsv"}));
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(here.path() / "lean"))
+    files.push_back(entry.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"corrlog.in", "corrspec.in", "results.tsv",
+                                             "samples.lst"}));
+  EXPECT_EQ(here.read("lean/results.tsv"), started.read("results.tsv"));
 }
 
 } // namespace

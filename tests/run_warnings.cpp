@@ -246,7 +246,7 @@ TEST(Warnings, NoCoefficientFromNoiseAndNoneLostToSize) {
     dir.write("corrspec.in", spec);
     dir.write("corrlog.in", log);
     e2e::ScopedChdir here(dir.path());
-    tamsel::sample_phase(*st, nullptr, nullptr);
+    tamsel::sample_phase(*st, AT_FDCWD, nullptr, nullptr);
     std::vector<std::uint64_t> bits;
     for (int k = 1; k <= st->sample_count; ++k)
       bits.push_back(std::bit_cast<std::uint64_t>(tamsel::cc_diagonal(*st, k)));

@@ -6,12 +6,13 @@
 // the name, npts in decimal, then fmin, fmax, spec mean, log mean, cc(k, k),
 // the 128 spec curve values and the 128 log curve values, each as 16
 // lower-case hexadecimal digits (the lines stored dumps hold, unchanged).
-// What the next sample overwrites comes from the run's own keep_sample.  A
+// What the next sample overwrites comes from the sample phase's own copy.  A
 // stop prints its message on standard error and exits with its status, as
 // tamsel does.
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <fcntl.h>
 
 #include "driver/report.h"
 #include "driver/run.h"
@@ -22,6 +23,8 @@ namespace {
 using tamsel::Integer;
 using tamsel::Real;
 
+tamsel::KeptSample kept[tamsel::kMaxSamples];
+
 void put(Real value) {
   std::printf(" %016llx", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(value)));
 }
@@ -31,13 +34,13 @@ void put(Real value) {
 int main() {
   tamsel::RunState& st = tamsel::run_state();
   try {
-    tamsel::sample_phase(st, nullptr, nullptr, tamsel::keep_sample);
+    tamsel::sample_phase(st, AT_FDCWD, nullptr, nullptr, kept);
   } catch (const tamsel::Stop& s) {
     std::fprintf(stderr, "%s\n", s.what());
     return s.status();
   }
   for (Integer k = 1; k <= st.sample_count; ++k) {
-    const tamsel::KeptSample& s = tamsel::kept_samples()[k - 1];
+    const tamsel::KeptSample& s = kept[k - 1];
     std::fwrite(st.sample_names[k - 1], 1, std::size_t(st.name_lengths[k - 1]), stdout);
     std::printf(" %d", int(s.npts));
     put(tamsel::matrix_at(st.agem, k, 0));

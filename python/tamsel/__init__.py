@@ -389,7 +389,8 @@ def _warning_keys(bits):
 
 
 def run(directory="."):
-    """The tamsel command's whole job in `directory`, exactly as the command.
+    """The tamsel command's whole job in `directory` (str, bytes or
+    os.PathLike), exactly as the command.
 
     Reads samples.lst, corrspec.in and corrlog.in there and writes the
     report files as the command does; prints nothing.  Returns one Sample
@@ -397,12 +398,14 @@ def run(directory="."):
     RunWarning, each naming its file inside `directory`
     ("tamsel: data/corrspec.in:129: warning: ..."), every time: a repeat
     from another run is shown again.  Where the command stops, RunError is
-    raised with its message and exit status.  One run at a time: calls from
-    several threads wait for each other, and the process's working
-    directory is `directory` while the run reads and writes (relative paths
-    opened by other threads meanwhile resolve there).
+    raised with its message and exit status; OSError when `directory`
+    cannot be opened, ValueError when its path holds a NUL byte.  The run
+    opens its files relative to the directory and leaves the process's
+    working directory alone; it releases the GIL, and runs from several
+    threads go on at once, each with its own state and the same bits as a
+    run alone.
     """
-    records, messages, status, stop = _core.run(os.fspath(directory))
+    records, messages, status, stop = _core.run(os.fsencode(directory))
     place = os.fsdecode(directory)
     for line in messages.splitlines():
         if line.startswith("tamsel: "):

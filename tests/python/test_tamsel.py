@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import sys
 import threading
+import time
 import warnings
 
 import numpy as np
@@ -287,7 +288,7 @@ def test_table_findings_reach_every_interface(tmp_path):
         assert key in got.warnings, (key, got)
 
 
-def test_runs_from_several_threads_take_turns(tmp_path):
+def test_runs_from_several_threads_agree(tmp_path):
     dirs = case_dirs(tmp_path)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", tamsel.RunWarning)
@@ -304,6 +305,68 @@ def test_runs_from_several_threads_take_turns(tmp_path):
         for t in threads:
             t.join()
     assert repr(results) == repr(serial) and os.getcwd() != str(dirs[-1])
+
+
+def test_a_run_held_on_input_holds_no_other_run_nor_the_callers_directory(tmp_path, monkeypatch):
+    # One run waits on corrspec.in, a FIFO whose writer is the test, while
+    # a run in another directory completes in another thread; the caller's
+    # working directory and what its relative names open stay its own.
+    example = os.environ["TAMSEL_EXAMPLES"] + "/smooth"
+    held, other, alone, here = (tmp_path / d for d in ("held", "other", "alone", "here"))
+    for d in (held, other, alone):
+        shutil.copytree(example, d)
+    here.mkdir()
+    (here / "samples.lst").write_text("the caller's own\n")
+    monkeypatch.chdir(here)
+    table = (held / "corrspec.in").read_bytes()
+    (held / "corrspec.in").unlink()
+    os.mkfifo(held / "corrspec.in")
+    writer = os.open(held / "corrspec.in", os.O_RDWR)  # a writer before the run opens it
+    got = {}
+
+    def work(key, directory):
+        got[key] = tamsel.run(directory)
+
+    def opened_fifo():
+        count = 0
+        for fd in os.listdir("/proc/self/fd"):
+            try:
+                count += os.readlink(f"/proc/self/fd/{fd}") == str(held / "corrspec.in")
+            except OSError:
+                pass
+        return count > 1  # the run's descriptor besides the writer
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tamsel.RunWarning)
+        waiting = threading.Thread(target=work, args=("held", held))  # a pathlib.Path
+        done = threading.Thread(target=work, args=("other", os.fsencode(other)))
+        try:
+            waiting.start()
+            deadline = time.monotonic() + 60
+            while not opened_fifo() and time.monotonic() < deadline:
+                time.sleep(0.01)
+            assert opened_fifo() and waiting.is_alive()
+            done.start()
+            done.join(timeout=60)
+            assert not done.is_alive() and waiting.is_alive()
+            assert os.getcwd() == str(here)
+            with open("samples.lst") as own:
+                assert own.read() == "the caller's own\n"
+            os.write(writer, table)
+        finally:
+            os.close(writer)
+            waiting.join(timeout=60)
+        want = tamsel.run(str(alone))
+    assert not waiting.is_alive()
+    assert repr(got["held"]) == repr(got["other"]) == repr(want)
+    for d in (held, other):
+        for f in sorted(os.listdir(alone)):
+            if f != "corrspec.in":
+                assert (d / f).read_bytes() == (alone / f).read_bytes(), (d, f)
+    assert sorted(os.listdir(here)) == ["samples.lst"] and os.getcwd() == str(here)
+    for path in (str(alone) + "\0junk", os.fsencode(alone) + b"\0"):
+        with pytest.raises(ValueError):
+            tamsel.run(path)
 
 
 def test_run_stops_as_the_command_stops(tmp_path):
