@@ -37,9 +37,9 @@ std::string shown(const char* path) {
   results_failure(path, (std::string("cannot write the results file: ") + reason).c_str());
 }
 
-// The name as the table writes it: valid UTF-8 whatever its bytes, and no
-// '"' that a CSV reader would take for the start of a quoted field.
-void append_name(std::string& out, const char* name, std::size_t length) {
+} // namespace
+
+void append_table_name(std::string& out, const char* name, std::size_t length) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < length;) {
     const auto byte = static_cast<unsigned char>(name[i]);
@@ -69,23 +69,19 @@ void append_name(std::string& out, const char* name, std::size_t length) {
   }
 }
 
-// The shortest text that reads back to `value` (shortest, driver/warnings.h),
-// "nan" for every NaN.
-std::string shortest_real(Real value) {
+std::string table_number(Real value) {
   if (std::isnan(value)) return "nan";
   char text[32];
   shortest(value, text);
   return text;
 }
 
-} // namespace
-
 std::string results_table(const RunState& st) {
   std::string out = "name\tfmin\tfmax\tcoefficient\trecords\twarnings\n";
   for (Integer k = 1; k <= st.sample_count; ++k) {
-    append_name(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
+    append_table_name(out, st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
     for (Real value : {matrix_at(st.agem, k, 0), matrix_at(st.xlgrm, k, 0), cc_diagonal(st, k)})
-      out += '\t' + shortest_real(value);
+      out += '\t' + table_number(value);
     out += '\t' + std::to_string(st.window_records[k - 1]) + '\t';
     const char* separator = "";
     for (const SampleWarning warning : kSampleWarnings) {

@@ -32,6 +32,15 @@
 
 namespace tamsel {
 
+// A name as the table writes it, appended to `out`: valid UTF-8 whatever
+// its bytes, and no '"' that a CSV reader would take for the start of a
+// quoted field (the escapes above).
+void append_table_name(std::string& out, const char* name, std::size_t length);
+
+// A number as the table writes it: the shortest text that reads back to
+// the double (shortest, driver/warnings.h), "nan" for every NaN.
+std::string table_number(Real value);
+
 // The whole table for samples 1..st.sample_count.
 std::string results_table(const RunState& st);
 

@@ -28,6 +28,7 @@
 #include <tamsel/numeric/tabulated.h>
 
 #include "driver/curves.h"
+#include "driver/results.h"
 #include "driver/run.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
@@ -409,6 +410,15 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
   return py::make_tuple(coefficients, warnings, in_window);
 }
 
+// One row's fields as the command's results table writes them: the name
+// (its bytes) escaped, then fmin, fmax and the coefficient.
+py::tuple table_fields(const std::string& name, double fmin, double fmax, double coefficient) {
+  std::string escaped;
+  tamsel::append_table_name(escaped, name.data(), name.size());
+  return py::make_tuple(escaped, tamsel::table_number(fmin), tamsel::table_number(fmax),
+                        tamsel::table_number(coefficient));
+}
+
 } // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -444,6 +454,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("run", &run, py::arg("directory"));
   m.def("correlate_windows", &correlate_windows);
   m.def("warning_keys", &warning_keys, py::arg("bits"));
+  m.def("table_fields", &table_fields, py::arg("name"), py::arg("fmin"), py::arg("fmax"),
+        py::arg("coefficient"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
   m.def("flushes_subnormals", &flushes_subnormals);
 }

@@ -26,6 +26,7 @@ warns that results will differ.
 """
 
 import collections
+import concurrent.futures
 import operator
 import os
 import sys
@@ -38,7 +39,8 @@ from tamsel import _core
 __all__ = [
     "fft", "ifft", "rfft", "irfft", "fftn", "ifftn", "correlate",
     "chebyshev_nodes", "chebyshev_fit", "chebyshev_eval", "chebyshev_integral",
-    "interp", "run", "correlate_windows", "Sample", "RunError", "RunWarning",
+    "interp", "run", "run_many", "results_table", "correlate_windows", "Sample", "RunError",
+    "RunWarning",
 ]
 
 __version__ = _core.__version__
@@ -405,17 +407,84 @@ def run(directory="."):
     threads go on at once, each with its own state and the same bits as a
     run alone.
     """
+    samples, lines, error = _run(directory)
+    for line in lines:
+        _issue(line, RunWarning)
+    if error is not None:
+        raise error
+    return samples
+
+
+def _run(directory):
+    """The run in `directory`, issuing nothing: its Samples, its warnings
+    (naming their files inside the directory) and its RunError or None."""
     records, messages, status, stop = _core.run(os.fsencode(directory))
     place = os.fsdecode(directory)
-    for line in messages.splitlines():
-        if line.startswith("tamsel: "):
-            line = "tamsel: " + os.path.join(place, line[len("tamsel: "):])
-        _issue(line, RunWarning)
+    lines = [("tamsel: " + os.path.join(place, line[len("tamsel: "):]))
+             if line.startswith("tamsel: ") else line for line in messages.splitlines()]
+    error = None
     if status:
         error = RunError(stop)
         error.status = status
-        raise error
-    return [Sample(*record) for record in records]
+        error.directory = directory
+    return [Sample(*record) for record in records], lines, error
+
+
+def run_many(directories, workers=None, progress=None):
+    """run over many directories at once, on `workers` threads (the
+    processors by default): one list of Samples per directory, in the order
+    given, each the bits of a run alone.
+
+    Every run goes to its end; then the warnings are issued, directory by
+    directory in the order given, and where runs stopped, the RunError of
+    the first of them (its `directory` attribute names it) is raised.
+    `progress`, when given, is called with no argument as each run ends, in
+    whatever order they end (for a progress bar).
+    """
+    directories = list(directories)
+    if workers is None:
+        workers = os.cpu_count() or 1
+    workers = operator.index(workers)
+    if workers < 1:
+        raise ValueError(f"run_many: workers must be at least 1, not {workers}")
+
+    def one(directory):
+        try:
+            return _run(directory)
+        finally:
+            if progress is not None:
+                progress()
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
+        outcomes = list(pool.map(one, directories))
+    for _, lines, _ in outcomes:
+        for line in lines:
+            _issue(line, RunWarning)
+    for _, _, error in outcomes:
+        if error is not None:
+            raise error
+    return [samples for samples, _, _ in outcomes]
+
+
+def results_table(runs, directories=None):
+    """The command's results table of the given runs as text, one row per
+    sample, its numbers and names written as the command writes them (and
+    read back by the same recipes); with `directories`, one per run, a
+    first column `directory` names each row's."""
+    head = ["name", "fmin", "fmax", "coefficient", "records", "warnings"]
+    if directories is not None:
+        directories = list(directories)
+        head.insert(0, "directory")
+    rows = ["\t".join(head)]
+    for i, samples in enumerate(runs):
+        for s in samples:
+            fields = list(_core.table_fields(os.fsencode(s.name or ""), s.fmin, s.fmax,
+                                             s.coefficient))
+            fields += [str(s.records), ";".join(s.warnings)]
+            if directories is not None:
+                fields.insert(0, _core.table_fields(os.fsencode(directories[i]), 0.0, 0.0, 0.0)[0])
+            rows.append("\t".join(fields))
+    return "\n".join(rows) + "\n"
 
 
 def correlate_windows(x, spec, log, windows, names=None):

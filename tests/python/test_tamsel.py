@@ -288,6 +288,37 @@ def test_table_findings_reach_every_interface(tmp_path):
         assert key in got.warnings, (key, got)
 
 
+def test_many_directories_at_once(tmp_path):
+    # run_many gives each directory's run alone, in the order given, and
+    # python -m tamsel writes the rows of the command's own tables, each
+    # after its directory; a run that stops leaves no table and gives its
+    # status.
+    dirs = case_dirs(tmp_path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tamsel.RunWarning)
+        alone = [tamsel.run(d) for d in dirs]
+        many = tamsel.run_many(dirs, workers=2)
+    assert [[(s.name, bits(s.coefficient), s.warnings) for s in r] for r in many] == \
+        [[(s.name, bits(s.coefficient), s.warnings) for s in r] for r in alone]
+    rows = []
+    for d in dirs:
+        subprocess.run([os.environ["TAMSEL_EXE"], "--results", "r.tsv", "--no-reports"], cwd=d,
+                       check=True, capture_output=True)
+        rows += [f"{d}\t{row}" for row in (d / "r.tsv").read_text().splitlines()[1:]]
+    command = [sys.executable, "-m", "tamsel", *map(str, dirs), "--results", "all.tsv",
+               "--workers", "3"]
+    done = subprocess.run(command, cwd=tmp_path, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    table = (tmp_path / "all.tsv").read_text().splitlines()
+    assert table[0] == "directory\tname\tfmin\tfmax\tcoefficient\trecords\twarnings"
+    assert table[1:] == rows
+    (dirs[1] / "corrlog.in").unlink()
+    done = subprocess.run(command[:-4] + ["--results", "none.tsv"], cwd=tmp_path,
+                          capture_output=True, text=True)
+    assert done.returncode == 2 and "corrlog.in: cannot open" in done.stderr
+    assert not (tmp_path / "none.tsv").exists()
+
+
 def test_runs_from_several_threads_agree(tmp_path):
     dirs = case_dirs(tmp_path)
     with warnings.catch_warnings():
