@@ -319,6 +319,21 @@ def test_many_directories_at_once(tmp_path):
     assert not (tmp_path / "none.tsv").exists()
 
 
+def test_readme_dask_recipe_runs(tmp_path):
+    pytest.importorskip("dask.distributed")
+    with open(os.environ["TAMSEL_README"], encoding="utf-8") as readme:
+        recipe = re.search(r"<!-- dask recipe: begin -->\n```python\n(.*?)```", readme.read(), re.S)
+    assert recipe, "no dask recipe between the README's markers"
+    dirs = case_dirs(tmp_path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        names = {"directories": [str(d) for d in dirs]}
+        exec(recipe.group(1), names)
+        alone = [tamsel.run(d) for d in dirs]
+    assert [[bits(s.coefficient) for s in r] for r in names["runs"]] == \
+        [[bits(s.coefficient) for s in r] for r in alone]
+
+
 def test_runs_from_several_threads_agree(tmp_path):
     dirs = case_dirs(tmp_path)
     with warnings.catch_warnings():
