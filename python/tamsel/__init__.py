@@ -391,21 +391,39 @@ def _warning_keys(bits):
 
 
 def run(directory="."):
-    """The tamsel command's whole job in `directory` (str, bytes or
-    os.PathLike), exactly as the command.
+    """The tamsel command's whole job in `directory`, exactly as the command.
 
     Reads samples.lst, corrspec.in and corrlog.in there and writes the
-    report files as the command does; prints nothing.  Returns one Sample
-    per sample in list order.  The command's warnings are issued as
-    RunWarning, each naming its file inside `directory`
-    ("tamsel: data/corrspec.in:129: warning: ..."), every time: a repeat
-    from another run is shown again.  Where the command stops, RunError is
-    raised with its message and exit status; OSError when `directory`
-    cannot be opened, ValueError when its path holds a NUL byte.  The run
-    opens its files relative to the directory and leaves the process's
-    working directory alone; it releases the GIL, and runs from several
-    threads go on at once, each with its own state and the same bits as a
-    run alone.
+    report files as the command does; prints nothing.  The run opens its
+    files relative to the directory and leaves the process's working
+    directory alone; it releases the GIL, and runs from several threads go
+    on at once, each with its own state and the same bits as a run alone.
+
+    Parameters
+    ----------
+    directory : str, bytes or os.PathLike
+        The directory that holds the three input files.
+
+    Returns
+    -------
+    list of Sample
+        One per sample, in list order.
+
+    Warns
+    -----
+    RunWarning
+        The command's warnings, each naming its file inside `directory`
+        ("tamsel: data/corrspec.in:129: warning: ..."), every time: a
+        repeat from another run is shown again.
+
+    Raises
+    ------
+    RunError
+        Where the command stops, with its message and exit status.
+    OSError
+        When `directory` cannot be opened.
+    ValueError
+        When its path holds a NUL byte.
     """
     samples, lines, error = _run(directory)
     for line in lines:
@@ -431,15 +449,34 @@ def _run(directory):
 
 
 def run_many(directories, workers=None, progress=None):
-    """run over many directories at once, on `workers` threads (the
-    processors by default): one list of Samples per directory, in the order
-    given, each the bits of a run alone.
+    """run over many directories at once, on threads.
 
     Every run goes to its end; then the warnings are issued, directory by
     directory in the order given, and where runs stopped, the RunError of
-    the first of them (its `directory` attribute names it) is raised.
-    `progress`, when given, is called with no argument as each run ends, in
-    whatever order they end (for a progress bar).
+    the first of them is raised.
+
+    Parameters
+    ----------
+    directories : iterable of str, bytes or os.PathLike
+    workers : int, optional
+        Runs at once; the processors by default.
+    progress : callable, optional
+        Called with no argument as each run ends, in whatever order they
+        end (for a progress bar).
+
+    Returns
+    -------
+    list of list of Sample
+        One list per directory, in the order given, each the bits of a run
+        alone.
+
+    Raises
+    ------
+    RunError
+        Of the first directory, in the order given, whose run stopped; its
+        `directory` attribute names it.
+    OSError, ValueError
+        As run raises them.
     """
     directories = list(directories)
     if workers is None:
@@ -467,10 +504,21 @@ def run_many(directories, workers=None, progress=None):
 
 
 def results_table(runs, directories=None):
-    """The command's results table of the given runs as text, one row per
-    sample, its numbers and names written as the command writes them (and
-    read back by the same recipes); with `directories`, one per run, a
-    first column `directory` names each row's."""
+    """The command's results table of the given runs, as text.
+
+    Parameters
+    ----------
+    runs : iterable of lists of Sample
+        As run, run_many or correlate_windows return them.
+    directories : iterable of str, bytes or os.PathLike, optional
+        One per run: a first column `directory` names each row's.
+
+    Returns
+    -------
+    str
+        The header and one row per sample, numbers and names written as the
+        command writes them, so that the same recipes read it back.
+    """
     head = ["name", "fmin", "fmax", "coefficient", "records", "warnings"]
     if directories is not None:
         directories = list(directories)
