@@ -22,11 +22,13 @@ const char* version();
 
 // An option of a program: "--results" with the value "FILE", or a flag
 // (value null).  The word given, or "" for a flag, is stored in *given,
-// which stays null when the option is not given.
+// which stays null when the option is not given.  An option may also have a
+// short form, such as "-o", written alone with its value as the next word.
 struct Option {
   const char* name;
   const char* value;
   const char** given;
+  const char* short_name = nullptr;
 };
 
 // What a program shows for its command line.

@@ -59,12 +59,18 @@ void sample_phase(RunState& st, std::FILE* console, ReportStream* report,
                   bool whole_rows = true);
 
 // What the run computed for one sample that the next sample overwrites in
-// the run state: npts, the means of the two fits, and the curve points u at
-// which both fits were sampled (the abscissa of point i is fmin + u[i]).
+// the run state: npts, the means of the two fits, the curve points u at
+// which both fits were sampled (the abscissa of point i is fmin + u[i]),
+// and the fits themselves: fmin and the width of the fitting interval
+// [0, width] of u, and each fit's ncheb Chebyshev coefficients, of the
+// table divided by 2^exponent (st.spec_exponent, st.log_exponent).
 struct KeptSample {
   Integer npts;
   Real spec_mean, log_mean;
   Real points[kCurvePoints];
+  Real fmin, width;
+  Real spec_coef[ncheb], log_coef[ncheb];
+  int spec_exponent, log_exponent;
 };
 
 // A SampleHook for sample_phase: keeps the sample just built in

@@ -67,8 +67,9 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   }
 
   // Each panel marks every record of both tables inside its window, read
-  // here from the files themselves; the summary has a segment per window,
-  // and the page's title names the three files.
+  // here from the files themselves, over its fit and again in its strip of
+  // residuals; the summary has a segment per window, and the page's title
+  // names the three files.
   const std::vector<double> spec = numbers(dir.path() / "corrspec.in");
   for (std::size_t k = 0; k < panels.size(); ++k) {
     double fmin, fmax;
@@ -76,8 +77,8 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
     ASSERT_EQ(std::sscanf(t.c_str() + t.find("window "), "window %lf to %lf", &fmin, &fmax), 2);
     int inside = 0;
     for (std::size_t i = 0; i < spec.size(); i += 2) inside += spec[i] >= fmin && spec[i] <= fmax;
-    EXPECT_EQ(svgcheck::count(t, "<circle class=\"spec-record\" "), inside) << k;
-    EXPECT_EQ(svgcheck::count(t, "<rect class=\"log-record\" "), inside) << k;
+    EXPECT_EQ(svgcheck::count(t, "<circle class=\"spec-record\" "), 2 * inside) << k;
+    EXPECT_EQ(svgcheck::count(t, "<rect class=\"log-record\" "), 2 * inside) << k;
   }
   EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
   EXPECT_EQ(svgcheck::count(svg, "class=\"apart\""), 0);
@@ -214,7 +215,7 @@ TEST(PlotTool, CommandLine) {
                    "There is NO WARRANTY, to the extent permitted by law.\n");
   r = run_plot(dir, {"-h"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.rfind("Usage: tamsel-plot [--raw] [--title TEXT] [--xlabel TEXT]\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("Usage: tamsel-plot [-o FILE] [--dpi N] [--samples LIST]", 0), 0u);
   r = run_plot(dir, {"out.svg"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.rfind("tamsel-plot: unexpected argument 'out.svg'; usage: tamsel-plot", 0), 0u);
