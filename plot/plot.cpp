@@ -254,7 +254,7 @@ void append_strip(std::string& out, const Frame& f, const PanelGeometry& g,
     for (double v : *r)
       if (std::isfinite(v)) reach = std::max(reach, std::fabs(v));
   if (!(reach > 0.0) || reach > 1e300) reach = 1.0;
-  const Frame strip{f.x, covering_axis({-reach, reach}, 2), kLeft, g.strip_top, g.plot_width,
+  const Frame strip{f.x, covering_axis({-reach, reach}, 1), kLeft, g.strip_top, g.plot_width,
                     kStripHeight};
   out += "<g class=\"residuals\">\n";
   append_axes(out, strip);

@@ -13,6 +13,7 @@
 #include "driver/run.h"
 #include "e2e.h"
 #include "plot/plot.h"
+#include "plot/summary.h"
 #include "plot_svg.h"
 
 namespace {
@@ -227,6 +228,47 @@ TEST(CurvesPicture, CurvesInAnyUnitsFillTheirPanels) {
       }
       EXPECT_GE(extent(p.text, "spec"), 0.5 * height) << p.text.substr(0, 200);
       EXPECT_GE(extent(p.text, "log"), 0.5 * height) << p.text.substr(0, 200);
+    }
+  }
+}
+
+// However many windows crowd how closely, the summary names every one
+// once, in boxes that overlap neither each other nor the page's edge, on a
+// scale that spreads the coefficients over the plot area's height; windows
+// that do not crowd keep the fixed -1..1 scale.
+TEST(CurvesPicture, SummaryNamesEveryWindowApart) {
+  for (const int windows : {5, 17, 40, 100}) {
+    e2e::TempDir dir;
+    const svgcheck::Crowded c = svgcheck::crowded(windows);
+    picture(dir, c.list, c.spec, c.log);
+    const tamsel::RunState& st = tamsel::run_state();
+    for (const auto& [columns, width] : {std::pair{3, 1620.0}, {5, 2700.0}, {1, 720.0}}) {
+      const tamsel::svg::Summary s = tamsel::svg::plan_summary(st, columns, width);
+      ASSERT_EQ(s.drawn.size(), std::size_t(windows));
+      EXPECT_EQ(s.crowded, windows > 5) << windows;
+      const tamsel::svg::Frame& f = s.f;
+      double lowest = INFINITY, highest = -INFINITY;
+      for (const auto& d : s.drawn) {
+        EXPECT_TRUE(d.y >= f.top && d.y <= f.top + f.height) << d.y;
+        lowest = std::min(lowest, d.y), highest = std::max(highest, d.y);
+      }
+      EXPECT_TRUE(f.y.lo >= -1.0 && f.y.hi <= 1.0);
+      if (s.crowded) EXPECT_GT(highest - lowest, 0.5 * f.height) << windows << " " << width;
+      else EXPECT_EQ(f.y.hi - f.y.lo, 2.0);
+      std::vector<int> named(std::size_t(windows) + 1, 0);
+      for (std::size_t i = 0; i < s.labels.size(); ++i) {
+        const auto a = tamsel::svg::label_box(s.labels[i]);
+        ++named[std::size_t(s.labels[i].k)];
+        EXPECT_TRUE(a.x0 >= 0.0 && a.x1 <= width && a.y0 >= f.top - 12 && a.y1 <= f.top + f.height)
+            << windows << " " << width << " label " << s.labels[i].k;
+        for (std::size_t j = 0; j < i; ++j) {
+          const auto b = tamsel::svg::label_box(s.labels[j]);
+          EXPECT_FALSE(a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1)
+              << windows << " " << width << ": labels of " << s.labels[i].k << " and "
+              << s.labels[j].k;
+        }
+      }
+      EXPECT_EQ(std::count(named.begin() + 1, named.end(), 1), windows) << windows;
     }
   }
 }
