@@ -38,7 +38,8 @@ using namespace svg;
 // residuals beneath its plot area, and the page's title above everything.
 constexpr double kPanelWidth = 540, kPanelHeight = 364, kTop = 80;
 constexpr double kStripGap = 16, kStripHeight = 64, kHeader = 86;
-// Panels are never narrower than this, whatever --width and --font-size ask.
+// Panels are never narrower than this, nor a page narrower than two of them,
+// whatever --width and --font-size ask.
 constexpr double kNarrowestPanel = 360;
 
 // A panel's size and the places of its plot area and strip.
@@ -424,9 +425,11 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
   double scale = options.font_size / 13.0, panel_width = kPanelWidth;
   double width = double(std::max<Integer>(columns, 2)) * kPanelWidth;
   if (options.width > 0.0) {
-    width = options.width / scale;
-    panel_width = std::max(width / double(columns), kNarrowestPanel);
-    width = std::max(width, double(columns) * panel_width);
+    width = std::max(options.width / scale, 2 * kNarrowestPanel);
+    if (count > 0) {
+      panel_width = std::max(width / double(columns), kNarrowestPanel);
+      width = std::max(width, double(columns) * panel_width);
+    }
     scale = options.width / width;
   }
   const PanelGeometry geometry = panel_geometry(panel_width, options.residuals);

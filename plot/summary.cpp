@@ -164,12 +164,19 @@ void append_summary(std::string& out, const RunState& st, const Summary& s, doub
   const Frame& f = s.f;
   append(out, "<g class=\"summary\" transform=\"translate(0,%.0f)\">\n", py);
   out += "<text class=\"name\" x=\"20\" y=\"24\">Cross-correlation of every window</text>\n";
-  out += s.crowded
-             ? "<text class=\"info\" x=\"20\" y=\"46\">each sample's coefficient as a segment "
-               "from its fmin to its fmax, named at the right; the scale follows the coefficients, "
-               "the bar at the far right shows where it lies within \u22121 to 1</text>\n"
-             : "<text class=\"info\" x=\"20\" y=\"46\">each sample's coefficient as a segment "
-               "from its fmin to its fmax, named beside it</text>\n";
+  // The line saying how to read it, set smaller where it is wider than the
+  // page (which every renderer honours; not all squeeze text to a length).
+  const std::string info =
+      s.crowded ? "each sample's coefficient as a segment from its fmin to its fmax, named at "
+                  "the right; the scale follows the coefficients (the bar: their place in "
+                  "\u22121 to 1)"
+                : "each sample's coefficient as a segment from its fmin to its fmax, named "
+                  "beside it";
+  out += "<text class=\"info\" x=\"20\" y=\"46\"";
+  const double info_width = text_width(info.data(), info.size(), 13);
+  if (info_width > s.width - 40)
+    append(out, " style=\"font-size:%.2fpx\"", 13 * (s.width - 40) / info_width);
+  append(out, ">%s</text>\n", info.c_str());
   append_axes(out, f);
   append_axis_titles(out, f, x_title.c_str(), "cross-correlation");
 
@@ -206,7 +213,7 @@ void append_summary(std::string& out, const RunState& st, const Summary& s, doub
     const double x = s.width - kRight - 24, top = f.top, bottom = f.top + f.height;
     auto at = [&](double c) { return bottom - (c + 1.0) / 2.0 * (bottom - top); };
     append(out, "<g class=\"full-range\"><text class=\"tick\" x=\"%.0f\" y=\"%.0f\" "
-                "text-anchor=\"middle\">\u22121 to 1</text>\n", x, top - 14);
+                "text-anchor=\"middle\">\u22121 to 1</text>\n", x - 4, bottom + 18);
     append(out, "<line class=\"frame\" x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>", x,
            top, x, bottom);
     append(out, "<rect class=\"span\" x=\"%.0f\" y=\"%.2f\" width=\"10\" height=\"%.2f\"/>",

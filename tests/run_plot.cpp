@@ -309,7 +309,7 @@ TEST(PlotTool, PngShowsEveryPanelAndEveryNameApart) {
 // -o takes the file rules of the picture: an extension it knows, a place
 // inside the working directory, never an input file; --samples names
 // samples that are there.  Nothing is written after a refusal.
-TEST(PlotTool, RefusedPictureFilesAndSamples) {
+TEST(PlotTool, PictureFilesAndChoices) {
   e2e::TempDir dir;
   e2e::copy_example(dir);
   fs::create_symlink("corrspec.in", dir.path() / "spec.svg");
@@ -327,14 +327,21 @@ TEST(PlotTool, RefusedPictureFilesAndSamples) {
     EXPECT_EQ(dir.entries().size(), 4u) << args[1];
   }
   EXPECT_EQ(dir.read("spec.svg").substr(0, 4), dir.read("corrspec.in").substr(0, 4));
-  // The samples chosen get panels, the summary keeps every window.
-  auto r = run_plot(dir, {"--samples", "peak*", "-o", "chosen.svg", "--no-residuals"});
+  // The samples chosen get panels, the summary keeps every window; the
+  // page has the width asked for.
+  auto r = run_plot(dir, {"--samples", "peak*", "-o", "chosen.svg", "--no-residuals", "--width=1000"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "tamsel-plot: 2 of 5 samples drawn to chosen.svg\n");
-  const std::string svg = dir.read("chosen.svg");
+  std::string svg = dir.read("chosen.svg");
   EXPECT_EQ(svgcheck::panels(svg).size(), 2u);
   EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
   EXPECT_EQ(svgcheck::count(svg, "class=\"residuals\""), 0);
+  EXPECT_TRUE(svgcheck::contains(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1000\" "));
+  r = run_plot(dir, {"--summary-only", "-o", "alone.svg"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  svg = dir.read("alone.svg");
+  EXPECT_EQ(svgcheck::panels(svg).size(), 0u);
+  EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
 }
 
 TEST(PlotTool, UnwritablePictureIsAnOutputError) {
