@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <tamsel/numeric/stop.h>
 
 #include "driver/cli.h"
+#include "driver/display.h"
 #include "driver/files.h"
 #include "driver/run.h"
 #include "driver/status.h"
@@ -106,6 +108,13 @@ constexpr tamsel::ProgramText kText{
     "The manual: man tamsel-plot (doc/tamsel.1 in the sources).\n",
     kOptions};
 
+// Text of the command line as the console shows it.
+std::string shown(const char* text) {
+  std::string out(std::strlen(text) + 1, '\0');
+  out.resize(tamsel::show_bytes(text, out.size() - 1, out.data()));
+  return out;
+}
+
 // The value of a numeric option, a number from lo to hi; stops with a
 // usage error otherwise.
 double number(const char* name, const char* text, double lo, double hi, bool whole) {
@@ -115,20 +124,23 @@ double number(const char* name, const char* text, double lo, double hi, bool who
   if (end == text || *end != '\0' || errno != 0 || !(value >= lo && value <= hi) ||
       (whole && value != std::floor(value)))
     tamsel::stopf(tamsel::kUsageStatus, "tamsel-plot: %s takes %s from %g to %g, not '%s'", name,
-                  whole ? "a whole number" : "a number", lo, hi, text);
+                  whole ? "a whole number" : "a number", lo, hi, shown(text).c_str());
   return value;
 }
 
 void draw() {
   // The command line first, before any file is read.
   const char* path = output != nullptr ? output : tamsel::kCurvesFile;
+  const std::string name = shown(path);
   tamsel::PictureFormat format = tamsel::PictureFormat::kSvg;
   if (!tamsel::picture_format(path, format))
     tamsel::stopf(tamsel::kUsageStatus,
-                  "tamsel-plot: %s: the picture's file name must end in .svg, .png or .pdf", path);
-  if (path[0] == '\0' || tamsel::leaves_working_directory(path))
+                  "tamsel-plot: %s: the picture's file name must end in .svg, .png or .pdf",
+                  name.c_str());
+  if (tamsel::leaves_working_directory(path))
     tamsel::stopf(tamsel::kUsageStatus,
-                  "tamsel-plot: %s: the picture would lie outside the working directory", path);
+                  "tamsel-plot: %s: the picture would lie outside the working directory",
+                  name.c_str());
   if (summary_only != nullptr && no_summary != nullptr)
     tamsel::stopf(tamsel::kUsageStatus,
                   "tamsel-plot: --summary-only and --no-summary leave nothing to draw");
@@ -142,12 +154,13 @@ void draw() {
   options.summary = no_summary == nullptr;
   options.panels = summary_only == nullptr;
   options.residuals = no_residuals == nullptr;
-  if (columns != nullptr) options.columns = tamsel::Integer(number("--columns", columns, 1, 10, true));
+  if (columns != nullptr)
+    options.columns = tamsel::Integer(number("--columns", columns, 1, 10, true));
   if (width != nullptr) options.width = number("--width", width, 200, 20000, false);
   if (font_size != nullptr) options.font_size = number("--font-size", font_size, 4, 72, false);
   const double resolution = dpi != nullptr ? number("--dpi", dpi, 10, 1200, false) : 96.0;
   if (format != tamsel::PictureFormat::kSvg && !tamsel::renders_pictures())
-    tamsel::picture_bytes("", format, resolution, path); // stops, naming the package
+    tamsel::picture_bytes("", format, resolution, name.c_str()); // stops, naming the package
 
   tamsel::RunState& st = tamsel::run_state();
   // The report files are checked as tamsel checks them, none is created.
@@ -159,16 +172,18 @@ void draw() {
   }
   if (samples != nullptr) options.samples = tamsel::chosen_samples(st, samples);
   const std::string svg = tamsel::curves_svg(st, tamsel::kept_samples(), options);
-  tamsel::write_document(path, tamsel::picture_bytes(svg, format, resolution, path));
+  tamsel::write_document(path, tamsel::picture_bytes(svg, format, resolution, name.c_str()));
   const int drawn = !options.panels ? 0 : samples != nullptr ? int(options.samples.size())
                                                               : st.sample_count;
   if (drawn == st.sample_count)
-    std::printf("tamsel-plot: %d sample%s drawn to %s\n", drawn, drawn == 1 ? "" : "s", path);
+    std::printf("tamsel-plot: %d sample%s drawn to %s\n", drawn, drawn == 1 ? "" : "s",
+                name.c_str());
   else if (drawn == 0)
     std::printf("tamsel-plot: the summary of %d sample%s drawn to %s\n", st.sample_count,
-                st.sample_count == 1 ? "" : "s", path);
+                st.sample_count == 1 ? "" : "s", name.c_str());
   else
-    std::printf("tamsel-plot: %d of %d samples drawn to %s\n", drawn, st.sample_count, path);
+    std::printf("tamsel-plot: %d of %d samples drawn to %s\n", drawn, st.sample_count,
+                name.c_str());
 }
 
 } // namespace

@@ -489,21 +489,26 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
 }
 
 void write_document(const char* path, const std::string& document) {
+  // The name as the console shows it: -o may give any bytes.
+  std::string shown(std::strlen(path) + 1, '\0');
+  shown.resize(show_bytes(path, shown.size() - 1, shown.data()));
   if (uid_t owner = 0; foreign_link(path, owner)) {
     char how[384];
     describe_foreign_link(owner, how, sizeof how);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", path, how);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", shown.c_str(), how);
   }
   if (const char* input = input_file_at(path))
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s",
+          shown.c_str(), input);
   const int fd = open_output(path, false);
   if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path, open_error(path, errno));
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", shown.c_str(),
+          open_error(path, errno));
   const OutputFailure failure = replace_output(path, fd, document.data(), document.size());
   if (failure.error != 0) {
     char reason[PATH_MAX + 128];
     describe_output_failure(path, failure, reason, sizeof reason);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, reason);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", shown.c_str(), reason);
   }
 }
 

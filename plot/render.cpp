@@ -62,7 +62,7 @@ bool draw(RsvgHandle* handle, cairo_surface_t* surface, double scale, double wid
 } // namespace
 
 std::string picture_bytes(const std::string& svg, PictureFormat format, double dpi,
-                          const char* path) {
+                          const char* shown_path) {
   if (format == PictureFormat::kSvg) return svg;
   GError* error = nullptr;
   RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()),
@@ -70,7 +70,7 @@ std::string picture_bytes(const std::string& svg, PictureFormat format, double d
   if (handle == nullptr) {
     const std::string why = error != nullptr ? error->message : "librsvg cannot read it";
     if (error != nullptr) g_error_free(error);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot draw the picture: %s", path, why.c_str());
+    stopf(kInputStatus, "tamsel-plot: %s: cannot draw the picture: %s", shown_path, why.c_str());
   }
   double width = 0.0, height = 0.0;
   rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height);
@@ -84,7 +84,7 @@ std::string picture_bytes(const std::string& svg, PictureFormat format, double d
       stopf(kInputStatus,
             "tamsel-plot: %s: cannot draw the picture: at %g dpi it would be %.0f by %.0f "
             "pixels, and a PNG is drawn at most %.0f pixels a side; ask for fewer dpi",
-            path, dpi, columns, rows, kLargestSide);
+            shown_path, dpi, columns, rows, kLargestSide);
     }
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(columns), int(rows));
@@ -108,7 +108,8 @@ std::string picture_bytes(const std::string& svg, PictureFormat format, double d
     cairo_surface_destroy(surface);
   }
   g_object_unref(handle);
-  if (!ok) stopf(kInputStatus, "tamsel-plot: %s: cannot draw the picture: %s", path, why.c_str());
+  if (!ok)
+    stopf(kInputStatus, "tamsel-plot: %s: cannot draw the picture: %s", shown_path, why.c_str());
   return bytes;
 }
 
@@ -116,13 +117,14 @@ std::string picture_bytes(const std::string& svg, PictureFormat format, double d
 
 bool renders_pictures() { return false; }
 
-std::string picture_bytes(const std::string& svg, PictureFormat format, double, const char* path) {
+std::string picture_bytes(const std::string& svg, PictureFormat format, double,
+                          const char* shown_path) {
   if (format == PictureFormat::kSvg) return svg;
   stopf(kInputStatus,
         "tamsel-plot: %s: cannot write %s: this tamsel-plot was built without librsvg and "
         "cairo, which draw PNG and PDF files (Debian: apt-get install librsvg2-dev, then build "
         "it again); write an SVG file instead",
-        path, format == PictureFormat::kPng ? "PNG" : "PDF");
+        shown_path, format == PictureFormat::kPng ? "PNG" : "PDF");
 }
 
 #endif

@@ -20,9 +20,10 @@ bool renders_pictures();
 // The bytes of the file `path` in `format` for the SVG document `svg`: the
 // document itself, a PNG at `dpi` pixels to the inch (96 draws a pixel of
 // the SVG as one pixel), or a PDF of the page's size at 96 pixels to the
-// inch.  Stops with status 2 and a message naming `path` when this build
-// draws no such file, or when the drawing fails.
+// inch.  Stops with status 2 and a message naming the file `shown_path`
+// (its name as the console shows it) when this build draws no such file,
+// or when the drawing fails.
 std::string picture_bytes(const std::string& svg, PictureFormat format, double dpi,
-                          const char* path);
+                          const char* shown_path);
 
 } // namespace tamsel
