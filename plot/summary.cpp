@@ -29,10 +29,6 @@ bool drawn_in_summary(const RunState& st, Integer k) {
          !reversed(matrix_at(st.agem, k, 0), matrix_at(st.xlgrm, k, 0));
 }
 
-} // namespace
-
-namespace {
-
 // The crowded summary: the column of names at the right of the plot area,
 // its lines, the room of its leader lines, and the bar showing -1..1.
 constexpr double kLabelLine = 13, kLeaderRoom = 28, kGaugeRoom = 58, kLongestLabel = 220;
@@ -49,8 +45,8 @@ Axis coefficient_axis(const std::vector<double>& values) {
   return make_axis(std::max(axis.lo, -1.0), std::min(axis.hi, 1.0), axis.step);
 }
 
-// Baselines for labels whose rows should stand at `wanted` (in order, top
-// first), kLabelLine apart at least, within [lo, hi].
+// Moves the baselines `at` (in order, top first) the least that sets them
+// kLabelLine apart at least, within [lo, hi].
 void spread(std::vector<double>& at, double lo, double hi) {
   for (std::size_t i = 0; i < at.size(); ++i)
     at[i] = std::max(at[i], i == 0 ? lo : at[i - 1] + kLabelLine);
@@ -133,10 +129,10 @@ Summary plan(const RunState& st, Integer columns, double width, bool crowded) {
       }
       return false;
     };
-    for (std::size_t i = 0; i < s.drawn.size(); ++i) {
+    for (std::size_t i = 0; i < s.drawn.size() && !s.crowded; ++i) {
       const Integer k = s.drawn[i].k;
-      if (!place(i, text_width(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]), 11)))
-        s.crowded = true;
+      const std::size_t length = std::size_t(st.name_lengths[k - 1]);
+      s.crowded = !place(i, text_width(st.sample_names[k - 1], length, 11));
     }
   }
   s.list_rows = (Integer(s.apart.size()) + columns - 1) / columns;
@@ -197,7 +193,7 @@ void append_summary(std::string& out, const RunState& st, const Summary& s, doub
   const double right = f.left + f.width;
   for (const auto& label : s.labels) {
     if (label.leader) {
-      // From the segment's upper end to the plot area's edge at its
+      // From the segment's right end to the plot area's edge at its
       // height, then to the name.
       const auto d = std::find_if(s.drawn.begin(), s.drawn.end(),
                                   [&](const Summary::Segment& d) { return d.k == label.k; });

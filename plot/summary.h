@@ -7,7 +7,7 @@
 // and drawn otherwise: the scale follows the coefficients, a bar at the
 // right shows the part of -1..1 it spans, the plot area grows with the
 // number of windows, and every name stands in a column at the right of the
-// plot area, joined to its segment's upper end by a leader line.  Samples
+// plot area, joined to its segment's right end by a leader line.  Samples
 // not drawn (a coefficient that is not finite, a window whose fmin is not
 // below fmax) are listed below the plot area with the reason.
 #pragma once
@@ -36,7 +36,7 @@ struct Summary {
     Integer k;
     double x, y;  // left end and baseline
     double width; // the text's width (text_width at 11 pixels)
-    bool leader;  // joined to its segment's upper end by a leader line
+    bool leader;  // joined to its segment's right end by a leader line
   };
   std::vector<Label> labels;
   bool crowded; // the scale follows the coefficients, the names in a column
