@@ -113,16 +113,16 @@ bench:
 	else echo "make bench: tamsel.fft against numpy skipped: the Python module is not built (python3-numpy, pybind11-dev)"; fi
 
 # The picture of the bundled example shown in the README, doc/tamsel_curves.png:
-# drawn in a scratch copy of the example and turned into a PNG with
-# rsvg-convert (Debian: apt-get install librsvg2-bin).  Not part of `make test`.
+# drawn by tamsel-plot in a scratch copy of the example (it needs librsvg and
+# cairo, Debian: apt-get install librsvg2-dev).  Not part of `make test`.
 PICTURE ?= doc/tamsel_curves.png
 picture:
 	@cmake -S . -B $(BUILD) >/dev/null
 	@{ cmake --build $(BUILD) -j $(JOBS) --target tamsel-plot 2>&1; echo "build status $$?"; } | $(QUIET_BUILD)
 	@scratch=$$(mktemp -d) && \
 	cp $(EXAMPLE)/samples.lst $(EXAMPLE)/corrspec.in $(EXAMPLE)/corrlog.in "$$scratch"/ && \
-	(cd "$$scratch" && "$(CURDIR)/$(BUILD)/tamsel-plot" >/dev/null) && \
-	rsvg-convert -o $(PICTURE) "$$scratch"/tamsel_curves.svg; \
+	(cd "$$scratch" && "$(CURDIR)/$(BUILD)/tamsel-plot" -o curves.png >/dev/null) && \
+	cp "$$scratch"/curves.png $(PICTURE); \
 	status=$$?; rm -rf "$$scratch"; exit $$status
 	@echo "--- picture of the example: $(PICTURE)"
 

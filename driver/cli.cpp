@@ -86,6 +86,10 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
     const Option* option = nullptr;
     const char* value = nullptr;
     for (const Option* o = text.options; o != nullptr && o->name != nullptr; ++o) {
+      if (o->short_name != nullptr && word == o->short_name) {
+        option = o;
+        continue;
+      }
       const std::size_t n = std::strlen(o->name);
       if (word.compare(0, n, o->name) != 0) continue;
       if (word.size() == n) option = o;

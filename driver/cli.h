@@ -24,9 +24,11 @@ const char* version();
 
 // An option of a program: "--results" with the value "FILE", or a flag
 // (value null).  The word given, or "" for a flag, is stored in *given,
-// which stays null when the option is not given.  `alias` is its short
-// spelling, if any; `needs`, the name of an option without which it is
-// refused; `in_synopsis`, whether the usage error's synopsis shows it.
+// which stays null when the option is not given.  `alias` is a short
+// spelling, if any, with the value joined to it or as the next word ("-C");
+// `short_name` a short form written alone, with its value as the next word
+// ("-o"); `needs`, the name of an option without which it is refused;
+// `in_synopsis`, whether the usage error's synopsis shows it.
 struct Option {
   const char* name;
   const char* value;
@@ -34,6 +36,7 @@ struct Option {
   const char* alias = nullptr;
   const char* needs = nullptr;
   bool in_synopsis = true;
+  const char* short_name = nullptr;
 };
 
 // What a program shows for its command line.

@@ -204,6 +204,12 @@ void keep_sample(const RunState& st, KeptSample& k) {
   k.spec_mean = st.spec_mean;
   k.log_mean = st.log_mean;
   std::memcpy(k.points, st.points, sizeof k.points);
+  k.fmin = st.fmin;
+  k.width = st.width;
+  std::memcpy(k.spec_coef, st.spec_coef, sizeof k.spec_coef);
+  std::memcpy(k.log_coef, st.log_coef, sizeof k.log_coef);
+  k.spec_exponent = st.spec_exponent;
+  k.log_exponent = st.log_exponent;
 }
 
 } // namespace

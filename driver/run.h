@@ -33,12 +33,18 @@ void run(RunState& st, int dir, std::FILE* console, std::FILE* warnings = stderr
 
 // The sample phase's copy, for one sample, of what the run computed for it
 // that the next sample overwrites in the run state: npts, the means of the
-// two fits, and the curve points u at which both fits were sampled (the
-// abscissa of point i is fmin + u[i]).
+// two fits, the curve points u at which both fits were sampled (the
+// abscissa of point i is fmin + u[i]), and the fits themselves: fmin and
+// the width of the fitting interval [0, width] of u, and each fit's ncheb
+// Chebyshev coefficients, of the table divided by 2^exponent
+// (st.spec_exponent, st.log_exponent).
 struct KeptSample {
   Integer npts;
   Real spec_mean, log_mean;
   Real points[kCurvePoints];
+  Real fmin, width;
+  Real spec_coef[ncheb], log_coef[ncheb];
+  int spec_exponent, log_exponent;
 };
 
 // The sample phase of a run in the directory `dir` (as run() takes it), for

@@ -199,13 +199,14 @@ void append_lines(std::string& out, const char* cls, const std::vector<double>& 
   close();
 }
 
-void append_axes(std::string& out, const Frame& f) {
+void append_axes(std::string& out, const Frame& f, bool x_labels) {
   const double bottom = f.top + f.height, right = f.left + f.width;
   const TickForm x_form = tick_form(f.x), y_form = tick_form(f.y);
   for (double t : f.x.ticks) {
     const double x = f.at_x(t);
     append(out, "<line class=\"grid\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x, f.top,
            x, bottom);
+    if (!x_labels) continue;
     append(out, "<line class=\"frame\" x1=\"%.2f\" y1=\"%.0f\" x2=\"%.2f\" y2=\"%.0f\"/>", x,
            bottom, x, bottom + 5);
     append(out, "<text class=\"tick\" x=\"%.2f\" y=\"%.0f\" text-anchor=\"middle\">%s</text>\n", x,
@@ -229,12 +230,14 @@ void append_axes(std::string& out, const Frame& f) {
 
 void append_axis_titles(std::string& out, const Frame& f, const char* x_title,
                         const char* y_title) {
-  append(out, "<text class=\"axis\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s%s</text>\n",
-         f.left + f.width / 2, f.top + f.height + 42, x_title, factor(tick_form(f.x)).c_str());
-  append(out,
-         "<text class=\"axis\" transform=\"translate(18,%.0f) rotate(-90)\" "
-         "text-anchor=\"middle\">%s%s</text>\n",
-         f.top + f.height / 2, y_title, factor(tick_form(f.y)).c_str());
+  if (x_title != nullptr)
+    append(out, "<text class=\"axis\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">%s%s</text>\n",
+           f.left + f.width / 2, f.top + f.height + 42, x_title, factor(tick_form(f.x)).c_str());
+  if (y_title != nullptr)
+    append(out,
+           "<text class=\"axis\" transform=\"translate(18,%.0f) rotate(-90)\" "
+           "text-anchor=\"middle\">%s%s</text>\n",
+           f.top + f.height / 2, y_title, factor(tick_form(f.y)).c_str());
 }
 
 } // namespace tamsel::svg

@@ -58,11 +58,14 @@ void append_lines(std::string& out, const char* cls, const std::vector<double>& 
 // Grid, ticks with their values, the zero line and the frame of a plot area.
 // All tick labels of an axis share one form, chosen from the axis's range:
 // fixed-point with the decimals its spacing needs, the values divided by a
-// power of ten when they reach 1e5 or stay below 1e-3.
-void append_axes(std::string& out, const Frame& f);
+// power of ten when they reach 1e5 or stay below 1e-3.  Without
+// `x_labels` the abscissa's ticks are left out below the plot area (a strip
+// beneath it shows them).
+void append_axes(std::string& out, const Frame& f, bool x_labels = true);
 
 // The titles of the abscissa, below the plot area, and of the ordinate,
-// upright at the panel's left; both are XML text already.  A title whose
+// upright at the panel's left; both are XML text already, and a null one
+// is left out.  A title whose
 // axis's labels are divided by a power of ten ends with it: " (×10⁻⁵)".
 void append_axis_titles(std::string& out, const Frame& f, const char* x_title,
                         const char* y_title);

@@ -8,9 +8,14 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <fnmatch.h>
 #include <vector>
 
+#include <tamsel/numeric/chebyshev.h>
+#include <tamsel/numeric/stop.h>
+
 #include "driver/curves.h"
+#include "driver/display.h"
 #include "driver/files.h"
 #include "driver/report.h"
 #include "driver/run.h"
@@ -28,13 +33,32 @@ namespace {
 
 using namespace svg;
 
-// Geometry, in SVG user units (pixels).  A sample's panel and its plot area
-// (kLeft, kRight and kBottom are the summary's too), and the page's title
-// above everything.
+// Geometry, in SVG user units (pixels at the default size).  A sample's
+// panel (kLeft, kRight and kBottom are the summary's too), the strip of
+// residuals beneath its plot area, and the page's title above everything.
 constexpr double kPanelWidth = 540, kPanelHeight = 364, kTop = 80;
-constexpr double kPlotWidth = kPanelWidth - kLeft - kRight;
-constexpr double kPlotHeight = kPanelHeight - kTop - kBottom;
-constexpr double kHeader = 86;
+constexpr double kStripGap = 16, kStripHeight = 64, kHeader = 86;
+// Panels are never narrower than this, nor a page narrower than two of them,
+// whatever --width and --font-size ask.
+constexpr double kNarrowestPanel = 360;
+
+// A panel's size and the places of its plot area and strip.
+struct PanelGeometry {
+  double width, height;
+  double plot_width, plot_height;
+  bool strip;
+  double strip_top;
+  // The bottom of the lowest plot area, beneath which the abscissa is labelled.
+  double bottom() const { return strip ? strip_top + kStripHeight : kTop + plot_height; }
+};
+
+PanelGeometry panel_geometry(double width, bool strip) {
+  const double plot_height = kPanelHeight - kTop - kBottom - (strip ? 36 : 0);
+  PanelGeometry g{width, kPanelHeight, width - kLeft - kRight, plot_height, strip,
+                  kTop + plot_height + kStripGap};
+  g.height = g.bottom() + kBottom;
+  return g;
+}
 
 constexpr const char* kStyle =
     "text{font-family:'DejaVu Sans',Helvetica,Arial,sans-serif;fill:#222}"
@@ -52,8 +76,9 @@ constexpr const char* kStyle =
     ".log-record{fill:#fff;stroke:#d55e00;stroke-width:1.1}"
     ".missed{fill:none;stroke:#c00000;stroke-width:1.6}"
     ".window{fill:none;stroke:#1a1a1a;stroke-width:1.8;stroke-opacity:0.8}"
-    ".label{font-size:11px;fill:#333}"
-    ".apart,.listed{font-size:12px}.cross{fill:#c00000;font-weight:bold}.number{font-weight:bold}";
+    ".label{font-size:11px;fill:#333}.leader{fill:none;stroke:#9a9a9a;stroke-width:0.7}"
+    ".span{fill:#0072b2;fill-opacity:0.55}"
+    ".apart{font-size:12px}.cross{fill:#c00000;font-weight:bold}";
 
 // What a warning of the run says about a sample, as its panel shows it.
 std::string warning_text(const RunState& st, Integer k, SampleWarning warning) {
@@ -99,12 +124,27 @@ void curve(const Real* matrix, Integer k, Real fmin, const Real* points,
   }
 }
 
+// A sample's fit of one table, as the sample phase keeps it (KeptSample).
+struct Fit {
+  const KeptSample& kept;
+  const Real* coef;
+  int exponent;
+  // The fit at abscissa x, or NaN outside its interval.
+  double at(Real x) const {
+    const Real u = x - kept.fmin;
+    if (!(u >= 0.0 && u <= kept.width)) return NAN;
+    return std::scalbn(chebev(fitting_origin, kept.width, coef, ncheb, u), exponent);
+  }
+};
+
 // The records of `table` whose abscissa lies in the window, each less
-// `mean`, with their abscissae.  The closing point is no record.  Returns
+// `mean`, with their abscissae and each less the fit there (NaN in a window
+// whose fmin is not below fmax).  The closing point is no record.  Returns
 // the position in x and y of the record in entry `missed` of the tables,
 // or -1 when it is not among them.
 long records(const RunState& st, const Real* table, Real fmin, Real fmax, Real mean,
-             Integer missed, std::vector<double>& x, std::vector<double>& y) {
+             Integer missed, const Fit& fit, std::vector<double>& x, std::vector<double>& y,
+             std::vector<double>& residual) {
   const Real lo = std::min(fmin, fmax), hi = std::max(fmin, fmax);
   long marked = -1;
   for (Integer i = 1; i < st.npts; ++i) {
@@ -112,6 +152,7 @@ long records(const RunState& st, const Real* table, Real fmin, Real fmax, Real m
     if (i == missed) marked = long(x.size());
     x.push_back(st.x[i]);
     y.push_back(table[i] - mean);
+    residual.push_back(fmin < fmax ? table[i] - fit.at(st.x[i]) : NAN);
   }
   return marked;
 }
@@ -179,39 +220,81 @@ double root_mean_square(const std::vector<double>& y) {
   return rms > 0.0 && std::isfinite(rms) ? rms : 1.0;
 }
 
-// Divides a curve and its records by the curve's root-mean-square.
-void standardise(std::vector<double>& curve_values, std::vector<double>& record_values) {
+// Divides a curve, its records and their residuals by the curve's
+// root-mean-square.
+void standardise(std::vector<double>& curve_values, std::vector<double>& record_values,
+                 std::vector<double>& residuals) {
   const double rms = root_mean_square(curve_values);
   for (double& v : curve_values) v /= rms;
   for (double& v : record_values) v /= rms;
+  for (double& v : residuals) v /= rms;
+}
+
+// The markers of records at (x[i], y[i]) inside the plot area.
+void append_markers(std::string& out, bool spec, const std::vector<double>& x,
+                    const std::vector<double>& y, const Frame& f) {
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double u = across(x[i], f.x), v = across(y[i], f.y);
+    if (!std::isfinite(y[i]) || !inside(u, v)) continue;
+    if (spec) append_spec_marker(out, f.px(u), f.py(v));
+    else append_log_marker(out, f.px(u), f.py(v));
+  }
+  out += '\n';
+}
+
+// The strip beneath a panel's plot area: every record less its fit, both
+// curves on one scale symmetric about zero, the records a fit misses most
+// ringed where the run warned of them, and the abscissa's ticks and title.
+void append_strip(std::string& out, const Frame& f, const PanelGeometry& g,
+                  const std::vector<double>& spec_x, const std::vector<double>& spec_r,
+                  long spec_missed, const std::vector<double>& log_x,
+                  const std::vector<double>& log_r, long log_missed,
+                  const std::string& x_title) {
+  double reach = 0.0;
+  for (const auto* r : {&spec_r, &log_r})
+    for (double v : *r)
+      if (std::isfinite(v)) reach = std::max(reach, std::fabs(v));
+  if (!(reach > 0.0) || reach > 1e300) reach = 1.0;
+  const Frame strip{f.x, covering_axis({-reach, reach}, 1), kLeft, g.strip_top, g.plot_width,
+                    kStripHeight};
+  out += "<g class=\"residuals\">\n";
+  append_axes(out, strip);
+  append_axis_titles(out, strip, x_title.c_str(), "residual");
+  append_markers(out, true, spec_x, spec_r, strip);
+  append_markers(out, false, log_x, log_r, strip);
+  append_missed(out, "spec", spec_x, spec_r, spec_missed, strip);
+  append_missed(out, "log", log_x, log_r, log_missed, strip);
+  out += "</g>\n";
 }
 
 void append_panel(std::string& out, const RunState& st, const KeptSample& kept, Integer k,
-                  double px, double py, const PictureOptions& options,
-                  const std::string& x_title) {
+                  double px, double py, const PanelGeometry& g, const PictureOptions& options,
+                  const std::string& x_title, const std::string& y_title) {
   const Real fmin = matrix_at(st.agem, k, 0), fmax = matrix_at(st.xlgrm, k, 0);
   const Real coefficient = cc_diagonal(st, k);
   std::vector<double> spec_x, spec_y, log_x, log_y;
   curve(st.agem, k, fmin, kept.points, spec_x, spec_y);
   curve(st.xlgrm, k, fmin, kept.points, log_x, log_y);
-  std::vector<double> spec_rx, spec_ry, log_rx, log_ry;
+  std::vector<double> spec_rx, spec_ry, spec_res, log_rx, log_ry, log_res;
   const unsigned bits = st.sample_warnings[k - 1];
   const long spec_missed =
       records(st, st.s, fmin, fmax, kept.spec_mean,
-              (bits & kSpecFitMisses) != 0 ? st.spec_miss[k - 1].record : 0, spec_rx, spec_ry);
+              (bits & kSpecFitMisses) != 0 ? st.spec_miss[k - 1].record : 0,
+              {kept, kept.spec_coef, kept.spec_exponent}, spec_rx, spec_ry, spec_res);
   const long log_missed =
       records(st, st.l, fmin, fmax, kept.log_mean,
-              (bits & kLogFitMisses) != 0 ? st.log_miss[k - 1].record : 0, log_rx, log_ry);
+              (bits & kLogFitMisses) != 0 ? st.log_miss[k - 1].record : 0,
+              {kept, kept.log_coef, kept.log_exponent}, log_rx, log_ry, log_res);
   const char* why_nan = why_not_a_number(st.sample_warnings[k - 1], spec_y, log_y);
   if (!options.raw) {
-    standardise(spec_y, spec_ry);
-    standardise(log_y, log_ry);
+    standardise(spec_y, spec_ry, spec_res);
+    standardise(log_y, log_ry, log_res);
   }
 
   std::vector<double> values = spec_y;
   for (const auto* v : {&log_y, &spec_ry, &log_ry}) values.insert(values.end(), v->begin(), v->end());
-  const Frame f{window_axis(fmin, fmax, kPlotWidth), covering_axis(values, 5), kLeft, kTop,
-                kPlotWidth, kPlotHeight};
+  const Frame f{window_axis(fmin, fmax, g.plot_width), covering_axis(values, 5), kLeft, kTop,
+                g.plot_width, g.plot_height};
 
   append(out, "<g class=\"panel\" transform=\"translate(%.0f,%.0f)\">\n", px, py);
 
@@ -219,12 +302,12 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   // writes them, then what the run warned of.  Bounds written in full can
   // make the second line too long: it is then squeezed to the panel's width.
   out += "<text class=\"name\" x=\"20\" y=\"24\">";
-  append_name(out, st, k, kPanelWidth - 40, 15 * 1.08);
+  append_name(out, st, k, g.width - 40, 15 * 1.08);
   out += "</text>\n<text class=\"info\" x=\"20\" y=\"46\"";
   const std::string info = "window " + bound(fmin) + " to " + bound(fmax) +
                            ", cross-correlation " + field(coefficient);
-  if (text_width(info.data(), info.size(), 13) > kPanelWidth - 40)
-    append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", kPanelWidth - 40);
+  if (text_width(info.data(), info.size(), 13) > g.width - 40)
+    append(out, " textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\"", g.width - 40);
   out += '>';
   append_window_and_coefficient(out, st, k);
   out += "</text>\n";
@@ -249,13 +332,13 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
     // honours (not all of them squeeze text to a length).
     out += "<text class=\"warning\" x=\"20\" y=\"66\"";
     const double width = text_width(warning.data(), warning.size(), 12.5);
-    if (width > kPanelWidth - 40)
-      append(out, " style=\"font-size:%.2fpx\"", 12.5 * (kPanelWidth - 40) / width);
+    if (width > g.width - 40)
+      append(out, " style=\"font-size:%.2fpx\"", 12.5 * (g.width - 40) / width);
     append(out, ">%s</text>\n", warning.c_str());
   }
   // Legend, at the right of the abscissa's title: each fit's line with its
   // records' marker.
-  const double lx = kPanelWidth - kRight - 104, ly = kTop + kPlotHeight + 38;
+  const double lx = g.width - kRight - 104, ly = g.bottom() + 38;
   append(out, "<line class=\"spec\" x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>", lx, ly,
          lx + 26, ly);
   append_spec_marker(out, lx + 13, ly, " key");
@@ -265,20 +348,12 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   append_log_marker(out, lx + 77, ly, " key");
   append(out, "<text class=\"legend\" x=\"%.0f\" y=\"%.0f\">log</text>\n", lx + 95, ly + 4);
 
-  append_axes(out, f);
-  append_axis_titles(out, f, x_title.c_str(),
-                     options.raw ? "value minus the fit's mean" : "(value \u2212 mean) \u00f7 RMS");
+  append_axes(out, f, !g.strip);
+  append_axis_titles(out, f, g.strip ? nullptr : x_title.c_str(), y_title.c_str());
 
   // The records under the fits, then the fits, both cut at the plot area.
-  for (std::size_t i = 0; i < spec_rx.size(); ++i) {
-    const double u = across(spec_rx[i], f.x), v = across(spec_ry[i], f.y);
-    if (std::isfinite(spec_ry[i]) && inside(u, v)) append_spec_marker(out, f.px(u), f.py(v));
-  }
-  for (std::size_t i = 0; i < log_rx.size(); ++i) {
-    const double u = across(log_rx[i], f.x), v = across(log_ry[i], f.y);
-    if (std::isfinite(log_ry[i]) && inside(u, v)) append_log_marker(out, f.px(u), f.py(v));
-  }
-  out += '\n';
+  append_markers(out, true, spec_rx, spec_ry, f);
+  append_markers(out, false, log_rx, log_ry, f);
   append_lines(out, "spec", spec_x, spec_y, f);
   append_lines(out, "log", log_x, log_y, f);
   append_missed(out, "spec", spec_rx, spec_ry, spec_missed, f);
@@ -289,7 +364,9 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
     append(out,
            "<text class=\"note\" x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">"
            "cross-correlation is NaN: %s</text>\n",
-           kLeft + kPlotWidth / 2, kTop + kPlotHeight / 2 - 12, why_nan);
+           kLeft + g.plot_width / 2, kTop + g.plot_height / 2 - 12, why_nan);
+  if (g.strip)
+    append_strip(out, f, g, spec_rx, spec_res, spec_missed, log_rx, log_res, log_missed, x_title);
   out += "</g>\n";
 }
 
@@ -306,22 +383,71 @@ std::string xml_text(const char* text) {
 
 } // namespace
 
+std::vector<Integer> chosen_samples(const RunState& st, const char* list) {
+  std::vector<bool> chosen(std::size_t(st.sample_count), false);
+  for (const char* entry = list;; ++entry) {
+    const char* end = std::strchr(entry, ',');
+    const std::string pattern(entry, end != nullptr ? std::size_t(end - entry) : std::strlen(entry));
+    bool any = false;
+    for (Integer k = 1; k <= st.sample_count; ++k) {
+      const std::string name(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1]));
+      if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0) chosen[std::size_t(k - 1)] = any = true;
+    }
+    if (!any) {
+      std::string shown(pattern.size() + 1, '\0');
+      show_bytes(pattern.data(), pattern.size(), shown.data());
+      stopf(kUsageStatus, "tamsel-plot: --samples: no sample in %s is named '%s'", kSampleFile,
+            shown.c_str());
+    }
+    if (end == nullptr) break;
+    entry = end;
+  }
+  std::vector<Integer> samples;
+  for (Integer k = 1; k <= st.sample_count; ++k)
+    if (chosen[std::size_t(k - 1)]) samples.push_back(k);
+  return samples;
+}
+
 std::string curves_svg(const RunState& st, const KeptSample* kept, const PictureOptions& options) {
   const Integer n = st.sample_count;
-  const Integer columns = columns_for(n);
-  const Integer rows = (n + columns - 1) / columns;
-  const double width = double(std::max<Integer>(columns, 2)) * kPanelWidth;
+  std::vector<Integer> drawn;
+  if (options.panels && options.samples.empty())
+    for (Integer k = 1; k <= n; ++k) drawn.push_back(k);
+  else if (options.panels)
+    drawn = options.samples;
+  const auto count = Integer(drawn.size());
+  const Integer columns =
+      options.columns > 0 ? options.columns : columns_for(count > 0 ? count : n);
+  const Integer rows = (count + columns - 1) / columns;
+  // The page is laid out in units of the viewBox and shown `scale` pixels
+  // to a unit: at the default font size a unit is a pixel; --width sets the
+  // panels' width in units so that their text comes out at --font-size.
+  double scale = options.font_size / 13.0, panel_width = kPanelWidth;
+  double width = double(std::max<Integer>(columns, 2)) * kPanelWidth;
+  if (options.width > 0.0) {
+    width = std::max(options.width / scale, 2 * kNarrowestPanel);
+    if (count > 0) {
+      panel_width = std::max(width / double(columns), kNarrowestPanel);
+      width = std::max(width, double(columns) * panel_width);
+    }
+    scale = options.width / width;
+  }
+  const PanelGeometry geometry = panel_geometry(panel_width, options.residuals);
   const Summary summary = plan_summary(st, columns, width);
+  const double summary_space = options.summary ? summary_height(summary) : 0.0;
   const double header = options.title != nullptr ? kHeader + 18 : kHeader;
-  const double height = header + summary_height(summary) + double(rows) * kPanelHeight + 8;
+  const double height = header + summary_space + double(rows) * geometry.height + 8;
   const std::string x_title = options.xlabel != nullptr ? xml_text(options.xlabel) : "abscissa";
+  const std::string y_title = options.ylabel != nullptr ? xml_text(options.ylabel)
+                              : options.raw             ? "value minus the fit's mean"
+                                                        : "(value \u2212 mean) \u00f7 RMS";
 
   std::string out;
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   append(out,
          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
          "viewBox=\"0 0 %.0f %.0f\">\n",
-         width, height, width, height);
+         std::ceil(width * scale - 1e-6), std::ceil(height * scale - 1e-6), width, height);
   append(out, "<title>tamsel: %s and %s over the windows of %s, %d sample%s</title>\n", kSpecFile,
          kLogFile, kSampleFile, n, n == 1 ? "" : "s");
   append(out, "<style>%s</style>\n", kStyle);
@@ -351,32 +477,38 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
                        "cross-correlation is reported."
                      : "Both less the fit's mean and divided by the curve's root-mean-square over "
                        "the window: the cross-correlation is the mean product of the two lines.");
-  append_summary(out, st, summary, header, x_title);
-  for (Integer k = 1; k <= n; ++k)
-    append_panel(out, st, kept[k - 1], k, double((k - 1) % columns) * kPanelWidth,
-                 header + summary_height(summary) + double((k - 1) / columns) * kPanelHeight,
-                 options, x_title);
+  if (options.summary) append_summary(out, st, summary, header, x_title);
+  for (Integer i = 0; i < count; ++i) {
+    const Integer k = drawn[std::size_t(i)];
+    append_panel(out, st, kept[k - 1], k, double(i % columns) * panel_width,
+                 header + summary_space + double(i / columns) * geometry.height, geometry,
+                 options, x_title, y_title);
+  }
   out += "</svg>\n";
   return out;
 }
 
 void write_document(int dir, const char* path, const std::string& document) {
+  // The name as the console shows it: -o may give any bytes.
+  std::string shown(std::strlen(path) + 1, '\0');
+  shown.resize(show_bytes(path, shown.size() - 1, shown.data()));
   if (uid_t owner = 0; foreign_link(dir, path, owner)) {
     char how[384];
     describe_foreign_link(owner, how, sizeof how);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", path, how);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", shown.c_str(), how);
   }
   if (const char* input = input_file_at(dir, path))
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s", path, input);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s",
+          shown.c_str(), input);
   const int fd = open_output(dir, path, false);
   if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", path,
+    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", shown.c_str(),
           open_error(dir, path, errno));
   const OutputFailure failure = replace_output(dir, path, fd, document.data(), document.size());
   if (failure.error != 0) {
     char reason[PATH_MAX + 128];
     describe_output_failure(dir, path, failure, reason, sizeof reason);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", path, reason);
+    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", shown.c_str(), reason);
   }
 }
 

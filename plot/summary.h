@@ -2,10 +2,14 @@
 // The summary at the head of the curves picture: every sample's coefficient
 // against its window, as a segment from fmin to fmax on a fixed -1..1 scale.
 // Each segment is labelled beside it, where a label fits clear of every
-// segment and every other label, with the sample's name or else its number;
-// the samples whose names found no room are listed below the plot area by
-// number and name, as are, with the reason, those not drawn (a coefficient
-// that is not finite, a window whose fmin is not below fmax).
+// segment and every other label, with the sample's name.  When a name finds
+// no room there (many windows, close coefficients) the summary is crowded
+// and drawn otherwise: the scale follows the coefficients, a bar at the
+// right shows the part of -1..1 it spans, the plot area grows with the
+// number of windows, and every name stands in a column at the right of the
+// plot area, joined to its segment's right end by a leader line.  Samples
+// not drawn (a coefficient that is not finite, a window whose fmin is not
+// below fmax) are listed below the plot area with the reason.
 #pragma once
 
 #include <string>
@@ -30,11 +34,12 @@ struct Summary {
   std::vector<Segment> drawn;
   struct Label {
     Integer k;
-    bool number; // the sample's number rather than its name
-    double x, y; // left end and baseline
+    double x, y;  // left end and baseline
+    double width; // the text's width (text_width at 11 pixels)
+    bool leader;  // joined to its segment's right end by a leader line
   };
   std::vector<Label> labels;
-  std::vector<Integer> listed; // drawn, but named only in the list below
+  bool crowded; // the scale follows the coefficients, the names in a column
   std::vector<Integer> apart;  // not drawn
   Integer list_rows;           // rows of the list, in `columns` columns
   Integer columns;
@@ -44,6 +49,13 @@ struct Summary {
 // Lays out the summary of samples 1..st.sample_count on a page `width`
 // pixels wide whose panels go `columns` to a row.
 Summary plan_summary(const RunState& st, Integer columns, double width);
+
+// The box a label's text takes, {x0, y0, x1, y1} in the summary's own
+// coordinates; no two labels' boxes overlap.
+struct LabelBox {
+  double x0, y0, x1, y1;
+};
+LabelBox label_box(const Summary::Label& label);
 
 // The summary's height on the page.
 double summary_height(const Summary& s);

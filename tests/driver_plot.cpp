@@ -14,6 +14,7 @@
 #include "driver/run.h"
 #include "e2e.h"
 #include "plot/plot.h"
+#include "plot/summary.h"
 #include "plot_svg.h"
 
 namespace {
@@ -119,12 +120,14 @@ TEST(CurvesPicture, CurvesSpanTheWindowInsideTheFrame) {
 }
 
 // Where a fit follows its table closely, each record's marker sits on the
-// fit's line: both are drawn less the same mean, on the same scale.
+// fit's line: both are drawn less the same mean, on the same scale.  (The
+// strip of residuals beneath marks the same records again.)
 TEST(CurvesPicture, RecordsSitOnTheirFits) {
   e2e::TempDir dir;
   const std::string svg =
       picture(dir, "peak1\n0.2 0.45\n", example_file("corrspec.in"), example_file("corrlog.in"));
-  const std::string panel = svgcheck::panels(svg)[0].text;
+  std::string panel = svgcheck::panels(svg)[0].text;
+  panel.erase(panel.find("<g class=\"residuals\">"));
   for (const char* curve : {"spec", "log"}) {
     const std::string line = "<polyline class=\"" + std::string(curve) + "\" points=\"";
     const std::size_t begin = panel.find(line) + line.size();
@@ -152,8 +155,9 @@ TEST(CurvesPicture, RecordsSitOnTheirFits) {
 }
 
 // A record the spec fit misses (a spike the 15 nodes never read) is ringed
-// where its marker is, and the panel says so; records the fits follow are
-// not.
+// where its marker is, over its fit and in the strip of residuals, where it
+// lies farthest from zero, and the panel says so; records the fits follow
+// are not.
 TEST(CurvesPicture, RecordAFitMissesIsRinged) {
   e2e::TempDir dir;
   std::string spec, log;
@@ -166,15 +170,34 @@ TEST(CurvesPicture, RecordAFitMissesIsRinged) {
   }
   const std::string panel = svgcheck::panels(picture(dir, "a\n0.1 0.58\n", spec, log))[0].text;
   EXPECT_TRUE(contains(panel, "the spec fit misses a record (ringed)"));
+  const std::size_t strip_at = panel.find("<g class=\"residuals\">");
+  ASSERT_NE(strip_at, std::string::npos);
   const std::string ring = "<circle class=\"missed\" cx=\"";
-  const std::size_t at = panel.find(ring);
-  ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ(panel.find(ring, at + 1), std::string::npos) << "the log fit misses none";
-  double cx, cy;
-  ASSERT_EQ(std::sscanf(panel.c_str() + at + ring.size(), "%lf\" cy=\"%lf", &cx, &cy), 2);
-  char marker[96];
-  std::snprintf(marker, sizeof marker, "<circle class=\"spec-record\" cx=\"%.2f\" cy=\"%.2f\"", cx, cy);
-  EXPECT_TRUE(contains(panel, marker)) << marker;
+  const std::string marker = "<circle class=\"spec-record\" cx=\"";
+  std::vector<double> ring_x;
+  for (const std::string& part : {panel.substr(0, strip_at), panel.substr(strip_at)}) {
+    const std::size_t at = part.find(ring);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(part.find(ring, at + 1), std::string::npos) << "the log fit misses none";
+    double cx, cy;
+    ASSERT_EQ(std::sscanf(part.c_str() + at + ring.size(), "%lf\" cy=\"%lf", &cx, &cy), 2);
+    char ringed[96];
+    std::snprintf(ringed, sizeof ringed, "%s%.2f\" cy=\"%.2f\"", marker.c_str(), cx, cy);
+    EXPECT_TRUE(contains(part, ringed)) << ringed;
+    ring_x.push_back(cx);
+    if (ring_x.size() == 1) continue;
+    // In the strip no record lies farther from the zero line.
+    double zero, far = 0.0;
+    ASSERT_EQ(std::sscanf(part.c_str() + part.find("<line class=\"zero\""),
+                          "<line class=\"zero\" x1=\"%*f\" y1=\"%lf", &zero), 1);
+    for (std::size_t m = part.find(marker); m != std::string::npos; m = part.find(marker, m + 1)) {
+      double x, y;
+      ASSERT_EQ(std::sscanf(part.c_str() + m + marker.size(), "%lf\" cy=\"%lf", &x, &y), 2);
+      far = std::max(far, std::fabs(y - zero));
+    }
+    EXPECT_EQ(far, std::fabs(cy - zero));
+  }
+  EXPECT_EQ(ring_x[0], ring_x[1]);
   EXPECT_FALSE(contains(picture(dir, example_file("samples.lst"), example_file("corrspec.in"),
                                 example_file("corrlog.in")),
                         "class=\"missed\""));
@@ -194,8 +217,10 @@ TEST(CurvesPicture, CurvesInAnyUnitsFillTheirPanels) {
   }
   for (bool raw : {false, true}) {
     e2e::TempDir dir;
-    const auto panels = svgcheck::panels(picture(dir, example_file("samples.lst"), spec,
-                                                  example_file("corrlog.in"), {raw, nullptr, nullptr}));
+    tamsel::PictureOptions options;
+    options.raw = raw;
+    const auto panels =
+        svgcheck::panels(picture(dir, example_file("samples.lst"), spec, example_file("corrlog.in"), options));
     ASSERT_EQ(panels.size(), 5u);
     for (const auto& p : panels) {
       const double height = frame_height(p.text);
@@ -205,6 +230,47 @@ TEST(CurvesPicture, CurvesInAnyUnitsFillTheirPanels) {
       }
       EXPECT_GE(extent(p.text, "spec"), 0.5 * height) << p.text.substr(0, 200);
       EXPECT_GE(extent(p.text, "log"), 0.5 * height) << p.text.substr(0, 200);
+    }
+  }
+}
+
+// However many windows crowd how closely, the summary names every one
+// once, in boxes that overlap neither each other nor the page's edge, on a
+// scale that spreads the coefficients over the plot area's height; windows
+// that do not crowd keep the fixed -1..1 scale.
+TEST(CurvesPicture, SummaryNamesEveryWindowApart) {
+  for (const int windows : {5, 17, 40, 100}) {
+    e2e::TempDir dir;
+    const svgcheck::Crowded c = svgcheck::crowded(windows);
+    picture(dir, c.list, c.spec, c.log);
+    const tamsel::RunState& st = tamsel::run_state();
+    for (const auto& [columns, width] : {std::pair{3, 1620.0}, {5, 2700.0}, {1, 720.0}}) {
+      const tamsel::svg::Summary s = tamsel::svg::plan_summary(st, columns, width);
+      ASSERT_EQ(s.drawn.size(), std::size_t(windows));
+      EXPECT_EQ(s.crowded, windows > 5) << windows;
+      const tamsel::svg::Frame& f = s.f;
+      double lowest = INFINITY, highest = -INFINITY;
+      for (const auto& d : s.drawn) {
+        EXPECT_TRUE(d.y >= f.top && d.y <= f.top + f.height) << d.y;
+        lowest = std::min(lowest, d.y), highest = std::max(highest, d.y);
+      }
+      EXPECT_TRUE(f.y.lo >= -1.0 && f.y.hi <= 1.0);
+      if (s.crowded) EXPECT_GT(highest - lowest, 0.5 * f.height) << windows << " " << width;
+      else EXPECT_EQ(f.y.hi - f.y.lo, 2.0);
+      std::vector<int> named(std::size_t(windows) + 1, 0);
+      for (std::size_t i = 0; i < s.labels.size(); ++i) {
+        const auto a = tamsel::svg::label_box(s.labels[i]);
+        ++named[std::size_t(s.labels[i].k)];
+        EXPECT_TRUE(a.x0 >= 0.0 && a.x1 <= width && a.y0 >= f.top - 12 && a.y1 <= f.top + f.height)
+            << windows << " " << width << " label " << s.labels[i].k;
+        for (std::size_t j = 0; j < i; ++j) {
+          const auto b = tamsel::svg::label_box(s.labels[j]);
+          EXPECT_FALSE(a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1)
+              << windows << " " << width << ": labels of " << s.labels[i].k << " and "
+              << s.labels[j].k;
+        }
+      }
+      EXPECT_EQ(std::count(named.begin() + 1, named.end(), 1), windows) << windows;
     }
   }
 }

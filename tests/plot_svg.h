@@ -2,6 +2,8 @@
 // Reading back the structure of a curves picture in tests.
 #pragma once
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -69,6 +71,30 @@ inline std::vector<double> coordinates(const std::string& svg) {
     }
   }
   return values;
+}
+
+// Tables and a list of `windows` windows whose coefficients all lie
+// between 0.97 and 0.99: the log table is the spec table, sin 40x, plus
+// a(x) cos 40x with a from 0.14 to 0.25, over 120 records.
+struct Crowded {
+  std::string list, spec, log;
+};
+inline Crowded crowded(int windows) {
+  Crowded c;
+  char line[96];
+  for (int i = 1; i <= 120; ++i) {
+    const double x = i / 121.0, a = 0.14 + 0.11 * x;
+    std::snprintf(line, sizeof line, "%.6f %.9f\n", x, std::sin(40 * x));
+    c.spec += line;
+    std::snprintf(line, sizeof line, "%.6f %.9f\n", x, std::sin(40 * x) + a * std::cos(40 * x));
+    c.log += line;
+  }
+  for (int k = 0; k < windows; ++k) {
+    const double lo = 0.02 + 0.74 * k / windows;
+    std::snprintf(line, sizeof line, "window_%02d\n%.4f %.4f\n", k, lo, lo + 0.2 + 0.01 * (k % 5));
+    c.list += line;
+  }
+  return c;
 }
 
 } // namespace svgcheck

@@ -5,13 +5,19 @@
 
 #include <cmath>
 #include <cstdio>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "e2e.h"
+#include "plot/svg_text.h"
 #include "plot_svg.h"
+
+#if TAMSEL_HAVE_RSVG
+#include <cairo.h>
+#endif
 
 namespace {
 
@@ -67,8 +73,9 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
   }
 
   // Each panel marks every record of both tables inside its window, read
-  // here from the files themselves; the summary has a segment per window,
-  // and the page's title names the three files.
+  // here from the files themselves, over its fit and again in its strip of
+  // residuals; the summary has a segment per window, and the page's title
+  // names the three files.
   const std::vector<double> spec = numbers(dir.path() / "corrspec.in");
   for (std::size_t k = 0; k < panels.size(); ++k) {
     double fmin, fmax;
@@ -76,8 +83,8 @@ TEST(PlotTool, DrawsTheExampleWithTheReportsCoefficients) {
     ASSERT_EQ(std::sscanf(t.c_str() + t.find("window "), "window %lf to %lf", &fmin, &fmax), 2);
     int inside = 0;
     for (std::size_t i = 0; i < spec.size(); i += 2) inside += spec[i] >= fmin && spec[i] <= fmax;
-    EXPECT_EQ(svgcheck::count(t, "<circle class=\"spec-record\" "), inside) << k;
-    EXPECT_EQ(svgcheck::count(t, "<rect class=\"log-record\" "), inside) << k;
+    EXPECT_EQ(svgcheck::count(t, "<circle class=\"spec-record\" "), 2 * inside) << k;
+    EXPECT_EQ(svgcheck::count(t, "<rect class=\"log-record\" "), 2 * inside) << k;
   }
   EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
   EXPECT_EQ(svgcheck::count(svg, "class=\"apart\""), 0);
@@ -214,11 +221,127 @@ TEST(PlotTool, CommandLine) {
                    "There is NO WARRANTY, to the extent permitted by law.\n");
   r = run_plot(dir, {"-h"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.rfind("Usage: tamsel-plot [--raw] [--title TEXT] [--xlabel TEXT]\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("Usage: tamsel-plot [-o FILE] [--dpi N] [--samples LIST]", 0), 0u);
   r = run_plot(dir, {"out.svg"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.rfind("tamsel-plot: unexpected argument 'out.svg'; usage: tamsel-plot", 0), 0u);
   EXPECT_TRUE(dir.entries().empty());
+}
+
+// The picture as a reader sees it: the PNG of 17 crowded windows, drawn
+// at 96 dpi and again at 48, has the page's size in pixels; every panel's
+// plot area holds drawn curve pixels; and every name in the summary stands
+// in its box, as the SVG places it, drawn there and clear of every other
+// name's box.  The PDF is a PDF.
+TEST(PlotTool, PngShowsEveryPanelAndEveryNameApart) {
+#if !TAMSEL_HAVE_RSVG
+  GTEST_SKIP() << "tamsel-plot is built without librsvg and cairo (librsvg2-dev)";
+#else
+  e2e::TempDir dir;
+  const svgcheck::Crowded c = svgcheck::crowded(17);
+  dir.write("samples.lst", c.list);
+  dir.write("corrspec.in", c.spec);
+  dir.write("corrlog.in", c.log);
+  for (const char* file : {"p.svg", "p.png", "p.pdf"})
+    ASSERT_EQ(run_plot(dir, {"-o", file}).status, 0) << file;
+  ASSERT_EQ(run_plot(dir, {"--output=half.png", "--dpi", "48"}).status, 0);
+  EXPECT_EQ(dir.read("p.pdf").rfind("%PDF-", 0), 0u);
+  const std::string svg = dir.read("p.svg");
+  double width = 0, height = 0;
+  ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "), "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                        "width=\"%lf\" height=\"%lf\"", &width, &height), 2);
+  cairo_surface_t* half = cairo_image_surface_create_from_png((dir.path() / "half.png").c_str());
+  EXPECT_EQ(cairo_image_surface_get_width(half), int(std::ceil(width / 2)));
+  EXPECT_EQ(cairo_image_surface_get_height(half), int(std::ceil(height / 2)));
+  cairo_surface_destroy(half);
+  cairo_surface_t* png = cairo_image_surface_create_from_png((dir.path() / "p.png").c_str());
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  ASSERT_EQ(cairo_image_surface_get_width(png), int(width));
+  ASSERT_EQ(cairo_image_surface_get_height(png), int(height));
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  // The pixels of a box whose red, green and blue pass `is`.
+  auto count = [&](double x0, double y0, double x1, double y1, auto is) {
+    int n = 0;
+    for (int y = std::max(0, int(y0)); y < std::min(int(height), int(y1)); ++y)
+      for (int x = std::max(0, int(x0)); x < std::min(int(width), int(x1)); ++x) {
+        const unsigned char* p = data + y * stride + 4 * x; // B, G, R, A
+        n += is(p[2], p[1], p[0]);
+      }
+    return n;
+  };
+  auto curve = [](int r, int, int b) { return (b > r + 60 && b > 120) || (r > b + 80 && r > 150); };
+  auto ink = [](int r, int g, int b) { return r < 110 && g < 110 && b < 110; };
+
+  const auto panels = svgcheck::panels(svg);
+  ASSERT_EQ(panels.size(), 17u);
+  for (const auto& p : panels) {
+    double px, py, fx, fy, fw, fh;
+    ASSERT_EQ(std::sscanf(p.text.c_str(), "<g class=\"panel\" transform=\"translate(%lf,%lf)", &px, &py), 2);
+    ASSERT_EQ(std::sscanf(p.text.c_str() + p.text.find("<rect class=\"frame\""),
+                          "<rect class=\"frame\" x=\"%lf\" y=\"%lf\" width=\"%lf\" height=\"%lf\"",
+                          &fx, &fy, &fw, &fh), 4);
+    EXPECT_GT(count(px + fx + 2, py + fy + 2, px + fx + fw - 2, py + fy + fh - 2, curve), 400)
+        << p.text.substr(0, 80);
+  }
+  const std::string summary = "<g class=\"summary\" transform=\"translate(0,";
+  ASSERT_NE(svg.find(summary), std::string::npos);
+  const double top = std::atof(svg.c_str() + svg.find(summary) + summary.size());
+  const std::string label = "<text class=\"label\" x=\"";
+  std::vector<std::array<double, 4>> boxes;
+  for (std::size_t at = svg.find(label); at != std::string::npos; at = svg.find(label, at + 1)) {
+    double x, y;
+    ASSERT_EQ(std::sscanf(svg.c_str() + at + label.size(), "%lf\" y=\"%lf", &x, &y), 2);
+    const std::size_t begin = svg.find('>', at) + 1;
+    const double w = tamsel::svg::text_width(svg.c_str() + begin, svg.find('<', begin) - begin, 11);
+    const std::array<double, 4> box{x, top + y - 9, x + w, top + y + 2};
+    EXPECT_GT(count(box[0], box[1], box[2], box[3], ink), 10) << svg.substr(at, 80);
+    for (const auto& b : boxes)
+      EXPECT_FALSE(box[0] < b[2] && b[0] < box[2] && box[1] < b[3] && b[1] < box[3])
+          << svg.substr(at, 80);
+    boxes.push_back(box);
+  }
+  EXPECT_EQ(boxes.size(), 17u);
+  cairo_surface_destroy(png);
+#endif
+}
+
+// -o takes the file rules of the picture: an extension it knows, a place
+// inside the working directory, never an input file; --samples names
+// samples that are there.  Nothing is written after a refusal.
+TEST(PlotTool, PictureFilesAndChoices) {
+  e2e::TempDir dir;
+  e2e::copy_example(dir);
+  fs::create_symlink("corrspec.in", dir.path() / "spec.svg");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-o", "p.jpg"}, "tamsel-plot: p.jpg: the picture's file name must end in .svg, .png or .pdf\n"},
+      {{"-o", "../p.svg"}, "tamsel-plot: ../p.svg: the picture would lie outside the working directory\n"},
+      {{"-o", "spec.svg"}, "tamsel-plot: spec.svg: cannot write the file: it is the input file corrspec.in\n"},
+      {{"--samples", "peak*,nothing"}, "tamsel-plot: --samples: no sample in samples.lst is named 'nothing'\n"},
+      {{"--columns", "0"}, "tamsel-plot: --columns takes a whole number from 1 to 10, not '0'\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    auto r = run_plot(dir, args);
+    EXPECT_EQ(r.status, 2) << args[1];
+    EXPECT_EQ(r.err, message);
+    EXPECT_EQ(dir.entries().size(), 4u) << args[1];
+  }
+  EXPECT_EQ(dir.read("spec.svg").substr(0, 4), dir.read("corrspec.in").substr(0, 4));
+  // The samples chosen get panels, the summary keeps every window; the
+  // page has the width asked for.
+  auto r = run_plot(dir, {"--samples", "peak*", "-o", "chosen.svg", "--no-residuals", "--width=1000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "tamsel-plot: 2 of 5 samples drawn to chosen.svg\n");
+  std::string svg = dir.read("chosen.svg");
+  EXPECT_EQ(svgcheck::panels(svg).size(), 2u);
+  EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
+  EXPECT_EQ(svgcheck::count(svg, "class=\"residuals\""), 0);
+  EXPECT_TRUE(svgcheck::contains(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1000\" "));
+  r = run_plot(dir, {"--summary-only", "-o", "alone.svg"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  svg = dir.read("alone.svg");
+  EXPECT_EQ(svgcheck::panels(svg).size(), 0u);
+  EXPECT_EQ(svgcheck::count(svg, "<path class=\"window\""), 5);
 }
 
 TEST(PlotTool, UnwritablePictureIsAnOutputError) {
