@@ -230,14 +230,14 @@ void standardise(std::vector<double>& curve_values, std::vector<double>& record_
   for (double& v : residuals) v /= rms;
 }
 
-// The markers of records at (x[i], y[i]) inside the plot area.
-void append_markers(std::string& out, bool spec, const std::vector<double>& x,
+// The markers (append_spec_marker or append_log_marker) of records at
+// (x[i], y[i]) inside the plot area.
+using Marker = void (*)(std::string& out, double x, double y, const char* extra);
+void append_markers(std::string& out, Marker marker, const std::vector<double>& x,
                     const std::vector<double>& y, const Frame& f) {
   for (std::size_t i = 0; i < x.size(); ++i) {
     const double u = across(x[i], f.x), v = across(y[i], f.y);
-    if (!std::isfinite(y[i]) || !inside(u, v)) continue;
-    if (spec) append_spec_marker(out, f.px(u), f.py(v));
-    else append_log_marker(out, f.px(u), f.py(v));
+    if (std::isfinite(y[i]) && inside(u, v)) marker(out, f.px(u), f.py(v), "");
   }
   out += '\n';
 }
@@ -260,8 +260,8 @@ void append_strip(std::string& out, const Frame& f, const PanelGeometry& g,
   out += "<g class=\"residuals\">\n";
   append_axes(out, strip);
   append_axis_titles(out, strip, x_title.c_str(), "residual");
-  append_markers(out, true, spec_x, spec_r, strip);
-  append_markers(out, false, log_x, log_r, strip);
+  append_markers(out, append_spec_marker, spec_x, spec_r, strip);
+  append_markers(out, append_log_marker, log_x, log_r, strip);
   append_missed(out, "spec", spec_x, spec_r, spec_missed, strip);
   append_missed(out, "log", log_x, log_r, log_missed, strip);
   out += "</g>\n";
@@ -352,8 +352,8 @@ void append_panel(std::string& out, const RunState& st, const KeptSample& kept, 
   append_axis_titles(out, f, g.strip ? nullptr : x_title.c_str(), y_title.c_str());
 
   // The records under the fits, then the fits, both cut at the plot area.
-  append_markers(out, true, spec_rx, spec_ry, f);
-  append_markers(out, false, log_rx, log_ry, f);
+  append_markers(out, append_spec_marker, spec_rx, spec_ry, f);
+  append_markers(out, append_log_marker, log_rx, log_ry, f);
   append_lines(out, "spec", spec_x, spec_y, f);
   append_lines(out, "log", log_x, log_y, f);
   append_missed(out, "spec", spec_rx, spec_ry, spec_missed, f);

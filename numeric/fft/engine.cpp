@@ -205,8 +205,7 @@ namespace {
 // so taking no memory) until then; the guard of the function-local static
 // makes it once even when several threads ask at once.  It starts on a
 // 64-byte boundary, so that no factor vector of the AVX-512 kernels, eight
-// Reals from a multiple of eight, straddles two cache lines (measured:
-// four1 2^12 4% faster, the other sizes up to 2%).
+// Reals from a multiple of eight, straddles two cache lines (bench/NOTES.md).
 template <int L, int S>
 const Real* cached_pass() {
   alignas(64) static Real table[Integer{1} << L];
@@ -264,18 +263,14 @@ namespace {
 // An array of more than kPassBlock values runs its passes up to that
 // length block by block: a block of 32 KiB stays in the first-level cache
 // while its passes run, and the later passes sweep the array once a triple
-// or a pair (measured: 2-10% off four1 from 2^13, against blocks of 2^13).
-// Where a later pass would go alone, the block's last pass joins it, so
-// that no sweep of the whole array does a single pass (on a processor
-// whose first-level cache holds 48 KiB, 7% off four1 2^12, 2^14 and 2^16,
-// and the blocks 8% off four1 2^12 and 16% off realft 2^13, against passes
-// over the whole array of 2^12).  The triples, against a single pass and
-// pairs: with the AVX-512 kernels four1 2^7 .. 2^20 3-17% faster, realft
-// 2^10 .. 2^19 1-9%, correl 8192 7%, with the pairs before the triples (by
-// up to 3% in the first-level cache); with the AVX ones, where they stand
-// only for a single pass and a pair in that cache, four1 and realft up to
-// 7%.  transform_lines runs its lines of up to kLongestLine values side by
-// side, a block at a time.
+// or a pair, so that each sweep beyond that cache does as many passes as
+// the registers hold.  Where a later pass would go alone, the block's last
+// pass joins it, so that no sweep of the whole array does a single pass.
+// Pairs go before triples; with the AVX kernels, whose registers hold a
+// triple only for a single pass and a pair, they stand in the first-level
+// cache only.  transform_lines runs its lines of up to kLongestLine values
+// side by side, a block at a time.  The timings behind these choices are in
+// bench/NOTES.md.
 constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kPartsLength = 4 * kPassBlock; // longest transform in the parts layout
 constexpr Integer kLongestLine = Integer{1} << 13;

@@ -197,9 +197,8 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 // most as much as the data of the largest transform); nullptr when m is
 // above kCachedLength.  That is twice four1's largest fused length, so
 // that realft of 2^20 values, whose splits take the factors of the pass of
-// length 2^21, finds them kept: made as the splits went, a chain of 2^19
-// dependent steps, they took about 3 of its 8 ms (AMD family 26: 7.9 ms,
-// 5.5-6.0 with the table).
+// length 2^21, finds them kept rather than making them as the splits go, a
+// chain of 2^19 dependent steps (bench/NOTES.md).
 inline constexpr Integer kCachedLength = Integer{1} << 21;
 inline constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLength));
 // Factors made at a time, on the stack, where no kept table serves.
