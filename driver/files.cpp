@@ -199,8 +199,8 @@ bool refused_by_directory(int error) { return error == EACCES || error == EPERM 
 
 // Where opening `path` (relative to `start`) with O_CREAT creates a file
 // when none is there: an O_PATH descriptor of the directory in `dir` and the
-// name there in leaf[NAME_MAX + 1], found hop by hop from directory descriptors so that
-// no chain of links is ever spelled out as one path.  Returns 0, EEXIST
+// name there in leaf[NAME_MAX + 1], found hop by hop from directory
+// descriptors so that no chain of links is ever spelled out as one path.  Returns 0, EEXIST
 // when a file is there after all, or the errno value of the failure.
 int creation_site(int start, const char* path, int& dir, char* leaf) {
   char part[PATH_MAX], link[PATH_MAX];

@@ -110,7 +110,7 @@ unsigned table_findings(const RunState& st, Integer used, bool reached_limit, lo
                     kMaxRecords);
       warn(out, kLogFile, log_rest_line, text);
     }
-  } else if (spec_count != log_count) {
+  } else if (counts_differ) {
     const bool spec_longer = spec_count > log_count;
     std::snprintf(text, sizeof text,
                   "%s holds %ld records and %s %ld; only the first %d of each are used",

@@ -106,16 +106,16 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
     return;
   case kSpecFitMisses:
   case kLogFitMisses: {
-    const bool spec = warning == kSpecFitMisses;
-    const FitMiss miss = spec ? st.spec_miss[k - 1] : st.log_miss[k - 1];
-    const ReadPlace* places = spec ? st.spec_places : st.log_places;
+    const bool spec_fit = warning == kSpecFitMisses;
+    const FitMiss miss = spec_fit ? st.spec_miss[k - 1] : st.log_miss[k - 1];
+    const ReadPlace* places = spec_fit ? st.spec_places : st.log_places;
     shortest(st.x[miss.record], lo);
     const Real percent = std::round(std::fmin(miss.share, 1e6) * 100.0);
     std::snprintf(text, size,
                   "the %s fit misses the record at %s (%s:%ld) by %ld%% of the spread of the "
                   "records inside the window, so the coefficient measures the fit's swings "
                   "there, not the records",
-                  spec ? "spec" : "log", lo, spec ? kSpecFile : kLogFile,
+                  spec_fit ? "spec" : "log", lo, spec_fit ? kSpecFile : kLogFile,
                   places[miss.record].line, long(percent));
     return;
   }
@@ -124,28 +124,16 @@ void describe_sample_warning(const RunState& st, Integer k, SampleWarning warnin
                   "the line holds more than the two bounds fmin and fmax; the rest of the line is "
                   "skipped (a comma separates numbers: write decimals with a point)");
     return;
+  // Findings about the tables are written once, as the tables are read
+  // (load_tables), never for a sample.
   case kRecordsNotRead:
-    std::snprintf(text, size, "a table file holds records past the %dth, which are not read",
-                  kMaxRecords);
-    return;
   case kRecordCountsDiffer:
-    std::snprintf(text, size, "the table files hold unequal numbers of records");
-    return;
   case kTableLineSkipped:
-    std::snprintf(text, size, "a table line holds more than the two numbers of its record");
-    return;
   case kAbscissaNotFinite:
-    std::snprintf(text, size, "an abscissa of the tables is not finite");
-    return;
   case kAbscissaOutside:
-    std::snprintf(text, size, "an abscissa of the tables lies outside [0, 1]");
-    return;
   case kAbscissaNotRising:
-    std::snprintf(text, size, "the abscissae of the tables do not rise throughout");
-    return;
   case kLogAbscissaDiffers:
-    std::snprintf(text, size, "the log table's abscissae differ from the spec table's");
-    return;
+    break;
   }
   text[0] = '\0';
 }

@@ -59,7 +59,8 @@ inline constexpr unsigned kTableWarnings = kRecordsNotRead | kRecordCountsDiffer
 const char* sample_warning_key(SampleWarning warning);
 
 // The sentence for one bit of sample k (its window, its count of records
-// inside it, the records' span), without a final full stop, in text[0..size).
+// inside it, the records' span), without a final full stop, in text[0..size);
+// empty for the bits of kTableWarnings, whose warnings load_tables writes.
 void describe_sample_warning(const RunState& st, Integer k, SampleWarning warning, char* text,
                              std::size_t size);
 

@@ -410,13 +410,12 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
   return py::make_tuple(coefficients, warnings, in_window);
 }
 
-// One row's fields as the command's results table writes them: the name
-// (its bytes) escaped, then fmin, fmax and the coefficient.
-py::tuple table_fields(const std::string& name, double fmin, double fmax, double coefficient) {
+// A name (its bytes) and a number as the command's results table writes
+// them.
+std::string table_name(const std::string& name) {
   std::string escaped;
   tamsel::append_table_name(escaped, name.data(), name.size());
-  return py::make_tuple(escaped, tamsel::table_number(fmin), tamsel::table_number(fmax),
-                        tamsel::table_number(coefficient));
+  return escaped;
 }
 
 } // namespace
@@ -454,8 +453,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("run", &run, py::arg("directory"));
   m.def("correlate_windows", &correlate_windows);
   m.def("warning_keys", &warning_keys, py::arg("bits"));
-  m.def("table_fields", &table_fields, py::arg("name"), py::arg("fmin"), py::arg("fmax"),
-        py::arg("coefficient"));
+  m.def("table_name", &table_name, py::arg("name"));
+  m.def("table_number", &tamsel::table_number, py::arg("value"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
   m.def("flushes_subnormals", &flushes_subnormals);
 }

@@ -525,13 +525,12 @@ def results_table(runs, directories=None):
         head.insert(0, "directory")
     rows = ["\t".join(head)]
     for i, samples in enumerate(runs):
+        first = [] if directories is None else [_core.table_name(os.fsencode(directories[i]))]
         for s in samples:
-            fields = list(_core.table_fields(os.fsencode(s.name or ""), s.fmin, s.fmax,
-                                             s.coefficient))
-            fields += [str(s.records), ";".join(s.warnings)]
-            if directories is not None:
-                fields.insert(0, _core.table_fields(os.fsencode(directories[i]), 0.0, 0.0, 0.0)[0])
-            rows.append("\t".join(fields))
+            rows.append("\t".join(first + [
+                _core.table_name(os.fsencode(s.name or "")),
+                *map(_core.table_number, (s.fmin, s.fmax, s.coefficient)),
+                str(s.records), ";".join(s.warnings)]))
     return "\n".join(rows) + "\n"
 
 
