@@ -67,32 +67,33 @@ void keep_finite(Real& m, Real value) {
 // The interval of the tables in which favr finds the abscissa t, by favr's
 // rule (the first i of 1..npts with x[i] >= t and t > x[i - 1]), or 0 when
 // it finds none; by bisection on an ascending table, as favr_ascending.
-Integer matched_interval(const RunState& st, Real t) {
-  if (st.x_ascending) {
+Integer matched_interval(const Tables& tab, Real t) {
+  const Real* x = tab.x;
+  if (tab.ascending) {
     if (std::isnan(t)) return 0;
-    const Integer i = Integer(std::lower_bound(st.x + 1, st.x + st.npts + 1, t) - st.x);
-    return i <= st.npts && t > st.x[i - 1] ? i : 0;
+    const Integer i = Integer(std::lower_bound(x + 1, x + tab.npts + 1, t) - x);
+    return i <= tab.npts && t > x[i - 1] ? i : 0;
   }
-  for (Integer i = 1; i <= st.npts; ++i)
-    if (st.x[i] >= t && t > st.x[i - 1]) return i;
+  for (Integer i = 1; i <= tab.npts; ++i)
+    if (x[i] >= t && t > x[i - 1]) return i;
   return 0;
 }
 
 // The largest finite magnitudes of the spec and the log entries that the
 // fits over the window read: at each of chebft's nodes, the two ends of the
 // interval favr finds there.  No other entry enters a fit.
-void read_peaks(const RunState& st, Real& spec_peak, Real& log_peak) {
+void read_peaks(const RunState& st, const Tables& tab, Real& spec_peak, Real& log_peak) {
   Real scratch[detail::kChebftScratch];
   const detail::ChebftNodes mapping = detail::chebft_start(fitting_origin, st.width, scratch);
   spec_peak = log_peak = 0.0;
   for (Integer k = 1; k <= ncheb; ++k) {
     const Real node = detail::chebft_node(mapping, ncheb, k);
-    const Integer i = matched_interval(st, st.fmin + node);
+    const Integer i = matched_interval(tab, st.fmin + node);
     if (i == 0) continue;
-    keep_finite(spec_peak, st.s[i - 1]);
-    keep_finite(spec_peak, st.s[i]);
-    keep_finite(log_peak, st.l[i - 1]);
-    keep_finite(log_peak, st.l[i]);
+    keep_finite(spec_peak, tab.s[i - 1]);
+    keep_finite(spec_peak, tab.s[i]);
+    keep_finite(log_peak, tab.l[i - 1]);
+    keep_finite(log_peak, tab.l[i]);
   }
 }
 
@@ -113,9 +114,10 @@ bool fits_as_it_is(Real largest) {
 // fit as it is is brought into [1, 2) by its own exponent; the curves are
 // then far apart in size, and the correlation brings each to one size
 // itself (correlate_sample).
-void table_exponents(const RunState& st, int& spec_exponent, int& log_exponent) {
+void table_exponents(const RunState& st, const Tables& tab, int& spec_exponent,
+                     int& log_exponent) {
   Real spec_peak = 0.0, log_peak = 0.0;
-  read_peaks(st, spec_peak, log_peak);
+  read_peaks(st, tab, spec_peak, log_peak);
   spec_exponent = log_exponent = 0;
   if (fits_as_it_is(spec_peak) && fits_as_it_is(log_peak)) return;
   const int common = std::ilogb(std::fmax(spec_peak, log_peak));
@@ -180,21 +182,42 @@ CurveFinding curve_finding(Real largest, const Real* coef) {
 
 } // namespace
 
-void build_curves(RunState& st, bool whole_row) {
+Tables run_tables(RunState& st) {
+  Tables t{st.x, st.s, st.l, st.fit_s, st.fit_l, st.npts, st.x_ascending, false, 0.0, 0.0};
+  t.span = records_span(st, t.lowest, t.highest);
+  return t;
+}
+
+RecordRange records_inside(const Tables& t, Real fmin, Real width) {
+  if (!t.ascending) return {1, t.npts};
+  // On an ascending table u = x - fmin never descends either (rounding is
+  // monotone), so the records with u >= 0 and then those with u <= width
+  // each follow one another.
+  const Real* first = t.x + 1;
+  const Real* end = t.x + t.npts;
+  const Real* low = std::partition_point(first, end, [fmin](Real x) { return !(x - fmin >= 0.0); });
+  const Real* high =
+      std::partition_point(low, end, [fmin, width](Real x) { return x - fmin <= width; });
+  return {Integer(low - t.x), Integer(high - t.x)};
+}
+
+void build_curves(RunState& st, bool whole_row) { build_curves(st, run_tables(st), whole_row); }
+
+void build_curves(RunState& st, const Tables& tab, bool whole_row) {
   const Integer k = st.sample_count + 1;
   const Real& a = fitting_origin;
   const Real& b = st.width;
 
   int& spec_exponent = st.spec_exponent;
   int& log_exponent = st.log_exponent;
-  table_exponents(st, spec_exponent, log_exponent);
-  const Real* spec_table = fitted_table(st.s, st.npts, spec_exponent, st.fit_s);
-  const Real* log_table = fitted_table(st.l, st.npts, log_exponent, st.fit_l);
+  table_exponents(st, tab, spec_exponent, log_exponent);
+  const Real* spec_table = fitted_table(tab.s, tab.npts, spec_exponent, tab.fit_s);
+  const Real* log_table = fitted_table(tab.l, tab.npts, log_exponent, tab.fit_l);
 
   // favr's values either way; on an ascending table found by bisection.
-  const auto table_value = st.x_ascending ? favr_ascending : favr;
-  chebft(a, b, st.spec_coef, ncheb, table_value, st.x, spec_table, st.npts, st.fmin);
-  chebft(a, b, st.log_coef, ncheb, table_value, st.x, log_table, st.npts, st.fmin);
+  const auto table_value = tab.ascending ? favr_ascending : favr;
+  chebft(a, b, st.spec_coef, ncheb, table_value, tab.x, spec_table, tab.npts, st.fmin);
+  chebft(a, b, st.log_coef, ncheb, table_value, tab.x, log_table, tab.npts, st.fmin);
 
   chint(a, b, st.spec_coef, st.int_coef, ncheb);
   st.spec_mean = chebev(a, b, st.int_coef, ncheb, st.width) / st.width;
@@ -259,72 +282,87 @@ namespace {
 // below the second.
 constexpr Real kMissedShare = 0.25;
 
-// The record of `table` (scaled as fitted, by 2^-exponent) that `fit` takes
-// at `fitted` misses most, among the records r[0..count-1] inside the
-// window: its entry and the miss as a share of the records' spread.
-FitMiss worst_miss(const Real* table, int exponent, const Integer* r, const Real* fitted,
-                   Integer count) {
-  // In halves, which round nothing of weight, so that neither the spread
-  // nor a miss of the largest doubles can overflow.
-  Real lowest = 0.0, highest = 0.0;
-  bool any = false;
-  for (Integer j = 0; j < count; ++j) {
-    const Real v = std::scalbn(table[r[j]], -exponent - 1);
-    if (!std::isfinite(v)) continue;
-    if (!any || v < lowest) lowest = v;
-    if (!any || v > highest) highest = v;
-    any = true;
-  }
-  const Real spread = highest - lowest;
-  FitMiss worst{0, 0.0};
-  if (!(spread > 0.0)) return worst;
-  for (Integer j = 0; j < count; ++j) {
-    const Real v = std::scalbn(table[r[j]], -exponent - 1);
-    const Real share = std::fabs(v - 0.5 * fitted[j]) / spread;
-    if (std::isfinite(v) && share > worst.share) worst = FitMiss{r[j], share};
-  }
-  return worst;
+// A table's value at record r in halves of its units as fitted (scaled by
+// 2^-exponent): halves round nothing of weight, and neither the spread of
+// the records nor a miss of the largest doubles can overflow.
+Real half_fitted(const Real* table, int exponent, Integer r) {
+  return std::scalbn(table[r], -exponent - 1);
 }
 
 // Sets st.spec_miss and st.log_miss of sample k from both fits at every
 // record inside the window (a window that ascends), whose abscissa lies at
-// u = x - fmin in [0, width].
-void fit_misses(RunState& st, Integer k) {
-  Integer r[kMaxRecords];
-  Real u[kMaxRecords], spec_fit[kMaxRecords], log_fit[kMaxRecords];
-  Integer count = 0;
-  for (Integer i = 1; i < st.npts; ++i) {
-    const Real at = st.x[i] - st.fmin;
-    if (at >= 0.0 && at <= st.width) {
-      r[count] = i;
-      u[count++] = at;
+// u = x - fmin in [0, width]: for each table, the record its fit misses
+// most, the first of them in table order, and the miss as a share of the
+// spread of the records' finite values there (highest less lowest).
+void fit_misses(RunState& st, const Tables& tab, Integer k) {
+  const RecordRange range = records_inside(tab, st.fmin, st.width);
+  auto inside = [&](Integer r) {
+    const Real at = tab.x[r] - st.fmin;
+    return at >= 0.0 && at <= st.width;
+  };
+  const Real* tables[2] = {tab.s, tab.l};
+  const int exponents[2] = {st.spec_exponent, st.log_exponent};
+  Real lowest[2] = {}, highest[2] = {}, spread[2];
+  bool any[2] = {};
+  for (Integer r = range.first; r < range.last; ++r) {
+    if (!inside(r)) continue;
+    for (int w = 0; w < 2; ++w) {
+      const Real v = half_fitted(tables[w], exponents[w], r);
+      if (!std::isfinite(v)) continue;
+      if (!any[w] || v < lowest[w]) lowest[w] = v;
+      if (!any[w] || v > highest[w]) highest[w] = v;
+      any[w] = true;
     }
   }
-  chebev_points(fitting_origin, st.width, st.spec_coef, st.log_coef, ncheb, u, spec_fit, log_fit,
-                count);
-  st.spec_miss[k - 1] = worst_miss(st.s, st.spec_exponent, r, spec_fit, count);
-  st.log_miss[k - 1] = worst_miss(st.l, st.log_exponent, r, log_fit, count);
+  FitMiss worst[2] = {{0, 0.0}, {0, 0.0}};
+  for (int w = 0; w < 2; ++w) spread[w] = highest[w] - lowest[w];
+  if (spread[0] > 0.0 || spread[1] > 0.0) {
+    // Both fits at the records, a block of them at a time.
+    Integer r_at[kMaxRecords];
+    Real u[kMaxRecords], fitted[2][kMaxRecords];
+    for (Integer r = range.first; r < range.last;) {
+      Integer count = 0;
+      for (; r < range.last && count < kMaxRecords; ++r) {
+        if (!inside(r)) continue;
+        r_at[count] = r;
+        u[count++] = tab.x[r] - st.fmin;
+      }
+      chebev_points(fitting_origin, st.width, st.spec_coef, st.log_coef, ncheb, u, fitted[0],
+                    fitted[1], count);
+      for (int w = 0; w < 2; ++w) {
+        if (!(spread[w] > 0.0)) continue;
+        for (Integer j = 0; j < count; ++j) {
+          const Real v = half_fitted(tables[w], exponents[w], r_at[j]);
+          const Real share = std::fabs(v - 0.5 * fitted[w][j]) / spread[w];
+          if (std::isfinite(v) && share > worst[w].share) worst[w] = FitMiss{r_at[j], share};
+        }
+      }
+    }
+  }
+  st.spec_miss[k - 1] = worst[0];
+  st.log_miss[k - 1] = worst[1];
 }
 
 // The findings of sample k (measure_sample) and its coefficient
 // (correlate_sample), with the curves' largest magnitudes (largest_magnitude
 // of st.g and st.h) taken once for both.
-unsigned findings(RunState& st, Integer k, Real g_largest, Real h_largest) {
+unsigned findings(RunState& st, const Tables& tab, Integer k, Real g_largest,
+                  Real h_largest) {
   // The window as the fits see it: the record at abscissa x lies at
   // u = x - fmin, inside when u is in [0, width].
   Integer inside = 0;
-  for (Integer r = 1; r < st.npts; ++r) {
-    const Real u = st.x[r] - st.fmin;
+  const RecordRange range = records_inside(tab, st.fmin, st.width);
+  for (Integer r = range.first; r < range.last; ++r) {
+    const Real u = tab.x[r] - st.fmin;
     if (u >= 0.0 && u <= st.width) ++inside;
   }
   st.window_records[k - 1] = inside;
   if (!window_ascends(st.fmin, st.fmax)) return kWindowNotAscending;
 
   unsigned bits = 0;
-  Real lowest = 0.0, highest = 0.0;
-  if (records_span(st, lowest, highest)) {
-    if (lowest - st.fmin > 0.0) bits |= kWindowBelowRecords;
-    if (highest - st.fmin < st.width) bits |= kWindowAboveRecords;
+  if (tab.span) {
+    if (tab.lowest - st.fmin > 0.0) bits |= kWindowBelowRecords;
+    if (tab.highest - st.fmin < st.width) bits |= kWindowAboveRecords;
   }
   if (inside < 3) bits |= kFewRecords;
   const CurveFinding spec_curve = curve_finding(g_largest, st.spec_coef);
@@ -334,7 +372,7 @@ unsigned findings(RunState& st, Integer k, Real g_largest, Real h_largest) {
   if (spec_curve == kNotFinite) bits |= kSpecNotFinite;
   if (log_curve == kNotFinite) bits |= kLogNotFinite;
   if (spec_curve == kCurveSound || log_curve == kCurveSound) {
-    fit_misses(st, k);
+    fit_misses(st, tab, k);
     if (spec_curve == kCurveSound && st.spec_miss[k - 1].share > kMissedShare)
       bits |= kSpecFitMisses;
     if (log_curve == kCurveSound && st.log_miss[k - 1].share > kMissedShare)
@@ -376,13 +414,17 @@ void correlate_sample(RunState& st, Integer k) {
 }
 
 void measure_sample(RunState& st, bool whole_row) {
+  measure_sample(st, run_tables(st), whole_row);
+}
+
+void measure_sample(RunState& st, const Tables& tab, bool whole_row) {
   const Integer k = st.sample_count + 1;
   st.width = st.fmax - st.fmin;
-  build_curves(st, whole_row);
+  build_curves(st, tab, whole_row);
   const Real g_largest = largest_magnitude(st.g);
   const Real h_largest = largest_magnitude(st.h);
   st.spec_miss[k - 1] = st.log_miss[k - 1] = FitMiss{0, 0.0};
-  st.sample_warnings[k - 1] = findings(st, k, g_largest, h_largest) | st.table_warnings |
+  st.sample_warnings[k - 1] = findings(st, tab, k, g_largest, h_largest) | st.table_warnings |
                               (st.bounds_skipped_line[k - 1] != 0 ? kBoundsLineSkipped : 0u);
   correlate(st, k, g_largest, h_largest);
   // A curve of rounding noise or of values that are not finite has no

@@ -9,6 +9,38 @@
 
 namespace tamsel {
 
+// The tables a sample's fits read: entries 0..npts of x, s and l, the
+// records at 1..npts-1 and the closing point at npts; fit_s and fit_l, work
+// space of npts + 1 entries each for the tables scaled by a power of two;
+// whether x never descends (the fits then search it by bisection); and the
+// lowest and highest finite abscissae of the records (span false when none
+// is finite).  The run's own are its state's arrays (run_tables); a caller
+// with records of its own may give tables of any length.
+struct Tables {
+  const Real* x;
+  const Real* s;
+  const Real* l;
+  Real* fit_s;
+  Real* fit_l;
+  Integer npts;
+  bool ascending;
+  bool span;
+  Real lowest, highest;
+};
+
+// The run's tables: st.x, st.s, st.l, st.npts and st.x_ascending, as
+// load_tables leaves them.
+Tables run_tables(RunState& st);
+
+// The records r of 1..npts-1 inside the window that starts at fmin and is
+// `width` wide, as the fits place them (u = x[r] - fmin in [0, width]):
+// every such record lies in [first, last), which on an ascending table
+// holds them alone.
+struct RecordRange {
+  Integer first, last;
+};
+RecordRange records_inside(const Tables& t, Real fmin, Real width);
+
 // Builds the curves of the sample in row k = st.sample_count + 1 of
 // st.agem (spec curve, fmin in column 0) and st.xlgrm (log curve, fmax in
 // column 0), from the tables, st.npts, st.fmin and st.width; the two
@@ -32,6 +64,8 @@ namespace tamsel {
 // stores, a stride of kMatrixRows apart and so all in four sets of the
 // data cache, took 0.9 us of the 3 us of a sample.
 void build_curves(RunState& st, bool whole_row = true);
+// The same over tables `t` in place of the state's own.
+void build_curves(RunState& st, const Tables& t, bool whole_row);
 
 // The lowest and highest finite abscissae of the records read (entries
 // 1..npts-1); false, leaving both unchanged, when there is none.
@@ -53,6 +87,10 @@ bool records_span(const RunState& st, Real& lowest, Real& highest);
 // variation when its largest magnitude is at most 2^-40 of its fit's size,
 // the sum of the magnitudes of its Chebyshev terms; see curves.cpp for why.
 void measure_sample(RunState& st, bool whole_row = true);
+// The same over tables `t` in place of the state's own: the time a window
+// takes grows with the records inside it and, on an ascending table, only
+// with the logarithm of the others.
+void measure_sample(RunState& st, const Tables& t, bool whole_row);
 
 // Correlates the two curves of sample k, as build_curves leaves them in st.g
 // and st.h (the values it stores in row k of agem and xlgrm, columns
