@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: BSD-3-Clause
-# Installation: the programs, the toolkit as a static library with its
-# headers, a CMake package (find_package(tamsel) gives tamsel::numeric), a
-# pkg-config module and the manual.
+# Installation: the programs, the toolkit and the run as static libraries
+# with their headers, a CMake package (find_package(tamsel) gives
+# tamsel::numeric and tamsel::run), a pkg-config module and the manual.
 #
 # The headers are the folder include/ as it stands: the umbrella numeric.h
 # and version.h in tamsel/, the routine families in tamsel/numeric/.  They
@@ -18,7 +18,8 @@ set_target_properties(numeric PROPERTIES OUTPUT_NAME tamsel_numeric EXPORT_NAME 
 target_include_directories(numeric INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS tamsel tamsel-plot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS numeric EXPORT tamselTargets
+set_target_properties(driver PROPERTIES OUTPUT_NAME tamsel_run EXPORT_NAME run)
+install(TARGETS numeric driver EXPORT tamselTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})

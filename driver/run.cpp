@@ -75,6 +75,14 @@ void prepare_storage(RunState& st) {
   if (!zero) std::memset(&st, 0, sizeof st);
 }
 
+// The cancel flag of the calling thread's run (CancelScope), or null.
+thread_local const std::atomic<bool>* cancel_flag = nullptr;
+
+void stop_if_cancelled() {
+  if (cancel_flag != nullptr && cancel_flag->load(std::memory_order_relaxed))
+    stopf(kInputStatus, "tamsel: the run was cancelled");
+}
+
 struct ListFile {
   InputFile in{nullptr, kSampleFile, 0};
   ~ListFile() { close_input(in); }
@@ -214,6 +222,10 @@ void keep_sample(const RunState& st, KeptSample& k) {
 
 } // namespace
 
+CancelScope::CancelScope(const std::atomic<bool>* flag)
+    : outer_(std::exchange(cancel_flag, flag)) {}
+CancelScope::~CancelScope() { cancel_flag = outer_; }
+
 RunState& run_state() { return slot.state; }
 
 const char* input_file_at(int dir, const char* path) {
@@ -229,6 +241,7 @@ void sample_phase(RunState& st, int dir, std::FILE* console, ReportStream* repor
   const Inputs inputs(dir, fileno(list.in.fp));
 
   for (long name_line = list.in.line; read_sample(list.in, st); name_line = list.in.line) {
+    stop_if_cancelled();
     st.name_length = name(st.sample_name);
     form_report_name(st);
     std::memcpy(st.sample_names[st.sample_count], st.sample_name, kNameWidth);
@@ -261,6 +274,7 @@ void sample_phase(RunState& st, int dir, std::FILE* console, ReportStream* repor
       if (warnings != nullptr && console != nullptr) std::fflush(console);
       load_tables(st, dir, warnings);
       tables_loaded = true;
+      stop_if_cancelled();
     }
     measure_sample(st, whole_rows);
     const Integer k = st.sample_count + 1;
@@ -282,6 +296,7 @@ void run(RunState& st, int dir, std::FILE* console, std::FILE* warnings, const c
   // The report and the results table read only the coefficients and
   // column 0 of the rows.
   sample_phase(st, dir, console, reports ? &report.stream : nullptr, nullptr, warnings, false);
+  stop_if_cancelled();
   if (results != nullptr)
     write_results(st, table.file, console,
                   st.sample_count == 0 || !reports ? nullptr : report.stream.path);

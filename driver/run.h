@@ -3,6 +3,7 @@
 // report.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 
 #include "driver/report.h"
@@ -30,6 +31,23 @@ namespace tamsel {
 // `results`) no report file is checked, opened or written.
 void run(RunState& st, int dir, std::FILE* console, std::FILE* warnings = stderr,
          const char* results = nullptr, bool reports = true);
+
+// While a CancelScope lives, the runs and sample phases of the thread that
+// made it stop at their next step, with kInputStatus and "tamsel: the run
+// was cancelled", once `flag` is set, and write nothing after: they look
+// before every sample, after reading the tables and before writing the
+// results table and the report.  A step blocked in a read (a pipe that
+// waits for its writer) ends first.  Scopes nest; the innermost counts.
+class CancelScope {
+public:
+  explicit CancelScope(const std::atomic<bool>* flag);
+  ~CancelScope();
+  CancelScope(const CancelScope&) = delete;
+  CancelScope& operator=(const CancelScope&) = delete;
+
+private:
+  const std::atomic<bool>* outer_;
+};
 
 // The sample phase's copy, for one sample, of what the run computed for it
 // that the next sample overwrites in the run state: npts, the means of the

@@ -48,17 +48,19 @@ void more(char* text, std::size_t size, Integer count, const char* what) {
 struct AbscissaFindings {
   Finding not_finite, outside, not_rising, log_differs;
 };
-AbscissaFindings abscissa_findings(const RunState& st, Integer used) {
+// `log_x`, unless null, holds the log file's own abscissae.
+AbscissaFindings abscissa_findings(const Real* xs, const Real* log_x, Integer used) {
   AbscissaFindings a;
   for (Integer r = 1; r <= used; ++r) {
-    const Real x = st.x[r];
+    const Real x = xs[r];
     if (!std::isfinite(x)) {
       a.not_finite.note(r);
     } else {
       if (!(x >= 0.0 && x <= 1.0)) a.outside.note(r);
-      if (r > 1 && std::isfinite(st.x[r - 1]) && !(x > st.x[r - 1])) a.not_rising.note(r);
+      if (r > 1 && std::isfinite(xs[r - 1]) && !(x > xs[r - 1])) a.not_rising.note(r);
     }
-    const Real lx = st.log_x[r];
+    if (log_x == nullptr) continue;
+    const Real lx = log_x[r];
     if (lx != x && !(std::isnan(lx) && std::isnan(x))) a.log_differs.note(r);
   }
   return a;
@@ -89,7 +91,7 @@ unsigned table_findings(const RunState& st, Integer used, bool reached_limit, lo
     if (st.spec_places[r].skipped_line != 0) spec_skipped.note(r);
     if (st.log_places[r].skipped_line != 0) log_skipped.note(r);
   }
-  const AbscissaFindings found = abscissa_findings(st, used);
+  const AbscissaFindings found = abscissa_findings(st.x, st.log_x, used);
   const unsigned bits = (not_read ? kRecordsNotRead : 0u) |
                         (counts_differ ? kRecordCountsDiffer : 0u) |
                         (spec_skipped.count + log_skipped.count > 0 ? kTableLineSkipped : 0u) |
@@ -186,8 +188,8 @@ unsigned table_findings(const RunState& st, Integer used, bool reached_limit, lo
 
 } // namespace
 
-unsigned array_table_warnings(const RunState& st) {
-  return abscissa_bits(abscissa_findings(st, st.npts - 1)) & ~unsigned(kLogAbscissaDiffers);
+unsigned array_table_warnings(const Real* x, Integer records) {
+  return abscissa_bits(abscissa_findings(x, nullptr, records)) & ~unsigned(kAbscissaOutside);
 }
 
 void load_tables(RunState& st, int dir, std::FILE* warnings) {

@@ -31,9 +31,9 @@ inline constexpr const char* kLogFile = "corrlog.in";
 // st.table_warnings whether or not they are written.
 void load_tables(RunState& st, int dir, std::FILE* warnings = nullptr);
 
-// The findings about tables set in st (entries 0..npts, the closing point
-// at npts) by a caller rather than load_tables: abscissae that are not
-// finite, lie outside [0, 1] or do not rise, as kTableWarnings bits.
-unsigned array_table_warnings(const RunState& st);
+// The findings about records x[1..records] given by a caller rather than
+// read by load_tables, whose abscissae may lie in any range: abscissae that
+// are not finite or do not rise, as kTableWarnings bits.
+unsigned array_table_warnings(const Real* x, Integer records);
 
 } // namespace tamsel

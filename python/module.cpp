@@ -14,24 +14,24 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/stop.h>
 #include <tamsel/numeric/tabulated.h>
+#include <tamsel/run.h>
 
-#include "driver/curves.h"
 #include "driver/results.h"
-#include "driver/run.h"
-#include "driver/tables.h"
-#include "driver/warnings.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -263,81 +263,40 @@ bool flushes_subnormals() {
   return flushed == 0.0 || read == 0.0;
 }
 
-// The keys of the sample warning bits set in `bits`, in the order of the bits.
-py::tuple warning_keys(unsigned bits) {
-  py::list keys;
-  for (const tamsel::SampleWarning warning : tamsel::kSampleWarnings)
-    if ((bits & warning) != 0) keys.append(tamsel::sample_warning_key(warning));
-  return py::tuple(keys);
+py::tuple warning_tuple(const std::vector<std::string>& keys) {
+  py::tuple out(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) out[i] = py::str(keys[i]);
+  return out;
 }
 
-struct SampleRecord {
-  std::string name;
-  double fmin, fmax, coefficient;
-  unsigned warnings;
-  Integer records;
+// A flag that another thread sets to cancel a run (tamsel::RunOptions).
+struct Cancel {
+  std::atomic<bool> flag{false};
 };
 
-py::tuple sample_tuple(const SampleRecord& r) {
-  return py::make_tuple(text(r.name.data(), r.name.size(), "surrogateescape"), r.fmin, r.fmax,
-                        r.coefficient, warning_keys(r.warnings), r.records);
-}
-
-// The run in `directory` (the path's bytes): (records, messages, status,
-// stop), the messages being the warnings the command writes on standard
+// The run in `directory` (the path's bytes): (samples, messages, status,
+// stop), each sample a tuple (name, fmin, fmax, coefficient, warning keys,
+// records), the messages being the warnings the command writes on standard
 // error, and status and stop the exit status and message of a stop (0 and
-// "" after a normal run).  Each run has a state of its own and works
-// relative to a descriptor of its directory, never the process's working
-// directory: runs from several threads go on at once, each with the bits
-// of a run alone.
-py::tuple run(const std::string& directory) {
+// "" after a normal run).  The GIL is released for the whole run.
+py::tuple run(const std::string& directory, const Cancel* cancel) {
   if (directory.find('\0') != std::string::npos)
     throw py::value_error("run: the directory's path holds a NUL byte");
-  std::vector<SampleRecord> records;
-  std::string messages, stop;
-  int failure = 0, status = 0;
+  tamsel::RunResult result;
+  std::string stop;
+  int status = 0, failure = 0;
   {
     py::gil_scoped_release release;
-    const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-      failure = errno;
-    } else {
-      struct Close {
-        int fd;
-        ~Close() { ::close(fd); }
-      } close_dir{dir};
-      char* buffer = nullptr;
-      std::size_t size = 0;
-      std::FILE* warnings = open_memstream(&buffer, &size);
-      if (warnings == nullptr) throw std::bad_alloc();
-      struct CloseStream {
-        std::FILE* f;
-        char** buffer;
-        ~CloseStream() {
-          if (f != nullptr) std::fclose(f);
-          std::free(*buffer);
-        }
-      } closing{warnings, &buffer};
-      // Left as it is allocated: the run zeroes it.
-      const std::unique_ptr<tamsel::RunState> state(new tamsel::RunState);
-      tamsel::RunState& st = *state;
-      try {
-        tamsel::run(st, dir, nullptr, warnings);
-      } catch (const tamsel::Stop& e) {
-        status = e.status();
-        stop = e.what();
-        st.sample_count = 0; // the command reports nothing after a stop
-      }
-      std::fclose(warnings);
-      closing.f = nullptr;
-      messages.assign(buffer, size);
-      for (Integer k = 1; k <= st.sample_count; ++k) {
-        const SampleRecord record{
-            std::string(st.sample_names[k - 1], std::size_t(st.name_lengths[k - 1])),
-            tamsel::matrix_at(st.agem, k, 0), tamsel::matrix_at(st.xlgrm, k, 0),
-            tamsel::cc_diagonal(st, k), st.sample_warnings[k - 1], st.window_records[k - 1]};
-        records.push_back(record);
-      }
+    tamsel::RunOptions options;
+    options.cancel = cancel != nullptr ? &cancel->flag : nullptr;
+    try {
+      result = tamsel::run_directory(directory.c_str(), options);
+    } catch (const tamsel::RunError& e) {
+      status = e.status();
+      stop = e.what();
+      result.messages = e.messages(); // the command reports nothing after a stop
+    } catch (const std::system_error& e) {
+      failure = e.code().value();
     }
   }
   if (failure != 0) {
@@ -346,15 +305,17 @@ py::tuple run(const std::string& directory) {
     throw py::error_already_set();
   }
   py::list out;
-  for (const auto& r : records) out.append(sample_tuple(r));
-  return py::make_tuple(out, text(messages.data(), messages.size(), "replace"), status,
-                        text(stop.data(), stop.size(), "replace"));
+  for (const auto& r : result.samples)
+    out.append(py::make_tuple(text(r.name.data(), r.name.size(), "surrogateescape"), r.fmin,
+                              r.fmax, r.coefficient, warning_tuple(r.warnings), r.records));
+  return py::make_tuple(out, text(result.messages.data(), result.messages.size(), "replace"),
+                        status, text(stop.data(), stop.size(), "replace"));
 }
 
-// The run's computation on tables and windows given as arrays: returns
-// (coefficients, warning bits, records in each window).
-py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::object log_values,
-                            py::object lower, py::object upper) {
+// The run's measurement on tables and windows given as arrays: one tuple
+// (coefficient, warning keys, records in the window) per window.
+py::list correlate_windows(py::object abscissae, py::object spec_values, py::object log_values,
+                           py::object lower, py::object upper) {
   const RealArray x = one_dimensional("correlate_windows", "x", abscissae);
   const RealArray s = one_dimensional("correlate_windows", "spec", spec_values);
   const RealArray l = one_dimensional("correlate_windows", "log", log_values);
@@ -362,52 +323,20 @@ py::tuple correlate_windows(py::object abscissae, py::object spec_values, py::ob
   const RealArray fmax = one_dimensional("correlate_windows", "fmax", upper);
   if (s.size() != x.size() || l.size() != x.size())
     throw py::value_error("correlate_windows: x, spec and log must hold as many values each");
-  if (x.size() > tamsel::kMaxRecords)
-    throw py::value_error("correlate_windows: " + std::to_string(x.size()) +
-                          " records; the tables hold at most " +
-                          std::to_string(tamsel::kMaxRecords));
   if (fmin.size() != fmax.size())
     throw py::value_error("correlate_windows: as many fmin as fmax");
-  const std::size_t count = std::size_t(fmin.size());
-  RealArray coefficients(fmin.size());
-  py::array_t<unsigned> warnings(fmin.size());
-  py::array_t<Integer> in_window(fmin.size());
-  const double *xs = x.data(), *ss = s.data(), *ls = l.data(), *lo = fmin.data(), *hi = fmax.data();
-  double* cc = coefficients.mutable_data();
-  unsigned* bits = warnings.mutable_data();
-  Integer* inside = in_window.mutable_data();
-  const Integer records = Integer(x.size());
+  auto span = [](const RealArray& a) {
+    return std::span<const Real>(a.data(), std::size_t(a.size()));
+  };
+  tamsel::RunResult result;
   {
     py::gil_scoped_release release;
-    // The run's tables as load_tables leaves them: entry 0 zero, the
-    // records at 1..n, and the closing point at abscissa 1.0.
-    auto st = std::make_unique<tamsel::RunState>();
-    for (Integer r = 1; r <= records; ++r) {
-      st->x[r] = xs[r - 1];
-      st->s[r] = ss[r - 1];
-      st->l[r] = ls[r - 1];
-    }
-    st->npts = records + 1;
-    st->x[st->npts] = 1.0;
-    st->s[st->npts] = st->s[st->npts - 1];
-    st->l[st->npts] = st->l[st->npts - 1];
-    st->x_ascending = tamsel::ascending_table(st->x, st->npts);
-    st->table_warnings = tamsel::array_table_warnings(*st);
-    for (std::size_t w = 0; w < count; ++w) {
-      // Every window in the first row: each sample's curves, findings and
-      // coefficient depend on its own window and the tables alone.  Only
-      // the coefficient and the findings are read, so the curves are not
-      // stored in the row.
-      st->sample_count = 0;
-      st->fmin = lo[w];
-      st->fmax = hi[w];
-      tamsel::measure_sample(*st, false);
-      cc[w] = tamsel::cc_diagonal(*st, 1);
-      bits[w] = st->sample_warnings[0];
-      inside[w] = st->window_records[0];
-    }
+    result = tamsel::correlate_windows(span(x), span(s), span(l), span(fmin), span(fmax));
   }
-  return py::make_tuple(coefficients, warnings, in_window);
+  py::list out;
+  for (const auto& r : result.samples)
+    out.append(py::make_tuple(r.coefficient, warning_tuple(r.warnings), r.records));
+  return out;
 }
 
 // A name (its bytes) and a number as the command's results table writes
@@ -416,6 +345,13 @@ std::string table_name(const std::string& name) {
   std::string escaped;
   tamsel::append_table_name(escaped, name.data(), name.size());
   return escaped;
+}
+
+void raise_run_error(const std::string& message, int status) {
+  py::object error = py::reinterpret_borrow<py::object>(run_error_type)(
+      text(message.data(), message.size(), "replace"));
+  error.attr("status") = status;
+  PyErr_SetObject(run_error_type, error.ptr());
 }
 
 } // namespace
@@ -431,11 +367,9 @@ PYBIND11_MODULE(_core, m) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const tamsel::Stop& e) {
-      const std::string message = e.what();
-      py::object error = py::reinterpret_borrow<py::object>(run_error_type)(
-          text(message.data(), message.size(), "replace"));
-      error.attr("status") = e.status();
-      PyErr_SetObject(run_error_type, error.ptr());
+      raise_run_error(e.what(), e.status());
+    } catch (const tamsel::RunError& e) {
+      raise_run_error(e.what(), e.status());
     }
   });
 
@@ -450,9 +384,11 @@ PYBIND11_MODULE(_core, m) {
   m.def("chebyshev_eval", &chebyshev_eval, py::arg("c"), py::arg("a"), py::arg("b"), py::arg("x"));
   m.def("chebyshev_integral", &chebyshev_integral, py::arg("c"), py::arg("a"), py::arg("b"));
   m.def("interp", &interp, py::arg("x"), py::arg("xp"), py::arg("fp"));
-  m.def("run", &run, py::arg("directory"));
+  py::class_<Cancel>(m, "Cancel", "A flag that cancels the run it is given to.")
+      .def(py::init<>())
+      .def("set", [](Cancel& c) { c.flag.store(true); });
+  m.def("run", &run, py::arg("directory"), py::arg("cancel") = nullptr);
   m.def("correlate_windows", &correlate_windows);
-  m.def("warning_keys", &warning_keys, py::arg("bits"));
   m.def("table_name", &table_name, py::arg("name"));
   m.def("table_number", &tamsel::table_number, py::arg("value"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));

@@ -26,10 +26,10 @@ warns that results will differ.
 """
 
 import collections
-import concurrent.futures
 import operator
 import os
 import sys
+import threading
 import warnings as _warnings
 
 import numpy as np
@@ -386,10 +386,6 @@ def _issue(message, category):
                             registry={})
 
 
-def _warning_keys(bits):
-    return _core.warning_keys(int(bits))
-
-
 def run(directory="."):
     """The tamsel command's whole job in `directory`, exactly as the command.
 
@@ -398,6 +394,10 @@ def run(directory="."):
     files relative to the directory and leaves the process's working
     directory alone; it releases the GIL, and runs from several threads go
     on at once, each with its own state and the same bits as a run alone.
+
+    Ctrl-C (KeyboardInterrupt) reaches the caller within a second, even
+    while the run waits on an input that is a pipe; the run is cancelled
+    and writes nothing after its read returns.
 
     Parameters
     ----------
@@ -425,7 +425,7 @@ def run(directory="."):
     ValueError
         When its path holds a NUL byte.
     """
-    samples, lines, error = _run(directory)
+    samples, lines, error = _runs([directory], 1, None)[0]
     for line in lines:
         _issue(line, RunWarning)
     if error is not None:
@@ -433,10 +433,10 @@ def run(directory="."):
     return samples
 
 
-def _run(directory):
+def _run(directory, cancel):
     """The run in `directory`, issuing nothing: its Samples, its warnings
     (naming their files inside the directory) and its RunError or None."""
-    records, messages, status, stop = _core.run(os.fsencode(directory))
+    records, messages, status, stop = _core.run(os.fsencode(directory), cancel)
     place = os.fsdecode(directory)
     lines = [("tamsel: " + os.path.join(place, line[len("tamsel: "):]))
              if line.startswith("tamsel: ") else line for line in messages.splitlines()]
@@ -448,12 +448,62 @@ def _run(directory):
     return [Sample(*record) for record in records], lines, error
 
 
+def _runs(directories, workers, progress):
+    """_run over `directories` on `workers` threads of their own, the
+    outcomes in the order given.  The calling thread waits in steps of a
+    quarter second, so that Ctrl-C reaches it at once even while a run waits
+    on its input (a pipe); then every run is cancelled: none starts, and
+    those under way write nothing more once their read returns.  The threads
+    are daemons, so that a run still blocked keeps nothing from exiting."""
+    outcomes = [None] * len(directories)
+    if (len(directories) == 1 and progress is None
+            and threading.current_thread() is not threading.main_thread()):
+        # Signals reach the main thread alone: here nothing is to be gained.
+        outcomes[0] = _run(directories[0], None)
+        return outcomes
+    cancel = _core.Cancel()
+    pending = iter(range(len(directories)))
+    taking = threading.Lock()
+    ended = threading.Semaphore(0)
+
+    def work():
+        while True:
+            with taking:
+                i = next(pending, None)
+            if i is None:
+                return
+            try:
+                outcomes[i] = _run(directories[i], cancel)
+            except BaseException as error:  # handed to the caller
+                outcomes[i] = error
+            ended.release()
+
+    for k in range(min(workers, len(directories))):
+        threading.Thread(target=work, name=f"tamsel run {k + 1}", daemon=True).start()
+    try:
+        for _ in directories:
+            while not ended.acquire(timeout=0.25):
+                pass
+            if progress is not None:
+                progress()
+    except BaseException:
+        cancel.set()
+        with taking:
+            for _ in pending:
+                pass
+        raise
+    for outcome in outcomes:
+        if isinstance(outcome, BaseException):
+            raise outcome
+    return outcomes
+
+
 def run_many(directories, workers=None, progress=None):
     """run over many directories at once, on threads.
 
     Every run goes to its end; then the warnings are issued, directory by
     directory in the order given, and where runs stopped, the RunError of
-    the first of them is raised.
+    the first of them is raised.  Ctrl-C stops them as it stops run.
 
     Parameters
     ----------
@@ -461,8 +511,8 @@ def run_many(directories, workers=None, progress=None):
     workers : int, optional
         Runs at once; the processors by default.
     progress : callable, optional
-        Called with no argument as each run ends, in whatever order they
-        end (for a progress bar).
+        Called in the calling thread, with no argument, as each run ends,
+        in whatever order they end (for a progress bar).
 
     Returns
     -------
@@ -485,15 +535,7 @@ def run_many(directories, workers=None, progress=None):
     if workers < 1:
         raise ValueError(f"run_many: workers must be at least 1, not {workers}")
 
-    def one(directory):
-        try:
-            return _run(directory)
-        finally:
-            if progress is not None:
-                progress()
-
-    with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
-        outcomes = list(pool.map(one, directories))
+    outcomes = _runs(directories, workers, progress)
     for _, lines, _ in outcomes:
         for line in lines:
             _issue(line, RunWarning)
@@ -535,18 +577,61 @@ def results_table(runs, directories=None):
 
 
 def correlate_windows(x, spec, log, windows, names=None):
-    """The run's computation on arrays, with no file.
+    """The run's measurement on tables given as arrays, with no file.
 
-    x, spec, log: the table records (abscissa, spec value, log value), at
-    most 128, as corrspec.in and corrlog.in give them; the run's closing
-    point at abscissa 1.0 is added.  windows: (fmin, fmax) pairs.  names:
-    one per window, or None.  Returns one Sample per window, the same
-    coefficient, bit for bit, as the command computes for that window.
-    The arrays are checked as the command checks its tables: abscissae
-    that are not finite, lie outside [0, 1] or do not rise give every
-    Sample's warnings the keys "abscissa-not-finite",
-    "abscissa-outside-range" and "abscissa-not-rising".  RunError where the
-    command stops.
+    Tables the command could read (at most 128 records, no finite abscissa
+    outside [0, 1]) are completed as the run completes its own: a point
+    (0, 0) before the records and the closing point at abscissa 1.0 holding
+    the last record's values, so that every window gives the command's
+    coefficient bit for bit.  Other tables, of any length and abscissae in
+    any ascending range (hertz, say), are the records alone; a window must
+    then lie inside them, or its fits read zeros beyond them and it is
+    warned of ("window-below-records", "window-above-records").  A window
+    inside the records gives the same bits either way, and the coefficient
+    does not depend on the units of the abscissae beyond rounding (about
+    1e-15 when x is rescaled).  The time a window takes grows with the
+    records inside it; on ascending abscissae, with the logarithm of the
+    others.
+
+    Parameters
+    ----------
+    x, spec, log : array_like of float, 1-D, all of one length
+        The records: abscissa, spec value and log value, as corrspec.in and
+        corrlog.in give them.
+    windows : array_like of float, shape (m, 2)
+        (fmin, fmax) pairs.
+    names : sequence, optional
+        One per window, the Samples' names; None by default.
+
+    Returns
+    -------
+    list of Sample
+        One per window.  Abscissae that are not finite or do not rise give
+        every Sample's warnings "abscissa-not-finite" or
+        "abscissa-not-rising", as the run's tables do.
+
+    Raises
+    ------
+    ValueError
+        When x, spec and log differ in length, windows are not pairs or
+        names not one per window.
+    TypeError
+        When an argument does not hold numbers.
+    RunError
+        Where the run stops (a reversed window whose last curve point leaves
+        the fit).
+
+    Examples
+    --------
+    >>> import numpy as np, pandas as pd, tamsel
+    >>> hz = np.linspace(100.0, 5000.0, 1000)
+    >>> spec = np.sin(hz / 300.0)
+    >>> samples = tamsel.correlate_windows(hz, spec, 2.0 * spec,
+    ...                                    [(600.0, 3000.0), (4000.0, 4900.0)])
+    >>> pd.DataFrame(samples)[["fmin", "fmax", "coefficient", "records"]]
+         fmin    fmax  coefficient  records
+    0   600.0  3000.0          1.0      490
+    1  4000.0  4900.0          1.0      183
     """
     windows = _numbers(windows, "correlate_windows", "windows").astype(np.float64)
     if windows.ndim != 2 or windows.shape[1] != 2:
@@ -555,11 +640,10 @@ def correlate_windows(x, spec, log, windows, names=None):
         names = list(names)
         if len(names) != len(windows):
             raise ValueError("correlate_windows: one name per window")
-    coefficients, bits, inside = _core.correlate_windows(
+    measured = _core.correlate_windows(
         *(_numbers(v, "correlate_windows", name)
           for v, name in ((x, "x"), (spec, "spec"), (log, "log"))),
         np.ascontiguousarray(windows[:, 0]), np.ascontiguousarray(windows[:, 1]))
     return [Sample(None if names is None else names[w], float(windows[w, 0]),
-                   float(windows[w, 1]), float(coefficients[w]), _warning_keys(bits[w]),
-                   int(inside[w]))
-            for w in range(len(windows))]
+                   float(windows[w, 1]), coefficient, keys, records)
+            for w, (coefficient, keys, records) in enumerate(measured)]
