@@ -7,9 +7,11 @@
 #   - consumer/bits.cpp built with hostile flags (-O3 -march=native
 #     -ffp-contract=fast -mfma, with g++ and with clang++ where present),
 #     whose output must equal BITS, the same program built by the project;
-#   - the library example of README.md, taken from between its markers;
+#   - the library example of doc/library.md, taken from between its markers;
 #   - a shared object linked with the archive.
-# Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE README BITS CXX [CXXFLAGS]
+# Usage: install_consumer.sh BUILD_DIR CONSUMER_SOURCE LIBRARY_DOC BITS CXX [CXXFLAGS]
+# (LIBRARY_DOC: doc/library.md of the source tree, whose include/ is beside
+# its folder)
 # (CXXFLAGS: flags the installed library needs of every program linked with
 # it, such as the sanitizer options it was compiled with).  In a cross build
 # TAMSEL_EMULATOR names the command that runs the target's programs
@@ -17,7 +19,7 @@
 set -eu
 build="$1"
 source="$2"
-readme="$3"
+library_doc="$3"
 bits="$4"
 cxx="$5"
 cxxflags="${6:-}"
@@ -32,7 +34,7 @@ for f in bin/tamsel bin/tamsel-plot share/man/man1/tamsel.1 share/man/man1/tamse
   [ -e "$prefix/usr/$f" ] || fail "not installed: $f"
 done
 # The installed headers are the source tree's include/ folder, file for file.
-(cd "$(dirname "$readme")/include" && find . -type f | sort) >"$prefix/headers.expected"
+(cd "$(dirname "$library_doc")/../include" && find . -type f | sort) >"$prefix/headers.expected"
 (cd "$prefix/usr/include" && find . -type f | sort) >"$prefix/headers.installed"
 cmp -s "$prefix/headers.expected" "$prefix/headers.installed" ||
   fail "the installed headers differ from include/: $(diff "$prefix/headers.expected" "$prefix/headers.installed" | tr '\n' ' ')"
@@ -98,16 +100,16 @@ for c in $compilers; do
   echo "$(grep -c '^[0-9a-f]\{16\}$' "$prefix/bits.out") results, every bit as expected"
 done
 
-echo "== README library example"
+echo "== library example of doc/library.md"
 awk '/<!-- library example: begin -->/ { on = 1; next }
      /<!-- library example: end -->/ { on = 0 }
-     on && !/^```/' "$readme" >"$prefix/example.cpp"
-[ -s "$prefix/example.cpp" ] || fail "no library example between the markers of $readme"
+     on && !/^```/' "$library_doc" >"$prefix/example.cpp"
+[ -s "$prefix/example.cpp" ] || fail "no library example between the markers of $library_doc"
 # shellcheck disable=SC2086
 "$cxx" -std=c++20 $cxxflags -I"$inc" "$prefix/example.cpp" -L"$lib" -ltamsel_numeric \
   -o "$prefix/example"
 $run "$prefix/example" | tee "$prefix/example.out"
-grep -qx 'lag 0: 2' "$prefix/example.out" || fail "the README example printed a wrong lag 0"
+grep -qx 'lag 0: 2' "$prefix/example.out" || fail "the library example of $library_doc printed a wrong lag 0"
 
 echo "== the archive in a shared object"
 # A plugin or a Python module links the archive into a shared object, which

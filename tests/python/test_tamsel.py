@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: BSD-3-Clause
 """The Python module against numpy/scipy, the toolkit's bits and the tamsel
 command.  The environment names the programs and files of the build:
-TAMSEL_EXE, TAMSEL_DUMP, TAMSEL_EXAMPLES, TAMSEL_README."""
+TAMSEL_EXE, TAMSEL_DUMP, TAMSEL_EXAMPLES, TAMSEL_DOC (the doc/ folder, whose
+python.md holds the examples and recipes the tests run)."""
 
 import os
 import re
@@ -21,6 +22,11 @@ import tamsel
 
 EPS = np.finfo(np.float64).eps
 RNG = np.random.default_rng(20261207)
+
+
+def python_doc():
+    """doc/python.md, whose examples and recipes the tests run."""
+    return os.path.join(os.environ["TAMSEL_DOC"], "python.md")
 
 
 def bits(values):
@@ -144,7 +150,7 @@ def test_misuse_is_told_in_the_modules_own_words():
 
 def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
     # The stubs name every public function and class, and a type checker
-    # passes the README's use of them and catches misuse.
+    # passes the documented use of them and catches misuse.
     import ast
     package = os.path.dirname(tamsel.__file__)
     assert os.path.exists(os.path.join(package, "py.typed"))
@@ -317,11 +323,11 @@ def test_many_directories_at_once(tmp_path):
     assert not (tmp_path / "none.tsv").exists()
 
 
-def test_readme_dask_recipe_runs(tmp_path):
+def test_doc_dask_recipe_runs(tmp_path):
     pytest.importorskip("dask.distributed")
-    with open(os.environ["TAMSEL_README"], encoding="utf-8") as readme:
-        recipe = re.search(r"<!-- dask recipe: begin -->\n```python\n(.*?)```", readme.read(), re.S)
-    assert recipe, "no dask recipe between the README's markers"
+    with open(python_doc(), encoding="utf-8") as doc:
+        recipe = re.search(r"<!-- dask recipe: begin -->\n```python\n(.*?)```", doc.read(), re.S)
+    assert recipe, f"no dask recipe between the markers of {python_doc()}"
     dirs = case_dirs(tmp_path)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
@@ -469,11 +475,11 @@ def test_flushing_environment_is_warned_of(tmp_path):
     assert clean.returncode == 0
 
 
-def test_readme_example_runs(tmp_path):
-    with open(os.environ["TAMSEL_README"], encoding="utf-8") as readme:
-        text = readme.read()
+def test_doc_example_runs(tmp_path):
+    with open(python_doc(), encoding="utf-8") as doc:
+        text = doc.read()
     example = re.search(r"<!-- python example: begin -->\n```python\n(.*?)```", text, re.S)
-    assert example, "no Python example between the README's markers"
+    assert example, f"no Python example between the markers of {python_doc()}"
     shutil.copytree(os.environ["TAMSEL_EXAMPLES"], tmp_path / "examples")
     done = subprocess.run([sys.executable, "-c", example.group(1)], cwd=tmp_path,
                           capture_output=True, text=True)
@@ -526,14 +532,13 @@ def test_numbers_read_and_written_alike_under_a_decimal_comma(tmp_path):
 
 
 def test_results_table_recipes_give_the_programs_names_and_bits(tmp_path, monkeypatch):
-    """The README's and the manual's recipes read a results table back to the
-    run's own names and doubles, bit for bit."""
+    """The recipes of doc/python.md and of the manual read a results table
+    back to the run's own names and doubles, bit for bit."""
     pytest.importorskip("pandas")
-    readme = open(os.environ["TAMSEL_README"], encoding="utf-8").read()
-    recipe = re.search(r"<!-- results recipe: begin -->\n```python\n(.*?)```", readme, re.S)
-    assert recipe, "no results recipe between the README's markers"
-    page = open(os.path.join(os.path.dirname(os.environ["TAMSEL_README"]), "doc", "tamsel.1"),
-                encoding="utf-8").read()
+    doc = open(python_doc(), encoding="utf-8").read()
+    recipe = re.search(r"<!-- results recipe: begin -->\n```python\n(.*?)```", doc, re.S)
+    assert recipe, f"no results recipe between the markers of {python_doc()}"
+    page = open(os.path.join(os.environ["TAMSEL_DOC"], "tamsel.1"), encoding="utf-8").read()
     manual = re.search(r"\npython3 <<\\\(aqEOF\\\(aq\n(.*?)\nEOF\n", page, re.S)
     assert manual, "no Python here-document in the manual"
     manual = manual.group(1).replace("\\e", "\\").replace("\\(aq", "'").replace("\\-", "-")
@@ -562,7 +567,7 @@ def test_results_table_recipes_give_the_programs_names_and_bits(tmp_path, monkey
             [bits(w) if not np.isnan(w) else "nan" for w in want]
 
     monkeypatch.chdir(tmp_path / "run")
-    for source, code in (("README", recipe.group(1)), ("manual", manual)):
+    for source, code in (("python.md", recipe.group(1)), ("manual", manual)):
         loaded = {}
         exec(code, loaded)
         tables = [loaded["df"]] + ([loaded["table"]] if "table" in loaded else [])
