@@ -192,7 +192,31 @@ def fft(a, n=None, axis=-1, norm=None):
     sqrt(n)).  Index k of the spectrum at position k (frequency k/n; the
     upper half holds the negative frequencies, as numpy.fft.fftfreq says).
     n, the length along `axis` (after cutting or padding `a` to n when n is
-    given), must be a power of two, else ValueError.  Returns complex128.
+    given), must be a power of two, else ValueError.
+
+    Parameters
+    ----------
+    a : array_like
+        Taken as complex128.
+    n : int, optional
+        The length along `axis`: `a` is cut or padded with zeros to it.
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+        Shaped as `a`, with n along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
     """
     return _transform(a, n, axis, norm, False, "fft")
 
@@ -204,6 +228,23 @@ def ifft(a, n=None, axis=-1, norm=None):
 
     (norm "forward" leaves out the 1/n, "ortho" takes 1/sqrt(n)).  The 1/n
     is a power of two and exact.  Lengths as fft.
+
+    Parameters
+    ----------
+    a, n, axis, norm
+        As fft.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
     """
     return _transform(a, n, axis, norm, True, "ifft")
 
@@ -214,6 +255,30 @@ def rfft(a, n=None, axis=-1, norm=None):
     out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n) for
     k = 0 .. n/2, n/2 + 1 values (the others are their conjugates); out[0]
     and out[n/2] are real.  a is taken as float64; n a power of two.
+
+    Parameters
+    ----------
+    a : array_like
+        Real values.
+    n : int, optional
+        The length along `axis` of the real sequence (cut or padded).
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+        n/2 + 1 values along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
     """
     a = _numbers(a, "rfft")
     if a.ndim == 0:
@@ -235,7 +300,31 @@ def irfft(a, n=None, axis=-1, norm=None):
     X[k] = a[..., k] for k <= n/2 and X[n-k] = conj(X[k]); the imaginary
     parts of a[..., 0] and a[..., n/2] are not used.  n defaults to
     2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
-    values.  n must be a power of two.  Returns float64.
+    values.  n must be a power of two.
+
+    Parameters
+    ----------
+    a : array_like
+        The spectrum, taken as complex128.
+    n : int, optional
+        The length of the result along `axis`.
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of float64
+        n values along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
     """
     a = _numbers(a, "irfft")
     if a.ndim == 0:
@@ -289,13 +378,54 @@ def fftn(a, s=None, axes=None, norm=None):
     axes (all by default), the last of them transformed first; every length
     a power of two.  Unscaled (norm as fft).  The bits of fft along each
     axis in turn, and of the toolkit's fourn.
+
+    Parameters
+    ----------
+    a : array_like
+        Taken as complex128.
+    s : sequence of int, optional
+        The lengths along `axes` (each cut or padded).
+    axes : sequence of int, optional
+        The axes transformed, each once; the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or given twice or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
     """
     return _transform_n(a, s, axes, norm, False, "fftn")
 
 
 def ifftn(a, s=None, axes=None, norm=None):
     """The inverse of fftn: exp(+2*pi*i ...) and 1/N, N the number of values
-    transformed (exact: a power of two)."""
+    transformed (exact: a power of two).
+
+    Parameters
+    ----------
+    a, s, axes, norm
+        As fftn.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
     return _transform_n(a, s, axes, norm, True, "ifftn")
 
 
@@ -313,6 +443,23 @@ def correlate(a, b):
     Both sequences go through one complex transform, so the rounding error
     is relative to the larger of the two: if one is 1e12 times smaller than
     the other, its contribution is lost.  Scale them alike first.
+
+    Parameters
+    ----------
+    a, b : array_like of float, 1-D
+        Of one length n.
+
+    Returns
+    -------
+    ndarray of float64
+        n values, lag m at index m.
+
+    Raises
+    ------
+    ValueError
+        For lengths that differ or are not a power of two from 2 to 8192.
+    TypeError
+        When `a` or `b` does not hold numbers.
     """
     return _core.correlate(_numbers(a, "correlate", "a"),
                            _numbers(b, "correlate", "b"))
@@ -321,7 +468,25 @@ def correlate(a, b):
 def chebyshev_nodes(a, b, n):
     """The n points of [a, b] (1 <= n <= 100) at which chebyshev_fit samples
     its function: x_k = cos(pi * (k + 0.5) / n) * (b - a)/2 + (a + b)/2 for
-    k = 0 .. n-1, from the end near b to the end near a."""
+    k = 0 .. n-1, from the end near b to the end near a.
+
+    Parameters
+    ----------
+    a, b : float
+        The interval.
+    n : int
+        The number of nodes.
+
+    Returns
+    -------
+    ndarray of float64
+        n nodes.
+
+    Raises
+    ------
+    ValueError
+        For n outside 1 .. 100.
+    """
     return _core.chebyshev_nodes(a, b, n)
 
 
@@ -333,6 +498,27 @@ def chebyshev_fit(f, a, b, n):
     the series is sum_k c[k] * T_k(u), u = (2x - a - b) / (b - a), so
     numpy.polynomial.Chebyshev(c, domain=[a, b]) is the same function; it
     passes through f's values at the nodes (up to rounding).
+
+    Parameters
+    ----------
+    f : callable
+        Takes the array of nodes, returns their n values.
+    a, b : float
+        The interval.
+    n : int
+        The number of coefficients.
+
+    Returns
+    -------
+    ndarray of float64
+        c[0 .. n-1].
+
+    Raises
+    ------
+    ValueError
+        For n outside 1 .. 100 or f returning another shape.
+    TypeError
+        When f is not callable or returns no numbers.
     """
     if not callable(f):
         raise TypeError(f"chebyshev_fit: f must be a function of the nodes, not {type(f).__name__}")
@@ -348,7 +534,28 @@ def chebyshev_eval(c, a, b, x):
 
     x is any array (or a number) of points of [a, b]; a point outside
     raises ValueError naming it (NaN passes and gives NaN).  Evaluated by
-    the backward (Clenshaw) recurrence.  Returns float64 shaped like x.
+    the backward (Clenshaw) recurrence.
+
+    Parameters
+    ----------
+    c : array_like of float, 1-D
+        The coefficients.
+    a, b : float
+        The interval of the series.
+    x : array_like of float or float
+        The points.
+
+    Returns
+    -------
+    ndarray of float64 or float
+        Shaped like x.
+
+    Raises
+    ------
+    ValueError
+        For a point outside [a, b], naming it.
+    TypeError
+        When an argument does not hold numbers.
     """
     x = _numbers(x, "chebyshev_eval", "x")
     out = _core.chebyshev_eval(_numbers(c, "chebyshev_eval", "c"), a, b, x)
@@ -358,7 +565,25 @@ def chebyshev_eval(c, a, b, x):
 def chebyshev_integral(c, a, b):
     """The series (numpy's convention, len(c) >= 2 terms) of the integral of
     the series c from a to x: zero at x = a; the term of degree len(c),
-    which would come from the last coefficient, is dropped."""
+    which would come from the last coefficient, is dropped.
+
+    Parameters
+    ----------
+    c : array_like of float, 1-D
+        The series, at least 2 terms.
+    a, b : float
+        Its interval.
+
+    Returns
+    -------
+    ndarray of float64
+        As many coefficients as c.
+
+    Raises
+    ------
+    ValueError
+        For fewer than 2 terms.
+    """
     return _core.chebyshev_integral(_numbers(c, "chebyshev_integral", "c"), a, b)
 
 
@@ -370,6 +595,25 @@ def interp(x, xp, fp):
     fp[i-1] + (x - xp[i-1]) * ((fp[i] - fp[i-1]) / (xp[i] - xp[i-1])).
     Where none holds it (outside the table, x = xp[0], x NaN) the result
     is 0.0: unlike numpy.interp, nothing is clamped.  xp need not ascend.
+
+    Parameters
+    ----------
+    x : array_like of float or float
+        Where the table is read.
+    xp, fp : array_like of float, 1-D
+        The table, of one length.
+
+    Returns
+    -------
+    ndarray of float64 or float
+        Shaped like x.
+
+    Raises
+    ------
+    ValueError
+        When xp and fp differ in length.
+    TypeError
+        When an argument does not hold numbers.
     """
     x = _numbers(x, "interp", "x")
     out = _core.interp(x, _numbers(xp, "interp", "xp"), _numbers(fp, "interp", "fp"))
