@@ -2,10 +2,8 @@
 #include "driver/run.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <utility>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <tamsel/version.h>
@@ -24,54 +22,22 @@ namespace tamsel {
 
 namespace {
 
-// The program's run state, alone in a slot the size of a huge page (2 MiB,
-// on a 2 MiB boundary).  Where the kernel maps the slot with one huge page,
-// a run maps one page where it mapped about forty (a hundred-sample run
-// writes cc's diagonal across twenty pages, and its files' work space is
-// there too; a later run in the same process zeroes all hundred), at the
-// price of 2 MiB of memory in place of 390 KiB.  On a virtual
-// machine whose every first touch of a page costs some microseconds, that
-// took a hundred-sample run from 1.30-1.33 to 1.21-1.25 times its floor,
-// and the work space in the state (ten pages fewer) about 2% more off the
-// run.  The slot is zero like any static.
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
-static_assert(sizeof(RunState) <= kHugePage);
-union alignas(kHugePage) StateSlot {
-  RunState state;
-  unsigned char whole[kHugePage];
-};
-StateSlot slot;
-
-// Asks the kernel to map all of the run's storage at once, which costs far
-// less than one page fault per page as the zeroing reaches it, and for the
-// program's own state to map it with a huge page.  Only requests: where they
-// are not supported, or no huge page is free, the pages come as before (at
-// worst one fault at a time).
-void map_in_one_go(RunState& st) {
-#ifdef MADV_POPULATE_WRITE
-  constexpr std::uintptr_t kPage = 4096;
-  const auto start = reinterpret_cast<std::uintptr_t>(&st);
-  if (start % kPage == 0) {
-#ifdef MADV_HUGEPAGE
-    if (&st == &slot.state) static_cast<void>(madvise(&slot, sizeof slot, MADV_HUGEPAGE));
-#endif
-    static_cast<void>(madvise(&st, sizeof st, MADV_POPULATE_WRITE));
-  }
-#else
-  static_cast<void>(st);
-#endif
-}
+// The program's run state, zero like any static.  Its pages are mapped as
+// the run first touches them, and a run touches few of them: the rows of
+// agem and xlgrm only in column 0, which is contiguous, cc on its diagonal,
+// which alone is stored, and its files' work space, in the state itself.
+// Asking the kernel for all of them at once (MADV_POPULATE_WRITE), or for
+// one huge page, maps pages the run never touches; see bench/NOTES.md.
+RunState slot;
 
 // Whether the slot still holds the zeros the program started with: until
 // its first run.
 bool slot_untouched = true;
 
-// Zeroes the run's storage, mapped in one go.  The slot's first run finds
-// it zero already, as the kernel maps it, and does not write its 390 KiB
-// again (37 us of a hundred-sample run of about 5 ms).
+// Zeroes the run's storage.  The slot's first run finds it zero already,
+// as the kernel maps it, and does not write it again.
 void prepare_storage(RunState& st) {
-  const bool zero = &st == &slot.state && std::exchange(slot_untouched, false);
-  map_in_one_go(st);
+  const bool zero = &st == &slot && std::exchange(slot_untouched, false);
   if (!zero) std::memset(&st, 0, sizeof st);
 }
 
@@ -226,7 +192,7 @@ CancelScope::CancelScope(const std::atomic<bool>* flag)
     : outer_(std::exchange(cancel_flag, flag)) {}
 CancelScope::~CancelScope() { cancel_flag = outer_; }
 
-RunState& run_state() { return slot.state; }
+RunState& run_state() { return slot; }
 
 const char* input_file_at(int dir, const char* path) {
   return Inputs(dir, -1).reached_by(identify(dir, path));

@@ -80,8 +80,10 @@ struct RunState {
   Real agem[(kCurvePoints + 1) * kMatrixRows];
   Real xlgrm[(kCurvePoints + 1) * kMatrixRows];
 
-  // Report phase: cc is kMaxSamples by kMaxSamples, column by column.
-  Real cc[kMaxSamples * kMaxSamples];
+  // Report phase: cc is kMaxSamples by kMaxSamples, of which the run
+  // writes and reads the diagonal alone (cc_diagonal); only the diagonal is
+  // stored, so that a run touches one page of it rather than twenty.
+  Real cc[kMaxSamples];
   // Entry k - 1: the SampleWarning bits of sample k (driver/warnings.h), ORed,
   // and the number of table records whose abscissa lies inside [fmin, fmax]
   // as the fits see it.
@@ -122,11 +124,7 @@ inline const Real& matrix_at(const Real* matrix, Integer k, Integer j) {
 }
 
 // Element (k, k) of cc, k = 1..kMaxSamples.
-inline Real& cc_diagonal(RunState& st, Integer k) {
-  return st.cc[(k - 1) * kMaxSamples + (k - 1)];
-}
-inline const Real& cc_diagonal(const RunState& st, Integer k) {
-  return st.cc[(k - 1) * kMaxSamples + (k - 1)];
-}
+inline Real& cc_diagonal(RunState& st, Integer k) { return st.cc[k - 1]; }
+inline const Real& cc_diagonal(const RunState& st, Integer k) { return st.cc[k - 1]; }
 
 } // namespace tamsel
