@@ -1,0 +1,380 @@
+# SPDX-License-Identifier: BSD-3-Clause
+"""The transforms, the correlation, the Chebyshev series and the table
+function of the package tamsel, which documents their conventions."""
+
+import operator
+
+import numpy as np
+
+from tamsel import _core
+
+
+def _axis(axis, ndim):
+    try:
+        axis = operator.index(axis)
+    except TypeError:
+        raise TypeError("axis must be an integer") from None
+    if not -ndim <= axis < ndim:
+        raise np.AxisError(axis, ndim)
+    return axis % ndim
+
+
+def _numbers(a, routine, name="a"):
+    """a as an array, or TypeError or ValueError in the routine's own words
+    when it is not an array of numbers (booleans, integers, reals or complex
+    numbers, as numpy converts them)."""
+    if type(a) is np.ndarray and a.dtype.kind in "biufc":
+        return a
+    if isinstance(a, (str, bytes)):
+        raise TypeError(f"{routine}: {name} must be an array of numbers, not {type(a).__name__}")
+    try:
+        out = np.asarray(a)
+    except ValueError:
+        raise ValueError(f"{routine}: {name} is not a rectangular array: "
+                         "its rows differ in length") from None
+    if out.dtype.kind not in "biufc":
+        raise TypeError(f"{routine}: {name} must be an array of numbers, not of {out.dtype}")
+    return out
+
+
+def _fit(a, n, axis, routine):
+    """a with its axis cut or padded with zeros to n values."""
+    try:
+        n = operator.index(n)
+    except TypeError:
+        raise TypeError(f"{routine}: n must be an integer") from None
+    if n < 1:
+        raise ValueError(f"{routine}: invalid number of data points ({n}) specified")
+    m = a.shape[axis]
+    if n == m:
+        return a
+    if n < m:
+        index = [slice(None)] * a.ndim
+        index[axis] = slice(0, n)
+        return a[tuple(index)]
+    shape = list(a.shape)
+    shape[axis] = n
+    padded = np.zeros(shape, dtype=np.result_type(a.dtype, np.float64))
+    index = [slice(None)] * a.ndim
+    index[axis] = slice(0, m)
+    padded[tuple(index)] = a
+    return padded
+
+
+def _scale(norm, n, inverse, routine):
+    """The factor that turns the backward-normalised result into norm's."""
+    if norm is None or norm == "backward":
+        return None
+    if norm == "forward":
+        return float(n) if inverse else 1.0 / n
+    if norm == "ortho":
+        return float(np.sqrt(n)) if inverse else 1.0 / float(np.sqrt(n))
+    raise ValueError(f'{routine}: invalid norm {norm!r}; use None, "backward", "ortho" or "forward"')
+
+
+def _along(core, a, axis, *args):
+    """core applied along the last axis of a, after moving axis there."""
+    a = np.asarray(a)
+    if a.ndim == 0:
+        return core(a, *args)  # refused there
+    axis = _axis(axis, a.ndim)
+    if axis == a.ndim - 1:
+        return core(a, *args)
+    return np.moveaxis(core(np.moveaxis(a, axis, -1), *args), -1, axis)
+
+
+def _transform(a, n, axis, norm, inverse, routine):
+    a = _numbers(a, routine)
+    if n is None and norm is None and (axis == -1 or (axis == a.ndim - 1 and axis >= 0)):
+        return _core.fft_rows(a, inverse)  # the common case, straight through
+    if a.ndim == 0:
+        raise ValueError(f"{routine}: the array has no axis")
+    if n is not None:
+        a = _fit(a, n, _axis(axis, a.ndim), routine)
+    out = _along(_core.fft_rows, a, axis, inverse)
+    factor = _scale(norm, out.shape[axis], inverse, routine)
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def fft(a, n=None, axis=-1, norm=None):
+    """The discrete Fourier transform along one axis, numpy.fft.fft's way.
+
+    out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n)
+
+    unscaled (norm None or "backward"; "forward" divides by n, "ortho" by
+    sqrt(n)).  Index k of the spectrum at position k (frequency k/n; the
+    upper half holds the negative frequencies, as numpy.fft.fftfreq says).
+    n, the length along `axis` (after cutting or padding `a` to n when n is
+    given), must be a power of two, else ValueError.
+
+    Parameters
+    ----------
+    a : array_like
+        Taken as complex128.
+    n : int, optional
+        The length along `axis`: `a` is cut or padded with zeros to it.
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+        Shaped as `a`, with n along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    return _transform(a, n, axis, norm, False, "fft")
+
+
+def ifft(a, n=None, axis=-1, norm=None):
+    """The inverse of fft along one axis, numpy.fft.ifft's way.
+
+    out[..., j] = 1/n * sum_{k=0..n-1} a[..., k] * exp(+2*pi*i * j*k / n)
+
+    (norm "forward" leaves out the 1/n, "ortho" takes 1/sqrt(n)).  The 1/n
+    is a power of two and exact.  Lengths as fft.
+
+    Parameters
+    ----------
+    a, n, axis, norm
+        As fft.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    return _transform(a, n, axis, norm, True, "ifft")
+
+
+def rfft(a, n=None, axis=-1, norm=None):
+    """The spectrum of a real sequence, numpy.fft.rfft's way.
+
+    out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n) for
+    k = 0 .. n/2, n/2 + 1 values (the others are their conjugates); out[0]
+    and out[n/2] are real.  a is taken as float64; n a power of two.
+
+    Parameters
+    ----------
+    a : array_like
+        Real values.
+    n : int, optional
+        The length along `axis` of the real sequence (cut or padded).
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+        n/2 + 1 values along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    a = _numbers(a, "rfft")
+    if a.ndim == 0:
+        raise ValueError("rfft: the array has no axis")
+    axis = _axis(axis, a.ndim)
+    if n is not None:
+        a = _fit(a, n, axis, "rfft")
+    out = _along(_core.rfft_rows, a, axis)
+    factor = _scale(norm, a.shape[axis], False, "rfft")
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def irfft(a, n=None, axis=-1, norm=None):
+    """The real sequence of a spectrum of n/2 + 1 values, numpy.fft.irfft's way.
+
+    out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
+    X[k] = a[..., k] for k <= n/2 and X[n-k] = conj(X[k]); the imaginary
+    parts of a[..., 0] and a[..., n/2] are not used.  n defaults to
+    2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
+    values.  n must be a power of two.
+
+    Parameters
+    ----------
+    a : array_like
+        The spectrum, taken as complex128.
+    n : int, optional
+        The length of the result along `axis`.
+    axis : int, optional
+        The axis transformed (the last by default); the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of float64
+        n values along `axis`.
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    a = _numbers(a, "irfft")
+    if a.ndim == 0:
+        raise ValueError("irfft: the array has no axis")
+    axis = _axis(axis, a.ndim)
+    if n is None:
+        n = 2 * (a.shape[axis] - 1)
+    n = operator.index(n)
+    if n < 1:
+        raise ValueError(f"irfft: invalid number of data points ({n}) specified")
+    a = _fit(a, n // 2 + 1, axis, "irfft")
+    out = _along(_core.irfft_rows, a, axis, n)
+    factor = _scale(norm, n, True, "irfft")
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def _transform_n(a, s, axes, norm, inverse, routine):
+    a = _numbers(a, routine)
+    if a.ndim == 0:
+        raise ValueError(f"{routine}: the array has no axis")
+    if axes is None:
+        axes = range(a.ndim) if s is None else range(a.ndim - len(s), a.ndim)
+    axes = [_axis(axis, a.ndim) for axis in axes]
+    if len(set(axes)) != len(axes):
+        raise ValueError(f"{routine}: an axis appears twice in {axes}")
+    if not axes:
+        raise ValueError(f"{routine}: no axis to transform")
+    if s is not None:
+        if len(s) != len(axes):
+            raise ValueError(f"{routine}: s and axes must have the same length")
+        for axis, n in zip(axes, s):
+            a = _fit(a, n, axis, routine)
+    k = len(axes)
+    last = list(range(a.ndim - k, a.ndim))
+    if axes == last:
+        out = _core.fft_blocks(a, k, inverse)
+    else:
+        out = np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse), last, axes)
+    factor = _scale(norm, int(np.prod([a.shape[axis] for axis in axes])), inverse, routine)
+    if factor is not None:
+        out *= factor
+    return out
+
+
+def fftn(a, s=None, axes=None, norm=None):
+    """The n-dimensional discrete Fourier transform, numpy.fft.fftn's way.
+
+    out[k] = sum_j a[j] * exp(-2*pi*i * sum_d j_d*k_d / n_d) over the given
+    axes (all by default), the last of them transformed first; every length
+    a power of two.  Unscaled (norm as fft).  The bits of fft along each
+    axis in turn, and of the toolkit's fourn.
+
+    Parameters
+    ----------
+    a : array_like
+        Taken as complex128.
+    s : sequence of int, optional
+        The lengths along `axes` (each cut or padded).
+    axes : sequence of int, optional
+        The axes transformed, each once; the others are a batch.
+    norm : {None, "backward", "forward", "ortho"}, optional
+        The scaling, as numpy.fft's.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or given twice or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    return _transform_n(a, s, axes, norm, False, "fftn")
+
+
+def ifftn(a, s=None, axes=None, norm=None):
+    """The inverse of fftn: exp(+2*pi*i ...) and 1/N, N the number of values
+    transformed (exact: a power of two).
+
+    Parameters
+    ----------
+    a, s, axes, norm
+        As fftn.
+
+    Returns
+    -------
+    ndarray of complex128
+
+    Raises
+    ------
+    ValueError
+        For a length that is not a power of two (naming it), an axis out of
+        range or an unknown norm.
+    TypeError
+        When `a` does not hold numbers.
+    """
+    return _transform_n(a, s, axes, norm, True, "ifftn")
+
+
+def correlate(a, b):
+    """Circular cross-correlation of two real sequences through the FFT.
+
+    out[m] = sum_{j=0..n-1} a[(j + m) % n] * b[j]   for m = 0 .. n-1
+
+    unnormalised: out[0] is sum(a * b).  Lag m at index m; a negative lag -m
+    is the same as lag n - m and stands at index n - m (lag -1 last).  This
+    is numpy.correlate(np.tile(a, 2), b)[:n]; for numpy's "full"
+    correlation, pad both with zeros to a power of two of at least
+    2 * len - 1 values.  n = len(a) = len(b) a power of two from 2 to 8192.
+
+    Both sequences go through one complex transform, so the rounding error
+    is relative to the larger of the two: if one is 1e12 times smaller than
+    the other, its contribution is lost.  Scale them alike first.
+
+    Parameters
+    ----------
+    a, b : array_like of float, 1-D
+        Of one length n.
+
+    Returns
+    -------
+    ndarray of float64
+        n values, lag m at index m.
+
+    Raises
+    ------
+    ValueError
+        For lengths that differ or are not a power of two from 2 to 8192.
+    TypeError
+        When `a` or `b` does not hold numbers.
+    """
+    return _core.correlate(_numbers(a, "correlate", "a"),
+                           _numbers(b, "correlate", "b"))

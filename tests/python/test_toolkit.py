@@ -1,0 +1,190 @@
+# SPDX-License-Identifier: BSD-3-Clause
+"""The Python module's toolkit against numpy/scipy and the toolkit's bits.
+The environment names the programs and files of the build: TAMSEL_EXE,
+TAMSEL_DUMP, TAMSEL_EXAMPLES, TAMSEL_DOC (the doc/ folder, whose python.md
+holds the examples and recipes the tests run)."""
+
+import os
+import re
+import threading
+
+import numpy as np
+import pytest
+import scipy.fft
+
+import tamsel
+from support import bits
+
+EPS = np.finfo(np.float64).eps
+RNG = np.random.default_rng(20261207)
+
+
+def close(got, want, n, what):
+    """Within 20 eps log2(n) of the largest magnitude (measured: up to 12)."""
+    scale = np.max(np.abs(want))
+    tol = 20 * EPS * max(np.log2(n), 1.0) * scale
+    assert np.max(np.abs(np.asarray(got) - want)) <= tol, what
+
+
+@pytest.mark.parametrize("log2n", list(range(0, 15)) + [20])
+def test_transforms_agree_with_numpy_and_scipy(log2n):
+    n = 1 << log2n
+    rows = 4 if log2n <= 12 else 1
+    z = RNG.uniform(-1, 1, (rows, n)) + 1j * RNG.uniform(-1, 1, (rows, n))
+    x = z.real.copy()
+    for reference in (np.fft, scipy.fft):
+        close(tamsel.fft(z), reference.fft(z), n, "fft")
+        close(tamsel.ifft(z), reference.ifft(z), n, "ifft")
+        close(tamsel.rfft(x), reference.rfft(x), n, "rfft")
+        spectrum = reference.rfft(x)
+        close(tamsel.irfft(spectrum, n), reference.irfft(spectrum, n), n, "irfft")
+        close(tamsel.fft(z.T, axis=0), reference.fft(z.T, axis=0), n, "fft axis 0")
+    # The transforms run in results that start on a 64-byte boundary, where
+    # the widest kernels are fastest.
+    assert all(r.ctypes.data % 64 == 0 for r in (tamsel.fft(z), tamsel.rfft(x)))
+    if 2 <= log2n <= 12:
+        cube = z.reshape(rows, 4, n // 4)
+        close(tamsel.fftn(cube), np.fft.fftn(cube), 4 * n, "fftn")
+        close(tamsel.ifftn(cube, axes=(2, 0)), np.fft.ifftn(cube, axes=(2, 0)), 4 * n, "ifftn")
+        close(tamsel.fft(z, norm="ortho"), np.fft.fft(z, norm="ortho"), n, "ortho")
+        close(tamsel.fft(x[0], n=2 * n), np.fft.fft(x[0], n=2 * n), 2 * n, "padded")
+
+
+def test_transforms_are_the_toolkits_bits():
+    for log2n in range(0, 13):
+        n = 1 << log2n
+        z = RNG.standard_normal(n) + 1j * RNG.standard_normal(n)
+        interleaved = z.view(np.float64)
+        four1 = tamsel._core.toolkit_four1(interleaved, -1)
+        assert bits(tamsel.fft(z).view(np.float64)) == bits(four1), n
+        # ifft: four1 with +1 and an exact 1/n; fft of a batch: each row's bits.
+        inverse = tamsel._core.toolkit_four1(interleaved, 1) / n
+        assert bits(tamsel.ifft(z).view(np.float64)) == bits(inverse), n
+        batch = np.stack([z, z[::-1]], axis=1)
+        assert bits(tamsel.fft(batch, axis=0)[:, 0]) == bits(tamsel.fft(z)), n
+        if n >= 2:
+            # fftn is fft along each axis in turn, last axis first.
+            grid = z.reshape(2, n // 2)
+            by_axes = tamsel.fft(tamsel.fft(grid, axis=1), axis=0)
+            assert bits(tamsel.fftn(grid)) == bits(by_axes), n
+
+
+def test_series_correlation_and_table_against_numpy():
+    a, b = -1.5, 2.0
+    c = tamsel.chebyshev_fit(np.cos, a, b, 15)
+    series = np.polynomial.Chebyshev(c, domain=[a, b])
+    x = np.linspace(a, b, 101)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(c, a, b, x), series(x), atol=1e-14)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(c, a, b, x), np.cos(x), atol=1e-12)
+    integral = tamsel.chebyshev_integral(c, a, b)
+    np.testing.assert_allclose(integral[:-1], series.integ(lbnd=a).coef[:-2], atol=1e-14)
+    np.testing.assert_allclose(tamsel.chebyshev_eval(integral, a, b, b), np.sin(b) - np.sin(a),
+                               atol=1e-12)
+    xp = np.sort(RNG.uniform(0, 1, 50))
+    fp = RNG.standard_normal(50)
+    inside = RNG.uniform(xp[0], xp[-1], 300)
+    np.testing.assert_allclose(tamsel.interp(inside, xp, fp), np.interp(inside, xp, fp),
+                               atol=1e-14)
+    assert tamsel.interp(xp[0], xp, fp) == 0.0 and tamsel.interp(2.0, xp, fp) == 0.0
+    for n in (2, 8, 1024, 8192):
+        u, v = RNG.standard_normal(n), RNG.standard_normal(n)
+        direct = np.array([np.dot(np.roll(u, -m), v) for m in range(n)]) if n <= 1024 else None
+        r = tamsel.correlate(u, v)
+        if direct is not None:
+            np.testing.assert_allclose(r, direct, atol=64 * EPS * np.log2(n) * n)
+        assert n < 8 or np.argmax(tamsel.correlate(np.roll(v, 5), v)) == 5
+
+
+@pytest.mark.parametrize("call, text", [
+    (lambda: tamsel.fft(np.ones(6)), "length 6"),
+    (lambda: tamsel.ifft(np.ones((2, 12)), axis=1), "length 12"),
+    (lambda: tamsel.rfft(np.ones(10)), "length 10"),
+    (lambda: tamsel.irfft(np.ones(4)), "length 6"),
+    (lambda: tamsel.fftn(np.ones((4, 3))), "length 3"),
+    (lambda: tamsel.correlate(np.ones(16), np.ones(8)), "holds 8 values"),
+    (lambda: tamsel.correlate(np.ones(16384), np.ones(16384)), "length 16384"),
+    (lambda: tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, [0.5, 1.5]), "x[1] = 1.5"),
+    (lambda: tamsel.chebyshev_fit(np.cos, 0.0, 1.0, 101), "n 101"),
+    (lambda: tamsel.interp([0.5], [0.0, 1.0], [1.0]), "fp holds 1"),
+])
+def test_refusals_are_value_errors_naming_the_fault(call, text):
+    with pytest.raises(ValueError, match=re.escape(text)):
+        call()
+
+
+def test_misuse_is_told_in_the_modules_own_words():
+    # Every array argument of every function, given text or a ragged list:
+    # a TypeError or ValueError naming the function and the argument, never
+    # an error of the binding layer.
+    calls = {
+        "fft": lambda v: tamsel.fft(v), "ifft": lambda v: tamsel.ifft(v),
+        "rfft": lambda v: tamsel.rfft(v), "irfft": lambda v: tamsel.irfft(v),
+        "fftn": lambda v: tamsel.fftn(v), "ifftn": lambda v: tamsel.ifftn(v),
+        "correlate": lambda v: tamsel.correlate(np.ones(4), v),
+        "chebyshev_fit": lambda v: tamsel.chebyshev_fit(lambda x: v, 0.0, 1.0, 3),
+        "chebyshev_eval": lambda v: tamsel.chebyshev_eval(v, 0.0, 1.0, 0.5),
+        "chebyshev_integral": lambda v: tamsel.chebyshev_integral(v, 0.0, 1.0),
+        "interp": lambda v: tamsel.interp(0.5, v, [1.0, 2.0]),
+        "correlate_windows": lambda v: tamsel.correlate_windows([0.5], v, [1.0], [(0.1, 0.9)]),
+    }
+    for routine, call in calls.items():
+        for bad, error in (("abc", TypeError), ([[1.0, 2.0], [3.0]], ValueError),
+                           (np.array(["a", "b"]), TypeError)):
+            with pytest.raises(error, match=f"^{routine}: "):
+                call(bad)
+
+
+def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
+    # The stubs name every public function and class, and a type checker
+    # passes the documented use of them and catches misuse.
+    import ast
+    package = os.path.dirname(tamsel.__file__)
+    assert os.path.exists(os.path.join(package, "py.typed"))
+    with open(os.path.join(package, "__init__.pyi"), encoding="utf-8") as stubs:
+        tree = ast.parse(stubs.read())
+    named = {node.name for node in tree.body
+             if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    assert named == set(tamsel.__all__)
+    mypy = pytest.importorskip("mypy.api")
+    good = tmp_path / "good.py"
+    good.write_text("import numpy as np\nimport numpy.typing as npt\nimport tamsel\n"
+                    "x: npt.NDArray[np.float64] = tamsel.irfft(tamsel.rfft(np.ones(8)), n=8)\n"
+                    "c: float = tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, 0.5)\n"
+                    "for s in tamsel.run('.'):\n"
+                    "    k: float = s.coefficient\n"
+                    "    w: tuple[str, ...] = s.warnings\n")
+    bad = tmp_path / "bad.py"
+    bad.write_text("import tamsel\n"
+                   "tamsel.fft([1.0], norm='sideways')\n"
+                   "name: int = tamsel.run('.')[0].coefficient\n")
+    # The build tree's package is found through MYPYPATH; an installed one
+    # in its site-packages, which MYPYPATH must not name.
+    if os.path.basename(os.path.dirname(package)) not in ("site-packages", "dist-packages"):
+        monkeypatch.setenv("MYPYPATH", os.path.dirname(package))
+    out, _, status = mypy.run(["--strict", "--no-incremental", "--cache-dir", os.devnull,
+                               str(good)])
+    assert status == 0, out
+    out, _, status = mypy.run(["--no-incremental", "--cache-dir", os.devnull, str(bad)])
+    assert status == 1 and [line.split(": error:")[0] for line in out.splitlines()
+                            if ": error:" in line] == [f"{bad}:2", f"{bad}:3"], out
+
+
+def test_thread_calls_give_serial_bits():
+    data = [RNG.standard_normal(1 << 14) for _ in range(4)]
+    serial = [bits(tamsel.fft(d).view(np.float64)) for d in data]
+    results = [None] * 4
+
+    def work(i):
+        for _ in range(20):
+            results[i] = bits(tamsel.fft(data[i]).view(np.float64))
+
+    threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert results == serial
+
+
+# The run: the example and fixed cases, against the command's reports and
+# tamsel-dump's bits of every coefficient.
