@@ -4,8 +4,6 @@
 #include "plot/plot.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstring>
 #include <fnmatch.h>
@@ -16,9 +14,7 @@
 
 #include "driver/curves.h"
 #include "driver/display.h"
-#include "driver/files.h"
 #include "driver/report.h"
-#include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
 #include "driver/status.h"
@@ -486,30 +482,6 @@ std::string curves_svg(const RunState& st, const KeptSample* kept, const Picture
   }
   out += "</svg>\n";
   return out;
-}
-
-void write_document(int dir, const char* path, const std::string& document) {
-  // The name as the console shows it: -o may give any bytes.
-  std::string shown(std::strlen(path) + 1, '\0');
-  shown.resize(show_bytes(path, shown.size() - 1, shown.data()));
-  if (uid_t owner = 0; foreign_link(dir, path, owner)) {
-    char how[384];
-    describe_foreign_link(owner, how, sizeof how);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it %s", shown.c_str(), how);
-  }
-  if (const char* input = input_file_at(dir, path))
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: it is the input file %s",
-          shown.c_str(), input);
-  const int fd = open_output(dir, path, false);
-  if (fd < 0 && errno != ENOENT)
-    stopf(kInputStatus, "tamsel-plot: %s: cannot create the file: %s", shown.c_str(),
-          open_error(dir, path, errno));
-  const OutputFailure failure = replace_output(dir, path, fd, document.data(), document.size());
-  if (failure.error != 0) {
-    char reason[PATH_MAX + 128];
-    describe_output_failure(dir, path, failure, reason, sizeof reason);
-    stopf(kInputStatus, "tamsel-plot: %s: cannot write the file: %s", shown.c_str(), reason);
-  }
 }
 
 } // namespace tamsel

@@ -68,13 +68,5 @@ std::vector<Integer> chosen_samples(const RunState& st, const char* list);
 std::string curves_svg(const RunState& st, const KeptSample* kept,
                        const PictureOptions& options = {});
 
-// Writes `document` as the whole content of the file `path` (relative to
-// the directory `dir`, a descriptor or AT_FDCWD), replacing a
-// regular file only once it is written in full (driver/files.h).  Stops
-// with an input/output error naming the file when it cannot be written in
-// full, leaving an old file as it was, when it is reached through a
-// symbolic link of another user (foreign_link, driver/files.h), or when it
-// is one of the run's input files; nothing is written then.
-void write_document(int dir, const char* path, const std::string& document);
 
 } // namespace tamsel

@@ -26,4 +26,13 @@ bool renders_pictures();
 std::string picture_bytes(const std::string& svg, PictureFormat format, double dpi,
                           const char* shown_path);
 
+// Writes `document` as the whole content of the file `path` (relative to
+// the directory `dir`, a descriptor or AT_FDCWD), replacing a
+// regular file only once it is written in full (driver/files.h).  Stops
+// with an input/output error naming the file when it cannot be written in
+// full, leaving an old file as it was, when it is reached through a
+// symbolic link of another user (foreign_link, driver/files.h), or when it
+// is one of the run's input files; nothing is written then.
+void write_document(int dir, const char* path, const std::string& document);
+
 } // namespace tamsel
