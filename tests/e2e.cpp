@@ -203,4 +203,29 @@ void PrintTo(const Result& result, std::ostream* os) {
       << "\"}";
 }
 
+NestedJob::NestedJob(const std::string& list) {
+  std::filesystem::create_directory(dir);
+  put("samples.lst", list);
+  put("corrspec.in", kExampleSpec);
+  put("corrlog.in", kExampleLog);
+}
+
+void NestedJob::put(const std::string& name, const std::string& bytes) const {
+  top.write("work/" + name, bytes);
+}
+
+std::string NestedJob::get(const std::string& name) const { return top.read("work/" + name); }
+
+Result NestedJob::plot(const Setup& setup) const {
+  return run_program(TAMSEL_PLOT_EXE, dir, {}, setup);
+}
+
+std::vector<std::string> NestedJob::listing(const std::string& sub) const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / sub))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 } // namespace e2e

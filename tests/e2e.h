@@ -105,4 +105,18 @@ struct Job {
   std::vector<std::string> inputs_and(std::vector<std::string> more) const;
 };
 
+// A job with the worked example's tables in the directory `work` of a fresh
+// directory, so that a report that got out would land beside it.
+struct NestedJob {
+  TempDir top;
+  std::filesystem::path dir = top.path() / "work";
+  explicit NestedJob(const std::string& list);
+  void put(const std::string& name, const std::string& bytes) const;
+  std::string get(const std::string& name) const;
+  Result run(const Setup& setup = {}) const { return run_tamsel(dir, {}, setup); }
+  Result plot(const Setup& setup = {}) const;
+  // The names in `sub` of the job's directory, sorted.
+  std::vector<std::string> listing(const std::string& sub = "") const;
+};
+
 } // namespace e2e

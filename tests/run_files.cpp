@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <pwd.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -29,31 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::console_lines;
 using e2e::without_warnings;
-
-// A job with the worked example's tables in the directory `work` of a fresh
-// directory, so that a report that got out would land beside it.
-struct NestedJob {
-  e2e::TempDir top;
-  fs::path dir = top.path() / "work";
-  explicit NestedJob(const std::string& list) {
-    fs::create_directory(dir);
-    put("samples.lst", list);
-    put("corrspec.in", e2e::kExampleSpec);
-    put("corrlog.in", e2e::kExampleLog);
-  }
-  void put(const std::string& name, const std::string& bytes) const { top.write("work/" + name, bytes); }
-  std::string get(const std::string& name) const { return top.read("work/" + name); }
-  e2e::Result run(const e2e::Setup& setup = {}) const { return e2e::run_tamsel(dir, {}, setup); }
-  e2e::Result plot(const e2e::Setup& setup = {}) const {
-    return e2e::run_program(TAMSEL_PLOT_EXE, dir, {}, setup);
-  }
-  std::vector<std::string> listing(const std::string& sub = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir / sub)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-};
+using e2e::NestedJob;
 
 using Names = std::vector<std::string>;
 const Names kInputs = {"corrlog.in", "corrspec.in", "samples.lst"};
@@ -293,33 +268,6 @@ TEST(Files, ANameWithoutTheWholeSuffixReplacesOnlyReports) {
   }
 }
 
-// The sample list is known by the file open, however long the chain of
-// links that leads to it: a chain too long to spell out as one path does
-// not make the list's own file a report file.
-TEST(Files, TheListIsKnownByTheFileOpenedThroughAnyChainOfLinks) {
-  auto repeat = [](const std::string& part, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) text += part;
-    return text;
-  };
-  const std::string list = repeat("./", 21) + "real.lst\n0.1 0.9\n";
-  NestedJob job("");
-  fs::remove(job.dir / "samples.lst");
-  fs::create_directory(job.dir / "sub");
-  job.put("real.lst", list);
-  fs::create_symlink("sub/" + repeat("./", 2000) + "l2", job.dir / "samples.lst");
-  fs::create_symlink(repeat("./", 60) + "../real.lst", job.dir / "sub/l2");
-  const std::string refusal = "tamsel: samples.lst:1: sample '" + repeat("./", 21) +
-                              "real.lst': its report file " + repeat("./", 21) +
-                              "real.lst is the input file samples.lst\n";
-  for (const e2e::Result& r : {job.run(), job.plot()}) {
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, refusal);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(job.get("real.lst"), list);
-  }
-}
-
 // tamsel-plot writes no report file but refuses every sample tamsel
 // refuses, with the very message and status, and then draws nothing.
 TEST(Files, PlotRefusesTheReportFilesTamselRefuses) {
@@ -386,86 +334,6 @@ TEST(Files, AReplacedReportKeepsItsOwnerAndGroup) {
   EXPECT_EQ(info.st_gid, 65533u);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(job.get("a_cross.txt").substr(0, 50), e2e::padded("a_cross.txt"));
-}
-
-// A symbolic link of another user anywhere on the way to a file the
-// programs write (the file itself, a directory component, one hop of a
-// chain of the user's own links) is refused before anything is created or
-// written, naming the file and the link's owner; handed to the running
-// user, the very same links are followed.  When the file is finally
-// replaced, a link of another user that took its place is refused too.
-TEST(Files, AnotherUsersSymbolicLinkIsNeverFollowed) {
-  if (geteuid() != 0) GTEST_SKIP() << "only root may give a link to another user";
-  constexpr uid_t kOther = 65534;
-  constexpr gid_t kSameGroup = static_cast<gid_t>(-1);
-  std::string owner = "uid 65534";
-  if (const passwd* user = getpwuid(kOther)) owner += std::string(", ") + user->pw_name;
-  const std::string refused = " is reached through a symbolic link of another user (" + owner + ")";
-  enum Program { kReport, kResults, kPicture };
-  struct Link {
-    std::string name, target;
-    bool foreign;
-  };
-  const struct {
-    Program program;
-    std::string list, message;
-    std::vector<Link> links;
-    std::string reached, head; // the file in ../victim the links lead to; the output's start
-  } cases[] = {
-      {kReport, "a\n0.1 0.9\n", "tamsel: samples.lst:1: sample 'a': its report file a_cross.txt",
-       {{"a_cross.txt", "../victim/settings.conf", true}}, "settings.conf", "a_cross.txt "},
-      {kReport, "d/a\n0.1 0.9\n", "tamsel: samples.lst:1: sample 'd/a': its report file d/a_cross.txt",
-       {{"d", "../victim", true}}, "a_cross.txt", "d/a_cross.txt "},
-      {kReport, "a\n0.1 0.9\n", "tamsel: samples.lst:1: sample 'a': its report file a_cross.txt",
-       {{"a_cross.txt", "hop", false}, {"hop", "../victim/new.conf", true}}, "new.conf", "a_cross.txt "},
-      {kResults, "a\n0.1 0.9\n", "tamsel: r.tsv: the results file",
-       {{"r.tsv", "../victim/settings.conf", true}}, "settings.conf", "name\tfmin\t"},
-      {kPicture, "a\n0.1 0.9\n", "tamsel-plot: tamsel_curves.svg: cannot write the file: it",
-       {{"tamsel_curves.svg", "../victim/settings.conf", true}}, "settings.conf", "<?xml "},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
-    NestedJob job(c.list);
-    fs::create_directory(job.top.path() / "victim");
-    job.top.write("victim/settings.conf", "secret\n");
-    for (const Link& link : c.links) {
-      fs::create_symlink(link.target, job.dir / link.name);
-      ASSERT_EQ(lchown((job.dir / link.name).c_str(), link.foreign ? kOther : 0, kSameGroup), 0);
-    }
-    const auto go = [&] {
-      return c.program == kPicture   ? job.plot()
-             : c.program == kResults ? e2e::run_tamsel(job.dir, {"--results", "r.tsv"})
-                                     : job.run();
-    };
-    const Names before = job.listing();
-    auto r = go();
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(without_warnings(r.err), c.message + refused + "\n");
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(job.listing(), before);
-    EXPECT_EQ(job.top.read("victim/settings.conf"), "secret\n");
-    EXPECT_EQ(job.listing("../victim"), Names{"settings.conf"});
-
-    for (const Link& link : c.links)
-      ASSERT_EQ(lchown((job.dir / link.name).c_str(), geteuid(), kSameGroup), 0);
-    r = go();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(job.top.read("victim/" + c.reached).starts_with(c.head));
-  }
-
-  e2e::TempDir dir;
-  dir.write("target", "secret\n");
-  const fs::path link = dir.path() / "out";
-  fs::create_symlink("target", link);
-  ASSERT_EQ(lchown(link.c_str(), kOther, kSameGroup), 0);
-  const tamsel::OutputFailure failure =
-      tamsel::replace_output(AT_FDCWD, link.c_str(), -1, "new\n", 4);
-  EXPECT_EQ(failure.error, EACCES);
-  char reason[256];
-  tamsel::describe_output_failure(AT_FDCWD, link.c_str(), failure, reason, sizeof reason);
-  EXPECT_EQ(std::string(reason), "it" + refused);
-  EXPECT_EQ(dir.read("target"), "secret\n");
-  EXPECT_EQ(dir.entries(), (Names{"out", "target"}));
 }
 
 // C1 controls (raw and as UTF-8), bidirectional controls and invisible
