@@ -39,19 +39,19 @@ void fill(ChebftCosines& table, Integer n) {
   }
 }
 
-// The table of n = N, made on first use and kept for the process: static
-// storage, untouched (so taking no memory) until then, shared by all
-// threads; the guard of the function-local static makes it once even when
-// several threads ask at once, and it is only read afterwards.
+// The table of n = N, made on the heap on first use and kept for the
+// process, shared by all threads: a program that never asks for it is
+// neither given nor charged its memory.  The guard of the function-local
+// static makes it once even when several threads ask at once, and it is
+// only read afterwards.
 template <Integer N>
 const ChebftCosines& cosines_of() {
-  static ChebftCosines table;
-  static const bool made = [] {
-    fill(table, N);
-    return true;
+  static const ChebftCosines* const table = [] {
+    auto* made = new ChebftCosines;
+    fill(*made, N);
+    return made;
   }();
-  static_cast<void>(made);
-  return table;
+  return *table;
 }
 
 template <std::size_t... I>

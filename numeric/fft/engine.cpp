@@ -6,8 +6,10 @@
 #include "fft/engine.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include <tamsel/numeric/stop.h>
@@ -163,22 +165,23 @@ constexpr ReversedOrders kOrders = [] {
 
 namespace {
 
-// rev(j) over L bits, j < 2^L, L above kReversedBits: made on first use
-// and kept (2^L two-byte values, an eighth of the bytes of a transform of
-// 2^(L+4) values); the guard of the function-local static makes it once
-// even when several threads ask at once.
+// rev(j) over L bits, j < 2^L, L above kReversedBits: made on the heap on
+// first use and kept for the process (2^L two-byte values, an eighth of the
+// bytes of a transform of 2^(L+4) values), so that a program that never
+// asks for it is neither given nor charged its memory; the guard of the
+// function-local static makes it once even when several threads ask at
+// once.
 template <int L>
 const std::uint16_t* made_order() {
-  static std::uint16_t table[1 << L];
-  static const bool made = [] {
+  static const std::uint16_t* const table = [] {
+    auto* made = new std::uint16_t[1 << L];
     for (int j = 0; j < (1 << L); ++j) {
       const int high = kReversed.of[j & ((1 << kReversedBits) - 1)];
       const int low = kReversed.of[j >> kReversedBits] >> (2 * kReversedBits - L);
-      table[j] = std::uint16_t((high << (L - kReversedBits)) | low);
+      made[j] = std::uint16_t((high << (L - kReversedBits)) | low);
     }
-    return true;
+    return made;
   }();
-  static_cast<void>(made);
   return table;
 }
 
@@ -201,20 +204,22 @@ const std::uint16_t* reversed_order(Integer n) {
 namespace {
 
 // The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
-// made on first use and kept.  The table is static storage, untouched (and
-// so taking no memory) until then; the guard of the function-local static
-// makes it once even when several threads ask at once.  It starts on a
-// 64-byte boundary, so that no factor vector of the AVX-512 kernels, eight
-// Reals from a multiple of eight, straddles two cache lines (bench/NOTES.md).
+// made on the heap on first use and kept for the process: a program is
+// given, and under strict overcommit charged, the memory of the tables it
+// uses only, not of every table it might use.  The guard of the
+// function-local static makes it once even when several threads ask at
+// once.  It starts on a 64-byte boundary, so that no factor vector of the
+// AVX-512 kernels, eight Reals from a multiple of eight, straddles two
+// cache lines (bench/NOTES.md).
 template <int L, int S>
 const Real* cached_pass() {
-  alignas(64) static Real table[Integer{1} << L];
-  static const bool made = [] {
+  static const Real* const table = [] {
+    constexpr std::size_t kReals = std::size_t{1} << L;
+    auto* made = static_cast<Real*>(::operator new(kReals * sizeof(Real), std::align_val_t{64}));
     Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
-    twiddle.generate(table, (Integer{1} << L) / 2);
-    return true;
+    twiddle.generate(made, (Integer{1} << L) / 2);
+    return made;
   }();
-  static_cast<void>(made);
   return table;
 }
 

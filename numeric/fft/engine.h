@@ -193,8 +193,8 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 
 // The m/2 factors of a pass of sub-transform length m for sign +1 or -1,
 // as (re, im) pairs, made once per process by the recurrence on first use
-// and kept (m Reals of static storage for each length and sign used: at
-// most as much as the data of the largest transform); nullptr when m is
+// and kept (m Reals on the heap for each length and sign used: at most as
+// much as the data of the largest transform); nullptr when m is
 // above kCachedLength.  That is twice four1's largest fused length, so
 // that realft of 2^20 values, whose splits take the factors of the pass of
 // length 2^21, finds them kept rather than making them as the splits go, a

@@ -26,9 +26,13 @@ namespace tamsel {
 // cos is never called.  Each butterfly computes
 //   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
 // For sign +1 and -1 the factors of each pass length up to 2^21 are made by
-// that recurrence once per process, on first use, and kept (static storage,
-// no heap); so sin is called for a pass only the first time its length
-// occurs.  Other signs compute every pass afresh.  Where the AVX-512
+// that recurrence once per process, on first use, and kept on the heap for
+// the rest of the process (m Reals for the m/2 factors of sub-transforms of
+// m values, 16 MiB for the largest); so sin is called for a pass only the
+// first time its length occurs, and a program is given the memory of the
+// lengths it uses only.  Where that memory cannot be had, std::bad_alloc
+// is thrown, with data in no useful state.  Other signs compute every pass
+// afresh.  Where the AVX-512
 // kernels run, 16 to 2^11 values that do not start on a 64-byte boundary
 // are transformed in an aligned copy on the stack (1 KiB up to 64 values,
 // 32 KiB at most; realft does the same), with the same bits.
