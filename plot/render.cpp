@@ -5,8 +5,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include <tamsel/numeric/stop.h>
-
 #include "driver/status.h"
 
 #if TAMSEL_HAVE_RSVG

@@ -24,12 +24,13 @@
 
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/conventional.h>
-#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/tabulated.h>
 
 #include "driver/curves.h"
 #include "driver/results.h"
 #include "driver/run.h"
+#include "driver/stop.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
 
@@ -322,7 +323,7 @@ py::tuple run(const std::string& directory) {
       const std::unique_ptr<tamsel::RunState> state(new tamsel::RunState);
       tamsel::RunState& st = *state;
       try {
-        tamsel::run(st, dir, nullptr, warnings);
+        tamsel::stop_on_refusal([&] { tamsel::run(st, dir, nullptr, warnings); });
       } catch (const tamsel::Stop& e) {
         status = e.status();
         stop = e.what();
@@ -427,15 +428,22 @@ PYBIND11_MODULE(_core, m) {
   run_error_type = PyErr_NewException("tamsel.RunError", PyExc_RuntimeError, nullptr);
   if (run_error_type == nullptr) throw py::error_already_set();
   m.add_object("RunError", py::handle(run_error_type));
+  // A stop, and a refusal of the toolkit as the command stops with it.
   py::register_exception_translator([](std::exception_ptr p) {
+    auto raise = [](const std::string& message, int status) {
+      py::object error = py::reinterpret_borrow<py::object>(run_error_type)(
+          text(message.data(), message.size(), "replace"));
+      error.attr("status") = status;
+      PyErr_SetObject(run_error_type, error.ptr());
+    };
     try {
       if (p) std::rethrow_exception(p);
     } catch (const tamsel::Stop& e) {
-      const std::string message = e.what();
-      py::object error = py::reinterpret_borrow<py::object>(run_error_type)(
-          text(message.data(), message.size(), "replace"));
-      error.attr("status") = e.status();
-      PyErr_SetObject(run_error_type, error.ptr());
+      raise(e.what(), e.status());
+    } catch (const tamsel::InvalidArgument& e) {
+      raise(e.what(), tamsel::kStopStatus);
+    } catch (const tamsel::DomainError& e) {
+      raise(e.what(), tamsel::kStopStatus);
     }
   });
 

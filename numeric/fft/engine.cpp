@@ -12,18 +12,18 @@
 #include <new>
 #include <utility>
 
-#include <tamsel/numeric/stop.h>
-
 #include "kernels.h"
+#include "refusals.h"
 
 namespace tamsel::fft {
 
 void check_length(const char* routine, Integer n) {
   if (!is_power_of_two(n)) {
-    stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
+    tamsel::detail::refuse_argument("%s: length %d is not a power of two", routine, n);
   }
   if (n > kMaxLength) {
-    stopf(kStopStatus, "%s: length %d is too large (at most %d)", routine, n, kMaxLength);
+    tamsel::detail::refuse_argument("%s: length %d is too large (at most %d)", routine, n,
+                                    kMaxLength);
   }
 }
 

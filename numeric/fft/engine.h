@@ -28,8 +28,8 @@ inline constexpr Integer kMaxLength = Integer{1} << 29;
 
 inline constexpr bool is_power_of_two(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
 
-// Refuses (Stop, naming `routine`) a length n that is not a power of two
-// from 1 to kMaxLength.
+// Refuses (InvalidArgument, naming `routine`) a length n that is not a
+// power of two from 1 to kMaxLength.
 void check_length(const char* routine, Integer n);
 
 // ---- The arithmetic of one value.  Every kernel does these operations,

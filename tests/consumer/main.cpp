@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Uses the installed toolkit: a complex FFT and its inverse, and a
-// Chebyshev fit checked against the function it fits.  Prints "ok" and
-// exits 0 when both agree.
+// Uses the installed toolkit: a complex FFT and its inverse, a Chebyshev
+// fit checked against the function it fits, and a refused length caught as
+// the standard exception it is.  Prints "ok" and exits 0 when all hold.
 #include <tamsel/numeric/chebyshev.h>
 #include <tamsel/numeric/complex_fft.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -44,8 +46,18 @@ int main() {
     fit_error = std::fmax(fit_error, std::fabs(tamsel::chebev(a, b, c, terms, x) -
                                                wave(scale, shift, 0, 0, x)));
 
-  std::printf("four1 error %.3g, chebft error %.3g\n", fft_error, fit_error);
-  if (fft_error > 1e-12 || fit_error > 1e-9) return 1;
+  // A length that is not a power of two is refused, data untouched.
+  bool refused = false;
+  try {
+    const Integer six = 6;
+    tamsel::four1(data, six, forward);
+  } catch (const std::invalid_argument& refusal) {
+    refused = std::strcmp(refusal.what(), "four1: length 6 is not a power of two") == 0;
+  }
+
+  std::printf("four1 error %.3g, chebft error %.3g, refused %d\n", fft_error, fit_error,
+              int(refused));
+  if (fft_error > 1e-12 || fit_error > 1e-9 || !refused) return 1;
   std::printf("ok\n");
   return 0;
 }

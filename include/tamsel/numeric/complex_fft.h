@@ -2,6 +2,7 @@
 // Complex fast Fourier transform of power-of-two length, in place.
 #pragma once
 
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/types.h>
 
 namespace tamsel {
@@ -42,8 +43,11 @@ namespace tamsel {
 //
 // n <= 0 returns at once without touching data.  n = 1 leaves data
 // unchanged.  A positive n that is not a power of two, or that exceeds
-// 2^29 (so that 2n Reals are indexable by an Integer), is refused with a
-// Stop before data is touched.
+// 2^29 (so that 2n Reals are indexable by an Integer), is refused before
+// data is touched: tamsel::InvalidArgument (<tamsel/numeric/errors.h>, a
+// std::invalid_argument) with the message "four1: length n is not a power
+// of two" or "four1: length n is too large (at most 536870912)", n written
+// in decimal.
 //
 // Threads: may run in several threads at once on separate arrays, with the
 // bits of serial calls; the first use of a length makes its kept factors
