@@ -210,12 +210,32 @@ namespace {
 // function-local static makes it once even when several threads ask at
 // once.  It starts on a 64-byte boundary, so that no factor vector of the
 // AVX-512 kernels, eight Reals from a multiple of eight, straddles two
-// cache lines (bench/NOTES.md).
+// cache lines (bench/NOTES.md).  A table of a page or more starts at an
+// offset within its page of its own, kStagger(L, S), which neither another
+// table nor an array from the allocator (mostly 0 to 64 bytes into a page)
+// takes: the passes read two or three tables and the data at like offsets
+// from their starts, which at like offsets within a page would meet in one
+// set of the first-level cache and in the processor's check of loads
+// against earlier stores by their low twelve address bits.
+constexpr std::size_t kPage = 4096;
+constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
+constexpr std::size_t stagger(int L, int S) {
+  return 64 * (2 + std::size_t(L - kStaggeredFrom) + (S == 1 ? 0 : kCachedLevels));
+}
+static_assert(stagger(kCachedLevels, -1) + 64 <= kPage, "every offset within a page");
+
 template <int L, int S>
 const Real* cached_pass() {
   static const Real* const table = [] {
-    constexpr std::size_t kReals = std::size_t{1} << L;
-    auto* made = static_cast<Real*>(::operator new(kReals * sizeof(Real), std::align_val_t{64}));
+    constexpr std::size_t kBytes = (std::size_t{1} << L) * sizeof(Real);
+    Real* made = nullptr;
+    if constexpr (L < kStaggeredFrom) {
+      made = static_cast<Real*>(::operator new(kBytes, std::align_val_t{64}));
+    } else {
+      auto* page = static_cast<unsigned char*>(
+          ::operator new(stagger(L, S) + kBytes, std::align_val_t{kPage}));
+      made = reinterpret_cast<Real*>(page + stagger(L, S));
+    }
     Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
     twiddle.generate(made, (Integer{1} << L) / 2);
     return made;
