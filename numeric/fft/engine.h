@@ -205,8 +205,8 @@ inline constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLengt
 inline constexpr Integer kChunk = 512;
 namespace detail {
 // The kept tables once made, by sign (+1 first) and log2(m): a small
-// transform asks for up to ten, and a load costs a third of the guarded
-// call that makes one (0.9 against 2.3 ns).
+// transform asks for up to ten, so the path of a table already made is one
+// load, not the guarded call that makes one (bench/NOTES.md).
 extern std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
 const Real* make_twiddles(Integer sign, Integer m);
 } // namespace detail
