@@ -211,18 +211,21 @@ namespace {
 // once.  It starts on a 64-byte boundary, so that no factor vector of the
 // AVX-512 kernels, eight Reals from a multiple of eight, straddles two
 // cache lines (bench/NOTES.md).  A table of a page or more starts at an
-// offset within its page of its own, kStagger(L, S), which neither another
-// table nor an array from the allocator (mostly 0 to 64 bytes into a page)
-// takes: the passes read two or three tables and the data at like offsets
-// from their starts, which at like offsets within a page would meet in one
-// set of the first-level cache and in the processor's check of loads
-// against earlier stores by their low twelve address bits.
+// offset within its page of its own, stagger(L, S), 64 bytes from the next
+// level's and far from the first 64 bytes of a page, where arrays from the
+// allocator mostly start: the passes read two or three tables and the data
+// at like offsets from their starts, which at like offsets within a page
+// would meet in one set of the first-level cache and in the processor's
+// check of loads against earlier stores by their low twelve address bits.
+// The offsets are those the tables had in static storage, where the
+// kernels' schedule was timed.
 constexpr std::size_t kPage = 4096;
 constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
 constexpr std::size_t stagger(int L, int S) {
-  return 64 * (2 + std::size_t(L - kStaggeredFrom) + (S == 1 ? 0 : kCachedLevels));
+  return (S == 1 ? 2624 : 1344) - 64 * std::size_t(L - kStaggeredFrom);
 }
-static_assert(stagger(kCachedLevels, -1) + 64 <= kPage, "every offset within a page");
+static_assert(stagger(kCachedLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
+              "every offset within a page, clear of its first 64 bytes");
 
 template <int L, int S>
 const Real* cached_pass() {
