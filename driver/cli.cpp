@@ -137,7 +137,7 @@ int program_main(int argc, const char* const* argv, const ProgramText& text, voi
   int status = 0;
   try {
     prepare_process(text.name);
-    body();
+    stop_on_refusal(body);
   } catch (const Stop& s) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", s.what());

@@ -58,7 +58,8 @@ int handle_command_line(int argc, const char* const* argv, const ProgramText& te
 // The whole of a program's main: handles the command line, then prepares
 // the process (prepare_process, driver/process.h: standard streams,
 // SIGXFSZ) and runs `body`.
-// A Stop from the body writes its message on standard error and gives its
+// A Stop from the body, or a refusal of the toolkit (stop_on_refusal,
+// driver/stop.h), writes its message on standard error and gives its
 // status; standard output that cannot be written gives an error message and
 // status 2 instead of success.  Returns the exit status.
 int program_main(int argc, const char* const* argv, const ProgramText& text, void (*body)());

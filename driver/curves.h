@@ -57,8 +57,9 @@ RecordRange records_inside(const Tables& t, Real fmin, Real width);
 // the same coefficient, and an entry no node reads changes nothing.  The
 // coefficients and st.g or st.h then stay scaled; the means and the rows
 // of agem and xlgrm are scaled back.
-// Stops with "ERROR(CHEBEV): x not in range ." when a reversed window puts
-// the last curve point outside the fitting interval.
+// Throws chebev's tamsel::DomainError, "ERROR(CHEBEV): x not in range .",
+// when a reversed window puts the last curve point outside the fitting
+// interval.
 // With `whole_row` false, only column 0 of the row is written (fmin and
 // fmax), for a run that reads nothing else of the rows: the curves' 256
 // stores, a stride of kMatrixRows apart and so all in four sets of the

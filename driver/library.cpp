@@ -17,6 +17,7 @@
 #include "driver/curves.h"
 #include "driver/run.h"
 #include "driver/status.h"
+#include "driver/stop.h"
 #include "driver/tables.h"
 #include "driver/warnings.h"
 
@@ -77,7 +78,8 @@ RunResult run_directory(int directory, const RunOptions& options) {
   RunState& st = *state;
   try {
     const CancelScope cancel(options.cancel);
-    run(st, directory, nullptr, warnings.stream(), options.results, options.reports);
+    stop_on_refusal(
+        [&] { run(st, directory, nullptr, warnings.stream(), options.results, options.reports); });
   } catch (const Stop& e) {
     throw RunError(e.status(), e.what(), warnings.text());
   }
@@ -178,7 +180,7 @@ RunResult correlate_windows(std::span<const Real> x, std::span<const Real> spec,
       st.sample_count = 0;
       st.fmin = fmin[w];
       st.fmax = fmax[w];
-      measure_sample(st, tables, false);
+      stop_on_refusal([&] { measure_sample(st, tables, false); });
       result.samples.push_back(sample_result(st, 1, {}));
     }
   } catch (const Stop& e) {

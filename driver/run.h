@@ -19,7 +19,10 @@ namespace tamsel {
 // directories may go on at once in one process.  Returns after a normal run;
 // every failure throws Stop (the program's own stop messages with
 // kStopStatus, input/output failures and the sample limit with
-// kInputStatus), with every file it opened closed.  The console is flushed
+// kInputStatus), or the toolkit's refusal (a reversed window's, from
+// chebev: tamsel::DomainError), which the entry points stop with as
+// kStopStatus (stop_on_refusal, driver/stop.h), with every file it opened
+// closed.  The console is flushed
 // and checked before the report replaces anything: a console that cannot
 // be written stops the run with kInputStatus.  The run's storage is `st`,
 // zeroed at the start; of the rows of agem and xlgrm the run writes only

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The exit statuses of tamsel and tamsel-plot besides 0, a normal run:
-// kStopStatus (stop.h) after the program's own stops, those of the toolkit
-// included; kInputStatus after an input or output failure or a limit of
+// kStopStatus (driver/stop.h) after the program's own stops and the
+// toolkit's refusals; kInputStatus after an input or output failure or a limit of
 // the run; kUsageStatus after a refused command line.
 #pragma once
 
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 
 namespace tamsel {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "driver/input.h"
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const char* text = reinterpret_cast<const char*>(data);

@@ -6,7 +6,7 @@
 
 #include "driver/input.h"
 #include "driver/samples.h"
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 
 namespace {
 tamsel::RunState st; // large: static, like the program's own

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 
 #include "driver/tables.h"
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 #include "scratch.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "driver/run.h"
 #include "driver/samples.h"
 #include "driver/tables.h"
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 #include "scratch.h"
 
 namespace {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::write_file(tamsel::kLogFile, parts[2]);
   try {
     // the run state is static: ~390 KB
-    tamsel::run(tamsel::run_state(), AT_FDCWD, console, console);
+    tamsel::stop_on_refusal([] { tamsel::run(tamsel::run_state(), AT_FDCWD, console, console); });
   } catch (const tamsel::Stop&) {
   }
   if (fuzz::lowest_free_fd() != free_fd) __builtin_trap(); // a file left open

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "kernels.h"
+#include "refusals.h"
 
 namespace tamsel {
 
@@ -39,19 +40,19 @@ void fill(ChebftCosines& table, Integer n) {
   }
 }
 
-// The table of n = N, made on first use and kept for the process: static
-// storage, untouched (so taking no memory) until then, shared by all
-// threads; the guard of the function-local static makes it once even when
-// several threads ask at once, and it is only read afterwards.
+// The table of n = N, made on the heap on first use and kept for the
+// process, shared by all threads: a program that never asks for it is
+// neither given nor charged its memory.  The guard of the function-local
+// static makes it once even when several threads ask at once, and it is
+// only read afterwards.
 template <Integer N>
 const ChebftCosines& cosines_of() {
-  static ChebftCosines table;
-  static const bool made = [] {
-    fill(table, N);
-    return true;
+  static const ChebftCosines* const table = [] {
+    auto* made = new ChebftCosines;
+    fill(*made, N);
+    return made;
   }();
-  static_cast<void>(made);
-  return table;
+  return *table;
 }
 
 template <std::size_t... I>
@@ -96,7 +97,7 @@ ChebftNodes chebft_start(const Real& a, const Real& b, Real* f) {
 
 void chebft_check_nodes(Integer nodes) {
   if (nodes > kChebftScratch) {
-    stopf(kStopStatus, "chebft: n %d is above the 100 values of the scratch", nodes);
+    refuse_argument("chebft: n %d is above the 100 values of the scratch", nodes);
   }
 }
 
@@ -110,8 +111,7 @@ void chebft_finish(const Real* f, Integer nodes, const Integer& n, Real* c) {
     return;
   }
   if (terms > nodes) {
-    stopf(kStopStatus, "chebft: n %d after sampling is above the %d nodes sampled",
-          terms, nodes);
+    refuse_argument("chebft: n %d after sampling is above the %d nodes sampled", terms, nodes);
   }
   const Real fac = 2.0 / static_cast<Real>(terms);
   if (!remembered_coefficients(f, terms, fac, c)) chebft_plain_coefficients(f, terms, c);
@@ -137,7 +137,7 @@ void chint(const Real& a, const Real& b, const Real* c, Real* cint,
   const Real q = (b - a) * 0.25;
   const Integer terms = n;
   if (terms < 2) {
-    stopf(kStopStatus, "chint: n %d is below 2", terms);
+    detail::refuse_argument("chint: n %d is below 2", terms);
   }
   Real s = 1.0;
   Real sum = 0.0;
@@ -157,7 +157,7 @@ Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
   const Real av = a;
   const Real bv = b;
   if ((xv - av) * (xv - bv) > 0.0) {
-    stop("ERROR(CHEBEV): x not in range .");
+    detail::refuse_point("ERROR(CHEBEV): x not in range .");
   }
   const Real y = (((xv + xv) - av) - bv) / (bv - av);
   const Real y2 = y + y;
@@ -183,18 +183,18 @@ Integer first_out_of_range(Real av, Real bv, const Real* x, Integer count) {
   return i;
 }
 
-// Stops with chebev's message when a point of x[0 .. count-1] fails its
-// range test, once the points before it have their values of series c1
+// Refuses as chebev does when a point of x[0 .. count-1] fails its range
+// test, once the points before it have their values of series c1
 // (and of c2, unless it is null) in result1 (and result2).
-void stop_at_first_outside(Real av, Real bv, const Real* c1, const Real* c2, Integer terms,
-                           const Real* x, Real* result1, Real* result2, Integer count) {
+void refuse_at_first_outside(Real av, Real bv, const Real* c1, const Real* c2, Integer terms,
+                             const Real* x, Real* result1, Real* result2, Integer count) {
   const Integer outside = first_out_of_range(av, bv, x, count);
   if (outside == count) return;
   for (Integer p = 0; p < outside; ++p) {
     result1[p] = chebev(av, bv, c1, terms, x[p]);
     if (c2 != nullptr) result2[p] = chebev(av, bv, c2, terms, x[p]);
   }
-  stop("ERROR(CHEBEV): x not in range .");
+  detail::refuse_point("ERROR(CHEBEV): x not in range .");
 }
 
 // The values of the series at x[0 .. count-1], all points being in range:
@@ -215,7 +215,7 @@ void chebev_points(const Real& a, const Real& b, const Real* c,
   const Real av = a;
   const Real bv = b;
   const Integer terms = m;
-  stop_at_first_outside(av, bv, c, nullptr, terms, x, result, nullptr, count);
+  refuse_at_first_outside(av, bv, c, nullptr, terms, x, result, nullptr, count);
   evaluate_all(av, bv, c, terms, x, result, count);
 }
 
@@ -225,7 +225,7 @@ void chebev_points(const Real& a, const Real& b, const Real* c1, const Real* c2,
   const Real av = a;
   const Real bv = b;
   const Integer terms = m;
-  stop_at_first_outside(av, bv, c1, c2, terms, x, result1, result2, count);
+  refuse_at_first_outside(av, bv, c1, c2, terms, x, result1, result2, count);
   const Integer done =
       kernels::active().evaluate_two(av, bv, c1, c2, terms, x, result1, result2, count);
   for (Integer i = done; i < count; ++i) {

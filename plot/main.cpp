@@ -12,8 +12,6 @@
 #include <cstring>
 #include <string>
 
-#include <tamsel/numeric/stop.h>
-
 #include "driver/cli.h"
 #include "driver/display.h"
 #include "driver/files.h"

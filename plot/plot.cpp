@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <tamsel/numeric/chebyshev.h>
-#include <tamsel/numeric/stop.h>
 
 #include "driver/curves.h"
 #include "driver/display.h"

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include <tamsel/numeric/stop.h>
-
 #include "driver/display.h"
 #include "driver/files.h"
 #include "driver/run.h"

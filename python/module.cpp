@@ -27,11 +27,12 @@
 
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/conventional.h>
-#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/tabulated.h>
 #include <tamsel/run.h>
 
 #include "driver/results.h"
+#include "driver/stop.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -363,6 +364,7 @@ PYBIND11_MODULE(_core, m) {
   run_error_type = PyErr_NewException("tamsel.RunError", PyExc_RuntimeError, nullptr);
   if (run_error_type == nullptr) throw py::error_already_set();
   m.add_object("RunError", py::handle(run_error_type));
+  // A stop, and a refusal of the toolkit as the command stops with it.
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
@@ -370,6 +372,10 @@ PYBIND11_MODULE(_core, m) {
       raise_run_error(e.what(), e.status());
     } catch (const tamsel::RunError& e) {
       raise_run_error(e.what(), e.status());
+    } catch (const tamsel::InvalidArgument& e) {
+      raise_run_error(e.what(), tamsel::kStopStatus);
+    } catch (const tamsel::DomainError& e) {
+      raise_run_error(e.what(), tamsel::kStopStatus);
     }
   });
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "driver/stop.h"
 #include "driver/tables.h"
 #include "e2e.h"
-#include <tamsel/numeric/stop.h>
 
 namespace {
 

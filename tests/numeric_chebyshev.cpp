@@ -9,7 +9,7 @@
 #include <limits>
 
 #include <tamsel/numeric/chebyshev.h>
-#include <tamsel/numeric/stop.h>
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/tabulated.h>
 
 #include "numeric_support.h"
@@ -21,12 +21,13 @@ namespace {
 using tamsel::chebev;
 using tamsel::chebft;
 using tamsel::chint;
+using tamsel::DomainError;
 using tamsel::Integer;
 using tamsel::Real;
 
 using tamsel::test_support::bits;
+using tamsel::test_support::expect_refusal;
 using tamsel::test_support::kNaN;
-using tamsel::test_support::expect_stop;
 
 constexpr Real kPi = 3.141592653589793;
 constexpr Real kSentinel = -7.125e30;
@@ -118,7 +119,7 @@ TEST(Chebft, CountAboveScratchIsRefusedBeforeSampling) {
   for (Integer n : {101, 1000}) {
     Calls calls;
     Real c[2] = {kSentinel, kSentinel};
-    expect_stop([&] { chebft(a, b, c, n, recordLine, &calls, 0, 0, 0); },
+    expect_refusal([&] { chebft(a, b, c, n, recordLine, &calls, 0, 0, 0); },
                n == 101 ? "chebft: n 101 is above the 100 values of the scratch"
                         : "chebft: n 1000 is above the 100 values of the scratch");
     EXPECT_EQ(calls.count, 0);
@@ -281,7 +282,7 @@ TEST(Chebft, CountChangedDuringSamplingIsReadAgain) {
     Integer n = 5;
     Calls calls;
     Real c[5] = {kSentinel, kSentinel, kSentinel, kSentinel, kSentinel};
-    expect_stop([&] { chebft(a, b, c, n, resizeAt, n, &calls, 1, to); },
+    expect_refusal([&] { chebft(a, b, c, n, resizeAt, n, &calls, 1, to); },
                to == 9 ? "chebft: n 9 after sampling is above the 5 nodes sampled"
                        : "chebft: n 150 after sampling is above the 5 nodes sampled");
     EXPECT_EQ(calls.count, 5);
@@ -327,7 +328,7 @@ TEST(Chint, ShortSeriesIsRefused) {
     Real cint[2] = {kSentinel, kSentinel};
     char message[64];
     std::snprintf(message, sizeof message, "chint: n %d is below 2", n);
-    expect_stop([&] { chint(a, b, c, cint, n); }, message);
+    expect_refusal([&] { chint(a, b, c, cint, n); }, message);
     EXPECT_EQ(bits(cint[0]), bits(kSentinel));
     EXPECT_EQ(bits(cint[1]), bits(kSentinel));
   }
@@ -401,8 +402,8 @@ TEST(Chebev, RangeTestAtTheEnds) {
     EXPECT_NO_THROW(chebev(a, b, c, m, a));
     EXPECT_NO_THROW(chebev(a, b, c, m, b));
     EXPECT_NO_THROW(chebev(a, b, c, m, 1.0));
-    expect_stop([&] { chebev(a, b, c, m, std::nextafter(0.3, 0.0)); }, message);
-    expect_stop([&] { chebev(a, b, c, m, std::nextafter(2.385, 3.0)); }, message);
+    expect_refusal<DomainError>([&] { chebev(a, b, c, m, std::nextafter(0.3, 0.0)); }, message);
+    expect_refusal<DomainError>([&] { chebev(a, b, c, m, std::nextafter(2.385, 3.0)); }, message);
   }
 }
 
@@ -416,8 +417,8 @@ TEST(Chebev, NaNAndDegenerateInterval) {
   EXPECT_TRUE(std::isnan(chebev(kNaN, b, c, m, 1.0)));
   // a = b: only x = a passes, and gives NaN (0 / 0).
   EXPECT_TRUE(std::isnan(chebev(a, a, c, m, a)));
-  expect_stop([&] { chebev(a, a, c, m, std::nextafter(a, 1.0)); },
-             "ERROR(CHEBEV): x not in range .");
+  expect_refusal<DomainError>([&] { chebev(a, a, c, m, std::nextafter(a, 1.0)); },
+                              "ERROR(CHEBEV): x not in range .");
 }
 
 // --- The fit of a sample curve, end to end ----------------------------------

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/real_fft.h>
-#include <tamsel/numeric/stop.h>
 #include <tamsel/numeric/types.h>
 
 #include "numeric/kernels.h"
@@ -95,15 +95,15 @@ inline void expect_guards_intact(const std::vector<Real>& buf) {
   }
 }
 
-// call() stops the run with the toolkit's status and exactly `message`.
-template <class Call>
-void expect_stop(Call&& call, const std::string& message) {
+// call() is refused with a Refusal (<tamsel/numeric/errors.h>) carrying
+// exactly `message`.
+template <class Refusal = InvalidArgument, class Call>
+void expect_refusal(Call&& call, const std::string& message) {
   try {
     call();
-    ADD_FAILURE() << "no stop, expected: " << message;
-  } catch (const Stop& s) {
-    EXPECT_EQ(s.status(), kStopStatus);
-    EXPECT_EQ(std::string(s.what()), message);
+    ADD_FAILURE() << "not refused, expected: " << message;
+  } catch (const Refusal& refusal) {
+    EXPECT_EQ(std::string(refusal.what()), message);
   }
 }
 

@@ -20,8 +20,8 @@
 
 #include "driver/files.h"
 #include "driver/input.h"
+#include "driver/stop.h"
 #include "e2e.h"
-#include <tamsel/numeric/stop.h>
 
 namespace {
 

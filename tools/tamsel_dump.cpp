@@ -34,7 +34,7 @@ void put(Real value) {
 int main() {
   tamsel::RunState& st = tamsel::run_state();
   try {
-    tamsel::sample_phase(st, AT_FDCWD, nullptr, nullptr, kept);
+    tamsel::stop_on_refusal([&] { tamsel::sample_phase(st, AT_FDCWD, nullptr, nullptr, kept); });
   } catch (const tamsel::Stop& s) {
     std::fprintf(stderr, "%s\n", s.what());
     return s.status();

@@ -10,8 +10,8 @@
 #include <tamsel/numeric/chebyshev.h>
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/multidim_fft.h>
 #include <tamsel/numeric/real_fft.h>
-#include <tamsel/numeric/stop.h>
 #include <tamsel/numeric/tabulated.h>
 #include <tamsel/numeric/types.h>

@@ -5,10 +5,10 @@
 #include <new>
 
 #include <tamsel/numeric/real_fft.h>
-#include <tamsel/numeric/stop.h>
 
 #include "fft/engine.h"
 #include "kernels.h"
+#include "refusals.h"
 
 namespace tamsel {
 
@@ -60,9 +60,8 @@ thread_local Scratch scratch;
 
   Integer count = n; // read on entry ...
   if (count < 2 || count > kMaxLength || (count & (count - 1)) != 0) {
-    stopf(kStopStatus,
-          "correl: length %d is not a power of two from 2 to %d", count,
-          kMaxLength);
+    detail::refuse_argument("correl: length %d is not a power of two from 2 to %d", count,
+                            kMaxLength);
   }
 
   // twofft's transform into scratch and result, then its separation into

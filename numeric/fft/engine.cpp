@@ -6,22 +6,24 @@
 #include "fft/engine.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
-#include <tamsel/numeric/stop.h>
-
 #include "kernels.h"
+#include "refusals.h"
 
 namespace tamsel::fft {
 
 void check_length(const char* routine, Integer n) {
   if (!is_power_of_two(n)) {
-    stopf(kStopStatus, "%s: length %d is not a power of two", routine, n);
+    tamsel::detail::refuse_argument("%s: length %d is not a power of two", routine, n);
   }
   if (n > kMaxLength) {
-    stopf(kStopStatus, "%s: length %d is too large (at most %d)", routine, n, kMaxLength);
+    tamsel::detail::refuse_argument("%s: length %d is too large (at most %d)", routine, n,
+                                    kMaxLength);
   }
 }
 
@@ -163,22 +165,23 @@ constexpr ReversedOrders kOrders = [] {
 
 namespace {
 
-// rev(j) over L bits, j < 2^L, L above kReversedBits: made on first use
-// and kept (2^L two-byte values, an eighth of the bytes of a transform of
-// 2^(L+4) values); the guard of the function-local static makes it once
-// even when several threads ask at once.
+// rev(j) over L bits, j < 2^L, L above kReversedBits: made on the heap on
+// first use and kept for the process (2^L two-byte values, an eighth of the
+// bytes of a transform of 2^(L+4) values), so that a program that never
+// asks for it is neither given nor charged its memory; the guard of the
+// function-local static makes it once even when several threads ask at
+// once.
 template <int L>
 const std::uint16_t* made_order() {
-  static std::uint16_t table[1 << L];
-  static const bool made = [] {
+  static const std::uint16_t* const table = [] {
+    auto* made = new std::uint16_t[1 << L];
     for (int j = 0; j < (1 << L); ++j) {
       const int high = kReversed.of[j & ((1 << kReversedBits) - 1)];
       const int low = kReversed.of[j >> kReversedBits] >> (2 * kReversedBits - L);
-      table[j] = std::uint16_t((high << (L - kReversedBits)) | low);
+      made[j] = std::uint16_t((high << (L - kReversedBits)) | low);
     }
-    return true;
+    return made;
   }();
-  static_cast<void>(made);
   return table;
 }
 
@@ -201,20 +204,45 @@ const std::uint16_t* reversed_order(Integer n) {
 namespace {
 
 // The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
-// made on first use and kept.  The table is static storage, untouched (and
-// so taking no memory) until then; the guard of the function-local static
-// makes it once even when several threads ask at once.  It starts on a
-// 64-byte boundary, so that no factor vector of the AVX-512 kernels, eight
-// Reals from a multiple of eight, straddles two cache lines (bench/NOTES.md).
+// made on the heap on first use and kept for the process: a program is
+// given, and under strict overcommit charged, the memory of the tables it
+// uses only, not of every table it might use.  The guard of the
+// function-local static makes it once even when several threads ask at
+// once.  It starts on a 64-byte boundary, so that no factor vector of the
+// AVX-512 kernels, eight Reals from a multiple of eight, straddles two
+// cache lines (bench/NOTES.md).  A table of a page or more starts at an
+// offset within its page of its own, stagger(L, S), 64 bytes from the next
+// level's and far from the first 64 bytes of a page, where arrays from the
+// allocator mostly start: the passes read two or three tables and the data
+// at like offsets from their starts, which at like offsets within a page
+// would meet in one set of the first-level cache and in the processor's
+// check of loads against earlier stores by their low twelve address bits.
+// The offsets are those the tables had in static storage, where the
+// kernels' schedule was timed.
+constexpr std::size_t kPage = 4096;
+constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
+constexpr std::size_t stagger(int L, int S) {
+  return (S == 1 ? 2624 : 1344) - 64 * std::size_t(L - kStaggeredFrom);
+}
+static_assert(stagger(kCachedLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
+              "every offset within a page, clear of its first 64 bytes");
+
 template <int L, int S>
 const Real* cached_pass() {
-  alignas(64) static Real table[Integer{1} << L];
-  static const bool made = [] {
+  static const Real* const table = [] {
+    constexpr std::size_t kBytes = (std::size_t{1} << L) * sizeof(Real);
+    Real* made = nullptr;
+    if constexpr (L < kStaggeredFrom) {
+      made = static_cast<Real*>(::operator new(kBytes, std::align_val_t{64}));
+    } else {
+      auto* page = static_cast<unsigned char*>(
+          ::operator new(stagger(L, S) + kBytes, std::align_val_t{kPage}));
+      made = reinterpret_cast<Real*>(page + stagger(L, S));
+    }
     Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
-    twiddle.generate(table, (Integer{1} << L) / 2);
-    return true;
+    twiddle.generate(made, (Integer{1} << L) / 2);
+    return made;
   }();
-  static_cast<void>(made);
   return table;
 }
 
@@ -286,11 +314,9 @@ bool straddling(const kernels::Table& k, const Real* data) {
 // lines, where each sweep saved counts: one pair first of 3k + 2 passes,
 // two of 3k + 4, then triples.  In a block otherwise, where a triple takes
 // as long as a pair pass for pass or longer: pairs, and of an odd number
-// one triple last (measured with the AVX-512 kernels, against triples as
-// beyond a block: realft 2^11 3% and four1 2^10 2% faster, the other sizes
-// to 2^12 within 2%; where the vectors straddle lines, four1 2^12 and 2^14
-// took 8-9% longer).  Without triples: of an odd number, the first alone,
-// while its sweep is the shortest or its data still in cache, then pairs.
+// one triple last (bench/NOTES.md).  Without triples: of an odd number, the
+// first alone, while its sweep is the shortest or its data still in cache,
+// then pairs.
 void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
                    Integer first, Integer last) {
   if (first > last) return;
@@ -382,29 +408,23 @@ void passes(const kernels::Table& k, Real* data, Integer count, Integer directio
 }
 
 // Whether the kernel table's reverse_first_two takes count values: at every
-// size up to 2^20.  An earlier processor, with 1 MiB of second-level cache,
-// lost time beyond 2^16 to the tiles, whose partners lie anywhere in the
-// array; on one with 2 MiB, the permutation's own sweep and the first two
-// passes block by block took 6-25% longer from 2^17 to 2^20 (four1, both
-// kernel tables).
+// size its orders reach (reversed_order up to kMaxOrder, so 2^20 values).
+// Joined to the first two passes, the permutation needs no sweep of the
+// array of its own; its tiles' partners lie anywhere in the array, so what
+// that gains depends on the second-level cache (bench/NOTES.md).
 bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder; }
 
-// The AVX-512 kernels lose a fifth of their speed on values that do not
-// start on a 64-byte boundary, where every other vector straddles two cache
-// lines (measured: four1 and realft 2^7 .. 2^14 16-43% slower at offsets
-// of 16, 32 and 48 bytes).  Up to kScratchLength values, such a transform
-// runs in an aligned copy on the stack: the permutation with the first
-// two passes reads the values into it, the last two passes write them back.
-// The copy takes 1 KiB up to 64 values, 4 KiB up to 256, 16 KiB up to
-// 1024 and 32 KiB at most, so that threads with small stacks can still
-// transform small arrays.  Larger ones are transformed where they lie, by
-// the same kernels at every offset: at 32 bytes, where no 256-bit vector
-// straddles two lines, the AVX kernels took 18-32% longer than the AVX-512
-// ones on AMD family 26 (four1 and realft 2^12 .. 2^19).  There four1 at
-// 16 bytes took 8-37% longer than aligned from 2^12 to 2^20, 38-71% of it
-// in the permutation, whose tiles' rows then span two lines each; the
-// passes in a block, run in an aligned copy of the block, took as long or
-// longer.
+// The AVX-512 kernels lose speed on values that do not start on a 64-byte
+// boundary, where every other vector straddles two cache lines.  Up to
+// kScratchLength values, such a transform runs in an aligned copy on the
+// stack: the permutation with the first two passes reads the values into
+// it, the last two passes write them back.  The copy takes 1 KiB up to 64
+// values, 4 KiB up to 256, 16 KiB up to 1024 and 32 KiB at most, so that
+// threads with small stacks can still transform small arrays.  Larger ones
+// are transformed where they lie, by the same kernels at every offset:
+// neither the AVX kernels (no 256-bit vector straddles two lines at 32
+// bytes) nor the passes of a block in an aligned copy of it do better
+// (bench/NOTES.md).
 constexpr Integer kScratchLength = Integer{1} << 11;
 
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
@@ -493,9 +513,8 @@ void parts_after_first_two(const kernels::Table& k, Real* data, Integer count,
 // those from the third in the parts layout, left in it unless to_values.
 void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer direction,
                      bool to_values) {
-  // Straight to the kernel, not through passes()'s schedule: with the
-  // kept tables' loads, realft of 256 Reals and four1 of 128 values 5%
-  // faster with the AVX kernels, correl 128 3-6%.
+  // Straight to the kernel, not through passes()'s schedule, whose
+  // branches the small transforms feel (bench/NOTES.md).
   k.reverse_first_two(data, count, cached_twiddles(direction, 2), cached_twiddles(direction, 4),
                       reversed_order(count / 16));
   parts_after_first_two(k, data, count, direction, to_values);
@@ -506,9 +525,9 @@ void parts_transform(const kernels::Table& k, Real* data, Integer count, Integer
 void transform(Real* data, Integer count, Integer direction) {
   const kernels::Table& k = kernels::active();
   // With a table that has them, the passes after the first two in the
-  // parts layout (measured with the AVX kernels: four1 2^5 .. 2^11 5-22%
-  // faster, 2^12 and 2^13 6-7%; 2^4, one pair, no faster; 2^14 and 2^15
-  // 15% slower, with more sweeps in pairs than in triples).
+  // parts layout, where no butterfly needs a shuffle: from 32 values (at
+  // 16, a single pair, nothing is saved) to kPartsLength (beyond, the
+  // passes in pairs take more sweeps than triples would; bench/NOTES.md).
   if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPartsLength) {
     return parts_transform(k, data, count, direction, true);
   }
@@ -524,22 +543,18 @@ void transform(Real* data, Integer count, Integer direction) {
 bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
                            Integer direction) {
   // Up to 2^13 values the tiles go straight to their places, with no sweep
-  // of their own to interleave the values (measured: correl 128-2048 5-10%
-  // faster).  Beyond 2^11, the twelve rows a tile reads and writes in re,
-  // im and out lie 8 KiB or more apart, all in one set of the first-level
-  // cache: where it has 8 ways they crowd it, and interleaved first and
-  // then permuted in place, correl 4096 took 14% less time there.  With
-  // 12 ways the straight tiles were faster: correl 4096 and 8192 4-6% on
-  // one processor, 3-9% on AMD family 26 once the tiles go in the order of
-  // the kernels' tile_step (in the plain order they took 18-22% longer
-  // there).
+  // of their own to interleave the values.  Beyond 2^11, the twelve rows a
+  // tile reads and writes in re, im and out lie 8 KiB or more apart, all in
+  // one set of the first-level cache: one of 12 ways holds them (with the
+  // tiles in the order of the kernels' tile_step), one of 8 ways is
+  // crowded, and there interleaving first, then permuting in place, would
+  // be faster (bench/NOTES.md).
   if (count < 16 || count > 4 * kPassBlock) return false;
   const kernels::Table& k = kernels::active();
   k.interleave_first_two(re, im, out, count, cached_twiddles(direction, 2),
                          cached_twiddles(direction, 4), reversed_order(count / 16));
   // The passes after the first two in the parts layout where the table has
-  // it, as transform runs them (measured with the AVX kernels: correl 128
-  // 5-7% faster, 512 to 8192 2-4%).
+  // it, as transform runs them.
   static_assert(4 * kPassBlock <= kPartsLength);
   if (k.pass_pair_parts != nullptr && count >= 32) {
     parts_after_first_two(k, out, count, direction, true);
@@ -555,10 +570,9 @@ namespace {
 // side by side, 16 <= count <= kLongestLine: such lines make one array whose
 // passes of lengths up to count are those of each line, so the permutation
 // and the first two passes go line by line, then each later pass over a
-// run of lines of kPassBlock values as one sweep (measured on a processor
-// whose first-level cache holds 48 KiB, against runs of 2^13 values: fourn
-// 64 x 64 4%, 64 x 64 x 64 2% and 512 x 512 12% faster).  A line longer
-// than a block goes alone, through the blocks of passes().
+// run of lines of kPassBlock values as one sweep, a run that stays in the
+// first-level cache as a block does (bench/NOTES.md).  A line longer than a
+// block goes alone, through the blocks of passes().
 void lines_through(const kernels::Table& k, Real* data, Integer count, Integer lines,
                    Integer direction, Integer through) {
   if (count > kPassBlock) {
@@ -620,11 +634,9 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   const kernels::Table& k = kernels::active();
   const Real* ws = cached_twiddles(1, 2 * count);
   // With a table that has them, the passes after the first two and the
-  // splits in the parts layout, where no butterfly needs a shuffle
-  // (measured with the AVX kernels: realft of 2^5 .. 2^12 Reals 4-8%
-  // faster than with the pairs, a triple and the splits in the values' own
-  // layout, 2^13 and 2^14 9-11% faster than before; the first pass alone,
-  // not the last, by 2-4%).
+  // splits in the parts layout, where no butterfly needs a shuffle; of an
+  // odd number of passes the first goes alone, not the last
+  // (bench/NOTES.md).
   if (k.split_from_parts != nullptr && count <= kPartsLength) {
     parts_transform(k, data, count, 1, false);
     k.split_from_parts(data, count, ws, f);
@@ -639,13 +651,10 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // Beyond a block the pass before the last may go with it, where that
   // saves a sweep of the whole array.  With triples throughout (AVX-512),
   // where the passes between the blocks and the last two are a multiple of
-  // three in number (measured: realft 2^14 and 2^20 9% faster, 2^13 1%,
-  // 2^19 1% slower, against the rule for pairs).  With pairs, at
-  // even powers of two, where the passes in the blocks then go in pairs
-  // from the first, with no pass of their own (measured with the AVX-512
-  // kernels before the triples: realft 2^13, 2^15, 2^17 and 2^19 2-6%
-  // faster, with the AVX ones 0-5%).  Within a block, where the two passes
-  // and the splits crowd the registers, it lost 6-11%.
+  // three in number.  With pairs, at even powers of two, where the passes
+  // in the blocks then go in pairs from the first, with no pass of their
+  // own.  Not within a block, where the two passes and the splits crowd the
+  // registers (bench/NOTES.md).
   const int power = std::countr_zero(std::uint32_t(count));
   const int later = power - 2 - std::countr_zero(std::uint32_t(kPassBlock));
   const bool fuse_two = k.triples_in_registers ? later >= 0 && later % 3 == 0
@@ -657,11 +666,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   }
   // In the first-level cache, with a table that has triples, the last pass
   // joins the passes before it and the splits sweep alone: fused with the
-  // splits, it took about 1.7 times as long as a pass in a triple.
-  // Measured: realft 2^8 4%, 2^9, 2^11 and 2^12 2% faster with the AVX-512
-  // kernels, and 2^10 10% once the passes in a block went in pairs (before,
-  // its last pass went with the splits); realft 2^7 .. 2^12 1-3% faster
-  // with the AVX ones.
+  // splits, the pass costs more than it does in a triple (bench/NOTES.md).
   if (k.pass_triple != nullptr && count <= kPassBlock) {
     transform_through(k, data, count, 1, count);
     k.split(data, count, ws + 2, 1, count / 2, f);

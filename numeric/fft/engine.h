@@ -28,8 +28,8 @@ inline constexpr Integer kMaxLength = Integer{1} << 29;
 
 inline constexpr bool is_power_of_two(Integer n) { return n >= 1 && (n & (n - 1)) == 0; }
 
-// Refuses (Stop, naming `routine`) a length n that is not a power of two
-// from 1 to kMaxLength.
+// Refuses (InvalidArgument, naming `routine`) a length n that is not a
+// power of two from 1 to kMaxLength.
 void check_length(const char* routine, Integer n);
 
 // ---- The arithmetic of one value.  Every kernel does these operations,
@@ -193,8 +193,8 @@ Twiddle pass_twiddle(Integer sign, Integer m);
 
 // The m/2 factors of a pass of sub-transform length m for sign +1 or -1,
 // as (re, im) pairs, made once per process by the recurrence on first use
-// and kept (m Reals of static storage for each length and sign used: at
-// most as much as the data of the largest transform); nullptr when m is
+// and kept (m Reals on the heap for each length and sign used: at most as
+// much as the data of the largest transform); nullptr when m is
 // above kCachedLength.  That is twice four1's largest fused length, so
 // that realft of 2^20 values, whose splits take the factors of the pass of
 // length 2^21, finds them kept rather than making them as the splits go, a
@@ -205,8 +205,8 @@ inline constexpr int kCachedLevels = std::countr_zero(std::uint32_t(kCachedLengt
 inline constexpr Integer kChunk = 512;
 namespace detail {
 // The kept tables once made, by sign (+1 first) and log2(m): a small
-// transform asks for up to ten, and a load costs a third of the guarded
-// call that makes one (0.9 against 2.3 ns).
+// transform asks for up to ten, so the path of a table already made is one
+// load, not the guarded call that makes one (bench/NOTES.md).
 extern std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
 const Real* make_twiddles(Integer sign, Integer m);
 } // namespace detail

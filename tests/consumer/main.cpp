@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Uses the installed toolkit and run: a complex FFT and its inverse, a
-// Chebyshev fit checked against the function it fits, and a window measured
-// on two tables that agree.  Prints "ok" and exits 0 when all three agree.
+// Chebyshev fit checked against the function it fits, a refused length
+// caught as the standard exception it is, and a window measured on two
+// tables that agree.  Prints "ok" and exits 0 when all hold.
 #include <tamsel/numeric/chebyshev.h>
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/run.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -45,6 +48,15 @@ int main() {
     fit_error = std::fmax(fit_error, std::fabs(tamsel::chebev(a, b, c, terms, x) -
                                                wave(scale, shift, 0, 0, x)));
 
+  // A length that is not a power of two is refused, data untouched.
+  bool refused = false;
+  try {
+    const Integer six = 6;
+    tamsel::four1(data, six, forward);
+  } catch (const std::invalid_argument& refusal) {
+    refused = std::strcmp(refusal.what(), "four1: length 6 is not a power of two") == 0;
+  }
+
   // Tables of 1000 records in hertz, the log one a scaled copy of the spec
   // one: the window's curves agree exactly.
   Real hz[1000], spec[1000], log[1000];
@@ -57,9 +69,10 @@ int main() {
   const Real agreement =
       tamsel::correlate_windows(hz, spec, log, fmin, fmax).samples.at(0).coefficient;
 
-  std::printf("four1 error %.3g, chebft error %.3g, agreement %.17g\n", fft_error, fit_error,
-              agreement);
-  if (fft_error > 1e-12 || fit_error > 1e-9 || std::fabs(agreement - 1.0) > 1e-12) return 1;
+  std::printf("four1 error %.3g, chebft error %.3g, refused %d, agreement %.17g\n", fft_error,
+              fit_error, int(refused), agreement);
+  if (fft_error > 1e-12 || fit_error > 1e-9 || !refused || std::fabs(agreement - 1.0) > 1e-12)
+    return 1;
   std::printf("ok\n");
   return 0;
 }

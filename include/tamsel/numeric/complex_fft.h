@@ -2,6 +2,7 @@
 // Complex fast Fourier transform of power-of-two length, in place.
 #pragma once
 
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/types.h>
 
 namespace tamsel {
@@ -26,9 +27,13 @@ namespace tamsel {
 // cos is never called.  Each butterfly computes
 //   t = (b_re*w_re - b_im*w_im, b_im*w_re + b_re*w_im),  b = a - t,  a = a + t.
 // For sign +1 and -1 the factors of each pass length up to 2^21 are made by
-// that recurrence once per process, on first use, and kept (static storage,
-// no heap); so sin is called for a pass only the first time its length
-// occurs.  Other signs compute every pass afresh.  Where the AVX-512
+// that recurrence once per process, on first use, and kept on the heap for
+// the rest of the process (m Reals for the m/2 factors of sub-transforms of
+// m values, 16 MiB for the largest); so sin is called for a pass only the
+// first time its length occurs, and a program is given the memory of the
+// lengths it uses only.  Where that memory cannot be had, std::bad_alloc
+// is thrown, with data in no useful state.  Other signs compute every pass
+// afresh.  Where the AVX-512
 // kernels run, 16 to 2^11 values that do not start on a 64-byte boundary
 // are transformed in an aligned copy on the stack (1 KiB up to 64 values,
 // 32 KiB at most; realft does the same), with the same bits.
@@ -38,8 +43,11 @@ namespace tamsel {
 //
 // n <= 0 returns at once without touching data.  n = 1 leaves data
 // unchanged.  A positive n that is not a power of two, or that exceeds
-// 2^29 (so that 2n Reals are indexable by an Integer), is refused with a
-// Stop before data is touched.
+// 2^29 (so that 2n Reals are indexable by an Integer), is refused before
+// data is touched: tamsel::InvalidArgument (<tamsel/numeric/errors.h>, a
+// std::invalid_argument) with the message "four1: length n is not a power
+// of two" or "four1: length n is too large (at most 536870912)", n written
+// in decimal.
 //
 // Threads: may run in several threads at once on separate arrays, with the
 // bits of serial calls; the first use of a length makes its kept factors

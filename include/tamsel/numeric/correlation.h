@@ -2,6 +2,7 @@
 // Circular cross-correlation of two real sequences through the FFT.
 #pragma once
 
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/types.h>
 
 namespace tamsel {
@@ -32,8 +33,11 @@ namespace tamsel {
 // Threads: correl and correl_zero_lag may run in several threads at once on
 // arrays that no other thread writes, with the bits of serial calls.
 //
-// n must be a power of two from 2 to 8192; any other n is refused with a
-// Stop before anything is written.
+// n must be a power of two from 2 to 8192; any other n is refused before
+// anything is written: tamsel::InvalidArgument (<tamsel/numeric/errors.h>,
+// a std::invalid_argument) with the message "correl: length n is not a
+// power of two from 2 to 8192", n written in decimal (correl_zero_lag's
+// too).
 //
 // Accuracy: for two sequences of like size, every lag within about 5 eps of
 // sqrt(sum data1^2 * sum data2^2) (measured for values uniform in [-1, 1],

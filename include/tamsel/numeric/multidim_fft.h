@@ -2,6 +2,7 @@
 // Multidimensional complex FFT.
 #pragma once
 
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/types.h>
 
 namespace tamsel {
@@ -31,9 +32,13 @@ namespace tamsel {
 // dimension d + 1 is transformed; sign is read at most once for each
 // dimension of length 2 or more and never when all lengths are 1.
 //
-// Refused with a Stop, before any Real of data is read or written: a length
-// that is 0, negative or not a power of two, and lengths whose 2N exceeds
-// the Integer range (so N <= 2^29).  Lengths of 1 are allowed and leave the
+// Refused before any Real of data is read or written, with
+// tamsel::InvalidArgument (<tamsel/numeric/errors.h>, a
+// std::invalid_argument): a length that is 0, negative or not a power of
+// two ("fourn: length L of dimension d is not a power of two", d counted
+// from 1), and lengths whose 2N exceeds the Integer range, so N <= 2^29
+// ("fourn: length L of dimension d makes 2N exceed the Integer range", at
+// the first dimension that does).  Lengths of 1 are allowed and leave the
 // result the same, bit for bit, as the call without them.
 //
 // Threads: as four1, whose kept factors fourn shares: may run in several

@@ -12,6 +12,7 @@
 // X_{n-1} .. X_1 and are not stored.
 #pragma once
 
+#include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/types.h>
 
 namespace tamsel {
@@ -33,7 +34,9 @@ namespace tamsel {
 // 3.141592653589795 / n.
 //
 // n must be a power of two from 1 to 2^29; any other n (including n <= 0)
-// is refused with a Stop before data is touched.
+// is refused before data is touched, as four1 refuses it but with
+// "realft" for "four1": tamsel::InvalidArgument (<tamsel/numeric/errors.h>,
+// a std::invalid_argument).
 //
 // Threads: as four1, whose kept factors realft also reads: may run in
 // several threads at once on separate arrays, with the bits of serial calls.
@@ -65,7 +68,8 @@ void realft(Real* data, const Integer& n, const Integer& sign);
 // arithmetic, sign +1 (up to n = 2048 the values are written straight to
 // the places four1's permutation gives them); n is read on entry and again
 // after that transform.  n must be a power of two from 1 to 2^29; any
-// other n is refused with a Stop before anything is written.
+// other n is refused before anything is written, as four1 refuses it but
+// with "twofft" for "four1" (tamsel::InvalidArgument).
 //
 // Threads: as four1.
 void twofft(const Real* data1, const Real* data2, Real* spectrum1,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include <tamsel/numeric/stop.h>
+#include "driver/stop.h"
 
 #include <cstdarg>
 #include <cstdio>
