@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-#include <tamsel/numeric/chebyshev.h>
-
-#include "fft/engine.h"
+#include "steps.h"
 
 namespace tamsel::kernels {
 
@@ -118,15 +116,15 @@ void sums(const Real* f, Integer n, const Real* term, Real* sum) {
 
 Integer evaluate(Real a, Real b, const Real* c, Integer terms, const Real* x, Real* result,
                  Integer count) {
-  for (Integer i = 0; i < count; ++i) result[i] = chebev(a, b, c, terms, x[i]);
+  for (Integer i = 0; i < count; ++i) result[i] = series::chebev_value(a, b, c, terms, x[i]);
   return count;
 }
 
 Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                      const Real* x, Real* result1, Real* result2, Integer count) {
   for (Integer i = 0; i < count; ++i) {
-    result1[i] = chebev(a, b, c1, terms, x[i]);
-    result2[i] = chebev(a, b, c2, terms, x[i]);
+    result1[i] = series::chebev_value(a, b, c1, terms, x[i]);
+    result2[i] = series::chebev_value(a, b, c2, terms, x[i]);
   }
   return count;
 }

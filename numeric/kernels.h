@@ -35,12 +35,12 @@ enum class Kernel {
 inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx, Kernel::avx512};
 
 // One instruction set's loops.  Each entry does, for every value, the
-// operations of the step it names (fft/engine.h) in the same order, and
+// operations of the step it names (numeric/steps.h) in the same order, and
 // takes every argument its contract allows.
 struct Table {
   Kernel kind;
 
-  // ---- Complex passes (fft/engine.h names the steps).
+  // ---- Complex passes (numeric/steps.h names the steps).
   // One radix-2 pass of half-span h values over n contiguous values: for
   // every group start s = 0, 2h, 4h, ... below n and j = j0 .. j0+count-1,
   // fft::butterfly of values a = s + j and b = a + h with the factor

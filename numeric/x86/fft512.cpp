@@ -18,7 +18,7 @@
 
 #include <immintrin.h>
 
-#include "fft/engine.h"
+#include "steps.h"
 #include "kernels.h"
 
 namespace tamsel::x86 {

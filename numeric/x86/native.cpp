@@ -5,7 +5,7 @@
 // order.
 #include <cpuid.h>
 
-#include "fft/engine.h"
+#include "steps.h"
 #include "kernels.h"
 #include "x86/simd.h"
 

@@ -2,7 +2,7 @@
 // The SSE2, AVX and AVX-512 kernels of the toolkit, built on x86
 // processors only.  Each does, for every value, the very operations of the
 // portable kernel it stands for (numeric/kernels.cpp, whose steps are in
-// fft/engine.h), in the same order and with the same operands: only the
+// numeric/steps.h), in the same order and with the same operands: only the
 // loops are arranged to do two, four or eight Reals per instruction.
 // Multiplications and additions stay separate instructions (the build
 // forbids FMA).  The AVX and AVX-512 kernels carry the "avx" or "avx512f"

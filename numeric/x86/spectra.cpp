@@ -12,7 +12,7 @@
 
 #include <immintrin.h>
 
-#include "fft/engine.h"
+#include "steps.h"
 
 namespace tamsel::x86 {
 
