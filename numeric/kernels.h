@@ -34,11 +34,35 @@ enum class Kernel {
 // to native(), the portable one always.
 inline constexpr Kernel kAll[] = {Kernel::portable, Kernel::sse2, Kernel::avx, Kernel::avx512};
 
-// One instruction set's loops.  Each entry does, for every value, the
-// operations of the step it names (numeric/steps.h) in the same order, and
-// takes every argument its contract allows.
+// What a table offers beyond the entries every table fills; the engine
+// reads these, never whether an entry is null.
+struct Capabilities {
+  // pass_triple and rows_triple are kernels of their own; elsewhere they
+  // are a pair and a pass, and the schedule does better with pairs.
+  bool triples = false;
+  // The registers hold a triple's values and factors (AVX-512's 32), so
+  // that realft beyond the first-level cache groups its later passes in
+  // threes; false where they spill (AVX's 16).
+  bool triples_in_registers = false;
+  // pass_parts, pass_pair_parts and split_from_parts are there (null
+  // elsewhere).
+  bool parts_layout = false;
+  // Vectors of 64 bytes: values off a 64-byte boundary make every vector
+  // straddle two cache lines, which the engine avoids where it can.
+  bool full_lines = false;
+};
+
+// A count of Reals, as a type of its own: exchange moves Reals, the entries
+// beside it of the same pointers count values, and an entry of one kind
+// cannot stand in the place of the other.
+enum class Reals : Integer {};
+
+// One instruction set's loops, filled by name.  Each entry does, for every
+// value, the operations of the step it names (numeric/steps.h) in the same
+// order, and takes every argument its contract allows.
 struct Table {
   Kernel kind;
+  Capabilities can;
 
   // ---- Complex passes (numeric/steps.h names the steps).
   // One radix-2 pass of half-span h values over n contiguous values: for
@@ -54,16 +78,9 @@ struct Table {
   // The passes of half-spans h, 2h and 4h with the h factors wa, the 2h
   // factors wb and the 4h factors wc: pass_pair(data, n, h, wa, wb) then
   // pass(data, n, 4h, wc, 0, 4h), done together on each group of 8h values;
-  // n a multiple of 8h.  Null in the tables without such a kernel (SSE2,
-  // portable): their passes then go in pairs.
+  // n a multiple of 8h.
   void (*pass_triple)(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                       const Real* wc);
-  // Whether the registers hold a triple's values and factors (AVX-512's
-  // 32), so that realft beyond the first-level cache groups its later
-  // passes in threes; false where they spill (AVX's 16).  In that cache,
-  // where no pass waits for memory, even AVX-512's triples take as long
-  // as pairs pass for pass or longer (3-14% at 2048 values).
-  bool triples_in_registers;
   // pass_pair over the n values at a and over the n values at b, two runs
   // that do not overlap, with the results trading places: a's stored at b,
   // b's at a.
@@ -92,7 +109,7 @@ struct Table {
   // Three passes over eight rows of count values each, rows r = 0..7 at
   // a + r * span: rows_pair on rows 0..3 and on rows 4..7, then the
   // butterflies of rows (r, r + 4) with the factor at fc + r * fc_step, r =
-  // 0..3.  Null where pass_triple is.
+  // 0..3.
   void (*rows_triple)(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
                       const Real* fc, Integer fc_step, Integer count);
   // Value 0 of the transform alone (fft::first_value_step).
@@ -107,7 +124,7 @@ struct Table {
                                const Real* w2, const Real* w4, const std::uint16_t* order);
   // Exchanges a[0 .. reals-1] with b[0 .. reals-1], two runs that do not
   // overlap; reals a multiple of 4.
-  void (*exchange)(Real* a, Real* b, Integer reals);
+  void (*exchange)(Real* a, Real* b, Reals reals);
 
   // ---- Real transforms and the correlation.
   // fft::split of Z_k at data[2k] and Z_{count-k} at data[2(count-k)] for
@@ -127,7 +144,7 @@ struct Table {
   void (*pass_pair_split)(Real* data, Integer count, const Real* wa, const Real* wl,
                           const Real* ws, Real f);
   // The passes in the parts layout and realft's splits from it, null in the
-  // tables without them.  In that layout the values 4q .. 4q+3 of an
+  // tables without them (can.parts_layout false).  In that layout the values 4q .. 4q+3 of an
   // array, at Reals 8q .. 8q+7, are stored as their real parts in the order
   // 4q, 4q+2, 4q+1, 4q+3, then their imaginary parts in that order.
   // pass_pair_parts is pass_pair on values in that layout, h a multiple of

@@ -105,7 +105,7 @@ constexpr Integer kLongestLine = Integer{1} << 13;
 // Whether the values at data lie off a 64-byte boundary for the AVX-512
 // kernels, so that every vector of theirs straddles two cache lines.
 bool straddling(const kernels::Table& k, const Real* data) {
-  return k.kind == kernels::Kernel::avx512 && reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
+  return k.can.full_lines && reinterpret_cast<std::uintptr_t>(data) % 64 != 0;
 }
 
 // The passes of lengths m = first .. last over count values, each group of
@@ -129,7 +129,7 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
     m *= 4;
   };
   const bool throughout = count > kPassBlock || straddling(k, data);
-  if (k.pass_triple != nullptr && number > 1 && (throughout || number % 2 != 0)) {
+  if (k.can.triples && number > 1 && (throughout || number % 2 != 0)) {
     const int pairs = !throughout        ? (number - 3) / 2
                       : number % 3 == 0 ? 0
                       : number % 3 == 2 ? 1
@@ -197,7 +197,7 @@ void passes(const kernels::Table& k, Real* data, Integer count, Integer directio
   // A whole-array pass that would go alone takes the blocks' last pass
   // with it: an odd number of them in pairs, or the only one.
   const int later = std::countr_zero(std::uint32_t(cached / block));
-  const bool alone = k.pass_triple != nullptr ? later == 1 : later % 2 != 0;
+  const bool alone = k.can.triples ? later == 1 : later % 2 != 0;
   if (block < count && in_block == block && alone) in_block /= 2;
   for (Integer first = 0; first < count; first += block) {
     Real* part = data + 2 * first;
@@ -336,7 +336,7 @@ void transform(Real* data, Integer count, Integer direction) {
   // parts layout (measured with the AVX kernels: four1 2^5 .. 2^11 5-22%
   // faster, 2^12 and 2^13 6-7%; 2^4, one pair, no faster; 2^14 and 2^15
   // 15% slower, with more sweeps in pairs than in triples).
-  if (k.pass_pair_parts != nullptr && count >= 32 && count <= kPartsLength) {
+  if (k.can.parts_layout && count >= 32 && count <= kPartsLength) {
     return parts_transform(k, data, count, direction, true);
   }
   if (!through_scratch(k, data, count)) {
@@ -368,7 +368,7 @@ bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
   // it, as transform runs them (measured with the AVX kernels: correl 128
   // 5-7% faster, 512 to 8192 2-4%).
   static_assert(4 * kPassBlock <= kPartsLength);
-  if (k.pass_pair_parts != nullptr && count >= 32) {
+  if (k.can.parts_layout && count >= 32) {
     parts_after_first_two(k, out, count, direction, true);
   } else {
     passes(k, out, count, direction, count, Start::first_two_done);
@@ -452,7 +452,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // faster than with the pairs, a triple and the splits in the values' own
   // layout, 2^13 and 2^14 9-11% faster than before; the first pass alone,
   // not the last, by 2-4%).
-  if (k.split_from_parts != nullptr && count <= kPartsLength) {
+  if (k.can.parts_layout && count <= kPartsLength) {
     parts_transform(k, data, count, 1, false);
     k.split_from_parts(data, count, ws, f);
     return true;
@@ -475,7 +475,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // and the splits crowd the registers, it lost 6-11%.
   const int power = std::countr_zero(std::uint32_t(count));
   const int later = power - 2 - std::countr_zero(std::uint32_t(kPassBlock));
-  const bool fuse_two = k.triples_in_registers ? later >= 0 && later % 3 == 0
+  const bool fuse_two = k.can.triples_in_registers ? later >= 0 && later % 3 == 0
                                                : count > kPassBlock && power % 2 == 0;
   if (fuse_two) {
     transform_through(k, data, count, 1, count / 4);
@@ -489,7 +489,7 @@ bool transform_and_split(Real* data, Integer count, Real f) {
   // kernels, and 2^10 10% once the passes in a block went in pairs (before,
   // its last pass went with the splits); realft 2^7 .. 2^12 1-3% faster
   // with the AVX ones.
-  if (k.pass_triple != nullptr && count <= kPassBlock) {
+  if (k.can.triples && count <= kPassBlock) {
     transform_through(k, data, count, 1, count);
     k.split(data, count, ws + 2, 1, count / 2, f);
     return true;

@@ -471,8 +471,8 @@ void first_value_avx(Real* data, Integer n) {
   if (half == 1) first_value_level_sse2(data, half);
 }
 
-void exchange_sse2(Real* a, Real* b, Integer reals) {
-  for (Integer k = 0; k < reals; k += 2) {
+void exchange_sse2(Real* a, Real* b, kernels::Reals reals) {
+  for (Integer k = 0; k < Integer(reals); k += 2) {
     const __m128d x = _mm_loadu_pd(a + k);
     _mm_storeu_pd(a + k, _mm_loadu_pd(b + k));
     _mm_storeu_pd(b + k, x);
@@ -480,7 +480,8 @@ void exchange_sse2(Real* a, Real* b, Integer reals) {
 }
 
 // Four Reals at a time.
-__attribute__((target("avx"))) void exchange_avx(Real* a, Real* b, Integer reals) {
+__attribute__((target("avx"))) void exchange_avx(Real* a, Real* b, kernels::Reals count) {
+  const Integer reals = Integer(count);
   for (Integer k = 0; k < reals; k += 4) {
     const __m256d x = _mm256_loadu_pd(a + k);
     _mm256_storeu_pd(a + k, _mm256_loadu_pd(b + k));

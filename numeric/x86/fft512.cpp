@@ -273,7 +273,8 @@ TAMSEL_AVX512 void interleave_avx512(const Real* re, const Real* im, Real* out, 
 }
 
 // Eight Reals at a time, then four.
-TAMSEL_AVX512 void exchange_avx512(Real* a, Real* b, Integer reals) {
+TAMSEL_AVX512 void exchange_avx512(Real* a, Real* b, kernels::Reals count) {
+  const Integer reals = Integer(count);
   Integer k = 0;
   for (; k + 8 <= reals; k += 8) {
     const __m512d x = _mm512_loadu_pd(a + k);

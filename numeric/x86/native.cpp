@@ -57,11 +57,17 @@ void pass_pair_sse2(Real* data, Integer n, Integer h, const Real* wa, const Real
   x86::pass_sse2(data, n, 2 * h, wb, 0, 2 * h);
 }
 
+void pass_triple_sse2(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                      const Real* wc) {
+  pass_pair_sse2(data, n, h, wa, wb);
+  x86::pass_sse2(data, n, 4 * h, wc, 0, 4 * h);
+}
+
 void pass_pair_swap_sse2(Real* a, Real* b, Integer n, Integer h, const Real* wa,
                          const Real* wb) {
   pass_pair_sse2(a, n, h, wa, wb);
   pass_pair_sse2(b, n, h, wa, wb);
-  x86::exchange_sse2(a, b, 2 * n);
+  x86::exchange_sse2(a, b, Reals{2 * n});
 }
 
 void first_two_passes_sse2(Real* data, Integer n, const Real* w2, const Real* w4) {
@@ -87,6 +93,16 @@ void rows_pair_sse2(Real* a, Integer span, const Real* fa, const Real* f0, const
   x86::butterflies_sse2(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
   x86::butterflies_sse2(a, a + 2 * span, f0[0], f0[1], count);
   x86::butterflies_sse2(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
+void rows_triple_sse2(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                      const Real* fc, Integer fc_step, Integer count) {
+  rows_pair_sse2(a, span, fa, f0, f1, count);
+  rows_pair_sse2(a + 4 * span, span, fa, f0, f1, count);
+  for (Integer r = 0; r < 4; ++r) {
+    x86::butterflies_sse2(a + r * span, a + (r + 4) * span, fc[r * fc_step], fc[r * fc_step + 1],
+                          count);
+  }
 }
 
 void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
@@ -139,7 +155,7 @@ void pass_pair_swap_avx(Real* a, Real* b, Integer n, Integer h, const Real* wa,
   if (h % 2 == 0) return x86::pass_pair_swap_avx(a, b, n, h, wa, wb);
   pass_pair_avx(a, n, h, wa, wb);
   pass_pair_avx(b, n, h, wa, wb);
-  x86::exchange_avx(a, b, 2 * n);
+  x86::exchange_avx(a, b, Reals{2 * n});
 }
 
 // ---- AVX-512 entries: the AVX-512 kernels where they take the arguments,
@@ -198,49 +214,106 @@ void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
 }
 
 constinit const Table kSse2{
-    Kernel::sse2,           x86::pass_sse2,        pass_pair_sse2,        nullptr,
-    false,                  pass_pair_swap_sse2,
-    first_two_passes_sse2,  reverse_first_two_sse2, portable::reverse_first_two_to,
-    portable::pass_pair_to, x86::butterflies_sse2, rows_pair_sse2, nullptr,
-    x86::first_value_sse2,  x86::interleave_sse2,  interleave_first_two_sse2,
-    x86::exchange_sse2,     x86::split_sse2,
-    pass_split_sse2,        portable::pass_split_to, pass_pair_split_sse2,
-    nullptr,                nullptr,               nullptr,
-    x86::separate_sse2,
-    x86::separate_products_sse2,
-    x86::sums_sse2,         x86::evaluate_sse2,    evaluate_two_sse2,
-    portable::all_in_range, x86::first_match_sse2};
+    .kind = Kernel::sse2,
+    .can = {},
+    .pass = x86::pass_sse2,
+    .pass_pair = pass_pair_sse2,
+    .pass_triple = pass_triple_sse2,
+    .pass_pair_swap = pass_pair_swap_sse2,
+    .first_two_passes = first_two_passes_sse2,
+    .reverse_first_two = reverse_first_two_sse2,
+    .reverse_first_two_to = portable::reverse_first_two_to,
+    .pass_pair_to = portable::pass_pair_to,
+    .butterflies = x86::butterflies_sse2,
+    .rows_pair = rows_pair_sse2,
+    .rows_triple = rows_triple_sse2,
+    .first_value = x86::first_value_sse2,
+    .interleave = x86::interleave_sse2,
+    .interleave_first_two = interleave_first_two_sse2,
+    .exchange = x86::exchange_sse2,
+    .split = x86::split_sse2,
+    .pass_split = pass_split_sse2,
+    .pass_split_to = portable::pass_split_to,
+    .pass_pair_split = pass_pair_split_sse2,
+    .pass_parts = nullptr,
+    .pass_pair_parts = nullptr,
+    .split_from_parts = nullptr,
+    .separate = x86::separate_sse2,
+    .separate_products = x86::separate_products_sse2,
+    .sums = x86::sums_sse2,
+    .evaluate = x86::evaluate_sse2,
+    .evaluate_two = evaluate_two_sse2,
+    .all_in_range = portable::all_in_range,
+    .first_match = x86::first_match_sse2,
+};
 
 constinit const Table kAvx{
-    Kernel::avx,               pass_avx,                   pass_pair_avx,
-    pass_triple_avx,           false,                      pass_pair_swap_avx,
-    x86::first_two_passes_avx, x86::reverse_first_two_avx, portable::reverse_first_two_to,
-    portable::pass_pair_to,    x86::butterflies_avx,       x86::rows_pair_avx,
-    x86::rows_triple_avx,
-    x86::first_value_avx,      x86::interleave_avx,        x86::interleave_first_two_avx,
-    x86::exchange_avx,         x86::split_avx,
-    x86::pass_split_avx,       portable::pass_split_to,    pass_pair_split_avx,
-    x86::pass_parts_avx,       x86::pass_pair_parts_avx,   x86::split_from_parts_avx,
-    x86::separate_avx,
-    x86::separate_products_avx,
-    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx,
-    x86::all_in_range_avx,     x86::first_match_avx};
+    .kind = Kernel::avx,
+    .can = {.triples = true, .parts_layout = true},
+    .pass = pass_avx,
+    .pass_pair = pass_pair_avx,
+    .pass_triple = pass_triple_avx,
+    .pass_pair_swap = pass_pair_swap_avx,
+    .first_two_passes = x86::first_two_passes_avx,
+    .reverse_first_two = x86::reverse_first_two_avx,
+    .reverse_first_two_to = portable::reverse_first_two_to,
+    .pass_pair_to = portable::pass_pair_to,
+    .butterflies = x86::butterflies_avx,
+    .rows_pair = x86::rows_pair_avx,
+    .rows_triple = x86::rows_triple_avx,
+    .first_value = x86::first_value_avx,
+    .interleave = x86::interleave_avx,
+    .interleave_first_two = x86::interleave_first_two_avx,
+    .exchange = x86::exchange_avx,
+    .split = x86::split_avx,
+    .pass_split = x86::pass_split_avx,
+    .pass_split_to = portable::pass_split_to,
+    .pass_pair_split = pass_pair_split_avx,
+    .pass_parts = x86::pass_parts_avx,
+    .pass_pair_parts = x86::pass_pair_parts_avx,
+    .split_from_parts = x86::split_from_parts_avx,
+    .separate = x86::separate_avx,
+    .separate_products = x86::separate_products_avx,
+    .sums = sums_avx,
+    .evaluate = x86::evaluate_avx,
+    .evaluate_two = x86::evaluate_two_avx,
+    .all_in_range = x86::all_in_range_avx,
+    .first_match = x86::first_match_avx,
+};
 
 constinit const Table kAvx512{
-    Kernel::avx512,            pass_avx512,                pass_pair_avx512,
-    pass_triple_avx512,        true,                       pass_pair_swap_avx512,
-    x86::first_two_passes_avx, x86::reverse_first_two_avx512, x86::reverse_first_two_to_avx512,
-    x86::pass_pair_to_avx512,  x86::butterflies_avx512,    rows_pair_avx512,
-    rows_triple_avx512,
-    x86::first_value_avx,      x86::interleave_avx512,     interleave_first_two_avx512,
-    x86::exchange_avx512,
-    x86::split_avx512,
-    x86::pass_split_avx512,    x86::pass_split_to_avx512,  pass_pair_split_avx512,
-    nullptr,                   nullptr,                    nullptr,
-    x86::separate_avx512,
-    x86::separate_products_avx512,
-    sums_avx,                  x86::evaluate_avx,          x86::evaluate_two_avx512,
-    x86::all_in_range_avx,     x86::first_match_avx};
+    .kind = Kernel::avx512,
+    .can = {.triples = true, .triples_in_registers = true, .full_lines = true},
+    .pass = pass_avx512,
+    .pass_pair = pass_pair_avx512,
+    .pass_triple = pass_triple_avx512,
+    .pass_pair_swap = pass_pair_swap_avx512,
+    .first_two_passes = x86::first_two_passes_avx,
+    .reverse_first_two = x86::reverse_first_two_avx512,
+    .reverse_first_two_to = x86::reverse_first_two_to_avx512,
+    .pass_pair_to = x86::pass_pair_to_avx512,
+    .butterflies = x86::butterflies_avx512,
+    .rows_pair = rows_pair_avx512,
+    .rows_triple = rows_triple_avx512,
+    .first_value = x86::first_value_avx,
+    .interleave = x86::interleave_avx512,
+    .interleave_first_two = interleave_first_two_avx512,
+    .exchange = x86::exchange_avx512,
+    .split = x86::split_avx512,
+    .pass_split = x86::pass_split_avx512,
+    .pass_split_to = x86::pass_split_to_avx512,
+    .pass_pair_split = pass_pair_split_avx512,
+    .pass_parts = nullptr,
+    .pass_pair_parts = nullptr,
+    .split_from_parts = nullptr,
+    .separate = x86::separate_avx512,
+    .separate_products = x86::separate_products_avx512,
+    .sums = sums_avx,
+    .evaluate = x86::evaluate_avx,
+    .evaluate_two = x86::evaluate_two_avx512,
+    .all_in_range = x86::all_in_range_avx,
+    .first_match = x86::first_match_avx,
+};
 
 } // namespace
 

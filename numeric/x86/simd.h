@@ -20,6 +20,8 @@
 
 #include <tamsel/numeric/types.h>
 
+#include "kernels.h"
+
 namespace tamsel::x86 {
 
 // The step through the tiles of a permutation where the plain order
@@ -206,9 +208,9 @@ void interleave_first_two_avx512(const Real* re, const Real* im, Real* out, Inte
                                  const std::uint16_t* order); // n >= 32, x86/fft512.cpp
 void interleave_avx512(const Real* re, const Real* im, Real* out, Integer n,
                        const std::uint16_t* order); // x86/fft512.cpp
-void exchange_sse2(Real* a, Real* b, Integer reals);
-void exchange_avx(Real* a, Real* b, Integer reals);
-void exchange_avx512(Real* a, Real* b, Integer reals); // x86/fft512.cpp
+void exchange_sse2(Real* a, Real* b, kernels::Reals reals);
+void exchange_avx(Real* a, Real* b, kernels::Reals reals);
+void exchange_avx512(Real* a, Real* b, kernels::Reals reals); // x86/fft512.cpp
 
 // ---- Real transforms and the correlation (x86/spectra.cpp).
 void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
