@@ -5,14 +5,14 @@
 // per AVX vector.  realft's AVX recombination and correl's AVX separation
 // with its products take four values at a time apart into a vector of
 // their real parts and one of their imaginary parts, where no operation
-// needs a shuffle.  So do the AVX passes of four1 and realft up to 2^13
-// values, from the third to the last or to realft's splits (the parts
-// layout).
+// needs a shuffle (x86/parts.h).
 #include "x86/simd.h"
 
 #include <immintrin.h>
 
 #include "steps.h"
+#include "x86/parts.h"
+#include "x86/passes.h"
 
 namespace tamsel::x86 {
 
@@ -58,6 +58,17 @@ void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer
   }
 }
 
+void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f) {
+  pass<2>(data, count, count / 2, wl, 0, count / 2);
+  split_sse2(data, count, ws + 2, 1, count / 2, f);
+}
+
+void pass_pair_split_sse2(Real* data, Integer count, const Real* wa, const Real* wl,
+                          const Real* ws, Real f) {
+  pass<2>(data, count, count / 4, wa, 0, count / 4);
+  pass_split_sse2(data, count, wl, ws, f);
+}
+
 namespace {
 
 // fft::split of k and k + 1 at once: Z_k, Z_k+1 in bv, Z_n-k-1, Z_n-k as
@@ -88,109 +99,6 @@ split_two(__m256d bv, __m256d a_stored, __m256d wv, __m256d fv, Real* b, Real* a
 
 } // namespace
 
-namespace {
-
-// Four complex values taken apart into their real and imaginary parts.
-struct Parts {
-  __m256d re;
-  __m256d im;
-};
-
-// The values of x = (Z_0, Z_1) and y = (Z_2, Z_3) as parts, in lanes
-// 0, 2 | 1, 3.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts parts(__m256d x, __m256d y) {
-  return {_mm256_unpacklo_pd(x, y), _mm256_unpackhi_pd(x, y)};
-}
-
-// The two halves of x exchanged.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline __m256d halves_swapped(__m256d x) {
-  return _mm256_permute2f128_pd(x, x, 0x01);
-}
-
-// The two values at v with halves exchanged, and stored so, through two
-// 128-bit loads or stores instead of a shuffle (measured on a processor
-// whose lane-crossing shuffles share one port with its adds: realft 2^8 ..
-// 2^17 1-4% faster with the AVX kernels).  Whatever reads those values
-// back does so after the sweep, when the half stores have long left the
-// store buffer, so no load waits on forwarding from them.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline __m256d swapped_load(const Real* v) {
-  return _mm256_set_m128d(_mm_loadu_pd(v), _mm_loadu_pd(v + 2));
-}
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void swapped_store(Real* v,
-                                                                                __m256d x) {
-  _mm_storeu_pd(v + 2, _mm256_castpd256_pd128(x));
-  _mm_storeu_pd(v, _mm256_extractf128_pd(x, 1));
-}
-
-// The four values at v .. v+3 as parts, in lanes 0, 2 | 1, 3 (forward) or
-// in lanes 3, 1 | 2, 0 (mirrored).
-[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts forward_parts(const Real* v) {
-  return parts(_mm256_loadu_pd(v), _mm256_loadu_pd(v + 4));
-}
-[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts mirrored_parts(const Real* v) {
-  return parts(swapped_load(v + 4), swapped_load(v));
-}
-
-// The inverses: parts in those lanes stored back as four values at v.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-store_forward(Real* v, Parts x) {
-  _mm256_storeu_pd(v, _mm256_unpacklo_pd(x.re, x.im));
-  _mm256_storeu_pd(v + 4, _mm256_unpackhi_pd(x.re, x.im));
-}
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-store_mirrored(Real* v, Parts x) {
-  swapped_store(v + 4, _mm256_unpacklo_pd(x.re, x.im));
-  swapped_store(v, _mm256_unpackhi_pd(x.re, x.im));
-}
-
-// Parts in lanes 0, 2 | 1, 3 put in lanes 3, 1 | 2, 0.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts reversed(Parts x) {
-  return {_mm256_permute_pd(halves_swapped(x.re), 0x5),
-          _mm256_permute_pd(halves_swapped(x.im), 0x5)};
-}
-
-// fft::butterfly of four values a, b with factors w, all as parts: a + t
-// in a and a - t in b.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-butterflies(Parts& a, Parts& b, Parts w) {
-  const __m256d t_re = _mm256_sub_pd(_mm256_mul_pd(b.re, w.re), _mm256_mul_pd(b.im, w.im));
-  const __m256d t_im = _mm256_add_pd(_mm256_mul_pd(b.im, w.re), _mm256_mul_pd(b.re, w.im));
-  b = {_mm256_sub_pd(a.re, t_re), _mm256_sub_pd(a.im, t_im)};
-  a = {_mm256_add_pd(a.re, t_re), _mm256_add_pd(a.im, t_im)};
-}
-
-// Two passes over four runs as parts: butterflies (v0, v1) and (v2, v3)
-// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-pair_parts(Parts& v0, Parts& v1, Parts& v2, Parts& v3, Parts fa, Parts f0, Parts f1) {
-  butterflies(v0, v1, fa);
-  butterflies(v2, v3, fa);
-  butterflies(v0, v2, f0);
-  butterflies(v1, v3, f1);
-}
-
-// fft::split of four values Z_k in b with their partners Z_n-k in a and
-// the factors w, all as parts, lane by lane: each lane does fft::split's
-// operations in its order.
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-split_parts(Parts& b, Parts& a, Parts w, __m256d fv) {
-  const __m256d half = _mm256_set1_pd(0.5);
-  const __m256d u_re = _mm256_mul_pd(_mm256_add_pd(b.re, a.re), half);
-  const __m256d u_im = _mm256_mul_pd(_mm256_sub_pd(b.im, a.im), half);
-  const __m256d v_re =
-      _mm256_xor_pd(_mm256_mul_pd(_mm256_add_pd(b.im, a.im), fv), _mm256_set1_pd(-0.0));
-  const __m256d v_im = _mm256_mul_pd(_mm256_sub_pd(b.re, a.re), fv);
-  const __m256d wr_vr = _mm256_mul_pd(w.re, v_re);
-  const __m256d wi_vi = _mm256_mul_pd(w.im, v_im);
-  const __m256d vi_wr = _mm256_mul_pd(v_im, w.re);
-  const __m256d vr_wi = _mm256_mul_pd(v_re, w.im);
-  b = {_mm256_sub_pd(_mm256_add_pd(wr_vr, u_re), wi_vi),
-       _mm256_add_pd(_mm256_add_pd(u_im, vi_wr), vr_wi)};
-  a = {_mm256_add_pd(_mm256_sub_pd(u_re, wr_vr), wi_vi),
-       _mm256_add_pd(vr_wi, _mm256_sub_pd(vi_wr, u_im))};
-}
-
-} // namespace
 
 // k .. k+3 at once, as parts (the partners mirrored), then k and k + 1.
 __attribute__((target("avx"))) void split_avx(Real* data, Integer count, const Real* w,
@@ -280,12 +188,12 @@ void pass_pair_split_rest(Real* data, Integer count, const Real* wa, const Real*
   const Integer q = count / 4;
   const Integer span = 2 * q;
   const Integer j = q / 2 - 3;
-  pass_sse2(data, count, q, wa, 0, 1);
-  pass_sse2(data, count, q, wa + 2 * j, j, 7);
-  pass_sse2(data, count, 2 * q, wl, 0, 1);
-  pass_sse2(data, count, 2 * q, wl + 2 * j, j, 7);
-  pass_sse2(data, count, 2 * q, wl + span, q, 1);
-  pass_sse2(data, count, 2 * q, wl + 2 * j + span, j + q, 7);
+  pass<2>(data, count, q, wa, 0, 1);
+  pass<2>(data, count, q, wa + 2 * j, j, 7);
+  pass<2>(data, count, 2 * q, wl, 0, 1);
+  pass<2>(data, count, 2 * q, wl + 2 * j, j, 7);
+  pass<2>(data, count, 2 * q, wl + span, q, 1);
+  pass<2>(data, count, 2 * q, wl + 2 * j + span, j + q, 7);
   split_avx(data, count, ws + 2 * j, j, j + 7, f);
   split_avx(data, count, ws + span, q, q + 1, f);
   split_avx(data, count, ws + 2 * j + span, j + q, j + q + 7, f);
@@ -297,6 +205,10 @@ void pass_pair_split_rest(Real* data, Integer count, const Real* wa, const Real*
 __attribute__((target("avx"))) void pass_pair_split_avx(Real* data, Integer count,
                                                         const Real* wa, const Real* wl,
                                                         const Real* ws, Real f) {
+  if (count < 32) {
+    pass<4>(data, count, count / 4, wa, 0, count / 4);
+    return pass_split_avx(data, count, wl, ws, f);
+  }
   const __m256d fv = _mm256_set1_pd(f);
   const Integer q = count / 4;
   const Integer span = 2 * q; // Reals from Z_j to Z_j+q
@@ -329,129 +241,6 @@ __attribute__((target("avx"))) void pass_pair_split_avx(Real* data, Integer coun
   pass_pair_split_rest(data, count, wa, wl, ws, f);
 }
 
-// ---- The passes and realft's splits in the parts layout (kernels::Table::
-// pass_parts): the values of block q as parts, forward_parts' lanes 0, 2 |
-// 1, 3, so that the passes need no shuffle at all and the factors of four
-// values of j come as parts the same way.
-namespace {
-
-// The parts of block p, read in the parts layout or (kValues) as values.
-template <bool kValues>
-[[gnu::always_inline]] __attribute__((target("avx"))) inline Parts block_at(const Real* p) {
-  if constexpr (kValues) return forward_parts(p);
-  return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)};
-}
-// Parts x stored at block p in the parts layout or (kValues) as values.
-template <bool kValues = false>
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void store_block(Real* p, Parts x) {
-  if constexpr (kValues) return store_forward(p, x);
-  _mm256_storeu_pd(p, x.re);
-  _mm256_storeu_pd(p + 4, x.im);
-}
-
-// pair_parts on the four blocks at p0 + r * span, r = 0..3, read from
-// values with kFrom, stored as values with kTo.
-template <bool kFrom, bool kTo>
-[[gnu::always_inline]] __attribute__((target("avx"))) inline void
-pair_blocks(Real* p0, Integer span, const Parts& fa, const Parts& f0, const Parts& f1) {
-  Parts v0 = block_at<kFrom>(p0), v1 = block_at<kFrom>(p0 + span);
-  Parts v2 = block_at<kFrom>(p0 + 2 * span), v3 = block_at<kFrom>(p0 + 3 * span);
-  pair_parts(v0, v1, v2, v3, fa, f0, f1);
-  store_block<kTo>(p0, v0);
-  store_block<kTo>(p0 + span, v1);
-  store_block<kTo>(p0 + 2 * span, v2);
-  store_block<kTo>(p0 + 3 * span, v3);
-}
-
-// As pass_pair_avx: with four groups or more, each j's factors taken once
-// for all of them.
-template <bool kFrom, bool kTo>
-__attribute__((target("avx"))) void pass_pair_parts_from(Real* data, Integer n, Integer h,
-                                                         const Real* wa, const Real* wb) {
-  const Integer span = 2 * h;
-  if (n >= 16 * h) {
-    for (Integer k = 0; k < span; k += 8) {
-      const Parts fa = forward_parts(wa + k);
-      const Parts f0 = forward_parts(wb + k);
-      const Parts f1 = forward_parts(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h) {
-        pair_blocks<kFrom, kTo>(data + 2 * s + k, span, fa, f0, f1);
-      }
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 4 * h) {
-    for (Integer k = 0; k < span; k += 8) {
-      pair_blocks<kFrom, kTo>(data + 2 * s + k, span, forward_parts(wa + k),
-                              forward_parts(wb + k), forward_parts(wb + span + k));
-    }
-  }
-}
-
-} // namespace
-
-// The values read in their own layout, left in the parts layout.
-__attribute__((target("avx"))) void pass_parts_avx(Real* data, Integer n, Integer h,
-                                                   const Real* w) {
-  const Integer span = 2 * h; // Reals from a value to its partner
-  for (Integer k = 0; k < span; k += 8) {
-    const Parts f = forward_parts(w + k);
-    for (Integer s = 0; s < n; s += 2 * h) {
-      Real* const p = data + 2 * s + k;
-      Parts a = block_at<true>(p);
-      Parts b = block_at<true>(p + span);
-      butterflies(a, b, f);
-      store_block(p, a);
-      store_block(p + span, b);
-    }
-  }
-}
-
-void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
-                         bool from_values, bool to_values) {
-  if (from_values && to_values) return pass_pair_parts_from<true, true>(data, n, h, wa, wb);
-  if (from_values) return pass_pair_parts_from<true, false>(data, n, h, wa, wb);
-  if (to_values) return pass_pair_parts_from<false, true>(data, n, h, wa, wb);
-  pass_pair_parts_from<false, false>(data, n, h, wa, wb);
-}
-
-// Block q (k = 4q .. 4q+3, in lanes 4q, 4q+2 | 4q+1, 4q+3) for q = 0 ..
-// n/8 - 1, n = count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3:
-// those of lanes 1..3 are lanes 1, 3 | 2 of block n/4 - q - 1, that of lane 0
-// is lane 0 of the block after it, the one read a step before (for q = 0,
-// Z_0 stands in for the missing Z_n, and Z_0 keeps its value).  Each block
-// is read before the stores of its values, which are the splits' results
-// in their own layout: block q's at its place, its partners' 16 bytes
-// past the start of theirs, reaching into the block read a step before.
-// Left at the end: Z_count/2, lane 0 of the last block read.
-__attribute__((target("avx"))) void split_from_parts_avx(Real* data, Integer count,
-                                                         const Real* ws, Real f) {
-  const __m256d fv = _mm256_set1_pd(f);
-  const Integer blocks = count / 4;
-  Parts after = block_at<false>(data); // lane 0 the partner of lane 0
-#pragma GCC unroll 2
-  for (Integer q = 0; q < blocks / 2; ++q) {
-    Real* const own = data + 8 * q;
-    Real* const mirror = data + 8 * (blocks - q - 1);
-    const Parts z = block_at<false>(own);
-    const Parts m = block_at<false>(mirror);
-    Parts b = z;
-    Parts a{_mm256_blend_pd(_mm256_permute_pd(m.re, 0x6), after.re, 0x1),
-            _mm256_blend_pd(_mm256_permute_pd(m.im, 0x6), after.im, 0x1)};
-    split_parts(b, a, forward_parts(ws + 8 * q), fv);
-    if (q == 0) b = {_mm256_blend_pd(b.re, z.re, 0x1), _mm256_blend_pd(b.im, z.im, 0x1)};
-    _mm256_storeu_pd(own, _mm256_unpacklo_pd(b.re, b.im));
-    _mm256_storeu_pd(own + 4, _mm256_unpackhi_pd(b.re, b.im));
-    const __m256d low = _mm256_unpacklo_pd(a.re, a.im);  // Z_n-4q, Z_n-4q-1
-    const __m256d high = _mm256_unpackhi_pd(a.re, a.im); // Z_n-4q-2, Z_n-4q-3
-    _mm_storeu_pd(mirror + 2, _mm256_extractf128_pd(high, 1));
-    _mm_storeu_pd(mirror + 4, _mm256_castpd256_pd128(high));
-    _mm_storeu_pd(mirror + 6, _mm256_extractf128_pd(low, 1));
-    if (q != 0) _mm_storeu_pd(mirror + 8, _mm256_castpd256_pd128(low));
-    after = m;
-  }
-  _mm_storeu_pd(data + count, _mm256_castpd256_pd128(_mm256_unpacklo_pd(after.re, after.im)));
-}
 
 void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count) {
   for (Integer k = 1; k <= count / 2; ++k) {

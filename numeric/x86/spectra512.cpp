@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// AVX-512 kernels of the permutation with the first two passes, twofft's
-// interleaving, realft's recombination and correl's products, four complex
-// values per vector (the passes are in x86/passes.cpp).  A butterfly does
-// the operations of fft::butterfly with the same operands:
+// AVX-512 kernels of realft's recombination and correl's products, four
+// complex values per vector.  A butterfly does the operations of
+// fft::butterfly with the same operands:
 //   t_re = b_re*w_re + b_im*(-w_im),  t_im = b_im*w_re + b_re*w_im,
 // then a - t and a + t.  AVX-512 has no add-subtract instruction, so
 // b_im*w_im is formed as the product with -w_im, exactly its negative, and
@@ -11,15 +10,15 @@
 // differ.  Every function of this unit carries the "avx512f" target
 // attribute.  AVX-512F has fused multiply-adds of its own, which GCC's
 // vectoriser forms from a complex product's scalar loop even without
-// contraction: the single values left at the ends go through explicit
-// 128-bit vector operations or the portable and AVX kernels, called, never
-// inlined here (the build checks that no fused multiply-add is emitted).
+// contraction: the values left at the ends go through explicit 128-bit
+// vector operations, the AVX kernels (called) or the steps of one value,
+// and the test numeric.no_fused_multiply_add checks that the library holds
+// no fused multiply-add.
 #include "x86/simd.h"
 
 #include <immintrin.h>
 
 #include "steps.h"
-#include "kernels.h"
 
 namespace tamsel::x86 {
 
@@ -50,31 +49,6 @@ struct Factors {
   return _mm512_add_pd(_mm512_mul_pd(bv, w.re), _mm512_mul_pd(bs, w.im));
 }
 
-// ---- The permutation with the first two passes.
-
-
-// Four complex values of x and y: those at lanes (i, j) of x, then (k, l)
-// of y, with imm = i | j << 2 | k << 4 | l << 6 (the all-lanes mask form,
-// which names every input).
-template <int imm>
-[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d pick(__m512d x, __m512d y) {
-  return _mm512_mask_shuffle_f64x2(x, 0xFF, x, y, imm);
-}
-
-// The factor pair at w in every lane pair.
-[[gnu::always_inline]] TAMSEL_AVX512 inline Factors every_lane(const Real* w) {
-  return lanes_of(_mm512_setr_pd(w[0], w[1], w[0], w[1], w[0], w[1], w[0], w[1]));
-}
-
-// The factors of the first two passes in every lane pair: f2 that of m = 2
-// (at w2), f40 and f41 the two of m = 4 (at w4).
-struct FirstTwo {
-  Factors f2, f40, f41;
-};
-[[gnu::always_inline]] TAMSEL_AVX512 inline FirstTwo first_two(const Real* w2, const Real* w4) {
-  return {every_lane(w2), every_lane(w4), every_lane(w4 + 2)};
-}
-
 // Four vectors of values, or of rows.
 struct Quad {
   __m512d v0, v1, v2, v3;
@@ -97,196 +71,13 @@ struct Quad {
           _mm512_sub_pd(a1, u3)};
 }
 
-// The first (low) or last (high) four values of x and y interleaved as
-// (re, im) pairs: x_0, y_0, x_1, y_1, .. of those four.
-[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d interleaved_low(__m512d x, __m512d y) {
-  return _mm512_permutex2var_pd(x, _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11), y);
-}
-[[gnu::always_inline]] TAMSEL_AVX512 inline __m512d interleaved_high(__m512d x, __m512d y) {
-  return _mm512_permutex2var_pd(x, _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15), y);
-}
-
-// The tile of rows r0..r3, permuted and through the two passes: row h of
-// the result is column rev(h) of the tile, whose run v0..v3 is rows 0, 2,
-// 1, 3 of it.  The passes run on whole rows, one butterfly per lane, and
-// the tile is transposed after them.
-[[gnu::always_inline]] TAMSEL_AVX512 inline Quad rows512(__m512d r0, __m512d r1, __m512d r2,
-                                                        __m512d r3, const FirstTwo& f) {
-  const Quad x = pair512(r0, r2, r1, r3, f.f2, f.f40, f.f41);
-  // Column c is (x0, x1, x2, x3) at lane c.
-  const __m512d low01 = pick<0x44>(x.v0, x.v1);  // lanes 0, 1 of x0, then of x1
-  const __m512d high01 = pick<0xEE>(x.v0, x.v1); // lanes 2, 3
-  const __m512d low23 = pick<0x44>(x.v2, x.v3);
-  const __m512d high23 = pick<0xEE>(x.v2, x.v3);
-  return {pick<0x88>(low01, low23), pick<0x88>(high01, high23), pick<0xDD>(low01, low23),
-          pick<0xDD>(high01, high23)};
-}
-// Row h stored at to + h * step.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void store_rows(const Quad& r, Real* to,
-                                                           Integer step) {
-  _mm512_storeu_pd(to, r.v0);
-  _mm512_storeu_pd(to + step, r.v1);
-  _mm512_storeu_pd(to + 2 * step, r.v2);
-  _mm512_storeu_pd(to + 3 * step, r.v3);
-}
 // The four vectors at at + r * span, r = 0..3.
 [[gnu::always_inline]] TAMSEL_AVX512 inline Quad load_rows(const Real* at, Integer span) {
   return {_mm512_loadu_pd(at), _mm512_loadu_pd(at + span), _mm512_loadu_pd(at + 2 * span),
           _mm512_loadu_pd(at + 3 * span)};
 }
-// The tile whose row h starts at from + h * stride, as rows512 leaves it;
-// two_passes_tile512 stores it at to, row h at to + h * step, every value
-// read before any is written.
-[[gnu::always_inline]] TAMSEL_AVX512 inline Quad tile_rows(const Real* from, Integer stride,
-                                                          const FirstTwo& f) {
-  const Quad r = load_rows(from, stride);
-  return rows512(r.v0, r.v1, r.v2, r.v3, f);
-}
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-two_passes_tile512(const Real* from, Integer stride, const FirstTwo& f, Real* to, Integer step) {
-  store_rows(tile_rows(from, stride, f), to, step);
-}
-
-// Tile t of rows of four values at data + 8t + h * stride Reals, permuted
-// and through the first two passes, trades places with its partner tile,
-// which is done the same way; nothing where the partner comes first.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-reverse_tile(Real* data, Integer stride, const FirstTwo& f, Integer t, Integer partner) {
-  if (partner < t) return; // done with its partner
-  Real* mine = data + 8 * t;
-  if (partner == t) return two_passes_tile512(mine, stride, f, mine, stride);
-  // Both tiles are made in registers before either is stored.
-  Real* other = data + 8 * partner;
-  const Quad to_mine = tile_rows(other, stride, f);
-  const Quad to_other = tile_rows(mine, stride, f);
-  store_rows(to_other, other, stride);
-  store_rows(to_mine, mine, stride);
-}
 
 } // namespace
-
-// As reverse_first_two_avx: tile t of rows of four values at data + 8t +
-// h * n/2 Reals trades places, permuted, with tile order[t].
-TAMSEL_AVX512 void reverse_first_two_avx512(Real* data, Integer n, const Real* w2,
-                                            const Real* w4, const std::uint16_t* order) {
-  const FirstTwo f = first_two(w2, w4);
-  const Integer stride = n / 2; // Reals from one row of a tile to the next
-  const Integer tiles = n / 16;
-  // In the plain order up to 2^12 and beyond 2^19 values (measured in
-  // the other order: four1 2^13 .. 2^19 15-38% faster, 2^20 slower).
-  if (tiles < 512 || tiles > 32768) {
-    for (Integer t = 0; t < tiles; ++t) reverse_tile(data, stride, f, t, order[t]);
-    return;
-  }
-  const Integer step = tile_step(tiles);
-  for (Integer k = 0, t = 0; k < tiles; ++k, t = (t + step) & (tiles - 1)) {
-    reverse_tile(data, stride, f, t, order[t]);
-  }
-}
-
-// As reverse_first_two_avx512, out of place: each tile goes straight to its
-// place.
-TAMSEL_AVX512 void reverse_first_two_to_avx512(const Real* in, Real* out, Integer n,
-                                               const Real* w2, const Real* w4,
-                                               const std::uint16_t* order) {
-  const FirstTwo f = first_two(w2, w4);
-  const Integer stride = n / 2; // Reals from one row of a tile to the next
-  for (Integer t = 0; t < n / 16; ++t) {
-    two_passes_tile512(in + 8 * t, stride, f, out + 8 * order[t], stride);
-  }
-}
-
-namespace {
-
-// Tiles t and t + 1 of the values z_i = (re[i], im[i]), row h of both at
-// re + 4t + h * n/4 and im + 4t + h * n/4, permuted and through the first
-// two passes into their places in out: a row's eight real parts and eight
-// imaginary parts make that row of both tiles.
-[[gnu::always_inline]] TAMSEL_AVX512 inline void
-interleaved_tiles(const Real* re, const Real* im, Real* out, Integer n, const FirstTwo& f,
-                  const std::uint16_t* order, Integer t) {
-  const Integer quarter = n / 4; // values from one row of a tile to the next
-  const Real* r = re + 4 * t;
-  const Real* i = im + 4 * t;
-  const __m512d x0 = _mm512_loadu_pd(r);
-  const __m512d y0 = _mm512_loadu_pd(i);
-  const __m512d x1 = _mm512_loadu_pd(r + quarter);
-  const __m512d y1 = _mm512_loadu_pd(i + quarter);
-  const __m512d x2 = _mm512_loadu_pd(r + 2 * quarter);
-  const __m512d y2 = _mm512_loadu_pd(i + 2 * quarter);
-  const __m512d x3 = _mm512_loadu_pd(r + 3 * quarter);
-  const __m512d y3 = _mm512_loadu_pd(i + 3 * quarter);
-  store_rows(rows512(interleaved_low(x0, y0), interleaved_low(x1, y1), interleaved_low(x2, y2),
-                     interleaved_low(x3, y3), f),
-             out + 8 * order[t], n / 2);
-  store_rows(rows512(interleaved_high(x0, y0), interleaved_high(x1, y1),
-                     interleaved_high(x2, y2), interleaved_high(x3, y3), f),
-             out + 8 * order[t + 1], n / 2);
-}
-
-// The pairs of tiles in the order of tile_step.
-[[gnu::noinline]] TAMSEL_AVX512 void interleaved_stepping(const Real* re, const Real* im,
-                                                          Real* out, Integer n,
-                                                          const FirstTwo& f,
-                                                          const std::uint16_t* order) {
-  const Integer pairs = n / 32;
-  const Integer step = tile_step(pairs);
-  for (Integer k = 0, u = 0; k < pairs; ++k, u = (u + step) & (pairs - 1)) {
-    interleaved_tiles(re, im, out, n, f, order, 2 * u);
-  }
-}
-
-} // namespace
-
-// As interleave_first_two_avx, two tiles at a time.
-TAMSEL_AVX512 void interleave_first_two_avx512(const Real* re, const Real* im, Real* out,
-                                               Integer n, const Real* w2, const Real* w4,
-                                               const std::uint16_t* order) {
-  const FirstTwo f = first_two(w2, w4);
-  // From 2^12 values the pairs of tiles go in the order of tile_step: the
-  // rows of out written in turn lie a multiple of 4 KiB apart there
-  // (measured on AMD family 26: 2^12 2.4 and 2^13 5 times as fast; 2^11
-  // 8% slower).
-  if (n >= 4096) return interleaved_stepping(re, im, out, n, f, order);
-  for (Integer t = 0; t < n / 16; t += 2) interleaved_tiles(re, im, out, n, f, order, t);
-}
-
-// Eight values at a time in their own order, written by whole-vector
-// stores: the transform that follows reads them back a vector at a time,
-// which a load does from one store in flight, not from several.
-TAMSEL_AVX512 void interleave_avx512(const Real* re, const Real* im, Real* out, Integer n,
-                                     const std::uint16_t* order) {
-  Integer j = 0;
-  if (order == nullptr) {
-    for (; j + 8 <= n; j += 8) {
-      const __m512d x = _mm512_loadu_pd(re + j);
-      const __m512d y = _mm512_loadu_pd(im + j);
-      _mm512_storeu_pd(out + 2 * j, interleaved_low(x, y));
-      _mm512_storeu_pd(out + 2 * j + 8, interleaved_high(x, y));
-    }
-  }
-  for (; j < n; ++j) {
-    const Integer p = 2 * (order != nullptr ? Integer{order[j]} : j);
-    out[p] = re[j];
-    out[p + 1] = im[j];
-  }
-}
-
-// Eight Reals at a time, then four.
-TAMSEL_AVX512 void exchange_avx512(Real* a, Real* b, kernels::Reals count) {
-  const Integer reals = Integer(count);
-  Integer k = 0;
-  for (; k + 8 <= reals; k += 8) {
-    const __m512d x = _mm512_loadu_pd(a + k);
-    _mm512_storeu_pd(a + k, _mm512_loadu_pd(b + k));
-    _mm512_storeu_pd(b + k, x);
-  }
-  if (k < reals) {
-    const __m256d x = _mm256_loadu_pd(a + k);
-    _mm256_storeu_pd(a + k, _mm256_loadu_pd(b + k));
-    _mm256_storeu_pd(b + k, x);
-  }
-}
 
 // ---- realft's recombination and correl's products.
 
@@ -495,6 +286,7 @@ pass_split512(const Real* in, Real* out, Integer count, const Real* wl, const Re
 // 5, .. while the two are apart; then pass_pair_split_rest.
 TAMSEL_AVX512 void pass_pair_split_avx512(Real* data, Integer count, const Real* wa,
                                           const Real* wl, const Real* ws, Real f) {
+  if (count < 32) return pass_pair_split_avx(data, count, wa, wl, ws, f);
   const __m512d fv = _mm512_set1_pd(f);
   const Integer q = count / 4;
   const Integer span = 2 * q; // Reals from Z_j to Z_j+q
