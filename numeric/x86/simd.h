@@ -29,24 +29,6 @@ namespace tamsel::x86 {
 // last bit.
 [[gnu::always_inline]] inline __m128d minus_plus(Real w_im) { return _mm_set_pd(w_im, -w_im); }
 
-// fft::butterfly of the values at a and b, one value a vector, with
-// w_re = (w_re, w_re) and w_im_pm = minus_plus(w_im), the results stored
-// at a_to and b_to (or back at a and b).  Inlined into the SSE2, AVX and
-// AVX-512 kernels alike.
-[[gnu::always_inline]] inline void butterfly_sse2(const Real* a, const Real* b, Real* a_to,
-                                                  Real* b_to, __m128d w_re, __m128d w_im_pm) {
-  const __m128d av = _mm_loadu_pd(a);
-  const __m128d bv = _mm_loadu_pd(b);
-  const __m128d bs = _mm_shuffle_pd(bv, bv, 1); // (b_im, b_re)
-  const __m128d t = _mm_add_pd(_mm_mul_pd(bv, w_re), _mm_mul_pd(bs, w_im_pm));
-  _mm_storeu_pd(b_to, _mm_sub_pd(av, t));
-  _mm_storeu_pd(a_to, _mm_add_pd(av, t));
-}
-[[gnu::always_inline]] inline void butterfly_sse2(Real* a, Real* b, __m128d w_re,
-                                                  __m128d w_im_pm) {
-  butterfly_sse2(a, b, a, b, w_re, w_im_pm);
-}
-
 // fft::cross_product of F in f and G in g, one (re, im) value a vector:
 // C * scale.  Inlined into the SSE2, AVX and AVX-512 kernels alike.
 [[gnu::always_inline]] inline __m128d cross_product_one(__m128d f, __m128d g, __m128d scale) {
@@ -108,37 +90,11 @@ struct SeparationSums {
 // exceptions said beside it; x86/tables.cpp fills the tables with them and
 // with the kernels written once over W lanes (x86/entries.inc).
 
-// ---- Real transforms and the correlation (x86/spectra.cpp; the AVX-512
-// ones in x86/spectra512.cpp, the parts layout in x86/parts.cpp).
-void split_sse2(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
-void split_avx(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
-void split_avx512(Real* data, Integer count, const Real* w, Integer first, Integer end, Real f);
-void pass_split_sse2(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
-void pass_split_avx(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
-void pass_split_avx512(Real* data, Integer count, const Real* wl, const Real* ws, Real f);
-void pass_split_to_avx512(const Real* in, Real* out, Integer count, const Real* wl,
-                          const Real* ws, Real f);
-void pass_pair_split_sse2(Real* data, Integer count, const Real* wa, const Real* wl,
-                          const Real* ws, Real f);
-void pass_pair_split_avx(Real* data, Integer count, const Real* wa, const Real* wl,
-                         const Real* ws, Real f);
-void pass_pair_split_avx512(Real* data, Integer count, const Real* wa, const Real* wl,
-                            const Real* ws, Real f);
-// What pass_pair_split_avx and _avx512 leave: pass pairs 0 and count/8-3 ..
-// count/8+3 with their splits.
-void pass_pair_split_rest(Real* data, Integer count, const Real* wa, const Real* wl,
-                          const Real* ws, Real f);
+// ---- The passes and realft's splits in the parts layout (x86/parts.cpp).
 void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w);
 void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                          bool from_values, bool to_values);
 void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f);
-void separate_sse2(Real* spectrum1, Real* spectrum2, Integer count);
-void separate_avx(Real* spectrum1, Real* spectrum2, Integer count);
-void separate_avx512(Real* spectrum1, Real* spectrum2, Integer count);
-void separate_products_sse2(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
-void separate_products_avx(Real* spectrum1, Real* spectrum2, Integer count, Real reciprocal);
-void separate_products_avx512(Real* spectrum1, Real* spectrum2, Integer count,
-                              Real reciprocal);
 
 // ---- Chebyshev series and tables (x86/series.cpp).
 void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum);

@@ -1,0 +1,392 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// realft's recombination (fft::split, alone or after the last pass or two)
+// and twofft's and correl's separation (fft::separate, with correl's
+// fft::cross_product) in the x86 kernels, written once over W lanes
+// (x86/lanes.h).  W values at a time are taken apart into a vector of
+// their real parts and one of their imaginary parts (Parts), where no
+// operation of a butterfly or a split needs a shuffle; a run's partners,
+// the values n-k, are read mirrored, so that lane i of the values meets
+// lane i of their partners.  What W does not cover goes with fewer lanes,
+// and the last single values through 128-bit steps.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <immintrin.h>
+
+#include "x86/lanes.h"
+#include "x86/passes.h"
+#include "x86/simd.h"
+
+namespace tamsel::x86 {
+
+// W complex values as parts.  Lane i of the forward parts of the W values
+// at p holds value i, except for W = 4 (0, 2, 1, 3: AVX's shuffles within
+// halves); lane i of the mirrored parts holds the value that forward's
+// lane i holds counted from the other end.
+template <int W>
+struct Parts {
+  Vec<W> re;
+  Vec<W> im;
+};
+
+template <int W>
+TAMSEL_LANES Vec<W> splat(Real x) {
+  Vec<W> v;
+#pragma GCC unroll 8
+  for (int i = 0; i < W; ++i) v[i] = x;
+  return v;
+}
+
+template <int W>
+TAMSEL_LANES Parts<W> forward(const Real* p) {
+  const Vec<W> x = load<W>(p), y = load<W>(p + W);
+  if constexpr (W == 2) {
+    return {__builtin_shufflevector(x, y, 0, 2), __builtin_shufflevector(x, y, 1, 3)};
+  } else if constexpr (W == 4) {
+    return {__builtin_shufflevector(x, y, 0, 4, 2, 6), __builtin_shufflevector(x, y, 1, 5, 3, 7)};
+  } else {
+    return {__builtin_shufflevector(x, y, 0, 2, 4, 6, 8, 10, 12, 14),
+            __builtin_shufflevector(x, y, 1, 3, 5, 7, 9, 11, 13, 15)};
+  }
+}
+
+// For W = 4 the halves are read apart, each into the other's place,
+// rather than shuffled across the halves, whose shuffles share a port
+// with the additions on some processors (bench/NOTES.md).
+template <int W>
+TAMSEL_LANES Parts<W> mirrored(const Real* p) {
+  if constexpr (W == 2) {
+    const Vec<2> x = load<2>(p), y = load<2>(p + 2);
+    return {__builtin_shufflevector(x, y, 2, 0), __builtin_shufflevector(x, y, 3, 1)};
+  } else if constexpr (W == 4) {
+    const Vec<4> x = __builtin_shufflevector(load<2>(p + 2), load<2>(p), 0, 1, 2, 3);
+    const Vec<4> y = __builtin_shufflevector(load<2>(p + 6), load<2>(p + 4), 0, 1, 2, 3);
+    return {__builtin_shufflevector(y, x, 0, 4, 2, 6), __builtin_shufflevector(y, x, 1, 5, 3, 7)};
+  } else {
+    const Vec<8> x = load<8>(p), y = load<8>(p + 8);
+    return {__builtin_shufflevector(x, y, 14, 12, 10, 8, 6, 4, 2, 0),
+            __builtin_shufflevector(x, y, 15, 13, 11, 9, 7, 5, 3, 1)};
+  }
+}
+
+template <int W>
+TAMSEL_LANES void store_forward(Real* p, const Parts<W>& v) {
+  if constexpr (W == 2) {
+    store<2>(p, __builtin_shufflevector(v.re, v.im, 0, 2));
+    store<2>(p + 2, __builtin_shufflevector(v.re, v.im, 1, 3));
+  } else if constexpr (W == 4) {
+    store<4>(p, __builtin_shufflevector(v.re, v.im, 0, 4, 2, 6));
+    store<4>(p + 4, __builtin_shufflevector(v.re, v.im, 1, 5, 3, 7));
+  } else {
+    store<8>(p, __builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11));
+    store<8>(p + 8, __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15));
+  }
+}
+
+template <int W>
+TAMSEL_LANES void store_mirrored(Real* p, const Parts<W>& v) {
+  if constexpr (W == 2) {
+    store<2>(p, __builtin_shufflevector(v.re, v.im, 1, 3));
+    store<2>(p + 2, __builtin_shufflevector(v.re, v.im, 0, 2));
+  } else if constexpr (W == 4) {
+    const Vec<4> low = __builtin_shufflevector(v.re, v.im, 0, 4, 2, 6);  // values 3, 2
+    const Vec<4> high = __builtin_shufflevector(v.re, v.im, 1, 5, 3, 7); // values 1, 0
+    store<2>(p + 6, __builtin_shufflevector(low, low, 0, 1));
+    store<2>(p + 4, __builtin_shufflevector(low, low, 2, 3));
+    store<2>(p + 2, __builtin_shufflevector(high, high, 0, 1));
+    store<2>(p, __builtin_shufflevector(high, high, 2, 3));
+  } else {
+    store<8>(p, __builtin_shufflevector(v.re, v.im, 7, 15, 6, 14, 5, 13, 4, 12));
+    store<8>(p + 8, __builtin_shufflevector(v.re, v.im, 3, 11, 2, 10, 1, 9, 0, 8));
+  }
+}
+
+// Forward's lanes put in mirrored's order.
+template <int W, std::size_t... I>
+TAMSEL_LANES Parts<W> reversed(const Parts<W>& v, std::index_sequence<I...>) {
+  return {__builtin_shufflevector(v.re, v.re, int(W - 1 - I)...),
+          __builtin_shufflevector(v.im, v.im, int(W - 1 - I)...)};
+}
+template <int W>
+TAMSEL_LANES Parts<W> reversed(const Parts<W>& v) {
+  return reversed<W>(v, std::make_index_sequence<W>{});
+}
+
+// fft::butterfly of W values a, b with factors w, all as parts: a + t in a
+// and a - t in b.
+template <int W>
+TAMSEL_LANES void butterflies(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
+  const Vec<W> t_re = b.re * w.re - b.im * w.im;
+  const Vec<W> t_im = b.im * w.re + b.re * w.im;
+  b = {a.re - t_re, a.im - t_im};
+  a = {a.re + t_re, a.im + t_im};
+}
+
+// Two passes over four runs as parts: butterflies (v0, v1) and (v2, v3)
+// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+template <int W>
+TAMSEL_LANES void pair_parts(Parts<W>& v0, Parts<W>& v1, Parts<W>& v2, Parts<W>& v3,
+                             const Parts<W>& fa, const Parts<W>& f0, const Parts<W>& f1) {
+  butterflies<W>(v0, v1, fa);
+  butterflies<W>(v2, v3, fa);
+  butterflies<W>(v0, v2, f0);
+  butterflies<W>(v1, v3, f1);
+}
+
+// fft::split of W values Z_k in b with their partners Z_n-k in a and the
+// factors w, all as parts, lane by lane, in fft::split's order.
+template <int W>
+TAMSEL_LANES void split_parts(Parts<W>& b, Parts<W>& a, const Parts<W>& w, const Vec<W>& fv) {
+  const Vec<W> half = splat<W>(0.5);
+  const Vec<W> u_re = (b.re + a.re) * half;
+  const Vec<W> u_im = (b.im - a.im) * half;
+  const Vec<W> v_re = -((b.im + a.im) * fv);
+  const Vec<W> v_im = (b.re - a.re) * fv;
+  const Vec<W> wr_vr = w.re * v_re;
+  const Vec<W> wi_vi = w.im * v_im;
+  const Vec<W> vi_wr = v_im * w.re;
+  const Vec<W> vr_wi = v_re * w.im;
+  b = {(wr_vr + u_re) - wi_vi, (u_im + vi_wr) + vr_wi};
+  a = {(u_re - wr_vr) + wi_vi, vr_wi + (vi_wr - u_im)};
+}
+
+// fft::split on (re, im) pairs.  w_im*v_im is subtracted as the product
+// with -w_im, exactly its negative (w is finite).
+TAMSEL_LANES void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
+  const __m128d bv = _mm_loadu_pd(b);
+  const __m128d av = _mm_loadu_pd(a);
+  const __m128d sum = _mm_add_pd(bv, av);  // b_re + a_re, b_im + a_im
+  const __m128d diff = _mm_sub_pd(bv, av); // b_re - a_re, b_im - a_im
+  const __m128d u = _mm_mul_pd(_mm_move_sd(diff, sum), _mm_set1_pd(0.5));
+  const __m128d v = _mm_xor_pd(_mm_mul_pd(_mm_shuffle_pd(sum, diff, 1), _mm_set1_pd(f)),
+                               _mm_set_pd(0.0, -0.0)); // -(sum_im * f), diff_re * f
+  const __m128d vs = _mm_shuffle_pd(v, v, 1);          // v_im, v_re
+  const __m128d x = _mm_mul_pd(v, _mm_set1_pd(w_re));  // v_re*w_re, v_im*w_re
+  const __m128d new_b = _mm_add_pd(_mm_add_pd(x, u), _mm_mul_pd(vs, _mm_set_pd(w_im, -w_im)));
+  const __m128d r = _mm_sub_pd(_mm_move_sd(x, u), _mm_move_sd(u, x));
+  const __m128d new_a = _mm_add_pd(r, _mm_mul_pd(vs, _mm_set1_pd(w_im)));
+  _mm_storeu_pd(b, new_b);
+  _mm_storeu_pd(a, new_a);
+}
+
+// fft::separate of the values at offsets b and a.
+TAMSEL_LANES void separate_one(Real* spectrum1, Real* spectrum2, Integer b,
+                                               Integer a) {
+  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
+  const __m128d plus = _mm_set1_pd(0.5);
+  const __m128d minus = _mm_set_pd(-0.5, 0.5);
+  _mm_storeu_pd(spectrum1 + b, _mm_mul_pd(plus, f));
+  _mm_storeu_pd(spectrum2 + b, _mm_mul_pd(minus, g));
+  _mm_storeu_pd(spectrum1 + a, _mm_mul_pd(minus, f));
+  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
+}
+
+// kernels::Table::split: W values of k at a time, their partners mirrored.
+template <int W>
+TAMSEL_LANES void split(Real* data, Integer count, const Real* w, Integer first, Integer end,
+                        Real f) {
+  const Vec<W> fv = splat<W>(f);
+  Integer k = first;
+  for (; k + W <= end; k += W) {
+    Real* b = data + 2 * k;                   // Z_k .. Z_k+W-1
+    Real* a = data + 2 * (count - k - W + 1); // Z_n-k-W+1 .. Z_n-k
+    Parts<W> bp = forward<W>(b);
+    Parts<W> ap = mirrored<W>(a);
+    split_parts<W>(bp, ap, forward<W>(w + 2 * (k - first)), fv);
+    store_forward<W>(b, bp);
+    store_mirrored<W>(a, ap);
+  }
+  if constexpr (W > 2) {
+    split<W / 2>(data, count, w + 2 * (k - first), k, end, f);
+  } else {
+    for (; k < end; ++k) {
+      const Real* wk = w + 2 * (k - first);
+      split_one(data + 2 * k, data + 2 * (count - k), wk[0], wk[1], f);
+    }
+  }
+}
+
+// With h = count/2: butterflies j = k .. k+W-1 (values Z_k.., Z_k+h..) and
+// j = h-k-W+1 .. h-k (values Z_h-k-W+1.., Z_n-k-W+1..) give the values of
+// the splits of k .. k+W-1 (partners Z_n-k-W+1 .. Z_n-k) and of h-k-W+1 ..
+// h-k (partners Z_h+k .. Z_h+k+W-1), for k = 1, 1+W, .. while the two runs
+// are apart, the second run mirrored; then fewer lanes.  Returns where it
+// stopped: h/2 - 1.
+template <int W>
+TAMSEL_LANES Integer pass_split_runs(const Real* in, Real* out, Integer count, const Real* wl,
+                                     const Real* ws, Real f, Integer k) {
+  const Vec<W> fv = splat<W>(f);
+  const Integer h = count / 2;
+  for (; k + W - 1 < h - k - W + 1; k += W) {
+    const Integer p = 2 * k;               // Z_k ..
+    const Integer q = 2 * (h - k - W + 1); // Z_h-k-W+1 ..
+    Parts<W> pa = forward<W>(in + p), pb = forward<W>(in + p + 2 * h);
+    Parts<W> qa = mirrored<W>(in + q), qb = mirrored<W>(in + q + 2 * h);
+    butterflies<W>(pa, pb, forward<W>(wl + p));
+    butterflies<W>(qa, qb, mirrored<W>(wl + q));
+    split_parts<W>(pa, qb, forward<W>(ws + p), fv);
+    split_parts<W>(qa, pb, mirrored<W>(ws + q), fv);
+    store_forward<W>(out + p, pa);
+    store_mirrored<W>(out + q + 2 * h, qb);
+    store_mirrored<W>(out + q, qa);
+    store_forward<W>(out + p + 2 * h, pb);
+  }
+  if constexpr (W > 2) return pass_split_runs<W / 2>(in, out, count, wl, ws, f, k);
+  return k;
+}
+
+// kernels::Table::pass_split (and pass_split_to): pass_split_runs, then the
+// butterflies and splits k = h/2 - 1 .. h/2 + 1 as two runs of two, x from
+// k and y from h/2, that share h/2 (its butterfly and split done in both,
+// alike, and stored twice): value k + i of x has its partner among the far
+// values of y, in lane 1 - i, and h/2 + i of y among those of x; then
+// butterfly 0.  The values are read at in and stored at out (out may be in).
+template <int W>
+TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Real* wl,
+                             const Real* ws, Real f) {
+  const Integer h = count / 2;
+  const Integer k = pass_split_runs<W>(in, out, count, wl, ws, f, 1);
+  const Vec<2> fv = splat<2>(f);
+  const Integer x = 2 * k, y = h; // Reals to Z_k and to Z_h/2
+  Parts<2> xa = forward<2>(in + x), xb = forward<2>(in + x + 2 * h);
+  Parts<2> ya = forward<2>(in + y), yb = forward<2>(in + y + 2 * h);
+  butterflies<2>(xa, xb, forward<2>(wl + x));
+  butterflies<2>(ya, yb, forward<2>(wl + y));
+  Parts<2> xb_mirrored = reversed<2>(xb);
+  Parts<2> yb_mirrored = reversed<2>(yb);
+  split_parts<2>(xa, yb_mirrored, forward<2>(ws + x), fv);
+  split_parts<2>(ya, xb_mirrored, forward<2>(ws + y), fv);
+  store_forward<2>(out + x, xa);
+  store_mirrored<2>(out + y + 2 * h, yb_mirrored);
+  store_forward<2>(out + y, ya);
+  store_mirrored<2>(out + x + 2 * h, xb_mirrored);
+  butterflies_at<2>(in, in + 2 * h, out, out + 2 * h, factors<2>(wl));
+}
+
+// The passes of half-spans q = count/4 (factors wa) and 2q (factors wl)
+// and the splits.  With Z_j, Z_j+q, Z_j+2q, Z_j+3q the values of pass pair
+// j, the splits pair them with those of pass pair q - j, in its slots 3, 2,
+// 1 and 0: runs j .. j+W-1 (forward) go with the mirrored runs q-j-W+1 ..
+// q-j, for j = 1, 1+W, .. while the two are apart; then fewer lanes.
+// Returns where it stopped: q/2 - 1.
+template <int W>
+TAMSEL_LANES Integer pass_pair_split_runs(Real* data, Integer count, const Real* wa,
+                                          const Real* wl, const Real* ws, Real f, Integer j) {
+  const Vec<W> fv = splat<W>(f);
+  const Integer q = count / 4;
+  const Integer span = 2 * q; // Reals from Z_j to Z_j+q
+  for (; j + W - 1 < q - j - W + 1; j += W) {
+    const Integer m = q - j - W + 1; // the mirrored run
+    Real* const vj = data + 2 * j;
+    Real* const xm = data + 2 * m;
+    Parts<W> v0 = forward<W>(vj), v1 = forward<W>(vj + span);
+    Parts<W> v2 = forward<W>(vj + 2 * span), v3 = forward<W>(vj + 3 * span);
+    pair_parts<W>(v0, v1, v2, v3, forward<W>(wa + 2 * j), forward<W>(wl + 2 * j),
+                  forward<W>(wl + 2 * j + span));
+    Parts<W> x0 = mirrored<W>(xm), x1 = mirrored<W>(xm + span);
+    Parts<W> x2 = mirrored<W>(xm + 2 * span), x3 = mirrored<W>(xm + 3 * span);
+    pair_parts<W>(x0, x1, x2, x3, mirrored<W>(wa + 2 * m), mirrored<W>(wl + 2 * m),
+                  mirrored<W>(wl + 2 * m + span));
+    split_parts<W>(v0, x3, forward<W>(ws + 2 * j), fv);
+    split_parts<W>(v1, x2, forward<W>(ws + 2 * j + span), fv);
+    split_parts<W>(x1, v2, mirrored<W>(ws + 2 * m + span), fv);
+    split_parts<W>(x0, v3, mirrored<W>(ws + 2 * m), fv);
+    store_forward<W>(vj, v0);
+    store_forward<W>(vj + span, v1);
+    store_forward<W>(vj + 2 * span, v2);
+    store_forward<W>(vj + 3 * span, v3);
+    store_mirrored<W>(xm, x0);
+    store_mirrored<W>(xm + span, x1);
+    store_mirrored<W>(xm + 2 * span, x2);
+    store_mirrored<W>(xm + 3 * span, x3);
+  }
+  if constexpr (W > 2) return pass_pair_split_runs<W / 2>(data, count, wa, wl, ws, f, j);
+  return j;
+}
+
+// kernels::Table::pass_pair_split: pass_pair_split_runs, then pass pairs 0
+// and j .. q-j with their splits.
+template <int W>
+TAMSEL_LANES void pass_pair_split(Real* data, Integer count, const Real* wa, const Real* wl,
+                                  const Real* ws, Real f) {
+  const Integer q = count / 4;
+  const Integer span = 2 * q;
+  const Integer j = pass_pair_split_runs<W>(data, count, wa, wl, ws, f, 1);
+  const Integer mid = q - 2 * j + 1; // j .. q-j
+  pass<2>(data, count, q, wa, 0, 1);
+  pass<2>(data, count, q, wa + 2 * j, j, mid);
+  pass<2>(data, count, 2 * q, wl, 0, 1);
+  pass<2>(data, count, 2 * q, wl + 2 * j, j, mid);
+  pass<2>(data, count, 2 * q, wl + span, q, 1);
+  pass<2>(data, count, 2 * q, wl + 2 * j + span, j + q, mid);
+  split<2>(data, count, ws + 2 * j, j, j + mid, f);
+  split<2>(data, count, ws + span, q, q + 1, f);
+  split<2>(data, count, ws + 2 * j + span, j + q, j + q + mid, f);
+}
+
+// fft::separate of W values of k at a time (partners mirrored) while k +
+// W - 1 < n/2, then fewer lanes; returns where it stopped.
+template <int W>
+TAMSEL_LANES Integer separate_runs(Real* spectrum1, Real* spectrum2, Integer count, Integer k) {
+  const Vec<W> plus = splat<W>(0.5), minus = splat<W>(-0.5);
+  for (; k + W - 1 < count / 2; k += W) {
+    const Integer b = 2 * k;               // Z_k ..
+    const Integer a = 2 * (count - k - W + 1); // .. Z_n-k
+    const Parts<W> z = forward<W>(spectrum1 + b);
+    const Parts<W> p = mirrored<W>(spectrum1 + a);
+    const Vec<W> sum_re = z.re + p.re, diff_im = z.im - p.im;
+    const Vec<W> sum_im = z.im + p.im, diff_re = z.re - p.re;
+    store_forward<W>(spectrum1 + b, {plus * sum_re, plus * diff_im});
+    store_forward<W>(spectrum2 + b, {plus * sum_im, minus * diff_re});
+    store_mirrored<W>(spectrum1 + a, {plus * sum_re, minus * diff_im});
+    store_mirrored<W>(spectrum2 + a, {plus * sum_im, plus * diff_re});
+  }
+  if constexpr (W > 2) return separate_runs<W / 2>(spectrum1, spectrum2, count, k);
+  return k;
+}
+
+// kernels::Table::separate.
+template <int W>
+TAMSEL_LANES void separate(Real* spectrum1, Real* spectrum2, Integer count) {
+  for (Integer k = separate_runs<W>(spectrum1, spectrum2, count, 1); k <= count / 2; ++k) {
+    separate_one(spectrum1, spectrum2, 2 * k, 2 * (count - k));
+  }
+}
+
+// kernels::Table::separate_products: separate's values of F_k and G_k, W
+// values of k at a time while k + W - 1 < n/2, go straight into their
+// products C_k; G_n-k is stored, F_k and F_n-k are not.  Then fewer lanes,
+// the rest one by one, and C_0 last (separate_products_from).
+template <int W>
+TAMSEL_LANES Integer separate_products_runs(Real* spectrum1, Real* spectrum2, Integer count,
+                                            Real reciprocal, Integer k) {
+  const Vec<W> plus = splat<W>(0.5), minus = splat<W>(-0.5), scale = splat<W>(reciprocal);
+  for (; k + W - 1 < count / 2; k += W) {
+    const Integer b = 2 * k;
+    const Integer a = 2 * (count - k - W + 1);
+    const Parts<W> z = forward<W>(spectrum1 + b);
+    const Parts<W> partner = mirrored<W>(spectrum1 + a);
+    const Vec<W> g_re = plus * (z.im + partner.im);
+    const Vec<W> g_diff = z.re - partner.re;
+    store_mirrored<W>(spectrum2 + a, {g_re, plus * g_diff});
+    const Vec<W> f_re = plus * (z.re + partner.re);
+    const Vec<W> f_im = plus * (z.im - partner.im);
+    const Vec<W> g_im = minus * g_diff;
+    const Vec<W> c_re = f_re * g_re + f_im * g_im;
+    const Vec<W> c_im = f_im * g_re - f_re * g_im;
+    store_forward<W>(spectrum2 + b, {c_re * scale, c_im * scale});
+  }
+  if constexpr (W > 2) {
+    return separate_products_runs<W / 2>(spectrum1, spectrum2, count, reciprocal, k);
+  }
+  return k;
+}
+template <int W>
+TAMSEL_LANES void separate_products(Real* spectrum1, Real* spectrum2, Integer count,
+                                    Real reciprocal) {
+  const Integer k = separate_products_runs<W>(spectrum1, spectrum2, count, reciprocal, 1);
+  separate_products_from(spectrum1, spectrum2, count, k, reciprocal);
+}
+
+} // namespace tamsel::x86
