@@ -7,16 +7,13 @@
 // operation of a butterfly or a split needs a shuffle; a run's partners,
 // the values n-k, are read mirrored, so that lane i of the values meets
 // lane i of their partners.  What W does not cover goes with fewer lanes,
-// and the last single values through 128-bit steps.
+// and the last single values through vectors of two lanes.
 //
 // Internal to the toolkit; not installed.
 #pragma once
 
-#include <immintrin.h>
-
 #include "x86/lanes.h"
 #include "x86/passes.h"
-#include "x86/simd.h"
 
 namespace tamsel::x86 {
 
@@ -151,35 +148,70 @@ TAMSEL_LANES void split_parts(Parts<W>& b, Parts<W>& a, const Parts<W>& w, const
   a = {(u_re - wr_vr) + wi_vi, vr_wi + (vi_wr - u_im)};
 }
 
-// fft::split on (re, im) pairs.  w_im*v_im is subtracted as the product
-// with -w_im, exactly its negative (w is finite).
+// ---- One value at a time, (re, im) in a vector of two lanes.
+
+// fft::split of Z_k at b and Z_n-k at a.  w_im*v_im is subtracted as the
+// product with -w_im, exactly its negative (w is finite).
 TAMSEL_LANES void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
-  const __m128d bv = _mm_loadu_pd(b);
-  const __m128d av = _mm_loadu_pd(a);
-  const __m128d sum = _mm_add_pd(bv, av);  // b_re + a_re, b_im + a_im
-  const __m128d diff = _mm_sub_pd(bv, av); // b_re - a_re, b_im - a_im
-  const __m128d u = _mm_mul_pd(_mm_move_sd(diff, sum), _mm_set1_pd(0.5));
-  const __m128d v = _mm_xor_pd(_mm_mul_pd(_mm_shuffle_pd(sum, diff, 1), _mm_set1_pd(f)),
-                               _mm_set_pd(0.0, -0.0)); // -(sum_im * f), diff_re * f
-  const __m128d vs = _mm_shuffle_pd(v, v, 1);          // v_im, v_re
-  const __m128d x = _mm_mul_pd(v, _mm_set1_pd(w_re));  // v_re*w_re, v_im*w_re
-  const __m128d new_b = _mm_add_pd(_mm_add_pd(x, u), _mm_mul_pd(vs, _mm_set_pd(w_im, -w_im)));
-  const __m128d r = _mm_sub_pd(_mm_move_sd(x, u), _mm_move_sd(u, x));
-  const __m128d new_a = _mm_add_pd(r, _mm_mul_pd(vs, _mm_set1_pd(w_im)));
-  _mm_storeu_pd(b, new_b);
-  _mm_storeu_pd(a, new_a);
+  const Vec<2> bv = load<2>(b), av = load<2>(a);
+  const Vec<2> sum = bv + av, diff = bv - av;
+  const Vec<2> u = __builtin_shufflevector(sum, diff, 0, 3) * splat<2>(0.5);
+  const Vec<2> fv = splat<2>(f);
+  const Vec<2> v = __builtin_shufflevector(-(sum * fv), diff * fv, 1, 2); // -(sum_im*f), diff_re*f
+  const Vec<2> vs = swapped<2>(v); // v_im, v_re
+  const Vec<2> x = v * splat<2>(w_re);
+  store<2>(b, (x + u) + vs * Vec<2>{-w_im, w_im});
+  const Vec<2> r = __builtin_shufflevector(u, x, 0, 3) - __builtin_shufflevector(x, u, 0, 3);
+  store<2>(a, r + vs * splat<2>(w_im));
+}
+
+// fft::separate's sums of Z_k at b and Z_n-k at a, before their halves:
+// f = (b_re + a_re, b_im - a_im) and g = (b_im + a_im, b_re - a_re).
+TAMSEL_LANES void separation_sums(const Real* b, const Real* a, Vec<2>& f, Vec<2>& g) {
+  const Vec<2> bv = load<2>(b), av = load<2>(a);
+  f = __builtin_shufflevector(bv + av, bv - av, 0, 3);
+  g = __builtin_shufflevector(bv + av, bv - av, 1, 2);
 }
 
 // fft::separate of the values at offsets b and a.
-TAMSEL_LANES void separate_one(Real* spectrum1, Real* spectrum2, Integer b,
-                                               Integer a) {
-  const auto [f, g] = separation_sums_one(spectrum1 + b, spectrum1 + a);
-  const __m128d plus = _mm_set1_pd(0.5);
-  const __m128d minus = _mm_set_pd(-0.5, 0.5);
-  _mm_storeu_pd(spectrum1 + b, _mm_mul_pd(plus, f));
-  _mm_storeu_pd(spectrum2 + b, _mm_mul_pd(minus, g));
-  _mm_storeu_pd(spectrum1 + a, _mm_mul_pd(minus, f));
-  _mm_storeu_pd(spectrum2 + a, _mm_mul_pd(plus, g));
+TAMSEL_LANES void separate_one(Real* spectrum1, Real* spectrum2, Integer b, Integer a) {
+  Vec<2> f, g;
+  separation_sums(spectrum1 + b, spectrum1 + a, f, g);
+  const Vec<2> plus = splat<2>(0.5), minus = Vec<2>{0.5, -0.5};
+  store<2>(spectrum1 + b, plus * f);
+  store<2>(spectrum2 + b, minus * g);
+  store<2>(spectrum1 + a, minus * f);
+  store<2>(spectrum2 + a, plus * g);
+}
+
+// fft::cross_product of F in f and G in g: C * scale.
+TAMSEL_LANES Vec<2> cross_product_one(const Vec<2>& f, const Vec<2>& g, const Vec<2>& scale) {
+  const Vec<2> x = f * real_parts<2>(g);            // f_re*g_re, f_im*g_re
+  const Vec<2> y = swapped<2>(f) * imag_parts<2>(g); // f_im*g_im, f_re*g_im
+  return __builtin_shufflevector(x + y, x - y, 0, 3) * scale;
+}
+
+// The end of separate_products: fft::separate of Z_k and Z_n-k, k = first
+// .. count/2, then fft::cross_product of F_k into G_k, C_k taken from the
+// registers (a product that read F_k and G_k back just after their stores
+// would wait for them); G_n-k is stored, F_k and F_n-k are not, and with a
+// = b (k = n/2) the values are those fft::separate leaves there last.
+// Then C_0, whose values were stored just before, a Real at a time.
+TAMSEL_LANES void separate_products_from(Real* spectrum1, Real* spectrum2, Integer count,
+                                         Integer first, Real reciprocal) {
+  const Vec<2> scale = splat<2>(reciprocal), plus = splat<2>(0.5), minus = Vec<2>{0.5, -0.5};
+  for (Integer k = first; k <= count / 2; ++k) {
+    const Integer b = 2 * k, a = 2 * (count - k);
+    Vec<2> f, g;
+    separation_sums(spectrum1 + b, spectrum1 + a, f, g);
+    if (a == b) {
+      store<2>(spectrum2 + b, cross_product_one(minus * f, plus * g, scale));
+    } else {
+      store<2>(spectrum2 + a, plus * g);
+      store<2>(spectrum2 + b, cross_product_one(plus * f, minus * g, scale));
+    }
+  }
+  store<2>(spectrum2, cross_product_one(load<2>(spectrum1), load<2>(spectrum2), scale));
 }
 
 // kernels::Table::split: W values of k at a time, their partners mirrored.

@@ -78,107 +78,40 @@ constexpr int W = 8;
 
 namespace {
 
-constinit const Table kSse2{
+// Each table: the entries of the kernels written once over W lanes, and
+// those written for the instruction set.
+constinit const Table kSse2 = sse2::with_entries({
     .kind = Kernel::sse2,
     .can = {},
-    .pass = sse2::pass,
-    .pass_pair = sse2::pass_pair,
-    .pass_triple = sse2::pass_triple,
-    .pass_pair_swap = sse2::pass_pair_swap,
-    .first_two_passes = sse2::first_two_passes,
-    .reverse_first_two = sse2::reverse_first_two,
-    .reverse_first_two_to = sse2::reverse_first_two_to,
-    .pass_pair_to = sse2::pass_pair_to,
-    .butterflies = sse2::butterflies,
-    .rows_pair = sse2::rows_pair,
-    .rows_triple = sse2::rows_triple,
-    .first_value = sse2::first_value,
-    .interleave = sse2::interleave,
-    .interleave_first_two = sse2::interleave_first_two,
-    .exchange = sse2::exchange,
-    .split = sse2::split,
-    .pass_split = sse2::pass_split,
-    .pass_split_to = sse2::pass_split_to,
-    .pass_pair_split = sse2::pass_pair_split,
-    .pass_parts = nullptr,
-    .pass_pair_parts = nullptr,
-    .split_from_parts = nullptr,
-    .separate = sse2::separate,
-    .separate_products = sse2::separate_products,
     .sums = x86::sums_sse2,
     .evaluate = x86::evaluate_sse2,
     .evaluate_two = x86::evaluate_two_sse2,
     .all_in_range = portable::all_in_range,
     .first_match = x86::first_match_sse2,
-};
+});
 
-constinit const Table kAvx{
+constinit const Table kAvx = avx::with_entries({
     .kind = Kernel::avx,
     .can = {.triples = true, .parts_layout = true},
-    .pass = avx::pass,
-    .pass_pair = avx::pass_pair,
-    .pass_triple = avx::pass_triple,
-    .pass_pair_swap = avx::pass_pair_swap,
-    .first_two_passes = avx::first_two_passes,
-    .reverse_first_two = avx::reverse_first_two,
-    .reverse_first_two_to = avx::reverse_first_two_to,
-    .pass_pair_to = avx::pass_pair_to,
-    .butterflies = avx::butterflies,
-    .rows_pair = avx::rows_pair,
-    .rows_triple = avx::rows_triple,
-    .first_value = avx::first_value,
-    .interleave = avx::interleave,
-    .interleave_first_two = avx::interleave_first_two,
-    .exchange = avx::exchange,
-    .split = avx::split,
-    .pass_split = avx::pass_split,
-    .pass_split_to = avx::pass_split_to,
-    .pass_pair_split = avx::pass_pair_split,
     .pass_parts = x86::pass_parts_avx,
     .pass_pair_parts = x86::pass_pair_parts_avx,
     .split_from_parts = x86::split_from_parts_avx,
-    .separate = avx::separate,
-    .separate_products = avx::separate_products,
     .sums = x86::sums_avx,
     .evaluate = x86::evaluate_avx,
     .evaluate_two = x86::evaluate_two_avx,
     .all_in_range = x86::all_in_range_avx,
     .first_match = x86::first_match_avx,
-};
+});
 
-constinit const Table kAvx512{
+constinit const Table kAvx512 = avx512::with_entries({
     .kind = Kernel::avx512,
     .can = {.triples = true, .triples_in_registers = true, .full_lines = true},
-    .pass = avx512::pass,
-    .pass_pair = avx512::pass_pair,
-    .pass_triple = avx512::pass_triple,
-    .pass_pair_swap = avx512::pass_pair_swap,
-    .first_two_passes = avx512::first_two_passes,
-    .reverse_first_two = avx512::reverse_first_two,
-    .reverse_first_two_to = avx512::reverse_first_two_to,
-    .pass_pair_to = avx512::pass_pair_to,
-    .butterflies = avx512::butterflies,
-    .rows_pair = avx512::rows_pair,
-    .rows_triple = avx512::rows_triple,
-    .first_value = avx512::first_value,
-    .interleave = avx512::interleave,
-    .interleave_first_two = avx512::interleave_first_two,
-    .exchange = avx512::exchange,
-    .split = avx512::split,
-    .pass_split = avx512::pass_split,
-    .pass_split_to = avx512::pass_split_to,
-    .pass_pair_split = avx512::pass_pair_split,
-    .pass_parts = nullptr,
-    .pass_pair_parts = nullptr,
-    .split_from_parts = nullptr,
-    .separate = avx512::separate,
-    .separate_products = avx512::separate_products,
     .sums = x86::sums_avx,
     .evaluate = x86::evaluate_avx,
     .evaluate_two = x86::evaluate_two_avx512,
     .all_in_range = x86::all_in_range_avx,
     .first_match = x86::first_match_avx,
-};
+});
 
 } // namespace
 
