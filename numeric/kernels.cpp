@@ -152,8 +152,8 @@ bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
   return false;
 }
 
-} // namespace
-
+// The out-of-place entries: the values copied to out, then the entry in
+// place there.
 void reverse_first_two_to(const Real* in, Real* out, Integer n, const Real* w2, const Real* w4,
                           const std::uint16_t* order) {
   std::memcpy(out, in, sizeof(Real) * std::size_t(2 * n));
@@ -171,6 +171,8 @@ void pass_split_to(const Real* in, Real* out, Integer count, const Real* wl, con
   std::memcpy(out, in, sizeof(Real) * std::size_t(2 * count));
   pass_split(out, count, wl, ws, f);
 }
+
+} // namespace
 
 bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   for (Integer i = 0; i < count; ++i) {

@@ -7,7 +7,7 @@
 // Every table does the same arithmetic, operation by operation, so the
 // table in use changes speed and never a result bit.  The processor is
 // asked once, by the one unit that knows the tables of its instruction set
-// (x86/native.cpp on x86, native_plain.cpp elsewhere), before main runs;
+// (x86/tables.cpp on x86, native_plain.cpp elsewhere), before main runs;
 // afterwards the library only reads the choice, so any number of threads
 // may call the routines.  Tests run the narrower tables through a
 // KernelOverride, and through nothing else.
@@ -211,19 +211,11 @@ private:
   const Table* saved_;
 };
 
-// The portable loops, one per entry of the table; the other tables use
-// them where their instruction set has nothing faster.
+// The portable loops, one per entry of the table; the SSE2 table uses
+// all_in_range, where its instruction set has nothing faster.
 namespace portable {
 extern const Table table;
 bool all_in_range(Real a, Real b, const Real* x, Integer count);
-// The out-of-place entries of the tables without kernels of their own for
-// them: the values copied to out, then the entry in place there.
-void reverse_first_two_to(const Real* in, Real* out, Integer n, const Real* w2, const Real* w4,
-                          const std::uint16_t* order);
-void pass_pair_to(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
-                  const Real* wb);
-void pass_split_to(const Real* in, Real* out, Integer count, const Real* wl, const Real* ws,
-                   Real f);
 } // namespace portable
 
 // The unit that knows this processor's instruction sets: asks the

@@ -58,6 +58,21 @@ TAMSEL_LANES void store(Real* p, const Vec<W>& v) {
   std::memcpy(p, &v, sizeof v);
 }
 
+// The two halves of a vector stored apart, or loaded from apart: a
+// processor stores a half straight from the register and loads one into
+// it, with no shuffle.
+template <int W>
+TAMSEL_LANES void store_half(Real* p, const Vec<W>& v, int half) {
+  std::memcpy(p, reinterpret_cast<const char*>(&v) + half * (sizeof v / 2), sizeof v / 2);
+}
+template <int W>
+TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high) {
+  Vec<W> v;
+  std::memcpy(&v, low, sizeof v / 2);
+  std::memcpy(reinterpret_cast<char*>(&v) + sizeof v / 2, high, sizeof v / 2);
+  return v;
+}
+
 namespace lanes {
 template <int W, std::size_t... I>
 TAMSEL_LANES Vec<W> swapped(const Vec<W>& v, std::index_sequence<I...>) {

@@ -125,10 +125,10 @@ TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, 
     store_forward<4>(own, b);
     const Vec<4> low = __builtin_shufflevector(a.re, a.im, 0, 4, 2, 6);  // Z_n-4q, Z_n-4q-1
     const Vec<4> high = __builtin_shufflevector(a.re, a.im, 1, 5, 3, 7); // Z_n-4q-2, Z_n-4q-3
-    store<2>(mirror + 2, __builtin_shufflevector(high, high, 2, 3));
-    store<2>(mirror + 4, __builtin_shufflevector(high, high, 0, 1));
-    store<2>(mirror + 6, __builtin_shufflevector(low, low, 2, 3));
-    if (q != 0) store<2>(mirror + 8, __builtin_shufflevector(low, low, 0, 1));
+    store_half<4>(mirror + 2, high, 1);
+    store_half<4>(mirror + 4, high, 0);
+    store_half<4>(mirror + 6, low, 1);
+    if (q != 0) store_half<4>(mirror + 8, low, 0);
     after = m;
   }
   store<2>(data + count, Vec<2>{after.re[0], after.im[0]});

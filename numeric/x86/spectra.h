@@ -57,8 +57,8 @@ TAMSEL_LANES Parts<W> mirrored(const Real* p) {
     const Vec<2> x = load<2>(p), y = load<2>(p + 2);
     return {__builtin_shufflevector(x, y, 2, 0), __builtin_shufflevector(x, y, 3, 1)};
   } else if constexpr (W == 4) {
-    const Vec<4> x = __builtin_shufflevector(load<2>(p + 2), load<2>(p), 0, 1, 2, 3);
-    const Vec<4> y = __builtin_shufflevector(load<2>(p + 6), load<2>(p + 4), 0, 1, 2, 3);
+    const Vec<4> x = load_halves<4>(p + 2, p);
+    const Vec<4> y = load_halves<4>(p + 6, p + 4);
     return {__builtin_shufflevector(y, x, 0, 4, 2, 6), __builtin_shufflevector(y, x, 1, 5, 3, 7)};
   } else {
     const Vec<8> x = load<8>(p), y = load<8>(p + 8);
@@ -89,10 +89,10 @@ TAMSEL_LANES void store_mirrored(Real* p, const Parts<W>& v) {
   } else if constexpr (W == 4) {
     const Vec<4> low = __builtin_shufflevector(v.re, v.im, 0, 4, 2, 6);  // values 3, 2
     const Vec<4> high = __builtin_shufflevector(v.re, v.im, 1, 5, 3, 7); // values 1, 0
-    store<2>(p + 6, __builtin_shufflevector(low, low, 0, 1));
-    store<2>(p + 4, __builtin_shufflevector(low, low, 2, 3));
-    store<2>(p + 2, __builtin_shufflevector(high, high, 0, 1));
-    store<2>(p, __builtin_shufflevector(high, high, 2, 3));
+    store_half<4>(p + 6, low, 0);
+    store_half<4>(p + 4, low, 1);
+    store_half<4>(p + 2, high, 0);
+    store_half<4>(p, high, 1);
   } else {
     store<8>(p, __builtin_shufflevector(v.re, v.im, 7, 15, 6, 14, 5, 13, 4, 12));
     store<8>(p + 8, __builtin_shufflevector(v.re, v.im, 3, 11, 2, 10, 1, 9, 0, 8));
