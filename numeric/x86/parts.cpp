@@ -105,7 +105,7 @@ void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const
 // past the start of theirs, reaching into the block read a step before.
 // Left at the end: Z_count/2, lane 0 of the last block read.
 TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
-  const Vec<4> fv = splat<4>(f);
+  const Vec<4> fv = {f, f, f, f}; // made here: no vector crosses into this target's code
   const Integer blocks = count / 4;
   Parts4 after = block_at<false>(data); // lane 0 the partner of lane 0
 #pragma GCC unroll 2
