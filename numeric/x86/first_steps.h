@@ -64,8 +64,10 @@ TAMSEL_LANES FirstTwo<W> first_two(const Real* w2, const Real* w4) {
 }
 
 // The tile whose rows are x, column c of the result as row c: the
-// transpose of a 4 x 4 matrix of complex values.
-template <int W>
+// transpose of a 4 x 4 matrix of complex values.  With kEvenOdd (W = 4),
+// the rows hold columns 0, 2 in their first vector and 1, 3 in their
+// second, as AVX's unpacking of real and imaginary parts leaves them.
+template <int W, bool kEvenOdd = false>
 TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
   Tile<W> out;
   if constexpr (W == 2) {
@@ -77,8 +79,8 @@ TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
   } else if constexpr (W == 4) {
     #pragma GCC unroll 8
     for (int c = 0; c < 4; ++c) {
-      const int q = c / 2;
-      if (c % 2 == 0) {
+      const int q = kEvenOdd ? c % 2 : c / 2;
+      if ((kEvenOdd ? c / 2 : c % 2) == 0) {
         out.v[c][0] = __builtin_shufflevector(x.v[0][q], x.v[1][q], 0, 1, 4, 5);
         out.v[c][1] = __builtin_shufflevector(x.v[2][q], x.v[3][q], 0, 1, 4, 5);
       } else {
@@ -105,7 +107,7 @@ TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
 
 // The tile of rows r, permuted and through the first two passes: row h of
 // the result is column rev(h) of the tile.
-template <int W>
+template <int W, bool kEvenOdd = false>
 TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
   #pragma GCC unroll 8
   for (int q = 0; q < Tile<W>::kPerRow; ++q) {
@@ -115,7 +117,7 @@ TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
     r.v[2][q] = r.v[1][q];
     r.v[1][q] = v1;
   }
-  const Tile<W> c = transposed<W>(r);
+  const Tile<W> c = transposed<W, kEvenOdd>(r);
   Tile<W> out;
   constexpr int kRev[4] = {0, 2, 1, 3};
   #pragma GCC unroll 8
@@ -215,13 +217,19 @@ TAMSEL_LANES void interleaved_tile(const Real* re, const Real* im, Real* out, In
   Tile<W> x;
   #pragma GCC unroll 8
   for (int h = 0; h < 4; ++h) {
-    #pragma GCC unroll 8
-    for (int q = 0; q < Tile<W>::kPerRow; ++q) {
-      const Integer at = 4 * t + h * quarter + q * (W / 2);
-      x.v[h][q] = zipped<W>(re + at, im + at);
+    const Integer at = 4 * t + h * quarter;
+    if constexpr (W == 4) {
+      const Vec<4> r = load<4>(re + at), i = load<4>(im + at);
+      x.v[h][0] = __builtin_shufflevector(r, i, 0, 4, 2, 6); // values 0, 2
+      x.v[h][1] = __builtin_shufflevector(r, i, 1, 5, 3, 7); // values 1, 3
+    } else {
+      #pragma GCC unroll 8
+      for (int q = 0; q < Tile<W>::kPerRow; ++q) {
+        x.v[h][q] = zipped<W>(re + at + q * (W / 2), im + at + q * (W / 2));
+      }
     }
   }
-  store_tile<W>(out + 8 * place, n / 2, two_passes<W>(x, f));
+  store_tile<W>(out + 8 * place, n / 2, two_passes<W, W == 4>(x, f));
 }
 
 // kernels::Table::interleave_first_two, out of place: each tile straight

@@ -65,12 +65,13 @@ template <int W>
 TAMSEL_LANES void store_half(Real* p, const Vec<W>& v, int half) {
   std::memcpy(p, reinterpret_cast<const char*>(&v) + half * (sizeof v / 2), sizeof v / 2);
 }
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high, std::index_sequence<I...>) {
+  return __builtin_shufflevector(load<W / 2>(low), load<W / 2>(high), int(I)...);
+}
 template <int W>
 TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high) {
-  Vec<W> v;
-  std::memcpy(&v, low, sizeof v / 2);
-  std::memcpy(reinterpret_cast<char*>(&v) + sizeof v / 2, high, sizeof v / 2);
-  return v;
+  return load_halves<W>(low, high, std::make_index_sequence<W>{});
 }
 
 namespace lanes {
