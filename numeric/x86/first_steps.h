@@ -71,13 +71,13 @@ template <int W, bool kEvenOdd = false>
 TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
   Tile<W> out;
   if constexpr (W == 2) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int c = 0; c < 4; ++c) {
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (int r = 0; r < 4; ++r) out.v[c][r] = x.v[r][c];
     }
   } else if constexpr (W == 4) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int c = 0; c < 4; ++c) {
       const int q = kEvenOdd ? c % 2 : c / 2;
       if ((kEvenOdd ? c / 2 : c % 2) == 0) {
@@ -109,7 +109,7 @@ TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
 // the result is column rev(h) of the tile.
 template <int W, bool kEvenOdd = false>
 TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int q = 0; q < Tile<W>::kPerRow; ++q) {
     pair_values<W>(r.v[0][q], r.v[2][q], r.v[1][q], r.v[3][q], f.f2, f.f40, f.f41);
     // Column c's run is now v0 = row 0, v1 = row 2, v2 = row 1, v3 = row 3.
@@ -120,9 +120,9 @@ TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
   const Tile<W> c = transposed<W, kEvenOdd>(r);
   Tile<W> out;
   constexpr int kRev[4] = {0, 2, 1, 3};
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int h = 0; h < 4; ++h) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int q = 0; q < Tile<W>::kPerRow; ++q) out.v[h][q] = c.v[kRev[h]][q];
   }
   return out;
@@ -133,18 +133,18 @@ TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
 template <int W>
 TAMSEL_LANES Tile<W> load_tile(const Real* from, Integer stride) {
   Tile<W> x;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int h = 0; h < 4; ++h) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int q = 0; q < Tile<W>::kPerRow; ++q) x.v[h][q] = load<W>(from + h * stride + q * W);
   }
   return x;
 }
 template <int W>
 TAMSEL_LANES void store_tile(Real* to, Integer step, const Tile<W>& x) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int h = 0; h < 4; ++h) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int q = 0; q < Tile<W>::kPerRow; ++q) store<W>(to + h * step + q * W, x.v[h][q]);
   }
 }
@@ -215,7 +215,7 @@ TAMSEL_LANES void interleaved_tile(const Real* re, const Real* im, Real* out, In
                                    const FirstTwo<W>& f, Integer t, Integer place) {
   const Integer quarter = n / 4; // values from one row of a tile to the next
   Tile<W> x;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int h = 0; h < 4; ++h) {
     const Integer at = 4 * t + h * quarter;
     if constexpr (W == 4) {
@@ -223,7 +223,7 @@ TAMSEL_LANES void interleaved_tile(const Real* re, const Real* im, Real* out, In
       x.v[h][0] = __builtin_shufflevector(r, i, 0, 4, 2, 6); // values 0, 2
       x.v[h][1] = __builtin_shufflevector(r, i, 1, 5, 3, 7); // values 1, 3
     } else {
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (int q = 0; q < Tile<W>::kPerRow; ++q) {
         x.v[h][q] = zipped<W>(re + at + q * (W / 2), im + at + q * (W / 2));
       }

@@ -134,7 +134,7 @@ TAMSEL_LANES Factors<W> factors(const Real* w) {
     return {v, v};
   } else {
     typename Lanes<W>::bits sign{};
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 0; k < W; k += 2) sign[k] = std::uint64_t{1} << 63;
     using Bits = typename Lanes<W>::bits;
     return {real_parts<W>(v), reinterpret_cast<Vec<W>>(reinterpret_cast<Bits>(imag_parts<W>(v)) ^ sign)};
@@ -145,7 +145,7 @@ TAMSEL_LANES Factors<W> factors(const Real* w) {
 template <int W>
 TAMSEL_LANES Factors<W> factor(Real w_re, Real w_im) {
   Real w[W];
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int k = 0; k < W; k += 2) {
     w[k] = w_re;
     w[k + 1] = w_im;

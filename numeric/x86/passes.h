@@ -261,9 +261,9 @@ TAMSEL_LANES void rows_triple(Real* a, Integer span, const Real* fa, const Real*
   }
   // Each of the four factors in every pair of lanes, read as a pass's are.
   Real c[4 * W];
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int r = 0; r < 4; ++r) {
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 0; k < W; k += 2) {
       c[r * W + k] = fc[r * fc_step];
       c[r * W + k + 1] = fc[r * fc_step + 1];
