@@ -7,6 +7,7 @@
 
 #include "kernels.h"
 #include "refusals.h"
+#include "steps.h"
 
 namespace tamsel {
 
@@ -159,17 +160,7 @@ Real chebev(const Real& a, const Real& b, const Real* c, const Integer& m,
   if ((xv - av) * (xv - bv) > 0.0) {
     detail::refuse_point("ERROR(CHEBEV): x not in range .");
   }
-  const Real y = (((xv + xv) - av) - bv) / (bv - av);
-  const Real y2 = y + y;
-  const Integer terms = m;
-  Real d = 0.0;
-  Real e = 0.0;
-  for (Integer j = terms; j >= 2; --j) {
-    const Real previous = d;
-    d = ((y2 * d) - e) + c[j - 1];
-    e = previous;
-  }
-  return ((y * d) - e) + (0.5 * c[0]);
+  return series::chebev_value(av, bv, c, m, xv);
 }
 
 namespace {

@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-#include <tamsel/numeric/chebyshev.h>
-
-#include "fft/engine.h"
+#include "steps.h"
 
 namespace tamsel::kernels {
 
@@ -27,6 +25,12 @@ void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0, Integer c
 void pass_pair(Real* data, Integer n, Integer h, const Real* wa, const Real* wb) {
   pass(data, n, h, wa, 0, h);
   pass(data, n, 2 * h, wb, 0, 2 * h);
+}
+
+void pass_triple(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                 const Real* wc) {
+  pass_pair(data, n, h, wa, wb);
+  pass(data, n, 4 * h, wc, 0, 4 * h);
 }
 
 void first_two_passes(Real* data, Integer n, const Real* w2, const Real* w4) {
@@ -52,6 +56,15 @@ void rows_pair(Real* a, Integer span, const Real* fa, const Real* f0, const Real
   butterflies(a + 2 * span, a + 3 * span, fa[0], fa[1], count);
   butterflies(a, a + 2 * span, f0[0], f0[1], count);
   butterflies(a + span, a + 3 * span, f1[0], f1[1], count);
+}
+
+void rows_triple(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                 const Real* fc, Integer fc_step, Integer count) {
+  rows_pair(a, span, fa, f0, f1, count);
+  rows_pair(a + 4 * span, span, fa, f0, f1, count);
+  for (Integer r = 0; r < 4; ++r) {
+    butterflies(a + r * span, a + (r + 4) * span, fc[r * fc_step], fc[r * fc_step + 1], count);
+  }
 }
 
 void first_value(Real* data, Integer n) {
@@ -118,15 +131,15 @@ void sums(const Real* f, Integer n, const Real* term, Real* sum) {
 
 Integer evaluate(Real a, Real b, const Real* c, Integer terms, const Real* x, Real* result,
                  Integer count) {
-  for (Integer i = 0; i < count; ++i) result[i] = chebev(a, b, c, terms, x[i]);
+  for (Integer i = 0; i < count; ++i) result[i] = series::chebev_value(a, b, c, terms, x[i]);
   return count;
 }
 
 Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                      const Real* x, Real* result1, Real* result2, Integer count) {
   for (Integer i = 0; i < count; ++i) {
-    result1[i] = chebev(a, b, c1, terms, x[i]);
-    result2[i] = chebev(a, b, c2, terms, x[i]);
+    result1[i] = series::chebev_value(a, b, c1, terms, x[i]);
+    result2[i] = series::chebev_value(a, b, c2, terms, x[i]);
   }
   return count;
 }
@@ -139,8 +152,8 @@ bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
   return false;
 }
 
-} // namespace
-
+// The out-of-place entries: the values copied to out, then the entry in
+// place there.
 void reverse_first_two_to(const Real* in, Real* out, Integer n, const Real* w2, const Real* w4,
                           const std::uint16_t* order) {
   std::memcpy(out, in, sizeof(Real) * std::size_t(2 * n));
@@ -159,6 +172,8 @@ void pass_split_to(const Real* in, Real* out, Integer count, const Real* wl, con
   pass_split(out, count, wl, ws, f);
 }
 
+} // namespace
+
 bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   for (Integer i = 0; i < count; ++i) {
     if ((x[i] - a) * (x[i] - b) > 0.0) return false;
@@ -166,8 +181,8 @@ bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   return true;
 }
 
-void exchange(Real* a, Real* b, Integer reals) {
-  for (Integer k = 0; k < reals; k += 4) {
+void exchange(Real* a, Real* b, Reals reals) {
+  for (Integer k = 0; k < Integer(reals); k += 4) {
     Real t[4];
     std::memcpy(t, a + k, sizeof t);
     std::memcpy(a + k, b + k, sizeof t);
@@ -178,21 +193,42 @@ void exchange(Real* a, Real* b, Integer reals) {
 void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, const Real* wb) {
   pass_pair(a, n, h, wa, wb);
   pass_pair(b, n, h, wa, wb);
-  exchange(a, b, 2 * n);
+  exchange(a, b, Reals{2 * n});
 }
 
 constinit const Table table{
-    Kernel::portable, pass,           pass_pair,    nullptr,           false,
-    pass_pair_swap,
-    first_two_passes,
-    reverse_first_two, reverse_first_two_to, pass_pair_to, butterflies, rows_pair, nullptr,
-    first_value,      interleave,
-    interleave_first_two,
-    exchange,         split,          pass_split,   pass_split_to,     pass_pair_split,
-    nullptr,          nullptr,        nullptr,
-    separate,
-    separate_products, sums,          evaluate,     evaluate_two,      all_in_range,
-    first_match};
+    .kind = Kernel::portable,
+    .can = {},
+    .pass = pass,
+    .pass_pair = pass_pair,
+    .pass_triple = pass_triple,
+    .pass_pair_swap = pass_pair_swap,
+    .first_two_passes = first_two_passes,
+    .reverse_first_two = reverse_first_two,
+    .reverse_first_two_to = reverse_first_two_to,
+    .pass_pair_to = pass_pair_to,
+    .butterflies = butterflies,
+    .rows_pair = rows_pair,
+    .rows_triple = rows_triple,
+    .first_value = first_value,
+    .interleave = interleave,
+    .interleave_first_two = interleave_first_two,
+    .exchange = exchange,
+    .split = split,
+    .pass_split = pass_split,
+    .pass_split_to = pass_split_to,
+    .pass_pair_split = pass_pair_split,
+    .pass_parts = nullptr,
+    .pass_pair_parts = nullptr,
+    .split_from_parts = nullptr,
+    .separate = separate,
+    .separate_products = separate_products,
+    .sums = sums,
+    .evaluate = evaluate,
+    .evaluate_two = evaluate_two,
+    .all_in_range = all_in_range,
+    .first_match = first_match,
+};
 
 } // namespace portable
 

@@ -40,7 +40,7 @@ constexpr Integer kPlaneValues = Integer{1} << 15;
 void reverse_rows(Real* base, Integer L, Integer B, Integer S) {
   const kernels::Table& k = kernels::active();
   for (Integer i = 0, r = 0; i < L; ++i, r = fft::next_reversed(r, L)) {
-    if (r > i) k.exchange(base + 2 * i * B, base + 2 * r * B, 2 * S);
+    if (r > i) k.exchange(base + 2 * i * B, base + 2 * r * B, kernels::Reals{2 * S});
   }
 }
 
@@ -127,7 +127,7 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer si
         // has triples, three at a time after at most two pairs; the last
         // alone when one is left.
         const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
-        if (k.rows_triple != nullptr && left % 3 == 0 && left > 0) {
+        if (k.can.triples && left % 3 == 0 && left > 0) {
           strip_pass_triple(base, L, B, S, M, fft::cached_twiddles(sign, M),
                             fft::cached_twiddles(sign, 2 * M), fft::cached_twiddles(sign, 4 * M));
           M *= 4;

@@ -7,6 +7,8 @@
 // Each lane does a scalar loop's operations in its order.
 #include "x86/simd.h"
 
+#include "x86/lanes.h"
+
 #include <bit>
 #include <cstring>
 
@@ -89,9 +91,10 @@ void sums_sse2(const Real* f, Integer n, const Real* term, Real* sum) {
   lane_sums<2>(f, n, term, sum, (n + 1) / 2);
 }
 
-// Four vectors of four that stay in registers; the last read is
-// term[(n - 1) * n + 15], inside the table for n <= 16.
+// Up to n = 16, four vectors of four that stay in registers; the last read
+// is term[(n - 1) * n + 15], inside the table for n <= 16.
 [[gnu::target("avx")]] void sums_avx(const Real* f, Integer n, const Real* term, Real* sum) {
+  if (n > 16) return lane_sums<2>(f, n, term, sum, (n + 1) / 2);
   lane_sums<4>(f, n, term, sum, 4);
 }
 
@@ -102,6 +105,14 @@ Integer evaluate_sse2(Real a, Real b, const Real* c, Integer terms, const Real* 
     Real* out[] = {result + i};
     evaluate<2, 4, 1>(a, b, &c, terms, x + i, out);
   }
+  return done;
+}
+
+// The two series one after the other.
+Integer evaluate_two_sse2(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                          const Real* x, Real* result1, Real* result2, Integer count) {
+  const Integer done = evaluate_sse2(a, b, c1, terms, x, result1, count);
+  evaluate_sse2(a, b, c2, terms, x, result2, count);
   return done;
 }
 

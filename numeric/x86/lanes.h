@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The lanes the x86 kernels are written over: a vector of W Reals, W = 2
+// (SSE2), 4 (AVX) or 8 (AVX-512F), in GCC's vector types, whose every
+// operation acts lane by lane with the rounding of the scalar operation,
+// and the complex values (re, im) in pairs of its lanes.  Each kernel is one
+// template over W, always inlined, at every optimisation level, into the
+// entries of the tables (x86/tables.cpp), which carry the instruction set's
+// target attribute; the templates carry none, use no intrinsic, and are
+// handed pointers, references and scalars, never a vector by value, so no
+// vector crosses a function boundary between code of two targets (GCC's
+// notes on how wide vectors are passed never apply: the kernels' units are
+// compiled with -Wno-psabi).  A kernel reaches what its W does not divide
+// through the same template at W/2, inlined too, in the entry's target.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include <tamsel/numeric/types.h>
+
+namespace tamsel::x86 {
+
+// (An attribute of a type in a template is dropped, so each W is spelled
+// out.)
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
+};
+template <>
+struct Lanes<4> {
+  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(4 * sizeof(Real))));
+};
+template <>
+struct Lanes<8> {
+  using type = Real __attribute__((vector_size(8 * sizeof(Real))));
+  using bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
+};
+template <int W>
+using Vec = typename Lanes<W>::type;
+
+#define TAMSEL_LANES [[gnu::always_inline]] inline
+
+template <int W>
+TAMSEL_LANES Vec<W> load(const Real* p) {
+  Vec<W> v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <int W>
+TAMSEL_LANES void store(Real* p, const Vec<W>& v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// The two halves of a vector stored apart, or loaded from apart: a
+// processor stores a half straight from the register and loads one into
+// it, with no shuffle.
+template <int W>
+TAMSEL_LANES void store_half(Real* p, const Vec<W>& v, int half) {
+  std::memcpy(p, reinterpret_cast<const char*>(&v) + half * (sizeof v / 2), sizeof v / 2);
+}
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high, std::index_sequence<I...>) {
+  return __builtin_shufflevector(load<W / 2>(low), load<W / 2>(high), int(I)...);
+}
+template <int W>
+TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high) {
+  return load_halves<W>(low, high, std::make_index_sequence<W>{});
+}
+
+namespace lanes {
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> swapped(const Vec<W>& v, std::index_sequence<I...>) {
+  return __builtin_shufflevector(v, v, int(I ^ 1)...);
+}
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> evens(const Vec<W>& v, std::index_sequence<I...>) {
+  return __builtin_shufflevector(v, v, int(I & ~std::size_t{1})...);
+}
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> odds(const Vec<W>& v, std::index_sequence<I...>) {
+  return __builtin_shufflevector(v, v, int(I | 1)...);
+}
+// Even lanes of x, odd lanes of y.
+template <int W, std::size_t... I>
+TAMSEL_LANES Vec<W> even_odd(const Vec<W>& x, const Vec<W>& y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, y, int(I % 2 == 0 ? I : I + W)...);
+}
+} // namespace lanes
+
+// Each complex value's parts exchanged: (im, re).
+template <int W>
+TAMSEL_LANES Vec<W> swapped(const Vec<W>& v) {
+  return lanes::swapped<W>(v, std::make_index_sequence<W>{});
+}
+// Each complex value's real part in both of its lanes, or its imaginary part.
+template <int W>
+TAMSEL_LANES Vec<W> real_parts(const Vec<W>& v) {
+  return lanes::evens<W>(v, std::make_index_sequence<W>{});
+}
+template <int W>
+TAMSEL_LANES Vec<W> imag_parts(const Vec<W>& v) {
+  return lanes::odds<W>(v, std::make_index_sequence<W>{});
+}
+
+// Whether W has an add-subtract instruction (AVX's): there the factors stay
+// as loaded, (w_re, w_im) pairs, and a butterfly's t is the add-subtract of
+// b*w_re and swapped(b)*w_im.  SSE2 and AVX-512F have none: there the
+// factors are made ready once, re = (w_re, w_re) and im = (-w_im, w_im), and
+// t = b*re + swapped(b)*im, the product with -w_im being exactly the
+// negative of that with w_im, and x + (-y) is x - y to the last bit (w is
+// finite, so no NaN sign can differ).  Both forms do fft::butterfly's
+// operations with its operands.
+template <int W>
+inline constexpr bool kAddSub = W == 4;
+
+template <int W>
+struct Factors {
+  Vec<W> re; // (w_re, w_re), or the factors as loaded where kAddSub
+  Vec<W> im; // (-w_im, w_im), unused where kAddSub
+};
+
+// The factors w[0 .. W-1], W/2 (re, im) pairs, ready for the lanes.
+template <int W>
+TAMSEL_LANES Factors<W> factors(const Real* w) {
+  const Vec<W> v = load<W>(w);
+  if constexpr (kAddSub<W>) {
+    return {v, v};
+  } else {
+    typename Lanes<W>::bits sign{};
+#pragma GCC unroll 8
+    for (int k = 0; k < W; k += 2) sign[k] = std::uint64_t{1} << 63;
+    using Bits = typename Lanes<W>::bits;
+    return {real_parts<W>(v), reinterpret_cast<Vec<W>>(reinterpret_cast<Bits>(imag_parts<W>(v)) ^ sign)};
+  }
+}
+
+// The one factor (w_re, w_im) in every pair of lanes.
+template <int W>
+TAMSEL_LANES Factors<W> factor(Real w_re, Real w_im) {
+  Real w[W];
+#pragma GCC unroll 8
+  for (int k = 0; k < W; k += 2) {
+    w[k] = w_re;
+    w[k + 1] = w_im;
+  }
+  return factors<W>(w);
+}
+template <int W>
+TAMSEL_LANES Factors<W> factor(const Real* w) {
+  return factor<W>(w[0], w[1]);
+}
+
+// t of W/2 butterflies, their b in bv.
+template <int W>
+TAMSEL_LANES Vec<W> twiddled(const Vec<W>& bv, const Factors<W>& f) {
+  if constexpr (kAddSub<W>) {
+    const Vec<W> x = bv * real_parts<W>(f.re);
+    const Vec<W> y = swapped<W>(bv) * imag_parts<W>(f.re);
+    return lanes::even_odd<W>(x - y, x + y, std::make_index_sequence<W>{});
+  } else {
+    return bv * f.re + swapped<W>(bv) * f.im;
+  }
+}
+
+// W/2 butterflies, the values at a and b, results stored at a_to and b_to
+// (or back at a and b).
+template <int W>
+TAMSEL_LANES void butterflies_at(const Real* a, const Real* b, Real* a_to, Real* b_to,
+                                 const Factors<W>& f) {
+  const Vec<W> av = load<W>(a);
+  const Vec<W> t = twiddled<W>(load<W>(b), f);
+  store<W>(b_to, av - t);
+  store<W>(a_to, av + t);
+}
+template <int W>
+TAMSEL_LANES void butterflies_at(Real* a, Real* b, const Factors<W>& f) {
+  butterflies_at<W>(a, b, a, b, f);
+}
+
+} // namespace tamsel::x86

@@ -1,0 +1,277 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The complex passes of the x86 kernels, written once over W lanes
+// (x86/lanes.h): single passes, pairs and triples over contiguous values,
+// the pair that trades two runs' places, and the passes over rows of
+// fourn's strips.  Each butterfly does fft::butterfly's operations with its
+// operands.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include "x86/lanes.h"
+
+namespace tamsel::x86 {
+
+// The passes' tuning for W lanes: while the array holds at most
+// kCachedValues values (the first-level cache), a pass takes each factor
+// once for all its groups when it has four groups or more, a pair of
+// passes when it has kPairGroups groups or more, a triple with two.  A
+// triple's last factors stay in registers only where there are 32 of them
+// (AVX-512); with 16 they are read from memory at each use.
+template <int W>
+struct Tuning {
+  static constexpr Integer kCachedValues = W == 2 ? 0 : 2048;
+  static constexpr Integer kPairGroups = W == 8 ? 2 : 4;
+  static constexpr bool kTripleFactorsInRegisters = W == 8;
+};
+
+// count butterflies with one factor f (the same in every pair of lanes);
+// the rest after the whole vectors with fewer lanes.
+template <int W>
+TAMSEL_LANES void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
+  constexpr Integer step = W / 2;
+  const Factors<W> f = factor<W>(w_re, w_im);
+  Integer i = 0;
+  for (; i + step <= count; i += step) butterflies_at<W>(a + 2 * i, b + 2 * i, f);
+  if constexpr (W > 2) {
+    if (i < count) butterflies<W / 2>(a + 2 * i, b + 2 * i, w_re, w_im, count - i);
+  }
+}
+
+// One pass, half-span h, butterflies j0 .. j0+count-1 of each group of 2h
+// values.
+template <int W>
+TAMSEL_LANES void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
+                       Integer count) {
+  constexpr Integer step = W / 2;
+  if constexpr (W > 2) {
+    if (count % step != 0) return pass<W / 2>(data, n, h, w, j0, count);
+  }
+  if (n >= 8 * h && n <= Tuning<W>::kCachedValues) {
+    for (Integer j = 0; j < count; j += step) {
+      const Factors<W> f = factors<W>(w + 2 * j);
+      for (Integer s = 0; s < n; s += 2 * h) {
+        Real* a = data + 2 * (s + j0 + j);
+        butterflies_at<W>(a, a + 2 * h, f);
+      }
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 2 * h) {
+    Real* a = data + 2 * (s + j0);
+    for (Integer j = 0; j < count; j += step) {
+      butterflies_at<W>(a + 2 * j, a + 2 * h + 2 * j, factors<W>(w + 2 * j));
+    }
+  }
+}
+
+// Passes of half-spans h and 2h together on W/2 values of j of one group:
+// v0..v3 through (v0, v1) and (v2, v3) with fa, then (v0, v2) with f0 and
+// (v1, v3) with f1, in place.
+template <int W>
+TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
+                              const Factors<W>& fa, const Factors<W>& f0,
+                              const Factors<W>& f1) {
+  const Vec<W> t1 = twiddled<W>(v1, fa);
+  const Vec<W> t3 = twiddled<W>(v3, fa);
+  v1 = v0 - t1;
+  v0 = v0 + t1;
+  v3 = v2 - t3;
+  v2 = v2 + t3;
+  const Vec<W> t2 = twiddled<W>(v2, f0);
+  const Vec<W> u3 = twiddled<W>(v3, f1);
+  v2 = v0 - t2;
+  v0 = v0 + t2;
+  v3 = v1 - u3;
+  v1 = v1 + u3;
+}
+
+// Four vectors of values at from + r * span, r = 0..3, and their stores.
+template <int W>
+struct Quad {
+  Vec<W> v[4];
+};
+template <int W>
+TAMSEL_LANES Quad<W> load_quad(const Real* from, Integer span) {
+  return {{load<W>(from), load<W>(from + span), load<W>(from + 2 * span),
+           load<W>(from + 3 * span)}};
+}
+template <int W>
+TAMSEL_LANES void store_quad(Real* to, Integer span, const Quad<W>& q) {
+  store<W>(to + 2 * span, q.v[2]);
+  store<W>(to, q.v[0]);
+  store<W>(to + 3 * span, q.v[3]);
+  store<W>(to + span, q.v[1]);
+}
+
+// pair_values on the values at from + r * span, r = 0..3, stored at to +
+// r * span (to may be from).
+template <int W>
+TAMSEL_LANES void pair_step(const Real* from, Real* to, Integer span, const Factors<W>& fa,
+                            const Factors<W>& f0, const Factors<W>& f1) {
+  Quad<W> q = load_quad<W>(from, span);
+  pair_values<W>(q.v[0], q.v[1], q.v[2], q.v[3], fa, f0, f1);
+  store_quad<W>(to, span, q);
+}
+
+// kernels::Table::pass_pair (and pass_pair_to): for j = 0..h-1 the values
+// at s+j, s+j+h, s+j+2h, s+j+3h through pair_step with wa[j], wb[j] and
+// wb[j+h].  The values are read at in and stored at out (out may be in).
+template <int W>
+TAMSEL_LANES void pass_pair(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
+                            const Real* wb) {
+  if constexpr (W > 2) {
+    if (h % (W / 2) != 0) return pass_pair<W / 2>(in, out, n, h, wa, wb);
+  }
+  const Integer span = 2 * h; // Reals from one value to the next in a group
+  if (n >= 4 * Tuning<W>::kPairGroups * h && n <= Tuning<W>::kCachedValues) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fa = factors<W>(wa + k);
+      const Factors<W> f0 = factors<W>(wb + k);
+      const Factors<W> f1 = factors<W>(wb + span + k);
+      for (Integer s = 0; s < n; s += 4 * h) {
+        pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, fa, f0, f1);
+      }
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += W) {
+      pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
+                   factors<W>(wb + span + k));
+    }
+  }
+}
+
+// The factors of a triple's last pass, for r = 0..3: held in registers, or
+// read from at + r * step at each use (Tuning::kTripleFactorsInRegisters).
+template <int W>
+struct HeldFactors {
+  Factors<W> f[4];
+  TAMSEL_LANES Factors<W> at(int r) const { return f[r]; }
+};
+template <int W>
+struct ReadFactors {
+  const Real* p;
+  Integer step;
+  TAMSEL_LANES Factors<W> at(int r) const { return factors<W>(p + r * step); }
+};
+// Those of the Reals at p + r * step, r = 0..3, W of each: pairs already
+// in every pair of lanes (rows), or W/2 factors each (passes).
+template <int W>
+TAMSEL_LANES auto last_factors(const Real* p, Integer step) {
+  if constexpr (Tuning<W>::kTripleFactorsInRegisters) {
+    return HeldFactors<W>{{factors<W>(p), factors<W>(p + step), factors<W>(p + 2 * step),
+                           factors<W>(p + 3 * step)}};
+  } else {
+    return ReadFactors<W>{p, step};
+  }
+}
+
+// Three passes on W/2 values of j, v_r at at + r * span, r = 0..7, in
+// place: pair_values on v0..v3 and on v4..v7, then (v_r, v_r+4) with
+// fc.at(r).
+template <int W, class Last>
+TAMSEL_LANES void triple_step(Real* at, Integer span, const Factors<W>& fa,
+                              const Factors<W>& fb0, const Factors<W>& fb1, const Last& fc) {
+  Vec<W> v[8];
+#pragma GCC unroll 8
+  for (int r = 0; r < 8; ++r) v[r] = load<W>(at + r * span);
+  pair_values<W>(v[0], v[1], v[2], v[3], fa, fb0, fb1);
+  pair_values<W>(v[4], v[5], v[6], v[7], fa, fb0, fb1);
+#pragma GCC unroll 4
+  for (int r = 0; r < 4; ++r) {
+    const Vec<W> t = twiddled<W>(v[r + 4], fc.at(r));
+    store<W>(at + (r + 4) * span, v[r] - t);
+    store<W>(at + r * span, v[r] + t);
+  }
+}
+
+// kernels::Table::pass_triple: for j = 0..h-1 the values v_r at s+j+r*h,
+// r = 0..7, through (v_r, v_r+1), r even, with wa[j]; (v_r, v_r+2), r = 0,
+// 1, 4, 5, with wb[j + (r % 2) * h]; then (v_r, v_r+4), r = 0..3, with
+// wc[j + r*h].
+template <int W>
+TAMSEL_LANES void pass_triple(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
+                              const Real* wc) {
+  if constexpr (W > 2) {
+    if (h % (W / 2) != 0) return pass_triple<W / 2>(data, n, h, wa, wb, wc);
+  }
+  const Integer span = 2 * h;
+  if (n >= 16 * h && n <= Tuning<W>::kCachedValues) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fa = factors<W>(wa + k);
+      const Factors<W> fb0 = factors<W>(wb + k);
+      const Factors<W> fb1 = factors<W>(wb + span + k);
+      const auto fc = last_factors<W>(wc + k, span);
+      for (Integer s = 0; s < n; s += 8 * h) triple_step<W>(data + 2 * s + k, span, fa, fb0, fb1, fc);
+    }
+    return;
+  }
+  for (Integer s = 0; s < n; s += 8 * h) {
+    for (Integer k = 0; k < span; k += W) {
+      triple_step<W>(data + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
+                     factors<W>(wb + span + k), last_factors<W>(wc + k, span));
+    }
+  }
+}
+
+// kernels::Table::pass_pair_swap.
+template <int W>
+TAMSEL_LANES void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa,
+                                 const Real* wb) {
+  if constexpr (W > 2) {
+    if (h % (W / 2) != 0) return pass_pair_swap<W / 2>(a, b, n, h, wa, wb);
+  }
+  const Integer span = 2 * h;
+  for (Integer s = 0; s < n; s += 4 * h) {
+    for (Integer k = 0; k < span; k += W) {
+      const Factors<W> fa = factors<W>(wa + k);
+      const Factors<W> f0 = factors<W>(wb + k);
+      const Factors<W> f1 = factors<W>(wb + span + k);
+      Real* const p = a + 2 * s + k;
+      Real* const q = b + 2 * s + k;
+      Quad<W> x = load_quad<W>(p, span);
+      Quad<W> y = load_quad<W>(q, span);
+      pair_values<W>(x.v[0], x.v[1], x.v[2], x.v[3], fa, f0, f1);
+      pair_values<W>(y.v[0], y.v[1], y.v[2], y.v[3], fa, f0, f1);
+      store_quad<W>(q, span, x);
+      store_quad<W>(p, span, y);
+    }
+  }
+}
+
+// kernels::Table::rows_pair.
+template <int W>
+TAMSEL_LANES void rows_pair(Real* a, Integer span, const Real* fa, const Real* f0, const Real* f1,
+                            Integer count) {
+  if constexpr (W > 2) {
+    if (count % (W / 2) != 0) return rows_pair<W / 2>(a, span, fa, f0, f1, count);
+  }
+  const Factors<W> va = factor<W>(fa), v0 = factor<W>(f0), v1 = factor<W>(f1);
+  for (Integer e = 0; e < 2 * count; e += W) pair_step<W>(a + e, a + e, span, va, v0, v1);
+}
+
+// kernels::Table::rows_triple.
+template <int W>
+TAMSEL_LANES void rows_triple(Real* a, Integer span, const Real* fa, const Real* f0,
+                              const Real* f1, const Real* fc, Integer fc_step, Integer count) {
+  if constexpr (W > 2) {
+    if (count % (W / 2) != 0) return rows_triple<W / 2>(a, span, fa, f0, f1, fc, fc_step, count);
+  }
+  // Each of the four factors in every pair of lanes, read as a pass's are.
+  Real c[4 * W];
+#pragma GCC unroll 8
+  for (int r = 0; r < 4; ++r) {
+#pragma GCC unroll 8
+    for (int k = 0; k < W; k += 2) {
+      c[r * W + k] = fc[r * fc_step];
+      c[r * W + k + 1] = fc[r * fc_step + 1];
+    }
+  }
+  const auto last = last_factors<W>(c, W);
+  const Factors<W> va = factor<W>(fa), v0 = factor<W>(f0), v1 = factor<W>(f1);
+  for (Integer e = 0; e < 2 * count; e += W) triple_step<W>(a + e, span, va, v0, v1, last);
+}
+
+} // namespace tamsel::x86
