@@ -62,8 +62,8 @@ RecordRange records_inside(const Tables& t, Real fmin, Real width);
 // interval.
 // With `whole_row` false, only column 0 of the row is written (fmin and
 // fmax), for a run that reads nothing else of the rows: the curves' 256
-// stores, a stride of kMatrixRows apart and so all in four sets of the
-// data cache, took 0.9 us of the 3 us of a sample.
+// stores lie a stride of kMatrixRows apart, all in a few sets of the data
+// cache, and cost a good part of a sample's time.
 void build_curves(RunState& st, bool whole_row = true);
 // The same over tables `t` in place of the state's own.
 void build_curves(RunState& st, const Tables& t, bool whole_row);

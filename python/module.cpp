@@ -68,9 +68,9 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
 }
 
 // A new C-contiguous array of this shape, its values not set, whose data
-// start on a 64-byte boundary: the toolkit's widest kernels take a fifth
-// longer or more on transforms of more than 2^11 values that do not, and
-// numpy's own large arrays start 16 bytes past one.
+// start on a 64-byte boundary: the toolkit's widest kernels run slower on
+// transforms of more than 2^11 values that do not, and numpy's own large
+// arrays start 16 bytes past one.
 template <typename T>
 py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   constexpr std::align_val_t kAlignment{64};

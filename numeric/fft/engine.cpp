@@ -30,21 +30,17 @@ void check_length(const char* routine, Integer n) {
 namespace {
 
 // The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
-// made on the heap on first use and kept for the process: a program is
-// given, and under strict overcommit charged, the memory of the tables it
-// uses only, not of every table it might use.  The guard of the
-// function-local static makes it once even when several threads ask at
-// once.  It starts on a 64-byte boundary, so that no factor vector of the
-// AVX-512 kernels, eight Reals from a multiple of eight, straddles two
-// cache lines (bench/NOTES.md).  A table of a page or more starts at an
-// offset within its page of its own, stagger(L, S), 64 bytes from the next
-// level's and far from the first 64 bytes of a page, where arrays from the
-// allocator mostly start: the passes read two or three tables and the data
-// at like offsets from their starts, which at like offsets within a page
-// would meet in one set of the first-level cache and in the processor's
-// check of loads against earlier stores by their low twelve address bits.
-// The offsets are those the tables had in static storage, where the
-// kernels' schedule was timed.
+// made on the heap on first use (once, by the guard of the function-local
+// static, whichever threads ask) and kept: a program is given, and charged,
+// the memory of the tables it uses only.  A table starts on a 64-byte
+// boundary, so that no factor vector of the AVX-512 kernels straddles two
+// cache lines; one of a page or more at an offset within its page of its
+// own, stagger(L, S), 64 bytes from the next level's and clear of a page's
+// first 64 bytes, where the allocator's arrays mostly start: the passes
+// read two or three tables and the data at like offsets from their starts,
+// which at like offsets within a page would meet in one set of the
+// first-level cache and in the check of loads against earlier stores by
+// their low address bits (bench/NOTES.md).
 constexpr std::size_t kPage = 4096;
 constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
 constexpr std::size_t stagger(int L, int S) {
