@@ -32,6 +32,7 @@
 #include <tamsel/run.h>
 
 #include "driver/results.h"
+#include "numeric/fft/unit_roots.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -54,12 +55,20 @@ py::str text(const char* bytes, std::size_t size, const char* errors) {
   return py::reinterpret_steal<py::str>(s);
 }
 
-void check_length(const char* routine, std::size_t n, std::size_t least = 1) {
+// The transforms' lengths: any from 1 to 2^29.
+void check_length(const char* routine, std::size_t n) {
   constexpr std::size_t kMost = std::size_t{1} << 29;
-  if (n < least || n > kMost || (n & (n - 1)) != 0)
+  if (n < 1 || n > kMost)
     throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
-                          " is not a power of two from " + std::to_string(least) + " to " +
-                          std::to_string(kMost));
+                          " is not from 1 to " + std::to_string(kMost));
+}
+
+// four1's lengths: powers of two from 1 to 2^29.
+void check_power_of_two(const char* routine, std::size_t n) {
+  constexpr std::size_t kMost = std::size_t{1} << 29;
+  if (n < 1 || n > kMost || (n & (n - 1)) != 0)
+    throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
+                          " is not a power of two from 1 to " + std::to_string(kMost));
 }
 
 std::vector<py::ssize_t> shape_of(const py::array& a) {
@@ -245,12 +254,29 @@ RealArray interp(py::object points, py::object abscissae, py::object values) {
 RealArray toolkit_four1(py::object data, int sign) {
   const RealArray in = one_dimensional("four1", "data", data);
   if (in.size() % 2 != 0) throw py::value_error("four1: an odd number of Reals");
-  check_length("four1", std::size_t(in.size()) / 2);
+  check_power_of_two("four1", std::size_t(in.size()) / 2);
   RealArray out(in.size());
   std::copy(in.data(), in.data() + in.size(), out.mutable_data());
   const Integer n = Integer(in.size() / 2), s = sign;
   tamsel::four1(out.mutable_data(), n, s);
   return out;
+}
+
+// The any-length engine's twiddle factors exp(-2 pi i k/n), for tests that
+// hold them to a high-precision reference.
+ComplexArray unit_roots(std::uint64_t n, const py::array_t<std::uint64_t, kIn>& k) {
+  if (n < 1 || n > (std::uint64_t{1} << 40)) throw py::value_error("unit_roots: n is not from 1 to 2^40");
+  ComplexArray out(k.size());
+  const std::uint64_t* in = k.data();
+  Complex* w = out.mutable_data();
+  py::gil_scoped_release release;
+  const tamsel::fft::UnitRoots roots(n);
+  for (py::ssize_t i = 0; i < k.size(); ++i) w[i] = roots(in[i]);
+  return out;
+}
+
+std::size_t next_fast_len(std::size_t target) {
+  return conv::next_fast_len(target);
 }
 
 // Whether the floating-point environment flushes subnormal results to zero
@@ -393,4 +419,6 @@ PYBIND11_MODULE(_core, m) {
   m.def("table_number", &tamsel::table_number, py::arg("value"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
   m.def("flushes_subnormals", &flushes_subnormals);
+  m.def("unit_roots", &unit_roots, py::arg("n"), py::arg("k"));
+  m.def("next_fast_len", &next_fast_len, py::arg("target"));
 }

@@ -1,0 +1,343 @@
+// SPDX-License-Identifier: BSD-3-Clause
+#include "fft/any_length.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "fft/unit_roots.h"
+
+namespace tamsel::fft::any {
+
+namespace {
+
+// The complex product written out, so that no build calls the run-time
+// library's product with its checks for infinities.
+inline Complex mul(Complex a, Complex b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+inline Complex minus_i(Complex a) { return {a.imag(), -a.real()}; }
+
+// cos(2 pi j/r) and sin(2 pi j/r), j = 0 .. r-1, for the odd radices r.
+struct RadixConstants {
+  std::array<std::array<double, 13>, 14> cos{}, sin{};
+  RadixConstants() {
+    for (unsigned r : {3u, 5u, 7u, 11u, 13u})
+      for (unsigned j = 0; j < r; ++j) {
+        const Complex w = unit_root(j, r);
+        cos[r][j] = w.real();
+        sin[r][j] = -w.imag();
+      }
+  }
+};
+
+const RadixConstants& radix_constants() {
+  static const RadixConstants constants;
+  return constants;
+}
+
+// One pass of the self-sorting transform: sub-transforms of length
+// n_cur = r m, stride s (s n_cur = n).  For p < m and q < s, the r values
+// a_j = x[q + s (p + j m)] give b_k = sum_j a_j exp(-2 pi i j k / r), and
+// y[q + s (r p + k)] = b_k w^(p k s), w = exp(-2 pi i / n); tw holds
+// w^(p k s) for k = 1 .. r-1 at tw[p (r-1) + k - 1].
+void pass2(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
+  for (std::size_t p = 0; p < m; ++p) {
+    const Complex w = tw[p];
+    for (std::size_t q = 0; q < s; ++q) {
+      const Complex a0 = x[q + s * p], a1 = x[q + s * (p + m)];
+      Complex* out = y + q + s * 2 * p;
+      out[0] = a0 + a1;
+      out[s] = p == 0 ? a0 - a1 : mul(a0 - a1, w);
+    }
+  }
+}
+
+void pass4(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
+  for (std::size_t p = 0; p < m; ++p) {
+    const Complex* w = tw + 3 * p;
+    for (std::size_t q = 0; q < s; ++q) {
+      const Complex a0 = x[q + s * p], a1 = x[q + s * (p + m)];
+      const Complex a2 = x[q + s * (p + 2 * m)], a3 = x[q + s * (p + 3 * m)];
+      const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = minus_i(a1 - a3);
+      Complex* out = y + q + s * 4 * p;
+      out[0] = t0 + t2;
+      if (p == 0) {
+        out[s] = t1 + t3;
+        out[2 * s] = t0 - t2;
+        out[3 * s] = t1 - t3;
+      } else {
+        out[s] = mul(t1 + t3, w[0]);
+        out[2 * s] = mul(t0 - t2, w[1]);
+        out[3 * s] = mul(t1 - t3, w[2]);
+      }
+    }
+  }
+}
+
+// Odd prime radix R: b_0 = a_0 + sum t_j, and for k = 1 .. (R-1)/2
+//   b_k, b_(R-k) = A_k -+ i B_k,  A_k = a_0 + sum_j cos(2 pi jk/R) t_j,
+//   B_k = sum_j sin(2 pi jk/R) u_j,  t_j, u_j = a_j +- a_(R-j).
+template <unsigned R>
+void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
+  constexpr unsigned H = (R - 1) / 2;
+  const double* c = radix_constants().cos[R].data();
+  const double* sn = radix_constants().sin[R].data();
+  for (std::size_t p = 0; p < m; ++p) {
+    const Complex* w = tw + (R - 1) * p;
+    for (std::size_t q = 0; q < s; ++q) {
+      const Complex a0 = x[q + s * p];
+      Complex t[H], u[H], b[R];
+      b[0] = a0;
+      for (unsigned j = 1; j <= H; ++j) {
+        const Complex aj = x[q + s * (p + j * m)], ar = x[q + s * (p + (R - j) * m)];
+        t[j - 1] = aj + ar;
+        u[j - 1] = aj - ar;
+        b[0] += t[j - 1];
+      }
+      for (unsigned k = 1; k <= H; ++k) {
+        Complex a = a0, bb = 0.0;
+        for (unsigned j = 1; j <= H; ++j) {
+          a += c[j * k % R] * t[j - 1];
+          bb += sn[j * k % R] * u[j - 1];
+        }
+        b[k] = a + minus_i(bb);
+        b[R - k] = a - minus_i(bb);
+      }
+      Complex* out = y + q + s * R * p;
+      out[0] = b[0];
+      for (unsigned k = 1; k < R; ++k) out[s * k] = p == 0 ? b[k] : mul(b[k], w[k - 1]);
+    }
+  }
+}
+
+struct Stage {
+  unsigned radix;
+  std::size_t m, s, twiddles;
+};
+
+struct Plan {
+  std::size_t n = 0;
+  // Mixed radix: the passes and their twiddles.
+  std::vector<Stage> stages;
+  std::vector<Complex> twiddles;
+  // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
+  // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
+  // the inner plan; kernel is the transform of conj(c) laid out cyclically,
+  // divided by m.
+  std::size_t m = 0;
+  std::shared_ptr<const Plan> inner;
+  std::vector<Complex> chirp, kernel;
+};
+
+// The real transforms of even length n: the complex plan of n/2 and
+// exp(-2 pi i k/n), k = 0 .. n/2 - 1.
+struct RealPlan {
+  std::shared_ptr<const Plan> half;
+  std::vector<Complex> twiddles;
+};
+
+template <typename T>
+std::shared_ptr<const T> cached(std::size_t n, std::shared_ptr<const T> (*make)(std::size_t)) {
+  static std::mutex lock;
+  static std::map<std::size_t, std::shared_ptr<const T>> plans;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    const auto found = plans.find(n);
+    if (found != plans.end()) return found->second;
+  }
+  // Made outside the lock (a plan may need another); a plan made at the
+  // same time by another thread has the same contents.
+  std::shared_ptr<const T> plan = make(n);
+  const std::lock_guard<std::mutex> hold(lock);
+  return plans.emplace(n, std::move(plan)).first->second;
+}
+
+std::shared_ptr<const Plan> plan_for(std::size_t n);
+
+// The radices of n in pass order (4s, a 2, 3s, 5s, 7s, 11s, 13s), or none
+// when n has another prime factor.
+std::vector<unsigned> radices(std::size_t n) {
+  std::vector<unsigned> out;
+  while (n % 4 == 0) {
+    out.push_back(4);
+    n /= 4;
+  }
+  for (unsigned r : {2u, 3u, 5u, 7u, 11u, 13u})
+    while (n % r == 0) {
+      out.push_back(r);
+      n /= r;
+    }
+  if (n != 1) out.clear();
+  return out;
+}
+
+std::shared_ptr<const Plan> make_plan(std::size_t n) {
+  auto plan = std::make_shared<Plan>();
+  plan->n = n;
+  const std::vector<unsigned> factors = radices(n);
+  if (n == 1 || !factors.empty()) {
+    const UnitRoots roots(n);
+    std::size_t current = n, s = 1;
+    for (unsigned r : factors) {
+      const std::size_t m = current / r;
+      plan->stages.push_back({r, m, s, plan->twiddles.size()});
+      for (std::size_t p = 0; p < m; ++p)
+        for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));
+      s *= r;
+      current = m;
+    }
+    return plan;
+  }
+  const std::size_t m = fast_length(2 * n - 1);
+  plan->m = m;
+  plan->inner = plan_for(m);
+  const UnitRoots roots(2 * std::uint64_t(n));
+  plan->chirp.resize(n);
+  std::uint64_t square = 0;  // k^2 mod 2n
+  for (std::size_t k = 0; k < n; ++k) {
+    plan->chirp[k] = roots(square);
+    square = (square + 2 * k + 1) % (2 * std::uint64_t(n));
+  }
+  std::vector<Complex> kernel(m, Complex(0.0, 0.0));
+  for (std::size_t k = 0; k < n; ++k) kernel[k] = std::conj(plan->chirp[k]);
+  for (std::size_t k = 1; k < n; ++k) kernel[m - k] = kernel[k];
+  forward(kernel);
+  const double scale = double(m);
+  for (Complex& v : kernel) v = Complex(v.real() / scale, v.imag() / scale);
+  plan->kernel = std::move(kernel);
+  return plan;
+}
+
+std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, make_plan); }
+
+std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
+  auto plan = std::make_shared<RealPlan>();
+  plan->half = plan_for(n / 2);
+  const UnitRoots roots(n);
+  plan->twiddles.resize(n / 2);
+  for (std::size_t k = 0; k < n / 2; ++k) plan->twiddles[k] = roots(k);
+  return plan;
+}
+
+void execute(const Plan& plan, Complex* data) {
+  const std::size_t n = plan.n;
+  if (plan.m == 0) {
+    if (plan.stages.empty()) return;
+    std::vector<Complex> work(n);
+    Complex* x = data;
+    Complex* y = work.data();
+    for (const Stage& stage : plan.stages) {
+      const Complex* tw = plan.twiddles.data() + stage.twiddles;
+      switch (stage.radix) {
+        case 2: pass2(x, y, stage.m, stage.s, tw); break;
+        case 3: pass_odd<3>(x, y, stage.m, stage.s, tw); break;
+        case 4: pass4(x, y, stage.m, stage.s, tw); break;
+        case 5: pass_odd<5>(x, y, stage.m, stage.s, tw); break;
+        case 7: pass_odd<7>(x, y, stage.m, stage.s, tw); break;
+        case 11: pass_odd<11>(x, y, stage.m, stage.s, tw); break;
+        default: pass_odd<13>(x, y, stage.m, stage.s, tw); break;
+      }
+      std::swap(x, y);
+    }
+    if (x != data) std::copy(x, x + n, data);
+    return;
+  }
+  const std::size_t m = plan.m;
+  std::vector<Complex> a(m, Complex(0.0, 0.0));
+  for (std::size_t j = 0; j < n; ++j) a[j] = mul(data[j], plan.chirp[j]);
+  execute(*plan.inner, a.data());
+  // The inverse transform as the conjugate of the forward one of the
+  // conjugate.
+  for (std::size_t k = 0; k < m; ++k) a[k] = std::conj(mul(a[k], plan.kernel[k]));
+  execute(*plan.inner, a.data());
+  for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
+}
+
+} // namespace
+
+void forward(std::span<Complex> data) {
+  if (data.empty()) return;
+  execute(*plan_for(data.size()), data.data());
+}
+
+void backward(std::span<Complex> data) {
+  for (Complex& v : data) v = std::conj(v);
+  forward(data);
+  for (Complex& v : data) v = std::conj(v);
+}
+
+void real_forward(std::span<const double> in, std::span<Complex> out) {
+  const std::size_t n = in.size();
+  if (n % 2 == 1) {
+    std::vector<Complex> z(n);
+    for (std::size_t j = 0; j < n; ++j) z[j] = Complex(in[j], 0.0);
+    forward(z);
+    std::copy_n(z.begin(), n / 2 + 1, out.begin());
+    out[0] = Complex(out[0].real(), 0.0);
+    return;
+  }
+  const std::size_t h = n / 2;
+  const auto plan = cached<RealPlan>(n, make_real_plan);
+  std::vector<Complex> z(h);
+  for (std::size_t j = 0; j < h; ++j) z[j] = Complex(in[2 * j], in[2 * j + 1]);
+  execute(*plan->half, z.data());
+  // Z_k = E_k + i O_k, E and O the spectra of the even and odd terms:
+  // X_k = E_k + w^k O_k, w = exp(-2 pi i/n), with
+  // E_k = (Z_k + conj Z_(h-k))/2 and O_k = -i (Z_k - conj Z_(h-k))/2.
+  for (std::size_t k = 0; k < h; ++k) {
+    const Complex zk = z[k], zc = std::conj(z[k == 0 ? 0 : h - k]);
+    const Complex e = (zk + zc) * 0.5, o = minus_i(zk - zc) * 0.5;
+    out[k] = e + mul(o, plan->twiddles[k]);
+  }
+  out[0] = Complex(z[0].real() + z[0].imag(), 0.0);
+  out[h] = Complex(z[0].real() - z[0].imag(), 0.0);
+}
+
+void real_backward(std::span<const Complex> in, std::span<double> out) {
+  const std::size_t n = out.size();
+  const double scale = double(n);
+  if (n % 2 == 1) {
+    std::vector<Complex> z(n);
+    z[0] = Complex(in[0].real(), 0.0);
+    for (std::size_t k = 1; k <= n / 2; ++k) {
+      z[k] = in[k];
+      z[n - k] = std::conj(in[k]);
+    }
+    backward(z);
+    for (std::size_t j = 0; j < n; ++j) out[j] = z[j].real() / scale;
+    return;
+  }
+  const std::size_t h = n / 2;
+  const auto plan = cached<RealPlan>(n, make_real_plan);
+  // Twice the Z_k of real_forward, from X_k and conj X_(h-k) (= X_(k+h)).
+  std::vector<Complex> z(h);
+  for (std::size_t k = 0; k < h; ++k) {
+    const Complex xk = k == 0 ? Complex(in[0].real(), 0.0) : in[k];
+    const Complex xc = k == 0 ? Complex(in[h].real(), 0.0) : std::conj(in[h - k]);
+    const Complex e = xk + xc, o = mul(xk - xc, std::conj(plan->twiddles[k]));
+    z[k] = e - minus_i(o);
+  }
+  for (Complex& v : z) v = std::conj(v);
+  execute(*plan->half, z.data());
+  for (std::size_t j = 0; j < h; ++j) {
+    out[2 * j] = z[j].real() / scale;
+    out[2 * j + 1] = -z[j].imag() / scale;
+  }
+}
+
+std::size_t fast_length(std::size_t target) {
+  for (std::size_t n = std::max<std::size_t>(target, 1);; ++n) {
+    std::size_t rest = n;
+    for (std::size_t r : {2u, 3u, 5u, 7u})
+      while (rest % r == 0) rest /= r;
+    if (rest == 1) return n;
+  }
+}
+
+} // namespace tamsel::fft::any

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The conventional layer's engine for lengths other than powers of two:
+// Stockham's self-sorting mixed-radix transform over radices 4, 2, 3, 5, 7,
+// 11 and 13, and Bluestein's algorithm (a chirp convolution through a
+// mixed-radix transform of a length 2^a 3^b 5^c 7^d >= 2n - 1) for lengths
+// with any other prime factor.  Every twiddle and chirp is a unit_root, so
+// every bit is fixed by the arithmetic written here, on every processor.
+// A plan per length, made once on the first call and kept for the life of
+// the process, holds the factors and every twiddle; plans are shared
+// between threads (made under a lock, read-only after).
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <span>
+
+namespace tamsel::fft::any {
+
+using Complex = std::complex<double>;
+
+// In place, for n = data.size() >= 1:
+//   data[k] <- sum_j data[j] exp(-2 pi i j k / n).
+void forward(std::span<Complex> data);
+
+// In place, unscaled: data[j] <- sum_k data[k] exp(+2 pi i j k / n);
+// the conjugate of forward of the conjugate (conjugation is exact).
+void backward(std::span<Complex> data);
+
+// out[k] = sum_j in[j] exp(-2 pi i j k / n), k = 0 .. n/2, for n =
+// in.size() >= 1; out.size() = n/2 + 1.  Even n: one complex transform of
+// n/2 values (even and odd terms as real and imaginary parts) and a
+// separating pass; odd n: a complex transform of n values.
+void real_forward(std::span<const double> in, std::span<Complex> out);
+
+// out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with
+// X[k] = in[k] for k <= n/2 and X[n-k] = conj(in[k]); the imaginary parts
+// of in[0] and (n even) in[n/2] are taken as 0.  The 1/n is a division by n,
+// correctly rounded.
+void real_backward(std::span<const Complex> in, std::span<double> out);
+
+// The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0); target at most
+// 2^62.
+std::size_t fast_length(std::size_t target);
+
+} // namespace tamsel::fft::any
