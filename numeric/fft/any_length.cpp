@@ -23,9 +23,11 @@ inline Complex mul(Complex a, Complex b) {
 
 inline Complex minus_i(Complex a) { return {a.imag(), -a.real()}; }
 
-// cos(2 pi j/r) and sin(2 pi j/r), j = 0 .. r-1, for the odd radices r.
+// cos(2 pi j/r) and sin(2 pi j/r), j = 0 .. r-1, for the odd radices r,
+// and sqrt(1/2) for radix 8.
 struct RadixConstants {
   std::array<std::array<double, 13>, 14> cos{}, sin{};
+  double half_root = unit_root(1, 8).real();  // sqrt(1/2)
   RadixConstants() {
     for (unsigned r : {3u, 5u, 7u, 11u, 13u})
       for (unsigned j = 0; j < r; ++j) {
@@ -80,37 +82,78 @@ void pass4(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
   }
 }
 
+// Radix 8 as two radix-4 butterflies (even and odd a_j) joined by
+// exp(-2 pi i k/8): b_k, b_(k+4) = E_k +- w8^k O_k, h = sqrt(1/2) rounded.
+void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw, double h) {
+  for (std::size_t p = 0; p < m; ++p) {
+    const Complex* w = tw + 7 * p;
+    for (std::size_t q = 0; q < s; ++q) {
+      Complex a[8];
+#pragma GCC unroll 8
+      for (unsigned j = 0; j < 8; ++j) a[j] = x[q + s * (p + j * m)];
+      const Complex e0 = a[0] + a[4], e1 = a[0] - a[4], e2 = a[2] + a[6], e3 = minus_i(a[2] - a[6]);
+      const Complex o0 = a[1] + a[5], o1 = a[1] - a[5], o2 = a[3] + a[7], o3 = minus_i(a[3] - a[7]);
+      const Complex E[4] = {e0 + e2, e1 + e3, e0 - e2, e1 - e3};
+      const Complex O0 = o0 + o2, O1 = o1 + o3, O2 = o0 - o2, O3 = o1 - o3;
+      // w8 O1 = h ((re + im) + i (im - re)); w8^3 O3 = h ((im - re) - i (re + im)).
+      const Complex O[4] = {O0, Complex((O1.real() + O1.imag()) * h, (O1.imag() - O1.real()) * h),
+                            minus_i(O2),
+                            Complex((O3.imag() - O3.real()) * h, -(O3.real() + O3.imag()) * h)};
+      Complex b[8];
+#pragma GCC unroll 4
+      for (unsigned k = 0; k < 4; ++k) {
+        b[k] = E[k] + O[k];
+        b[k + 4] = E[k] - O[k];
+      }
+      Complex* out = y + q + s * 8 * p;
+      out[0] = b[0];
+#pragma GCC unroll 8
+      for (unsigned k = 1; k < 8; ++k) out[s * k] = p == 0 ? b[k] : mul(b[k], w[k - 1]);
+    }
+  }
+}
+
 // Odd prime radix R: b_0 = a_0 + sum t_j, and for k = 1 .. (R-1)/2
 //   b_k, b_(R-k) = A_k -+ i B_k,  A_k = a_0 + sum_j cos(2 pi jk/R) t_j,
 //   B_k = sum_j sin(2 pi jk/R) u_j,  t_j, u_j = a_j +- a_(R-j).
 template <unsigned R>
 void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
   constexpr unsigned H = (R - 1) / 2;
-  const double* c = radix_constants().cos[R].data();
-  const double* sn = radix_constants().sin[R].data();
+  // cos and sin of 2 pi jk/R at [k-1][j-1], in locals the loops below keep
+  // in registers.
+  double c[H][H], sn[H][H];
+  for (unsigned k = 1; k <= H; ++k)
+    for (unsigned j = 1; j <= H; ++j) {
+      c[k - 1][j - 1] = radix_constants().cos[R][j * k % R];
+      sn[k - 1][j - 1] = radix_constants().sin[R][j * k % R];
+    }
   for (std::size_t p = 0; p < m; ++p) {
     const Complex* w = tw + (R - 1) * p;
     for (std::size_t q = 0; q < s; ++q) {
       const Complex a0 = x[q + s * p];
       Complex t[H], u[H], b[R];
       b[0] = a0;
+#pragma GCC unroll 8
       for (unsigned j = 1; j <= H; ++j) {
         const Complex aj = x[q + s * (p + j * m)], ar = x[q + s * (p + (R - j) * m)];
         t[j - 1] = aj + ar;
         u[j - 1] = aj - ar;
         b[0] += t[j - 1];
       }
+#pragma GCC unroll 8
       for (unsigned k = 1; k <= H; ++k) {
         Complex a = a0, bb = 0.0;
+#pragma GCC unroll 8
         for (unsigned j = 1; j <= H; ++j) {
-          a += c[j * k % R] * t[j - 1];
-          bb += sn[j * k % R] * u[j - 1];
+          a += c[k - 1][j - 1] * t[j - 1];
+          bb += sn[k - 1][j - 1] * u[j - 1];
         }
         b[k] = a + minus_i(bb);
         b[R - k] = a - minus_i(bb);
       }
       Complex* out = y + q + s * R * p;
       out[0] = b[0];
+#pragma GCC unroll 16
       for (unsigned k = 1; k < R; ++k) out[s * k] = p == 0 ? b[k] : mul(b[k], w[k - 1]);
     }
   }
@@ -160,15 +203,15 @@ std::shared_ptr<const T> cached(std::size_t n, std::shared_ptr<const T> (*make)(
 
 std::shared_ptr<const Plan> plan_for(std::size_t n);
 
-// The radices of n in pass order (4s, a 2, 3s, 5s, 7s, 11s, 13s), or none
-// when n has another prime factor.
+// The radices of n in pass order (8s, then a 4 or a 2, 3s, 5s, 7s, 11s,
+// 13s), or none when n has another prime factor.
 std::vector<unsigned> radices(std::size_t n) {
   std::vector<unsigned> out;
-  while (n % 4 == 0) {
-    out.push_back(4);
-    n /= 4;
+  while (n % 8 == 0) {
+    out.push_back(8);
+    n /= 8;
   }
-  for (unsigned r : {2u, 3u, 5u, 7u, 11u, 13u})
+  for (unsigned r : {4u, 2u, 3u, 5u, 7u, 11u, 13u})
     while (n % r == 0) {
       out.push_back(r);
       n /= r;
@@ -225,13 +268,22 @@ std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   return plan;
 }
 
+// Storage for n values, not set (std::complex has implicit lifetime).
+struct Scratch {
+  Complex* data;
+  explicit Scratch(std::size_t n) : data(static_cast<Complex*>(::operator new(n * sizeof(Complex)))) {}
+  ~Scratch() { ::operator delete(data); }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+};
+
 void execute(const Plan& plan, Complex* data) {
   const std::size_t n = plan.n;
   if (plan.m == 0) {
     if (plan.stages.empty()) return;
-    std::vector<Complex> work(n);
+    const Scratch work(n);
     Complex* x = data;
-    Complex* y = work.data();
+    Complex* y = work.data;
     for (const Stage& stage : plan.stages) {
       const Complex* tw = plan.twiddles.data() + stage.twiddles;
       switch (stage.radix) {
@@ -240,6 +292,7 @@ void execute(const Plan& plan, Complex* data) {
         case 4: pass4(x, y, stage.m, stage.s, tw); break;
         case 5: pass_odd<5>(x, y, stage.m, stage.s, tw); break;
         case 7: pass_odd<7>(x, y, stage.m, stage.s, tw); break;
+        case 8: pass8(x, y, stage.m, stage.s, tw, radix_constants().half_root); break;
         case 11: pass_odd<11>(x, y, stage.m, stage.s, tw); break;
         default: pass_odd<13>(x, y, stage.m, stage.s, tw); break;
       }
