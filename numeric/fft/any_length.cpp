@@ -49,19 +49,23 @@ const RadixConstants& radix_constants() {
 // y[q + s (r p + k)] = b_k w^(p k s), w = exp(-2 pi i / n); tw holds
 // w^(p k s) for k = 1 .. r-1 at tw[p (r-1) + k - 1].
 void pass2(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
-  for (std::size_t p = 0; p < m; ++p) {
+  // The first butterflies (p = 0) have no twiddle factor.
+  const auto butterflies = [&]<bool kTwiddle>(std::size_t p) {
     const Complex w = tw[p];
     for (std::size_t q = 0; q < s; ++q) {
       const Complex a0 = x[q + s * p], a1 = x[q + s * (p + m)];
       Complex* out = y + q + s * 2 * p;
       out[0] = a0 + a1;
-      out[s] = p == 0 ? a0 - a1 : mul(a0 - a1, w);
+      out[s] = !kTwiddle ? a0 - a1 : mul(a0 - a1, w);
     }
-  }
+  };
+  if (m > 0) butterflies.template operator()<false>(0);
+  for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
 }
 
 void pass4(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw) {
-  for (std::size_t p = 0; p < m; ++p) {
+  // The first butterflies (p = 0) have no twiddle factor.
+  const auto butterflies = [&]<bool kTwiddle>(std::size_t p) {
     const Complex* w = tw + 3 * p;
     for (std::size_t q = 0; q < s; ++q) {
       const Complex a0 = x[q + s * p], a1 = x[q + s * (p + m)];
@@ -69,7 +73,7 @@ void pass4(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
       const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = minus_i(a1 - a3);
       Complex* out = y + q + s * 4 * p;
       out[0] = t0 + t2;
-      if (p == 0) {
+      if (!kTwiddle) {
         out[s] = t1 + t3;
         out[2 * s] = t0 - t2;
         out[3 * s] = t1 - t3;
@@ -79,13 +83,16 @@ void pass4(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
         out[3 * s] = mul(t1 - t3, w[2]);
       }
     }
-  }
+  };
+  if (m > 0) butterflies.template operator()<false>(0);
+  for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
 }
 
 // Radix 8 as two radix-4 butterflies (even and odd a_j) joined by
 // exp(-2 pi i k/8): b_k, b_(k+4) = E_k +- w8^k O_k, h = sqrt(1/2) rounded.
 void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw, double h) {
-  for (std::size_t p = 0; p < m; ++p) {
+  // The first butterflies (p = 0) have no twiddle factor.
+  const auto butterflies = [&]<bool kTwiddle>(std::size_t p) {
     const Complex* w = tw + 7 * p;
     for (std::size_t q = 0; q < s; ++q) {
       Complex a[8];
@@ -108,9 +115,11 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
       Complex* out = y + q + s * 8 * p;
       out[0] = b[0];
 #pragma GCC unroll 8
-      for (unsigned k = 1; k < 8; ++k) out[s * k] = p == 0 ? b[k] : mul(b[k], w[k - 1]);
+      for (unsigned k = 1; k < 8; ++k) out[s * k] = !kTwiddle ? b[k] : mul(b[k], w[k - 1]);
     }
-  }
+  };
+  if (m > 0) butterflies.template operator()<false>(0);
+  for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
 }
 
 // Odd prime radix R: b_0 = a_0 + sum t_j, and for k = 1 .. (R-1)/2
@@ -127,7 +136,8 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
       c[k - 1][j - 1] = radix_constants().cos[R][j * k % R];
       sn[k - 1][j - 1] = radix_constants().sin[R][j * k % R];
     }
-  for (std::size_t p = 0; p < m; ++p) {
+  // The first butterflies (p = 0) have no twiddle factor.
+  const auto butterflies = [&]<bool kTwiddle>(std::size_t p) {
     const Complex* w = tw + (R - 1) * p;
     for (std::size_t q = 0; q < s; ++q) {
       const Complex a0 = x[q + s * p];
@@ -154,9 +164,11 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
       Complex* out = y + q + s * R * p;
       out[0] = b[0];
 #pragma GCC unroll 16
-      for (unsigned k = 1; k < R; ++k) out[s * k] = p == 0 ? b[k] : mul(b[k], w[k - 1]);
+      for (unsigned k = 1; k < R; ++k) out[s * k] = !kTwiddle ? b[k] : mul(b[k], w[k - 1]);
     }
-  }
+  };
+  if (m > 0) butterflies.template operator()<false>(0);
+  for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
 }
 
 struct Stage {
@@ -179,10 +191,11 @@ struct Plan {
 };
 
 // The real transforms of even length n: the complex plan of n/2 and
-// exp(-2 pi i k/n), k = 0 .. n/2 - 1.
+// exp(-2 pi i k/n), k = 0 .. n/2 - 1, as cosines and sines apart (with
+// pairs, GCC builds each pair through the stack, a stall per value).
 struct RealPlan {
   std::shared_ptr<const Plan> half;
-  std::vector<Complex> twiddles;
+  std::vector<double> cos, sin;
 };
 
 template <typename T>
@@ -263,8 +276,13 @@ std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
   plan->half = plan_for(n / 2);
   const UnitRoots roots(n);
-  plan->twiddles.resize(n / 2);
-  for (std::size_t k = 0; k < n / 2; ++k) plan->twiddles[k] = roots(k);
+  plan->cos.resize(n / 2);
+  plan->sin.resize(n / 2);
+  for (std::size_t k = 0; k < n / 2; ++k) {
+    const Complex w = roots(k);
+    plan->cos[k] = w.real();
+    plan->sin[k] = w.imag();
+  }
   return plan;
 }
 
@@ -337,19 +355,23 @@ void real_forward(std::span<const double> in, std::span<Complex> out) {
   }
   const std::size_t h = n / 2;
   const auto plan = cached<RealPlan>(n, make_real_plan);
-  std::vector<Complex> z(h);
-  for (std::size_t j = 0; j < h; ++j) z[j] = Complex(in[2 * j], in[2 * j + 1]);
-  execute(*plan->half, z.data());
+  const Scratch z(h);
+  for (std::size_t j = 0; j < h; ++j) z.data[j] = Complex(in[2 * j], in[2 * j + 1]);
+  execute(*plan->half, z.data);
   // Z_k = E_k + i O_k, E and O the spectra of the even and odd terms:
   // X_k = E_k + w^k O_k, w = exp(-2 pi i/n), with
   // E_k = (Z_k + conj Z_(h-k))/2 and O_k = -i (Z_k - conj Z_(h-k))/2.
+  // Written on the parts (std::complex temporaries cost GCC a stall on
+  // the stack here).
   for (std::size_t k = 0; k < h; ++k) {
-    const Complex zk = z[k], zc = std::conj(z[k == 0 ? 0 : h - k]);
-    const Complex e = (zk + zc) * 0.5, o = minus_i(zk - zc) * 0.5;
-    out[k] = e + mul(o, plan->twiddles[k]);
+    const Complex zk = z.data[k], zc = z.data[k == 0 ? 0 : h - k];
+    const double wr = plan->cos[k], wi = plan->sin[k];
+    const double er = (zk.real() + zc.real()) * 0.5, ei = (zk.imag() - zc.imag()) * 0.5;
+    const double o_r = (zk.imag() + zc.imag()) * 0.5, oi = -(zk.real() - zc.real()) * 0.5;
+    out[k] = Complex(er + (o_r * wr - oi * wi), ei + (o_r * wi + oi * wr));
   }
-  out[0] = Complex(z[0].real() + z[0].imag(), 0.0);
-  out[h] = Complex(z[0].real() - z[0].imag(), 0.0);
+  out[0] = Complex(z.data[0].real() + z.data[0].imag(), 0.0);
+  out[h] = Complex(z.data[0].real() - z.data[0].imag(), 0.0);
 }
 
 void real_backward(std::span<const Complex> in, std::span<double> out) {
@@ -369,18 +391,22 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
   const std::size_t h = n / 2;
   const auto plan = cached<RealPlan>(n, make_real_plan);
   // Twice the Z_k of real_forward, from X_k and conj X_(h-k) (= X_(k+h)).
-  std::vector<Complex> z(h);
+  const Scratch z(h);
+  // Conjugated on the way (the inverse as the conjugate of the forward
+  // transform of the conjugate), on the parts.
   for (std::size_t k = 0; k < h; ++k) {
     const Complex xk = k == 0 ? Complex(in[0].real(), 0.0) : in[k];
-    const Complex xc = k == 0 ? Complex(in[h].real(), 0.0) : std::conj(in[h - k]);
-    const Complex e = xk + xc, o = mul(xk - xc, std::conj(plan->twiddles[k]));
-    z[k] = e - minus_i(o);
+    const Complex xc = k == 0 ? Complex(in[h].real(), 0.0) : in[h - k];
+    const double wr = plan->cos[k], wi = plan->sin[k];
+    // d = X_k - conj X_(h-k); o = d conj(w); Z = (X_k + conj X_(h-k)) + i o.
+    const double dr = xk.real() - xc.real(), di = xk.imag() + xc.imag();
+    const double o_r = dr * wr + di * wi, oi = di * wr - dr * wi;
+    z.data[k] = Complex((xk.real() + xc.real()) - oi, -((xk.imag() - xc.imag()) + o_r));
   }
-  for (Complex& v : z) v = std::conj(v);
-  execute(*plan->half, z.data());
+  execute(*plan->half, z.data);
   for (std::size_t j = 0; j < h; ++j) {
-    out[2 * j] = z[j].real() / scale;
-    out[2 * j + 1] = -z[j].imag() / scale;
+    out[2 * j] = z.data[j].real() / scale;
+    out[2 * j + 1] = -z.data[j].imag() / scale;
   }
 }
 
