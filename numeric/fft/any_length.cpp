@@ -171,9 +171,54 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
   for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
 }
 
+// Any odd prime radix R up to kLargestRadix, the same sums as pass_odd
+// with the indices jk mod R found as the loops go; c and sn hold
+// cos(2 pi j/R) and sin(2 pi j/R), j < R.
+void pass_prime(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw,
+                unsigned R, const double* c, const double* sn) {
+  const unsigned H = (R - 1) / 2;
+  std::vector<Complex> t(H), u(H), b(R);
+  const auto butterflies = [&]<bool kTwiddle>(std::size_t p) {
+    const Complex* w = tw + (R - 1) * p;
+    for (std::size_t q = 0; q < s; ++q) {
+      const Complex a0 = x[q + s * p];
+      b[0] = a0;
+      for (unsigned j = 1; j <= H; ++j) {
+        const Complex aj = x[q + s * (p + j * m)], ar = x[q + s * (p + (R - j) * m)];
+        t[j - 1] = aj + ar;
+        u[j - 1] = aj - ar;
+        b[0] += t[j - 1];
+      }
+      for (unsigned k = 1; k <= H; ++k) {
+        Complex a = a0, bb = 0.0;
+        unsigned jk = 0;
+        for (unsigned j = 1; j <= H; ++j) {
+          jk += k;
+          if (jk >= R) jk -= R;
+          a += c[jk] * t[j - 1];
+          bb += sn[jk] * u[j - 1];
+        }
+        b[k] = a + minus_i(bb);
+        b[R - k] = a - minus_i(bb);
+      }
+      Complex* out = y + q + s * R * p;
+      out[0] = b[0];
+      for (unsigned k = 1; k < R; ++k) out[s * k] = !kTwiddle ? b[k] : mul(b[k], w[k - 1]);
+    }
+  };
+  if (m > 0) butterflies.template operator()<false>(0);
+  for (std::size_t p = 1; p < m; ++p) butterflies.template operator()<true>(p);
+}
+
+// The largest prime factor that the passes take; a larger one goes
+// through Bluestein's convolution (direct sums cost about R operations a
+// value, more than the convolution's transforms from here on).
+constexpr unsigned kLargestRadix = 61;
+
 struct Stage {
   unsigned radix;
   std::size_t m, s, twiddles;
+  std::vector<double> cos, sin;  // cos and sin of 2 pi j/radix for pass_prime
 };
 
 struct Plan {
@@ -217,7 +262,8 @@ std::shared_ptr<const T> cached(std::size_t n, std::shared_ptr<const T> (*make)(
 std::shared_ptr<const Plan> plan_for(std::size_t n);
 
 // The radices of n in pass order (8s, then a 4 or a 2, 3s, 5s, 7s, 11s,
-// 13s), or none when n has another prime factor.
+// 13s, then the primes up to kLargestRadix), or none when n has a larger
+// prime factor.
 std::vector<unsigned> radices(std::size_t n) {
   std::vector<unsigned> out;
   while (n % 8 == 0) {
@@ -225,6 +271,12 @@ std::vector<unsigned> radices(std::size_t n) {
     n /= 8;
   }
   for (unsigned r : {4u, 2u, 3u, 5u, 7u, 11u, 13u})
+    while (n % r == 0) {
+      out.push_back(r);
+      n /= r;
+    }
+  // Odd numbers from 17: only primes divide what is left.
+  for (unsigned r = 17; r <= kLargestRadix; r += 2)
     while (n % r == 0) {
       out.push_back(r);
       n /= r;
@@ -242,7 +294,14 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
     std::size_t current = n, s = 1;
     for (unsigned r : factors) {
       const std::size_t m = current / r;
-      plan->stages.push_back({r, m, s, plan->twiddles.size()});
+      Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
+      if (r > 13)
+        for (unsigned j = 0; j < r; ++j) {
+          const Complex w = unit_root(j, r);
+          stage.cos.push_back(w.real());
+          stage.sin.push_back(-w.imag());
+        }
+      plan->stages.push_back(std::move(stage));
       for (std::size_t p = 0; p < m; ++p)
         for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));
       s *= r;
@@ -312,7 +371,10 @@ void execute(const Plan& plan, Complex* data) {
         case 7: pass_odd<7>(x, y, stage.m, stage.s, tw); break;
         case 8: pass8(x, y, stage.m, stage.s, tw, radix_constants().half_root); break;
         case 11: pass_odd<11>(x, y, stage.m, stage.s, tw); break;
-        default: pass_odd<13>(x, y, stage.m, stage.s, tw); break;
+        case 13: pass_odd<13>(x, y, stage.m, stage.s, tw); break;
+        default:
+          pass_prime(x, y, stage.m, stage.s, tw, stage.radix, stage.cos.data(), stage.sin.data());
+          break;
       }
       std::swap(x, y);
     }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The conventional layer's engine for lengths other than powers of two:
-// Stockham's self-sorting mixed-radix transform over radices 4, 2, 3, 5, 7,
-// 11 and 13, and Bluestein's algorithm (a chirp convolution through a
-// mixed-radix transform of a length 2^a 3^b 5^c 7^d >= 2n - 1) for lengths
-// with any other prime factor.  Every twiddle and chirp is a unit_root, so
+// Stockham's self-sorting mixed-radix transform over radices 8, 4, 2, 3, 5,
+// 7, 11, 13 and every prime up to 61 (direct sums), and Bluestein's
+// algorithm (a chirp convolution through a mixed-radix transform of a length
+// 2^a 3^b 5^c 7^d >= 2n - 1) for lengths with a larger prime factor.  Every twiddle and chirp is a unit_root, so
 // every bit is fixed by the arithmetic written here, on every processor.
 // A plan per length, made once on the first call and kept for the life of
 // the process, holds the factors and every twiddle; plans are shared
