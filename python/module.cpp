@@ -14,15 +14,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <span>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
@@ -92,34 +95,71 @@ py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   return py::array_t<T, kIn>(shape, data, owner);
 }
 
-// A copy of a with `apply` run on each of its runs of `block` values, in
-// order, without the GIL.
+// body(first, last) over the rows [0, rows), split into `workers`
+// contiguous parts, each in a thread of its own (the first in this one).
+// Every row is computed by the same code whatever the split, so the bits do
+// not depend on the number of workers.  The first exception thrown is
+// rethrown once every thread has ended.
+template <typename Body>
+void over_rows(std::size_t rows, std::size_t workers, const Body& body) {
+  workers = std::min(workers, rows);
+  if (workers <= 1) {
+    body(std::size_t{0}, rows);
+    return;
+  }
+  std::vector<std::exception_ptr> errors(workers);
+  const auto part = [&](std::size_t w) {
+    try {
+      body(rows * w / workers, rows * (w + 1) / workers);
+    } catch (...) {
+      errors[w] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.reserve(workers - 1);
+  try {
+    for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(part, w);
+  } catch (...) {
+    for (std::thread& t : threads) t.join();
+    throw;
+  }
+  part(0);
+  for (std::thread& t : threads) t.join();
+  for (const std::exception_ptr& e : errors)
+    if (e) std::rethrow_exception(e);
+}
+
+// A copy of a with `apply` run on each of its runs of `block` values,
+// without the GIL, the runs split between `workers` threads.
 template <typename Apply>
-ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, Apply apply) {
+ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, std::size_t workers,
+                              Apply apply) {
   ComplexArray out = aligned_array<Complex>(shape_of(a));
-  const std::size_t total = std::size_t(a.size());
+  const std::size_t rows = std::size_t(a.size()) / block;
   const Complex* in = a.data();
   Complex* z = out.mutable_data();
   {
     py::gil_scoped_release release;
-    std::copy(in, in + total, z);
-    for (std::size_t start = 0; start < total; start += block) apply(std::span<Complex>(z + start, block));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      std::copy(in + first * block, in + last * block, z + first * block);
+      for (std::size_t row = first; row < last; ++row) apply(std::span<Complex>(z + row * block, block));
+    });
   }
   return out;
 }
 
 // fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
+ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
   const char* routine = inverse ? "ifft" : "fft";
   if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length(routine, n);
-  return transformed_copy(a, n, [inverse](std::span<Complex> line) {
+  return transformed_copy(a, n, workers, [inverse](std::span<Complex> line) {
     inverse ? conv::ifft(line) : conv::fft(line);
   });
 }
 
-ComplexArray rfft_rows(const RealArray& a) {
+ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
   if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length("rfft", n);
@@ -131,14 +171,16 @@ ComplexArray rfft_rows(const RealArray& a) {
   Complex* z = out.mutable_data();
   {
     py::gil_scoped_release release;
-    for (std::size_t row = 0; row < rows; ++row)
-      conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      for (std::size_t row = first; row < last; ++row)
+        conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
+    });
   }
   return out;
 }
 
 // a's last axis holds n/2 + 1 values (the caller fits it).
-RealArray irfft_rows(const ComplexArray& a, std::size_t n) {
+RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
   check_length("irfft", n);
   if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
@@ -150,14 +192,18 @@ RealArray irfft_rows(const ComplexArray& a, std::size_t n) {
   double* x = out.mutable_data();
   {
     py::gil_scoped_release release;
-    for (std::size_t row = 0; row < rows; ++row)
-      conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      for (std::size_t row = first; row < last; ++row)
+        conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
+    });
   }
   return out;
 }
 
-// fftn or ifftn over the last `axes` axes of a, for every index of the others.
-ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse) {
+// fftn or ifftn over the last `axes` axes of a, for every index of the
+// others (the batch split between `workers` threads).
+ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
+                              std::size_t workers) {
   const char* routine = inverse ? "ifftn" : "fftn";
   if (axes < 1 || axes > std::size_t(a.ndim())) throw py::value_error(std::string(routine) + ": no axis to transform");
   std::vector<std::size_t> shape;
@@ -168,7 +214,7 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     shape.push_back(length);
     block *= length;
   }
-  return transformed_copy(a, block, [inverse, &shape](std::span<Complex> values) {
+  return transformed_copy(a, block, workers, [inverse, &shape](std::span<Complex> values) {
     inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
   });
 }
@@ -399,10 +445,11 @@ PYBIND11_MODULE(_core, m) {
     }
   });
 
-  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"));
-  m.def("rfft_rows", &rfft_rows, py::arg("a"));
-  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"));
-  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"));
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
+  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
+  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
+        py::arg("workers") = 1);
   m.def("correlate", &correlate, py::arg("a"), py::arg("b"));
   m.def("chebyshev_nodes", &chebyshev_nodes, py::arg("a"), py::arg("b"), py::arg("n"));
   m.def("chebyshev_coefficients", &chebyshev_coefficients, py::arg("a"), py::arg("b"),

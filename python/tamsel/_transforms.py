@@ -3,6 +3,7 @@
 function of the package tamsel, which documents their conventions."""
 
 import operator
+import os
 
 import numpy as np
 
@@ -54,6 +55,26 @@ def _length(n, routine):
     return n
 
 
+def _workers(workers, routine):
+    """The number of threads, scipy.fft's way: None 1, -1 every processor,
+    -k k-1 fewer; ValueError for 0 or below minus the number of processors."""
+    if workers is None:
+        return 1
+    try:
+        workers = operator.index(workers)
+    except TypeError:
+        raise TypeError(f"{routine}: workers must be an integer") from None
+    cores = os.cpu_count() or 1
+    if workers < 0:
+        if workers < -cores:
+            raise ValueError(f"{routine}: workers = {workers} asks for fewer than none of the "
+                             f"{cores} processors")
+        workers += cores + 1
+    if workers == 0:
+        raise ValueError(f"{routine}: workers must not be 0")
+    return workers
+
+
 def _fit(a, n, axis):
     """a with its axis cut or padded with zeros to n values (n checked)."""
     m = a.shape[axis]
@@ -90,30 +111,31 @@ def _along(core, a, axis, *args):
     return np.moveaxis(core(np.moveaxis(a, axis, -1), *args), -1, axis)
 
 
-def _one_axis(a, n, axis, norm, routine, default=None):
-    """a as an array, its axis, and the length along it (n, or `default` of
-    the axis's length, or the axis's length), every argument checked before
-    anything is converted or allocated."""
+def _one_axis(a, n, axis, norm, workers, routine, default=None):
+    """a as an array, its axis, the length along it (n, or `default` of the
+    axis's length, or the axis's length) and the number of threads, every
+    argument checked before anything is converted or allocated."""
     a = _numbers(a, routine)
     if a.ndim == 0:
         raise ValueError(f"{routine}: the array has no axis")
     axis = _axis(axis, a.ndim)
     _scale(norm, 1, False, routine)
+    workers = _workers(workers, routine)
     if n is None:
         n = a.shape[axis] if default is None else default(a.shape[axis])
-    return a, axis, _length(n, routine)
+    return a, axis, _length(n, routine), workers
 
 
-def _transform(a, n, axis, norm, inverse, routine):
-    a, axis, n = _one_axis(a, n, axis, norm, routine)
-    out = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse)
+def _transform(a, n, axis, norm, workers, inverse, routine):
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
+    out = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
     factor = _scale(norm, n, inverse, routine)
     if factor is not None:
         out *= factor
     return out
 
 
-def fft(a, n=None, axis=-1, norm=None):
+def fft(a, n=None, axis=-1, norm=None, *, workers=None):
     """The discrete Fourier transform along one axis, numpy.fft.fft's way.
 
     out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n)
@@ -146,6 +168,9 @@ def fft(a, n=None, axis=-1, norm=None):
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    workers : int, optional (keyword)
+        Threads over the batch (the rows along the other axes), scipy.fft's
+        way: None one, -1 one per processor.  The bits do not depend on it.
 
     Returns
     -------
@@ -160,10 +185,10 @@ def fft(a, n=None, axis=-1, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    return _transform(a, n, axis, norm, False, "fft")
+    return _transform(a, n, axis, norm, workers, False, "fft")
 
 
-def ifft(a, n=None, axis=-1, norm=None):
+def ifft(a, n=None, axis=-1, norm=None, *, workers=None):
     """The inverse of fft along one axis, numpy.fft.ifft's way.
 
     out[..., j] = 1/n * sum_{k=0..n-1} a[..., k] * exp(+2*pi*i * j*k / n)
@@ -175,7 +200,7 @@ def ifft(a, n=None, axis=-1, norm=None):
 
     Parameters
     ----------
-    a, n, axis, norm
+    a, n, axis, norm, workers
         As fft.
 
     Returns
@@ -190,10 +215,10 @@ def ifft(a, n=None, axis=-1, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    return _transform(a, n, axis, norm, True, "ifft")
+    return _transform(a, n, axis, norm, workers, True, "ifft")
 
 
-def rfft(a, n=None, axis=-1, norm=None):
+def rfft(a, n=None, axis=-1, norm=None, *, workers=None):
     """The spectrum of a real sequence, numpy.fft.rfft's way.
 
     out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n) for
@@ -211,6 +236,8 @@ def rfft(a, n=None, axis=-1, norm=None):
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    workers : int, optional (keyword)
+        Threads over the batch, as fft's; the bits do not depend on it.
 
     Returns
     -------
@@ -225,15 +252,15 @@ def rfft(a, n=None, axis=-1, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    a, axis, n = _one_axis(a, n, axis, norm, "rfft")
-    out = _along(_core.rfft_rows, _fit(a, n, axis), axis)
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "rfft")
+    out = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
     factor = _scale(norm, n, False, "rfft")
     if factor is not None:
         out *= factor
     return out
 
 
-def irfft(a, n=None, axis=-1, norm=None):
+def irfft(a, n=None, axis=-1, norm=None, *, workers=None):
     """The real sequence of a spectrum of n/2 + 1 values, numpy.fft.irfft's way.
 
     out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
@@ -253,6 +280,8 @@ def irfft(a, n=None, axis=-1, norm=None):
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    workers : int, optional (keyword)
+        Threads over the batch, as fft's; the bits do not depend on it.
 
     Returns
     -------
@@ -267,15 +296,15 @@ def irfft(a, n=None, axis=-1, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    a, axis, n = _one_axis(a, n, axis, norm, "irfft", lambda m: 2 * (m - 1))
-    out = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n)
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "irfft", lambda m: 2 * (m - 1))
+    out = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers)
     factor = _scale(norm, n, True, "irfft")
     if factor is not None:
         out *= factor
     return out
 
 
-def _transform_n(a, s, axes, norm, inverse, routine):
+def _transform_n(a, s, axes, norm, workers, inverse, routine):
     a = _numbers(a, routine)
     if a.ndim == 0:
         raise ValueError(f"{routine}: the array has no axis")
@@ -287,6 +316,7 @@ def _transform_n(a, s, axes, norm, inverse, routine):
     if not axes:
         raise ValueError(f"{routine}: no axis to transform")
     _scale(norm, 1, False, routine)
+    workers = _workers(workers, routine)
     if s is not None:
         if len(s) != len(axes):
             raise ValueError(f"{routine}: s and axes must have the same length")
@@ -298,16 +328,17 @@ def _transform_n(a, s, axes, norm, inverse, routine):
     k = len(axes)
     last = list(range(a.ndim - k, a.ndim))
     if axes == last:
-        out = _core.fft_blocks(a, k, inverse)
+        out = _core.fft_blocks(a, k, inverse, workers)
     else:
-        out = np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse), last, axes)
+        out = np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse, workers),
+                          last, axes)
     factor = _scale(norm, int(np.prod([a.shape[axis] for axis in axes])), inverse, routine)
     if factor is not None:
         out *= factor
     return out
 
 
-def fftn(a, s=None, axes=None, norm=None):
+def fftn(a, s=None, axes=None, norm=None, *, workers=None):
     """The n-dimensional discrete Fourier transform, numpy.fft.fftn's way.
 
     out[k] = sum_j a[j] * exp(-2*pi*i * sum_d j_d*k_d / n_d) over the given
@@ -326,6 +357,8 @@ def fftn(a, s=None, axes=None, norm=None):
         The axes transformed, each once; the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    workers : int, optional (keyword)
+        Threads over the batch, as fft's; the bits do not depend on it.
 
     Returns
     -------
@@ -340,17 +373,17 @@ def fftn(a, s=None, axes=None, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    return _transform_n(a, s, axes, norm, False, "fftn")
+    return _transform_n(a, s, axes, norm, workers, False, "fftn")
 
 
-def ifftn(a, s=None, axes=None, norm=None):
+def ifftn(a, s=None, axes=None, norm=None, *, workers=None):
     """The inverse of fftn: exp(+2*pi*i ...) and 1/N, N the number of values
     transformed (exact when N is a power of two, else a correctly rounded
     division).
 
     Parameters
     ----------
-    a, s, axes, norm
+    a, s, axes, norm, workers
         As fftn.
 
     Returns
@@ -365,7 +398,7 @@ def ifftn(a, s=None, axes=None, norm=None):
     TypeError
         When `a` does not hold numbers.
     """
-    return _transform_n(a, s, axes, norm, True, "ifftn")
+    return _transform_n(a, s, axes, norm, workers, True, "ifftn")
 
 
 def correlate(a, b):

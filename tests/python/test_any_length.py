@@ -59,6 +59,24 @@ def test_any_length_agrees_with_numpy_and_scipy(n):
         assert np.max(np.abs(tamsel.fftn(grid) - np.fft.fftn(grid))) <= 4 * tol * scale * 6
 
 
+def test_workers_leave_the_bits_alone():
+    # Every transform of a batch, with 1, 2, 3 threads and one per
+    # processor: the same bits; and the misuse of workers refused.
+    for n in (1000, 1024, 17 * 3):
+        z = RNG.standard_normal((7, n)) + 1j * RNG.standard_normal((7, n))
+        calls = (lambda w: tamsel.fft(z, workers=w), lambda w: tamsel.ifft(z, axis=0, workers=w),
+                 lambda w: tamsel.rfft(z.real, workers=w),
+                 lambda w: tamsel.irfft(z, n, workers=w),
+                 lambda w: tamsel.fftn(z.reshape(7, 1, n), axes=(1, 2), workers=w))
+        for call in calls:
+            one = call(None).tobytes()
+            assert all(call(w).tobytes() == one for w in (2, 3, -1))
+    with pytest.raises(ValueError, match="^fft: workers must not be 0"):
+        tamsel.fft(np.ones(4), workers=0)
+    with pytest.raises(TypeError, match="^rfft: workers must be an integer"):
+        tamsel.rfft(np.ones(4), workers=1.5)
+
+
 def smooth(n):
     for p in (2, 3, 5, 7):
         while n % p == 0:
