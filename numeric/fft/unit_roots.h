@@ -14,12 +14,19 @@
 namespace tamsel::fft {
 
 // exp(-2 pi i k / n) = cos(2 pi k / n) - i sin(2 pi k / n), for 1 <= n <= 2^40
-// and any k (taken modulo n).  Each part is the double nearest the true
-// value, or next to it only where the true value lies within 2^-44 units in
-// the last place of a point halfway between two doubles: the angle is
-// reduced by octant symmetry in integer arithmetic to (pi/4) p/n with
-// 0 <= p <= n, whose cosine and sine are formed in double-double arithmetic
-// (relative error below 2^-98) and rounded once.  Zero parts are +0.
+// and any k (taken modulo n).  The angle is reduced by octant symmetry in
+// integer arithmetic to (pi/4) p/n with 0 <= p <= n (exactly), split as a
+// coarse and a fine angle (p = a w + b, w about sqrt(n)), whose cosines and
+// sines come from their Taylor series (16 terms) in double-double
+// arithmetic and are joined by the angle-sum formulas (no cancellation:
+// both angles lie in [0, pi/4]); each part is then rounded once.  Counting
+// the double-double steps (each within 2^-104 relative) bounds the error
+// before that rounding by about 2^-98 of the value, so each part is the
+// double nearest the true value unless the true value lies within about
+// 2^-45 units in the last place of a point halfway between two doubles
+// (then it may be the other neighbour: at most 0.5 + 2^-45 ulp off).
+// Against 120-bit references, every part of every root tested, n up to
+// 2^40, was the nearest double.  Zero parts are +0.
 std::complex<double> unit_root(std::uint64_t k, std::uint64_t n);
 
 // unit_root(k, n) for one n and many k, with the same bits and much faster:
