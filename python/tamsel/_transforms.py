@@ -324,6 +324,8 @@ def _transform_n(a, s, axes, norm, workers, inverse, routine):
         s = [_length(n, routine) for n in s]
     else:
         s = [_length(a.shape[axis], routine) for axis in axes]
+    if int(np.prod(s, dtype=object)) > _LARGEST:
+        raise ValueError(f"{routine}: the axes transformed hold more than {_LARGEST} values")
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
     k = len(axes)

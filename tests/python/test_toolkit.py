@@ -103,6 +103,7 @@ def test_series_correlation_and_table_against_numpy():
     # Arguments are checked before a broadcast view becomes 12 GiB of complex128.
     (lambda: tamsel.fft(np.broadcast_to(np.ones(3), (2**28, 3)), norm="twice"), "invalid norm"),
     (lambda: tamsel.rfft(np.broadcast_to(np.ones(3), (2**28, 3)), n=0), "data points (0)"),
+    (lambda: tamsel.fftn(np.ones((2, 2)), s=(2**15, 2**15)), "hold more than 536870912 values"),
     (lambda: tamsel.next_fast_len(2**29 + 1), "next_fast_len: target = 536870913 is above"),
     (lambda: tamsel.fftfreq(0), "fftfreq: n = 0 is below 1"),
     (lambda: tamsel.correlate(np.ones(16), np.ones(8)), "holds 8 values"),
