@@ -14,7 +14,8 @@ radix-2 transform, whose conjugations, unpacking and power-of-two scalings
 are exact; any other length through its mixed-radix and Bluestein engine,
 whose twiddle factors are correctly rounded by tamsel's own arithmetic.
 next_fast_len, fftfreq, rfftfreq, fftshift and ifftshift have numpy's and
-scipy's meanings.
+scipy's meanings; workers= splits a batch between threads, scipy.fft's
+way, with the bits of one.
 
 Accuracy, for values uniform in [-1, 1], as the largest difference from
 numpy.fft relative to the largest output, for powers of two: fft 1.4e-15 at
