@@ -5,9 +5,9 @@
 // algorithm (a chirp convolution through a mixed-radix transform of a length
 // 2^a 3^b 5^c 7^d >= 2n - 1) for lengths with a larger prime factor.  Every twiddle and chirp is a unit_root, so
 // every bit is fixed by the arithmetic written here, on every processor.
-// A plan per length, made once on the first call and kept for the life of
-// the process, holds the factors and every twiddle; plans are shared
-// between threads (made under a lock, read-only after).
+// A plan per length holds the factors and every twiddle; the plans of the
+// 32 lengths used last (of complex and of real transforms each) are kept,
+// shared between threads (found under a lock, read-only after).
 //
 // Internal to the toolkit; not installed.
 #pragma once

@@ -30,8 +30,8 @@
 // reference, values uniform in [-1, 1) (bench/python_accuracy.py): 5e-17 to
 // 2.4e-16 for mixed-radix lengths from 3 to 4096, 4.9e-16 for 1009 through
 // Bluestein, within 1.2 times the better of numpy.fft and scipy.fft.
-// Plans (factors and twiddles) are made on a length's first call and kept,
-// shared by every thread, for the life of the process.
+// Plans (factors and twiddles) are made on a length's first call; those of
+// the 32 lengths used last are kept, shared by every thread.
 //
 // Threads: every function may run in several threads at once on arrays
 // that no other thread writes, with the bits of serial calls.
