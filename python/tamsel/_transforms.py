@@ -127,6 +127,9 @@ def _one_axis(a, n, axis, norm, workers, routine, default=None):
 
 
 def _transform(a, n, axis, norm, workers, inverse, routine):
+    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
+            and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST and a.dtype.kind in "biufc"):
+        return _core.fft_rows(a, inverse, 1)  # the common case, every argument checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
     out = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
     factor = _scale(norm, n, inverse, routine)
