@@ -37,9 +37,14 @@ struct Plan {
 // The real transforms of even length n: the complex plan of n/2 and
 // exp(-2 pi i k/n), k = 0 .. n/2 - 1, as cosines and sines apart (with
 // pairs, GCC builds each pair through the stack, a stall per value).
+//
+// Of odd length n = p m, p its least prime factor (radix; 0 for a prime n,
+// transformed as complex values): the complex plan of m (in `half`) and
+// exp(-2 pi i t/n), t < n.
 struct RealPlan {
   std::shared_ptr<const Plan> half;
   std::vector<double> cos, sin;
+  std::size_t radix = 0;
 };
 
 // The plans of the kKeptPlans lengths of each kind used last: a process
@@ -163,11 +168,21 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
-  plan->half = plan_for(n / 2);
+  std::size_t count = n / 2;
+  if (n % 2 == 1) {
+    std::size_t p = 3;
+    while (p * p <= n && n % p != 0) p += 2;
+    if (p * p > n) return plan;  // a prime
+    plan->radix = p;
+    plan->half = plan_for(n / p);
+    count = n;
+  } else {
+    plan->half = plan_for(n / 2);
+  }
   const UnitRoots roots(n);
-  plan->cos.resize(n / 2);
-  plan->sin.resize(n / 2);
-  for (std::size_t k = 0; k < n / 2; ++k) {
+  plan->cos.resize(count);
+  plan->sin.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
     const Complex w = roots(k);
     plan->cos[k] = w.real();
     plan->sin[k] = w.imag();
@@ -210,6 +225,54 @@ void execute(const Plan& plan, Complex* data) {
   for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
 }
 
+// Odd n = p m, p > 1 and m > 1: the spectra Y_r of the p sequences
+// y_r[j] = x[j p + r], two at a time through one complex transform of m
+// values (y_r + i y_(r+1)), the last alone through real_forward, joined as
+// X_k = sum_r exp(-2 pi i r k/n) Y_r[k mod m], r ascending: about 0.6 of
+// the complex transform of n values.
+void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::span<Complex> out) {
+  const std::size_t n = in.size(), p = plan.radix, m = n / p;
+  const Scratch spectra(n);  // Y_r[k] at [r m + k]
+  for (std::size_t r = 0; r + 1 < p; r += 2) {
+    Complex* z = spectra.data + r * m;
+    Complex* second = z + m;
+    for (std::size_t j = 0; j < m; ++j) z[j] = Complex(in[j * p + r], in[j * p + r + 1]);
+    execute(*plan.half, z);
+    // Y_r[k] = (Z_k + conj Z_(m-k))/2 and Y_(r+1)[k] = -i (Z_k - conj Z_(m-k))/2,
+    // their values at m - k the conjugates (the sequences are real).
+    for (std::size_t k = 0; k <= m / 2; ++k) {
+      const Complex zk = z[k], zc = z[k == 0 ? 0 : m - k];
+      const Complex a((zk.real() + zc.real()) * 0.5, (zk.imag() - zc.imag()) * 0.5);
+      const Complex b((zk.imag() + zc.imag()) * 0.5, -(zk.real() - zc.real()) * 0.5);
+      z[k] = a;
+      second[k] = b;
+      if (k != 0) {
+        z[m - k] = std::conj(a);
+        second[m - k] = std::conj(b);
+      }
+    }
+  }
+  std::vector<double> last(m);
+  for (std::size_t j = 0; j < m; ++j) last[j] = in[j * p + p - 1];
+  Complex* y = spectra.data + (p - 1) * m;
+  real_forward(last, std::span<Complex>(y, m / 2 + 1));
+  for (std::size_t k = 1; k <= m / 2; ++k) y[m - k] = std::conj(y[k]);
+  for (std::size_t k = 0, km = 0; k <= n / 2; ++k, km = km + 1 == m ? 0 : km + 1) {
+    double re = spectra.data[km].real(), im = spectra.data[km].imag();
+    std::size_t t = 0;  // r k mod n
+    for (std::size_t r = 1; r < p; ++r) {
+      t += k;
+      if (t >= n) t -= n;
+      const Complex v = spectra.data[r * m + km];
+      const double wr = plan.cos[t], wi = plan.sin[t];
+      re += v.real() * wr - v.imag() * wi;
+      im += v.real() * wi + v.imag() * wr;
+    }
+    out[k] = Complex(re, im);
+  }
+  out[0] = Complex(out[0].real(), 0.0);
+}
+
 } // namespace
 
 void forward(std::span<Complex> data) {
@@ -226,6 +289,8 @@ void backward(std::span<Complex> data) {
 void real_forward(std::span<const double> in, std::span<Complex> out) {
   const std::size_t n = in.size();
   if (n % 2 == 1) {
+    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
+    if (plan && plan->radix != 0) return odd_real_forward(*plan, in, out);
     std::vector<Complex> z(n);
     for (std::size_t j = 0; j < n; ++j) z[j] = Complex(in[j], 0.0);
     forward(z);

@@ -31,7 +31,10 @@ void backward(std::span<Complex> data);
 // out[k] = sum_j in[j] exp(-2 pi i j k / n), k = 0 .. n/2, for n =
 // in.size() >= 1; out.size() = n/2 + 1.  Even n: one complex transform of
 // n/2 values (even and odd terms as real and imaginary parts) and a
-// separating pass; odd n: a complex transform of n values.
+// separating pass; odd n = p m (p its least prime factor): the p sequences
+// of every p-th value, two at a time as one complex transform of m values,
+// joined by a pass of p-term sums; a prime n: a complex transform of n
+// values.
 void real_forward(std::span<const double> in, std::span<Complex> out);
 
 // out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with
