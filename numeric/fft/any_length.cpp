@@ -120,6 +120,35 @@ std::vector<unsigned> radices(std::size_t n) {
   return out;
 }
 
+// Bluestein's convolution length for n: up to 2^16 values, of the lengths
+// 2^a 3^b 5^c 7^d from 2n - 1 to twice that, the one whose passes cost
+// least by their time a value measured on x86 in the caches (radix 8
+// 2.2 ns, 3 1.6, 5 2.3, 7 3.1; 2 and 4 set below 8): for 10007, 20480
+// (8 8 8 8 5) rather than 20160 (8 8 3 3 5 7), 10% faster.  Beyond, where
+// the strides of lengths rich in twos meet the same cache sets (204800
+// takes 1.2 times 200000's time), the least such length.
+std::size_t convolution_length(std::size_t n) {
+  const std::size_t least = 2 * n - 1;
+  if (least > (std::size_t{1} << 16)) return fast_length(least);
+  std::size_t best = 0, best_cost = 0;
+  // Each 3^b 5^c 7^d up to 2 least, doubled into [least, 2 least).
+  for (std::size_t p7 = 1; p7 < 2 * least; p7 *= 7)
+    for (std::size_t p5 = p7; p5 < 2 * least; p5 *= 5)
+      for (std::size_t p3 = p5; p3 < 2 * least; p3 *= 3) {
+        std::size_t m = p3;
+        while (m < least) m *= 2;
+        std::size_t per_value = 0;
+        for (const unsigned r : radices(m))
+          per_value += r == 8 ? 22 : r == 4 ? 16 : r == 2 ? 12 : r == 3 ? 16 : r == 5 ? 23 : 31;
+        // Ties to the shorter length.
+        if (best == 0 || m * per_value < best_cost || (m * per_value == best_cost && m < best)) {
+          best = m;
+          best_cost = m * per_value;
+        }
+      }
+  return best;
+}
+
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
   plan->n = n;
@@ -144,7 +173,7 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
     }
     return plan;
   }
-  const std::size_t m = fast_length(2 * n - 1);
+  const std::size_t m = convolution_length(n);
   plan->m = m;
   plan->inner = plan_for(m);
   const UnitRoots roots(2 * std::uint64_t(n));

@@ -158,7 +158,7 @@ def fft(a, n=None, axis=-1, norm=None, *, workers=None):
     error against a 120-bit reference, values uniform in [-1, 1)
     (bench/python_accuracy.py, table in doc/python.md): powers of two
     1e-15 to 5.4e-15 up to 4096 (four1's angle constant and recurrence);
-    other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.9e-16 for the prime
+    other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.4e-16 for the prime
     1009 (Bluestein), within 1.2 times the better of numpy's and scipy's.
     next_fast_len gives lengths that avoid Bluestein.
 
