@@ -302,6 +302,56 @@ void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::spa
   out[0] = Complex(out[0].real(), 0.0);
 }
 
+// The inverse of odd_real_forward, unscaled until the one division by n:
+// p Y_r[j] = sum_q X_(j+qm) exp(+2 pi i r (j + q m)/n) for j <= m/2 (the
+// rest their conjugates), X_(n-k) = conj X_k and X_0 real; then the
+// sequences back two at a time, y_r + i y_(r+1), through one complex
+// transform of m values each, and the last alone.
+void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::span<double> out) {
+  const std::size_t n = out.size(), p = plan.radix, m = n / p;
+  const double scale = double(n);
+  const auto spectrum = [&](std::size_t k) {
+    return k == 0 ? Complex(in[0].real(), 0.0) : k <= n / 2 ? in[k] : std::conj(in[n - k]);
+  };
+  const Scratch spectra(n);  // p Y_r[j] at [r m + j]
+  for (std::size_t r = 0; r < p; ++r) {
+    const std::size_t step = r * m % n;  // r m mod n
+    std::size_t start = 0;               // r j mod n
+    for (std::size_t j = 0; j <= m / 2; ++j) {
+      double re = 0.0, im = 0.0;
+      std::size_t t = start;  // r (j + q m) mod n
+      for (std::size_t q = 0; q < p; ++q) {
+        const Complex x = spectrum(j + q * m);
+        const double wr = plan.cos[t], wi = -plan.sin[t];
+        re += x.real() * wr - x.imag() * wi;
+        im += x.real() * wi + x.imag() * wr;
+        t += step;
+        if (t >= n) t -= n;
+      }
+      spectra.data[r * m + j] = Complex(re, im);
+      if (j != 0) spectra.data[r * m + m - j] = Complex(re, -im);
+      start += r;
+      if (start >= n) start -= n;
+    }
+  }
+  // backward(z) = conj(forward(conj z)).
+  for (std::size_t r = 0; r + 1 < p; r += 2) {
+    Complex* z = spectra.data + r * m;
+    const Complex* second = z + m;
+    for (std::size_t j = 0; j < m; ++j)
+      z[j] = Complex(z[j].real() - second[j].imag(), -(z[j].imag() + second[j].real()));
+    execute(*plan.half, z);
+    for (std::size_t j = 0; j < m; ++j) {
+      out[j * p + r] = z[j].real() / scale;
+      out[j * p + r + 1] = -z[j].imag() / scale;
+    }
+  }
+  Complex* z = spectra.data + (p - 1) * m;
+  for (std::size_t j = 0; j < m; ++j) z[j] = std::conj(z[j]);
+  execute(*plan.half, z);
+  for (std::size_t j = 0; j < m; ++j) out[j * p + p - 1] = z[j].real() / scale;
+}
+
 } // namespace
 
 void forward(std::span<Complex> data) {
@@ -352,6 +402,8 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
   const std::size_t n = out.size();
   const double scale = double(n);
   if (n % 2 == 1) {
+    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
+    if (plan && plan->radix != 0) return odd_real_backward(*plan, in, out);
     std::vector<Complex> z(n);
     z[0] = Complex(in[0].real(), 0.0);
     for (std::size_t k = 1; k <= n / 2; ++k) {

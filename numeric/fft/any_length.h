@@ -40,7 +40,9 @@ void real_forward(std::span<const double> in, std::span<Complex> out);
 // out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with
 // X[k] = in[k] for k <= n/2 and X[n-k] = conj(in[k]); the imaginary parts
 // of in[0] and (n even) in[n/2] are taken as 0.  The 1/n is a division by n,
-// correctly rounded.
+// correctly rounded.  The inverse steps of real_forward: even n, one
+// complex transform of n/2 values; composite odd n = p m, p-term sums and
+// (p + 1)/2 complex transforms of m values; a prime n, one of n values.
 void real_backward(std::span<const Complex> in, std::span<double> out);
 
 // The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0); target at most
