@@ -110,7 +110,8 @@ bench:
 	@if grep -q '^TAMSEL_HAVE_PYTHON:INTERNAL=ON' $(BENCH_BUILD)/CMakeCache.txt; then \
 	  cmake --build $(BENCH_BUILD) -j $(JOBS) --target _core && \
 	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_fft.py && \
-	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_runs.py; \
+	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_runs.py && \
+	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_accuracy.py; \
 	else echo "make bench: tamsel.fft against numpy and run_many skipped: the Python module is not built (python3-numpy, pybind11-dev)"; fi
 
 # The picture of the bundled example shown in the README, doc/tamsel_curves.png:

@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: BSD-3-Clause
 # Bit-for-bit reproducibility: builds tamsel-dump with several compilers and
 # optimisation levels, runs each build on one generated 100-sample case and
-# fails unless every build prints the same bits.  Also fails if any build
+# on the conventional layer's transforms of lengths from 1 to 10007
+# (tamsel-dump --transforms), and fails unless every build prints the same
+# bits.  Also fails if any build
 # holds a fused multiply-add instruction (the AVX-512 kernels, built with
 # target attributes at every level, carry FMA forms of their own).
 #   .ci/repro.sh [WORK_DIR]        (default build-repro)
@@ -50,6 +52,7 @@ while read -r name cxx flags; do
   fi
   dump=$(cd "$dir" && pwd)/tamsel-dump
   (cd "$work/case" && "$dump") >"$work/$name.dump"
+  "$dump" --transforms >"$work/$name.transforms"
   if objdump -d --no-show-raw-insn "$dump" | grep -Eq 'vf(n)?m(add|sub)'; then
     echo "repro: the $name build holds fused multiply-add instructions"
     exit 1
@@ -61,6 +64,10 @@ while read -r name cxx flags; do
   elif ! cmp -s "$work/$first.dump" "$work/$name.dump"; then
     echo "repro: $name differs from $first:"
     diff "$work/$first.dump" "$work/$name.dump" | head -c 2000
+    exit 1
+  elif ! cmp -s "$work/$first.transforms" "$work/$name.transforms"; then
+    echo "repro: the transforms of $name differ from $first's (length, fft, ifft, rfft, irfft, fftn):"
+    diff "$work/$first.transforms" "$work/$name.transforms" | head -c 2000
     exit 1
   fi
   [ "$first" = "$name" ] && echo "repro: $name is the reference" || echo "repro: $name matches $first"

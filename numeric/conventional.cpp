@@ -12,6 +12,8 @@
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/tabulated.h>
 
+#include "fft/any_length.h"
+
 namespace tamsel::conventional {
 
 namespace {
@@ -29,6 +31,16 @@ Integer power_of_two(const char* routine, const char* what, std::size_t n,
     refuse(routine, std::string(what) + " " + std::to_string(n) + " is not a power of two from " +
                         std::to_string(least) + " to " + std::to_string(most));
   return static_cast<Integer>(n);
+}
+
+// n, refused unless from 1 to kLargestLength; true when it is a power of
+// two (today's path through the toolkit's routines), false when the
+// any-length engine takes it.
+bool power_of_two_or_any(const char* routine, const char* what, std::size_t n) {
+  if (n < 1 || n > kLargestLength)
+    refuse(routine, std::string(what) + " " + std::to_string(n) + " is not from 1 to " +
+                        std::to_string(kLargestLength));
+  return (n & (n - 1)) == 0;
 }
 
 void same_size(const char* routine, const char* what, std::size_t size, std::size_t expected) {
@@ -51,19 +63,27 @@ constexpr Real kHalf = 0.5;
 } // namespace
 
 void fft(std::span<Complex> data) {
-  const Integer n = power_of_two("fft", "length", data.size());
-  four1(reals(data), n, -1);
+  if (!power_of_two_or_any("fft", "length", data.size())) return fft::any::forward(data);
+  four1(reals(data), static_cast<Integer>(data.size()), -1);
 }
 
 void ifft(std::span<Complex> data) {
-  const Integer n = power_of_two("ifft", "length", data.size());
-  four1(reals(data), n, 1);
-  scale_all(reals(data), 2 * data.size(), 1.0 / static_cast<Real>(n));
+  const std::size_t n = data.size();
+  if (!power_of_two_or_any("ifft", "length", n)) {
+    fft::any::backward(data);
+    const double scale = static_cast<double>(n);
+    for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
+    return;
+  }
+  four1(reals(data), static_cast<Integer>(n), 1);
+  scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
 }
 
 void rfft(std::span<const double> in, std::span<Complex> out) {
-  const Integer n = power_of_two("rfft", "length", in.size());
+  const bool binary = power_of_two_or_any("rfft", "length", in.size());
   same_size("rfft", "the output", out.size(), in.size() / 2 + 1);
+  if (!binary) return fft::any::real_forward(in, out);
+  const Integer n = static_cast<Integer>(in.size());
   Real* packed = reals(out);
   if (n == 1) {
     out[0] = Complex(in[0], 0.0);
@@ -82,8 +102,10 @@ void rfft(std::span<const double> in, std::span<Complex> out) {
 }
 
 void irfft(std::span<const Complex> in, std::span<double> out) {
-  const Integer n = power_of_two("irfft", "length", out.size());
+  const bool binary = power_of_two_or_any("irfft", "length", out.size());
   same_size("irfft", "the spectrum", in.size(), out.size() / 2 + 1);
+  if (!binary) return fft::any::real_backward(in, out);
+  const Integer n = static_cast<Integer>(out.size());
   if (n == 1) {
     out[0] = in[0].real();
     return;
@@ -101,25 +123,57 @@ void irfft(std::span<const Complex> in, std::span<double> out) {
   scale_all(packed, out.size(), 2.0 / static_cast<Real>(n));
 }
 
+std::size_t next_fast_len(std::size_t target) {
+  if (target > kLargestLength)
+    refuse("next_fast_len", "target " + std::to_string(target) + " is above " +
+                                std::to_string(kLargestLength));
+  return fft::any::fast_length(target);
+}
+
 namespace {
 
-// fourn over the array of the given C-order shape with the sign given.
+// The transform (sign -1) or unscaled inverse (+1) of every axis of an
+// array of the given C-order shape: fourn when every length is a power of
+// two, else fft or its inverse along each axis in turn, the last first (the
+// order in which fourn's bits arise too).
 void transform_all(const char* routine, std::span<Complex> data,
                    std::span<const std::size_t> shape, Integer sign) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
   std::vector<Integer> lengths(shape.size());
   std::size_t count = 1;
+  bool binary = true;
   for (std::size_t d = 0; d < shape.size(); ++d) {
     const std::string what = "length of axis " + std::to_string(d) + ",";
     // fourn's first dimension varies fastest: the last axis of C order.
-    lengths[shape.size() - 1 - d] = power_of_two(routine, what.c_str(), shape[d]);
+    binary = power_of_two_or_any(routine, what.c_str(), shape[d]) && binary;
+    lengths[shape.size() - 1 - d] = static_cast<Integer>(shape[d]);
     count *= shape[d];
     if (count > kLargestLength)
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
-  const Integer dimensions = static_cast<Integer>(lengths.size());
-  fourn(reals(data), lengths.data(), dimensions, sign);
+  if (binary) {
+    const Integer dimensions = static_cast<Integer>(lengths.size());
+    fourn(reals(data), lengths.data(), dimensions, sign);
+    return;
+  }
+  std::size_t stride = 1;
+  std::vector<Complex> line;
+  for (std::size_t d = shape.size(); d-- > 0;) {
+    const std::size_t n = shape[d];
+    line.resize(n);
+    for (std::size_t start = 0; start < count; ++start) {
+      if (start / stride % n != 0) continue;  // not the first of its line
+      for (std::size_t j = 0; j < n; ++j) line[j] = data[start + j * stride];
+      if ((n & (n - 1)) == 0) {
+        four1(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
+      } else {
+        sign < 0 ? fft::any::forward(line) : fft::any::backward(line);
+      }
+      for (std::size_t j = 0; j < n; ++j) data[start + j * stride] = line[j];
+    }
+    stride *= n;
+  }
 }
 
 } // namespace
@@ -130,7 +184,13 @@ void fftn(std::span<Complex> data, std::span<const std::size_t> shape) {
 
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape) {
   transform_all("ifftn", data, shape, 1);
-  scale_all(reals(data), 2 * data.size(), 1.0 / static_cast<Real>(data.size()));
+  const std::size_t n = data.size();
+  if ((n & (n - 1)) == 0) {
+    scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
+    return;
+  }
+  const double scale = static_cast<double>(n);
+  for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
 }
 
 void correlate(std::span<const double> a, std::span<const double> b, std::span<double> out) {

@@ -14,15 +14,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <span>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
@@ -33,6 +36,7 @@
 
 #include "driver/results.h"
 #include "driver/stop.h"
+#include "numeric/fft/unit_roots.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -55,12 +59,20 @@ py::str text(const char* bytes, std::size_t size, const char* errors) {
   return py::reinterpret_steal<py::str>(s);
 }
 
-void check_length(const char* routine, std::size_t n, std::size_t least = 1) {
+// The transforms' lengths: any from 1 to 2^29.
+void check_length(const char* routine, std::size_t n) {
   constexpr std::size_t kMost = std::size_t{1} << 29;
-  if (n < least || n > kMost || (n & (n - 1)) != 0)
+  if (n < 1 || n > kMost)
     throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
-                          " is not a power of two from " + std::to_string(least) + " to " +
-                          std::to_string(kMost));
+                          " is not from 1 to " + std::to_string(kMost));
+}
+
+// four1's lengths: powers of two from 1 to 2^29.
+void check_power_of_two(const char* routine, std::size_t n) {
+  constexpr std::size_t kMost = std::size_t{1} << 29;
+  if (n < 1 || n > kMost || (n & (n - 1)) != 0)
+    throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
+                          " is not a power of two from 1 to " + std::to_string(kMost));
 }
 
 std::vector<py::ssize_t> shape_of(const py::array& a) {
@@ -84,34 +96,71 @@ py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   return py::array_t<T, kIn>(shape, data, owner);
 }
 
-// A copy of a with `apply` run on each of its runs of `block` values, in
-// order, without the GIL.
+// body(first, last) over the rows [0, rows), split into `workers`
+// contiguous parts, each in a thread of its own (the first in this one).
+// Every row is computed by the same code whatever the split, so the bits do
+// not depend on the number of workers.  The first exception thrown is
+// rethrown once every thread has ended.
+template <typename Body>
+void over_rows(std::size_t rows, std::size_t workers, const Body& body) {
+  workers = std::min(workers, rows);
+  if (workers <= 1) {
+    body(std::size_t{0}, rows);
+    return;
+  }
+  std::vector<std::exception_ptr> errors(workers);
+  const auto part = [&](std::size_t w) {
+    try {
+      body(rows * w / workers, rows * (w + 1) / workers);
+    } catch (...) {
+      errors[w] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.reserve(workers - 1);
+  try {
+    for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(part, w);
+  } catch (...) {
+    for (std::thread& t : threads) t.join();
+    throw;
+  }
+  part(0);
+  for (std::thread& t : threads) t.join();
+  for (const std::exception_ptr& e : errors)
+    if (e) std::rethrow_exception(e);
+}
+
+// A copy of a with `apply` run on each of its runs of `block` values,
+// without the GIL, the runs split between `workers` threads.
 template <typename Apply>
-ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, Apply apply) {
+ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, std::size_t workers,
+                              Apply apply) {
   ComplexArray out = aligned_array<Complex>(shape_of(a));
-  const std::size_t total = std::size_t(a.size());
+  const std::size_t rows = std::size_t(a.size()) / block;
   const Complex* in = a.data();
   Complex* z = out.mutable_data();
   {
     py::gil_scoped_release release;
-    std::copy(in, in + total, z);
-    for (std::size_t start = 0; start < total; start += block) apply(std::span<Complex>(z + start, block));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      std::copy(in + first * block, in + last * block, z + first * block);
+      for (std::size_t row = first; row < last; ++row) apply(std::span<Complex>(z + row * block, block));
+    });
   }
   return out;
 }
 
 // fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse) {
+ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
   const char* routine = inverse ? "ifft" : "fft";
   if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length(routine, n);
-  return transformed_copy(a, n, [inverse](std::span<Complex> line) {
+  return transformed_copy(a, n, workers, [inverse](std::span<Complex> line) {
     inverse ? conv::ifft(line) : conv::fft(line);
   });
 }
 
-ComplexArray rfft_rows(const RealArray& a) {
+ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
   if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length("rfft", n);
@@ -123,14 +172,16 @@ ComplexArray rfft_rows(const RealArray& a) {
   Complex* z = out.mutable_data();
   {
     py::gil_scoped_release release;
-    for (std::size_t row = 0; row < rows; ++row)
-      conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      for (std::size_t row = first; row < last; ++row)
+        conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
+    });
   }
   return out;
 }
 
 // a's last axis holds n/2 + 1 values (the caller fits it).
-RealArray irfft_rows(const ComplexArray& a, std::size_t n) {
+RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
   check_length("irfft", n);
   if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
@@ -142,14 +193,18 @@ RealArray irfft_rows(const ComplexArray& a, std::size_t n) {
   double* x = out.mutable_data();
   {
     py::gil_scoped_release release;
-    for (std::size_t row = 0; row < rows; ++row)
-      conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
+    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+      for (std::size_t row = first; row < last; ++row)
+        conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
+    });
   }
   return out;
 }
 
-// fftn or ifftn over the last `axes` axes of a, for every index of the others.
-ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse) {
+// fftn or ifftn over the last `axes` axes of a, for every index of the
+// others (the batch split between `workers` threads).
+ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
+                              std::size_t workers) {
   const char* routine = inverse ? "ifftn" : "fftn";
   if (axes < 1 || axes > std::size_t(a.ndim())) throw py::value_error(std::string(routine) + ": no axis to transform");
   std::vector<std::size_t> shape;
@@ -160,7 +215,7 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     shape.push_back(length);
     block *= length;
   }
-  return transformed_copy(a, block, [inverse, &shape](std::span<Complex> values) {
+  return transformed_copy(a, block, workers, [inverse, &shape](std::span<Complex> values) {
     inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
   });
 }
@@ -246,12 +301,29 @@ RealArray interp(py::object points, py::object abscissae, py::object values) {
 RealArray toolkit_four1(py::object data, int sign) {
   const RealArray in = one_dimensional("four1", "data", data);
   if (in.size() % 2 != 0) throw py::value_error("four1: an odd number of Reals");
-  check_length("four1", std::size_t(in.size()) / 2);
+  check_power_of_two("four1", std::size_t(in.size()) / 2);
   RealArray out(in.size());
   std::copy(in.data(), in.data() + in.size(), out.mutable_data());
   const Integer n = Integer(in.size() / 2), s = sign;
   tamsel::four1(out.mutable_data(), n, s);
   return out;
+}
+
+// The any-length engine's twiddle factors exp(-2 pi i k/n), for tests that
+// hold them to a high-precision reference.
+ComplexArray unit_roots(std::uint64_t n, const py::array_t<std::uint64_t, kIn>& k) {
+  if (n < 1 || n > (std::uint64_t{1} << 40)) throw py::value_error("unit_roots: n is not from 1 to 2^40");
+  ComplexArray out(k.size());
+  const std::uint64_t* in = k.data();
+  Complex* w = out.mutable_data();
+  py::gil_scoped_release release;
+  const tamsel::fft::UnitRoots roots(n);
+  for (py::ssize_t i = 0; i < k.size(); ++i) w[i] = roots(in[i]);
+  return out;
+}
+
+std::size_t next_fast_len(std::size_t target) {
+  return conv::next_fast_len(target);
 }
 
 // Whether the floating-point environment flushes subnormal results to zero
@@ -379,10 +451,11 @@ PYBIND11_MODULE(_core, m) {
     }
   });
 
-  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"));
-  m.def("rfft_rows", &rfft_rows, py::arg("a"));
-  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"));
-  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"));
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
+  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
+  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
+        py::arg("workers") = 1);
   m.def("correlate", &correlate, py::arg("a"), py::arg("b"));
   m.def("chebyshev_nodes", &chebyshev_nodes, py::arg("a"), py::arg("b"), py::arg("n"));
   m.def("chebyshev_coefficients", &chebyshev_coefficients, py::arg("a"), py::arg("b"),
@@ -399,4 +472,6 @@ PYBIND11_MODULE(_core, m) {
   m.def("table_number", &tamsel::table_number, py::arg("value"));
   m.def("toolkit_four1", &toolkit_four1, py::arg("data"), py::arg("sign"));
   m.def("flushes_subnormals", &flushes_subnormals);
+  m.def("unit_roots", &unit_roots, py::arg("n"), py::arg("k"));
+  m.def("next_fast_len", &next_fast_len, py::arg("target"));
 }

@@ -8,15 +8,20 @@ The transforms follow numpy.fft's conventions:
     ifft(X)[j] = 1/n * sum_k X[k] * exp(+2*pi*i * j*k / n)
 
 natural order (index 0 first), float64 and complex128, over any axis with
-batches over the others.  Lengths are powers of two (1 included); any other
-length raises ValueError naming it.  Every result is the bits of the C++
-toolkit: a transform here is the toolkit's radix-2 transform, and its
-conjugations, unpacking and power-of-two scalings are exact.
+batches over the others.  Lengths are any from 1 to 2**29.  Every result is
+the bits of the C++ toolkit: a power of two goes through the toolkit's
+radix-2 transform, whose conjugations, unpacking and power-of-two scalings
+are exact; any other length through its mixed-radix and Bluestein engine,
+whose twiddle factors are correctly rounded by tamsel's own arithmetic.
+next_fast_len, fftfreq, rfftfreq, fftshift and ifftshift have numpy's and
+scipy's meanings; workers= splits a batch between threads, scipy.fft's
+way, with the bits of one.
 
 Accuracy, for values uniform in [-1, 1], as the largest difference from
-numpy.fft relative to the largest output: fft 1.4e-15 at 16 values,
-6.5e-15 at 1024, 2.5e-14 at 2**20 (about 6 eps log2 n at most); irfft up to
-5.3e-14 at 2**20.
+numpy.fft relative to the largest output, for powers of two: fft 1.4e-15 at
+16 values, 6.5e-15 at 1024, 2.5e-14 at 2**20 (about 6 eps log2 n at most);
+irfft up to 5.3e-14 at 2**20.  Other lengths are as accurate as numpy's and
+scipy's (relative RMS errors in doc/python.md).
 
 Every function releases the GIL while it computes and may be called from
 several threads at once.  The results assume a floating-point environment
@@ -30,12 +35,14 @@ import warnings as _warnings
 from tamsel import _core
 from tamsel._runs import (RunError, RunWarning, Sample, correlate_windows, results_table, run,
                           run_many)
+from tamsel._frequencies import fftfreq, fftshift, ifftshift, next_fast_len, rfftfreq
 from tamsel._series import (chebyshev_eval, chebyshev_fit, chebyshev_integral, chebyshev_nodes,
                             interp)
 from tamsel._transforms import correlate, fft, fftn, ifft, ifftn, irfft, rfft
 
 __all__ = [
-    "fft", "ifft", "rfft", "irfft", "fftn", "ifftn", "correlate",
+    "fft", "ifft", "rfft", "irfft", "fftn", "ifftn", "next_fast_len", "fftfreq", "rfftfreq",
+    "fftshift", "ifftshift", "correlate",
     "chebyshev_nodes", "chebyshev_fit", "chebyshev_eval", "chebyshev_integral",
     "interp", "run", "run_many", "results_table", "correlate_windows", "Sample", "RunError",
     "RunWarning",

@@ -96,11 +96,16 @@ def test_series_correlation_and_table_against_numpy():
 
 
 @pytest.mark.parametrize("call, text", [
-    (lambda: tamsel.fft(np.ones(6)), "length 6"),
-    (lambda: tamsel.ifft(np.ones((2, 12)), axis=1), "length 12"),
-    (lambda: tamsel.rfft(np.ones(10)), "length 10"),
-    (lambda: tamsel.irfft(np.ones(4)), "length 6"),
-    (lambda: tamsel.fftn(np.ones((4, 3))), "length 3"),
+    (lambda: tamsel.fft(np.ones((2, 0))), "fft: invalid number of data points (0)"),
+    (lambda: tamsel.ifft(np.ones(4), n=2**29 + 1), "length 536870913 is not from 1 to"),
+    (lambda: tamsel.irfft(np.ones(1)), "irfft: invalid number of data points (0)"),
+    (lambda: tamsel.fftn(np.ones((4, 3)), s=(4, 0)), "fftn: invalid number of data points (0)"),
+    # Arguments are checked before a broadcast view becomes 12 GiB of complex128.
+    (lambda: tamsel.fft(np.broadcast_to(np.ones(3), (2**28, 3)), norm="twice"), "invalid norm"),
+    (lambda: tamsel.rfft(np.broadcast_to(np.ones(3), (2**28, 3)), n=0), "data points (0)"),
+    (lambda: tamsel.fftn(np.ones((2, 2)), s=(2**15, 2**15)), "hold more than 536870912 values"),
+    (lambda: tamsel.next_fast_len(2**29 + 1), "next_fast_len: target = 536870913 is above"),
+    (lambda: tamsel.fftfreq(0), "fftfreq: n = 0 is below 1"),
     (lambda: tamsel.correlate(np.ones(16), np.ones(8)), "holds 8 values"),
     (lambda: tamsel.correlate(np.ones(16384), np.ones(16384)), "length 16384"),
     (lambda: tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, [0.5, 1.5]), "x[1] = 1.5"),

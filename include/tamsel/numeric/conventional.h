@@ -1,22 +1,37 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The toolkit in the conventions of numpy and FFTW: spans of double and
 // std::complex<double>, positions from 0, sizes by value, errors as
-// exceptions.  Each function is a thin mapping onto a toolkit routine whose
-// extra steps (conjugation, unpacking, scaling by a power of two) are exact,
-// so its results are the toolkit's bits.
+// exceptions.
 //
-//   fft(x)[k]   = sum_j x[j] exp(-2 pi i j k / n)          (four1, sign -1)
-//   ifft(X)[j]  = 1/n sum_k X[k] exp(+2 pi i j k / n)      (four1, sign +1)
+//   fft(x)[k]   = sum_j x[j] exp(-2 pi i j k / n)
+//   ifft(X)[j]  = 1/n sum_k X[k] exp(+2 pi i j k / n)
 //   rfft, irfft: the same for real sequences, spectra of n/2 + 1 values
-//   fftn, ifftn: over every axis of an array in C order (fourn)
+//   fftn, ifftn: over every axis of an array in C order
 //
-// Lengths are powers of two (1 included) up to 2^29; any other length is
-// refused with std::invalid_argument naming it.  Scaling by 1/n is exact
-// unless a result falls below 2^-1022 (a subnormal).
+// Lengths are any from 1 to 2^29 (0 and larger ones are refused with
+// std::invalid_argument naming them).
 //
-// Accuracy: that of the routines (complex_fft.h, real_fft.h and the
-// others); fft differs from numpy.fft by at most 1.4e-15 of the largest
-// output at 16 values, 6.5e-15 at 1024 and 2.5e-14 at 2^20.
+// Powers of two are thin mappings onto the toolkit's routines (four1,
+// realft, fourn), whose extra steps (conjugation, unpacking, scaling by a
+// power of two) are exact, so their results are the toolkit's bits and
+// share its accuracy: fft differs from numpy.fft by at most 1.4e-15 of the
+// largest output at 16 values, 6.5e-15 at 1024 and 2.5e-14 at 2^20.
+//
+// Every other length goes through an engine of its own: mixed radix
+// (self-sorting passes of radices 8, 4, 2, 3, 5, 7, 11, 13 and every prime
+// up to 61) and, for lengths with a larger prime factor, Bluestein's chirp
+// convolution through a mixed-radix transform of next_fast_len(2n - 1)
+// values.  Its twiddle factors are exp(-2 pi i k/n) rounded to nearest
+// (checked against a 120-bit reference for n up to 2^40), computed by the
+// toolkit's own double-double arithmetic, never by the C library, so its
+// bits are the same on every build, processor and C library.  The inverses
+// are the conjugates of the forward transform of the conjugate, divided by n
+// (a correctly rounded division).  Relative RMS error against a 120-bit
+// reference, values uniform in [-1, 1) (bench/python_accuracy.py): 5e-17 to
+// 2.4e-16 for mixed-radix lengths from 3 to 4096, 4.4e-16 for 1009 through
+// Bluestein, within 1.2 times the better of numpy.fft and scipy.fft.
+// Plans (factors and twiddles) are made on a length's first call; those of
+// the 32 lengths used last are kept, shared by every thread.
 //
 // Threads: every function may run in several threads at once on arrays
 // that no other thread writes, with the bits of serial calls.
@@ -45,21 +60,27 @@ void ifft(std::span<Complex> data);
 
 // The spectrum X[0 .. n/2] of the real sequence in (n = in.size() values)
 // with the negative exponent, into out (n/2 + 1 values).  X[0] and, for
-// n >= 2, X[n/2] have imaginary part 0.  in and out must not overlap.
+// even n, X[n/2] have imaginary part 0.  in and out must not overlap.
 void rfft(std::span<const double> in, std::span<Complex> out);
 
 // The real sequence of n = out.size() values whose spectrum is in[0 .. n/2]
 // (n/2 + 1 values): out[j] = 1/n sum_{k=0..n-1} X[k] exp(+2 pi i j k / n),
-// with X[n-k] = conj(X[k]).  The imaginary parts of in[0] and in[n/2] are
-// not used.  in and out must not overlap.
+// with X[n-k] = conj(X[k]).  The imaginary parts of in[0] and, for even n,
+// in[n/2] are not used.  in and out must not overlap.
 void irfft(std::span<const Complex> in, std::span<double> out);
 
 // In place over every axis of an array of the given shape in C order (the
 // last index varies fastest): fft along the last axis, then the one before,
-// and so on; ifftn scales by 1/N, N the number of values.  Every length a
-// power of two, N = data.size() at most 2^29.
+// and so on (the bits of fft along each axis in turn); ifftn applies the
+// unscaled inverse along each axis and then divides by N, N =
+// data.size() the number of values, at most 2^29.
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape);
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape);
+
+// The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0): a length that
+// the mixed-radix passes take without Bluestein's convolution.  target at
+// most 2^29.
+std::size_t next_fast_len(std::size_t target);
 
 // Circular cross-correlation (correl): for lags m = 0 .. n-1,
 //   out[m] = sum_j a[(j + m) mod n] * b[j],

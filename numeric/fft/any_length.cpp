@@ -1,0 +1,448 @@
+// SPDX-License-Identifier: BSD-3-Clause
+#include "fft/any_length.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "fft/any_passes.h"
+#include "fft/unit_roots.h"
+
+namespace tamsel::fft::any {
+
+namespace {
+
+struct Stage {
+  unsigned radix;
+  std::size_t m, s, twiddles;
+  std::vector<double> cos, sin;  // cos and sin of 2 pi j/radix for pass_prime
+};
+
+struct Plan {
+  std::size_t n = 0;
+  // Mixed radix: the passes and their twiddles.
+  std::vector<Stage> stages;
+  std::vector<Complex> twiddles;
+  // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
+  // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
+  // the inner plan; kernel is the transform of conj(c) laid out cyclically,
+  // divided by m.
+  std::size_t m = 0;
+  std::shared_ptr<const Plan> inner;
+  std::vector<Complex> chirp, kernel;
+};
+
+// The real transforms of even length n: the complex plan of n/2 and
+// exp(-2 pi i k/n), k = 0 .. n/2 - 1, as cosines and sines apart (with
+// pairs, GCC builds each pair through the stack, a stall per value).
+//
+// Of odd length n = p m, p its least prime factor (radix; 0 for a prime n,
+// transformed as complex values): the complex plan of m (in `half`) and
+// exp(-2 pi i t/n), t < n.
+struct RealPlan {
+  std::shared_ptr<const Plan> half;
+  std::vector<double> cos, sin;
+  std::size_t radix = 0;
+};
+
+// The plans of the kKeptPlans lengths of each kind used last: a process
+// that meets many lengths (sliding windows of every size) keeps a bounded
+// memory.  A plan evicted while in use lives on in its users' shared_ptr,
+// and one made again has the same contents, so the bits never depend on
+// what is kept.
+constexpr std::size_t kKeptPlans = 32;
+
+template <typename T>
+std::shared_ptr<const T> cached(std::size_t n, std::shared_ptr<const T> (*make)(std::size_t)) {
+  struct Entry {
+    std::size_t n;
+    std::shared_ptr<const T> plan;
+    std::uint64_t used;
+  };
+  static std::mutex lock;
+  static std::vector<Entry> kept;
+  static std::uint64_t clock = 0;
+  const auto find = [n]() -> Entry* {
+    for (Entry& e : kept)
+      if (e.n == n) return &e;
+    return nullptr;
+  };
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (Entry* e = find()) {
+      e->used = ++clock;
+      return e->plan;
+    }
+  }
+  // Made outside the lock (a plan may need another); a plan made at the
+  // same time by another thread has the same contents.
+  std::shared_ptr<const T> plan = make(n);
+  const std::lock_guard<std::mutex> hold(lock);
+  if (Entry* e = find()) {
+    e->used = ++clock;
+    return e->plan;
+  }
+  if (kept.size() < kKeptPlans) {
+    kept.push_back({n, plan, ++clock});
+  } else {
+    Entry& oldest = *std::min_element(kept.begin(), kept.end(),
+                                      [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    oldest = {n, plan, ++clock};
+  }
+  return plan;
+}
+
+std::shared_ptr<const Plan> plan_for(std::size_t n);
+
+// The radices of n in pass order (8s, then a 4 or a 2, 3s, 5s, 7s, 11s,
+// 13s, then the primes up to kLargestRadix), or none when n has a larger
+// prime factor.
+std::vector<unsigned> radices(std::size_t n) {
+  std::vector<unsigned> out;
+  while (n % 8 == 0) {
+    out.push_back(8);
+    n /= 8;
+  }
+  for (unsigned r : {4u, 2u, 3u, 5u, 7u, 11u, 13u})
+    while (n % r == 0) {
+      out.push_back(r);
+      n /= r;
+    }
+  // Odd numbers from 17: only primes divide what is left.
+  for (unsigned r = 17; r <= kLargestRadix; r += 2)
+    while (n % r == 0) {
+      out.push_back(r);
+      n /= r;
+    }
+  if (n != 1) out.clear();
+  return out;
+}
+
+// Bluestein's convolution length for n: up to 2^16 values, of the lengths
+// 2^a 3^b 5^c 7^d from 2n - 1 to twice that, the one whose passes cost
+// least by their time a value measured on x86 in the caches (radix 8
+// 2.2 ns, 3 1.6, 5 2.3, 7 3.1; 2 and 4 set below 8): for 10007, 20480
+// (8 8 8 8 5) rather than 20160 (8 8 3 3 5 7), 10% faster.  Beyond, where
+// the strides of lengths rich in twos meet the same cache sets (204800
+// takes 1.2 times 200000's time), the least such length.
+std::size_t convolution_length(std::size_t n) {
+  const std::size_t least = 2 * n - 1;
+  if (least > (std::size_t{1} << 16)) return fast_length(least);
+  std::size_t best = 0, best_cost = 0;
+  // Each 3^b 5^c 7^d up to 2 least, doubled into [least, 2 least).
+  for (std::size_t p7 = 1; p7 < 2 * least; p7 *= 7)
+    for (std::size_t p5 = p7; p5 < 2 * least; p5 *= 5)
+      for (std::size_t p3 = p5; p3 < 2 * least; p3 *= 3) {
+        std::size_t m = p3;
+        while (m < least) m *= 2;
+        std::size_t per_value = 0;
+        for (const unsigned r : radices(m))
+          per_value += r == 8 ? 22 : r == 4 ? 16 : r == 2 ? 12 : r == 3 ? 16 : r == 5 ? 23 : 31;
+        // Ties to the shorter length.
+        if (best == 0 || m * per_value < best_cost || (m * per_value == best_cost && m < best)) {
+          best = m;
+          best_cost = m * per_value;
+        }
+      }
+  return best;
+}
+
+std::shared_ptr<const Plan> make_plan(std::size_t n) {
+  auto plan = std::make_shared<Plan>();
+  plan->n = n;
+  const std::vector<unsigned> factors = radices(n);
+  if (n == 1 || !factors.empty()) {
+    const UnitRoots roots(n);
+    std::size_t current = n, s = 1;
+    for (unsigned r : factors) {
+      const std::size_t m = current / r;
+      Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
+      if (r > 13)
+        for (unsigned j = 0; j < r; ++j) {
+          const Complex w = unit_root(j, r);
+          stage.cos.push_back(w.real());
+          stage.sin.push_back(-w.imag());
+        }
+      plan->stages.push_back(std::move(stage));
+      for (std::size_t p = 0; p < m; ++p)
+        for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));
+      s *= r;
+      current = m;
+    }
+    return plan;
+  }
+  const std::size_t m = convolution_length(n);
+  plan->m = m;
+  plan->inner = plan_for(m);
+  const UnitRoots roots(2 * std::uint64_t(n));
+  plan->chirp.resize(n);
+  std::uint64_t square = 0;  // k^2 mod 2n
+  for (std::size_t k = 0; k < n; ++k) {
+    plan->chirp[k] = roots(square);
+    square = (square + 2 * k + 1) % (2 * std::uint64_t(n));
+  }
+  std::vector<Complex> kernel(m, Complex(0.0, 0.0));
+  for (std::size_t k = 0; k < n; ++k) kernel[k] = std::conj(plan->chirp[k]);
+  for (std::size_t k = 1; k < n; ++k) kernel[m - k] = kernel[k];
+  forward(kernel);
+  const double scale = double(m);
+  for (Complex& v : kernel) v = Complex(v.real() / scale, v.imag() / scale);
+  plan->kernel = std::move(kernel);
+  return plan;
+}
+
+std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, make_plan); }
+
+std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
+  auto plan = std::make_shared<RealPlan>();
+  std::size_t count = n / 2;
+  if (n % 2 == 1) {
+    std::size_t p = 3;
+    while (p * p <= n && n % p != 0) p += 2;
+    if (p * p > n) return plan;  // a prime
+    plan->radix = p;
+    plan->half = plan_for(n / p);
+    count = n;
+  } else {
+    plan->half = plan_for(n / 2);
+  }
+  const UnitRoots roots(n);
+  plan->cos.resize(count);
+  plan->sin.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const Complex w = roots(k);
+    plan->cos[k] = w.real();
+    plan->sin[k] = w.imag();
+  }
+  return plan;
+}
+
+// Storage for n values, not set (std::complex has implicit lifetime).
+struct Scratch {
+  Complex* data;
+  explicit Scratch(std::size_t n) : data(static_cast<Complex*>(::operator new(n * sizeof(Complex)))) {}
+  ~Scratch() { ::operator delete(data); }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+};
+
+void execute(const Plan& plan, Complex* data) {
+  const std::size_t n = plan.n;
+  if (plan.m == 0) {
+    if (plan.stages.empty()) return;
+    const Scratch work(n);
+    Complex* x = data;
+    Complex* y = work.data;
+    for (const Stage& stage : plan.stages) {
+      pass(stage.radix, x, y, stage.m, stage.s, plan.twiddles.data() + stage.twiddles,
+           stage.cos.data(), stage.sin.data());
+      std::swap(x, y);
+    }
+    if (x != data) std::copy(x, x + n, data);
+    return;
+  }
+  const std::size_t m = plan.m;
+  std::vector<Complex> a(m, Complex(0.0, 0.0));
+  for (std::size_t j = 0; j < n; ++j) a[j] = mul(data[j], plan.chirp[j]);
+  execute(*plan.inner, a.data());
+  // The inverse transform as the conjugate of the forward one of the
+  // conjugate.
+  for (std::size_t k = 0; k < m; ++k) a[k] = std::conj(mul(a[k], plan.kernel[k]));
+  execute(*plan.inner, a.data());
+  for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
+}
+
+// Odd n = p m, p > 1 and m > 1: the spectra Y_r of the p sequences
+// y_r[j] = x[j p + r], two at a time through one complex transform of m
+// values (y_r + i y_(r+1)), the last alone through real_forward, joined as
+// X_k = sum_r exp(-2 pi i r k/n) Y_r[k mod m], r ascending: about 0.6 of
+// the complex transform of n values.
+void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::span<Complex> out) {
+  const std::size_t n = in.size(), p = plan.radix, m = n / p;
+  const Scratch spectra(n);  // Y_r[k] at [r m + k]
+  for (std::size_t r = 0; r + 1 < p; r += 2) {
+    Complex* z = spectra.data + r * m;
+    Complex* second = z + m;
+    for (std::size_t j = 0; j < m; ++j) z[j] = Complex(in[j * p + r], in[j * p + r + 1]);
+    execute(*plan.half, z);
+    // Y_r[k] = (Z_k + conj Z_(m-k))/2 and Y_(r+1)[k] = -i (Z_k - conj Z_(m-k))/2,
+    // their values at m - k the conjugates (the sequences are real).
+    for (std::size_t k = 0; k <= m / 2; ++k) {
+      const Complex zk = z[k], zc = z[k == 0 ? 0 : m - k];
+      const Complex a((zk.real() + zc.real()) * 0.5, (zk.imag() - zc.imag()) * 0.5);
+      const Complex b((zk.imag() + zc.imag()) * 0.5, -(zk.real() - zc.real()) * 0.5);
+      z[k] = a;
+      second[k] = b;
+      if (k != 0) {
+        z[m - k] = std::conj(a);
+        second[m - k] = std::conj(b);
+      }
+    }
+  }
+  std::vector<double> last(m);
+  for (std::size_t j = 0; j < m; ++j) last[j] = in[j * p + p - 1];
+  Complex* y = spectra.data + (p - 1) * m;
+  real_forward(last, std::span<Complex>(y, m / 2 + 1));
+  for (std::size_t k = 1; k <= m / 2; ++k) y[m - k] = std::conj(y[k]);
+  for (std::size_t k = 0, km = 0; k <= n / 2; ++k, km = km + 1 == m ? 0 : km + 1) {
+    double re = spectra.data[km].real(), im = spectra.data[km].imag();
+    std::size_t t = 0;  // r k mod n
+    for (std::size_t r = 1; r < p; ++r) {
+      t += k;
+      if (t >= n) t -= n;
+      const Complex v = spectra.data[r * m + km];
+      const double wr = plan.cos[t], wi = plan.sin[t];
+      re += v.real() * wr - v.imag() * wi;
+      im += v.real() * wi + v.imag() * wr;
+    }
+    out[k] = Complex(re, im);
+  }
+  out[0] = Complex(out[0].real(), 0.0);
+}
+
+// The inverse of odd_real_forward, unscaled until the one division by n:
+// p Y_r[j] = sum_q X_(j+qm) exp(+2 pi i r (j + q m)/n) for j <= m/2 (the
+// rest their conjugates), X_(n-k) = conj X_k and X_0 real; then the
+// sequences back two at a time, y_r + i y_(r+1), through one complex
+// transform of m values each, and the last alone.
+void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::span<double> out) {
+  const std::size_t n = out.size(), p = plan.radix, m = n / p;
+  const double scale = double(n);
+  const auto spectrum = [&](std::size_t k) {
+    return k == 0 ? Complex(in[0].real(), 0.0) : k <= n / 2 ? in[k] : std::conj(in[n - k]);
+  };
+  const Scratch spectra(n);  // p Y_r[j] at [r m + j]
+  for (std::size_t r = 0; r < p; ++r) {
+    const std::size_t step = r * m % n;  // r m mod n
+    std::size_t start = 0;               // r j mod n
+    for (std::size_t j = 0; j <= m / 2; ++j) {
+      double re = 0.0, im = 0.0;
+      std::size_t t = start;  // r (j + q m) mod n
+      for (std::size_t q = 0; q < p; ++q) {
+        const Complex x = spectrum(j + q * m);
+        const double wr = plan.cos[t], wi = -plan.sin[t];
+        re += x.real() * wr - x.imag() * wi;
+        im += x.real() * wi + x.imag() * wr;
+        t += step;
+        if (t >= n) t -= n;
+      }
+      spectra.data[r * m + j] = Complex(re, im);
+      if (j != 0) spectra.data[r * m + m - j] = Complex(re, -im);
+      start += r;
+      if (start >= n) start -= n;
+    }
+  }
+  // backward(z) = conj(forward(conj z)).
+  for (std::size_t r = 0; r + 1 < p; r += 2) {
+    Complex* z = spectra.data + r * m;
+    const Complex* second = z + m;
+    for (std::size_t j = 0; j < m; ++j)
+      z[j] = Complex(z[j].real() - second[j].imag(), -(z[j].imag() + second[j].real()));
+    execute(*plan.half, z);
+    for (std::size_t j = 0; j < m; ++j) {
+      out[j * p + r] = z[j].real() / scale;
+      out[j * p + r + 1] = -z[j].imag() / scale;
+    }
+  }
+  Complex* z = spectra.data + (p - 1) * m;
+  for (std::size_t j = 0; j < m; ++j) z[j] = std::conj(z[j]);
+  execute(*plan.half, z);
+  for (std::size_t j = 0; j < m; ++j) out[j * p + p - 1] = z[j].real() / scale;
+}
+
+} // namespace
+
+void forward(std::span<Complex> data) {
+  if (data.empty()) return;
+  execute(*plan_for(data.size()), data.data());
+}
+
+void backward(std::span<Complex> data) {
+  for (Complex& v : data) v = std::conj(v);
+  forward(data);
+  for (Complex& v : data) v = std::conj(v);
+}
+
+void real_forward(std::span<const double> in, std::span<Complex> out) {
+  const std::size_t n = in.size();
+  if (n % 2 == 1) {
+    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
+    if (plan && plan->radix != 0) return odd_real_forward(*plan, in, out);
+    std::vector<Complex> z(n);
+    for (std::size_t j = 0; j < n; ++j) z[j] = Complex(in[j], 0.0);
+    forward(z);
+    std::copy_n(z.begin(), n / 2 + 1, out.begin());
+    out[0] = Complex(out[0].real(), 0.0);
+    return;
+  }
+  const std::size_t h = n / 2;
+  const auto plan = cached<RealPlan>(n, make_real_plan);
+  const Scratch z(h);
+  for (std::size_t j = 0; j < h; ++j) z.data[j] = Complex(in[2 * j], in[2 * j + 1]);
+  execute(*plan->half, z.data);
+  // Z_k = E_k + i O_k, E and O the spectra of the even and odd terms:
+  // X_k = E_k + w^k O_k, w = exp(-2 pi i/n), with
+  // E_k = (Z_k + conj Z_(h-k))/2 and O_k = -i (Z_k - conj Z_(h-k))/2.
+  // Written on the parts (std::complex temporaries cost GCC a stall on
+  // the stack here).
+  for (std::size_t k = 0; k < h; ++k) {
+    const Complex zk = z.data[k], zc = z.data[k == 0 ? 0 : h - k];
+    const double wr = plan->cos[k], wi = plan->sin[k];
+    const double er = (zk.real() + zc.real()) * 0.5, ei = (zk.imag() - zc.imag()) * 0.5;
+    const double o_r = (zk.imag() + zc.imag()) * 0.5, oi = -(zk.real() - zc.real()) * 0.5;
+    out[k] = Complex(er + (o_r * wr - oi * wi), ei + (o_r * wi + oi * wr));
+  }
+  out[0] = Complex(z.data[0].real() + z.data[0].imag(), 0.0);
+  out[h] = Complex(z.data[0].real() - z.data[0].imag(), 0.0);
+}
+
+void real_backward(std::span<const Complex> in, std::span<double> out) {
+  const std::size_t n = out.size();
+  const double scale = double(n);
+  if (n % 2 == 1) {
+    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
+    if (plan && plan->radix != 0) return odd_real_backward(*plan, in, out);
+    std::vector<Complex> z(n);
+    z[0] = Complex(in[0].real(), 0.0);
+    for (std::size_t k = 1; k <= n / 2; ++k) {
+      z[k] = in[k];
+      z[n - k] = std::conj(in[k]);
+    }
+    backward(z);
+    for (std::size_t j = 0; j < n; ++j) out[j] = z[j].real() / scale;
+    return;
+  }
+  const std::size_t h = n / 2;
+  const auto plan = cached<RealPlan>(n, make_real_plan);
+  // Twice the Z_k of real_forward, from X_k and conj X_(h-k) (= X_(k+h)).
+  const Scratch z(h);
+  // Conjugated on the way (the inverse as the conjugate of the forward
+  // transform of the conjugate), on the parts.
+  for (std::size_t k = 0; k < h; ++k) {
+    const Complex xk = k == 0 ? Complex(in[0].real(), 0.0) : in[k];
+    const Complex xc = k == 0 ? Complex(in[h].real(), 0.0) : in[h - k];
+    const double wr = plan->cos[k], wi = plan->sin[k];
+    // d = X_k - conj X_(h-k); o = d conj(w); Z = (X_k + conj X_(h-k)) + i o.
+    const double dr = xk.real() - xc.real(), di = xk.imag() + xc.imag();
+    const double o_r = dr * wr + di * wi, oi = di * wr - dr * wi;
+    z.data[k] = Complex((xk.real() + xc.real()) - oi, -((xk.imag() - xc.imag()) + o_r));
+  }
+  execute(*plan->half, z.data);
+  for (std::size_t j = 0; j < h; ++j) {
+    out[2 * j] = z.data[j].real() / scale;
+    out[2 * j + 1] = -z.data[j].imag() / scale;
+  }
+}
+
+std::size_t fast_length(std::size_t target) {
+  for (std::size_t n = std::max<std::size_t>(target, 1);; ++n) {
+    std::size_t rest = n;
+    for (std::size_t r : {2u, 3u, 5u, 7u})
+      while (rest % r == 0) rest /= r;
+    if (rest == 1) return n;
+  }
+}
+
+} // namespace tamsel::fft::any
