@@ -26,7 +26,6 @@ void check_length(const char* routine, Integer n) {
 }
 
 // ---- The twiddle factors.
-
 namespace {
 
 // The m/2 twiddle factors of sub-transform length m = 2^L for one sign S,
@@ -105,7 +104,6 @@ const Real* make_twiddles(Integer sign, Integer m) {
 } // namespace detail
 
 // ---- The schedule.
-
 namespace {
 
 // Each pass is one sweep over the data, group after group, j after j; the
@@ -116,11 +114,10 @@ namespace {
 // or a pair, so that each sweep beyond that cache does as many passes as
 // the registers hold.  Where a later pass would go alone, the block's last
 // pass joins it, so that no sweep of the whole array does a single pass.
-// Pairs go before triples; with the AVX kernels, whose registers hold a
-// triple only for a single pass and a pair, they stand in the first-level
-// cache only.  transform_lines runs its lines of up to kLongestLine values
-// side by side, a block at a time.  The timings behind these choices are in
-// bench/NOTES.md.
+// Pairs go before triples (the AVX registers hold a triple only for a
+// single pass and a pair, in the first-level cache).  transform_lines runs
+// its lines of up to kLongestLine values side by side, a block at a time
+// (bench/NOTES.md).
 constexpr Integer kPassBlock = Integer{1} << 11;
 constexpr Integer kPartsLength = 4 * kPassBlock; // longest transform in the parts layout
 constexpr Integer kLongestLine = Integer{1} << 13;
@@ -170,9 +167,8 @@ void cached_passes(const kernels::Table& k, Real* data, Integer count, Integer d
 }
 
 // The passes of lengths m = first .. last beyond the kept tables, one at a
-// time, with factors made a chunk at a time.  A function of its own, so
-// that the chunk (8 KiB) sits on the stack only when such a pass runs, not
-// under every transform's kernels.
+// time, with factors made a chunk at a time: the chunk (8 KiB) sits on the
+// stack only when such a pass runs, not under every transform's kernels.
 [[gnu::noinline]] void uncached_passes(const kernels::Table& k, Real* data, Integer count,
                                        Integer direction, Integer first, Integer last) {
   for (Integer m = first; m <= last; m *= 2) {
@@ -195,8 +191,7 @@ enum class Start {
 // The passes of a transform of count >= 2 values, m = 2 .. through: the
 // first two (with the permutation where the values are unpermuted), block
 // by block up to kPassBlock (or half of it), then the rest over the whole
-// array, grouped as cached_passes groups them up to kCachedLength and
-// alone beyond it, with factors made a chunk at a time.
+// array as cached_passes groups them, and uncached_passes beyond.
 void passes(const kernels::Table& k, Real* data, Integer count, Integer direction,
             Integer through, Start start) {
   const Real* w2 = cached_twiddles(direction, 2);
@@ -239,14 +234,12 @@ bool fused_start(Integer count) { return count >= 16 && count <= 16 * kMaxOrder;
 // The AVX-512 kernels lose speed on values that do not start on a 64-byte
 // boundary, where every other vector straddles two cache lines.  Up to
 // kScratchLength values, such a transform runs in an aligned copy on the
-// stack: the permutation with the first two passes reads the values into
-// it, the last two passes write them back.  The copy takes 1 KiB up to 64
-// values, 4 KiB up to 256, 16 KiB up to 1024 and 32 KiB at most, so that
-// threads with small stacks can still transform small arrays.  Larger ones
-// are transformed where they lie, by the same kernels at every offset:
-// neither the AVX kernels (no 256-bit vector straddles two lines at 32
-// bytes) nor the passes of a block in an aligned copy of it do better
-// (bench/NOTES.md).
+// stack (the permutation with the first two passes reads the values into
+// it, the last two passes write them back) of 1 KiB up to 64 values and
+// 32 KiB at most, so that threads with small stacks can still transform
+// small arrays.  Larger ones are transformed where they lie, by the same
+// kernels at every offset: neither the AVX kernels nor the passes of a
+// block in an aligned copy do better (bench/NOTES.md).
 constexpr Integer kScratchLength = Integer{1} << 11;
 
 bool through_scratch(const kernels::Table& k, const Real* data, Integer count) {
