@@ -213,11 +213,8 @@ def ifft(a, n=None, axis=-1, norm=None, *, workers=None):
 
     Raises
     ------
-    ValueError
-        For a length below 1 or above 2**29 (naming it), an axis out of
-        range or an unknown norm; checked before anything is converted.
-    TypeError
-        When `a` does not hold numbers.
+    ValueError, TypeError
+        As fft.
     """
     return _transform(a, n, axis, norm, workers, True, "ifft")
 
@@ -399,11 +396,8 @@ def ifftn(a, s=None, axes=None, norm=None, *, workers=None):
 
     Raises
     ------
-    ValueError
-        For a length below 1 or above 2**29 (naming it), an axis out of
-        range or an unknown norm; checked before anything is converted.
-    TypeError
-        When `a` does not hold numbers.
+    ValueError, TypeError
+        As fftn.
     """
     return _transform_n(a, s, axes, norm, workers, True, "ifftn")
 
