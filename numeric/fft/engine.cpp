@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The FFT engine: the twiddle factors and the tables of them kept for the
-// lengths used, and the schedule that runs a transform's passes over the
-// data with the kernels of the table in use.
+// lengths used, and the running of plans (plan.h), whose steps call the
+// kernels of the table the plan was made for.
 #include "fft/engine.h"
 
 #include <array>

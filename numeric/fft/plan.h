@@ -76,9 +76,9 @@ struct PlanStep {
 // The steps of one case, and whether they run in an aligned copy on the
 // stack of at least 2n Reals.
 // The steps lie in the plan itself, so that running a plan reads no
-// pointer more than the plan's own.  32 is more than the longest schedule
-// (2^29 values: the permutation, a group of five, five later passes in the
-// kept tables and eight beyond).
+// pointer more than the plan's own.  32 is more than the 19 steps of the
+// longest schedule (2^29 values, eight of them passes beyond the kept
+// tables); make_plan refuses more.
 struct Schedule {
   static constexpr int kMaxSteps = 32;
   PlanStep steps[kMaxSteps];
