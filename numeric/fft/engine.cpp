@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "fft/plan.h"
@@ -112,14 +113,45 @@ namespace {
 // The passes of half-span h over n values beyond the kept tables, with
 // factors made a chunk at a time: the chunk (8 KiB) sits on the stack only
 // when such a pass runs, not under every transform's kernels.
-[[gnu::noinline]] void uncached_pass(const kernels::Table& k, Real* data, Integer n, Integer h,
-                                     Integer direction) {
+[[gnu::noinline]] void uncached_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
+                                     Integer h, Integer direction) {
   Twiddle twiddle = pass_twiddle(direction, 2 * h);
   Real factors[2 * kChunk];
   for (Integer j0 = 0; j0 < h; j0 += kChunk) {
     twiddle.generate(factors, kChunk);
-    k.pass(data, n, h, factors, j0, kChunk);
+    pass(data, n, h, factors, j0, kChunk);
   }
+}
+
+// The table entry each kind of step calls (none for a group and the plain
+// permutation).
+template <Op kOp>
+inline constexpr std::nullptr_t kEntry = nullptr;
+using T = kernels::Table;
+template <> inline constexpr auto kEntry<Op::pass> = &T::pass;
+template <> inline constexpr auto kEntry<Op::pass_pair> = &T::pass_pair;
+template <> inline constexpr auto kEntry<Op::pass_triple> = &T::pass_triple;
+template <> inline constexpr auto kEntry<Op::uncached_pass> = &T::pass;
+template <> inline constexpr auto kEntry<Op::first_two_passes> = &T::first_two_passes;
+template <> inline constexpr auto kEntry<Op::reverse_first_two> = &T::reverse_first_two;
+template <> inline constexpr auto kEntry<Op::reverse_first_two_lines> = &T::reverse_first_two;
+template <> inline constexpr auto kEntry<Op::reverse_first_two_to> = &T::reverse_first_two_to;
+template <> inline constexpr auto kEntry<Op::pass_pair_to> = &T::pass_pair_to;
+template <> inline constexpr auto kEntry<Op::interleave_first_two> = &T::interleave_first_two;
+template <> inline constexpr auto kEntry<Op::pass_parts> = &T::pass_parts;
+template <> inline constexpr auto kEntry<Op::pass_pair_parts> = &T::pass_pair_parts;
+template <> inline constexpr auto kEntry<Op::split_from_parts> = &T::split_from_parts;
+template <> inline constexpr auto kEntry<Op::split> = &T::split;
+template <> inline constexpr auto kEntry<Op::pass_split> = &T::pass_split;
+template <> inline constexpr auto kEntry<Op::pass_split_to> = &T::pass_split_to;
+template <> inline constexpr auto kEntry<Op::pass_pair_split> = &T::pass_pair_split;
+
+// The step's kernel, with its own type again (bind_steps stored it as a
+// function pointer of another type, which keeps it unchanged).
+template <Op kOp>
+auto kernel(const PlanStep& s) {
+  using Entry = std::remove_cvref_t<decltype(std::declval<const T&>().*kEntry<kOp>)>;
+  return reinterpret_cast<Entry>(s.kernel);
 }
 
 // Runs the steps [s, end) on the values at data, `extent` of them: each
@@ -134,7 +166,6 @@ inline void run(const PlanStep* s, const PlanStep* end, Real* data, Integer exte
 // step's parameters.
 template <Op kOp>
 void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
-  const kernels::Table& k = *s.table;
   Real* const at = s.in_scratch ? o.scratch : data;
   const Integer n = s.n != 0 ? s.n : extent;
   if constexpr (kOp == Op::group) {
@@ -150,48 +181,57 @@ void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
   } else if constexpr (kOp == Op::bit_reverse) {
     bit_reverse(at, n);
   } else if constexpr (kOp == Op::pass) {
-    k.pass(at, n, s.h, s.w[0], s.j0, s.len);
+    kernel<kOp>(s)(at, n, s.h, s.w[0], s.j0, s.len);
   } else if constexpr (kOp == Op::pass_pair) {
-    k.pass_pair(at, n, s.h, s.w[0], s.w[1]);
+    kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::pass_triple) {
-    k.pass_triple(at, n, s.h, s.w[0], s.w[1], s.w[2]);
+    kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1], s.w[2]);
   } else if constexpr (kOp == Op::uncached_pass) {
-    uncached_pass(k, at, n, s.h, s.j0);
+    uncached_pass(kernel<kOp>(s), at, n, s.h, s.j0);
   } else if constexpr (kOp == Op::first_two_passes) {
-    k.first_two_passes(at, n, s.w[0], s.w[1]);
+    kernel<kOp>(s)(at, n, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::reverse_first_two) {
-    k.reverse_first_two(at, n, s.w[0], s.w[1], s.order);
+    kernel<kOp>(s)(at, n, s.w[0], s.w[1], s.order);
   } else if constexpr (kOp == Op::reverse_first_two_lines) {
     for (Integer i = 0; i < extent; i += n) {
-      k.reverse_first_two(at + 2 * i, n, s.w[0], s.w[1], s.order);
+      kernel<kOp>(s)(at + 2 * i, n, s.w[0], s.w[1], s.order);
     }
   } else if constexpr (kOp == Op::reverse_first_two_to) {
-    k.reverse_first_two_to(data, o.scratch, n, s.w[0], s.w[1], s.order);
+    kernel<kOp>(s)(data, o.scratch, n, s.w[0], s.w[1], s.order);
   } else if constexpr (kOp == Op::pass_pair_to) {
-    k.pass_pair_to(o.scratch, data, n, s.h, s.w[0], s.w[1]);
+    kernel<kOp>(s)(o.scratch, data, n, s.h, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::interleave_first_two) {
-    k.interleave_first_two(o.re, o.im, data, n, s.w[0], s.w[1], s.order);
+    kernel<kOp>(s)(o.re, o.im, data, n, s.w[0], s.w[1], s.order);
   } else if constexpr (kOp == Op::pass_parts) {
-    k.pass_parts(at, n, s.h, s.w[0]);
+    kernel<kOp>(s)(at, n, s.h, s.w[0]);
   } else if constexpr (kOp == Op::pass_pair_parts) {
-    k.pass_pair_parts(at, n, s.h, s.w[0], s.w[1], s.from_values, s.to_values);
+    kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1], s.from_values, s.to_values);
   } else if constexpr (kOp == Op::split_from_parts) {
-    k.split_from_parts(at, n, s.w[0], o.f);
+    kernel<kOp>(s)(at, n, s.w[0], o.f);
   } else if constexpr (kOp == Op::split) {
-    k.split(at, n, s.w[0], s.j0, s.len, o.f);
+    kernel<kOp>(s)(at, n, s.w[0], s.j0, s.len, o.f);
   } else if constexpr (kOp == Op::pass_split) {
-    k.pass_split(at, n, s.w[0], s.w[1], o.f);
+    kernel<kOp>(s)(at, n, s.w[0], s.w[1], o.f);
   } else if constexpr (kOp == Op::pass_split_to) {
-    k.pass_split_to(o.scratch, data, n, s.w[0], s.w[1], o.f);
+    kernel<kOp>(s)(o.scratch, data, n, s.w[0], s.w[1], o.f);
   } else {
     static_assert(kOp == Op::pass_pair_split);
-    k.pass_pair_split(at, n, s.w[0], s.w[1], s.w[2], o.f);
+    kernel<kOp>(s)(at, n, s.w[0], s.w[1], s.w[2], o.f);
   }
 }
 
+// Gives a step of kind kOp its call and its kernel in table k.
+template <Op kOp>
+void bind(PlanStep& s, const kernels::Table& k) {
+  s.call = &call<kOp>;
+  if constexpr (!std::is_same_v<decltype(kEntry<kOp>), const std::nullptr_t>) {
+    s.kernel = reinterpret_cast<PlanStep::Kernel>(k.*kEntry<kOp>);
+  }
+}
+using Bind = void (*)(PlanStep&, const kernels::Table&);
 template <std::size_t... I>
-constexpr std::array<PlanStep::Call, sizeof...(I)> calls(std::index_sequence<I...>) {
-  return {&call<static_cast<Op>(I)>...};
+constexpr std::array<Bind, sizeof...(I)> binds(std::index_sequence<I...>) {
+  return {&bind<static_cast<Op>(I)>...};
 }
 
 template <Integer kReals>
@@ -235,12 +275,12 @@ void execute_lines(const Plan& plan, Real* data, Integer lines) {
 
 namespace detail {
 void bind_steps(Plan& plan) {
-  static constexpr auto kCalls =
-      calls(std::make_index_sequence<std::size_t(Op::pass_pair_split) + 1>{});
+  static constexpr auto kBinds =
+      binds(std::make_index_sequence<std::size_t(Op::pass_pair_split) + 1>{});
   for (Schedule* schedule : {&plan.aligned, &plan.straddling}) {
     for (int i = 0; i < schedule->size; ++i) {
-      schedule->steps[i].table = plan.table;
-      schedule->steps[i].call = kCalls[static_cast<int>(schedule->steps[i].op)];
+      PlanStep& step = schedule->steps[i];
+      kBinds[static_cast<int>(step.op)](step, *plan.table);
     }
   }
 }

@@ -58,7 +58,10 @@ struct PlanStep {
   // group: its inner steps on each run).
   using Call = void (*)(const PlanStep& step, Real* data, Integer extent, const Operands& o);
   Call call = nullptr;
-  const kernels::Table* table = nullptr;
+  // The entry of the plan's table that call runs, stored as a function
+  // pointer of this one type and called as its own.
+  using Kernel = void (*)();
+  Kernel kernel = nullptr;
   Op op = Op::group;
   std::uint8_t radix = 2;      // a pass's radix (of each of its passes)
   bool from_values = false;    // pass_pair_parts's flags
