@@ -126,7 +126,6 @@ public:
       for (int p = pairs; p > 0; --p, m *= 4) pair(n, m);
       for (; m <= last; m *= 8) {
         PlanStep& s = add(Op::pass_triple, n, m / 2);
-        s.radix = 2;
         s.w[0] = w(m);
         s.w[1] = w(2 * m);
         s.w[2] = w(4 * m);

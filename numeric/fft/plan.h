@@ -63,7 +63,7 @@ struct PlanStep {
   using Kernel = void (*)();
   Kernel kernel = nullptr;
   Op op = Op::group;
-  std::uint8_t radix = 2;      // a pass's radix (of each of its passes)
+  std::uint8_t radix = 2;      // the radix of each of its passes (2 for every step made now)
   bool from_values = false;    // pass_pair_parts's flags
   bool to_values = false;
   bool in_scratch = false;     // the step works on the scratch, not on data

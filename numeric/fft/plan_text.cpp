@@ -32,10 +32,10 @@ void describe(std::string& text, const Schedule& schedule) {
     } else {
       int tables = 0;
       while (tables < 3 && s.w[tables] != nullptr) ++tables;
-      std::snprintf(line, sizeof line, "%*s%s n=%d h=%d%s%s%s%s (%d factor tables)\n", indent, "",
-                    name(s.op), s.n, s.h, s.in_scratch ? " in the copy" : "",
-                    s.from_values ? " from values" : "", s.to_values ? " to values" : "",
-                    s.op == Op::split ? " k from 1" : "", tables);
+      std::snprintf(line, sizeof line, "%*s%s n=%d h=%d radix %d%s%s%s%s (%d factor tables)\n",
+                    indent, "", name(s.op), s.n, s.h, s.radix,
+                    s.in_scratch ? " in the copy" : "", s.from_values ? " from values" : "",
+                    s.to_values ? " to values" : "", s.op == Op::split ? " k from 1" : "", tables);
     }
     text += line;
     for (Integer& l : left) --l;
