@@ -9,7 +9,8 @@
 // input every time; the time of that copy alone is measured the same way and
 // taken off, so that the table shows the transforms themselves.  Each figure
 // is the best of 24 batches of at least 4 ms, ours and FFTW's measured in
-// turns.
+// turns.  `fft_bench --plan N [sign]` times nothing and prints the steps of
+// the plans of four1 and realft for N values (fft::describe_plan).
 #include <fftw3.h>
 
 #include <algorithm>
@@ -28,6 +29,8 @@
 #include <tamsel/numeric/correlation.h>
 #include <tamsel/numeric/multidim_fft.h>
 #include <tamsel/numeric/real_fft.h>
+
+#include "numeric/fft/plan.h"
 
 #include "numeric/kernels.h"
 
@@ -306,6 +309,21 @@ void print_machine() {
 } // namespace
 
 int main(int argc, char** argv) {
+  // --plan N [sign]: prints the steps of the plans of four1 and realft of
+  // N values (a power of two) with the widest kernels, and times nothing.
+  if (argc > 2 && std::strcmp(argv[1], "--plan") == 0) {
+    const int n = std::atoi(argv[2]);
+    const int sign = argc > 3 && std::atoi(argv[3]) == -1 ? -1 : 1;
+    if (n < 2 || n > (1 << 29) || (n & (n - 1)) != 0) {
+      std::fprintf(stderr, "fft_bench --plan: N must be a power of two from 2 to 2^29\n");
+      return 2;
+    }
+    std::fputs(tamsel::fft::describe_plan(n, sign).c_str(), stdout);
+    if (sign == 1) {
+      std::fputs(tamsel::fft::describe_plan(n, 1, tamsel::fft::Shape::real_split).c_str(), stdout);
+    }
+    return 0;
+  }
   // Optional arguments: four1's largest n as log2 (default 20; realft's
   // 2n goes one further), and the one routine to time (default all).
   int log2_max = 20;

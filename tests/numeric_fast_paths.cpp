@@ -24,6 +24,7 @@
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/tabulated.h>
 
+#include "numeric/fft/plan.h"
 #include "numeric/kernels.h"
 #include "numeric_support.h"
 #include "reference.h"
@@ -72,6 +73,23 @@ TEST_P(FastPaths, TransformsMatchReference) {
   tamsel::test_support::four1_agrees(0, kLargestLog2);
   tamsel::test_support::realft_agrees(0, kLargestLog2);
   tamsel::test_support::twofft_agrees(0, kLargestLog2);
+}
+
+// Every plan fits its schedule's steps, at the lengths beyond those the
+// transforms above and numeric_large.cpp reach too (up to 2^29, whose
+// passes beyond the kept tables each take a step).
+TEST_P(FastPaths, EveryPlanIsMade) {
+  using tamsel::fft::Shape;
+  for (const Shape shape : {Shape::complex, Shape::real_split, Shape::interleaved,
+                            Shape::permuted, Shape::lines, Shape::lines_permuted}) {
+    for (int level = 1; level <= 29; ++level) {
+      for (const Integer sign : {1, -1}) {
+        if (shape == Shape::real_split && sign == -1) continue;
+        EXPECT_NO_THROW(tamsel::fft::describe_plan(Integer{1} << level, sign, shape))
+            << "level " << level;
+      }
+    }
+  }
 }
 
 // Signs other than +1 and -1 go through the plain loops: four1 and fourn

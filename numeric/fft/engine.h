@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The FFT engine under four1, realft, twofft, correl and fourn: the
-// twiddle factors, the schedule of the butterfly passes, and the plain
-// loops that serve the signs other than +1 and -1.  The inner loops of the
-// passes run through the kernel table (numeric/kernels.h); the arithmetic
-// of one value and the permutation are below both (numeric/steps.h).
+// twiddle factors, the transforms that run plans (numeric/fft/plan.h
+// decides their steps), and the plain loops that serve the signs other
+// than +1 and -1.  The inner loops of the passes run through the kernel
+// table (numeric/kernels.h); the arithmetic of one value and the
+// permutation are below both (numeric/steps.h).
 //
 // Internal to the toolkit; not installed.
 #pragma once
@@ -100,7 +101,8 @@ inline const Real* cached_twiddles(Integer sign, Integer m) {
   return table != nullptr ? table : detail::make_twiddles(sign, m);
 }
 
-// ---- The schedule.
+// ---- The transforms, each running the plan of its length, sign and the
+// kernel table in use.
 
 // four1's transform for sign +1 or -1 of n values in their given order:
 // bit_reverse, then radix2_passes.  n >= 2, a power of two.

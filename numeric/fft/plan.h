@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Plans of the FFT engine: the steps of a transform of one length, for one
+// direction and one kernel table, decided once by make_plan (plan.cpp, the
+// one place that reads the table's capabilities and the size thresholds)
+// and kept; the engine (engine.cpp) only runs them.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <atomic>
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include <tamsel/numeric/types.h>
+
+#include "../kernels.h"
+
+namespace tamsel::fft {
+
+// The kernel entry a step calls (numeric/kernels.h names their work), or a
+// group of the steps after it.  A step of another radix is another entry
+// here, with its factor tables in PlanStep::w.
+enum class Op : std::uint8_t {
+  group,                // the next `inner` steps, `times` times, a `stride` of values apart
+  bit_reverse,          // fft::bit_reverse
+  pass,                 // Table::pass, j0 and len its range of factors
+  pass_pair,            // Table::pass_pair
+  pass_triple,          // Table::pass_triple
+  uncached_pass,        // Table::pass, its factors made a chunk at a time
+  first_two_passes,     // Table::first_two_passes
+  reverse_first_two,    // Table::reverse_first_two
+  reverse_first_two_lines, // Table::reverse_first_two on each line of n values
+  reverse_first_two_to, // Table::reverse_first_two_to, data into the scratch
+  pass_pair_to,         // Table::pass_pair_to, the scratch into data
+  interleave_first_two, // Table::interleave_first_two, the two inputs into data
+  pass_parts,           // Table::pass_parts
+  pass_pair_parts,      // Table::pass_pair_parts
+  split_from_parts,     // Table::split_from_parts
+  split,                // Table::split, of j0 .. len - 1
+  pass_split,           // Table::pass_split
+  pass_split_to,        // Table::pass_split_to, the scratch into data
+  pass_pair_split,      // Table::pass_pair_split
+};
+
+// What a schedule's steps work on besides data: the aligned copy, twofft's
+// two inputs and realft's factor f.
+struct Operands {
+  Real* scratch = nullptr;
+  const Real* re = nullptr;
+  const Real* im = nullptr;
+  Real f = 0.0;
+};
+
+// One step: its kernel and what the kernel is given.
+struct PlanStep {
+  // Calls the step's kernel on the values at data, `extent` of them (a
+  // group: its inner steps on each run).
+  using Call = void (*)(const PlanStep& step, Real* data, Integer extent, const Operands& o);
+  Call call = nullptr;
+  // The entry of the plan's table that call runs, stored as a function
+  // pointer of this one type and called as its own.
+  using Kernel = void (*)();
+  Kernel kernel = nullptr;
+  Op op = Op::group;
+  std::uint8_t radix = 2;      // the radix of each of its passes (2 for every step made now)
+  bool from_values = false;    // pass_pair_parts's flags
+  bool to_values = false;
+  bool in_scratch = false;     // the step works on the scratch, not on data
+  Integer n = 0;               // values it sweeps; 0: all the values the plan runs over
+  Integer h = 0;               // half-span of its first pass
+  Integer j0 = 0, len = 0;     // pass: its factors' range; split: its k range;
+                               // uncached_pass: j0 the sign
+  const Real* w[3] = {};       // the factor tables it reads, first pass first
+  const std::uint16_t* order = nullptr; // the permutation's tile order
+  Integer inner = 0, times = 0, stride = 0; // group
+};
+
+// The steps of one case, and whether they run in an aligned copy on the
+// stack of at least 2n Reals.
+// The steps lie in the plan itself, so that running a plan reads no
+// pointer more than the plan's own.  32 is more than the 19 steps of the
+// longest schedule (2^29 values, eight of them passes beyond the kept
+// tables); make_plan refuses more.
+struct Schedule {
+  static constexpr int kMaxSteps = 32;
+  PlanStep steps[kMaxSteps];
+  int size = 0;
+  bool scratch = false;
+  const PlanStep* begin() const { return steps; }
+  const PlanStep* end() const { return steps + size; }
+};
+
+// What a plan transforms.
+enum class Shape : std::uint8_t {
+  complex,        // transform: four1 and the parts of the others that call it
+  real_split,     // transform_and_split: realft's forward transform, split included
+  interleaved,    // transform_interleaved: twofft's two inputs
+  permuted,       // radix2_passes: values already in bit-reversed order
+  lines,          // transform_lines: one run of lines side by side
+  lines_permuted, // transform_lines_permuted: the passes before the last two
+};
+inline constexpr int kShapes = 6;
+
+// A plan.  The steps that the AVX-512 kernels take depend on whether the
+// data start on a 64-byte boundary (their vectors straddle two cache lines
+// otherwise), which only the call knows: the plan holds both schedules and
+// the engine picks one by the data's address at each call.  With the other
+// tables the two are the same.
+struct Plan {
+  const kernels::Table* table = nullptr;
+  Shape shape = Shape::complex;
+  Integer count = 0;
+  Integer direction = 1;
+  // Whether the shape takes this length; where not, the caller transforms
+  // the values otherwise, and the schedules are empty.
+  bool takes = true;
+  Schedule aligned;
+  Schedule straddling;
+  // 63 with a table of 64-byte vectors, whose data straddle cache lines off
+  // a 64-byte boundary; 0 with the others.
+  std::uintptr_t straddle_mask = 0;
+  Integer run = 1; // lines: lines in one run (the schedules are of one run)
+  PlanStep closing;    // lines_permuted: the pair of passes each pair of lines takes last
+};
+
+inline const Schedule& schedule_for(const Plan& plan, const void* data) {
+  return (reinterpret_cast<std::uintptr_t>(data) & plan.straddle_mask) != 0 ? plan.straddling
+                                                                             : plan.aligned;
+}
+
+// The longest transform the engine's aligned copy on the stack holds.
+inline constexpr Integer kMaxScratch = Integer{1} << 11;
+
+// Lengths up to 2^29: log2 0 .. 29.
+inline constexpr int kPlanLevels = 30;
+
+namespace detail {
+// The kept plans, by kernel table, shape, direction (+1 first) and
+// log2(count): made on the heap on first use and never freed.
+extern std::atomic<const Plan*> kept_plans[4][kShapes][2][kPlanLevels];
+// The plan last asked for, by shape, direction and log2(count), of
+// whichever table: the path of a plan already made is one load at a fixed
+// address and a comparison, so that a small transform's kernels get their
+// arguments no later than through the tables themselves.
+extern std::atomic<const Plan*> last_plans[kShapes][2][kPlanLevels];
+const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction);
+// Gives each step of a plan just made its call (engine.cpp).
+void bind_steps(Plan& plan);
+} // namespace detail
+
+// The plan of `shape` for count values (a power of two from 1 to 2^29) and
+// direction +1 or -1 with table k.
+inline const Plan& plan_for(const kernels::Table& k, Shape shape, Integer count,
+                            Integer direction) {
+  const Plan* plan = detail::last_plans[static_cast<int>(shape)][direction == 1 ? 0 : 1]
+                                       [std::countr_zero(std::uint32_t(count))]
+                                           .load(std::memory_order_acquire);
+  if (plan != nullptr && plan->table == &k) [[likely]] return *plan;
+  return detail::make_plan(k, shape, count, direction);
+}
+
+// For reading and debugging: the steps of the plan of `shape` for count
+// values and the direction with the kernel table in use, one a line, both
+// schedules where they differ.  count a power of two the shape takes.
+std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex);
+
+} // namespace tamsel::fft
