@@ -58,6 +58,15 @@ TAMSEL_LANES void store(Real* p, const Vec<W>& v) {
   std::memcpy(p, &v, sizeof v);
 }
 
+// x in every lane.
+template <int W>
+TAMSEL_LANES Vec<W> splat(Real x) {
+  Vec<W> v;
+#pragma GCC unroll 8
+  for (int i = 0; i < W; ++i) v[i] = x;
+  return v;
+}
+
 // The two halves of a vector stored apart, or loaded from apart: a
 // processor stores a half straight from the register and loads one into
 // it, with no shuffle.

@@ -28,14 +28,6 @@ struct Parts {
 };
 
 template <int W>
-TAMSEL_LANES Vec<W> splat(Real x) {
-  Vec<W> v;
-#pragma GCC unroll 8
-  for (int i = 0; i < W; ++i) v[i] = x;
-  return v;
-}
-
-template <int W>
 TAMSEL_LANES Parts<W> forward(const Real* p) {
   const Vec<W> x = load<W>(p), y = load<W>(p + W);
   if constexpr (W == 2) {

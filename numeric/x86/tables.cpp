@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The one place that asks an x86 processor what it runs, and the SSE2, AVX
 // and AVX-512 kernel tables: the kernels written once over W lanes, as the
-// entries of each instruction set (x86/entries.inc), and those written for
-// one instruction set (x86/simd.h).  Every entry takes every argument its
+// entries of each instruction set (x86/entries.inc), and the AVX table's
+// parts layout (x86/parts.h).  Every entry takes every argument its
 // contract allows; the tables are the only choice of kernels.
 #include <cpuid.h>
 
 #include "kernels.h"
 #include "x86/first_steps.h"
+#include "x86/parts.h"
 #include "x86/passes.h"
-#include "x86/simd.h"
+#include "x86/series.h"
 #include "x86/spectra.h"
 
 // glibc's record of the processor (clang rejects the header's C-only _Bool).
@@ -83,11 +84,6 @@ namespace {
 constinit const Table kSse2 = sse2::with_entries({
     .kind = Kernel::sse2,
     .can = {},
-    .sums = x86::sums_sse2,
-    .evaluate = x86::evaluate_sse2,
-    .evaluate_two = x86::evaluate_two_sse2,
-    .all_in_range = portable::all_in_range,
-    .first_match = x86::first_match_sse2,
 });
 
 constinit const Table kAvx = avx::with_entries({
@@ -96,21 +92,11 @@ constinit const Table kAvx = avx::with_entries({
     .pass_parts = x86::pass_parts_avx,
     .pass_pair_parts = x86::pass_pair_parts_avx,
     .split_from_parts = x86::split_from_parts_avx,
-    .sums = x86::sums_avx,
-    .evaluate = x86::evaluate_avx,
-    .evaluate_two = x86::evaluate_two_avx,
-    .all_in_range = x86::all_in_range_avx,
-    .first_match = x86::first_match_avx,
 });
 
 constinit const Table kAvx512 = avx512::with_entries({
     .kind = Kernel::avx512,
     .can = {.triples = true, .triples_in_registers = true, .full_lines = true},
-    .sums = x86::sums_avx,
-    .evaluate = x86::evaluate_avx,
-    .evaluate_two = x86::evaluate_two_avx512,
-    .all_in_range = x86::all_in_range_avx,
-    .first_match = x86::first_match_avx,
 });
 
 } // namespace

@@ -3,16 +3,17 @@
 // (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): the
 // values of block q stored as x86/spectra.h's forward parts of four values
 // (lanes 0, 2 | 1, 3), so that the passes need no shuffle at all and the
-// factors of four values of j come as parts the same way.
-#include "x86/simd.h"
+// factors of four values of j come as parts the same way.  Included by
+// x86/tables.cpp alone, whose AVX table holds the three entries.
+//
+// Internal to the toolkit; not installed.
+#pragma once
 
 #include "x86/spectra.h"
 
 #define TAMSEL_AVX __attribute__((target("avx")))
 
 namespace tamsel::x86 {
-
-namespace {
 
 using Parts4 = Parts<4>;
 
@@ -69,10 +70,8 @@ TAMSEL_AVX void pass_pair_parts_from(Real* data, Integer n, Integer h, const Rea
   }
 }
 
-} // namespace
-
 // The values read in their own layout, left in the parts layout.
-TAMSEL_AVX void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) {
+TAMSEL_AVX inline void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) {
   const Integer span = 2 * h; // Reals from a value to its partner
   for (Integer k = 0; k < span; k += 8) {
     const Parts4 f = forward<4>(w + k);
@@ -87,8 +86,8 @@ TAMSEL_AVX void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) 
   }
 }
 
-void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
-                         bool from_values, bool to_values) {
+inline void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa,
+                                const Real* wb, bool from_values, bool to_values) {
   if (from_values && to_values) return pass_pair_parts_from<true, true>(data, n, h, wa, wb);
   if (from_values) return pass_pair_parts_from<true, false>(data, n, h, wa, wb);
   if (to_values) return pass_pair_parts_from<false, true>(data, n, h, wa, wb);
@@ -104,7 +103,7 @@ void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const
 // in their own layout: block q's at its place, its partners' 16 bytes
 // past the start of theirs, reaching into the block read a step before.
 // Left at the end: Z_count/2, lane 0 of the last block read.
-TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
+TAMSEL_AVX inline void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
   const Vec<4> fv = {f, f, f, f}; // made here: no vector crosses into this target's code
   const Integer blocks = count / 4;
   Parts4 after = block_at<false>(data); // lane 0 the partner of lane 0
@@ -135,3 +134,5 @@ TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, 
 }
 
 } // namespace tamsel::x86
+
+#undef TAMSEL_AVX

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The Chebyshev kernels and favr's scan in the x86 kernels, written once
+// over W lanes (x86/lanes.h), each lane doing a scalar loop's operations in
+// its order.  The range test and the scan compare only, so a NaN fails
+// them as it fails the scalar comparisons.
+//
+// Internal to the toolkit; not installed.
+#pragma once
+
+#include <bit>
+
+#include "x86/lanes.h"
+
+namespace tamsel::x86 {
+
+// The recurrence of chebev for S series c[0 .. S-1] at the V * W points
+// x[0 .. V*W-1], V interleaved vectors, into result[s][0 .. V*W-1]: each
+// point's y and y2 are formed once and serve every series.
+template <int W, int V, int S>
+TAMSEL_LANES void evaluate(Real a, Real b, const Real* const* c, Integer terms,
+                           const Real* x, Real* const* result) {
+  Vec<W> y[V], y2[V], d[S][V], e[S][V];
+#pragma GCC unroll 16
+  for (int v = 0; v < V; ++v) {
+    const Vec<W> xv = load<W>(x + W * v);
+    y[v] = (((xv + xv) - a) - b) / (b - a);
+    y2[v] = y[v] + y[v];
+#pragma GCC unroll 4
+    for (int s = 0; s < S; ++s) d[s][v] = e[s][v] = Vec<W>{};
+  }
+  for (Integer j = terms; j >= 2; --j) {
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) {
+#pragma GCC unroll 4
+      for (int s = 0; s < S; ++s) {
+        const Vec<W> previous = d[s][v];
+        d[s][v] = ((y2[v] * d[s][v]) - e[s][v]) + c[s][j - 1];
+        e[s][v] = previous;
+      }
+    }
+  }
+#pragma GCC unroll 4
+  for (int s = 0; s < S; ++s) {
+    const Real half_c1 = 0.5 * c[s][0];
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) store<W>(result[s] + W * v, ((y[v] * d[s][v]) - e[s][v]) + half_c1);
+  }
+}
+
+// chebev's recurrence for one series, four vectors at a time, on the whole
+// batches of 32 points; returns how many were done.
+template <int W>
+TAMSEL_LANES Integer evaluate_one(Real a, Real b, const Real* c, Integer terms, const Real* x,
+                                  Real* result, Integer count) {
+  const Integer done = count / 32 * 32;
+  for (Integer i = 0; i < done; i += 4 * W) {
+    Real* out[] = {result + i};
+    evaluate<W, 4, 1>(a, b, &c, terms, x + i, out);
+  }
+  return done;
+}
+
+// Two series at the same points, four vectors of W points at a time;
+// returns how many were done.
+template <int W>
+TAMSEL_LANES Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
+                                  const Real* x, Real* result1, Real* result2, Integer count) {
+  const Real* const c[] = {c1, c2};
+  Integer i = 0;
+  for (; i + 4 * W <= count; i += 4 * W) {
+    Real* out[] = {result1 + i, result2 + i};
+    evaluate<W, 4, 2>(a, b, c, terms, x + i, out);
+  }
+  return i;
+}
+
+// chebft's sums for n up to 32 with `vectors` vectors of W lanes, each lane
+// one sum taking its terms in node order; lanes from n on read later
+// entries of the table (inside it) and are never used.
+template <int W>
+TAMSEL_LANES void sums(const Real* f, Integer n, const Real* term, Real* sum, Integer vectors) {
+  Vec<W> s[32 / W];
+#pragma GCC unroll 16
+  for (Integer q = 0; q < vectors; ++q) s[q] = Vec<W>{};
+  for (Integer k = 1; k <= n; ++k) {
+    const Real fk = f[k - 1];
+    const Real* cosines = term + (k - 1) * n;
+#pragma GCC unroll 16
+    for (Integer q = 0; q < vectors; ++q) s[q] = s[q] + fk * load<W>(cosines + W * q);
+  }
+  std::memcpy(sum, s, sizeof(Vec<W>) * std::size_t(vectors));
+}
+
+// Whether any lane of a comparison's result is set: the lanes or'ed
+// together by halves.
+template <int W>
+TAMSEL_LANES bool any(const typename Lanes<W>::bits& m) {
+  if constexpr (W == 2) {
+    return (m[0] | m[1]) != 0;
+  } else {
+    typename Lanes<W / 2>::bits low, high;
+    std::memcpy(&low, &m, sizeof low);
+    std::memcpy(&high, reinterpret_cast<const char*>(&m) + sizeof low, sizeof high);
+    return any<W / 2>(low | high);
+  }
+}
+
+// The range test of chebev on x[0 .. count-1], W points at a time, with
+// the same subtractions and product: whether every point passes.
+template <int W>
+TAMSEL_LANES bool all_in_range(Real a, Real b, const Real* x, Integer count) {
+  typename Lanes<W>::bits outside{};
+  Integer i = 0;
+  for (; i + W <= count; i += W) {
+    const Vec<W> xv = load<W>(x + i);
+    outside |= (xv - a) * (xv - b) > splat<W>(0.0);
+  }
+  bool inside = !any<W>(outside);
+  for (; i < count; ++i) inside = inside && !((x[i] - a) * (x[i] - b) > 0.0);
+  return inside;
+}
+
+// favr's scan over runs of V vectors of W intervals, from interval i:
+// sets i to the first match and returns true, or to the first interval not
+// yet tested and returns false.
+template <int W, int V>
+TAMSEL_LANES bool scan(const Real* xtab, Integer last, Real t, Integer& i) {
+  using Bits = typename Lanes<W>::bits;
+  const Vec<W> tv = splat<W>(t);
+  for (; i + V * W - 1 <= last; i += V * W) {
+    Bits found{};
+#pragma GCC unroll 4
+    for (int r = 0; r < V; ++r) { // interval k is xtab[k-1] < t <= xtab[k]
+      const Real* p = xtab + i + r * W;
+      const Bits right = load<W>(p) >= tv, left = load<W>(p - 1) < tv;
+      found |= right & left;
+    }
+    if (any<W>(found)) { // the same comparisons, one interval at a time
+      while (!(xtab[i] >= t && xtab[i - 1] < t)) ++i;
+      return true;
+    }
+  }
+  return false;
+}
+// The scan from interval 1 over runs of Vs[0] vectors while they last, then
+// of Vs[1], and so on.
+template <int W, int... Vs>
+TAMSEL_LANES bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
+  i = 1;
+  return (scan<W, Vs>(xtab, last, t, i) || ...);
+}
+
+} // namespace tamsel::x86
