@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The lanes the x86 kernels are written over: a vector of W Reals, W = 2
-// (SSE2), 4 (AVX) or 8 (AVX-512F), in GCC's vector types, whose every
-// operation acts lane by lane with the rounding of the scalar operation,
-// and the complex values (re, im) in pairs of its lanes.  Each kernel is one
-// template over W, always inlined, at every optimisation level, into the
-// entries of the tables (x86/tables.cpp), which carry the instruction set's
-// target attribute; the templates carry none, use no intrinsic, and are
-// handed pointers, references and scalars, never a vector by value, so no
-// vector crosses a function boundary between code of two targets (GCC's
-// notes on how wide vectors are passed never apply: the kernels' units are
-// compiled with -Wno-psabi).  A kernel reaches what its W does not divide
-// through the same template at W/2, inlined too, in the entry's target.
+// The lanes the x86 kernels are written over: W Reals, W = 2 (SSE2), 4
+// (AVX) or 8 (AVX-512F), in GCC's vector types (each operation lane by lane,
+// with the scalar operation's rounding), complex values (re, im) in pairs of
+// lanes.  Each kernel is a template over W, always inlined, at every
+// optimisation level, into the table entries (x86/tables.cpp), which carry
+// the instruction set's target attribute; the templates carry none, use no
+// intrinsic and take pointers, references and scalars, never a vector by
+// value, so no vector crosses between code of two targets (hence
+// -Wno-psabi).  What W does not divide goes through the template at W/2.
 //
 // Internal to the toolkit; not installed.
 #pragma once
@@ -23,25 +20,19 @@
 
 namespace tamsel::x86 {
 
-// (An attribute of a type in a template is dropped, so each W is spelled
-// out.)
+// (A template drops a type's attribute, so each W is spelled out.)
 template <int W>
 struct Lanes;
-template <>
-struct Lanes<2> {
-  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
-};
-template <>
-struct Lanes<4> {
-  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(4 * sizeof(Real))));
-};
-template <>
-struct Lanes<8> {
-  using type = Real __attribute__((vector_size(8 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
-};
+#define TAMSEL_LANES_OF(w)                                                 \
+  template <>                                                              \
+  struct Lanes<w> {                                                        \
+    using type = Real __attribute__((vector_size(w * sizeof(Real))));          \
+    using bits = std::uint64_t __attribute__((vector_size(w * sizeof(Real)))); \
+  };
+TAMSEL_LANES_OF(2)
+TAMSEL_LANES_OF(4)
+TAMSEL_LANES_OF(8)
+#undef TAMSEL_LANES_OF
 template <int W>
 using Vec = typename Lanes<W>::type;
 
@@ -67,9 +58,7 @@ TAMSEL_LANES Vec<W> splat(Real x) {
   return v;
 }
 
-// The two halves of a vector stored apart, or loaded from apart: a
-// processor stores a half straight from the register and loads one into
-// it, with no shuffle.
+// A vector's halves stored or loaded apart: no shuffle needed.
 template <int W>
 TAMSEL_LANES void store_half(Real* p, const Vec<W>& v, int half) {
   std::memcpy(p, reinterpret_cast<const char*>(&v) + half * (sizeof v / 2), sizeof v / 2);
@@ -119,13 +108,12 @@ TAMSEL_LANES Vec<W> imag_parts(const Vec<W>& v) {
 }
 
 // Whether W has an add-subtract instruction (AVX's): there the factors stay
-// as loaded, (w_re, w_im) pairs, and a butterfly's t is the add-subtract of
-// b*w_re and swapped(b)*w_im.  SSE2 and AVX-512F have none: there the
-// factors are made ready once, re = (w_re, w_re) and im = (-w_im, w_im), and
-// t = b*re + swapped(b)*im, the product with -w_im being exactly the
-// negative of that with w_im, and x + (-y) is x - y to the last bit (w is
-// finite, so no NaN sign can differ).  Both forms do fft::butterfly's
-// operations with its operands.
+// (w_re, w_im) pairs and a butterfly's t is the add-subtract of b*w_re and
+// swapped(b)*w_im.  SSE2 and AVX-512F have none: the factors are made ready
+// once, re = (w_re, w_re), im = (-w_im, w_im), and t = b*re + swapped(b)*im:
+// the product with -w_im is exactly the negative of that with w_im and
+// x + (-y) is x - y to the last bit (w is finite: no NaN sign can differ).
+// Both do fft::butterfly's operations with its operands.
 template <int W>
 inline constexpr bool kAddSub = W == 4;
 
@@ -178,8 +166,7 @@ TAMSEL_LANES Vec<W> twiddled(const Vec<W>& bv, const Factors<W>& f) {
   }
 }
 
-// W/2 butterflies, the values at a and b, results stored at a_to and b_to
-// (or back at a and b).
+// W/2 butterflies of the values at a and b, stored at a_to and b_to.
 template <int W>
 TAMSEL_LANES void butterflies_at(const Real* a, const Real* b, Real* a_to, Real* b_to,
                                  const Factors<W>& f) {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The AVX passes in the parts layout and realft's splits from it
-// (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): the
-// values of block q stored as x86/spectra.h's forward parts of four values
-// (lanes 0, 2 | 1, 3), so that the passes need no shuffle at all and the
-// factors of four values of j come as parts the same way.  Included by
-// x86/tables.cpp alone, whose AVX table holds the three entries.
+// (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): block q
+// holds x86/spectra.h's forward parts of four values (lanes 0, 2 | 1, 3),
+// so the passes need no shuffle, the factors coming as parts the same way.
+// For x86/tables.cpp's AVX table alone.
 //
 // Internal to the toolkit; not installed.
 #pragma once
@@ -31,8 +30,8 @@ TAMSEL_LANES void store_block(Real* p, const Parts4& x) {
   store<4>(p + 4, x.im);
 }
 
-// pair_parts on the four blocks at p0 + r * span, r = 0..3, read from
-// values with kFrom, stored as values with kTo.
+// pair_parts on the blocks at p0 + r * span, r < 4, read from values with
+// kFrom, stored as values with kTo.
 template <bool kFrom, bool kTo>
 TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Parts4& f0,
                               const Parts4& f1) {
@@ -94,15 +93,13 @@ inline void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa
   pass_pair_parts_from<false, false>(data, n, h, wa, wb);
 }
 
-// Block q (k = 4q .. 4q+3, in lanes 4q, 4q+2 | 4q+1, 4q+3) for q = 0 ..
-// n/8 - 1, n = count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3:
-// those of lanes 1..3 are lanes 1, 3 | 2 of block n/4 - q - 1, that of lane 0
-// is lane 0 of the block after it, the one read a step before (for q = 0,
-// Z_0 stands in for the missing Z_n, and Z_0 keeps its value).  Each block
-// is read before the stores of its values, which are the splits' results
-// in their own layout: block q's at its place, its partners' 16 bytes
-// past the start of theirs, reaching into the block read a step before.
-// Left at the end: Z_count/2, lane 0 of the last block read.
+// Block q (k = 4q .. 4q+3 in lanes 4q, 4q+2 | 4q+1, 4q+3), q < n/8, n =
+// count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3: lanes 1, 3 | 2 of
+// block n/4 - q - 1 and lane 0 of the block after it, read a step before
+// (for q = 0, Z_0 stands in for Z_n and keeps its value).  Each block is
+// read before the splits' results are stored as values: block q's at its
+// place, its partners' 16 bytes past theirs, reaching into the block read
+// a step before.  Left at the end: Z_count/2, lane 0 of the last block.
 TAMSEL_AVX inline void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
   const Vec<4> fv = {f, f, f, f}; // made here: no vector crosses into this target's code
   const Integer blocks = count / 4;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The Chebyshev kernels and favr's scan in the x86 kernels, written once
-// over W lanes (x86/lanes.h), each lane doing a scalar loop's operations in
-// its order.  The range test and the scan compare only, so a NaN fails
-// them as it fails the scalar comparisons.
+// The Chebyshev kernels and favr's scan, written once over W lanes
+// (x86/lanes.h), each lane doing a scalar loop's operations in its order.
+// The range test and the scan only compare: a NaN fails as in scalar code.
 //
 // Internal to the toolkit; not installed.
 #pragma once
@@ -13,9 +12,8 @@
 
 namespace tamsel::x86 {
 
-// The recurrence of chebev for S series c[0 .. S-1] at the V * W points
-// x[0 .. V*W-1], V interleaved vectors, into result[s][0 .. V*W-1]: each
-// point's y and y2 are formed once and serve every series.
+// chebev's recurrence for S series c[s] at the V * W points x (V vectors
+// interleaved) into result[s]; y and y2 are formed once for every series.
 template <int W, int V, int S>
 TAMSEL_LANES void evaluate(Real a, Real b, const Real* const* c, Integer terms,
                            const Real* x, Real* const* result) {
@@ -47,8 +45,9 @@ TAMSEL_LANES void evaluate(Real a, Real b, const Real* const* c, Integer terms,
   }
 }
 
-// chebev's recurrence for one series, four vectors at a time, on the whole
-// batches of 32 points; returns how many were done.
+// One series, four vectors at a time, on whole batches of 32 points, and
+// two series at the same points, four vectors at a time: each returns how
+// many points were done.
 template <int W>
 TAMSEL_LANES Integer evaluate_one(Real a, Real b, const Real* c, Integer terms, const Real* x,
                                   Real* result, Integer count) {
@@ -59,9 +58,6 @@ TAMSEL_LANES Integer evaluate_one(Real a, Real b, const Real* c, Integer terms, 
   }
   return done;
 }
-
-// Two series at the same points, four vectors of W points at a time;
-// returns how many were done.
 template <int W>
 TAMSEL_LANES Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2, Integer terms,
                                   const Real* x, Real* result1, Real* result2, Integer count) {
@@ -74,9 +70,8 @@ TAMSEL_LANES Integer evaluate_two(Real a, Real b, const Real* c1, const Real* c2
   return i;
 }
 
-// chebft's sums for n up to 32 with `vectors` vectors of W lanes, each lane
-// one sum taking its terms in node order; lanes from n on read later
-// entries of the table (inside it) and are never used.
+// chebft's sums for n up to 32 in `vectors` vectors, a sum per lane with
+// its terms in node order; lanes from n on read inside the table, unused.
 template <int W>
 TAMSEL_LANES void sums(const Real* f, Integer n, const Real* term, Real* sum, Integer vectors) {
   Vec<W> s[32 / W];
@@ -91,8 +86,7 @@ TAMSEL_LANES void sums(const Real* f, Integer n, const Real* term, Real* sum, In
   std::memcpy(sum, s, sizeof(Vec<W>) * std::size_t(vectors));
 }
 
-// Whether any lane of a comparison's result is set: the lanes or'ed
-// together by halves.
+// Whether any lane of a comparison's result is set, or'ed by halves.
 template <int W>
 TAMSEL_LANES bool any(const typename Lanes<W>::bits& m) {
   if constexpr (W == 2) {
@@ -105,8 +99,7 @@ TAMSEL_LANES bool any(const typename Lanes<W>::bits& m) {
   }
 }
 
-// The range test of chebev on x[0 .. count-1], W points at a time, with
-// the same subtractions and product: whether every point passes.
+// Whether every point of x passes chebev's range test, W at a time.
 template <int W>
 TAMSEL_LANES bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   typename Lanes<W>::bits outside{};
@@ -120,9 +113,8 @@ TAMSEL_LANES bool all_in_range(Real a, Real b, const Real* x, Integer count) {
   return inside;
 }
 
-// favr's scan over runs of V vectors of W intervals, from interval i:
-// sets i to the first match and returns true, or to the first interval not
-// yet tested and returns false.
+// favr's scan by runs of V vectors from interval i: sets i to the first
+// match and returns true, or to the first interval not tested and false.
 template <int W, int V>
 TAMSEL_LANES bool scan(const Real* xtab, Integer last, Real t, Integer& i) {
   using Bits = typename Lanes<W>::bits;
@@ -142,8 +134,7 @@ TAMSEL_LANES bool scan(const Real* xtab, Integer last, Real t, Integer& i) {
   }
   return false;
 }
-// The scan from interval 1 over runs of Vs[0] vectors while they last, then
-// of Vs[1], and so on.
+// The scan from interval 1 by runs of Vs[0] vectors, then Vs[1], ...
 template <int W, int... Vs>
 TAMSEL_LANES bool first_match(const Real* xtab, Integer last, Real t, Integer& i) {
   i = 1;
