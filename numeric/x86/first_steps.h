@@ -4,14 +4,12 @@
 // permutation (in place, from a copy, or from separate real and imaginary
 // parts), value 0 alone, the interleaving of parts, the exchange of runs.
 //
-// The permutation goes by tiles: value i = h*(n/4) + 4t + l (h, l < 4),
-// row h, column l of tile t, goes to row rev(l), column rev(h) of tile
-// rev(t); so tile t's row h (the run of four the first two passes take) is
-// column rev(h) of tile rev(t).  A tile's rows are loaded whole, the passes
-// run lane by lane on them (column c's run v0..v3 is rows 0, 2, 1, 3), and
-// the tile is transposed after them.
-//
-// Internal to the toolkit; not installed.
+// The permutation goes by tiles: value i = h*(n/4) + 4t + l (h, l < 4), row h,
+// column l of tile t, goes to row rev(l), column rev(h) of tile rev(t); so tile
+// t's row h (the run of four the first two passes take) is column rev(h) of
+// tile rev(t).  A tile's rows are loaded whole, the passes run lane by lane on
+// them (column c's run v0..v3 is rows 0, 2, 1, 3), and the tile is transposed
+// after them.  Internal to the toolkit; not installed.
 #pragma once
 
 #include <cstdint>
@@ -49,9 +47,7 @@ struct Tile {
 // The first two passes' factors in every pair of lanes: f2 that of m = 2
 // (at w2), f40 and f41 those of m = 4 (at w4).
 template <int W>
-struct FirstTwo {
-  Factors<W> f2, f40, f41;
-};
+struct FirstTwo { Factors<W> f2, f40, f41; };
 template <int W>
 TAMSEL_LANES FirstTwo<W> first_two(const Real* w2, const Real* w4) {
   return {factor<W>(w2), factor<W>(w4), factor<W>(w4 + 2)};
@@ -263,10 +259,9 @@ TAMSEL_LANES void first_value(Real* data, Integer n) {
   for (Integer half = n / 2; half >= 1; half /= 2) first_value_level<W>(data, half);
 }
 
-// kernels::Table::interleave: in their own order W/2 values at a time, by
-// whole vectors (the transform reads them back a vector at a time, and a
-// load forwards from one store in flight, not several); in a given order
-// one by one.
+// kernels::Table::interleave: in their own order by whole vectors (read
+// back a vector at a time, and a load is forwarded from one store in
+// flight, not several); in a given order one by one.
 template <int W>
 TAMSEL_LANES void interleave(const Real* re, const Real* im, Real* out, Integer n,
                              const std::uint16_t* order) {

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The AVX passes in the parts layout and realft's splits from it
 // (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): block q
-// holds x86/spectra.h's forward parts of four values (lanes 0, 2 | 1, 3),
-// so the passes need no shuffle, the factors coming as parts the same way.
-// For x86/tables.cpp's AVX table alone.
-//
-// Internal to the toolkit; not installed.
+// holds x86/spectra.h's forward parts of four values (lanes 0, 2 | 1, 3), so
+// the passes need no shuffle, the factors coming as parts the same way.  For
+// x86/tables.cpp's AVX table alone.  Internal to the toolkit; not installed.
 #pragma once
 
 #include "x86/spectra.h"
@@ -30,8 +28,7 @@ TAMSEL_LANES void store_block(Real* p, const Parts4& x) {
   store<4>(p + 4, x.im);
 }
 
-// pair_parts on the blocks at p0 + r * span, r < 4, read from values with
-// kFrom, stored as values with kTo.
+// pair_parts on blocks p0 + r * span, from values if kFrom, to values if kTo.
 template <bool kFrom, bool kTo>
 TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Parts4& f0,
                               const Parts4& f1) {
@@ -44,8 +41,7 @@ TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Pa
   store_block<kTo>(p0 + 3 * span, v3);
 }
 
-// As pass_pair: with four groups or more, each j's factors taken once for
-// all of them.
+// As pass_pair: with four groups or more, each j's factors once for all.
 template <bool kFrom, bool kTo>
 TAMSEL_AVX void pass_pair_parts_from(Real* data, Integer n, Integer h, const Real* wa,
                                      const Real* wb) {

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The complex passes of the x86 kernels, written once over W lanes
-// (x86/lanes.h): single passes, pairs and triples, the pair that trades two
-// runs' places, and the passes over rows of fourn's strips.  Each butterfly
-// does fft::butterfly's operations with its operands.
-//
+// The complex passes, written once over W lanes (x86/lanes.h): alone, in
+// pairs and triples, the pair that trades two runs' places, and over fourn's
+// rows; each butterfly does fft::butterfly's operations with its operands.
 // Internal to the toolkit; not installed.
 #pragma once
 
@@ -80,9 +78,7 @@ TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
 
 // Four vectors of values at from + r * span, r = 0..3, and their stores.
 template <int W>
-struct Quad {
-  Vec<W> v[4];
-};
+struct Quad { Vec<W> v[4]; };
 template <int W>
 TAMSEL_LANES Quad<W> load_quad(const Real* from, Integer span) {
   return {{load<W>(from), load<W>(from + span), load<W>(from + 2 * span),
@@ -132,8 +128,7 @@ TAMSEL_LANES void pass_pair(const Real* in, Real* out, Integer n, Integer h, con
   }
 }
 
-// A triple's last factors, r = 0..3: held in registers, or read from
-// p + r * step at each use.
+// A triple's last factors: held in registers, or read at p + r * step.
 template <int W>
 struct HeldFactors {
   Factors<W> f[4];

@@ -2,11 +2,8 @@
 // The Chebyshev kernels and favr's scan, written once over W lanes
 // (x86/lanes.h), each lane doing a scalar loop's operations in its order.
 // The range test and the scan only compare: a NaN fails as in scalar code.
-//
 // Internal to the toolkit; not installed.
 #pragma once
-
-#include <bit>
 
 #include "x86/lanes.h"
 
@@ -45,9 +42,8 @@ TAMSEL_LANES void evaluate(Real a, Real b, const Real* const* c, Integer terms,
   }
 }
 
-// One series, four vectors at a time, on whole batches of 32 points, and
-// two series at the same points, four vectors at a time: each returns how
-// many points were done.
+// One series on whole batches of 32 points, two on runs of 4W, four vectors
+// at a time; each returns how many points were done.
 template <int W>
 TAMSEL_LANES Integer evaluate_one(Real a, Real b, const Real* c, Integer terms, const Real* x,
                                   Real* result, Integer count) {

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // realft's recombination (fft::split, alone or after the last pass or two)
-// and twofft's and correl's separation (fft::separate, with correl's
-// fft::cross_product) in the x86 kernels, written once over W lanes
-// (x86/lanes.h).  W values are taken apart into their real and imaginary
-// parts (Parts), where a butterfly or a split needs no shuffle; the
-// partners n-k are read mirrored, so lane i meets lane i.  What W does not
-// cover goes with fewer lanes, single values in vectors of two.
-//
-// Internal to the toolkit; not installed.
+// and the separation of twofft and correl (fft::separate, and correl's
+// fft::cross_product), written once over W lanes (x86/lanes.h).  W values
+// are taken apart into real and imaginary parts (Parts), where butterflies
+// and splits need no shuffle; partners n-k are read mirrored, so lane i
+// meets lane i.  What W does not cover goes with fewer lanes, single values
+// in vectors of two.  Internal to the toolkit; not installed.
 #pragma once
 
 #include "x86/lanes.h"
@@ -88,16 +86,8 @@ TAMSEL_LANES void store_mirrored(Real* p, const Parts<W>& v) {
   }
 }
 
-// Forward's lanes put in mirrored's order.
-template <int W, std::size_t... I>
-TAMSEL_LANES Parts<W> reversed(const Parts<W>& v, std::index_sequence<I...>) {
-  return {__builtin_shufflevector(v.re, v.re, int(W - 1 - I)...),
-          __builtin_shufflevector(v.im, v.im, int(W - 1 - I)...)};
-}
-template <int W>
-TAMSEL_LANES Parts<W> reversed(const Parts<W>& v) {
-  return reversed<W>(v, std::make_index_sequence<W>{});
-}
+// Forward's lanes of two values put in mirrored's order.
+TAMSEL_LANES Parts<2> reversed(const Parts<2>& v) { return {swapped<2>(v.re), swapped<2>(v.im)}; }
 
 // fft::butterfly of W values as parts: a + t in a, a - t in b.
 template <int W>
@@ -108,8 +98,7 @@ TAMSEL_LANES void butterflies(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
   a = {a.re + t_re, a.im + t_im};
 }
 
-// Two passes as parts: (v0, v1), (v2, v3) with fa, then (v0, v2) with f0,
-// (v1, v3) with f1.
+// Two passes as parts: (v0, v1), (v2, v3) with fa; (v0, v2) f0, (v1, v3) f1.
 template <int W>
 TAMSEL_LANES void pair_parts(Parts<W>& v0, Parts<W>& v1, Parts<W>& v2, Parts<W>& v3,
                              const Parts<W>& fa, const Parts<W>& f0, const Parts<W>& f1) {
@@ -268,8 +257,8 @@ TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Rea
   Parts<2> ya = forward<2>(in + y), yb = forward<2>(in + y + 2 * h);
   butterflies<2>(xa, xb, forward<2>(wl + x));
   butterflies<2>(ya, yb, forward<2>(wl + y));
-  Parts<2> xb_mirrored = reversed<2>(xb);
-  Parts<2> yb_mirrored = reversed<2>(yb);
+  Parts<2> xb_mirrored = reversed(xb);
+  Parts<2> yb_mirrored = reversed(yb);
   split_parts<2>(xa, yb_mirrored, forward<2>(ws + x), fv);
   split_parts<2>(ya, xb_mirrored, forward<2>(ws + y), fv);
   store_forward<2>(out + x, xa);
@@ -318,8 +307,7 @@ TAMSEL_LANES Integer pass_pair_split_runs(Real* data, Integer count, const Real*
   return j;
 }
 
-// kernels::Table::pass_pair_split: pass_pair_split_runs, then pass pairs 0
-// and j .. q-j with their splits.
+// kernels::Table::pass_pair_split: the runs, then pass pairs 0, j .. q-j.
 template <int W>
 TAMSEL_LANES void pass_pair_split(Real* data, Integer count, const Real* wa, const Real* wl,
                                   const Real* ws, Real f) {
@@ -338,8 +326,7 @@ TAMSEL_LANES void pass_pair_split(Real* data, Integer count, const Real* wa, con
   split<2>(data, count, ws + 2 * j + span, j + q, j + q + mid, f);
 }
 
-// fft::separate of W values of k at a time while k + W - 1 < n/2, then
-// fewer lanes; returns where it stopped.
+// fft::separate by W values while k + W - 1 < n/2, then fewer; returns k.
 template <int W>
 TAMSEL_LANES Integer separate_runs(Real* spectrum1, Real* spectrum2, Integer count, Integer k) {
   const Vec<W> plus = splat<W>(0.5), minus = splat<W>(-0.5);

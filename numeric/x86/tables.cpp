@@ -53,25 +53,21 @@ namespace sse2 {
 constexpr int W = 2;
 #define TAMSEL_ENTRY
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace sse2
 
 namespace avx {
 constexpr int W = 4;
 #define TAMSEL_ENTRY __attribute__((target("avx")))
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace avx
 
 namespace avx512 {
 constexpr int W = 8;
 #define TAMSEL_ENTRY __attribute__((target("avx512f")))
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace avx512
 
 namespace {
-
 constinit const Table kSse2 = sse2::with_entries({.kind = Kernel::sse2, .can = {}});
 constinit const Table kAvx = avx::with_entries({
     .kind = Kernel::avx,
@@ -84,7 +80,6 @@ constinit const Table kAvx512 = avx512::with_entries({
     .kind = Kernel::avx512,
     .can = {.triples = true, .triples_in_registers = true, .full_lines = true},
 });
-
 } // namespace
 
 namespace detail {
