@@ -79,7 +79,8 @@ TAMSEL_LANES void sums(const Real* f, Integer n, const Real* term, Real* sum, In
 #pragma GCC unroll 16
     for (Integer q = 0; q < vectors; ++q) s[q] = s[q] + fk * load<W>(cosines + W * q);
   }
-  std::memcpy(sum, s, sizeof(Vec<W>) * std::size_t(vectors));
+#pragma GCC unroll 16
+  for (Integer q = 0; q < vectors; ++q) store<W>(sum + W * q, s[q]);
 }
 
 // Whether any lane of a comparison's result is set, or'ed by halves.
