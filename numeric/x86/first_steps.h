@@ -1,19 +1,15 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The first steps of a transform in the x86 kernels, written once over W
 // lanes (x86/lanes.h): the first two passes, alone or with the bit-reversal
-// permutation (from values in place, from a copy, or from separate real and
-// imaginary parts), value 0 alone, the interleaving of real and imaginary
-// parts, and the exchange of two runs.
+// permutation (in place, from a copy, or from separate real and imaginary
+// parts), value 0 alone, the interleaving of parts, the exchange of runs.
 //
-// The permutation goes by tiles: value i = h*(n/4) + 4t + l (h, l < 4) is
-// row h, column l of tile t; the permutation sends it to row rev(l), column
-// rev(h) of tile rev(t), so tile t is made from tile rev(t) alone, and its
-// row h (the run of four values that the first two passes take) from
-// column rev(h) there.  A tile's rows are loaded whole, the two passes run
-// lane by lane on them (column c's run v0..v3 is rows 0, 2, 1, 3), and the
-// tile is transposed after them.
-//
-// Internal to the toolkit; not installed.
+// The permutation goes by tiles: value i = h*(n/4) + 4t + l (h, l < 4), row h,
+// column l of tile t, goes to row rev(l), column rev(h) of tile rev(t); so tile
+// t's row h (the run of four the first two passes take) is column rev(h) of
+// tile rev(t).  A tile's rows are loaded whole, the passes run lane by lane on
+// them (column c's run v0..v3 is rows 0, 2, 1, 3), and the tile is transposed
+// after them.  Internal to the toolkit; not installed.
 #pragma once
 
 #include <cstdint>
@@ -23,22 +19,18 @@
 
 namespace tamsel::x86 {
 
-// The step through the tiles of a permutation where the plain order
-// stalls: tile t = (k * step) mod tiles is taken k-th, k = 0 .. tiles - 1,
-// every tile once (the step is odd, tiles a power of two).  In the plain
-// order, the rows that successive tiles write (in place: their partners)
-// lie a multiple of 4 KiB apart, and the processor holds each later load
-// whose address matches a pending store's in those 12 bits; far beyond the
-// second-level cache, the plain order, which reads half of the values in
-// sequence, can be faster again (bench/NOTES.md).  The kernels keep a loop
-// of their own for the plain order, which is faster at the small sizes
-// than one loop for both with a step of 1.
+// The step through the tiles where the plain order stalls: tile (k * step)
+// mod tiles is taken k-th, every tile once (the step odd, tiles a power of
+// two).  In the plain order the rows successive tiles write lie a multiple
+// of 4 KiB apart, and a load whose low 12 address bits match a pending
+// store's waits for it; far beyond the second-level cache the plain order,
+// reading half the values in sequence, can win again (bench/NOTES.md).  The
+// plain order keeps a loop of its own, faster at small sizes than a step 1.
 constexpr std::int32_t tile_step(std::int32_t tiles) {
   return std::int32_t(std::int64_t{tiles} * 633 / 1024) | 1;
 }
 
-// The tiles in the order of tile_step from kSteppedFrom tiles to
-// kSteppedTo: beyond, the plain order.
+// The tiles in tile_step's order from kSteppedFrom tiles to kSteppedTo.
 template <int W>
 struct TileOrder {
   static constexpr Integer kSteppedFrom = 512;
@@ -52,21 +44,18 @@ struct Tile {
   Vec<W> v[4][kPerRow];
 };
 
-// The factors of the first two passes in every pair of lanes: f2 that of
-// m = 2 (at w2), f40 and f41 the two of m = 4 (at w4).
+// The first two passes' factors in every pair of lanes: f2 that of m = 2
+// (at w2), f40 and f41 those of m = 4 (at w4).
 template <int W>
-struct FirstTwo {
-  Factors<W> f2, f40, f41;
-};
+struct FirstTwo { Factors<W> f2, f40, f41; };
 template <int W>
 TAMSEL_LANES FirstTwo<W> first_two(const Real* w2, const Real* w4) {
   return {factor<W>(w2), factor<W>(w4), factor<W>(w4 + 2)};
 }
 
-// The tile whose rows are x, column c of the result as row c: the
-// transpose of a 4 x 4 matrix of complex values.  With kEvenOdd (W = 4),
-// the rows hold columns 0, 2 in their first vector and 1, 3 in their
-// second, as AVX's unpacking of real and imaginary parts leaves them.
+// The transpose of the 4 x 4 complex tile x.  With kEvenOdd (W = 4) the
+// rows hold columns 0, 2 in their first vector and 1, 3 in their second,
+// as AVX's unpacking of real and imaginary parts leaves them.
 template <int W, bool kEvenOdd = false>
 TAMSEL_LANES Tile<W> transposed(const Tile<W>& x) {
   Tile<W> out;
@@ -128,8 +117,7 @@ TAMSEL_LANES Tile<W> two_passes(Tile<W> r, const FirstTwo<W>& f) {
   return out;
 }
 
-// The tile whose row h starts at from + h * stride, and its stores at to +
-// h * step.
+// The tile of rows at from + h * stride, and its stores at to + h * step.
 template <int W>
 TAMSEL_LANES Tile<W> load_tile(const Real* from, Integer stride) {
   Tile<W> x;
@@ -149,10 +137,9 @@ TAMSEL_LANES void store_tile(Real* to, Integer step, const Tile<W>& x) {
   }
 }
 
-// Tile t of rows of four values at data + 8t + h * stride Reals, permuted
-// and through the first two passes, trades places with its partner tile,
-// which is done the same way; nothing where the partner comes first.  Both
-// are made before either is stored.
+// Tile t (rows at data + 8t + h * stride) and its partner, each permuted
+// and through the first two passes, trade places, both made before either
+// is stored; nothing where the partner comes first.
 template <int W>
 TAMSEL_LANES void reverse_tile(Real* data, Integer stride, const FirstTwo<W>& f, Integer t,
                                Integer partner) {
@@ -207,9 +194,8 @@ TAMSEL_LANES Vec<W> zipped(const Real* re, const Real* im) {
   }
 }
 
-// The tile t of the values z_i = (re[i], im[i]), row h at re + 4t + h *
-// quarter and im + 4t + h * quarter, permuted and through the first two
-// passes to out + 8 * place, row h at h * n/2 from there.
+// Tile t of the values (re[i], im[i]), row h at 4t + h * n/4, permuted
+// and through the first two passes to out + 8 * place, rows n/2 apart.
 template <int W>
 TAMSEL_LANES void interleaved_tile(const Real* re, const Real* im, Real* out, Integer n,
                                    const FirstTwo<W>& f, Integer t, Integer place) {
@@ -232,9 +218,8 @@ TAMSEL_LANES void interleaved_tile(const Real* re, const Real* im, Real* out, In
   store_tile<W>(out + 8 * place, n / 2, two_passes<W, W == 4>(x, f));
 }
 
-// kernels::Table::interleave_first_two, out of place: each tile straight
-// to its place, from 2^12 values in the order of tile_step (the rows of
-// out written in turn lie a multiple of 4 KiB apart there).
+// kernels::Table::interleave_first_two: each tile straight to its place,
+// from 2^12 values in tile_step's order (rows 4 KiB apart from there).
 template <int W>
 TAMSEL_LANES void interleave_first_two(const Real* re, const Real* im, Real* out, Integer n,
                                        const Real* w2, const Real* w4,
@@ -262,9 +247,7 @@ TAMSEL_LANES void first_two_passes(Real* data, Integer n, const Real* w2, const 
 // q < half, with the butterfly's arithmetic for the factor 1 + 0i.
 template <int W>
 TAMSEL_LANES void first_value_level(Real* data, Integer half) {
-  if constexpr (W > 2) {
-    if (half % (W / 2) != 0) return first_value_level<W / 2>(data, half);
-  }
+  if constexpr (W > 2) { if (half % (W / 2) != 0) return first_value_level<W / 2>(data, half); }
   const Factors<W> one = factor<W>(1.0, 0.0);
   for (Integer q = 0; q < half; q += W / 2) {
     const Vec<W> t = twiddled<W>(load<W>(data + 2 * (q + half)), one);
@@ -276,10 +259,9 @@ TAMSEL_LANES void first_value(Real* data, Integer n) {
   for (Integer half = n / 2; half >= 1; half /= 2) first_value_level<W>(data, half);
 }
 
-// kernels::Table::interleave: W/2 values at a time in their own order,
-// stored by whole vectors (the transform that follows reads them back a
-// vector at a time, which a load does from one store in flight, not from
-// several); in the order given, one by one.
+// kernels::Table::interleave: in their own order by whole vectors (read
+// back a vector at a time, and a load is forwarded from one store in
+// flight, not several); in a given order one by one.
 template <int W>
 TAMSEL_LANES void interleave(const Real* re, const Real* im, Real* out, Integer n,
                              const std::uint16_t* order) {

@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The lanes the x86 kernels are written over: a vector of W Reals, W = 2
-// (SSE2), 4 (AVX) or 8 (AVX-512F), in GCC's vector types, whose every
-// operation acts lane by lane with the rounding of the scalar operation,
-// and the complex values (re, im) in pairs of its lanes.  Each kernel is one
-// template over W, always inlined, at every optimisation level, into the
-// entries of the tables (x86/tables.cpp), which carry the instruction set's
-// target attribute; the templates carry none, use no intrinsic, and are
-// handed pointers, references and scalars, never a vector by value, so no
-// vector crosses a function boundary between code of two targets (GCC's
-// notes on how wide vectors are passed never apply: the kernels' units are
-// compiled with -Wno-psabi).  A kernel reaches what its W does not divide
-// through the same template at W/2, inlined too, in the entry's target.
-//
-// Internal to the toolkit; not installed.
+// The lanes the x86 kernels are written over: W Reals, W = 2 (SSE2), 4 (AVX) or
+// 8 (AVX-512F), in GCC's vector types (each operation lane by lane, with the
+// scalar operation's rounding), complex values (re, im) in pairs of
+// lanes.  Each kernel is a template over W, always inlined, at every
+// optimisation level, into the table entries (x86/tables.cpp), which carry the
+// instruction set's target attribute; the templates carry none, use no
+// intrinsic and take pointers, references and scalars, never a vector by value,
+// so no vector crosses between code of two targets (hence -Wno-psabi).  What W
+// does not divide goes through the template at W/2.  Internal to the toolkit;
+// not installed.
 #pragma once
 
 #include <cstdint>
@@ -23,25 +19,19 @@
 
 namespace tamsel::x86 {
 
-// (An attribute of a type in a template is dropped, so each W is spelled
-// out.)
+// (A template drops a type's attribute, so each W is spelled out.)
 template <int W>
 struct Lanes;
-template <>
-struct Lanes<2> {
-  using type = Real __attribute__((vector_size(2 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(2 * sizeof(Real))));
-};
-template <>
-struct Lanes<4> {
-  using type = Real __attribute__((vector_size(4 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(4 * sizeof(Real))));
-};
-template <>
-struct Lanes<8> {
-  using type = Real __attribute__((vector_size(8 * sizeof(Real))));
-  using bits = std::uint64_t __attribute__((vector_size(8 * sizeof(Real))));
-};
+#define TAMSEL_LANES_OF(w)                                                 \
+  template <>                                                              \
+  struct Lanes<w> {                                                        \
+    using type = Real __attribute__((vector_size(w * sizeof(Real))));          \
+    using bits = std::uint64_t __attribute__((vector_size(w * sizeof(Real)))); \
+  };
+TAMSEL_LANES_OF(2)
+TAMSEL_LANES_OF(4)
+TAMSEL_LANES_OF(8)
+#undef TAMSEL_LANES_OF
 template <int W>
 using Vec = typename Lanes<W>::type;
 
@@ -54,13 +44,18 @@ TAMSEL_LANES Vec<W> load(const Real* p) {
   return v;
 }
 template <int W>
-TAMSEL_LANES void store(Real* p, const Vec<W>& v) {
-  std::memcpy(p, &v, sizeof v);
+TAMSEL_LANES void store(Real* p, const Vec<W>& v) { std::memcpy(p, &v, sizeof v); }
+
+// x in every lane.
+template <int W>
+TAMSEL_LANES Vec<W> splat(Real x) {
+  Vec<W> v;
+#pragma GCC unroll 8
+  for (int i = 0; i < W; ++i) v[i] = x;
+  return v;
 }
 
-// The two halves of a vector stored apart, or loaded from apart: a
-// processor stores a half straight from the register and loads one into
-// it, with no shuffle.
+// A vector's halves stored or loaded apart: no shuffle needed.
 template <int W>
 TAMSEL_LANES void store_half(Real* p, const Vec<W>& v, int half) {
   std::memcpy(p, reinterpret_cast<const char*>(&v) + half * (sizeof v / 2), sizeof v / 2);
@@ -75,48 +70,37 @@ TAMSEL_LANES Vec<W> load_halves(const Real* low, const Real* high) {
 }
 
 namespace lanes {
-template <int W, std::size_t... I>
-TAMSEL_LANES Vec<W> swapped(const Vec<W>& v, std::index_sequence<I...>) {
-  return __builtin_shufflevector(v, v, int(I ^ 1)...);
+// Lane i from x's lanes and y's (lane W + j is y's lane j), as kPick picks.
+enum Pick { kSwap, kEvens, kOdds, kEvenOdd };
+template <int W, Pick kPick, std::size_t... I>
+TAMSEL_LANES Vec<W> pick(const Vec<W>& x, const Vec<W>& y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, y, int(kPick == kSwap    ? I ^ 1
+                                           : kPick == kEvens ? I & ~std::size_t{1}
+                                           : kPick == kOdds  ? I | 1
+                                           : I % 2 == 0      ? I
+                                                             : I + W)...);
 }
-template <int W, std::size_t... I>
-TAMSEL_LANES Vec<W> evens(const Vec<W>& v, std::index_sequence<I...>) {
-  return __builtin_shufflevector(v, v, int(I & ~std::size_t{1})...);
-}
-template <int W, std::size_t... I>
-TAMSEL_LANES Vec<W> odds(const Vec<W>& v, std::index_sequence<I...>) {
-  return __builtin_shufflevector(v, v, int(I | 1)...);
-}
-// Even lanes of x, odd lanes of y.
-template <int W, std::size_t... I>
-TAMSEL_LANES Vec<W> even_odd(const Vec<W>& x, const Vec<W>& y, std::index_sequence<I...>) {
-  return __builtin_shufflevector(x, y, int(I % 2 == 0 ? I : I + W)...);
+template <int W, Pick kPick>
+TAMSEL_LANES Vec<W> pick(const Vec<W>& x, const Vec<W>& y) {
+  return pick<W, kPick>(x, y, std::make_index_sequence<W>{});
 }
 } // namespace lanes
 
 // Each complex value's parts exchanged: (im, re).
 template <int W>
-TAMSEL_LANES Vec<W> swapped(const Vec<W>& v) {
-  return lanes::swapped<W>(v, std::make_index_sequence<W>{});
-}
+TAMSEL_LANES Vec<W> swapped(const Vec<W>& v) { return lanes::pick<W, lanes::kSwap>(v, v); }
 // Each complex value's real part in both of its lanes, or its imaginary part.
 template <int W>
-TAMSEL_LANES Vec<W> real_parts(const Vec<W>& v) {
-  return lanes::evens<W>(v, std::make_index_sequence<W>{});
-}
+TAMSEL_LANES Vec<W> real_parts(const Vec<W>& v) { return lanes::pick<W, lanes::kEvens>(v, v); }
 template <int W>
-TAMSEL_LANES Vec<W> imag_parts(const Vec<W>& v) {
-  return lanes::odds<W>(v, std::make_index_sequence<W>{});
-}
+TAMSEL_LANES Vec<W> imag_parts(const Vec<W>& v) { return lanes::pick<W, lanes::kOdds>(v, v); }
 
 // Whether W has an add-subtract instruction (AVX's): there the factors stay
-// as loaded, (w_re, w_im) pairs, and a butterfly's t is the add-subtract of
-// b*w_re and swapped(b)*w_im.  SSE2 and AVX-512F have none: there the
-// factors are made ready once, re = (w_re, w_re) and im = (-w_im, w_im), and
-// t = b*re + swapped(b)*im, the product with -w_im being exactly the
-// negative of that with w_im, and x + (-y) is x - y to the last bit (w is
-// finite, so no NaN sign can differ).  Both forms do fft::butterfly's
-// operations with its operands.
+// (w_re, w_im) pairs and t is the add-subtract of b*w_re and swapped(b)*w_im.
+// SSE2 and AVX-512F have none: the factors are made ready once, re = (w_re,
+// w_re), im = (-w_im, w_im), and t = b*re + swapped(b)*im, the product with
+// -w_im being exactly the negative of that with w_im and x + (-y) x - y (w is
+// finite: no NaN sign differs).  Both do fft::butterfly's operations.
 template <int W>
 inline constexpr bool kAddSub = W == 4;
 
@@ -153,9 +137,7 @@ TAMSEL_LANES Factors<W> factor(Real w_re, Real w_im) {
   return factors<W>(w);
 }
 template <int W>
-TAMSEL_LANES Factors<W> factor(const Real* w) {
-  return factor<W>(w[0], w[1]);
-}
+TAMSEL_LANES Factors<W> factor(const Real* w) { return factor<W>(w[0], w[1]); }
 
 // t of W/2 butterflies, their b in bv.
 template <int W>
@@ -163,14 +145,13 @@ TAMSEL_LANES Vec<W> twiddled(const Vec<W>& bv, const Factors<W>& f) {
   if constexpr (kAddSub<W>) {
     const Vec<W> x = bv * real_parts<W>(f.re);
     const Vec<W> y = swapped<W>(bv) * imag_parts<W>(f.re);
-    return lanes::even_odd<W>(x - y, x + y, std::make_index_sequence<W>{});
+    return lanes::pick<W, lanes::kEvenOdd>(x - y, x + y); // (x - y, x + y) pairs
   } else {
     return bv * f.re + swapped<W>(bv) * f.im;
   }
 }
 
-// W/2 butterflies, the values at a and b, results stored at a_to and b_to
-// (or back at a and b).
+// W/2 butterflies of the values at a and b, stored at a_to and b_to.
 template <int W>
 TAMSEL_LANES void butterflies_at(const Real* a, const Real* b, Real* a_to, Real* b_to,
                                  const Factors<W>& f) {

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The complex passes of the x86 kernels, written once over W lanes
-// (x86/lanes.h): single passes, pairs and triples over contiguous values,
-// the pair that trades two runs' places, and the passes over rows of
-// fourn's strips.  Each butterfly does fft::butterfly's operations with its
-// operands.
-//
+// The complex passes, written once over W lanes (x86/lanes.h): alone, in
+// pairs and triples, the pair that trades two runs' places, and over fourn's
+// rows; each butterfly does fft::butterfly's operations with its operands.
 // Internal to the toolkit; not installed.
 #pragma once
 
@@ -12,12 +9,10 @@
 
 namespace tamsel::x86 {
 
-// The passes' tuning for W lanes: while the array holds at most
-// kCachedValues values (the first-level cache), a pass takes each factor
-// once for all its groups when it has four groups or more, a pair of
-// passes when it has kPairGroups groups or more, a triple with two.  A
-// triple's last factors stay in registers only where there are 32 of them
-// (AVX-512); with 16 they are read from memory at each use.
+// The passes' tuning for W lanes: up to kCachedValues values (the
+// first-level cache), each factor is taken once for all groups by a pass
+// with four groups or more, a pair with kPairGroups, a triple with two.  A
+// triple's last factors stay in registers only with 32 of them (AVX-512).
 template <int W>
 struct Tuning {
   static constexpr Integer kCachedValues = W == 2 ? 0 : 2048;
@@ -25,8 +20,7 @@ struct Tuning {
   static constexpr bool kTripleFactorsInRegisters = W == 8;
 };
 
-// count butterflies with one factor f (the same in every pair of lanes);
-// the rest after the whole vectors with fewer lanes.
+// count butterflies with one factor, the rest with fewer lanes.
 template <int W>
 TAMSEL_LANES void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer count) {
   constexpr Integer step = W / 2;
@@ -38,15 +32,12 @@ TAMSEL_LANES void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer co
   }
 }
 
-// One pass, half-span h, butterflies j0 .. j0+count-1 of each group of 2h
-// values.
+// One pass of half-span h, butterflies j0 .. j0+count-1 of each group.
 template <int W>
 TAMSEL_LANES void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
                        Integer count) {
   constexpr Integer step = W / 2;
-  if constexpr (W > 2) {
-    if (count % step != 0) return pass<W / 2>(data, n, h, w, j0, count);
-  }
+  if constexpr (W > 2) { if (count % step != 0) return pass<W / 2>(data, n, h, w, j0, count); }
   if (n >= 8 * h && n <= Tuning<W>::kCachedValues) {
     for (Integer j = 0; j < count; j += step) {
       const Factors<W> f = factors<W>(w + 2 * j);
@@ -65,9 +56,8 @@ TAMSEL_LANES void pass(Real* data, Integer n, Integer h, const Real* w, Integer 
   }
 }
 
-// Passes of half-spans h and 2h together on W/2 values of j of one group:
-// v0..v3 through (v0, v1) and (v2, v3) with fa, then (v0, v2) with f0 and
-// (v1, v3) with f1, in place.
+// Passes of half-spans h and 2h on W/2 values of j of a group, in place:
+// (v0, v1), (v2, v3) with fa, then (v0, v2) with f0, (v1, v3) with f1.
 template <int W>
 TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
                               const Factors<W>& fa, const Factors<W>& f0,
@@ -88,9 +78,7 @@ TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
 
 // Four vectors of values at from + r * span, r = 0..3, and their stores.
 template <int W>
-struct Quad {
-  Vec<W> v[4];
-};
+struct Quad { Vec<W> v[4]; };
 template <int W>
 TAMSEL_LANES Quad<W> load_quad(const Real* from, Integer span) {
   return {{load<W>(from), load<W>(from + span), load<W>(from + 2 * span),
@@ -104,8 +92,7 @@ TAMSEL_LANES void store_quad(Real* to, Integer span, const Quad<W>& q) {
   store<W>(to + span, q.v[1]);
 }
 
-// pair_values on the values at from + r * span, r = 0..3, stored at to +
-// r * span (to may be from).
+// pair_values on the values at from + r * span, stored at to + r * span.
 template <int W>
 TAMSEL_LANES void pair_step(const Real* from, Real* to, Integer span, const Factors<W>& fa,
                             const Factors<W>& f0, const Factors<W>& f1) {
@@ -115,14 +102,12 @@ TAMSEL_LANES void pair_step(const Real* from, Real* to, Integer span, const Fact
 }
 
 // kernels::Table::pass_pair (and pass_pair_to): for j = 0..h-1 the values
-// at s+j, s+j+h, s+j+2h, s+j+3h through pair_step with wa[j], wb[j] and
-// wb[j+h].  The values are read at in and stored at out (out may be in).
+// s+j+r*h, r = 0..3, through pair_step with wa[j], wb[j] and wb[j+h], read
+// at in and stored at out (out may be in).
 template <int W>
 TAMSEL_LANES void pass_pair(const Real* in, Real* out, Integer n, Integer h, const Real* wa,
                             const Real* wb) {
-  if constexpr (W > 2) {
-    if (h % (W / 2) != 0) return pass_pair<W / 2>(in, out, n, h, wa, wb);
-  }
+  if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_pair<W / 2>(in, out, n, h, wa, wb); }
   const Integer span = 2 * h; // Reals from one value to the next in a group
   if (n >= 4 * Tuning<W>::kPairGroups * h && n <= Tuning<W>::kCachedValues) {
     for (Integer k = 0; k < span; k += W) {
@@ -143,8 +128,7 @@ TAMSEL_LANES void pass_pair(const Real* in, Real* out, Integer n, Integer h, con
   }
 }
 
-// The factors of a triple's last pass, for r = 0..3: held in registers, or
-// read from at + r * step at each use (Tuning::kTripleFactorsInRegisters).
+// A triple's last factors: held in registers, or read at p + r * step.
 template <int W>
 struct HeldFactors {
   Factors<W> f[4];
@@ -156,8 +140,8 @@ struct ReadFactors {
   Integer step;
   TAMSEL_LANES Factors<W> at(int r) const { return factors<W>(p + r * step); }
 };
-// Those of the Reals at p + r * step, r = 0..3, W of each: pairs already
-// in every pair of lanes (rows), or W/2 factors each (passes).
+// Those at p + r * step, W Reals each: one factor in every pair of lanes
+// (rows), or W/2 factors (passes).
 template <int W>
 TAMSEL_LANES auto last_factors(const Real* p, Integer step) {
   if constexpr (Tuning<W>::kTripleFactorsInRegisters) {
@@ -168,9 +152,8 @@ TAMSEL_LANES auto last_factors(const Real* p, Integer step) {
   }
 }
 
-// Three passes on W/2 values of j, v_r at at + r * span, r = 0..7, in
-// place: pair_values on v0..v3 and on v4..v7, then (v_r, v_r+4) with
-// fc.at(r).
+// Three passes on W/2 values of j, v_r at at + r * span, in place:
+// pair_values on v0..v3 and v4..v7, then (v_r, v_r+4) with fc.at(r).
 template <int W, class Last>
 TAMSEL_LANES void triple_step(Real* at, Integer span, const Factors<W>& fa,
                               const Factors<W>& fb0, const Factors<W>& fb1, const Last& fc) {
@@ -187,16 +170,13 @@ TAMSEL_LANES void triple_step(Real* at, Integer span, const Factors<W>& fa,
   }
 }
 
-// kernels::Table::pass_triple: for j = 0..h-1 the values v_r at s+j+r*h,
-// r = 0..7, through (v_r, v_r+1), r even, with wa[j]; (v_r, v_r+2), r = 0,
-// 1, 4, 5, with wb[j + (r % 2) * h]; then (v_r, v_r+4), r = 0..3, with
-// wc[j + r*h].
+// kernels::Table::pass_triple: for j = 0..h-1 the values v_r at s+j+r*h
+// through (v_r, v_r+1), r even, with wa[j]; (v_r, v_r+2), r = 0, 1, 4, 5,
+// with wb[j + (r % 2) * h]; then (v_r, v_r+4), r < 4, with wc[j + r*h].
 template <int W>
 TAMSEL_LANES void pass_triple(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
                               const Real* wc) {
-  if constexpr (W > 2) {
-    if (h % (W / 2) != 0) return pass_triple<W / 2>(data, n, h, wa, wb, wc);
-  }
+  if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_triple<W / 2>(data, n, h, wa, wb, wc); }
   const Integer span = 2 * h;
   if (n >= 16 * h && n <= Tuning<W>::kCachedValues) {
     for (Integer k = 0; k < span; k += W) {
@@ -220,9 +200,7 @@ TAMSEL_LANES void pass_triple(Real* data, Integer n, Integer h, const Real* wa, 
 template <int W>
 TAMSEL_LANES void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa,
                                  const Real* wb) {
-  if constexpr (W > 2) {
-    if (h % (W / 2) != 0) return pass_pair_swap<W / 2>(a, b, n, h, wa, wb);
-  }
+  if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_pair_swap<W / 2>(a, b, n, h, wa, wb); }
   const Integer span = 2 * h;
   for (Integer s = 0; s < n; s += 4 * h) {
     for (Integer k = 0; k < span; k += W) {

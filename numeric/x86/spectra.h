@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // realft's recombination (fft::split, alone or after the last pass or two)
-// and twofft's and correl's separation (fft::separate, with correl's
-// fft::cross_product) in the x86 kernels, written once over W lanes
-// (x86/lanes.h).  W values at a time are taken apart into a vector of
-// their real parts and one of their imaginary parts (Parts), where no
-// operation of a butterfly or a split needs a shuffle; a run's partners,
-// the values n-k, are read mirrored, so that lane i of the values meets
-// lane i of their partners.  What W does not cover goes with fewer lanes,
-// and the last single values through vectors of two lanes.
-//
-// Internal to the toolkit; not installed.
+// and the separation of twofft and correl (fft::separate, and correl's
+// fft::cross_product), written once over W lanes (x86/lanes.h).  W values
+// are taken apart into real and imaginary parts (Parts), where butterflies
+// and splits need no shuffle; partners n-k are read mirrored, so lane i
+// meets lane i.  What W does not cover goes with fewer lanes, single values
+// in vectors of two.  Internal to the toolkit; not installed.
 #pragma once
 
 #include "x86/lanes.h"
@@ -17,23 +13,14 @@
 
 namespace tamsel::x86 {
 
-// W complex values as parts.  Lane i of the forward parts of the W values
-// at p holds value i, except for W = 4 (0, 2, 1, 3: AVX's shuffles within
-// halves); lane i of the mirrored parts holds the value that forward's
-// lane i holds counted from the other end.
+// W complex values as parts.  Forward's lane i holds value i, but for W = 4
+// (0, 2, 1, 3: AVX shuffles within halves); mirrored's lane i the value
+// forward's lane i holds, counted from the other end.
 template <int W>
 struct Parts {
   Vec<W> re;
   Vec<W> im;
 };
-
-template <int W>
-TAMSEL_LANES Vec<W> splat(Real x) {
-  Vec<W> v;
-#pragma GCC unroll 8
-  for (int i = 0; i < W; ++i) v[i] = x;
-  return v;
-}
 
 template <int W>
 TAMSEL_LANES Parts<W> forward(const Real* p) {
@@ -48,9 +35,9 @@ TAMSEL_LANES Parts<W> forward(const Real* p) {
   }
 }
 
-// For W = 4 the halves are read apart, each into the other's place,
-// rather than shuffled across the halves, whose shuffles share a port
-// with the additions on some processors (bench/NOTES.md).
+// For W = 4 the halves are read apart into each other's place: shuffles
+// across halves share a port with the additions on some processors
+// (bench/NOTES.md).
 template <int W>
 TAMSEL_LANES Parts<W> mirrored(const Real* p) {
   if constexpr (W == 2) {
@@ -99,19 +86,10 @@ TAMSEL_LANES void store_mirrored(Real* p, const Parts<W>& v) {
   }
 }
 
-// Forward's lanes put in mirrored's order.
-template <int W, std::size_t... I>
-TAMSEL_LANES Parts<W> reversed(const Parts<W>& v, std::index_sequence<I...>) {
-  return {__builtin_shufflevector(v.re, v.re, int(W - 1 - I)...),
-          __builtin_shufflevector(v.im, v.im, int(W - 1 - I)...)};
-}
-template <int W>
-TAMSEL_LANES Parts<W> reversed(const Parts<W>& v) {
-  return reversed<W>(v, std::make_index_sequence<W>{});
-}
+// Forward's lanes of two values put in mirrored's order.
+TAMSEL_LANES Parts<2> reversed(const Parts<2>& v) { return {swapped<2>(v.re), swapped<2>(v.im)}; }
 
-// fft::butterfly of W values a, b with factors w, all as parts: a + t in a
-// and a - t in b.
+// fft::butterfly of W values as parts: a + t in a, a - t in b.
 template <int W>
 TAMSEL_LANES void butterflies(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
   const Vec<W> t_re = b.re * w.re - b.im * w.im;
@@ -120,8 +98,7 @@ TAMSEL_LANES void butterflies(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
   a = {a.re + t_re, a.im + t_im};
 }
 
-// Two passes over four runs as parts: butterflies (v0, v1) and (v2, v3)
-// with fa, then (v0, v2) with f0 and (v1, v3) with f1.
+// Two passes as parts: (v0, v1), (v2, v3) with fa; (v0, v2) f0, (v1, v3) f1.
 template <int W>
 TAMSEL_LANES void pair_parts(Parts<W>& v0, Parts<W>& v1, Parts<W>& v2, Parts<W>& v3,
                              const Parts<W>& fa, const Parts<W>& f0, const Parts<W>& f1) {
@@ -131,8 +108,7 @@ TAMSEL_LANES void pair_parts(Parts<W>& v0, Parts<W>& v1, Parts<W>& v2, Parts<W>&
   butterflies<W>(v1, v3, f1);
 }
 
-// fft::split of W values Z_k in b with their partners Z_n-k in a and the
-// factors w, all as parts, lane by lane, in fft::split's order.
+// fft::split of W values Z_k in b, partners Z_n-k in a, as parts.
 template <int W>
 TAMSEL_LANES void split_parts(Parts<W>& b, Parts<W>& a, const Parts<W>& w, const Vec<W>& fv) {
   const Vec<W> half = splat<W>(0.5);
@@ -150,7 +126,7 @@ TAMSEL_LANES void split_parts(Parts<W>& b, Parts<W>& a, const Parts<W>& w, const
 
 // ---- One value at a time, (re, im) in a vector of two lanes.
 
-// fft::split of Z_k at b and Z_n-k at a.  w_im*v_im is subtracted as the
+// fft::split of Z_k at b and Z_n-k at a; w_im*v_im is subtracted as the
 // product with -w_im, exactly its negative (w is finite).
 TAMSEL_LANES void split_one(Real* b, Real* a, Real w_re, Real w_im, Real f) {
   const Vec<2> bv = load<2>(b), av = load<2>(a);
@@ -192,11 +168,10 @@ TAMSEL_LANES Vec<2> cross_product_one(const Vec<2>& f, const Vec<2>& g, const Ve
 }
 
 // The end of separate_products: fft::separate of Z_k and Z_n-k, k = first
-// .. count/2, then fft::cross_product of F_k into G_k, C_k taken from the
-// registers (a product that read F_k and G_k back just after their stores
-// would wait for them); G_n-k is stored, F_k and F_n-k are not, and with a
-// = b (k = n/2) the values are those fft::separate leaves there last.
-// Then C_0, whose values were stored just before, a Real at a time.
+// .. count/2, then fft::cross_product of F_k into G_k from the registers
+// (reading them back just after their stores would wait); G_n-k is stored,
+// F_k and F_n-k are not; at k = n/2 the values are those fft::separate
+// leaves there last.  Then C_0.
 TAMSEL_LANES void separate_products_from(Real* spectrum1, Real* spectrum2, Integer count,
                                          Integer first, Real reciprocal) {
   const Vec<2> scale = splat<2>(reciprocal), plus = splat<2>(0.5), minus = Vec<2>{0.5, -0.5};
@@ -239,12 +214,10 @@ TAMSEL_LANES void split(Real* data, Integer count, const Real* w, Integer first,
   }
 }
 
-// With h = count/2: butterflies j = k .. k+W-1 (values Z_k.., Z_k+h..) and
-// j = h-k-W+1 .. h-k (values Z_h-k-W+1.., Z_n-k-W+1..) give the values of
-// the splits of k .. k+W-1 (partners Z_n-k-W+1 .. Z_n-k) and of h-k-W+1 ..
-// h-k (partners Z_h+k .. Z_h+k+W-1), for k = 1, 1+W, .. while the two runs
-// are apart, the second run mirrored; then fewer lanes.  Returns where it
-// stopped: h/2 - 1.
+// With h = count/2, butterflies k .. k+W-1 and (mirrored) h-k-W+1 .. h-k
+// give the splits of k .. k+W-1 (partners Z_n-k-W+1 .. Z_n-k) and of
+// h-k-W+1 .. h-k (partners Z_h+k ..), for k = 1, 1+W, .. while the runs are
+// apart; then fewer lanes.  Returns where it stopped: h/2 - 1.
 template <int W>
 TAMSEL_LANES Integer pass_split_runs(const Real* in, Real* out, Integer count, const Real* wl,
                                      const Real* ws, Real f, Integer k) {
@@ -268,12 +241,11 @@ TAMSEL_LANES Integer pass_split_runs(const Real* in, Real* out, Integer count, c
   return k;
 }
 
-// kernels::Table::pass_split (and pass_split_to): pass_split_runs, then the
-// butterflies and splits k = h/2 - 1 .. h/2 + 1 as two runs of two, x from
-// k and y from h/2, that share h/2 (its butterfly and split done in both,
-// alike, and stored twice): value k + i of x has its partner among the far
-// values of y, in lane 1 - i, and h/2 + i of y among those of x; then
-// butterfly 0.  The values are read at in and stored at out (out may be in).
+// kernels::Table::pass_split (and pass_split_to): pass_split_runs, then
+// k = h/2 - 1 .. h/2 + 1 as two runs of two, x from k and y from h/2,
+// sharing h/2 (done alike in both, stored twice): x's value k + i has its
+// partner among y's far values in lane 1 - i, and y's among x's; then
+// butterfly 0.  Read at in, stored at out (out may be in).
 template <int W>
 TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Real* wl,
                              const Real* ws, Real f) {
@@ -285,8 +257,8 @@ TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Rea
   Parts<2> ya = forward<2>(in + y), yb = forward<2>(in + y + 2 * h);
   butterflies<2>(xa, xb, forward<2>(wl + x));
   butterflies<2>(ya, yb, forward<2>(wl + y));
-  Parts<2> xb_mirrored = reversed<2>(xb);
-  Parts<2> yb_mirrored = reversed<2>(yb);
+  Parts<2> xb_mirrored = reversed(xb);
+  Parts<2> yb_mirrored = reversed(yb);
   split_parts<2>(xa, yb_mirrored, forward<2>(ws + x), fv);
   split_parts<2>(ya, xb_mirrored, forward<2>(ws + y), fv);
   store_forward<2>(out + x, xa);
@@ -296,12 +268,10 @@ TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Rea
   butterflies_at<2>(in, in + 2 * h, out, out + 2 * h, factors<2>(wl));
 }
 
-// The passes of half-spans q = count/4 (factors wa) and 2q (factors wl)
-// and the splits.  With Z_j, Z_j+q, Z_j+2q, Z_j+3q the values of pass pair
-// j, the splits pair them with those of pass pair q - j, in its slots 3, 2,
-// 1 and 0: runs j .. j+W-1 (forward) go with the mirrored runs q-j-W+1 ..
-// q-j, for j = 1, 1+W, .. while the two are apart; then fewer lanes.
-// Returns where it stopped: q/2 - 1.
+// The passes of half-spans q = count/4 (factors wa) and 2q (wl), then the
+// splits, which pair pass pair j's Z_j, Z_j+q, Z_j+2q, Z_j+3q with pass pair
+// q - j's slots 3, 2, 1, 0: runs j .. j+W-1 with the mirrored q-j-W+1 ..
+// q-j, j = 1, 1+W, .. while apart; then fewer lanes.  Returns q/2 - 1.
 template <int W>
 TAMSEL_LANES Integer pass_pair_split_runs(Real* data, Integer count, const Real* wa,
                                           const Real* wl, const Real* ws, Real f, Integer j) {
@@ -337,8 +307,7 @@ TAMSEL_LANES Integer pass_pair_split_runs(Real* data, Integer count, const Real*
   return j;
 }
 
-// kernels::Table::pass_pair_split: pass_pair_split_runs, then pass pairs 0
-// and j .. q-j with their splits.
+// kernels::Table::pass_pair_split: the runs, then pass pairs 0, j .. q-j.
 template <int W>
 TAMSEL_LANES void pass_pair_split(Real* data, Integer count, const Real* wa, const Real* wl,
                                   const Real* ws, Real f) {
@@ -357,8 +326,7 @@ TAMSEL_LANES void pass_pair_split(Real* data, Integer count, const Real* wa, con
   split<2>(data, count, ws + 2 * j + span, j + q, j + q + mid, f);
 }
 
-// fft::separate of W values of k at a time (partners mirrored) while k +
-// W - 1 < n/2, then fewer lanes; returns where it stopped.
+// fft::separate by W values while k + W - 1 < n/2, then fewer; returns k.
 template <int W>
 TAMSEL_LANES Integer separate_runs(Real* spectrum1, Real* spectrum2, Integer count, Integer k) {
   const Vec<W> plus = splat<W>(0.5), minus = splat<W>(-0.5);
@@ -386,10 +354,9 @@ TAMSEL_LANES void separate(Real* spectrum1, Real* spectrum2, Integer count) {
   }
 }
 
-// kernels::Table::separate_products: separate's values of F_k and G_k, W
-// values of k at a time while k + W - 1 < n/2, go straight into their
-// products C_k; G_n-k is stored, F_k and F_n-k are not.  Then fewer lanes,
-// the rest one by one, and C_0 last (separate_products_from).
+// kernels::Table::separate_products: separate's F_k and G_k, W values of k
+// at a time while k + W - 1 < n/2, straight into C_k; G_n-k is stored, F_k
+// and F_n-k are not.  Then fewer lanes, and separate_products_from.
 template <int W>
 TAMSEL_LANES Integer separate_products_runs(Real* spectrum1, Real* spectrum2, Integer count,
                                             Real reciprocal, Integer k) {

@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The one place that asks an x86 processor what it runs, and the SSE2, AVX
-// and AVX-512 kernel tables: the kernels written once over W lanes, as the
-// entries of each instruction set (x86/entries.inc), and those written for
-// one instruction set (x86/simd.h).  Every entry takes every argument its
-// contract allows; the tables are the only choice of kernels.
+// and AVX-512 kernel tables: each set's entries of the kernels written over
+// W lanes (x86/entries.inc), and the AVX table's parts layout (x86/parts.h).
+// Every entry takes every argument its contract allows; the tables are the
+// only choice of kernels.
 #include <cpuid.h>
 
 #include "kernels.h"
 #include "x86/first_steps.h"
-#include "x86/passes.h"
-#include "x86/simd.h"
-#include "x86/spectra.h"
+#include "x86/parts.h"
+#include "x86/series.h"
 
 // glibc's record of the processor (clang rejects the header's C-only _Bool).
 #if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
@@ -20,23 +19,20 @@
 
 namespace tamsel::kernels {
 
-namespace {
-
 // AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
 // the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
 // bits 1 and 2); AVX-512F when, besides, the processor has it (leaf 7,
-// EBX bit 16) and the system saves the mask and upper registers too (XCR0
-// bits 5 to 7).  Inside a virtual machine every cpuid instruction is a trip
-// to the hypervisor (microseconds each), so glibc's record, which the
-// dynamic loader has already made, is read where there is one; otherwise
-// the cpuid instructions ask.
+// EBX bit 16) and the system saves the mask and upper registers (XCR0 bits
+// 5 to 7).  In a virtual machine each cpuid is a trip to the hypervisor
+// (microseconds), so glibc's record, made by the dynamic loader, is read
+// where there is one.
 #ifdef TAMSEL_CPU_RECORD
-Kernel widest() {
+Kernel detail::detect() {
   if (CPU_FEATURE_ACTIVE(AVX512F)) return Kernel::avx512;
   return CPU_FEATURE_ACTIVE(AVX) ? Kernel::avx : Kernel::sse2;
 }
 #else
-Kernel widest() {
+Kernel detail::detect() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return Kernel::sse2;
   constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
@@ -53,71 +49,40 @@ Kernel widest() {
 }
 #endif
 
-} // namespace
-
 namespace sse2 {
 constexpr int W = 2;
 #define TAMSEL_ENTRY
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace sse2
 
 namespace avx {
 constexpr int W = 4;
 #define TAMSEL_ENTRY __attribute__((target("avx")))
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace avx
 
 namespace avx512 {
 constexpr int W = 8;
 #define TAMSEL_ENTRY __attribute__((target("avx512f")))
 #include "x86/entries.inc"
-#undef TAMSEL_ENTRY
 } // namespace avx512
 
 namespace {
-
-// Each table: the entries of the kernels written once over W lanes, and
-// those written for the instruction set.
-constinit const Table kSse2 = sse2::with_entries({
-    .kind = Kernel::sse2,
-    .can = {},
-    .sums = x86::sums_sse2,
-    .evaluate = x86::evaluate_sse2,
-    .evaluate_two = x86::evaluate_two_sse2,
-    .all_in_range = portable::all_in_range,
-    .first_match = x86::first_match_sse2,
-});
-
+constinit const Table kSse2 = sse2::with_entries({.kind = Kernel::sse2, .can = {}});
 constinit const Table kAvx = avx::with_entries({
     .kind = Kernel::avx,
     .can = {.triples = true, .parts_layout = true},
     .pass_parts = x86::pass_parts_avx,
     .pass_pair_parts = x86::pass_pair_parts_avx,
     .split_from_parts = x86::split_from_parts_avx,
-    .sums = x86::sums_avx,
-    .evaluate = x86::evaluate_avx,
-    .evaluate_two = x86::evaluate_two_avx,
-    .all_in_range = x86::all_in_range_avx,
-    .first_match = x86::first_match_avx,
 });
-
 constinit const Table kAvx512 = avx512::with_entries({
     .kind = Kernel::avx512,
     .can = {.triples = true, .triples_in_registers = true, .full_lines = true},
-    .sums = x86::sums_avx,
-    .evaluate = x86::evaluate_avx,
-    .evaluate_two = x86::evaluate_two_avx512,
-    .all_in_range = x86::all_in_range_avx,
-    .first_match = x86::first_match_avx,
 });
-
 } // namespace
 
 namespace detail {
-
-Kernel detect() { return widest(); }
 
 const Table& table(Kernel kernel) {
   switch (kernel) {

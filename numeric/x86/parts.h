@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The AVX passes in the parts layout and realft's splits from it
-// (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): the
-// values of block q stored as x86/spectra.h's forward parts of four values
-// (lanes 0, 2 | 1, 3), so that the passes need no shuffle at all and the
-// factors of four values of j come as parts the same way.
-#include "x86/simd.h"
+// (kernels::Table::pass_parts, pass_pair_parts, split_from_parts): block q
+// holds x86/spectra.h's forward parts of four values (lanes 0, 2 | 1, 3), so
+// the passes need no shuffle, the factors coming as parts the same way.  For
+// x86/tables.cpp's AVX table alone.  Internal to the toolkit; not installed.
+#pragma once
 
 #include "x86/spectra.h"
 
 #define TAMSEL_AVX __attribute__((target("avx")))
 
 namespace tamsel::x86 {
-
-namespace {
 
 using Parts4 = Parts<4>;
 
@@ -30,8 +28,7 @@ TAMSEL_LANES void store_block(Real* p, const Parts4& x) {
   store<4>(p + 4, x.im);
 }
 
-// pair_parts on the four blocks at p0 + r * span, r = 0..3, read from
-// values with kFrom, stored as values with kTo.
+// pair_parts on blocks p0 + r * span, from values if kFrom, to values if kTo.
 template <bool kFrom, bool kTo>
 TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Parts4& f0,
                               const Parts4& f1) {
@@ -44,8 +41,7 @@ TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Pa
   store_block<kTo>(p0 + 3 * span, v3);
 }
 
-// As pass_pair: with four groups or more, each j's factors taken once for
-// all of them.
+// As pass_pair: with four groups or more, each j's factors once for all.
 template <bool kFrom, bool kTo>
 TAMSEL_AVX void pass_pair_parts_from(Real* data, Integer n, Integer h, const Real* wa,
                                      const Real* wb) {
@@ -69,10 +65,8 @@ TAMSEL_AVX void pass_pair_parts_from(Real* data, Integer n, Integer h, const Rea
   }
 }
 
-} // namespace
-
 // The values read in their own layout, left in the parts layout.
-TAMSEL_AVX void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) {
+TAMSEL_AVX inline void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) {
   const Integer span = 2 * h; // Reals from a value to its partner
   for (Integer k = 0; k < span; k += 8) {
     const Parts4 f = forward<4>(w + k);
@@ -87,24 +81,22 @@ TAMSEL_AVX void pass_parts_avx(Real* data, Integer n, Integer h, const Real* w) 
   }
 }
 
-void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa, const Real* wb,
-                         bool from_values, bool to_values) {
+inline void pass_pair_parts_avx(Real* data, Integer n, Integer h, const Real* wa,
+                                const Real* wb, bool from_values, bool to_values) {
   if (from_values && to_values) return pass_pair_parts_from<true, true>(data, n, h, wa, wb);
   if (from_values) return pass_pair_parts_from<true, false>(data, n, h, wa, wb);
   if (to_values) return pass_pair_parts_from<false, true>(data, n, h, wa, wb);
   pass_pair_parts_from<false, false>(data, n, h, wa, wb);
 }
 
-// Block q (k = 4q .. 4q+3, in lanes 4q, 4q+2 | 4q+1, 4q+3) for q = 0 ..
-// n/8 - 1, n = count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3:
-// those of lanes 1..3 are lanes 1, 3 | 2 of block n/4 - q - 1, that of lane 0
-// is lane 0 of the block after it, the one read a step before (for q = 0,
-// Z_0 stands in for the missing Z_n, and Z_0 keeps its value).  Each block
-// is read before the stores of its values, which are the splits' results
-// in their own layout: block q's at its place, its partners' 16 bytes
-// past the start of theirs, reaching into the block read a step before.
-// Left at the end: Z_count/2, lane 0 of the last block read.
-TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
+// Block q (k = 4q .. 4q+3 in lanes 4q, 4q+2 | 4q+1, 4q+3), q < n/8, n =
+// count, with the partners n-4q, n-4q-2 | n-4q-1, n-4q-3: lanes 1, 3 | 2 of
+// block n/4 - q - 1 and lane 0 of the block after it, read a step before
+// (for q = 0, Z_0 stands in for Z_n and keeps its value).  Each block is
+// read before the splits' results are stored as values: block q's at its
+// place, its partners' 16 bytes past theirs, reaching into the block read
+// a step before.  Left at the end: Z_count/2, lane 0 of the last block.
+TAMSEL_AVX inline void split_from_parts_avx(Real* data, Integer count, const Real* ws, Real f) {
   const Vec<4> fv = {f, f, f, f}; // made here: no vector crosses into this target's code
   const Integer blocks = count / 4;
   Parts4 after = block_at<false>(data); // lane 0 the partner of lane 0
@@ -135,3 +127,5 @@ TAMSEL_AVX void split_from_parts_avx(Real* data, Integer count, const Real* ws, 
 }
 
 } // namespace tamsel::x86
+
+#undef TAMSEL_AVX
