@@ -20,7 +20,7 @@ def main():
         with open(f"{out}/{name}", "w") as f:
             for r in range(1, 128):
                 x = r / 128.0
-                y = 1.2 + 0.3 * math.sin(7.0 * x + phase) + 0.05 * rng.uniform(-1, 1)
+                y = 1.2 + 0.3 * math.sin(7.0 * x + phase) + 0.01 * rng.uniform(-1, 1)
                 f.write(f"  {x:.6f}  {y:.6f}\n")
 
 

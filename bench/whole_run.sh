@@ -1,6 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: BSD-3-Clause
-# Times a whole run of tamsel on the generated 100-sample job against the
+# Times a whole run of tamsel on the generated 100-sample job (smooth
+# enough that the run writes no warning) against the
 # floor programs with hyperfine, prints run/floor, and the peak resident
 # memory of one run.  Usage: bench/whole_run.sh BUILD_DIR [ROUNDS]
 #
@@ -23,7 +24,7 @@ while [ "$round" -le "$rounds" ]; do
     -n floor_cxx "$build/bench/bench_floor_cxx" >/dev/null 2>&1
   round=$((round + 1))
 done
-rss=$(/usr/bin/time -f %M "$build/tamsel" 2>&1 >/dev/null)
+rss=$(/usr/bin/time -f %M "$build/tamsel" 2>&1 >/dev/null | tail -n 1)
 python3 - "$rss" "$rounds" <<'PY'
 import json, statistics, sys
 rounds = [{x["command"]: x for x in json.load(open(f"times{r}.json"))["results"]}
