@@ -182,10 +182,15 @@ CurveFinding curve_finding(Real largest, const Real* coef) {
 
 } // namespace
 
-Tables run_tables(RunState& st) {
-  Tables t{st.x, st.s, st.l, st.fit_s, st.fit_l, st.npts, st.x_ascending, false, 0.0, 0.0};
-  t.span = records_span(st, t.lowest, t.highest);
+Tables make_tables(const Real* x, const Real* s, const Real* l, Real* fit_s, Real* fit_l,
+                   Integer npts, bool ascending) {
+  Tables t{x, s, l, fit_s, fit_l, npts, ascending, false, 0.0, 0.0};
+  t.span = records_span(x, npts, t.lowest, t.highest);
   return t;
+}
+
+Tables run_tables(RunState& st) {
+  return make_tables(st.x, st.s, st.l, st.fit_s, st.fit_l, st.npts, st.x_ascending);
 }
 
 RecordRange records_inside(const Tables& t, Real fmin, Real width) {
@@ -251,10 +256,10 @@ void build_curves(RunState& st, const Tables& tab, bool whole_row) {
   matrix_at(st.xlgrm, k, 0) = st.fmax;
 }
 
-bool records_span(const RunState& st, Real& lowest, Real& highest) {
+bool records_span(const Real* xs, Integer npts, Real& lowest, Real& highest) {
   bool any = false;
-  for (Integer r = 1; r < st.npts; ++r) {
-    const Real x = st.x[r];
+  for (Integer r = 1; r < npts; ++r) {
+    const Real x = xs[r];
     if (!std::isfinite(x)) continue;
     if (!any || x < lowest) lowest = x;
     if (!any || x > highest) highest = x;

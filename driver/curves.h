@@ -28,6 +28,11 @@ struct Tables {
   Real lowest, highest;
 };
 
+// The tables over entries 0..npts of x, s and l, with fit_s and fit_l as
+// their work space, x ascending or not; the records' span found here.
+Tables make_tables(const Real* x, const Real* s, const Real* l, Real* fit_s, Real* fit_l,
+                   Integer npts, bool ascending);
+
 // The run's tables: st.x, st.s, st.l, st.npts and st.x_ascending, as
 // load_tables leaves them.
 Tables run_tables(RunState& st);
@@ -68,9 +73,12 @@ void build_curves(RunState& st, bool whole_row = true);
 // The same over tables `t` in place of the state's own.
 void build_curves(RunState& st, const Tables& t, bool whole_row);
 
-// The lowest and highest finite abscissae of the records read (entries
-// 1..npts-1); false, leaving both unchanged, when there is none.
-bool records_span(const RunState& st, Real& lowest, Real& highest);
+// The lowest and highest finite abscissae of the records x[1..npts-1];
+// false, leaving both unchanged, when there is none.
+bool records_span(const Real* x, Integer npts, Real& lowest, Real& highest);
+inline bool records_span(const RunState& st, Real& lowest, Real& highest) {
+  return records_span(st.x, st.npts, lowest, highest);
+}
 
 // Everything the run computes for the sample in row k = st.sample_count + 1
 // from st.fmin, st.fmax and the tables: st.width, the curves

@@ -158,14 +158,8 @@ RunResult correlate_windows(std::span<const Real> x, std::span<const Real> spec,
     xs[npts] = std::nextafter(xs[npts - 1], INFINITY);
     ss[npts] = ss[npts - 1];
     ls[npts] = ls[npts - 1];
-    tables = Tables{xs, ss, ls, ls + entries, ls + 2 * entries, npts,
-                    ascending_table(xs, npts), false, 0.0, 0.0};
-    for (Integer r = 1; r <= records; ++r) {
-      if (!std::isfinite(xs[r])) continue;
-      if (!tables.span || xs[r] < tables.lowest) tables.lowest = xs[r];
-      if (!tables.span || xs[r] > tables.highest) tables.highest = xs[r];
-      tables.span = true;
-    }
+    tables = make_tables(xs, ss, ls, ls + entries, ls + 2 * entries, npts,
+                         ascending_table(xs, npts));
   }
   st.table_warnings = array_table_warnings(tables.x, records);
 

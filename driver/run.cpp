@@ -111,8 +111,9 @@ bool fails_to_open(int error) { return error == ENOENT || error == ENOTDIR || er
 // is opened (created where there is none, never truncated) and told apart
 // from the inputs by the open descriptor, which is returned for the report
 // stream: an existing input is never written by that opening, and it takes
-// two system calls where naming the file first took four.  Otherwise, or when that opening fails, the
-// file is identified by its name, and -1 is returned.
+// two system calls where naming the file first took four.  Otherwise, or
+// when that opening fails, the file is identified by its name, and -1 is
+// returned.
 int check_report_file(const RunState& st, int dir, const char* shown_name, long line,
                       const Inputs& inputs, bool open_now) {
   char path[kNameWidth + 1], shown_path[kNameWidth + 1];

@@ -25,8 +25,9 @@ Integer name(const char* sample_name);
 // Reads the next sample record into st.sample_name, st.fmin and st.fmax,
 // and into st.bounds_skipped_line of the sample the line of the second
 // bound when the rest of that line, which is skipped, held more than
-// separators (0 when it did not).  Returns false at end of the list.  Stops on end of file inside a record,
-// on a bound that is not a number, and on a record beyond the 100th.
+// separators (0 when it did not).  Returns false at end of the list.
+// Stops on end of file inside a record, on a bound that is not a number,
+// and on a record beyond the 100th.
 bool read_sample(InputFile& list, RunState& st);
 
 // Forms st.report_name: the first st.name_length characters of the name

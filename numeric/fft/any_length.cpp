@@ -122,11 +122,11 @@ std::vector<unsigned> radices(std::size_t n) {
 
 // Bluestein's convolution length for n: up to 2^16 values, of the lengths
 // 2^a 3^b 5^c 7^d from 2n - 1 to twice that, the one whose passes cost
-// least by their time a value measured on x86 in the caches (radix 8
-// 2.2 ns, 3 1.6, 5 2.3, 7 3.1; 2 and 4 set below 8): for 10007, 20480
-// (8 8 8 8 5) rather than 20160 (8 8 3 3 5 7), 10% faster.  Beyond, where
-// the strides of lengths rich in twos meet the same cache sets (204800
-// takes 1.2 times 200000's time), the least such length.
+// least, each radix weighted by its time a value in the caches (the
+// weights below, in tenths of a nanosecond, and what they bought are in
+// bench/NOTES.md): a longer length of cheaper radices can beat the
+// shortest.  Beyond 2^16, where the strides of lengths rich in twos meet
+// the same cache sets, the least such length.
 std::size_t convolution_length(std::size_t n) {
   const std::size_t least = 2 * n - 1;
   if (least > (std::size_t{1} << 16)) return fast_length(least);

@@ -134,17 +134,7 @@ def fftshift(x, axes=None):
 
 def ifftshift(x, axes=None):
     """The inverse of fftshift: x rolled back by n//2 along each of `axes`
-    (the same as fftshift for even lengths).
-
-    Returns
-    -------
-    ndarray, x's type
-
-    Raises
-    ------
-    ValueError
-        For an axis out of range.
-    TypeError
-        When x does not hold numbers.
+    (the same as fftshift for even lengths).  Arguments, result and
+    exceptions as fftshift.
     """
     return _shift(x, axes, "ifftshift", True)
