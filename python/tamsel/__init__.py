@@ -38,11 +38,13 @@ from tamsel._runs import (RunError, RunWarning, Sample, correlate_windows, resul
 from tamsel._frequencies import fftfreq, fftshift, ifftshift, next_fast_len, rfftfreq
 from tamsel._series import (chebyshev_eval, chebyshev_fit, chebyshev_integral, chebyshev_nodes,
                             interp)
-from tamsel._transforms import correlate, fft, fftn, ifft, ifftn, irfft, rfft
+from tamsel._transforms import correlate, fft, hfft, ifft, ihfft, irfft, rfft
+from tamsel._transforms_nd import fft2, fftn, ifft2, ifftn, irfft2, irfftn, rfft2, rfftn
 
 __all__ = [
-    "fft", "ifft", "rfft", "irfft", "fftn", "ifftn", "next_fast_len", "fftfreq", "rfftfreq",
-    "fftshift", "ifftshift", "correlate",
+    "fft", "ifft", "rfft", "irfft", "hfft", "ihfft", "fft2", "ifft2", "rfft2", "irfft2", "fftn",
+    "ifftn", "rfftn", "irfftn", "next_fast_len", "fftfreq", "rfftfreq", "fftshift", "ifftshift",
+    "correlate",
     "chebyshev_nodes", "chebyshev_fit", "chebyshev_eval", "chebyshev_integral",
     "interp", "run", "run_many", "results_table", "correlate_windows", "Sample", "RunError",
     "RunWarning",

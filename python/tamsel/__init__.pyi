@@ -26,20 +26,139 @@ class Sample(NamedTuple):
     warnings: tuple[str, ...]
     records: int
 
-def fft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1, norm: _Norm = None, *,
-        workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-def ifft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1, norm: _Norm = None, *,
-         workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-def rfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1, norm: _Norm = None, *,
-         workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-def irfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1, norm: _Norm = None, *,
-          workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
+# Single precision in, single precision out (computed in double); anything
+# else gives double precision.  The first overload of each is the narrower.
+_Single = Union[np.float16, np.float32, np.complex64]
+_SingleReal = Union[np.float16, np.float32]
+
+@overload
+def fft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def fft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def ifft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def ifft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def rfft(a: npt.NDArray[_SingleReal], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def rfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def irfft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float32]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
+@overload
+def irfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
+@overload
+def hfft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float32]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
+@overload
+def hfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
+@overload
+def ihfft(a: npt.NDArray[_SingleReal], n: Optional[int] = None, axis: int = -1,  # type: ignore
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def ihfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
+    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def fftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
 def fftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-         axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-         workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def ifftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
 def ifftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-          axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-          workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def fft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def fft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def ifft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def ifft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def rfftn(a: npt.NDArray[_SingleReal], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def rfftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def irfftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.float32]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
+@overload
+def irfftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.float64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
+@overload
+def rfft2(a: npt.NDArray[_SingleReal], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
+@overload
+def rfft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
+@overload
+def irfft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.float32]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
+@overload
+def irfft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
+    out: Optional[npt.NDArray[np.float64]] = None, overwrite_x: bool = False,
+    workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
 def next_fast_len(target: int, real: bool = False) -> int: ...
 def fftfreq(n: int, d: float = 1.0) -> npt.NDArray[np.float64]: ...
 def rfftfreq(n: int, d: float = 1.0) -> npt.NDArray[np.float64]: ...

@@ -7,7 +7,7 @@ import operator
 import numpy as np
 
 from tamsel import _core
-from tamsel._transforms import _axis, _numbers
+from tamsel._arguments import _axis, _numbers
 
 
 def _count(n, routine, name="n", least=1):

@@ -12,7 +12,7 @@ import warnings as _warnings
 import numpy as np
 
 from tamsel import _core
-from tamsel._transforms import _numbers
+from tamsel._arguments import _numbers
 
 RunError = _core.RunError
 RunError.__doc__ = """The run stopped, as the command stops: `status` is the

@@ -2,7 +2,7 @@
 """The Chebyshev series and the table function of the package tamsel."""
 
 from tamsel import _core
-from tamsel._transforms import _numbers
+from tamsel._arguments import _numbers
 
 
 def chebyshev_nodes(a, b, n):

@@ -1,144 +1,33 @@
 # SPDX-License-Identifier: BSD-3-Clause
-"""The transforms, the correlation, the Chebyshev series and the table
-function of the package tamsel, which documents their conventions."""
-
-import operator
-import os
+"""The transforms along one axis and the correlation of the package tamsel,
+which documents their conventions; the n-dimensional transforms are in
+_transforms_nd, the checks they share in _arguments."""
 
 import numpy as np
 
 from tamsel import _core
+from tamsel._arguments import (_LARGEST, _along, _check_out, _finish, _fit, _numbers, _one_axis,
+                               _result_type, _scale, _swapped)
 
 
-def _axis(axis, ndim):
-    try:
-        axis = operator.index(axis)
-    except TypeError:
-        raise TypeError("axis must be an integer") from None
-    if not -ndim <= axis < ndim:
-        raise np.AxisError(axis, ndim)
-    return axis % ndim
-
-
-def _numbers(a, routine, name="a"):
-    """a as an array, or TypeError or ValueError in the routine's own words
-    when it is not an array of numbers (booleans, integers, reals or complex
-    numbers, as numpy converts them)."""
-    if type(a) is np.ndarray and a.dtype.kind in "biufc":
-        return a
-    if isinstance(a, (str, bytes)):
-        raise TypeError(f"{routine}: {name} must be an array of numbers, not {type(a).__name__}")
-    try:
-        out = np.asarray(a)
-    except ValueError:
-        raise ValueError(f"{routine}: {name} is not a rectangular array: "
-                         "its rows differ in length") from None
-    if out.dtype.kind not in "biufc":
-        raise TypeError(f"{routine}: {name} must be an array of numbers, not of {out.dtype}")
-    return out
-
-
-_LARGEST = 1 << 29
-
-
-def _length(n, routine):
-    """n as a transform's length, from 1 to 2**29, else TypeError or
-    ValueError in the routine's own words."""
-    try:
-        n = operator.index(n)
-    except TypeError:
-        raise TypeError(f"{routine}: n must be an integer") from None
-    if n < 1:
-        raise ValueError(f"{routine}: invalid number of data points ({n}) specified")
-    if n > _LARGEST:
-        raise ValueError(f"{routine}: length {n} is not from 1 to {_LARGEST}")
-    return n
-
-
-def _workers(workers, routine):
-    """The number of threads, scipy.fft's way: None 1, -1 every processor,
-    -k k-1 fewer; ValueError for 0 or below minus the number of processors."""
-    if workers is None:
-        return 1
-    try:
-        workers = operator.index(workers)
-    except TypeError:
-        raise TypeError(f"{routine}: workers must be an integer") from None
-    cores = os.cpu_count() or 1
-    if workers < 0:
-        if workers < -cores:
-            raise ValueError(f"{routine}: workers = {workers} asks for fewer than none of the "
-                             f"{cores} processors")
-        workers += cores + 1
-    if workers == 0:
-        raise ValueError(f"{routine}: workers must not be 0")
-    return workers
-
-
-def _fit(a, n, axis):
-    """a with its axis cut or padded with zeros to n values (n checked)."""
-    m = a.shape[axis]
-    if n == m:
-        return a
-    if n < m:
-        index = [slice(None)] * a.ndim
-        index[axis] = slice(0, n)
-        return a[tuple(index)]
-    shape = list(a.shape)
+def _shape(shape, axis, n):
+    shape = list(shape)
     shape[axis] = n
-    padded = np.zeros(shape, dtype=np.result_type(a.dtype, np.float64))
-    index = [slice(None)] * a.ndim
-    index[axis] = slice(0, m)
-    padded[tuple(index)] = a
-    return padded
+    return shape
 
 
-def _scale(norm, n, inverse, routine):
-    """The factor that turns the backward-normalised result into norm's."""
-    if norm is None or norm == "backward":
-        return None
-    if norm == "forward":
-        return float(n) if inverse else 1.0 / n
-    if norm == "ortho":
-        return float(np.sqrt(n)) if inverse else 1.0 / float(np.sqrt(n))
-    raise ValueError(f'{routine}: invalid norm {norm!r}; use None, "backward", "ortho" or "forward"')
-
-
-def _along(core, a, axis, *args):
-    """core applied along the last axis of a, after moving axis there."""
-    if axis == a.ndim - 1:
-        return core(a, *args)
-    return np.moveaxis(core(np.moveaxis(a, axis, -1), *args), -1, axis)
-
-
-def _one_axis(a, n, axis, norm, workers, routine, default=None):
-    """a as an array, its axis, the length along it (n, or `default` of the
-    axis's length, or the axis's length) and the number of threads, every
-    argument checked before anything is converted or allocated."""
-    a = _numbers(a, routine)
-    if a.ndim == 0:
-        raise ValueError(f"{routine}: the array has no axis")
-    axis = _axis(axis, a.ndim)
-    _scale(norm, 1, False, routine)
-    workers = _workers(workers, routine)
-    if n is None:
-        n = a.shape[axis] if default is None else default(a.shape[axis])
-    return a, axis, _length(n, routine), workers
-
-
-def _transform(a, n, axis, norm, workers, inverse, routine):
+def _transform(a, n, axis, norm, out, workers, inverse, routine):
     if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
-            and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST and a.dtype.kind in "biufc"):
+            and out is None and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST
+            and (a.dtype.kind in "biu" or a.dtype.char in "dD")):
         return _core.fft_rows(a, inverse, 1)  # the common case, every argument checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
-    out = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
-    factor = _scale(norm, n, inverse, routine)
-    if factor is not None:
-        out *= factor
-    return out
+    dtype = _result_type(a, False, routine)
+    _check_out(out, _shape(a.shape, axis, n), dtype, routine)
+    result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
+    return _finish(result, _scale(norm, n, inverse, routine), dtype, out)
 
-
-def fft(a, n=None, axis=-1, norm=None, *, workers=None):
+def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The discrete Fourier transform along one axis, numpy.fft.fft's way.
 
     out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n)
@@ -165,34 +54,42 @@ def fft(a, n=None, axis=-1, norm=None, *, workers=None):
     Parameters
     ----------
     a : array_like
-        Taken as complex128.
+        Numbers, computed in double precision (long double refused).
     n : int, optional
         The length along `axis`: `a` is cut or padded with zeros to it.
     axis : int, optional
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    out : ndarray, optional (keyword)
+        Filled with the result (one copy of it) and returned; of the
+        result's shape and dtype, else refused before anything is computed.
+    overwrite_x : bool, optional (keyword)
+        Accepted for scipy.fft's signature; `a` is never changed.
     workers : int, optional (keyword)
         Threads over the batch (the rows along the other axes), scipy.fft's
         way: None one, -1 one per processor.  The bits do not depend on it.
 
     Returns
     -------
-    ndarray of complex128
-        Shaped as `a`, with n along `axis`.
+    ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
+        Shaped as `a`, with n along `axis`.  Single precision is computed
+        in double and rounded once at the end.
 
     Raises
     ------
     ValueError
         For a length below 1 or above 2**29 (naming it), an axis out of
-        range or an unknown norm; checked before anything is converted.
+        range, an unknown norm or an `out` of another shape; checked before
+        anything is converted or allocated.
     TypeError
-        When `a` does not hold numbers.
+        When `a` does not hold numbers or holds long doubles, or `out` is
+        of another dtype.
     """
-    return _transform(a, n, axis, norm, workers, False, "fft")
+    return _transform(a, n, axis, norm, out, workers, False, "fft")
 
 
-def ifft(a, n=None, axis=-1, norm=None, *, workers=None):
+def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The inverse of fft along one axis, numpy.fft.ifft's way.
 
     out[..., j] = 1/n * sum_{k=0..n-1} a[..., k] * exp(+2*pi*i * j*k / n)
@@ -204,27 +101,27 @@ def ifft(a, n=None, axis=-1, norm=None, *, workers=None):
 
     Parameters
     ----------
-    a, n, axis, norm, workers
+    a, n, axis, norm, out, overwrite_x, workers
         As fft.
 
     Returns
     -------
-    ndarray of complex128
+    ndarray of complex128 (complex64 for single precision), as fft
 
     Raises
     ------
     ValueError, TypeError
         As fft.
     """
-    return _transform(a, n, axis, norm, workers, True, "ifft")
+    return _transform(a, n, axis, norm, out, workers, True, "ifft")
 
 
-def rfft(a, n=None, axis=-1, norm=None, *, workers=None):
+def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The spectrum of a real sequence, numpy.fft.rfft's way.
 
     out[..., k] = sum_{j=0..n-1} a[..., j] * exp(-2*pi*i * j*k / n) for
     k = 0 .. n/2, n/2 + 1 values (the others are their conjugates); out[0]
-    and (n even) out[n/2] are real.  a is taken as float64; n any from 1 to
+    and (n even) out[n/2] are real.  a is taken as real; n any from 1 to
     2**29 (even n: one complex transform of n/2 values; odd n: about 0.6 to
     0.85 of the work of a complex transform of n values; a prime n: one).
 
@@ -238,31 +135,29 @@ def rfft(a, n=None, axis=-1, norm=None, *, workers=None):
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    out, overwrite_x : optional (keyword)
+        As fft's.
     workers : int, optional (keyword)
         Threads over the batch, as fft's; the bits do not depend on it.
 
     Returns
     -------
-    ndarray of complex128
+    ndarray of complex128, or complex64 for float16 or float32 `a`
         n/2 + 1 values along `axis`.
 
     Raises
     ------
-    ValueError
-        For a length below 1 or above 2**29 (naming it), an axis out of
-        range or an unknown norm; checked before anything is converted.
-    TypeError
-        When `a` does not hold numbers.
+    ValueError, TypeError
+        As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "rfft")
-    out = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
-    factor = _scale(norm, n, False, "rfft")
-    if factor is not None:
-        out *= factor
-    return out
+    dtype = _result_type(a, False, "rfft")
+    _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "rfft")
+    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
+    return _finish(result, _scale(norm, n, False, "rfft"), dtype, out)
 
 
-def irfft(a, n=None, axis=-1, norm=None, *, workers=None):
+def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The real sequence of a spectrum of n/2 + 1 values, numpy.fft.irfft's way.
 
     out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
@@ -282,124 +177,103 @@ def irfft(a, n=None, axis=-1, norm=None, *, workers=None):
         The axis transformed (the last by default); the others are a batch.
     norm : {None, "backward", "forward", "ortho"}, optional
         The scaling, as numpy.fft's.
+    out, overwrite_x : optional (keyword)
+        As fft's.
     workers : int, optional (keyword)
         Threads over the batch, as fft's; the bits do not depend on it.
 
     Returns
     -------
-    ndarray of float64
+    ndarray of float64, or float32 for float16, float32 or complex64 `a`
         n values along `axis`.
 
     Raises
     ------
-    ValueError
-        For a length below 1 or above 2**29 (naming it), an axis out of
-        range or an unknown norm; checked before anything is converted.
-    TypeError
-        When `a` does not hold numbers.
+    ValueError, TypeError
+        As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "irfft", lambda m: 2 * (m - 1))
-    out = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers)
-    factor = _scale(norm, n, True, "irfft")
-    if factor is not None:
-        out *= factor
-    return out
+    dtype = _result_type(a, True, "irfft")
+    _check_out(out, _shape(a.shape, axis, n), dtype, "irfft")
+    result = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers)
+    return _finish(result, _scale(norm, n, True, "irfft"), dtype, out)
 
 
-def _transform_n(a, s, axes, norm, workers, inverse, routine):
-    a = _numbers(a, routine)
-    if a.ndim == 0:
-        raise ValueError(f"{routine}: the array has no axis")
-    if axes is None:
-        axes = range(a.ndim) if s is None else range(a.ndim - len(s), a.ndim)
-    axes = [_axis(axis, a.ndim) for axis in axes]
-    if len(set(axes)) != len(axes):
-        raise ValueError(f"{routine}: an axis appears twice in {axes}")
-    if not axes:
-        raise ValueError(f"{routine}: no axis to transform")
-    _scale(norm, 1, False, routine)
-    workers = _workers(workers, routine)
-    if s is not None:
-        if len(s) != len(axes):
-            raise ValueError(f"{routine}: s and axes must have the same length")
-        s = [_length(n, routine) for n in s]
-    else:
-        s = [_length(a.shape[axis], routine) for axis in axes]
-    if int(np.prod(s, dtype=object)) > _LARGEST:
-        raise ValueError(f"{routine}: the axes transformed hold more than {_LARGEST} values")
-    for axis, n in zip(axes, s):
-        a = _fit(a, n, axis)
-    k = len(axes)
-    last = list(range(a.ndim - k, a.ndim))
-    if axes == last:
-        out = _core.fft_blocks(a, k, inverse, workers)
-    else:
-        out = np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse, workers),
-                          last, axes)
-    factor = _scale(norm, int(np.prod([a.shape[axis] for axis in axes])), inverse, routine)
-    if factor is not None:
-        out *= factor
-    return out
+def _conjugate_irfft(a, n, workers):
+    return _core.irfft_rows(np.conjugate(a, dtype=np.complex128, order="C"), n, workers)
 
 
-def fftn(a, s=None, axes=None, norm=None, *, workers=None):
-    """The n-dimensional discrete Fourier transform, numpy.fft.fftn's way.
+def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
+    """The real spectrum of a Hermitian sequence given by its first half,
+    numpy.fft.hfft's way.
 
-    out[k] = sum_j a[j] * exp(-2*pi*i * sum_d j_d*k_d / n_d) over the given
-    axes (all by default), the last of them transformed first; every length
-    any from 1 to 2**29.  Unscaled (norm as fft).  The bits of fft along
-    each axis in turn (and of the toolkit's fourn when every length is a
-    power of two).
+    out[..., k] = sum_{j=0..n-1} X[j] * exp(-2*pi*i * j*k / n), with
+    X[j] = a[..., j] for j <= n/2 and X[n-j] = conj(X[j]): unscaled (norm
+    None or "backward"; "forward" divides by n, "ortho" by sqrt(n)).  It
+    is n * irfft(conj(a), n), the n taken as one more rounding.  n defaults
+    to 2 * (m - 1) for m values along `axis`; `a` is cut or padded to
+    n/2 + 1 values, and the imaginary part of a[..., 0] (and, n even, of
+    a[..., n/2]) is not used.
 
     Parameters
     ----------
     a : array_like
-        Taken as complex128.
-    s : sequence of int, optional
-        The lengths along `axes` (each cut or padded).
-    axes : sequence of int, optional
-        The axes transformed, each once; the others are a batch.
-    norm : {None, "backward", "forward", "ortho"}, optional
-        The scaling, as numpy.fft's.
-    workers : int, optional (keyword)
-        Threads over the batch, as fft's; the bits do not depend on it.
+        The first n/2 + 1 values of the Hermitian sequence.
+    n : int, optional
+        The length of the result along `axis`.
+    axis, norm, out, overwrite_x, workers
+        As fft.
 
     Returns
     -------
-    ndarray of complex128
-
-    Raises
-    ------
-    ValueError
-        For a length below 1 or above 2**29 (naming it), an axis out of
-        range or given twice or an unknown norm; checked before anything is
-        converted.
-    TypeError
-        When `a` does not hold numbers.
-    """
-    return _transform_n(a, s, axes, norm, workers, False, "fftn")
-
-
-def ifftn(a, s=None, axes=None, norm=None, *, workers=None):
-    """The inverse of fftn: exp(+2*pi*i ...) and 1/N, N the number of values
-    transformed (exact when N is a power of two, else a correctly rounded
-    division).
-
-    Parameters
-    ----------
-    a, s, axes, norm, workers
-        As fftn.
-
-    Returns
-    -------
-    ndarray of complex128
+    ndarray of float64, or float32 for float16, float32 or complex64 `a`
+        n values along `axis`.
 
     Raises
     ------
     ValueError, TypeError
-        As fftn.
+        As fft.
     """
-    return _transform_n(a, s, axes, norm, workers, True, "ifftn")
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "hfft", lambda m: 2 * (m - 1))
+    dtype = _result_type(a, True, "hfft")
+    _check_out(out, _shape(a.shape, axis, n), dtype, "hfft")
+    result = _along(_conjugate_irfft, _fit(a, n // 2 + 1, axis), axis, n, workers)
+    return _finish(result, _scale(_swapped(norm), n, True, "hfft"), dtype, out)
+
+
+def ihfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
+    """The first half of the Hermitian sequence whose hfft is the real `a`,
+    numpy.fft.ihfft's way.
+
+    out[..., j] = 1/n * sum_{k=0..n-1} a[..., k] * exp(+2*pi*i * j*k / n)
+    for j = 0 .. n/2, n/2 + 1 values (norm "forward" leaves out the 1/n,
+    "ortho" takes 1/sqrt(n)): conj(rfft(a)) / n.
+
+    Parameters
+    ----------
+    a : array_like
+        Real values.
+    n : int, optional
+        The length along `axis` of the real sequence (cut or padded).
+    axis, norm, out, overwrite_x, workers
+        As fft.
+
+    Returns
+    -------
+    ndarray of complex128, or complex64 for float16 or float32 `a`
+        n/2 + 1 values along `axis`.
+
+    Raises
+    ------
+    ValueError, TypeError
+        As fft.
+    """
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "ihfft")
+    dtype = _result_type(a, False, "ihfft")
+    _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "ihfft")
+    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
+    np.conjugate(result, out=result)
+    return _finish(result, _scale(_swapped(norm), n, False, "ihfft"), dtype, out)
 
 
 def correlate(a, b):
