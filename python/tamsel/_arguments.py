@@ -121,13 +121,22 @@ def _along(core, a, axis, *args):
     return np.moveaxis(core(np.moveaxis(a, axis, -1), *args), -1, axis)
 
 
-def _result_type(a, real, routine):
-    """The dtype of a transform of a: float32 or complex64 (`real` for a
-    real result) for half and single precision input, else float64 or
-    complex128; long double refused, as tamsel computes in double."""
+def _transformable(a, routine):
+    """a as an array of numbers that a transform takes: long double is
+    refused rather than silently rounded, as tamsel computes in double."""
+    a = _numbers(a, routine)
     if a.dtype.kind in "fc" and a.dtype.itemsize > (8 if a.dtype.kind == "f" else 16):
         raise TypeError(f"{routine}: {a.dtype} input is not taken: tamsel computes in double "
                         "precision; convert it first, e.g. a.astype(np.complex128)")
+    if a.ndim == 0:
+        raise ValueError(f"{routine}: the array has no axis")
+    return a
+
+
+def _result_type(a, real):
+    """The dtype of a transform of a: float32 or complex64 (`real` for a
+    real result) for half and single precision input, else float64 or
+    complex128."""
     if a.dtype in _SINGLE:
         return np.dtype(np.float32 if real else np.complex64)
     return np.dtype(np.float64 if real else np.complex128)
@@ -163,9 +172,7 @@ def _one_axis(a, n, axis, norm, workers, routine, default=None):
     """a as an array, its axis, the length along it (n, or `default` of the
     axis's length, or the axis's length) and the number of threads, every
     argument checked before anything is converted or allocated."""
-    a = _numbers(a, routine)
-    if a.ndim == 0:
-        raise ValueError(f"{routine}: the array has no axis")
+    a = _transformable(a, routine)
     axis = _axis(axis, a.ndim)
     _scale(norm, 1, False, routine)
     workers = _workers(workers, routine)
@@ -179,9 +186,7 @@ def _axes(a, s, axes, norm, workers, routine, real_inverse=False):
     axis, or the last len(s); for an inverse real transform s[-1] defaults
     to 2 * (m - 1)) and the number of threads, every argument checked before
     anything is converted or allocated."""
-    a = _numbers(a, routine)
-    if a.ndim == 0:
-        raise ValueError(f"{routine}: the array has no axis")
+    a = _transformable(a, routine)
     try:
         s = None if s is None else [operator.index(n) for n in s]
         axes = None if axes is None else [operator.index(axis) for axis in axes]

@@ -22,7 +22,7 @@ def _transform(a, n, axis, norm, out, workers, inverse, routine):
             and (a.dtype.kind in "biu" or a.dtype.char in "dD")):
         return _core.fft_rows(a, inverse, 1)  # the common case, every argument checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
-    dtype = _result_type(a, False, routine)
+    dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n), dtype, routine)
     result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
     return _finish(result, _scale(norm, n, inverse, routine), dtype, out)
@@ -151,7 +151,7 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
         As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "rfft")
-    dtype = _result_type(a, False, "rfft")
+    dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "rfft")
     result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
     return _finish(result, _scale(norm, n, False, "rfft"), dtype, out)
@@ -193,7 +193,7 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
         As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "irfft", lambda m: 2 * (m - 1))
-    dtype = _result_type(a, True, "irfft")
+    dtype = _result_type(a, True)
     _check_out(out, _shape(a.shape, axis, n), dtype, "irfft")
     result = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers)
     return _finish(result, _scale(norm, n, True, "irfft"), dtype, out)
@@ -235,7 +235,7 @@ def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
         As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "hfft", lambda m: 2 * (m - 1))
-    dtype = _result_type(a, True, "hfft")
+    dtype = _result_type(a, True)
     _check_out(out, _shape(a.shape, axis, n), dtype, "hfft")
     result = _along(_conjugate_irfft, _fit(a, n // 2 + 1, axis), axis, n, workers)
     return _finish(result, _scale(_swapped(norm), n, True, "hfft"), dtype, out)
@@ -269,7 +269,7 @@ def ihfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
         As fft.
     """
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "ihfft")
-    dtype = _result_type(a, False, "ihfft")
+    dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "ihfft")
     result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
     np.conjugate(result, out=result)

@@ -33,7 +33,7 @@ def _shape(a, s, axes, last=None):
 
 def _transform_n(a, s, axes, norm, out, workers, inverse, routine):
     a, s, axes, workers = _axes(a, s, axes, norm, workers, routine)
-    dtype = _result_type(a, False, routine)
+    dtype = _result_type(a, False)
     _check_out(out, _shape(a, s, axes), dtype, routine)
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
@@ -43,7 +43,7 @@ def _transform_n(a, s, axes, norm, out, workers, inverse, routine):
 
 def _rfftn(a, s, axes, norm, out, workers, routine):
     a, s, axes, workers = _axes(a, s, axes, norm, workers, routine)
-    dtype = _result_type(a, False, routine)
+    dtype = _result_type(a, False)
     _check_out(out, _shape(a, s, axes, s[-1] // 2 + 1), dtype, routine)
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
@@ -55,7 +55,7 @@ def _rfftn(a, s, axes, norm, out, workers, routine):
 
 def _irfftn(a, s, axes, norm, out, workers, routine):
     a, s, axes, workers = _axes(a, s, axes, norm, workers, routine, real_inverse=True)
-    dtype = _result_type(a, True, routine)
+    dtype = _result_type(a, True)
     _check_out(out, _shape(a, s, axes), dtype, routine)
     for axis, n in zip(axes, s[:-1] + [s[-1] // 2 + 1]):
         a = _fit(a, n, axis)
