@@ -7,8 +7,11 @@ The transforms follow numpy.fft's conventions:
     fft(x)[k]  = sum_j x[j] * exp(-2*pi*i * j*k / n)
     ifft(X)[j] = 1/n * sum_k X[k] * exp(+2*pi*i * j*k / n)
 
-natural order (index 0 first), float64 and complex128, over any axis with
-batches over the others.  Lengths are any from 1 to 2**29.  Every result is
+natural order (index 0 first), over any axis with batches over the
+others; fft2, rfftn, hfft and the rest of numpy.fft's and scipy.fft's
+transforms too, with out= and overwrite_x=.  Double precision, and single
+precision kept (float32 or complex64 in, out), computed in double and
+rounded once.  Lengths are any from 1 to 2**29.  Every result is
 the bits of the C++ toolkit: a power of two goes through the toolkit's
 radix-2 transform, whose conjugations, unpacking and power-of-two scalings
 are exact; any other length through its mixed-radix and Bluestein engine,
