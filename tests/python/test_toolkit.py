@@ -132,6 +132,8 @@ def test_misuse_is_told_in_the_modules_own_words():
         "interp": lambda v: tamsel.interp(0.5, v, [1.0, 2.0]),
         "correlate_windows": lambda v: tamsel.correlate_windows([0.5], v, [1.0], [(0.1, 0.9)]),
     }
+    calls |= {name: getattr(tamsel, name) for name in ("hfft", "ihfft", "fft2", "ifft2", "rfft2",
+                                                       "irfft2", "rfftn", "irfftn")}
     for routine, call in calls.items():
         for bad, error in (("abc", TypeError), ([[1.0, 2.0], [3.0]], ValueError),
                            (np.array(["a", "b"]), TypeError)):
