@@ -350,6 +350,19 @@ void lines_steps(Maker& make, Plan& plan, Integer count, Integer last) {
   make.cached_passes(0, false, 8, last);
 }
 
+// transform_interleaved of fewer than 16 values, or of more than the tiles
+// of interleave_first_two take at their speed: the values interleaved in a
+// step of their own, then the steps of transform.  Below 16, straight into
+// the order the permutation puts them in, then the passes as radix2_passes
+// runs them.
+void interleaved_apart(const kernels::Table& k, Maker& make, Schedule& out, Integer count,
+                       bool straddle) {
+  PlanStep& s = make.add(Op::interleave, count);
+  if (count >= 16) return complex_steps(k, make, out, count, straddle);
+  s.order = reversed_order(count);
+  if (count >= 2) make.passes(count, count, Start::permuted);
+}
+
 void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   Schedule& out = straddle ? plan.straddling : plan.aligned;
   Maker make(k, plan.direction, straddle, out);
@@ -360,6 +373,10 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   case Shape::real_split:
     return real_split_steps(k, make, out, count, straddle);
   case Shape::interleaved:
+    static_assert(4 * kPassBlock <= kPartsLength);
+    if (count < 16 || count > 4 * kPassBlock) {
+      return interleaved_apart(k, make, out, count, straddle);
+    }
     // Up to 2^13 values the tiles go straight to their places, with no
     // sweep of their own to interleave the values.  Beyond 2^11, the twelve
     // rows a tile reads and writes in re, im and out lie 8 KiB or more
@@ -385,6 +402,9 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
     plan.closing.w[0] = make.w(count / 2);
     plan.closing.w[1] = make.w(count);
     return;
+  case Shape::strided:
+  case Shape::strided_permuted:
+    return detail::strided_steps(k, plan, out);
   }
 }
 
@@ -396,11 +416,13 @@ bool takes(Shape shape, Integer count) {
   case Shape::real_split:
     return count >= 16 && count <= kCachedLength / 2;
   case Shape::interleaved:
-    static_assert(4 * kPassBlock <= kPartsLength);
-    return count >= 16 && count <= 4 * kPassBlock;
+    return true;
   case Shape::lines:
   case Shape::lines_permuted:
     return count >= 16 && count <= kLongestLine;
+  case Shape::strided:
+  case Shape::strided_permuted:
+    return count >= 2;
   }
   return false;
 }
