@@ -31,16 +31,12 @@
 
 namespace {
 
+using namespace tamsel::test_support;
+
 using tamsel::Integer;
 using tamsel::Real;
 using tamsel::kernels::Kernel;
 using tamsel::kernels::KernelOverride;
-using tamsel::test_support::bits;
-using tamsel::test_support::EveryKernel;
-using tamsel::test_support::first_difference;
-using tamsel::test_support::kernel_name;
-using tamsel::test_support::random_values;
-using tamsel::test_support::runnable_kernels;
 
 using FastPaths = EveryKernel;
 

@@ -20,13 +20,10 @@
 
 namespace {
 
+using namespace tamsel::test_support;
+
 using tamsel::Integer;
 using tamsel::Real;
-using tamsel::test_support::first_difference;
-using tamsel::test_support::kernel_name;
-using tamsel::test_support::random_values;
-using tamsel::test_support::runnable_kernels;
-using tamsel::test_support::Transform;
 
 // One routine at one size: its reference result is computed once, and the
 // routine with every kernel table this processor runs must give it bit for

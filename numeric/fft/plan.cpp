@@ -70,13 +70,7 @@ public:
   const Real* w(Integer m) const { return cached_twiddles(direction_, m); }
 
   PlanStep& add(Op op, Integer n, Integer h = 0) {
-    if (out_.size == Schedule::kMaxSteps) {
-      throw std::logic_error("fft: a plan of more steps than a schedule holds");
-    }
-    PlanStep& s = out_.steps[out_.size++];
-    s.op = op;
-    s.n = n;
-    s.h = h;
+    PlanStep& s = out_.add(op, n, h);
     s.in_scratch = in_scratch_;
     return s;
   }
@@ -430,6 +424,15 @@ bool takes(Shape shape, Integer count) {
 std::mutex making;
 
 } // namespace
+
+PlanStep& Schedule::add(Op op, Integer n, Integer h) {
+  if (size == kMaxSteps) throw std::logic_error("fft: a plan of more steps than a schedule holds");
+  PlanStep& s = steps[size++];
+  s.op = op;
+  s.n = n;
+  s.h = h;
+  return s;
+}
 
 namespace detail {
 

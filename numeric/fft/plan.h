@@ -100,6 +100,9 @@ struct Schedule {
   PlanStep steps[kMaxSteps];
   int size = 0;
   bool scratch = false;
+  // A new last step of kind op over n values (or rows), half-span h;
+  // refused (std::logic_error) beyond kMaxSteps.
+  PlanStep& add(Op op, Integer n, Integer h);
   const PlanStep* begin() const { return steps; }
   const PlanStep* end() const { return steps + size; }
 };

@@ -3,8 +3,6 @@
 // steps of lines that lie a stride apart, decided from the kernel table's
 // capabilities and the size thresholds below.  Made once per (table, shape,
 // length, direction) and kept, as every plan (plan.cpp).
-#include <stdexcept>
-
 #include "fft/engine.h"
 #include "fft/plan.h"
 
@@ -24,17 +22,6 @@ constexpr Integer kStripValues = Integer{1} << 14;
 constexpr Integer kPlaneValues = Integer{1} << 15;
 constexpr Integer kLeastStrip = 4;
 
-PlanStep& add(Schedule& out, Op op, Integer rows, Integer h) {
-  if (out.size == Schedule::kMaxSteps) {
-    throw std::logic_error("fft: a plan of more steps than a schedule holds");
-  }
-  PlanStep& s = out.steps[out.size++];
-  s.op = op;
-  s.n = rows;
-  s.h = h;
-  return s;
-}
-
 } // namespace
 
 namespace detail {
@@ -50,25 +37,25 @@ void strided_steps(const kernels::Table& k, Plan& plan, Schedule& out) {
   plan.run = L > kCachedLength          ? kMaxLength
              : kStripValues / L < kLeastStrip ? kLeastStrip
                                            : kStripValues / L;
-  if (plan.shape == Shape::strided) add(out, Op::rows_reverse, L, 0);
+  if (plan.shape == Shape::strided) out.add(Op::rows_reverse, L, 0);
   const Integer cached = L < kCachedLength ? L : kCachedLength;
   for (Integer M = 2; M <= L; M *= 2) {
     const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
     if (k.can.triples && left % 3 == 0 && left > 0) {
-      PlanStep& s = add(out, Op::strip_pass_triple, L, M / 2);
+      PlanStep& s = out.add(Op::strip_pass_triple, L, M / 2);
       s.w[0] = cached_twiddles(sign, M);
       s.w[1] = cached_twiddles(sign, 2 * M);
       s.w[2] = cached_twiddles(sign, 4 * M);
       M *= 4;
     } else if (left >= 2) {
-      PlanStep& s = add(out, Op::strip_pass_pair, L, M / 2);
+      PlanStep& s = out.add(Op::strip_pass_pair, L, M / 2);
       s.w[0] = cached_twiddles(sign, M);
       s.w[1] = cached_twiddles(sign, 2 * M);
       M *= 2;
     } else if (left == 1) {
-      add(out, Op::strip_pass, L, M / 2).w[0] = cached_twiddles(sign, M);
+      out.add(Op::strip_pass, L, M / 2).w[0] = cached_twiddles(sign, M);
     } else {
-      add(out, Op::uncached_strip_pass, L, M / 2).j0 = sign;
+      out.add(Op::uncached_strip_pass, L, M / 2).j0 = sign;
     }
   }
 }
