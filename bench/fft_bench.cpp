@@ -338,8 +338,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (shape.size() > 1) {
-      std::fputs(tamsel::fft::describe_dimensions(shape.data(), Integer(shape.size()), sign).c_str(),
-                 stdout);
+      const Integer dimensions = Integer(shape.size());
+      std::fputs(tamsel::fft::describe_dimensions(shape.data(), dimensions, sign).c_str(), stdout);
       return 0;
     }
     const Integer n = shape[0];

@@ -48,8 +48,9 @@ void append_table_name(std::string& out, const char* name, std::size_t length) {
           out += "\\x";
           out += kHex[byte >> 4];
           out += kHex[byte & 15];
-        } else if (const char* escape = escape_of(byte, {{'\\', "\\\\"}, {'\t', "\\t"}, {'\n', "\\n"},
-                                                         {'\r', "\\r"}, {'"', "\\\""}})) {
+        } else if (const char* escape = escape_of(byte, {{'\\', "\\\\"}, {'\t', "\\t"},
+                                                         {'\n', "\\n"}, {'\r', "\\r"},
+                                                         {'"', "\\\""}})) {
           out += escape;
         } else {
           out += char(byte);
