@@ -401,6 +401,8 @@ void transform_strided(Real* data, Integer L, Integer B, Integer A, Integer dire
   const Shape shape = rows_permuted ? Shape::strided_permuted : Shape::strided;
   const Plan& plan = plan_for(kernels::active(), shape, L, direction);
   // Strips of plan.run lines, or all B where fewer, each through all steps.
+  // The kernels of strided steps take rows at any offset: the plan's two
+  // schedules are the same, and the first serves.
   Operands o;
   o.stride = B;
   o.lines = plan.run < B ? plan.run : B;
