@@ -128,11 +128,12 @@ template <class Sweep>
 // values, `stride` values apart, with the factors w_j at w[2(j - j0)] for j
 // = j0 .. j0 + count - 1.
 void strip_butterflies(decltype(kernels::Table::butterflies) butterflies, Real* data, Integer n,
-                       Integer h, const Real* w, Integer j0, Integer count, const Operands& o) {
+                       Integer h, const Real* w, Integer j0, Integer count, Integer stride,
+                       Integer lines) {
   for (Integer g = 0; g < n; g += 2 * h) {
     for (Integer j = j0; j < j0 + count; ++j) {
-      Real* a = data + 2 * (g + j) * o.stride;
-      butterflies(a, a + 2 * h * o.stride, w[2 * (j - j0)], w[2 * (j - j0) + 1], o.lines);
+      Real* a = data + 2 * (g + j) * stride;
+      butterflies(a, a + 2 * h * stride, w[2 * (j - j0)], w[2 * (j - j0) + 1], lines);
     }
   }
 }
@@ -182,41 +183,42 @@ inline void run(const PlanStep* s, const PlanStep* end, Real* data, Integer exte
   for (; s != end; s += 1 + s->inner) s->call(*s, data, extent, o);
 }
 
-// The calls of the steps of strided lines, on the n rows at data.
+// The calls of the steps of strided lines, on the n rows at data.  What
+// the loops read is in locals: the kernels they call could, for all the
+// compiler knows, write the step and the operands.
 template <Op kOp>
 void strided_call(const PlanStep& s, Real* data, Integer n, const Operands& o) {
-  const Integer h = s.h;
-  // Reals from a row to the row h below it.
-  [[maybe_unused]] const Integer span = 2 * h * o.stride;
+  const auto call = kernel<kOp>(s);
+  const Integer h = s.h, stride = o.stride, lines = o.lines;
+  [[maybe_unused]] const Integer span = 2 * h * stride; // from a row to the row h below it
+  [[maybe_unused]] const Real* const w0 = s.w[0];
+  [[maybe_unused]] const Real* const w1 = s.w[1];
+  [[maybe_unused]] const Real* const w2 = s.w[2];
   if constexpr (kOp == Op::rows_reverse) {
     for (Integer i = 0, r = 0; i < n; ++i, r = next_reversed(r, n)) {
-      if (r > i) {
-        kernel<kOp>(s)(data + 2 * i * o.stride, data + 2 * r * o.stride,
-                       kernels::Reals{2 * o.lines});
-      }
+      if (r > i) call(data + 2 * i * stride, data + 2 * r * stride, kernels::Reals{2 * lines});
     }
   } else if constexpr (kOp == Op::strip_pass) {
-    strip_butterflies(kernel<kOp>(s), data, n, h, s.w[0], 0, h, o);
+    strip_butterflies(call, data, n, h, w0, 0, h, stride, lines);
   } else if constexpr (kOp == Op::strip_pass_pair) {
     // For each group of 4h rows and j < h: rows g+j + r*h, r = 0..3.
     for (Integer g = 0; g < n; g += 4 * h) {
       for (Integer j = 0; j < h; ++j) {
-        kernel<kOp>(s)(data + 2 * (g + j) * o.stride, span, s.w[0] + 2 * j, s.w[1] + 2 * j,
-                       s.w[1] + 2 * (j + h), o.lines);
+        call(data + 2 * (g + j) * stride, span, w0 + 2 * j, w1 + 2 * j, w1 + 2 * (j + h), lines);
       }
     }
   } else if constexpr (kOp == Op::strip_pass_triple) {
     // For each group of 8h rows and j < h: rows g+j + r*h, r = 0..7.
     for (Integer g = 0; g < n; g += 8 * h) {
       for (Integer j = 0; j < h; ++j) {
-        kernel<kOp>(s)(data + 2 * (g + j) * o.stride, span, s.w[0] + 2 * j, s.w[1] + 2 * j,
-                       s.w[1] + 2 * (j + h), s.w[2] + 2 * j, 2 * h, o.lines);
+        call(data + 2 * (g + j) * stride, span, w0 + 2 * j, w1 + 2 * j, w1 + 2 * (j + h),
+             w2 + 2 * j, 2 * h, lines);
       }
     }
   } else {
     static_assert(kOp == Op::uncached_strip_pass);
     in_chunks(h, s.j0, [&](const Real* w, Integer j0) {
-      strip_butterflies(kernel<kOp>(s), data, n, h, w, j0, kChunk, o);
+      strip_butterflies(call, data, n, h, w, j0, kChunk, stride, lines);
     });
   }
 }
