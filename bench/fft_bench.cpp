@@ -308,6 +308,23 @@ void print_machine() {
               widest);
 }
 
+// The lengths of "N1xN2x...", each a power of two, their product at most
+// 2^29; none where the text is not that.
+std::vector<Integer> parse_shape(const char* text) {
+  std::vector<Integer> shape;
+  long values = 1;
+  char* end = nullptr;
+  for (const char* at = text;; at = end + 1) { // past the 'x'
+    const long length = std::strtol(at, &end, 10);
+    if (end == at || length < 1 || length > (1 << 29) || (length & (length - 1)) != 0) return {};
+    values *= length;
+    if (values > (1 << 29)) return {};
+    shape.push_back(Integer(length));
+    if (*end == '\0') return shape;
+    if (*end != 'x') return {};
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -316,23 +333,9 @@ int main(int argc, char** argv) {
   // --plan N1xN2[x...] [sign], those of fourn for that shape (N1 the
   // fastest dimension).
   if (argc > 2 && std::strcmp(argv[1], "--plan") == 0) {
-    std::vector<Integer> shape;
-    long long values = 1;
-    for (const char* at = argv[2]; *at != '\0';) {
-      char* end = nullptr;
-      const long length = std::strtol(at, &end, 10);
-      if (end == at || length < 1 || length > (1 << 29) || (length & (length - 1)) != 0) {
-        values = 0;
-        break;
-      }
-      shape.push_back(Integer(length));
-      values *= length;
-      at = *end == 'x' && end[1] != '\0' ? end + 1 : end;
-      if (*at != '\0' && at == end) values = 0;
-      if (values == 0 || values > (1 << 29)) break;
-    }
+    const std::vector<Integer> shape = parse_shape(argv[2]);
     const int sign = argc > 3 && std::atoi(argv[3]) == -1 ? -1 : 1;
-    if (values < 1 || values > (1 << 29) || (shape.size() == 1 && values < 2)) {
+    if (shape.empty() || (shape.size() == 1 && shape[0] < 2)) {
       std::fprintf(stderr, "fft_bench --plan: N, or each of N1xN2..., must be a power of two, "
                            "N from 2 and their product at most 2^29\n");
       return 2;
