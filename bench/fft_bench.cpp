@@ -10,7 +10,9 @@
 // taken off, so that the table shows the transforms themselves.  Each figure
 // is the best of 24 batches of at least 4 ms, ours and FFTW's measured in
 // turns.  `fft_bench --plan N [sign]` times nothing and prints the steps of
-// the plans of four1 and realft for N values (fft::describe_plan).
+// the plans of four1 and realft for N values (fft::describe_plan), and
+// `fft_bench --plan 64x64 [sign]` those of fourn for that shape
+// (fft::describe_dimensions).
 #include <fftw3.h>
 
 #include <algorithm>
@@ -306,18 +308,44 @@ void print_machine() {
               widest);
 }
 
+// The lengths of "N1xN2x...", each a power of two, their product at most
+// 2^29; none where the text is not that.
+std::vector<Integer> parse_shape(const char* text) {
+  std::vector<Integer> shape;
+  long values = 1;
+  char* end = nullptr;
+  for (const char* at = text;; at = end + 1) { // past the 'x'
+    const long length = std::strtol(at, &end, 10);
+    if (end == at || length < 1 || length > (1 << 29) || (length & (length - 1)) != 0) return {};
+    values *= length;
+    if (values > (1 << 29)) return {};
+    shape.push_back(Integer(length));
+    if (*end == '\0') return shape;
+    if (*end != 'x') return {};
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   // --plan N [sign]: prints the steps of the plans of four1 and realft of
-  // N values (a power of two) with the widest kernels, and times nothing.
+  // N values (a power of two) with the widest kernels, and times nothing;
+  // --plan N1xN2[x...] [sign], those of fourn for that shape (N1 the
+  // fastest dimension).
   if (argc > 2 && std::strcmp(argv[1], "--plan") == 0) {
-    const int n = std::atoi(argv[2]);
+    const std::vector<Integer> shape = parse_shape(argv[2]);
     const int sign = argc > 3 && std::atoi(argv[3]) == -1 ? -1 : 1;
-    if (n < 2 || n > (1 << 29) || (n & (n - 1)) != 0) {
-      std::fprintf(stderr, "fft_bench --plan: N must be a power of two from 2 to 2^29\n");
+    if (shape.empty() || (shape.size() == 1 && shape[0] < 2)) {
+      std::fprintf(stderr, "fft_bench --plan: N, or each of N1xN2..., must be a power of two, "
+                           "N from 2 and their product at most 2^29\n");
       return 2;
     }
+    if (shape.size() > 1) {
+      const Integer dimensions = Integer(shape.size());
+      std::fputs(tamsel::fft::describe_dimensions(shape.data(), dimensions, sign).c_str(), stdout);
+      return 0;
+    }
+    const Integer n = shape[0];
     std::fputs(tamsel::fft::describe_plan(n, sign).c_str(), stdout);
     if (sign == 1) {
       std::fputs(tamsel::fft::describe_plan(n, 1, tamsel::fft::Shape::real_split).c_str(), stdout);

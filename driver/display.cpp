@@ -44,20 +44,16 @@ char shown_byte(char byte) {
 }
 
 std::size_t show_bytes(const char* text, std::size_t length, char* out) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
   std::size_t shown = 0;
-  for (std::size_t i = 0; i < length;) {
-    char32_t code = 0;
-    const std::size_t n = s[i] >= 0x80 ? utf8_character(text + i, length - i, code) : 0;
-    if (n == 0) {
-      out[shown++] = shown_byte(text[i++]);
-    } else if (hidden(code)) {
-      out[shown++] = '?';
-      i += n;
-    } else {
-      for (std::size_t k = 0; k < n; ++k) out[shown++] = text[i++];
-    }
-  }
+  for_each_character(
+      text, length, [&](unsigned char b) { out[shown++] = shown_byte(char(b)); },
+      [&](const char* character, std::size_t n, char32_t code) {
+        if (hidden(code)) {
+          out[shown++] = '?';
+        } else {
+          for (std::size_t k = 0; k < n; ++k) out[shown++] = character[k];
+        }
+      });
   out[shown] = '\0';
   return shown;
 }

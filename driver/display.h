@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
+#include <utility>
 
 namespace tamsel {
 
@@ -17,6 +19,37 @@ namespace tamsel {
 // there (an ASCII byte included).  Overlong forms, surrogates and code
 // points past U+10FFFF are not well-formed.
 std::size_t utf8_character(const char* text, std::size_t length, char32_t& code);
+
+// Walks text[0..length-1] a character at a time: byte(b) for each byte b
+// (an unsigned char) that starts no well-formed UTF-8 character, every
+// ASCII byte among them, and character(start, n, code) for each
+// well-formed character of n bytes.
+template <class Byte, class Character>
+void for_each_character(const char* text, std::size_t length, const Byte& byte,
+                        const Character& character) {
+  for (std::size_t i = 0; i < length;) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    char32_t code = 0;
+    const std::size_t n = b >= 0x80 ? utf8_character(text + i, length - i, code) : 0;
+    if (n == 0) {
+      byte(b);
+      ++i;
+    } else {
+      character(text + i, n, code);
+      i += n;
+    }
+  }
+}
+
+// The text that stands for byte b in `escapes`, pairs of a byte and its
+// text; nullptr where b has none.
+inline const char* escape_of(unsigned char b,
+                             std::initializer_list<std::pair<char, const char*>> escapes) {
+  for (const auto& [escaped, text] : escapes) {
+    if (static_cast<unsigned char>(escaped) == b) return text;
+  }
+  return nullptr;
+}
 
 // Whether a code point is a control or an invisible format character, shown
 // as '?': C1 controls, the line and paragraph separators, the bidirectional

@@ -41,32 +41,22 @@ std::string shown(const char* path) {
 
 void append_table_name(std::string& out, const char* name, std::size_t length) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < length;) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte >= 0x80) {
-      char32_t code = 0;
-      const std::size_t n = utf8_character(name + i, length - i, code);
-      if (n == 0) {
-        out += "\\x";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 15];
-        ++i;
-      } else {
-        out.append(name + i, n);
-        i += n;
-      }
-      continue;
-    }
-    switch (byte) {
-    case '\\': out += "\\\\"; break;
-    case '\t': out += "\\t"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '"': out += "\\\""; break;
-    default: out += char(byte);
-    }
-    ++i;
-  }
+  for_each_character(
+      name, length,
+      [&](unsigned char byte) {
+        if (byte >= 0x80) {
+          out += "\\x";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 15];
+        } else if (const char* escape = escape_of(byte, {{'\\', "\\\\"}, {'\t', "\\t"},
+                                                         {'\n', "\\n"}, {'\r', "\\r"},
+                                                         {'"', "\\\""}})) {
+          out += escape;
+        } else {
+          out += char(byte);
+        }
+      },
+      [&](const char* character, std::size_t n, char32_t) { out.append(character, n); });
 }
 
 std::string table_number(Real value) {

@@ -40,30 +40,24 @@ void append(std::string& out, const char* format, ...) {
 }
 
 void append_text(std::string& out, const char* bytes, std::size_t length) {
-  for (std::size_t i = 0; i < length;) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0x80) {
-      switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += ' '; break;
-      default: out += c < 0x20 || c == 0x7f ? '?' : char(c);
-      }
-      ++i;
-      continue;
-    }
-    // What the console hides (driver/display.h) is shown as '?' here too,
-    // so that no bidirectional control reorders the text beside it; so are
-    // U+FFFE and U+FFFF, which XML does not allow, and every byte that is
-    // not part of a well-formed character.
-    char32_t code = 0;
-    const std::size_t n = utf8_character(bytes + i, length - i, code);
-    if (n == 0 || hidden(code) || code == 0xfffe || code == 0xffff) out += '?';
-    else out.append(bytes + i, n);
-    i += n == 0 ? 1 : n;
-  }
+  // What the console hides (driver/display.h) is shown as '?' here too, so
+  // that no bidirectional control reorders the text beside it; so are
+  // U+FFFE and U+FFFF, which XML does not allow, and every byte that is not
+  // part of a well-formed character.
+  for_each_character(
+      bytes, length,
+      [&](unsigned char c) {
+        if (const char* entity = escape_of(c, {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"},
+                                               {'"', "&quot;"}, {'\t', " "}})) {
+          out += entity;
+        } else {
+          out += c < 0x20 || c >= 0x7f ? '?' : char(c);
+        }
+      },
+      [&](const char* character, std::size_t n, char32_t code) {
+        if (hidden(code) || code == 0xfffe || code == 0xffff) out += '?';
+        else out.append(character, n);
+      });
 }
 
 double text_width(const char* bytes, std::size_t length, double size) {

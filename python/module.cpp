@@ -149,6 +149,21 @@ ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, std::siz
   return out;
 }
 
+// apply(in row, out row) on each of `rows` rows, of in_length values at in
+// and out_length at out, without the GIL, the rows split between `workers`
+// threads.
+template <typename In, typename Out, typename Apply>
+void rows_into(const In* in, std::size_t in_length, Out* out, std::size_t out_length,
+               std::size_t rows, std::size_t workers, Apply apply) {
+  py::gil_scoped_release release;
+  over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
+    for (std::size_t row = first; row < last; ++row) {
+      apply(std::span(in + row * in_length, in_length),
+            std::span(out + row * out_length, out_length));
+    }
+  });
+}
+
 // fft or ifft along the last axis of a.
 ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
   const char* routine = inverse ? "ifft" : "fft";
@@ -167,16 +182,8 @@ ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n / 2 + 1);
   ComplexArray out = aligned_array<Complex>(shape);
-  const std::size_t rows = std::size_t(a.size()) / n;
-  const double* in = a.data();
-  Complex* z = out.mutable_data();
-  {
-    py::gil_scoped_release release;
-    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
-      for (std::size_t row = first; row < last; ++row)
-        conv::rfft(std::span(in + row * n, n), std::span(z + row * (n / 2 + 1), n / 2 + 1));
-    });
-  }
+  rows_into(a.data(), n, out.mutable_data(), n / 2 + 1, std::size_t(a.size()) / n, workers,
+            [](auto x, auto z) { conv::rfft(x, z); });
   return out;
 }
 
@@ -188,16 +195,8 @@ RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) 
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n);
   RealArray out = aligned_array<double>(shape);
-  const std::size_t rows = std::size_t(out.size()) / n;
-  const Complex* in = a.data();
-  double* x = out.mutable_data();
-  {
-    py::gil_scoped_release release;
-    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
-      for (std::size_t row = first; row < last; ++row)
-        conv::irfft(std::span(in + row * (n / 2 + 1), n / 2 + 1), std::span(x + row * n, n));
-    });
-  }
+  rows_into(a.data(), n / 2 + 1, out.mutable_data(), n, std::size_t(out.size()) / n, workers,
+            [](auto z, auto x) { conv::irfft(z, x); });
   return out;
 }
 
@@ -234,32 +233,33 @@ RealArray one_dimensional(const char* routine, const char* what, py::object valu
   return a;
 }
 
+// An array's values as a span, for as long as the array lives.  It reads
+// the array's own fields and calls nothing in Python, so that it may be
+// formed with the GIL released (a new array is writeable).
+std::span<const double> values_of(const RealArray& a) { return {a.data(), std::size_t(a.size())}; }
+std::span<double> values_of(RealArray& a) { return {a.mutable_data(), std::size_t(a.size())}; }
+
 RealArray correlate(py::object first, py::object second) {
   const RealArray a = one_dimensional("correlate", "a", first);
   const RealArray b = one_dimensional("correlate", "b", second);
   RealArray out(a.size());
-  const std::span<const double> x(a.data(), std::size_t(a.size())), y(b.data(), std::size_t(b.size()));
-  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
   py::gil_scoped_release release;
-  conv::correlate(x, y, r);
+  conv::correlate(values_of(a), values_of(b), values_of(out));
   return out;
 }
 
 RealArray chebyshev_nodes(double a, double b, std::size_t n) {
   RealArray out(py::ssize_t{static_cast<py::ssize_t>(n)});
-  const std::span<double> nodes(out.mutable_data(), n);
   py::gil_scoped_release release;
-  conv::chebyshev_nodes(a, b, nodes);
+  conv::chebyshev_nodes(a, b, values_of(out));
   return out;
 }
 
 RealArray chebyshev_coefficients(double a, double b, py::object values) {
   const RealArray v = one_dimensional("chebyshev_fit", "the values", values);
   RealArray out(v.size());
-  const std::span<const double> vs(v.data(), std::size_t(v.size()));
-  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
   py::gil_scoped_release release;
-  conv::chebyshev_fit(a, b, vs, r);
+  conv::chebyshev_fit(a, b, values_of(v), values_of(out));
   return out;
 }
 
@@ -267,20 +267,16 @@ RealArray chebyshev_eval(py::object coefficients, double a, double b, py::object
   const RealArray c = one_dimensional("chebyshev_eval", "the coefficients", coefficients);
   const RealArray x = reals("chebyshev_eval", "x", points);
   RealArray out(shape_of(x));
-  const std::span<const double> cs(c.data(), std::size_t(c.size())), xs(x.data(), std::size_t(x.size()));
-  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
   py::gil_scoped_release release;
-  conv::chebyshev_eval(cs, a, b, xs, r);
+  conv::chebyshev_eval(values_of(c), a, b, values_of(x), values_of(out));
   return out;
 }
 
 RealArray chebyshev_integral(py::object coefficients, double a, double b) {
   const RealArray c = one_dimensional("chebyshev_integral", "the coefficients", coefficients);
   RealArray out(c.size());
-  const std::span<const double> cs(c.data(), std::size_t(c.size()));
-  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
   py::gil_scoped_release release;
-  conv::chebyshev_integral(cs, a, b, r);
+  conv::chebyshev_integral(values_of(c), a, b, values_of(out));
   return out;
 }
 
@@ -289,11 +285,8 @@ RealArray interp(py::object points, py::object abscissae, py::object values) {
   const RealArray xp = one_dimensional("interp", "xp", abscissae);
   const RealArray fp = one_dimensional("interp", "fp", values);
   RealArray out(shape_of(x));
-  const std::span<const double> xs(x.data(), std::size_t(x.size())),
-      xps(xp.data(), std::size_t(xp.size())), fps(fp.data(), std::size_t(fp.size()));
-  const std::span<double> r(out.mutable_data(), std::size_t(out.size()));
   py::gil_scoped_release release;
-  conv::interp(xs, xps, fps, r);
+  conv::interp(values_of(x), values_of(xp), values_of(fp), values_of(out));
   return out;
 }
 

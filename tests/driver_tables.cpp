@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "driver/stop.h"
 #include "driver/tables.h"
@@ -30,16 +33,35 @@ struct Loaded {
     e2e::ScopedChdir here(dir.path());
     tamsel::load_tables(*st, AT_FDCWD);
   }
+  // Entry i of the tables: its abscissa and the two ordinates.
+  std::tuple<double, double, double> entry(int i) const { return {st->x[i], st->s[i], st->l[i]}; }
 };
 
-TEST(Tables, EmptyFilesGiveOnlyTheTwoFixedPoints) {
-  Loaded t;
-  t.load("", "\n\n");
-  EXPECT_EQ(t.st->npts, 1);
-  EXPECT_EQ(t.st->x[0], 0.0);
-  EXPECT_EQ(t.st->x[1], 1.0);
-  EXPECT_EQ(t.st->s[1], 0.0);
-  EXPECT_EQ(t.st->l[1], 0.0);
+// The records of the two files pair up; the shorter file sets the count
+// (npts), corrspec.in the abscissae, and the closing point (1.0) takes the
+// last ordinates.  Entries not written stay 0.
+TEST(Tables, RecordsPairUpAndTheShorterFileSetsTheCount) {
+  using Entry = std::tuple<double, double, double>; // x, s, l
+  const struct {
+    std::string spec, log;
+    int npts;
+    std::vector<std::pair<int, Entry>> entries;
+  } cases[] = {
+      {"", "\n\n", 1, {{0, {0.0, 0.0, 0.0}}, {1, {1.0, 0.0, 0.0}}}},
+      {"0.2 1.5\n0.4 2.5\n0.6 3.5\n", "9.1 7.25\n9.2 8.25\n9.3 9.25\n9.4 1\n9.5 2\n", 4,
+       {{1, {0.2, 1.5, 7.25}}, {3, {0.6, 3.5, 9.25}}, {4, {1.0, 3.5, 9.25}}}},
+      {records(10, 0.1, 1.0), "0.7 0.5\n0.8 0.75\n", 3, // x from corrspec.in, not 0.8
+       {{2, {0.101, 1.5, 0.75}}, {3, {1.0, 1.5, 0.75}}, {4, {0.0, 0.0, 0.0}}}},
+      // A record split over lines and commas reads as one.
+      {"0.25\n  1.75 extra words\n0.5,2.25\n", "0.25,\n0.125\n0.5 0.375\n", 3,
+       {{1, {0.25, 1.75, 0.125}}, {2, {0.5, 2.25, 0.375}}}},
+  };
+  for (const auto& c : cases) {
+    Loaded t;
+    t.load(c.spec, c.log);
+    EXPECT_EQ(t.st->npts, c.npts) << c.spec;
+    for (const auto& [i, want] : c.entries) EXPECT_EQ(t.entry(i), want) << c.spec << "entry " << i;
+  }
 }
 
 // Whether the fits may bisect: the abscissae from entry 0 (0.0) to the
@@ -62,45 +84,12 @@ TEST(Tables, RecordWhetherTheAbscissaeAscend) {
   }
 }
 
-TEST(Tables, ShorterFileSetsTheCountAndLogAbscissaeAreReplaced) {
-  Loaded t;
-  t.load("0.2 1.5\n0.4 2.5\n0.6 3.5\n", "9.1 7.25\n9.2 8.25\n9.3 9.25\n9.4 1\n9.5 2\n");
-  EXPECT_EQ(t.st->npts, 4);
-  EXPECT_EQ(t.st->x[1], 0.2);
-  EXPECT_EQ(t.st->x[3], 0.6);
-  EXPECT_EQ(t.st->l[3], 9.25);
-  EXPECT_EQ(t.st->x[4], 1.0);
-  EXPECT_EQ(t.st->s[4], 3.5);
-  EXPECT_EQ(t.st->l[4], 9.25);
-
-  Loaded u;
-  u.load(records(10, 0.1, 1.0), "0.7 0.5\n0.8 0.75\n");
-  EXPECT_EQ(u.st->npts, 3);
-  EXPECT_EQ(u.st->x[2], 0.101); // from corrspec.in, not 0.8
-  EXPECT_EQ(u.st->l[2], 0.75);
-  EXPECT_EQ(u.st->x[3], 1.0);
-  EXPECT_EQ(u.st->s[3], 1.5);
-  EXPECT_EQ(u.st->s[4], 0.0); // never written
-}
-
-TEST(Tables, RecordSplitOverLinesAndCommasReadAsOne) {
-  Loaded t;
-  t.load("0.25\n  1.75 extra words\n0.5,2.25\n", "0.25,\n0.125\n0.5 0.375\n");
-  EXPECT_EQ(t.st->npts, 3);
-  EXPECT_EQ(t.st->s[1], 1.75);
-  EXPECT_EQ(t.st->s[2], 2.25);
-  EXPECT_EQ(t.st->l[1], 0.125);
-  EXPECT_EQ(t.st->l[2], 0.375);
-}
-
 TEST(Tables, AtMost128RecordsAndTheClosingPointHasItsOwnEntry) {
   Loaded full;
   full.load(records(128, 0.1, 1.0), records(128, 0.1, 2.0));
   EXPECT_EQ(full.st->npts, 129);
   EXPECT_EQ(full.st->s[128], 1.0 + 0.5 * 127);
-  EXPECT_EQ(full.st->x[129], 1.0);
-  EXPECT_EQ(full.st->s[129], full.st->s[128]);
-  EXPECT_EQ(full.st->l[129], full.st->l[128]);
+  EXPECT_EQ(full.entry(129), std::make_tuple(1.0, full.st->s[128], full.st->l[128]));
 
   Loaded more;
   // Records after the 128th are not read, even a malformed one.

@@ -145,6 +145,11 @@ std::string without_warnings(const std::string& err) {
   return kept;
 }
 
+Result without_warnings(Result result) {
+  result.err = without_warnings(result.err);
+  return result;
+}
+
 std::string padded(const std::string& name) {
   std::string line = name.substr(0, 50);
   line.resize(50, ' ');

@@ -73,6 +73,8 @@ std::string console_lines(const std::string& name);
 // on data that draws warnings (the worked example's windows reach past its
 // three records).
 std::string without_warnings(const std::string& err);
+// The result with the warning lines of its standard error left out.
+Result without_warnings(Result result);
 
 // A report name line: the name padded with blanks to 50 characters.
 std::string padded(const std::string& name);

@@ -31,16 +31,12 @@
 
 namespace {
 
+using namespace tamsel::test_support;
+
 using tamsel::Integer;
 using tamsel::Real;
 using tamsel::kernels::Kernel;
 using tamsel::kernels::KernelOverride;
-using tamsel::test_support::bits;
-using tamsel::test_support::EveryKernel;
-using tamsel::test_support::first_difference;
-using tamsel::test_support::kernel_name;
-using tamsel::test_support::random_values;
-using tamsel::test_support::runnable_kernels;
 
 using FastPaths = EveryKernel;
 
@@ -81,7 +77,8 @@ TEST_P(FastPaths, TransformsMatchReference) {
 TEST_P(FastPaths, EveryPlanIsMade) {
   using tamsel::fft::Shape;
   for (const Shape shape : {Shape::complex, Shape::real_split, Shape::interleaved,
-                            Shape::permuted, Shape::lines, Shape::lines_permuted}) {
+                            Shape::permuted, Shape::lines, Shape::lines_permuted,
+                            Shape::strided, Shape::strided_permuted}) {
     for (int level = 1; level <= 29; ++level) {
       for (const Integer sign : {1, -1}) {
         if (shape == Shape::real_split && sign == -1) continue;
@@ -90,6 +87,19 @@ TEST_P(FastPaths, EveryPlanIsMade) {
       }
     }
   }
+}
+
+// fourn's dimensions are planned too: the text names how each is taken and
+// the steps of its plan, whose passes go in pairs or, with triples, threes.
+TEST_P(FastPaths, FournPlansNameTheirSteps) {
+  const Integer shape[] = {64, 64, 64};
+  const std::string text = tamsel::fft::describe_dimensions(shape, 3, -1);
+  for (const char* step : {"plane by plane", "transform_lines_permuted", "dimension 3",
+                           "rows_reverse n=64", "strip_pass_"}) {
+    EXPECT_NE(text.find(step), std::string::npos) << step << " in\n" << text;
+  }
+  const bool threes = tamsel::kernels::active().can.triples;
+  EXPECT_NE(text.find(threes ? "strip_pass_triple" : "strip_pass_pair"), std::string::npos);
 }
 
 // Signs other than +1 and -1 go through the plain loops: four1 and fourn

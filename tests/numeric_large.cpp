@@ -2,27 +2,28 @@
 // The transforms at 2^17 values and more against the references, bit for
 // bit, with every kernel this processor runs: where the passes leave the
 // block and the cache, where the kept twiddle tables end (2^21) and the
-// factors are made as the passes go, and the bit reversal of 2^24 values.
+// factors are made as the passes go (also on fourn's lines a stride
+// apart), and the bit reversal of 2^24 values.
 // Labelled slow: run natively, left out of the checked and emulated runs.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <tamsel/numeric/multidim_fft.h>
 
 #include "numeric/fft/engine.h"
 #include "numeric_support.h"
 
 namespace {
 
+using namespace tamsel::test_support;
+
 using tamsel::Integer;
 using tamsel::Real;
-using tamsel::test_support::first_difference;
-using tamsel::test_support::kernel_name;
-using tamsel::test_support::random_values;
-using tamsel::test_support::runnable_kernels;
-using tamsel::test_support::Transform;
 
 // One routine at one size: its reference result is computed once, and the
 // routine with every kernel table this processor runs must give it bit for
@@ -59,16 +60,26 @@ TEST_P(Large, MatchesReferenceWithEveryKernel) {
     }, "twofft n=" + std::to_string(n));
     return;
   }
-  const bool complex = routine == "four1";
-  const Transform fast = complex ? Transform(tamsel::four1) : Transform(tamsel::realft);
-  const Transform plain = complex ? tamsel::reference::four1 : tamsel::reference::realft;
+  // fourn: two lines a stride apart, each longer than the kept tables.
+  const Integer shape[] = {2, n / 2};
+  std::function<void(Real*, Integer)> fast, plain;
+  if (routine == "fourn") {
+    fast = [&](Real* d, Integer sign) { tamsel::fourn(d, shape, 2, sign); };
+    plain = [&](Real* d, Integer sign) { tamsel::reference::fourn(d, shape, 2, sign); };
+  } else {
+    const bool complex = routine == "four1";
+    const Transform f = complex ? Transform(tamsel::four1) : Transform(tamsel::realft);
+    const Transform p = complex ? tamsel::reference::four1 : tamsel::reference::realft;
+    fast = [f, n](Real* d, Integer sign) { f(d, n, sign); };
+    plain = [p, n](Real* d, Integer sign) { p(d, n, sign); };
+  }
   for (Integer sign : {1, -1}) {
     const auto input = random_values(2 * std::size_t(n), 11 * lg + (sign > 0));
     auto want = input;
-    plain(want.data(), n, sign);
+    plain(want.data(), sign);
     every_kernel_gives(want, [&] {
       auto got = input;
-      fast(got.data(), n, sign);
+      fast(got.data(), sign);
       return got;
     }, routine + " n=" + std::to_string(n) + " sign=" + std::to_string(sign));
   }
@@ -81,6 +92,7 @@ std::vector<Case> large_cases() {
   for (int lg = 17; lg <= 22; ++lg) cases.push_back({"four1", lg});
   for (int lg = 17; lg <= 21; ++lg) cases.push_back({"realft", lg});
   for (int lg = 17; lg <= 20; ++lg) cases.push_back({"twofft", lg});
+  cases.push_back({"fourn", 23});
   return cases;
 }
 INSTANTIATE_TEST_SUITE_P(Sizes, Large, ::testing::ValuesIn(large_cases()),

@@ -80,16 +80,27 @@ TEST(Favr, AbscissaIsOffsetPlusLocalCoordinate) {
   EXPECT_EQ(bits(favr(xt, yt, n, below, x)), bits(0.0));
 }
 
-TEST(Favr, RepeatedAndDescendingAbscissaeNeverMatch) {
-  // Interval 2 is (0.4, 0.4]: empty, so no division by zero.
-  const Real xt[4] = {0.0, 0.4, 0.4, 1.0};
-  const Real yt[4] = {1.5, 2.5, 7.0, 8.0};
+// Where the abscissae repeat or fall back, the first interval that holds t
+// serves it, and an empty one serves nothing (no division by zero).
+TEST(Favr, FirstIntervalHoldingTServes) {
+  const Real repeated_x[4] = {0.0, 0.4, 0.4, 1.0}; // interval 2 is (0.4, 0.4]: empty
+  const Real repeated_y[4] = {1.5, 2.5, 7.0, 8.0};
+  const Real crossing_x[4] = {0.0, 1.0, 0.5, 2.0}; // intervals 1 and 3 overlap
+  const Real crossing_y[4] = {0.0, 2.0, 10.0, 40.0};
+  const struct {
+    const Real* xt;
+    const Real* yt;
+    Real t, want, tolerance;
+  } cases[] = {
+      {repeated_x, repeated_y, 0.4, 2.5, 1e-15}, // interval 1 ends at 0.4
+      // Just above 0.4, interval 3, which starts from ytab(2) = 7.
+      {repeated_x, repeated_y, std::nextafter(0.4, 1.0), 7.0, 1e-14},
+      {crossing_x, crossing_y, 0.75, 1.5, 1e-15},              // intervals 1 and 3: 1 wins
+      {crossing_x, crossing_y, 1.25, 10.0 + 0.75 * 20.0, 1e-13}, // interval 3 alone
+  };
   const Integer n = 3;
   const Real zero = 0.0;
-  // t = 0.4 is served by interval 1, which ends there.
-  EXPECT_NEAR(favr(xt, yt, n, zero, 0.4), 2.5, 1e-15);
-  // Just above 0.4 jumps to interval 3, which starts from ytab(2) = 7.
-  EXPECT_NEAR(favr(xt, yt, n, zero, std::nextafter(0.4, 1.0)), 7.0, 1e-14);
+  for (const auto& c : cases) EXPECT_NEAR(favr(c.xt, c.yt, n, zero, c.t), c.want, c.tolerance);
 
   // Descending table: nothing matches anywhere.
   const Real xd[3] = {0.9, 0.5, 0.2};
@@ -98,17 +109,6 @@ TEST(Favr, RepeatedAndDescendingAbscissaeNeverMatch) {
   for (Real t : {0.2, 0.3, 0.5, 0.7, 0.9}) {
     EXPECT_EQ(bits(favr(xd, yd, two, zero, t)), bits(0.0)) << t;
   }
-}
-
-TEST(Favr, NonMonotoneTableTakesFirstAscendingInterval) {
-  const Real xt[4] = {0.0, 1.0, 0.5, 2.0};
-  const Real yt[4] = {0.0, 2.0, 10.0, 40.0};
-  const Integer n = 3;
-  const Real zero = 0.0;
-  // Interval 1 (0, 1] and interval 3 (0.5, 2] both contain 0.75; 1 wins.
-  EXPECT_NEAR(favr(xt, yt, n, zero, 0.75), 1.5, 1e-15);
-  // Only interval 3 contains 1.25.
-  EXPECT_NEAR(favr(xt, yt, n, zero, 1.25), 10.0 + 0.75 * 20.0, 1e-13);
 }
 
 TEST(Favr, NaNs) {

@@ -32,10 +32,8 @@ TEST(Run, EmptyListWritesNothing) {
 
 TEST(Run, OneSamplePrintsBothLinesAndReportsToItsFile) {
   Job job("abc\n0.1 0.4\n");
-  auto r = job.run();
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, console_lines("abc"));
-  EXPECT_EQ(e2e::without_warnings(r.err), "");
+  EXPECT_EQ(e2e::without_warnings(job.run()),
+            (e2e::Result{0, console_lines("abc"), ""}));
   EXPECT_EQ(job.dir.entries(), job.inputs_and({"abc_cross.txt"}));
   std::string report = job.dir.read("abc_cross.txt");
   EXPECT_EQ(report.substr(0, 52), padded("abc_cross.txt") + "\n\n");
@@ -97,25 +95,21 @@ TEST(Run, CrLfAndCrLineEndsReadLikeLf) {
 TEST(Run, TrailingEmptyLineIsEndOfFileInsideARecord) {
   Job job("one\n0.1 0.9\ntwo\n0.2 0.8\n\n");
   job.dir.write("two_cross.txt", "previous report\n");
-  auto r = job.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, console_lines("one") + console_lines("two"));
-  EXPECT_EQ(e2e::without_warnings(r.err), "tamsel: samples.lst:5: end of file before the bounds fmin and fmax of this sample\n");
+  EXPECT_EQ(e2e::without_warnings(job.run()),
+            (e2e::Result{2, console_lines("one") + console_lines("two"),
+                         "tamsel: samples.lst:5: end of file before the bounds fmin and fmax of this sample\n"}));
   EXPECT_EQ(job.dir.read("one_cross.txt"), "");
   EXPECT_EQ(job.dir.read("two_cross.txt"), "previous report\n");
 }
 
 TEST(Run, BlankNameStopsWithTheProgramsOwnMessage) {
   Job job("one\n0.1 0.9\n two\n0.2 0.8\n");
-  auto r = job.run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, console_lines("one"));
-  EXPECT_EQ(e2e::without_warnings(r.err), "name starts with empty space\n");
+  EXPECT_EQ(e2e::without_warnings(job.run()),
+            (e2e::Result{1, console_lines("one"), "name starts with empty space\n"}));
   EXPECT_EQ(job.dir.read("one_cross.txt"), "");
   // An empty name line is a blank name too.
   Job empty("\n0.1 0.9\n");
-  r = empty.run();
-  EXPECT_EQ(r, (e2e::Result{1, "", "name starts with empty space\n"}));
+  EXPECT_EQ(empty.run(), (e2e::Result{1, "", "name starts with empty space\n"}));
   EXPECT_EQ(empty.dir.entries(), empty.inputs_and({}));
 }
 
@@ -140,11 +134,9 @@ TEST(Run, MalformedBoundAndMissingInputsNameTheFile) {
 
 TEST(Run, ReportFileThatCannotBeCreatedStops) {
   Job job("ok\n0.1 0.9\nmissing/abc\n0.1 0.4\n");
-  auto r = job.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, console_lines("ok") + console_lines("missing/abc"));
-  EXPECT_EQ(e2e::without_warnings(r.err),
-            "tamsel: missing/abc_cross.txt: cannot create the report file: No such file or directory\n");
+  EXPECT_EQ(e2e::without_warnings(job.run()),
+            (e2e::Result{2, console_lines("ok") + console_lines("missing/abc"),
+                         "tamsel: missing/abc_cross.txt: cannot create the report file: No such file or directory\n"}));
   EXPECT_EQ(job.dir.read("ok_cross.txt"), "");
 }
 
@@ -156,17 +148,16 @@ TEST(Run, TheHundredAndFirstSampleIsRefusedBeforeItIsPrinted) {
     if (i <= 100) expected += console_lines(name);
   }
   Job job(list);
-  auto r = job.run();
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(e2e::without_warnings(r.err), "tamsel: samples.lst:201: more than 100 samples; a run holds at most 100\n");
+  EXPECT_EQ(e2e::without_warnings(job.run()),
+            (e2e::Result{2, expected,
+                         "tamsel: samples.lst:201: more than 100 samples; a run holds at most 100\n"}));
   EXPECT_FALSE(job.dir.exists("s101_cross.txt"));
   EXPECT_EQ(job.dir.read("s100_cross.txt"), "");
 
   // Exactly 100 samples run.
   list.erase(list.find("s101\n"));
   Job hundred(list);
-  r = hundred.run();
+  const e2e::Result r = hundred.run();
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(blocks_in(hundred.dir.read("s100_cross.txt"), "s100_cross.txt"), 100);
 }

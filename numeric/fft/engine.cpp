@@ -110,16 +110,31 @@ const Real* make_twiddles(Integer sign, Integer m) {
 // left here is the data's address, which picks the plan's schedule.
 namespace {
 
-// The passes of half-span h over n values beyond the kept tables, with
-// factors made a chunk at a time: the chunk (8 KiB) sits on the stack only
-// when such a pass runs, not under every transform's kernels.
-[[gnu::noinline]] void uncached_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
-                                     Integer h, Integer direction) {
+// A pass of half-span h beyond the kept tables: sweep(factors, j0) for
+// each chunk of its factors, j0 the first one's index, made as they go.
+// The chunk (8 KiB) sits on the stack only when such a pass runs, not under
+// every transform's kernels.
+template <class Sweep>
+[[gnu::noinline]] void in_chunks(Integer h, Integer direction, const Sweep& sweep) {
   Twiddle twiddle = pass_twiddle(direction, 2 * h);
   Real factors[2 * kChunk];
   for (Integer j0 = 0; j0 < h; j0 += kChunk) {
     twiddle.generate(factors, kChunk);
-    pass(data, n, h, factors, j0, kChunk);
+    sweep(static_cast<const Real*>(factors), j0);
+  }
+}
+
+// The butterflies of a pass of half-span h rows over n rows of `lines`
+// values, `stride` values apart, with the factors w_j at w[2(j - j0)] for j
+// = j0 .. j0 + count - 1.
+void strip_butterflies(decltype(kernels::Table::butterflies) butterflies, Real* data, Integer n,
+                       Integer h, const Real* w, Integer j0, Integer count, Integer stride,
+                       Integer lines) {
+  for (Integer g = 0; g < n; g += 2 * h) {
+    for (Integer j = j0; j < j0 + count; ++j) {
+      Real* a = data + 2 * (g + j) * stride;
+      butterflies(a, a + 2 * h * stride, w[2 * (j - j0)], w[2 * (j - j0) + 1], lines);
+    }
   }
 }
 
@@ -145,6 +160,12 @@ template <> inline constexpr auto kEntry<Op::split> = &T::split;
 template <> inline constexpr auto kEntry<Op::pass_split> = &T::pass_split;
 template <> inline constexpr auto kEntry<Op::pass_split_to> = &T::pass_split_to;
 template <> inline constexpr auto kEntry<Op::pass_pair_split> = &T::pass_pair_split;
+template <> inline constexpr auto kEntry<Op::interleave> = &T::interleave;
+template <> inline constexpr auto kEntry<Op::rows_reverse> = &T::exchange;
+template <> inline constexpr auto kEntry<Op::strip_pass> = &T::butterflies;
+template <> inline constexpr auto kEntry<Op::strip_pass_pair> = &T::rows_pair;
+template <> inline constexpr auto kEntry<Op::strip_pass_triple> = &T::rows_triple;
+template <> inline constexpr auto kEntry<Op::uncached_strip_pass> = &T::butterflies;
 
 // The step's kernel, with its own type again (bind_steps stored it as a
 // function pointer of another type, which keeps it unchanged).
@@ -160,6 +181,46 @@ auto kernel(const PlanStep& s) {
 inline void run(const PlanStep* s, const PlanStep* end, Real* data, Integer extent,
                 const Operands& o) {
   for (; s != end; s += 1 + s->inner) s->call(*s, data, extent, o);
+}
+
+// The calls of the steps of strided lines, on the n rows at data.  What
+// the loops read is in locals: the kernels they call could, for all the
+// compiler knows, write the step and the operands.
+template <Op kOp>
+void strided_call(const PlanStep& s, Real* data, Integer n, const Operands& o) {
+  const auto call = kernel<kOp>(s);
+  const Integer h = s.h, stride = o.stride, lines = o.lines;
+  [[maybe_unused]] const Integer span = 2 * h * stride; // from a row to the row h below it
+  [[maybe_unused]] const Real* const w0 = s.w[0];
+  [[maybe_unused]] const Real* const w1 = s.w[1];
+  [[maybe_unused]] const Real* const w2 = s.w[2];
+  if constexpr (kOp == Op::rows_reverse) {
+    for (Integer i = 0, r = 0; i < n; ++i, r = next_reversed(r, n)) {
+      if (r > i) call(data + 2 * i * stride, data + 2 * r * stride, kernels::Reals{2 * lines});
+    }
+  } else if constexpr (kOp == Op::strip_pass) {
+    strip_butterflies(call, data, n, h, w0, 0, h, stride, lines);
+  } else if constexpr (kOp == Op::strip_pass_pair) {
+    // For each group of 4h rows and j < h: rows g+j + r*h, r = 0..3.
+    for (Integer g = 0; g < n; g += 4 * h) {
+      for (Integer j = 0; j < h; ++j) {
+        call(data + 2 * (g + j) * stride, span, w0 + 2 * j, w1 + 2 * j, w1 + 2 * (j + h), lines);
+      }
+    }
+  } else if constexpr (kOp == Op::strip_pass_triple) {
+    // For each group of 8h rows and j < h: rows g+j + r*h, r = 0..7.
+    for (Integer g = 0; g < n; g += 8 * h) {
+      for (Integer j = 0; j < h; ++j) {
+        call(data + 2 * (g + j) * stride, span, w0 + 2 * j, w1 + 2 * j, w1 + 2 * (j + h),
+             w2 + 2 * j, 2 * h, lines);
+      }
+    }
+  } else {
+    static_assert(kOp == Op::uncached_strip_pass);
+    in_chunks(h, s.j0, [&](const Real* w, Integer j0) {
+      strip_butterflies(call, data, n, h, w, j0, kChunk, stride, lines);
+    });
+  }
 }
 
 // The call of each kind of step: the kernel of the plan's table, given the
@@ -187,7 +248,9 @@ void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
   } else if constexpr (kOp == Op::pass_triple) {
     kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1], s.w[2]);
   } else if constexpr (kOp == Op::uncached_pass) {
-    uncached_pass(kernel<kOp>(s), at, n, s.h, s.j0);
+    in_chunks(s.h, s.j0, [&](const Real* w, Integer j0) {
+      kernel<kOp>(s)(at, n, s.h, w, j0, kChunk);
+    });
   } else if constexpr (kOp == Op::first_two_passes) {
     kernel<kOp>(s)(at, n, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::reverse_first_two) {
@@ -214,9 +277,12 @@ void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
     kernel<kOp>(s)(at, n, s.w[0], s.w[1], o.f);
   } else if constexpr (kOp == Op::pass_split_to) {
     kernel<kOp>(s)(o.scratch, data, n, s.w[0], s.w[1], o.f);
-  } else {
-    static_assert(kOp == Op::pass_pair_split);
+  } else if constexpr (kOp == Op::pass_pair_split) {
     kernel<kOp>(s)(at, n, s.w[0], s.w[1], s.w[2], o.f);
+  } else if constexpr (kOp == Op::interleave) {
+    kernel<kOp>(s)(o.re, o.im, data, n, s.order);
+  } else {
+    strided_call<kOp>(s, at, n, o);
   }
 }
 
@@ -276,7 +342,7 @@ void execute_lines(const Plan& plan, Real* data, Integer lines) {
 namespace detail {
 void bind_steps(Plan& plan) {
   static constexpr auto kBinds =
-      binds(std::make_index_sequence<std::size_t(Op::pass_pair_split) + 1>{});
+      binds(std::make_index_sequence<std::size_t(kOps)>{});
   for (Schedule* schedule : {&plan.aligned, &plan.straddling}) {
     for (int i = 0; i < schedule->size; ++i) {
       PlanStep& step = schedule->steps[i];
@@ -291,15 +357,13 @@ void transform(Real* data, Integer count, Integer direction) {
   execute(plan_for(k, Shape::complex, count, direction), data, count, Operands{});
 }
 
-bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
+void transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
                            Integer direction) {
   const Plan& plan = plan_for(kernels::active(), Shape::interleaved, count, direction);
-  if (!plan.takes) return false;
   Operands o;
   o.re = re;
   o.im = im;
   execute(plan, out, count, o);
-  return true;
 }
 
 void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
@@ -332,6 +396,33 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
     }
   }
   return true;
+}
+
+void transform_strided(Real* data, Integer L, Integer B, Integer A, Integer direction,
+                       bool rows_permuted) {
+  const Shape shape = rows_permuted ? Shape::strided_permuted : Shape::strided;
+  const Plan& plan = plan_for(kernels::active(), shape, L, direction);
+  // Strips of plan.run lines, or all B where fewer, each through all steps.
+  // The kernels of strided steps take rows at any offset: the plan's two
+  // schedules are the same, and the first serves.
+  Operands o;
+  o.stride = B;
+  o.lines = plan.run < B ? plan.run : B;
+  for (Integer a = 0; a < A; ++a) {
+    Real* const block = data + 2 * a * L * B;
+    for (Integer e = 0; e < B; e += o.lines) {
+      run(plan.aligned.begin(), plan.aligned.end(), block + 2 * e, L, o);
+    }
+  }
+}
+
+void transform_planes(Real* data, Integer L, Integer next, Integer planes, Integer direction) {
+  for (Integer p = 0; p < planes; ++p) {
+    Real* const plane = data + 2 * p * (L * next);
+    const bool join = transform_lines_permuted(plane, L, next, next, direction);
+    if (!join) transform_lines(plane, L, next, direction);
+    transform_strided(plane, next, L, 1, direction, join);
+  }
 }
 
 bool transform_and_split(Real* data, Integer count, Real f) {

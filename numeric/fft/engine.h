@@ -109,9 +109,9 @@ inline const Real* cached_twiddles(Integer sign, Integer m) {
 void transform(Real* data, Integer n, Integer sign);
 
 // transform of the values z_i = (re[i], im[i]), i < count, into out (2 *
-// count Reals, overlapping neither re nor im): done, and true, for 16 <=
-// count <= 2^13; otherwise false, and nothing done.
-bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
+// count Reals, overlapping neither re nor im); count a power of two from 1
+// to kMaxLength.
+void transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
                            Integer sign);
 
 // transform of each of `lines` runs of count values side by side at data
@@ -124,6 +124,19 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 // to 2^13; false, with nothing done, otherwise.
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
                               Integer sign);
+
+// The lines of one dimension of fourn for sign +1 or -1, L >= 2 and B >= 2:
+// the data are A blocks of L * B values, value i of line e (i < L, e < B)
+// being value i * B + e of its block, and every line goes through the
+// bit-reversal permutation (none where rows_permuted: the rows i are in
+// bit-reversed order already) and the passes of transform.
+void transform_strided(Real* data, Integer L, Integer B, Integer A, Integer sign,
+                       bool rows_permuted);
+
+// Two dimensions of fourn for sign +1 or -1, the first of contiguous lines
+// of L >= 2 values, the second of length next >= 2: the data are `planes`
+// planes of L * next values, each taken through both dimensions in turn.
+void transform_planes(Real* data, Integer L, Integer next, Integer planes, Integer sign);
 
 // transform for sign +1 and realft's recombination of the n values
 // (fft::split of k = 1 .. n/2 - 1 with the factors cached_twiddles(1, 2n)

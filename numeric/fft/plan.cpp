@@ -70,13 +70,7 @@ public:
   const Real* w(Integer m) const { return cached_twiddles(direction_, m); }
 
   PlanStep& add(Op op, Integer n, Integer h = 0) {
-    if (out_.size == Schedule::kMaxSteps) {
-      throw std::logic_error("fft: a plan of more steps than a schedule holds");
-    }
-    PlanStep& s = out_.steps[out_.size++];
-    s.op = op;
-    s.n = n;
-    s.h = h;
+    PlanStep& s = out_.add(op, n, h);
     s.in_scratch = in_scratch_;
     return s;
   }
@@ -350,6 +344,19 @@ void lines_steps(Maker& make, Plan& plan, Integer count, Integer last) {
   make.cached_passes(0, false, 8, last);
 }
 
+// transform_interleaved of fewer than 16 values, or of more than the tiles
+// of interleave_first_two take at their speed: the values interleaved in a
+// step of their own, then the steps of transform.  Below 16, straight into
+// the order the permutation puts them in, then the passes as radix2_passes
+// runs them.
+void interleaved_apart(const kernels::Table& k, Maker& make, Schedule& out, Integer count,
+                       bool straddle) {
+  PlanStep& s = make.add(Op::interleave, count);
+  if (count >= 16) return complex_steps(k, make, out, count, straddle);
+  s.order = reversed_order(count);
+  if (count >= 2) make.passes(count, count, Start::permuted);
+}
+
 void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   Schedule& out = straddle ? plan.straddling : plan.aligned;
   Maker make(k, plan.direction, straddle, out);
@@ -360,6 +367,10 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   case Shape::real_split:
     return real_split_steps(k, make, out, count, straddle);
   case Shape::interleaved:
+    static_assert(4 * kPassBlock <= kPartsLength);
+    if (count < 16 || count > 4 * kPassBlock) {
+      return interleaved_apart(k, make, out, count, straddle);
+    }
     // Up to 2^13 values the tiles go straight to their places, with no
     // sweep of their own to interleave the values.  Beyond 2^11, the twelve
     // rows a tile reads and writes in re, im and out lie 8 KiB or more
@@ -385,6 +396,9 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
     plan.closing.w[0] = make.w(count / 2);
     plan.closing.w[1] = make.w(count);
     return;
+  case Shape::strided:
+  case Shape::strided_permuted:
+    return detail::strided_steps(k, plan, out);
   }
 }
 
@@ -396,11 +410,13 @@ bool takes(Shape shape, Integer count) {
   case Shape::real_split:
     return count >= 16 && count <= kCachedLength / 2;
   case Shape::interleaved:
-    static_assert(4 * kPassBlock <= kPartsLength);
-    return count >= 16 && count <= 4 * kPassBlock;
+    return true;
   case Shape::lines:
   case Shape::lines_permuted:
     return count >= 16 && count <= kLongestLine;
+  case Shape::strided:
+  case Shape::strided_permuted:
+    return count >= 2;
   }
   return false;
 }
@@ -408,6 +424,15 @@ bool takes(Shape shape, Integer count) {
 std::mutex making;
 
 } // namespace
+
+PlanStep& Schedule::add(Op op, Integer n, Integer h) {
+  if (size == kMaxSteps) throw std::logic_error("fft: a plan of more steps than a schedule holds");
+  PlanStep& s = steps[size++];
+  s.op = op;
+  s.n = n;
+  s.h = h;
+  return s;
+}
 
 namespace detail {
 

@@ -41,15 +41,28 @@ enum class Op : std::uint8_t {
   pass_split,           // Table::pass_split
   pass_split_to,        // Table::pass_split_to, the scratch into data
   pass_pair_split,      // Table::pass_pair_split
+  interleave,           // Table::interleave, the two inputs into data in `order`
+  // The steps of strided lines (fourn): n rows of Operands::lines values,
+  // rows Operands::stride values apart, each butterfly of a pass acting on
+  // two rows with one factor.
+  rows_reverse,         // Table::exchange of rows i and rev(i)
+  strip_pass,           // Table::butterflies, a pass of half-span h rows
+  strip_pass_pair,      // Table::rows_pair, the passes of half-spans h and 2h
+  strip_pass_triple,    // Table::rows_triple, those of h, 2h and 4h
+  uncached_strip_pass,  // strip_pass, its factors made a chunk at a time; j0 the sign
 };
+inline constexpr int kOps = static_cast<int>(Op::uncached_strip_pass) + 1;
 
 // What a schedule's steps work on besides data: the aligned copy, twofft's
-// two inputs and realft's factor f.
+// two inputs, realft's factor f, and the rows of strided lines: `lines`
+// values in a row, `stride` values from one row to the next.
 struct Operands {
   Real* scratch = nullptr;
   const Real* re = nullptr;
   const Real* im = nullptr;
   Real f = 0.0;
+  Integer stride = 0;
+  Integer lines = 0;
 };
 
 // One step: its kernel and what the kernel is given.
@@ -87,6 +100,9 @@ struct Schedule {
   PlanStep steps[kMaxSteps];
   int size = 0;
   bool scratch = false;
+  // A new last step of kind op over n values (or rows), half-span h;
+  // refused (std::logic_error) beyond kMaxSteps.
+  PlanStep& add(Op op, Integer n, Integer h);
   const PlanStep* begin() const { return steps; }
   const PlanStep* end() const { return steps + size; }
 };
@@ -99,8 +115,10 @@ enum class Shape : std::uint8_t {
   permuted,       // radix2_passes: values already in bit-reversed order
   lines,          // transform_lines: one run of lines side by side
   lines_permuted, // transform_lines_permuted: the passes before the last two
+  strided,        // transform_strided: fourn's lines a stride apart
+  strided_permuted, // transform_strided of rows already in bit-reversed order
 };
-inline constexpr int kShapes = 6;
+inline constexpr int kShapes = 8;
 
 // A plan.  The steps that the AVX-512 kernels take depend on whether the
 // data start on a 64-byte boundary (their vectors straddle two cache lines
@@ -120,7 +138,9 @@ struct Plan {
   // 63 with a table of 64-byte vectors, whose data straddle cache lines off
   // a 64-byte boundary; 0 with the others.
   std::uintptr_t straddle_mask = 0;
-  Integer run = 1; // lines: lines in one run (the schedules are of one run)
+  Integer run = 1; // lines: lines in one run (the schedules are of one run);
+                   // strided: the most lines of a strip, which go through
+                   // all passes together
   PlanStep closing;    // lines_permuted: the pair of passes each pair of lines takes last
 };
 
@@ -147,6 +167,8 @@ extern std::atomic<const Plan*> last_plans[kShapes][2][kPlanLevels];
 const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction);
 // Gives each step of a plan just made its call (engine.cpp).
 void bind_steps(Plan& plan);
+// Writes the steps of a plan of the strided shapes (plan_strided.cpp).
+void strided_steps(const kernels::Table& k, Plan& plan, Schedule& out);
 } // namespace detail
 
 // The plan of `shape` for count values (a power of two from 1 to 2^29) and
@@ -164,5 +186,25 @@ inline const Plan& plan_for(const kernels::Table& k, Shape shape, Integer count,
 // values and the direction with the kernel table in use, one a line, both
 // schedules where they differ.  count a power of two the shape takes.
 std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex);
+
+// How fourn takes a dimension of length L >= 2 for sign +1 or -1: the data
+// are A blocks of L * B values, value i of line e being value i * B + e of
+// its block; `next` is the next dimension's length (0 after the last) and
+// rows_permuted says that the rows i are already in bit-reversed order.
+enum class DimensionStep : std::uint8_t {
+  lines,          // B = 1: transform_lines of the A lines
+  lines_permuted, // transform_lines_permuted, groups of `next` lines: the
+                  // next dimension's rows are left permuted
+  planes,         // this dimension and the next together, transform_planes
+  strided,        // transform_strided
+};
+DimensionStep dimension_step(Integer L, Integer B, Integer A, Integer next, bool rows_permuted,
+                             Integer direction);
+
+// For reading and debugging: how fourn takes the `count` dimensions of
+// these lengths (from the fastest) for the direction, and the steps of
+// each dimension's plan with the kernel table in use.  Lengths powers of
+// two whose product is at most 2^29.
+std::string describe_dimensions(const Integer* lengths, Integer count, Integer direction);
 
 } // namespace tamsel::fft

@@ -123,20 +123,11 @@ void joint_spectrum(const Real* data1, const Real* data2, Real* spectrum1, Real*
   auto s1 = [spectrum1](Integer p) -> Real& { return spectrum1[p - 1]; };
   auto s2 = [spectrum2](Integer p) -> Real& { return spectrum2[p - 1]; };
 
-  const kernels::Table& k = kernels::active();
-  Integer count = n; // read on entry ...
+  const Integer count = n; // read on entry ...
   fft::check_length("twofft", count);
 
   // One complex sequence: data1 as real parts, data2 as imaginary parts.
-  if (count >= 2 && count < 16) {
-    // Put straight into the order four1 permutes it to, then its passes;
-    // from 16 values four1 permutes in the sweep of its first passes.
-    k.interleave(data1, data2, spectrum1, count, fft::reversed_order(count));
-    fft::radix2_passes(spectrum1, count, 1);
-  } else if (!fft::transform_interleaved(data1, data2, spectrum1, count, 1)) {
-    k.interleave(data1, data2, spectrum1, count, nullptr);
-    four1(spectrum1, n, 1);
-  }
+  fft::transform_interleaved(data1, data2, spectrum1, count, 1);
 
   s2(1) = s1(2);
   s2(2) = 0.0;

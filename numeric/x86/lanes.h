@@ -151,6 +151,15 @@ TAMSEL_LANES Vec<W> twiddled(const Vec<W>& bv, const Factors<W>& f) {
   }
 }
 
+// W/2 butterflies of values held in registers: a + t in a, a - t in b, t
+// being b twiddled by f.
+template <int W>
+TAMSEL_LANES void butterflies_of(Vec<W>& a, Vec<W>& b, const Factors<W>& f) {
+  const Vec<W> t = twiddled<W>(b, f);
+  b = a - t;
+  a = a + t;
+}
+
 // W/2 butterflies of the values at a and b, stored at a_to and b_to.
 template <int W>
 TAMSEL_LANES void butterflies_at(const Real* a, const Real* b, Real* a_to, Real* b_to,

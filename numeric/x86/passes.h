@@ -62,18 +62,10 @@ template <int W>
 TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
                               const Factors<W>& fa, const Factors<W>& f0,
                               const Factors<W>& f1) {
-  const Vec<W> t1 = twiddled<W>(v1, fa);
-  const Vec<W> t3 = twiddled<W>(v3, fa);
-  v1 = v0 - t1;
-  v0 = v0 + t1;
-  v3 = v2 - t3;
-  v2 = v2 + t3;
-  const Vec<W> t2 = twiddled<W>(v2, f0);
-  const Vec<W> u3 = twiddled<W>(v3, f1);
-  v2 = v0 - t2;
-  v0 = v0 + t2;
-  v3 = v1 - u3;
-  v1 = v1 + u3;
+  butterflies_of<W>(v0, v1, fa);
+  butterflies_of<W>(v2, v3, fa);
+  butterflies_of<W>(v0, v2, f0);
+  butterflies_of<W>(v1, v3, f1);
 }
 
 // Four vectors of values at from + r * span, r = 0..3, and their stores.

@@ -22,9 +22,10 @@ struct Parts {
   Vec<W> im;
 };
 
+// Two vectors of W/2 values each as (re, im) pairs, taken apart into parts
+// in forward's lane order.
 template <int W>
-TAMSEL_LANES Parts<W> forward(const Real* p) {
-  const Vec<W> x = load<W>(p), y = load<W>(p + W);
+TAMSEL_LANES Parts<W> parts_of(const Vec<W>& x, const Vec<W>& y) {
   if constexpr (W == 2) {
     return {__builtin_shufflevector(x, y, 0, 2), __builtin_shufflevector(x, y, 1, 3)};
   } else if constexpr (W == 4) {
@@ -33,6 +34,30 @@ TAMSEL_LANES Parts<W> forward(const Real* p) {
     return {__builtin_shufflevector(x, y, 0, 2, 4, 6, 8, 10, 12, 14),
             __builtin_shufflevector(x, y, 1, 3, 5, 7, 9, 11, 13, 15)};
   }
+}
+
+// The inverse of parts_of: forward's first W/2 values as pairs in low, the
+// others in high.  With two and four lanes, parts_of's own shuffles, which
+// undo themselves.
+template <int W>
+struct Pairs {
+  Vec<W> low;
+  Vec<W> high;
+};
+template <int W>
+TAMSEL_LANES Pairs<W> pairs_of(const Parts<W>& v) {
+  if constexpr (W == 8) {
+    return {__builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11),
+            __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15)};
+  } else {
+    const Parts<W> x = parts_of<W>(v.re, v.im);
+    return {x.re, x.im};
+  }
+}
+
+template <int W>
+TAMSEL_LANES Parts<W> forward(const Real* p) {
+  return parts_of<W>(load<W>(p), load<W>(p + W));
 }
 
 // For W = 4 the halves are read apart into each other's place: shuffles
@@ -56,33 +81,30 @@ TAMSEL_LANES Parts<W> mirrored(const Real* p) {
 
 template <int W>
 TAMSEL_LANES void store_forward(Real* p, const Parts<W>& v) {
-  if constexpr (W == 2) {
-    store<2>(p, __builtin_shufflevector(v.re, v.im, 0, 2));
-    store<2>(p + 2, __builtin_shufflevector(v.re, v.im, 1, 3));
-  } else if constexpr (W == 4) {
-    store<4>(p, __builtin_shufflevector(v.re, v.im, 0, 4, 2, 6));
-    store<4>(p + 4, __builtin_shufflevector(v.re, v.im, 1, 5, 3, 7));
-  } else {
-    store<8>(p, __builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11));
-    store<8>(p + 8, __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15));
-  }
+  const Pairs<W> x = pairs_of<W>(v);
+  store<W>(p, x.low);
+  store<W>(p + W, x.high);
 }
 
+// Forward's store with the values counted from the other end: pairs_of's
+// two vectors in each other's place, the pairs of each reversed (with
+// eight lanes in one shuffle each, which the compiler does not make of
+// two).
 template <int W>
 TAMSEL_LANES void store_mirrored(Real* p, const Parts<W>& v) {
-  if constexpr (W == 2) {
-    store<2>(p, __builtin_shufflevector(v.re, v.im, 1, 3));
-    store<2>(p + 2, __builtin_shufflevector(v.re, v.im, 0, 2));
-  } else if constexpr (W == 4) {
-    const Vec<4> low = __builtin_shufflevector(v.re, v.im, 0, 4, 2, 6);  // values 3, 2
-    const Vec<4> high = __builtin_shufflevector(v.re, v.im, 1, 5, 3, 7); // values 1, 0
-    store_half<4>(p + 6, low, 0);
-    store_half<4>(p + 4, low, 1);
-    store_half<4>(p + 2, high, 0);
-    store_half<4>(p, high, 1);
-  } else {
+  if constexpr (W == 8) {
     store<8>(p, __builtin_shufflevector(v.re, v.im, 7, 15, 6, 14, 5, 13, 4, 12));
     store<8>(p + 8, __builtin_shufflevector(v.re, v.im, 3, 11, 2, 10, 1, 9, 0, 8));
+  } else if constexpr (W == 4) {
+    const Pairs<4> x = pairs_of<4>(v);
+    store_half<4>(p + 6, x.low, 0);
+    store_half<4>(p + 4, x.low, 1);
+    store_half<4>(p + 2, x.high, 0);
+    store_half<4>(p, x.high, 1);
+  } else {
+    const Pairs<2> x = pairs_of<2>(v);
+    store<2>(p, x.high);
+    store<2>(p + 2, x.low);
   }
 }
 
