@@ -13,6 +13,7 @@
 #include <tamsel/numeric/tabulated.h>
 
 #include "fft/any_length.h"
+#include "fft/exact.h"
 
 namespace tamsel::conventional {
 
@@ -34,8 +35,8 @@ Integer power_of_two(const char* routine, const char* what, std::size_t n,
 }
 
 // n, refused unless from 1 to kLargestLength; true when it is a power of
-// two (today's path through the toolkit's routines), false when the
-// any-length engine takes it.
+// two (the radix-2 engine with exact factors), false when the any-length
+// engine takes it.
 bool power_of_two_or_any(const char* routine, const char* what, std::size_t n) {
   if (n < 1 || n > kLargestLength)
     refuse(routine, std::string(what) + " " + std::to_string(n) + " is not from 1 to " +
@@ -64,7 +65,7 @@ constexpr Real kHalf = 0.5;
 
 void fft(std::span<Complex> data) {
   if (!power_of_two_or_any("fft", "length", data.size())) return fft::any::forward(data);
-  four1(reals(data), static_cast<Integer>(data.size()), -1);
+  fft::exact::transform(reals(data), static_cast<Integer>(data.size()), -1);
 }
 
 void ifft(std::span<Complex> data) {
@@ -75,7 +76,7 @@ void ifft(std::span<Complex> data) {
     for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
     return;
   }
-  four1(reals(data), static_cast<Integer>(n), 1);
+  fft::exact::transform(reals(data), static_cast<Integer>(n), 1);
   scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
 }
 
@@ -89,14 +90,12 @@ void rfft(std::span<const double> in, std::span<Complex> out) {
     out[0] = Complex(in[0], 0.0);
     return;
   }
-  // realft's packed spectrum, with the positive exponent, lies where the
-  // conjugate spectrum goes: X_k at [2k], [2k+1] for k = 1 .. n/2 - 1, X_0
-  // at [0] and X_{n/2} at [1].
+  // The packed spectrum: X_k at [2k], [2k+1] for k = 1 .. n/2 - 1, X_0 at
+  // [0] and X_{n/2} at [1].
   std::copy(in.begin(), in.end(), packed);
-  realft(packed, n / 2, 1);
+  fft::exact::real_forward(packed, n / 2);
   const Real nyquist = packed[1];
   packed[1] = 0.0;
-  for (Integer k = 1; k < n / 2; ++k) packed[2 * k + 1] = -packed[2 * k + 1];
   packed[n] = nyquist;
   packed[n + 1] = 0.0;
 }
@@ -110,16 +109,15 @@ void irfft(std::span<const Complex> in, std::span<double> out) {
     out[0] = in[0].real();
     return;
   }
-  // The packed conjugate spectrum, whose inverse realft leaves n/2 times
-  // the sequence with the positive exponent.
+  // The packed spectrum, whose inverse leaves n/2 times the sequence.
   Real* packed = out.data();
   packed[0] = in[0].real();
   packed[1] = in[std::size_t(n / 2)].real();
   for (Integer k = 1; k < n / 2; ++k) {
     packed[2 * k] = in[std::size_t(k)].real();
-    packed[2 * k + 1] = -in[std::size_t(k)].imag();
+    packed[2 * k + 1] = in[std::size_t(k)].imag();
   }
-  realft(packed, n / 2, -1);
+  fft::exact::real_backward(packed, n / 2);
   scale_all(packed, out.size(), 2.0 / static_cast<Real>(n));
 }
 
@@ -166,7 +164,7 @@ void transform_all(const char* routine, std::span<Complex> data,
       if (start / stride % n != 0) continue;  // not the first of its line
       for (std::size_t j = 0; j < n; ++j) line[j] = data[start + j * stride];
       if ((n & (n - 1)) == 0) {
-        four1(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
+        fft::exact::transform(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
       } else {
         sign < 0 ? fft::any::forward(line) : fft::any::backward(line);
       }

@@ -54,15 +54,7 @@ static_assert(stagger(kCachedLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 
 template <int L, int S>
 const Real* cached_pass() {
   static const Real* const table = [] {
-    constexpr std::size_t kBytes = (std::size_t{1} << L) * sizeof(Real);
-    Real* made = nullptr;
-    if constexpr (L < kStaggeredFrom) {
-      made = static_cast<Real*>(::operator new(kBytes, std::align_val_t{64}));
-    } else {
-      auto* page = static_cast<unsigned char*>(
-          ::operator new(stagger(L, S) + kBytes, std::align_val_t{kPage}));
-      made = reinterpret_cast<Real*>(page + stagger(L, S));
-    }
+    Real* made = detail::table_memory(L, S);
     Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
     twiddle.generate(made, (Integer{1} << L) / 2);
     return made;
@@ -95,6 +87,14 @@ Twiddle pass_twiddle(Integer sign, Integer m) {
 
 namespace detail {
 
+Real* table_memory(int L, int S) {
+  const std::size_t bytes = (std::size_t{1} << L) * sizeof(Real);
+  if (L < kStaggeredFrom) return static_cast<Real*>(::operator new(bytes, std::align_val_t{64}));
+  auto* page = static_cast<unsigned char*>(
+      ::operator new(stagger(L, S) + bytes, std::align_val_t{kPage}));
+  return reinterpret_cast<Real*>(page + stagger(L, S));
+}
+
 std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
 
 const Real* make_twiddles(Integer sign, Integer m) {
@@ -114,11 +114,15 @@ namespace {
 // factors made a chunk at a time: the chunk (8 KiB) sits on the stack only
 // when such a pass runs, not under every transform's kernels.
 [[gnu::noinline]] void uncached_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
-                                     Integer h, Integer direction) {
+                                     Integer h, Integer direction, Roots roots) {
   Twiddle twiddle = pass_twiddle(direction, 2 * h);
   Real factors[2 * kChunk];
   for (Integer j0 = 0; j0 < h; j0 += kChunk) {
-    twiddle.generate(factors, kChunk);
+    if (roots == Roots::exact) {
+      exact_factors(direction, 2 * h, j0, kChunk, factors);
+    } else {
+      twiddle.generate(factors, kChunk);
+    }
     pass(data, n, h, factors, j0, kChunk);
   }
 }
@@ -187,7 +191,7 @@ void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
   } else if constexpr (kOp == Op::pass_triple) {
     kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1], s.w[2]);
   } else if constexpr (kOp == Op::uncached_pass) {
-    uncached_pass(kernel<kOp>(s), at, n, s.h, s.j0);
+    uncached_pass(kernel<kOp>(s), at, n, s.h, s.j0, s.roots);
   } else if constexpr (kOp == Op::first_two_passes) {
     kernel<kOp>(s)(at, n, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::reverse_first_two) {
@@ -286,9 +290,9 @@ void bind_steps(Plan& plan) {
 }
 } // namespace detail
 
-void transform(Real* data, Integer count, Integer direction) {
+void transform(Real* data, Integer count, Integer direction, Roots roots) {
   const kernels::Table& k = kernels::active();
-  execute(plan_for(k, Shape::complex, count, direction), data, count, Operands{});
+  execute(plan_for(k, Shape::complex, count, direction, roots), data, count, Operands{});
 }
 
 bool transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
@@ -335,7 +339,11 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 }
 
 bool transform_and_split(Real* data, Integer count, Real f) {
-  const Plan& plan = plan_for(kernels::active(), Shape::real_split, count, 1);
+  return transform_and_split(data, count, f, 1, Roots::recurrence);
+}
+
+bool transform_and_split(Real* data, Integer count, Real f, Integer direction, Roots roots) {
+  const Plan& plan = plan_for(kernels::active(), Shape::real_split, count, direction, roots);
   if (!plan.takes) return false;
   Operands o;
   o.f = f;

@@ -101,12 +101,47 @@ inline const Real* cached_twiddles(Integer sign, Integer m) {
   return table != nullptr ? table : detail::make_twiddles(sign, m);
 }
 
-// ---- The transforms, each running the plan of its length, sign and the
-// kernel table in use.
+// ---- The exact factors: those of the conventional layer's powers of two.
+
+// Where a plan's factors come from: the recurrence's tables (four1, realft,
+// twofft, correl, fourn, whose bits are fixed to them), or the exact roots
+// exp(sign 2 pi i j/m), each part the double nearest (unit_root, zero parts
+// +0), at every length: kept tables up to kCachedLength, beyond it a chunk
+// at a time from the kept UnitRoots of the length.
+enum class Roots : std::uint8_t { recurrence, exact };
+inline constexpr int kRootSources = 2;
+
+// Writes the factors j = j0 .. j0 + count - 1 of sub-transform length m (a
+// power of two from 2 to 2^30) for sign +1 or -1, exp(sign 2 pi i j/m) as
+// (re, im) pairs, to out[0 .. 2count-1]; j0 + count <= m.
+void exact_factors(Integer sign, Integer m, Integer j0, Integer count, Real* out);
+
+namespace detail {
+extern std::atomic<const Real*> kept_exact[2][kCachedLevels + 1];
+const Real* make_exact(Integer sign, Integer m);
+// m Reals on a 64-byte boundary for a kept table of level L = log2(m) and
+// sign S, never freed, at the offset within a page that the level's tables
+// of the recurrence take (engine.cpp).
+Real* table_memory(int L, int S);
+} // namespace detail
+
+// The exact factors exp(sign 2 pi i j/m), j < m/2, in the layout of
+// cached_twiddles, made on first use (m/8 of them by unit_root, the rest by
+// its symmetries) and kept; nullptr when m is above kCachedLength.
+inline const Real* exact_twiddles(Integer sign, Integer m) {
+  if (m < 2 || m > kCachedLength) return nullptr;
+  const Real* table = detail::kept_exact[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))]
+                          .load(std::memory_order_acquire);
+  return table != nullptr ? table : detail::make_exact(sign, m);
+}
+
+// ---- The transforms, each running the plan of its length, sign, factors
+// and the kernel table in use.
 
 // four1's transform for sign +1 or -1 of n values in their given order:
-// bit_reverse, then radix2_passes.  n >= 2, a power of two.
-void transform(Real* data, Integer n, Integer sign);
+// bit_reverse, then radix2_passes.  n >= 2, a power of two.  With
+// Roots::exact, the same steps with the exact factors.
+void transform(Real* data, Integer n, Integer sign, Roots roots = Roots::recurrence);
 
 // transform of the values z_i = (re[i], im[i]), i < count, into out (2 *
 // count Reals, overlapping neither re nor im): done, and true, for 16 <=
@@ -131,6 +166,9 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 // saves time: done, and true, for 16 <= n <= kCachedLength / 2; otherwise
 // false, and nothing done.
 bool transform_and_split(Real* data, Integer n, Real f);
+// The same for sign +1 or -1 with the factors of `roots` (the splits' of
+// that sign too).
+bool transform_and_split(Real* data, Integer n, Real f, Integer sign, Roots roots);
 
 // All butterfly passes of a complex transform of n contiguous values
 // (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,

@@ -13,8 +13,8 @@
 namespace tamsel::fft {
 
 namespace detail {
-std::atomic<const Plan*> kept_plans[4][kShapes][2][kPlanLevels];
-std::atomic<const Plan*> last_plans[kShapes][2][kPlanLevels];
+std::atomic<const Plan*> kept_plans[kRootSources][4][kShapes][2][kPlanLevels];
+std::atomic<const Plan*> last_plans[kRootSources][kShapes][2][kPlanLevels];
 } // namespace detail
 
 namespace {
@@ -64,10 +64,12 @@ enum class Start {
 // boundary for a table of full-line vectors.
 class Maker {
 public:
-  Maker(const kernels::Table& k, Integer direction, bool straddle, Schedule& out)
-      : k_(k), direction_(direction), straddle_(straddle), out_(out) {}
+  Maker(const kernels::Table& k, Integer direction, Roots roots, bool straddle, Schedule& out)
+      : k_(k), direction_(direction), roots_(roots), straddle_(straddle), out_(out) {}
 
-  const Real* w(Integer m) const { return cached_twiddles(direction_, m); }
+  const Real* w(Integer m) const {
+    return roots_ == Roots::exact ? exact_twiddles(direction_, m) : cached_twiddles(direction_, m);
+  }
 
   PlanStep& add(Op op, Integer n, Integer h = 0) {
     if (out_.size == Schedule::kMaxSteps) {
@@ -174,6 +176,7 @@ public:
     for (Integer m = 2 * cached; m <= through; m *= 2) {
       PlanStep& s = add(Op::uncached_pass, count, m / 2);
       s.j0 = direction_; // its factors' sign
+      s.roots = roots_;
     }
   }
 
@@ -244,6 +247,7 @@ public:
 private:
   const kernels::Table& k_;
   Integer direction_;
+  Roots roots_;
   bool straddle_;
   bool in_scratch_ = false;
   Schedule& out_;
@@ -352,7 +356,7 @@ void lines_steps(Maker& make, Plan& plan, Integer count, Integer last) {
 
 void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   Schedule& out = straddle ? plan.straddling : plan.aligned;
-  Maker make(k, plan.direction, straddle, out);
+  Maker make(k, plan.direction, plan.roots, straddle, out);
   const Integer count = plan.count;
   switch (plan.shape) {
   case Shape::complex:
@@ -411,13 +415,15 @@ std::mutex making;
 
 namespace detail {
 
-const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction) {
+const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction,
+                      Roots roots) {
   const int level = std::countr_zero(std::uint32_t(count));
   if (level >= kPlanLevels) throw std::logic_error("fft: a plan of no power of two up to 2^29");
   const int sign = direction == 1 ? 0 : 1;
+  const int source = static_cast<int>(roots);
   std::atomic<const Plan*>& kept =
-      kept_plans[static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
-  std::atomic<const Plan*>& last = last_plans[static_cast<int>(shape)][sign][level];
+      kept_plans[source][static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
+  std::atomic<const Plan*>& last = last_plans[source][static_cast<int>(shape)][sign][level];
   if (const Plan* made = kept.load(std::memory_order_acquire)) {
     last.store(made, std::memory_order_release);
     return *made;
@@ -429,6 +435,7 @@ const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integ
   plan->shape = shape;
   plan->count = count;
   plan->direction = direction;
+  plan->roots = roots;
   plan->takes = takes(shape, count);
   if (plan->takes) {
     fill(k, *plan, false);
