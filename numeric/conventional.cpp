@@ -131,30 +131,20 @@ std::size_t next_fast_len(std::size_t target) {
 namespace {
 
 // The transform (sign -1) or unscaled inverse (+1) of every axis of an
-// array of the given C-order shape: fourn when every length is a power of
-// two, else fft or its inverse along each axis in turn, the last first (the
-// order in which fourn's bits arise too).
+// array of the given C-order shape: fft or its inverse along each axis in
+// turn, the last first, so that the bits are those of fft along each axis.
 void transform_all(const char* routine, std::span<Complex> data,
                    std::span<const std::size_t> shape, Integer sign) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
-  std::vector<Integer> lengths(shape.size());
   std::size_t count = 1;
-  bool binary = true;
   for (std::size_t d = 0; d < shape.size(); ++d) {
     const std::string what = "length of axis " + std::to_string(d) + ",";
-    // fourn's first dimension varies fastest: the last axis of C order.
-    binary = power_of_two_or_any(routine, what.c_str(), shape[d]) && binary;
-    lengths[shape.size() - 1 - d] = static_cast<Integer>(shape[d]);
+    power_of_two_or_any(routine, what.c_str(), shape[d]);
     count *= shape[d];
     if (count > kLargestLength)
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
-  if (binary) {
-    const Integer dimensions = static_cast<Integer>(lengths.size());
-    fourn(reals(data), lengths.data(), dimensions, sign);
-    return;
-  }
   std::size_t stride = 1;
   std::vector<Complex> line;
   for (std::size_t d = shape.size(); d-- > 0;) {
