@@ -126,7 +126,7 @@ TEST(Conventional, PowersOfTwoAgainstALongDoubleTransform) {
 }
 
 // The exact factors are unit_root's, bit for bit: every kept table (sign -1
-// the roots, +1 their conjugates, zero parts +0) and the chunks beyond them.
+// the roots, +1 their conjugates, zero parts +0) and the runs beyond them.
 TEST(Conventional, ExactFactorsAreUnitRoots) {
   const auto expect_root = [](Integer sign, Integer m, Integer j, const Real* w) {
     const Complex r = tamsel::fft::unit_root(std::uint64_t(j), std::uint64_t(m));
@@ -139,11 +139,15 @@ TEST(Conventional, ExactFactorsAreUnitRoots) {
       const Real* table = tamsel::fft::exact_twiddles(sign, m);
       for (Integer j = 0; j < m / 2; ++j) expect_root(sign, m, j, table + 2 * j);
     }
-    for (Integer m : {Integer{1} << 22, Integer{1} << 30}) {
-      std::vector<Real> chunk(1024);
-      for (Integer j0 : {Integer{0}, m / 8 - 256, m / 4 - 256, m / 2 - 512}) {
-        tamsel::fft::exact_factors(sign, m, j0, 512, chunk.data());
-        for (Integer j = 0; j < 512; ++j) expect_root(sign, m, j0 + j, &chunk[2 * std::size_t(j)]);
+    using tamsel::fft::kRun;
+    std::vector<Real> runs(8 * kRun);
+    for (Integer m : {Integer{1} << 12, Integer{1} << 22, Integer{1} << 30}) {
+      for (Integer i0 : {Integer{0}, m / 16, m / 8 - kRun}) {
+        tamsel::fft::exact_runs(sign, m, i0, runs.data());
+        const Integer starts[] = {i0, m / 4 - i0 - kRun, m / 4 + i0, m / 2 - i0 - kRun};
+        for (int r = 0; r < 4; ++r)
+          for (Integer j = 0; j < kRun; ++j)
+            expect_root(sign, m, starts[r] + j, &runs[2 * std::size_t(r * kRun + j)]);
       }
     }
   }

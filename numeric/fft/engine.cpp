@@ -48,7 +48,7 @@ constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
 constexpr std::size_t stagger(int L, int S) {
   return (S == 1 ? 2624 : 1344) - 64 * std::size_t(L - kStaggeredFrom);
 }
-static_assert(stagger(kCachedLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
+static_assert(stagger(kExactLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
               "every offset within a page, clear of its first 64 bytes");
 
 template <int L, int S>
@@ -110,19 +110,30 @@ const Real* make_twiddles(Integer sign, Integer m) {
 // left here is the data's address, which picks the plan's schedule.
 namespace {
 
+// uncached_pass with the exact factors, four runs of them at a time
+// (exact_runs), the runs 16 KiB on the stack.
+[[gnu::noinline]] void exact_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
+                                  Integer h, Integer direction) {
+  Real runs[8 * kRun];
+  for (Integer i0 = 0; i0 < h / 4; i0 += kRun) {
+    exact_runs(direction, 2 * h, i0, runs);
+    pass(data, n, h, runs, i0, kRun);
+    pass(data, n, h, runs + 2 * kRun, h / 2 - i0 - kRun, kRun);
+    pass(data, n, h, runs + 4 * kRun, h / 2 + i0, kRun);
+    pass(data, n, h, runs + 6 * kRun, h - i0 - kRun, kRun);
+  }
+}
+
 // The passes of half-span h over n values beyond the kept tables, with
 // factors made a chunk at a time: the chunk (8 KiB) sits on the stack only
 // when such a pass runs, not under every transform's kernels.
 [[gnu::noinline]] void uncached_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
                                      Integer h, Integer direction, Roots roots) {
+  if (roots == Roots::exact) return exact_pass(pass, data, n, h, direction);
   Twiddle twiddle = pass_twiddle(direction, 2 * h);
   Real factors[2 * kChunk];
   for (Integer j0 = 0; j0 < h; j0 += kChunk) {
-    if (roots == Roots::exact) {
-      exact_factors(direction, 2 * h, j0, kChunk, factors);
-    } else {
-      twiddle.generate(factors, kChunk);
-    }
+    twiddle.generate(factors, kChunk);
     pass(data, n, h, factors, j0, kChunk);
   }
 }

@@ -37,18 +37,45 @@ Real conjugate_part(Real x) { return 0.0 - x; }
 
 } // namespace
 
-void exact_factors(Integer sign, Integer m, Integer j0, Integer count, Real* out) {
+// With T[j] = exp(-2 pi i j/m) = (c, -s), the roots' symmetries as make_exact
+// uses them (so the bits are unit_root's): T[m/4 - i] = (s, -c) and
+// T[m/2 - i] = (-c, -s), whence T[m/4 + i] = T[m/2 - (m/4 - i)].
+void exact_runs(Integer sign, Integer m, Integer i0, Real* out) {
   const UnitRoots& roots = roots_of(std::countr_zero(std::uint64_t(m)));
-  for (Integer i = 0; i < count; ++i) {
-    const std::complex<double> w = roots(std::uint64_t(j0 + i));
-    out[2 * i] = w.real();
-    out[2 * i + 1] = sign == 1 ? conjugate_part(w.imag()) : w.imag();
+  Real base[2 * (kRun + 1)]; // T[i0 .. i0 + kRun]
+  if (8 * (i0 + kRun) < m) {
+    roots.first_octant(std::uint64_t(i0), kRun + 1, base);
+  } else {
+    roots.first_octant(std::uint64_t(i0), kRun, base);
+    const std::complex<double> last = roots(std::uint64_t(i0 + kRun));
+    base[2 * kRun] = last.real();
+    base[2 * kRun + 1] = last.imag();
+  }
+  Real* const a = out;
+  Real* const b = out + 2 * kRun;
+  Real* const c = out + 4 * kRun;
+  Real* const d = out + 6 * kRun;
+  for (Integer t = 0; t < kRun; ++t) {
+    const Real* x = base + 2 * t;                // T[i], i = i0 + t
+    const Real* y = base + 2 * (kRun - t);       // T[i], i = i0 + kRun - t
+    a[2 * t] = x[0];
+    a[2 * t + 1] = x[1];
+    b[2 * t] = -y[1] + 0.0;                      // T[m/4 - i]
+    b[2 * t + 1] = -y[0] + 0.0;
+    const Real q_re = -x[1] + 0.0, q_im = -x[0] + 0.0; // T[m/4 - i]
+    c[2 * t] = -q_re + 0.0;                      // T[m/4 + i]
+    c[2 * t + 1] = q_im;
+    d[2 * t] = -y[0] + 0.0;                      // T[m/2 - i]
+    d[2 * t + 1] = y[1];
+  }
+  if (sign == 1) {
+    for (Integer i = 0; i < 4 * kRun; ++i) out[2 * i + 1] = conjugate_part(out[2 * i + 1]);
   }
 }
 
 namespace detail {
 
-std::atomic<const Real*> kept_exact[2][kCachedLevels + 1];
+std::atomic<const Real*> kept_exact[2][kExactLevels + 1];
 
 // exp(-2 pi i j/m) is unit_root(j, m) for j <= m/8; beyond, unit_root
 // reduces the angle to the same one of the first octant and maps its
@@ -65,7 +92,8 @@ const Real* make_exact(Integer sign, Integer m) {
   const Integer half = m / 2;
   const Integer direct = m < 8 ? half - 1 : m / 8;
   const UnitRoots roots{std::uint64_t(m)};
-  for (Integer j = 0; j <= direct; ++j) {
+  roots.first_octant(0, std::size_t(m < 8 ? 1 : m / 8), w);
+  for (Integer j = m < 8 ? 1 : m / 8; j <= direct; ++j) {
     const std::complex<double> r = roots(std::uint64_t(j));
     w[2 * j] = r.real();
     w[2 * j + 1] = r.imag();
@@ -96,17 +124,18 @@ void transform(Real* data, Integer n, Integer sign) {
 namespace {
 
 // The recombination of k = 1 .. count/2 - 1 with the exact factors of
-// sign and length 2 count: from their kept table, or beyond it made a
-// chunk at a time (a function of its own, so that the chunk, 8 KiB, sits
-// on the stack only on this path).
-[[gnu::noinline]] void splits_in_chunks(const kernels::Table& k, Real* data, Integer count,
-                                        Integer sign, Real f) {
-  Real factors[2 * kChunk];
-  const Integer last = count / 2;
-  for (Integer first = 1; first < last; first += kChunk) {
-    const Integer end = last - first < kChunk ? last : first + kChunk;
-    exact_factors(sign, 2 * count, first, end - first, factors);
-    k.split(data, count, factors, first, end, f);
+// sign and length 2 count: from their kept table, or beyond it made as they
+// go, the runs of k from i0 and to count/2 - i0 at a time (a function of
+// its own, so that the runs, 16 KiB, sit on the stack only on this path).
+[[gnu::noinline]] void splits_in_runs(const kernels::Table& k, Real* data, Integer count,
+                                      Integer sign, Real f) {
+  Real runs[8 * kRun];
+  const Integer quarter = count / 2;
+  for (Integer i0 = 0; i0 < quarter / 2; i0 += kRun) {
+    exact_runs(sign, 2 * count, i0, runs);
+    const Integer skip = i0 == 0 ? 1 : 0; // k = 0 is join_ends's
+    k.split(data, count, runs + 2 * skip, i0 + skip, i0 + kRun, f);
+    k.split(data, count, runs + 2 * kRun, quarter - i0 - kRun, quarter - i0, f);
   }
 }
 void splits(Real* data, Integer count, Integer sign, Real f) {
@@ -115,7 +144,7 @@ void splits(Real* data, Integer count, Integer sign, Real f) {
   if (const Real* table = exact_twiddles(sign, 2 * count)) {
     k.split(data, count, table + 2, 1, count / 2, f);
   } else {
-    splits_in_chunks(k, data, count, sign, f);
+    splits_in_runs(k, data, count, sign, f);
   }
 }
 

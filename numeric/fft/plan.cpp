@@ -161,7 +161,8 @@ public:
       return cached_passes(count, false, 8, through);
     }
     const Integer block = kPassBlock;
-    const Integer cached = through < kCachedLength ? through : kCachedLength;
+    const Integer kept = roots_ == Roots::exact ? kExactLength : kCachedLength;
+    const Integer cached = through < kept ? through : kept;
     Integer in_block = through < block ? through : block;
     // A whole-array pass that would go alone takes the blocks' last pass
     // with it: an odd number of them in pairs, or the only one.
@@ -277,7 +278,8 @@ void complex_steps(const kernels::Table& k, Maker& make, Schedule& out, Integer 
 }
 
 // transform_and_split (realft's forward transform, 16 to kCachedLength / 2
-// values, sign +1).
+// values, sign +1; with the exact factors up to kExactLength / 2, either
+// sign).
 void real_split_steps(const kernels::Table& k, Maker& make, Schedule& out, Integer count,
                       bool straddle) {
   const Real* ws = make.w(2 * count);
@@ -392,13 +394,13 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   }
 }
 
-bool takes(Shape shape, Integer count) {
+bool takes(Shape shape, Integer count, Roots roots) {
   switch (shape) {
   case Shape::complex:
   case Shape::permuted:
     return count >= 2;
   case Shape::real_split:
-    return count >= 16 && count <= kCachedLength / 2;
+    return count >= 16 && count <= (roots == Roots::exact ? kExactLength : kCachedLength) / 2;
   case Shape::interleaved:
     static_assert(4 * kPassBlock <= kPartsLength);
     return count >= 16 && count <= 4 * kPassBlock;
@@ -436,7 +438,7 @@ const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integ
   plan->count = count;
   plan->direction = direction;
   plan->roots = roots;
-  plan->takes = takes(shape, count);
+  plan->takes = takes(shape, count, roots);
   if (plan->takes) {
     fill(k, *plan, false);
     if (k.can.full_lines) {
