@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "fft/any_passes.h"
+#include "fft/engine.h"
+#include "fft/exact.h"
 #include "fft/unit_roots.h"
 
 namespace tamsel::fft::any {
@@ -27,8 +29,9 @@ struct Plan {
   std::vector<Complex> twiddles;
   // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
   // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
-  // the inner plan; kernel is the transform of conj(c) laid out cyclically,
-  // divided by m.
+  // the radix-2 engine with exact factors (fft::exact) where m is a power
+  // of two, else through the inner plan; kernel is the transform of conj(c)
+  // laid out cyclically, divided by m.
   std::size_t m = 0;
   std::shared_ptr<const Plan> inner;
   std::vector<Complex> chirp, kernel;
@@ -120,33 +123,24 @@ std::vector<unsigned> radices(std::size_t n) {
   return out;
 }
 
-// Bluestein's convolution length for n: up to 2^16 values, of the lengths
-// 2^a 3^b 5^c 7^d from 2n - 1 to twice that, the one whose passes cost
-// least, each radix weighted by its time a value in the caches (the
-// weights below, in tenths of a nanosecond, and what they bought are in
-// bench/NOTES.md): a longer length of cheaper radices can beat the
-// shortest.  Beyond 2^16, where the strides of lengths rich in twos meet
-// the same cache sets, the least such length.
+// Bluestein's convolution length for n: the least power of two from
+// 2n - 1, through the radix-2 engine, whose vector kernels take a value in
+// a third to a fifth of the time of the mixed-radix passes (so that twice
+// the length still costs less: bench/NOTES.md); beyond its longest length
+// (n above 2^28), the least 2^a 3^b 5^c 7^d from 2n - 1.
 std::size_t convolution_length(std::size_t n) {
   const std::size_t least = 2 * n - 1;
-  if (least > (std::size_t{1} << 16)) return fast_length(least);
-  std::size_t best = 0, best_cost = 0;
-  // Each 3^b 5^c 7^d up to 2 least, doubled into [least, 2 least).
-  for (std::size_t p7 = 1; p7 < 2 * least; p7 *= 7)
-    for (std::size_t p5 = p7; p5 < 2 * least; p5 *= 5)
-      for (std::size_t p3 = p5; p3 < 2 * least; p3 *= 3) {
-        std::size_t m = p3;
-        while (m < least) m *= 2;
-        std::size_t per_value = 0;
-        for (const unsigned r : radices(m))
-          per_value += r == 8 ? 22 : r == 4 ? 16 : r == 2 ? 12 : r == 3 ? 16 : r == 5 ? 23 : 31;
-        // Ties to the shorter length.
-        if (best == 0 || m * per_value < best_cost || (m * per_value == best_cost && m < best)) {
-          best = m;
-          best_cost = m * per_value;
-        }
-      }
-  return best;
+  std::size_t m = 1;
+  while (m < least) m *= 2;
+  return m <= std::size_t(kMaxLength) ? m : fast_length(least);
+}
+
+void execute(const Plan& plan, Complex* data);
+
+// The forward transform of Bluestein's convolution length m at data.
+void convolution_transform(const Plan& plan, Complex* data) {
+  if (plan.inner) return execute(*plan.inner, data);
+  exact::transform(reinterpret_cast<double*>(data), Integer(plan.m), -1);
 }
 
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
@@ -175,7 +169,7 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
   }
   const std::size_t m = convolution_length(n);
   plan->m = m;
-  plan->inner = plan_for(m);
+  if ((m & (m - 1)) != 0) plan->inner = plan_for(m);
   const UnitRoots roots(2 * std::uint64_t(n));
   plan->chirp.resize(n);
   std::uint64_t square = 0;  // k^2 mod 2n
@@ -186,7 +180,7 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
   std::vector<Complex> kernel(m, Complex(0.0, 0.0));
   for (std::size_t k = 0; k < n; ++k) kernel[k] = std::conj(plan->chirp[k]);
   for (std::size_t k = 1; k < n; ++k) kernel[m - k] = kernel[k];
-  forward(kernel);
+  convolution_transform(*plan, kernel.data());
   const double scale = double(m);
   for (Complex& v : kernel) v = Complex(v.real() / scale, v.imag() / scale);
   plan->kernel = std::move(kernel);
@@ -246,11 +240,11 @@ void execute(const Plan& plan, Complex* data) {
   const std::size_t m = plan.m;
   std::vector<Complex> a(m, Complex(0.0, 0.0));
   for (std::size_t j = 0; j < n; ++j) a[j] = mul(data[j], plan.chirp[j]);
-  execute(*plan.inner, a.data());
+  convolution_transform(plan, a.data());
   // The inverse transform as the conjugate of the forward one of the
   // conjugate.
   for (std::size_t k = 0; k < m; ++k) a[k] = std::conj(mul(a[k], plan.kernel[k]));
-  execute(*plan.inner, a.data());
+  convolution_transform(plan, a.data());
   for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
 }
 
