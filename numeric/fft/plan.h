@@ -166,8 +166,10 @@ inline const Plan& plan_for(const kernels::Table& k, Shape shape, Integer count,
 }
 
 // For reading and debugging: the steps of the plan of `shape` for count
-// values and the direction with the kernel table in use, one a line, both
-// schedules where they differ.  count a power of two the shape takes.
-std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex);
+// values, the direction and the factors of `roots` with the kernel table
+// in use, one a line, both schedules where they differ.  count a power of
+// two the shape takes.
+std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex,
+                          Roots roots = Roots::recurrence);
 
 } // namespace tamsel::fft
