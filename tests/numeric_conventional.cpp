@@ -164,7 +164,9 @@ TEST_P(ConventionalKernels, PowersOfTwoGiveThePortableBits) {
     const std::vector<Real> real(values.begin(), values.begin() + std::ptrdiff_t(n));
     std::vector<Complex> buffer(n + 8);
     std::vector<Real> reals(n + 16);
-    const auto first = [](const void* p) { return (64 - reinterpret_cast<std::uintptr_t>(p) % 64) % 64; };
+    const auto first = [](const void* p) {
+      return (64 - reinterpret_cast<std::uintptr_t>(p) % 64) % 64;
+    };
     // The four results side by side, the outputs at `offset` 16-byte steps
     // from a 64-byte boundary.
     const auto run = [&](std::size_t offset) {

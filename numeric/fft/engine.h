@@ -113,9 +113,8 @@ inline constexpr int kRootSources = 2;
 // The longest sub-transform whose exact factors are kept: four times
 // kCachedLength, so that transforms of up to 2^23 complex values or real
 // ones of 2^23 values run at the speed of four1 and realft from their
-// second call on.  Each factor costs a double-double evaluation (about
-// 20 ns), which beyond it, made anew at each pass, slows a transform by
-// about a quarter (bench/NOTES.md).
+// second call on.  Beyond, the factors are made anew at each pass, a
+// double-double evaluation (about 20 ns) for every four (bench/NOTES.md).
 inline constexpr Integer kExactLength = Integer{1} << 23;
 inline constexpr int kExactLevels = std::countr_zero(std::uint32_t(kExactLength));
 

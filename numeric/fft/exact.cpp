@@ -13,8 +13,7 @@ namespace tamsel::fft {
 
 namespace {
 
-// The largest sub-transform length whose factors are asked for: that of
-// the splits of real_forward of 2^28 values.
+// Lengths up to 2^30, exact_runs's.
 constexpr int kRootLevels = 31;
 
 std::mutex making;
