@@ -263,7 +263,9 @@ TEST(Conventional, SeriesAndTableAreTheToolkitsBits) {
 
 // Every length that is not a power of two, against a direct transform in
 // long double: within a few eps sqrt(log2 n) of the outputs' RMS, for the
-// mixed-radix passes of every radix and for Bluestein's convolution; the
+// mixed-radix passes of every radix (with a power of two from 16 left to
+// the radix-2 engine after one odd pass or two: 48, 144) and for
+// Bluestein's convolution; the
 // inverses and the real transforms, even and odd, give the sequence back;
 // fftn, of a shape that mixes both kinds or of powers of two, is fft along
 // each axis, bit for bit.
@@ -271,7 +273,7 @@ TEST(Conventional, AnyLengthAgainstADirectTransform) {
   std::vector<std::size_t> lengths;
   for (std::size_t n = 3; n <= 130; ++n)
     if ((n & (n - 1)) != 0) lengths.push_back(n);
-  for (std::size_t n : {243, 343, 625, 1000, 1001, 1009, 1331, 2197, 2018, 768})
+  for (std::size_t n : {243, 343, 625, 1000, 1001, 1009, 1331, 2197, 2018, 768, 144, 400})
     lengths.push_back(n);
   for (const std::size_t n : lengths) {
     const auto values = pseudo_random(2 * n, n);

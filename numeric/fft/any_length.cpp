@@ -24,9 +24,14 @@ struct Stage {
 
 struct Plan {
   std::size_t n = 0;
-  // Mixed radix: the passes and their twiddles.
+  // Mixed radix: the passes and their twiddles.  With tail > 0 (n = q tail,
+  // tail the largest power of two dividing n, from kLeastTail, and q > 1
+  // odd), the passes of q's radices first, which leave the q sequences at
+  // stride q whose transforms of tail values make the spectrum, at the
+  // same stride; those through the radix-2 engine with exact factors.
   std::vector<Stage> stages;
   std::vector<Complex> twiddles;
+  std::size_t tail = 0;
   // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
   // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
   // the radix-2 engine with exact factors (fft::exact) where m is a power
@@ -143,14 +148,22 @@ void convolution_transform(const Plan& plan, Complex* data) {
   exact::transform(reinterpret_cast<double*>(data), Integer(plan.m), -1);
 }
 
+// The shortest power of two that the mixed-radix transforms leave to the
+// radix-2 engine, whose vector kernels take a value in a third to a fifth
+// of the passes' time (bench/NOTES.md).
+constexpr std::size_t kLeastTail = 16;
+
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
   plan->n = n;
   const std::vector<unsigned> factors = radices(n);
   if (n == 1 || !factors.empty()) {
     const UnitRoots roots(n);
+    const std::size_t binary = n & (~n + 1);  // the largest power of two dividing n
+    if (binary >= kLeastTail && binary < n) plan->tail = binary;
     std::size_t current = n, s = 1;
     for (unsigned r : factors) {
+      if (plan->tail != 0 && r % 2 == 0) continue;
       const std::size_t m = current / r;
       Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
       if (r > 13)
@@ -233,6 +246,21 @@ void execute(const Plan& plan, Complex* data) {
       pass(stage.radix, x, y, stage.m, stage.s, plan.twiddles.data() + stage.twiddles,
            stage.cos.data(), stage.sin.data());
       std::swap(x, y);
+    }
+    if (plan.tail != 0) {
+      // Sequence j of the q at x[j + q i], i < tail, gathered into row j of
+      // the other buffer, transformed, and its value k stored at data[j +
+      // q k] (through x when the rows lie in data).
+      const std::size_t tail = plan.tail, q = n / tail;
+      Complex* rows = y;
+      for (std::size_t j = 0; j < q; ++j)
+        for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
+      for (std::size_t j = 0; j < q; ++j)
+        exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+      Complex* out = rows == data ? x : data;
+      for (std::size_t j = 0; j < q; ++j)
+        for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
+      x = out;
     }
     if (x != data) std::copy(x, x + n, data);
     return;
