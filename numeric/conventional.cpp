@@ -145,20 +145,38 @@ void transform_all(const char* routine, std::span<Complex> data,
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
+  // The lines of an axis, a block of up to kBlock neighbours at a time
+  // (consecutive in memory at each of their positions), gathered into
+  // `lines`, transformed and put back; the last axis's in place.
+  constexpr std::size_t kBlock = 16;
+  const auto transform_line = [sign](Complex* line, std::size_t n) {
+    if ((n & (n - 1)) == 0) {
+      fft::exact::transform(reinterpret_cast<Real*>(line), static_cast<Integer>(n), sign);
+    } else {
+      const std::span<Complex> values(line, n);
+      sign < 0 ? fft::any::forward(values) : fft::any::backward(values);
+    }
+  };
   std::size_t stride = 1;
-  std::vector<Complex> line;
+  std::vector<Complex> lines;
   for (std::size_t d = shape.size(); d-- > 0;) {
     const std::size_t n = shape[d];
-    line.resize(n);
-    for (std::size_t start = 0; start < count; ++start) {
-      if (start / stride % n != 0) continue;  // not the first of its line
-      for (std::size_t j = 0; j < n; ++j) line[j] = data[start + j * stride];
-      if ((n & (n - 1)) == 0) {
-        fft::exact::transform(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
-      } else {
-        sign < 0 ? fft::any::forward(line) : fft::any::backward(line);
+    if (stride == 1) {
+      for (std::size_t start = 0; start < count; start += n) transform_line(&data[start], n);
+      stride = n;
+      continue;
+    }
+    lines.resize(kBlock * n);
+    for (std::size_t outer = 0; outer < count; outer += n * stride) {
+      for (std::size_t first = 0; first < stride; first += kBlock) {
+        const std::size_t block = std::min(kBlock, stride - first);
+        const std::size_t start = outer + first;
+        for (std::size_t j = 0; j < n; ++j)
+          for (std::size_t e = 0; e < block; ++e) lines[e * n + j] = data[start + j * stride + e];
+        for (std::size_t e = 0; e < block; ++e) transform_line(&lines[e * n], n);
+        for (std::size_t j = 0; j < n; ++j)
+          for (std::size_t e = 0; e < block; ++e) data[start + j * stride + e] = lines[e * n + j];
       }
-      for (std::size_t j = 0; j < n; ++j) data[start + j * stride] = line[j];
     }
     stride *= n;
   }
