@@ -15,9 +15,9 @@
 // of four1 and realft) with exact twiddle factors in place of four1's
 // recurrence: exp(-2 pi i j/m) rounded to nearest, computed once by the
 // toolkit's own double-double arithmetic (never the C library) and kept
-// for m up to 2^23 (for each direction used, about as many bytes as the
-// data of the longest transform, at most 128 MiB), made as the passes go
-// beyond.  ifft runs the transform
+// for m up to 2^23 (for each direction used, as many bytes as the data of
+// the longest complex transform or twice those of the longest real one, at
+// most 128 MiB), made as the passes go beyond.  ifft runs the transform
 // with the conjugate factors (its result is the conjugate of fft of the
 // conjugate, bit for bit) and multiplies by 1/n, exactly; rfft is a complex
 // transform of n/2 values and a recombination with the factors
