@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The one place that decides a transform's steps: which kernels, over which
 // values, in which order, from the kernel table's capabilities and the size
-// thresholds below.  A plan is made once per (table, shape, length,
-// direction) and kept.
+// thresholds below.  A plan is made once per (factors, table, shape,
+// length, direction) and kept.
 #include "fft/plan.h"
 
 #include <mutex>

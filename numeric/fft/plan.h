@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Plans of the FFT engine: the steps of a transform of one length, for one
-// direction and one kernel table, decided once by make_plan (plan.cpp, the
+// direction, one source of twiddle factors (the recurrence's or the exact
+// ones, engine.h) and one kernel table, decided once by make_plan (plan.cpp, the
 // one place that reads the table's capabilities and the size thresholds)
 // and kept; the engine (engine.cpp) only runs them.
 //
