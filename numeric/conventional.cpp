@@ -13,6 +13,7 @@
 #include <tamsel/numeric/tabulated.h>
 
 #include "fft/any_length.h"
+#include "fft/exact.h"
 
 namespace tamsel::conventional {
 
@@ -34,8 +35,8 @@ Integer power_of_two(const char* routine, const char* what, std::size_t n,
 }
 
 // n, refused unless from 1 to kLargestLength; true when it is a power of
-// two (today's path through the toolkit's routines), false when the
-// any-length engine takes it.
+// two (the radix-2 engine with exact factors), false when the any-length
+// engine takes it.
 bool power_of_two_or_any(const char* routine, const char* what, std::size_t n) {
   if (n < 1 || n > kLargestLength)
     refuse(routine, std::string(what) + " " + std::to_string(n) + " is not from 1 to " +
@@ -64,7 +65,7 @@ constexpr Real kHalf = 0.5;
 
 void fft(std::span<Complex> data) {
   if (!power_of_two_or_any("fft", "length", data.size())) return fft::any::forward(data);
-  four1(reals(data), static_cast<Integer>(data.size()), -1);
+  fft::exact::transform(reals(data), static_cast<Integer>(data.size()), -1);
 }
 
 void ifft(std::span<Complex> data) {
@@ -75,7 +76,7 @@ void ifft(std::span<Complex> data) {
     for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
     return;
   }
-  four1(reals(data), static_cast<Integer>(n), 1);
+  fft::exact::transform(reals(data), static_cast<Integer>(n), 1);
   scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
 }
 
@@ -89,14 +90,12 @@ void rfft(std::span<const double> in, std::span<Complex> out) {
     out[0] = Complex(in[0], 0.0);
     return;
   }
-  // realft's packed spectrum, with the positive exponent, lies where the
-  // conjugate spectrum goes: X_k at [2k], [2k+1] for k = 1 .. n/2 - 1, X_0
-  // at [0] and X_{n/2} at [1].
+  // The packed spectrum: X_k at [2k], [2k+1] for k = 1 .. n/2 - 1, X_0 at
+  // [0] and X_{n/2} at [1].
   std::copy(in.begin(), in.end(), packed);
-  realft(packed, n / 2, 1);
+  fft::exact::real_forward(packed, n / 2);
   const Real nyquist = packed[1];
   packed[1] = 0.0;
-  for (Integer k = 1; k < n / 2; ++k) packed[2 * k + 1] = -packed[2 * k + 1];
   packed[n] = nyquist;
   packed[n + 1] = 0.0;
 }
@@ -110,16 +109,15 @@ void irfft(std::span<const Complex> in, std::span<double> out) {
     out[0] = in[0].real();
     return;
   }
-  // The packed conjugate spectrum, whose inverse realft leaves n/2 times
-  // the sequence with the positive exponent.
+  // The packed spectrum, whose inverse leaves n/2 times the sequence.
   Real* packed = out.data();
   packed[0] = in[0].real();
   packed[1] = in[std::size_t(n / 2)].real();
   for (Integer k = 1; k < n / 2; ++k) {
     packed[2 * k] = in[std::size_t(k)].real();
-    packed[2 * k + 1] = -in[std::size_t(k)].imag();
+    packed[2 * k + 1] = in[std::size_t(k)].imag();
   }
-  realft(packed, n / 2, -1);
+  fft::exact::real_backward(packed, n / 2);
   scale_all(packed, out.size(), 2.0 / static_cast<Real>(n));
 }
 
@@ -133,44 +131,52 @@ std::size_t next_fast_len(std::size_t target) {
 namespace {
 
 // The transform (sign -1) or unscaled inverse (+1) of every axis of an
-// array of the given C-order shape: fourn when every length is a power of
-// two, else fft or its inverse along each axis in turn, the last first (the
-// order in which fourn's bits arise too).
+// array of the given C-order shape: fft or its inverse along each axis in
+// turn, the last first, so that the bits are those of fft along each axis.
 void transform_all(const char* routine, std::span<Complex> data,
                    std::span<const std::size_t> shape, Integer sign) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
-  std::vector<Integer> lengths(shape.size());
   std::size_t count = 1;
-  bool binary = true;
   for (std::size_t d = 0; d < shape.size(); ++d) {
     const std::string what = "length of axis " + std::to_string(d) + ",";
-    // fourn's first dimension varies fastest: the last axis of C order.
-    binary = power_of_two_or_any(routine, what.c_str(), shape[d]) && binary;
-    lengths[shape.size() - 1 - d] = static_cast<Integer>(shape[d]);
+    power_of_two_or_any(routine, what.c_str(), shape[d]);
     count *= shape[d];
     if (count > kLargestLength)
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
-  if (binary) {
-    const Integer dimensions = static_cast<Integer>(lengths.size());
-    fourn(reals(data), lengths.data(), dimensions, sign);
-    return;
-  }
+  // The lines of an axis, a block of up to kBlock neighbours at a time
+  // (consecutive in memory at each of their positions), gathered into
+  // `lines`, transformed and put back; the last axis's in place.
+  constexpr std::size_t kBlock = 16;
+  const auto transform_line = [sign](Complex* line, std::size_t n) {
+    if ((n & (n - 1)) == 0) {
+      fft::exact::transform(reinterpret_cast<Real*>(line), static_cast<Integer>(n), sign);
+    } else {
+      const std::span<Complex> values(line, n);
+      sign < 0 ? fft::any::forward(values) : fft::any::backward(values);
+    }
+  };
   std::size_t stride = 1;
-  std::vector<Complex> line;
+  std::vector<Complex> lines;
   for (std::size_t d = shape.size(); d-- > 0;) {
     const std::size_t n = shape[d];
-    line.resize(n);
-    for (std::size_t start = 0; start < count; ++start) {
-      if (start / stride % n != 0) continue;  // not the first of its line
-      for (std::size_t j = 0; j < n; ++j) line[j] = data[start + j * stride];
-      if ((n & (n - 1)) == 0) {
-        four1(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
-      } else {
-        sign < 0 ? fft::any::forward(line) : fft::any::backward(line);
+    if (stride == 1) {
+      for (std::size_t start = 0; start < count; start += n) transform_line(&data[start], n);
+      stride = n;
+      continue;
+    }
+    lines.resize(kBlock * n);
+    for (std::size_t outer = 0; outer < count; outer += n * stride) {
+      for (std::size_t first = 0; first < stride; first += kBlock) {
+        const std::size_t block = std::min(kBlock, stride - first);
+        const std::size_t start = outer + first;
+        for (std::size_t j = 0; j < n; ++j)
+          for (std::size_t e = 0; e < block; ++e) lines[e * n + j] = data[start + j * stride + e];
+        for (std::size_t e = 0; e < block; ++e) transform_line(&lines[e * n], n);
+        for (std::size_t j = 0; j < n; ++j)
+          for (std::size_t e = 0; e < block; ++e) data[start + j * stride + e] = lines[e * n + j];
       }
-      for (std::size_t j = 0; j < n; ++j) data[start + j * stride] = line[j];
     }
     stride *= n;
   }

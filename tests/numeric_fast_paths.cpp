@@ -73,17 +73,20 @@ TEST_P(FastPaths, TransformsMatchReference) {
 
 // Every plan fits its schedule's steps, at the lengths beyond those the
 // transforms above and numeric_large.cpp reach too (up to 2^29, whose
-// passes beyond the kept tables each take a step).
+// passes beyond the kept tables each take a step), with either factors.
 TEST_P(FastPaths, EveryPlanIsMade) {
+  using tamsel::fft::Roots;
   using tamsel::fft::Shape;
   for (const Shape shape : {Shape::complex, Shape::real_split, Shape::interleaved,
                             Shape::permuted, Shape::lines, Shape::lines_permuted,
                             Shape::strided, Shape::strided_permuted}) {
     for (int level = 1; level <= 29; ++level) {
       for (const Integer sign : {1, -1}) {
-        if (shape == Shape::real_split && sign == -1) continue;
-        EXPECT_NO_THROW(tamsel::fft::describe_plan(Integer{1} << level, sign, shape))
-            << "level " << level;
+        for (const Roots roots : {Roots::recurrence, Roots::exact}) {
+          if (shape == Shape::real_split && sign == -1 && roots == Roots::recurrence) continue;
+          EXPECT_NO_THROW(tamsel::fft::describe_plan(Integer{1} << level, sign, shape, roots))
+              << "level " << level;
+        }
       }
     }
   }

@@ -7,14 +7,18 @@
 // Labelled slow: run natively, left out of the checked and emulated runs.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <complex>
 #include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/multidim_fft.h>
 
+#include "numeric/fft/any_length.h"
 #include "numeric/fft/engine.h"
 #include "numeric_support.h"
 
@@ -100,6 +104,76 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Large, ::testing::ValuesIn(large_cases()),
                            return std::string(info.param.routine) + "_" +
                                   std::to_string(info.param.lg);
                          });
+
+// The conventional layer's powers of two: every kernel table gives the
+// portable one's bits where the passes leave the caches and the exact
+// tables end (2^22 complex values, 2^23 reals, whose splits take factors
+// of length 2^23); beyond, at 2^24, where the factors are made as the
+// passes and the splits go, fft against the mixed-radix engine (within
+// 0.6 eps sqrt(log2 n), as at 2^16 in numeric_conventional.cpp), rfft
+// against fft of the real values, and both round trips.
+TEST(LargeConventional, PowersOfTwo) {
+  namespace conv = tamsel::conventional;
+  using Complex = conv::Complex;
+  const auto complex_values = [](std::size_t n, std::uint64_t seed) {
+    const auto v = tamsel::test_support::pseudo_random(2 * n, seed);
+    std::vector<Complex> z(n);
+    for (std::size_t i = 0; i < n; ++i) z[i] = Complex(v[2 * i], v[2 * i + 1]);
+    return z;
+  };
+  const auto reals = [](const std::vector<Complex>& z) {
+    const auto* p = reinterpret_cast<const Real*>(z.data());
+    return std::vector<Real>(p, p + 2 * z.size());
+  };
+  for (const int lg : {17, 22}) {
+    const auto z = complex_values(std::size_t{1} << lg, lg);
+    const auto real = random_values(std::size_t{2} << lg, lg + 1);
+    std::vector<Real> want;
+    for (tamsel::kernels::Kernel k : runnable_kernels()) {
+      const tamsel::kernels::KernelOverride use(k);
+      auto x = z;
+      conv::fft(x);
+      std::vector<Complex> spectrum((std::size_t{1} << lg) + 1);
+      conv::rfft(real, spectrum);
+      auto got = reals(x);
+      const auto more = reals(spectrum);
+      got.insert(got.end(), more.begin(), more.end());
+      if (want.empty()) want = got;
+      ASSERT_EQ(first_difference(got, want), -1) << "n=2^" << lg << " " << kernel_name(k);
+    }
+  }
+  const std::size_t n = std::size_t{1} << 24;
+  const double eps = 0x1p-52;
+  const auto z = complex_values(n, 24);
+  auto x = z;
+  conv::fft(x);
+  auto mixed = z;
+  tamsel::fft::any::forward(mixed);
+  const auto relative_rms = [](const std::vector<Complex>& got, const std::vector<Complex>& want) {
+    long double error = 0, size = 0;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      error += std::norm(std::complex<long double>(got[k].real() - want[k].real(),
+                                                   got[k].imag() - want[k].imag()));
+      size += std::norm(std::complex<long double>(want[k].real(), want[k].imag()));
+    }
+    return double(std::sqrt(error / size));
+  };
+  EXPECT_LE(relative_rms(x, mixed), 0.6 * eps * std::sqrt(24.0));
+  conv::ifft(x);
+  EXPECT_LE(relative_rms(x, z), 2 * eps * std::sqrt(24.0));
+
+  std::vector<Real> real(n), back(n);
+  for (std::size_t j = 0; j < n; ++j) real[j] = z[j].real();
+  std::vector<Complex> spectrum(n / 2 + 1), full(real.begin(), real.end());
+  conv::rfft(real, spectrum);
+  conv::fft(full);
+  full.resize(n / 2 + 1);
+  EXPECT_LE(relative_rms(spectrum, full), 2 * eps * std::sqrt(24.0));
+  conv::irfft(spectrum, back);
+  EXPECT_LE(relative_rms(std::vector<Complex>(back.begin(), back.end()),
+                         std::vector<Complex>(real.begin(), real.end())),
+            2 * eps * std::sqrt(24.0));
+}
 
 // Index i = (x, m, y) with x and y the top and bottom 11 bits and m the 2
 // between; every value must land at rev(i).

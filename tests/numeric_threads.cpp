@@ -56,14 +56,17 @@ std::vector<std::uint64_t> work(std::uint64_t seed) {
     tamsel::fourn(z.data(), lengths, dims, sign);
     out.push_back(digest(z));
 
-    // The conventional layer's other lengths (mixed radix and Bluestein's,
-    // whose plan holds another), their plans made by the threads together.
-    const std::size_t m = std::size_t(round % 7) * 13 + 67 + std::size_t(seed % 3); // 67 .. 147
-    const auto parts = pseudo_random(2 * m, seed + 11);
-    std::vector<std::complex<Real>> w(m);
-    for (std::size_t i = 0; i < m; ++i) w[i] = {parts[2 * i], parts[2 * i + 1]};
-    tamsel::conventional::fft(w);
-    out.push_back(digest(reinterpret_cast<const Real*>(w.data()), 2 * m));
+    // The conventional layer's powers of two and other lengths (mixed
+    // radix and Bluestein's, whose plan holds another), their plans and
+    // exact tables made by the threads together.
+    for (const std::size_t m : {std::size_t(round % 7) * 13 + 67 + std::size_t(seed % 3),
+                                std::size_t(n)}) { // 67 .. 147 and 8 .. 1024
+      const auto parts = pseudo_random(2 * m, seed + 11);
+      std::vector<std::complex<Real>> w(m);
+      for (std::size_t i = 0; i < m; ++i) w[i] = {parts[2 * i], parts[2 * i + 1]};
+      round % 2 ? tamsel::conventional::fft(w) : tamsel::conventional::ifft(w);
+      out.push_back(digest(reinterpret_cast<const Real*>(w.data()), 2 * m));
+    }
 
     // A fit of a rising table, with a length that changes every round.
     const auto y = pseudo_random(129, seed + 9);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "fft/any_passes.h"
+#include "fft/engine.h"
+#include "fft/exact.h"
 #include "fft/unit_roots.h"
 
 namespace tamsel::fft::any {
@@ -22,13 +24,19 @@ struct Stage {
 
 struct Plan {
   std::size_t n = 0;
-  // Mixed radix: the passes and their twiddles.
+  // Mixed radix: the passes and their twiddles.  With tail > 0 (n = q tail,
+  // tail the largest power of two dividing n, from kLeastTail, and q > 1
+  // odd), the passes of q's radices first, which leave the q sequences at
+  // stride q whose transforms of tail values make the spectrum, at the
+  // same stride; those through the radix-2 engine with exact factors.
   std::vector<Stage> stages;
   std::vector<Complex> twiddles;
+  std::size_t tail = 0;
   // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
   // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
-  // the inner plan; kernel is the transform of conj(c) laid out cyclically,
-  // divided by m.
+  // the radix-2 engine with exact factors (fft::exact) where m is a power
+  // of two, else through the inner plan; kernel is the transform of conj(c)
+  // laid out cyclically, divided by m.
   std::size_t m = 0;
   std::shared_ptr<const Plan> inner;
   std::vector<Complex> chirp, kernel;
@@ -120,34 +128,30 @@ std::vector<unsigned> radices(std::size_t n) {
   return out;
 }
 
-// Bluestein's convolution length for n: up to 2^16 values, of the lengths
-// 2^a 3^b 5^c 7^d from 2n - 1 to twice that, the one whose passes cost
-// least, each radix weighted by its time a value in the caches (the
-// weights below, in tenths of a nanosecond, and what they bought are in
-// bench/NOTES.md): a longer length of cheaper radices can beat the
-// shortest.  Beyond 2^16, where the strides of lengths rich in twos meet
-// the same cache sets, the least such length.
+// Bluestein's convolution length for n: the least power of two from
+// 2n - 1, through the radix-2 engine, whose vector kernels take a value in
+// a third to a fifth of the time of the mixed-radix passes (so that twice
+// the length still costs less: bench/NOTES.md); beyond its longest length
+// (n above 2^28), the least 2^a 3^b 5^c 7^d from 2n - 1.
 std::size_t convolution_length(std::size_t n) {
   const std::size_t least = 2 * n - 1;
-  if (least > (std::size_t{1} << 16)) return fast_length(least);
-  std::size_t best = 0, best_cost = 0;
-  // Each 3^b 5^c 7^d up to 2 least, doubled into [least, 2 least).
-  for (std::size_t p7 = 1; p7 < 2 * least; p7 *= 7)
-    for (std::size_t p5 = p7; p5 < 2 * least; p5 *= 5)
-      for (std::size_t p3 = p5; p3 < 2 * least; p3 *= 3) {
-        std::size_t m = p3;
-        while (m < least) m *= 2;
-        std::size_t per_value = 0;
-        for (const unsigned r : radices(m))
-          per_value += r == 8 ? 22 : r == 4 ? 16 : r == 2 ? 12 : r == 3 ? 16 : r == 5 ? 23 : 31;
-        // Ties to the shorter length.
-        if (best == 0 || m * per_value < best_cost || (m * per_value == best_cost && m < best)) {
-          best = m;
-          best_cost = m * per_value;
-        }
-      }
-  return best;
+  std::size_t m = 1;
+  while (m < least) m *= 2;
+  return m <= std::size_t(kMaxLength) ? m : fast_length(least);
 }
+
+void execute(const Plan& plan, Complex* data);
+
+// The forward transform of Bluestein's convolution length m at data.
+void convolution_transform(const Plan& plan, Complex* data) {
+  if (plan.inner) return execute(*plan.inner, data);
+  exact::transform(reinterpret_cast<double*>(data), Integer(plan.m), -1);
+}
+
+// The shortest power of two that the mixed-radix transforms leave to the
+// radix-2 engine, whose vector kernels take a value in a third to a fifth
+// of the passes' time (bench/NOTES.md).
+constexpr std::size_t kLeastTail = 16;
 
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
@@ -155,8 +159,11 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
   const std::vector<unsigned> factors = radices(n);
   if (n == 1 || !factors.empty()) {
     const UnitRoots roots(n);
+    const std::size_t binary = n & (~n + 1);  // the largest power of two dividing n
+    if (binary >= kLeastTail && binary < n) plan->tail = binary;
     std::size_t current = n, s = 1;
     for (unsigned r : factors) {
+      if (plan->tail != 0 && r % 2 == 0) continue;
       const std::size_t m = current / r;
       Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
       if (r > 13)
@@ -175,7 +182,7 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
   }
   const std::size_t m = convolution_length(n);
   plan->m = m;
-  plan->inner = plan_for(m);
+  if ((m & (m - 1)) != 0) plan->inner = plan_for(m);
   const UnitRoots roots(2 * std::uint64_t(n));
   plan->chirp.resize(n);
   std::uint64_t square = 0;  // k^2 mod 2n
@@ -186,7 +193,7 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
   std::vector<Complex> kernel(m, Complex(0.0, 0.0));
   for (std::size_t k = 0; k < n; ++k) kernel[k] = std::conj(plan->chirp[k]);
   for (std::size_t k = 1; k < n; ++k) kernel[m - k] = kernel[k];
-  forward(kernel);
+  convolution_transform(*plan, kernel.data());
   const double scale = double(m);
   for (Complex& v : kernel) v = Complex(v.real() / scale, v.imag() / scale);
   plan->kernel = std::move(kernel);
@@ -240,17 +247,32 @@ void execute(const Plan& plan, Complex* data) {
            stage.cos.data(), stage.sin.data());
       std::swap(x, y);
     }
+    if (plan.tail != 0) {
+      // Sequence j of the q at x[j + q i], i < tail, gathered into row j of
+      // the other buffer, transformed, and its value k stored at data[j +
+      // q k] (through x when the rows lie in data).
+      const std::size_t tail = plan.tail, q = n / tail;
+      Complex* rows = y;
+      for (std::size_t j = 0; j < q; ++j)
+        for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
+      for (std::size_t j = 0; j < q; ++j)
+        exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+      Complex* out = rows == data ? x : data;
+      for (std::size_t j = 0; j < q; ++j)
+        for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
+      x = out;
+    }
     if (x != data) std::copy(x, x + n, data);
     return;
   }
   const std::size_t m = plan.m;
   std::vector<Complex> a(m, Complex(0.0, 0.0));
   for (std::size_t j = 0; j < n; ++j) a[j] = mul(data[j], plan.chirp[j]);
-  execute(*plan.inner, a.data());
+  convolution_transform(plan, a.data());
   // The inverse transform as the conjugate of the forward one of the
   // conjugate.
   for (std::size_t k = 0; k < m; ++k) a[k] = std::conj(mul(a[k], plan.kernel[k]));
-  execute(*plan.inner, a.data());
+  convolution_transform(plan, a.data());
   for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
 }
 

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The conventional layer's engine for lengths other than powers of two:
 // Stockham's self-sorting mixed-radix transform over radices 8, 4, 2, 3, 5,
-// 7, 11, 13 and every prime up to 61 (direct sums), and Bluestein's
-// algorithm (a chirp convolution through a mixed-radix transform of a length
+// 7, 11, 13 and every prime up to 61 (direct sums), the odd radices first
+// and a power-of-two factor from 16 through the radix-2 engine with exact
+// factors (fft::exact), and Bluestein's
+// algorithm (a chirp convolution through the radix-2 engine with exact
+// factors, fft::exact, of the least power of two >= 2n - 1; beyond its
+// lengths, n above 2^28, through a mixed-radix transform of the least
 // 2^a 3^b 5^c 7^d >= 2n - 1) for lengths with a larger prime factor.
 // Every twiddle and chirp is a unit_root, so every bit is fixed by the
-// arithmetic written here, on every processor.
+// arithmetic written here, on every processor and with every kernel table.
 // A plan per length holds the factors and every twiddle; the plans of the
 // 32 lengths used last (of complex and of real transforms each) are kept,
 // shared between threads (found under a lock, read-only after).

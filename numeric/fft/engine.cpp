@@ -48,21 +48,13 @@ constexpr int kStaggeredFrom = 9; // 2^9 Reals: a page
 constexpr std::size_t stagger(int L, int S) {
   return (S == 1 ? 2624 : 1344) - 64 * std::size_t(L - kStaggeredFrom);
 }
-static_assert(stagger(kCachedLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
+static_assert(stagger(kExactLevels, -1) >= 128 && stagger(kStaggeredFrom, 1) + 64 <= kPage,
               "every offset within a page, clear of its first 64 bytes");
 
 template <int L, int S>
 const Real* cached_pass() {
   static const Real* const table = [] {
-    constexpr std::size_t kBytes = (std::size_t{1} << L) * sizeof(Real);
-    Real* made = nullptr;
-    if constexpr (L < kStaggeredFrom) {
-      made = static_cast<Real*>(::operator new(kBytes, std::align_val_t{64}));
-    } else {
-      auto* page = static_cast<unsigned char*>(
-          ::operator new(stagger(L, S) + kBytes, std::align_val_t{kPage}));
-      made = reinterpret_cast<Real*>(page + stagger(L, S));
-    }
+    Real* made = detail::table_memory(L, S);
     Twiddle twiddle = pass_twiddle(S, Integer{1} << L);
     twiddle.generate(made, (Integer{1} << L) / 2);
     return made;
@@ -95,6 +87,14 @@ Twiddle pass_twiddle(Integer sign, Integer m) {
 
 namespace detail {
 
+Real* table_memory(int L, int S) {
+  const std::size_t bytes = (std::size_t{1} << L) * sizeof(Real);
+  if (L < kStaggeredFrom) return static_cast<Real*>(::operator new(bytes, std::align_val_t{64}));
+  auto* page = static_cast<unsigned char*>(
+      ::operator new(stagger(L, S) + bytes, std::align_val_t{kPage}));
+  return reinterpret_cast<Real*>(page + stagger(L, S));
+}
+
 std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
 
 const Real* make_twiddles(Integer sign, Integer m) {
@@ -109,6 +109,20 @@ const Real* make_twiddles(Integer sign, Integer m) {
 // ---- Running plans.  Every decision is the plan's (plan.cpp); what is
 // left here is the data's address, which picks the plan's schedule.
 namespace {
+
+// uncached_pass with the exact factors, four runs of them at a time
+// (exact_runs), the runs 16 KiB on the stack.
+[[gnu::noinline]] void exact_pass(decltype(kernels::Table::pass) pass, Real* data, Integer n,
+                                  Integer h, Integer direction) {
+  Real runs[8 * kRun];
+  for (Integer i0 = 0; i0 < h / 4; i0 += kRun) {
+    exact_runs(direction, 2 * h, i0, runs);
+    pass(data, n, h, runs, i0, kRun);
+    pass(data, n, h, runs + 2 * kRun, h / 2 - i0 - kRun, kRun);
+    pass(data, n, h, runs + 4 * kRun, h / 2 + i0, kRun);
+    pass(data, n, h, runs + 6 * kRun, h - i0 - kRun, kRun);
+  }
+}
 
 // A pass of half-span h beyond the kept tables: sweep(factors, j0) for
 // each chunk of its factors, j0 the first one's index, made as they go.
@@ -248,9 +262,13 @@ void call(const PlanStep& s, Real* data, Integer extent, const Operands& o) {
   } else if constexpr (kOp == Op::pass_triple) {
     kernel<kOp>(s)(at, n, s.h, s.w[0], s.w[1], s.w[2]);
   } else if constexpr (kOp == Op::uncached_pass) {
-    in_chunks(s.h, s.j0, [&](const Real* w, Integer j0) {
-      kernel<kOp>(s)(at, n, s.h, w, j0, kChunk);
-    });
+    if (s.roots == Roots::exact) {
+      exact_pass(kernel<kOp>(s), at, n, s.h, s.j0);
+    } else {
+      in_chunks(s.h, s.j0, [&](const Real* w, Integer j0) {
+        kernel<kOp>(s)(at, n, s.h, w, j0, kChunk);
+      });
+    }
   } else if constexpr (kOp == Op::first_two_passes) {
     kernel<kOp>(s)(at, n, s.w[0], s.w[1]);
   } else if constexpr (kOp == Op::reverse_first_two) {
@@ -352,9 +370,9 @@ void bind_steps(Plan& plan) {
 }
 } // namespace detail
 
-void transform(Real* data, Integer count, Integer direction) {
+void transform(Real* data, Integer count, Integer direction, Roots roots) {
   const kernels::Table& k = kernels::active();
-  execute(plan_for(k, Shape::complex, count, direction), data, count, Operands{});
+  execute(plan_for(k, Shape::complex, count, direction, roots), data, count, Operands{});
 }
 
 void transform_interleaved(const Real* re, const Real* im, Real* out, Integer count,
@@ -426,7 +444,11 @@ void transform_planes(Real* data, Integer L, Integer next, Integer planes, Integ
 }
 
 bool transform_and_split(Real* data, Integer count, Real f) {
-  const Plan& plan = plan_for(kernels::active(), Shape::real_split, count, 1);
+  return transform_and_split(data, count, f, 1, Roots::recurrence);
+}
+
+bool transform_and_split(Real* data, Integer count, Real f, Integer direction, Roots roots) {
+  const Plan& plan = plan_for(kernels::active(), Shape::real_split, count, direction, roots);
   if (!plan.takes) return false;
   Operands o;
   o.f = f;

@@ -101,12 +101,60 @@ inline const Real* cached_twiddles(Integer sign, Integer m) {
   return table != nullptr ? table : detail::make_twiddles(sign, m);
 }
 
-// ---- The transforms, each running the plan of its length, sign and the
-// kernel table in use.
+// ---- The exact factors: those of the conventional layer's powers of two.
+
+// Where a plan's factors come from: the recurrence's tables (four1, realft,
+// twofft, correl, fourn, whose bits are fixed to them), or the exact roots
+// exp(sign 2 pi i j/m), each part the double nearest (unit_root, zero parts
+// +0), at every length: kept tables up to kExactLength, beyond it made as
+// the passes go, a few runs at a time (exact_runs).
+enum class Roots : std::uint8_t { recurrence, exact };
+inline constexpr int kRootSources = 2;
+// The longest sub-transform whose exact factors are kept: four times
+// kCachedLength, so that transforms of up to 2^23 complex values or real
+// ones of 2^23 values run at the speed of four1 and realft from their
+// second call on.  Beyond, the factors are made anew at each pass, a
+// double-double evaluation (about 20 ns) for every four (bench/NOTES.md).
+inline constexpr Integer kExactLength = Integer{1} << 23;
+inline constexpr int kExactLevels = std::countr_zero(std::uint32_t(kExactLength));
+
+// The exact factors of sub-transform length m (a power of two from 2^12 to
+// 2^30) for sign +1 or -1 in four runs of kRun, made from the kRun + 1
+// roots from i0 (a multiple of kRun below m/8) by the symmetries of the
+// quarter turns, so that each root computed serves four factors: at out,
+// j = i0 ..; at out + 2 kRun, j = m/4 - i0 - kRun ..; at out + 4 kRun,
+// j = m/4 + i0 ..; at out + 6 kRun, j = m/2 - i0 - kRun .. .  Over i0 = 0,
+// kRun, .. below m/8 the runs hold every j < m/2 once.
+inline constexpr Integer kRun = 256;
+void exact_runs(Integer sign, Integer m, Integer i0, Real* out);
+
+namespace detail {
+extern std::atomic<const Real*> kept_exact[2][kExactLevels + 1];
+const Real* make_exact(Integer sign, Integer m);
+// m Reals on a 64-byte boundary for a kept table of level L = log2(m) and
+// sign S, never freed, at the offset within a page that the level's tables
+// of the recurrence take (engine.cpp).
+Real* table_memory(int L, int S);
+} // namespace detail
+
+// The exact factors exp(sign 2 pi i j/m), j < m/2, in the layout of
+// cached_twiddles, made on first use (m/8 of them by unit_root, the rest by
+// its symmetries) and kept (m Reals for each length and sign used);
+// nullptr when m is above kExactLength.
+inline const Real* exact_twiddles(Integer sign, Integer m) {
+  if (m < 2 || m > kExactLength) return nullptr;
+  const Real* table = detail::kept_exact[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))]
+                          .load(std::memory_order_acquire);
+  return table != nullptr ? table : detail::make_exact(sign, m);
+}
+
+// ---- The transforms, each running the plan of its length, sign, factors
+// and the kernel table in use.
 
 // four1's transform for sign +1 or -1 of n values in their given order:
-// bit_reverse, then radix2_passes.  n >= 2, a power of two.
-void transform(Real* data, Integer n, Integer sign);
+// bit_reverse, then radix2_passes.  n >= 2, a power of two.  With
+// Roots::exact, the same steps with the exact factors.
+void transform(Real* data, Integer n, Integer sign, Roots roots = Roots::recurrence);
 
 // transform of the values z_i = (re[i], im[i]), i < count, into out (2 *
 // count Reals, overlapping neither re nor im); count a power of two from 1
@@ -144,6 +192,9 @@ void transform_planes(Real* data, Integer L, Integer next, Integer planes, Integ
 // saves time: done, and true, for 16 <= n <= kCachedLength / 2; otherwise
 // false, and nothing done.
 bool transform_and_split(Real* data, Integer n, Real f);
+// The same for sign +1 or -1 with the factors of `roots` (the splits' of
+// that sign too); with Roots::exact for n up to kExactLength / 2.
+bool transform_and_split(Real* data, Integer n, Real f, Integer sign, Roots roots);
 
 // All butterfly passes of a complex transform of n contiguous values
 // (n >= 2, a power of two, already in bit-reversed order) for sign +1 or -1,

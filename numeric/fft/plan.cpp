@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The one place that decides a transform's steps: which kernels, over which
 // values, in which order, from the kernel table's capabilities and the size
-// thresholds below.  A plan is made once per (table, shape, length,
-// direction) and kept.
+// thresholds below.  A plan is made once per (factors, table, shape,
+// length, direction) and kept.
 #include "fft/plan.h"
 
 #include <mutex>
@@ -13,8 +13,8 @@
 namespace tamsel::fft {
 
 namespace detail {
-std::atomic<const Plan*> kept_plans[4][kShapes][2][kPlanLevels];
-std::atomic<const Plan*> last_plans[kShapes][2][kPlanLevels];
+std::atomic<const Plan*> kept_plans[kRootSources][4][kShapes][2][kPlanLevels];
+std::atomic<const Plan*> last_plans[kRootSources][kShapes][2][kPlanLevels];
 } // namespace detail
 
 namespace {
@@ -64,10 +64,12 @@ enum class Start {
 // boundary for a table of full-line vectors.
 class Maker {
 public:
-  Maker(const kernels::Table& k, Integer direction, bool straddle, Schedule& out)
-      : k_(k), direction_(direction), straddle_(straddle), out_(out) {}
+  Maker(const kernels::Table& k, Integer direction, Roots roots, bool straddle, Schedule& out)
+      : k_(k), direction_(direction), roots_(roots), straddle_(straddle), out_(out) {}
 
-  const Real* w(Integer m) const { return cached_twiddles(direction_, m); }
+  const Real* w(Integer m) const {
+    return roots_ == Roots::exact ? exact_twiddles(direction_, m) : cached_twiddles(direction_, m);
+  }
 
   PlanStep& add(Op op, Integer n, Integer h = 0) {
     PlanStep& s = out_.add(op, n, h);
@@ -153,7 +155,8 @@ public:
       return cached_passes(count, false, 8, through);
     }
     const Integer block = kPassBlock;
-    const Integer cached = through < kCachedLength ? through : kCachedLength;
+    const Integer kept = roots_ == Roots::exact ? kExactLength : kCachedLength;
+    const Integer cached = through < kept ? through : kept;
     Integer in_block = through < block ? through : block;
     // A whole-array pass that would go alone takes the blocks' last pass
     // with it: an odd number of them in pairs, or the only one.
@@ -168,6 +171,7 @@ public:
     for (Integer m = 2 * cached; m <= through; m *= 2) {
       PlanStep& s = add(Op::uncached_pass, count, m / 2);
       s.j0 = direction_; // its factors' sign
+      s.roots = roots_;
     }
   }
 
@@ -238,6 +242,7 @@ public:
 private:
   const kernels::Table& k_;
   Integer direction_;
+  Roots roots_;
   bool straddle_;
   bool in_scratch_ = false;
   Schedule& out_;
@@ -267,7 +272,8 @@ void complex_steps(const kernels::Table& k, Maker& make, Schedule& out, Integer 
 }
 
 // transform_and_split (realft's forward transform, 16 to kCachedLength / 2
-// values, sign +1).
+// values, sign +1; with the exact factors up to kExactLength / 2, either
+// sign).
 void real_split_steps(const kernels::Table& k, Maker& make, Schedule& out, Integer count,
                       bool straddle) {
   const Real* ws = make.w(2 * count);
@@ -359,7 +365,7 @@ void interleaved_apart(const kernels::Table& k, Maker& make, Schedule& out, Inte
 
 void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   Schedule& out = straddle ? plan.straddling : plan.aligned;
-  Maker make(k, plan.direction, straddle, out);
+  Maker make(k, plan.direction, plan.roots, straddle, out);
   const Integer count = plan.count;
   switch (plan.shape) {
   case Shape::complex:
@@ -402,13 +408,13 @@ void fill(const kernels::Table& k, Plan& plan, bool straddle) {
   }
 }
 
-bool takes(Shape shape, Integer count) {
+bool takes(Shape shape, Integer count, Roots roots) {
   switch (shape) {
   case Shape::complex:
   case Shape::permuted:
     return count >= 2;
   case Shape::real_split:
-    return count >= 16 && count <= kCachedLength / 2;
+    return count >= 16 && count <= (roots == Roots::exact ? kExactLength : kCachedLength) / 2;
   case Shape::interleaved:
     return true;
   case Shape::lines:
@@ -436,13 +442,15 @@ PlanStep& Schedule::add(Op op, Integer n, Integer h) {
 
 namespace detail {
 
-const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction) {
+const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction,
+                      Roots roots) {
   const int level = std::countr_zero(std::uint32_t(count));
   if (level >= kPlanLevels) throw std::logic_error("fft: a plan of no power of two up to 2^29");
   const int sign = direction == 1 ? 0 : 1;
+  const int source = static_cast<int>(roots);
   std::atomic<const Plan*>& kept =
-      kept_plans[static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
-  std::atomic<const Plan*>& last = last_plans[static_cast<int>(shape)][sign][level];
+      kept_plans[source][static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
+  std::atomic<const Plan*>& last = last_plans[source][static_cast<int>(shape)][sign][level];
   if (const Plan* made = kept.load(std::memory_order_acquire)) {
     last.store(made, std::memory_order_release);
     return *made;
@@ -454,7 +462,8 @@ const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integ
   plan->shape = shape;
   plan->count = count;
   plan->direction = direction;
-  plan->takes = takes(shape, count);
+  plan->roots = roots;
+  plan->takes = takes(shape, count, roots);
   if (plan->takes) {
     fill(k, *plan, false);
     if (k.can.full_lines) {

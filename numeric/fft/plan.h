@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // Plans of the FFT engine: the steps of a transform of one length, for one
-// direction and one kernel table, decided once by make_plan (plan.cpp, the
+// direction, one source of twiddle factors (the recurrence's or the exact
+// ones, engine.h) and one kernel table, decided once by make_plan (plan.cpp, the
 // one place that reads the table's capabilities and the size thresholds)
 // and kept; the engine (engine.cpp) only runs them.
 //
@@ -15,6 +16,7 @@
 #include <tamsel/numeric/types.h>
 
 #include "../kernels.h"
+#include "engine.h"
 
 namespace tamsel::fft {
 
@@ -84,6 +86,7 @@ struct PlanStep {
   Integer h = 0;               // half-span of its first pass
   Integer j0 = 0, len = 0;     // pass: its factors' range; split: its k range;
                                // uncached_pass: j0 the sign
+  Roots roots = Roots::recurrence; // uncached_pass: where its factors come from
   const Real* w[3] = {};       // the factor tables it reads, first pass first
   const std::uint16_t* order = nullptr; // the permutation's tile order
   Integer inner = 0, times = 0, stride = 0; // group
@@ -130,6 +133,7 @@ struct Plan {
   Shape shape = Shape::complex;
   Integer count = 0;
   Integer direction = 1;
+  Roots roots = Roots::recurrence;
   // Whether the shape takes this length; where not, the caller transforms
   // the values otherwise, and the schedules are empty.
   bool takes = true;
@@ -156,36 +160,40 @@ inline constexpr Integer kMaxScratch = Integer{1} << 11;
 inline constexpr int kPlanLevels = 30;
 
 namespace detail {
-// The kept plans, by kernel table, shape, direction (+1 first) and
-// log2(count): made on the heap on first use and never freed.
-extern std::atomic<const Plan*> kept_plans[4][kShapes][2][kPlanLevels];
-// The plan last asked for, by shape, direction and log2(count), of
+// The kept plans, by factors, kernel table, shape, direction (+1 first)
+// and log2(count): made on the heap on first use and never freed.
+extern std::atomic<const Plan*> kept_plans[kRootSources][4][kShapes][2][kPlanLevels];
+// The plan last asked for, by factors, shape, direction and log2(count), of
 // whichever table: the path of a plan already made is one load at a fixed
 // address and a comparison, so that a small transform's kernels get their
 // arguments no later than through the tables themselves.
-extern std::atomic<const Plan*> last_plans[kShapes][2][kPlanLevels];
-const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction);
+extern std::atomic<const Plan*> last_plans[kRootSources][kShapes][2][kPlanLevels];
+const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction,
+                      Roots roots);
 // Gives each step of a plan just made its call (engine.cpp).
 void bind_steps(Plan& plan);
 // Writes the steps of a plan of the strided shapes (plan_strided.cpp).
 void strided_steps(const kernels::Table& k, Plan& plan, Schedule& out);
 } // namespace detail
 
-// The plan of `shape` for count values (a power of two from 1 to 2^29) and
-// direction +1 or -1 with table k.
+// The plan of `shape` for count values (a power of two from 1 to 2^29),
+// direction +1 or -1 and the factors of `roots` with table k.
 inline const Plan& plan_for(const kernels::Table& k, Shape shape, Integer count,
-                            Integer direction) {
-  const Plan* plan = detail::last_plans[static_cast<int>(shape)][direction == 1 ? 0 : 1]
-                                       [std::countr_zero(std::uint32_t(count))]
-                                           .load(std::memory_order_acquire);
+                            Integer direction, Roots roots = Roots::recurrence) {
+  const Plan* plan =
+      detail::last_plans[static_cast<int>(roots)][static_cast<int>(shape)][direction == 1 ? 0 : 1]
+                        [std::countr_zero(std::uint32_t(count))]
+                            .load(std::memory_order_acquire);
   if (plan != nullptr && plan->table == &k) [[likely]] return *plan;
-  return detail::make_plan(k, shape, count, direction);
+  return detail::make_plan(k, shape, count, direction, roots);
 }
 
 // For reading and debugging: the steps of the plan of `shape` for count
-// values and the direction with the kernel table in use, one a line, both
-// schedules where they differ.  count a power of two the shape takes.
-std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex);
+// values, the direction and the factors of `roots` with the kernel table
+// in use, one a line, both schedules where they differ.  count a power of
+// two the shape takes.
+std::string describe_plan(Integer count, Integer direction, Shape shape = Shape::complex,
+                          Roots roots = Roots::recurrence);
 
 // How fourn takes a dimension of length L >= 2 for sign +1 or -1: the data
 // are A blocks of L * B values, value i of line e being value i * B + e of

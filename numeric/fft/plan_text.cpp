@@ -55,15 +55,16 @@ void describe(std::string& text, const Schedule& schedule) {
 
 } // namespace
 
-std::string describe_plan(Integer count, Integer direction, Shape shape) {
-  const Plan& plan = plan_for(kernels::active(), shape, count, direction);
+std::string describe_plan(Integer count, Integer direction, Shape shape, Roots roots) {
+  const Plan& plan = plan_for(kernels::active(), shape, count, direction, roots);
   static constexpr const char* kShapeNames[] = {
       "transform",       "transform_and_split",      "transform_interleaved",
       "radix2_passes",   "transform_lines",          "transform_lines_permuted",
       "transform_strided", "transform_strided of permuted rows"};
   static_assert(std::size(kShapeNames) == kShapes);
   std::string text = std::string(kShapeNames[static_cast<int>(shape)]) + " of " +
-                     std::to_string(count) + " values, sign " + std::to_string(direction);
+                     std::to_string(count) + " values, sign " + std::to_string(direction) +
+                     (roots == Roots::exact ? ", exact factors" : "");
   if (!plan.takes) return text + ": not taken (the caller transforms otherwise)\n";
   // The strided steps run on whole strips wherever the data start.
   const bool strided = shape == Shape::strided || shape == Shape::strided_permuted;

@@ -14,48 +14,59 @@ namespace {
 // ---- Double-double arithmetic: a value hi + lo with |lo| <= ulp(hi)/2.
 // Every step is an IEEE operation of double precision in round-to-nearest
 // (no fused multiply-add: products are split by Veltkamp's method), so the
-// bits are the same wherever the build's floating-point rules hold.
-struct DD {
-  double hi, lo;
+// bits are the same wherever the build's floating-point rules hold.  The
+// steps are written once for a double and for a vector of doubles (T), on
+// which each lane's operations are those of a double.
+template <class T>
+struct Pair {
+  T hi, lo;
 };
+using DD = Pair<double>;
 
-DD two_sum(double a, double b) {
-  const double s = a + b;
-  const double bb = s - a;
+template <class T>
+Pair<T> two_sum(T a, T b) {
+  const T s = a + b;
+  const T bb = s - a;
   return {s, (a - (s - bb)) + (b - bb)};
 }
 
 // |a| >= |b| or a = 0.
-DD quick_two_sum(double a, double b) {
-  const double s = a + b;
+template <class T>
+Pair<T> quick_two_sum(T a, T b) {
+  const T s = a + b;
   return {s, b - (s - a)};
 }
 
-void split(double a, double& hi, double& lo) {
-  const double c = 134217729.0 * a;  // 2^27 + 1
+template <class T>
+void split(T a, T& hi, T& lo) {
+  const T c = 134217729.0 * a;  // 2^27 + 1
   hi = c - (c - a);
   lo = a - hi;
 }
 
-DD two_product(double a, double b) {
-  const double p = a * b;
-  double ah, al, bh, bl;
+template <class T>
+Pair<T> two_product(T a, T b) {
+  const T p = a * b;
+  T ah, al, bh, bl;
   split(a, ah, al);
   split(b, bh, bl);
   return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
 }
 
-DD add(DD a, DD b) {
-  const DD s = two_sum(a.hi, b.hi);
-  const DD t = two_sum(a.lo, b.lo);
-  const DD u = quick_two_sum(s.hi, s.lo + t.hi);
+template <class T>
+Pair<T> add(Pair<T> a, Pair<T> b) {
+  const Pair<T> s = two_sum(a.hi, b.hi);
+  const Pair<T> t = two_sum(a.lo, b.lo);
+  const Pair<T> u = quick_two_sum(s.hi, s.lo + t.hi);
   return quick_two_sum(u.hi, u.lo + t.lo);
 }
 
-DD negate(DD a) { return {-a.hi, -a.lo}; }
+template <class T>
+Pair<T> negate(Pair<T> a) { return {-a.hi, -a.lo}; }
 
-DD mul(DD a, DD b) {
-  const DD p = two_product(a.hi, b.hi);
+template <class T>
+Pair<T> mul(Pair<T> a, Pair<T> b) {
+  const Pair<T> p = two_product(a.hi, b.hi);
   return quick_two_sum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
 }
 
@@ -91,12 +102,13 @@ const Series& series() {
   return s;
 }
 
+template <class T = double>
 struct CosSin {
-  DD c, s;
+  Pair<T> c, s;
 };
 
 // cos and sin of (pi/4) p/n for 0 <= p <= n <= 2^40, by their Taylor series.
-CosSin quarter_turn(std::uint64_t p, std::uint64_t n) {
+CosSin<> quarter_turn(std::uint64_t p, std::uint64_t n) {
   const double pd = double(p), nd = double(n);
   // p/n to 106 bits: the remainder of the rounded quotient is exact.
   const double q1 = pd / nd;
@@ -125,9 +137,17 @@ std::uint64_t split_width(std::uint64_t n) {
 // cancellation), rounded to doubles, mapped from octant `octant` (the angle
 // 2 pi k/n = octant pi/4 + alpha, with p/n = alpha/(pi/4) on even octants
 // and 1 - alpha/(pi/4) on odd ones) to exp(-i 2 pi k/n).
-std::complex<double> finish(const CosSin& a, const CosSin& b, unsigned octant) {
-  const double c = add(mul(a.c, b.c), negate(mul(a.s, b.s))).hi;
-  const double s = add(mul(a.s, b.c), mul(a.c, b.s)).hi;
+template <class T>
+struct Rounded {
+  T c, s;
+};
+template <class T>
+Rounded<T> angle_sum(const CosSin<T>& a, const CosSin<T>& b) {
+  return {add(mul(a.c, b.c), negate(mul(a.s, b.s))).hi, add(mul(a.s, b.c), mul(a.c, b.s)).hi};
+}
+
+std::complex<double> finish(const CosSin<>& a, const CosSin<>& b, unsigned octant) {
+  const auto [c, s] = angle_sum(a, b);
   double x = 0, y = 0;  // cos and sin of 2 pi k / n
   switch (octant) {
     case 0: x = c; y = s; break;
@@ -156,9 +176,9 @@ void check(std::uint64_t n) {
     throw std::invalid_argument("unit_root: n " + std::to_string(n) + " is not from 1 to 2^40");
 }
 
-UnitRoots::Parts pack(const CosSin& x) { return {{x.c.hi, x.c.lo}, {x.s.hi, x.s.lo}}; }
+UnitRoots::Parts pack(const CosSin<>& x) { return {{x.c.hi, x.c.lo}, {x.s.hi, x.s.lo}}; }
 
-CosSin unpack(const UnitRoots::Parts& x) { return {{x.c[0], x.c[1]}, {x.s[0], x.s[1]}}; }
+CosSin<> unpack(const UnitRoots::Parts& x) { return {{x.c[0], x.c[1]}, {x.s[0], x.s[1]}}; }
 
 } // namespace
 
@@ -185,6 +205,37 @@ std::complex<double> UnitRoots::operator()(std::uint64_t k) const {
   std::uint64_t p;
   reduce(k % n_, n_, octant, p);
   return finish(unpack(coarse_[p / width_]), unpack(fine_[p % width_]), octant);
+}
+
+void UnitRoots::first_octant(std::uint64_t k0, std::size_t count, double* out) const {
+  if (count == 0) return;
+  if (8 * (k0 + count - 1) >= n_) throw std::invalid_argument("unit_root: not the first octant");
+  // Octant 0: p = 8k, and finish's mapping is (c, -s); two roots at a
+  // time, lane by lane the operations of one.
+  using Four = double __attribute__((vector_size(16)));
+  std::uint64_t a = 8 * k0 / width_, b = 8 * k0 % width_;
+  std::size_t i = 0;
+  for (; i + 2 <= count; i += 2) {
+    CosSin<Four> x, y;
+    for (int lane = 0; lane < 2; ++lane) {
+      const Parts& u = coarse_[a];
+      const Parts& v = fine_[b];
+      x.c.hi[lane] = u.c[0], x.c.lo[lane] = u.c[1], x.s.hi[lane] = u.s[0], x.s.lo[lane] = u.s[1];
+      y.c.hi[lane] = v.c[0], y.c.lo[lane] = v.c[1], y.s.hi[lane] = v.s[0], y.s.lo[lane] = v.s[1];
+      for (b += 8; b >= width_; b -= width_) ++a;
+    }
+    const Rounded<Four> r = angle_sum(x, y);
+    for (int lane = 0; lane < 2; ++lane) {
+      out[2 * (i + lane)] = r.c[lane] + 0.0;
+      out[2 * (i + lane) + 1] = -r.s[lane] + 0.0;
+    }
+  }
+  for (; i < count; ++i) {
+    const Rounded<double> r = angle_sum(unpack(coarse_[a]), unpack(fine_[b]));
+    out[2 * i] = r.c + 0.0;
+    out[2 * i + 1] = -r.s + 0.0;
+    for (b += 8; b >= width_; b -= width_) ++a;
+  }
 }
 
 } // namespace tamsel::fft

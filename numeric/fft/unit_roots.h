@@ -36,6 +36,10 @@ class UnitRoots {
  public:
   explicit UnitRoots(std::uint64_t n);
   std::complex<double> operator()(std::uint64_t k) const;
+  // operator() of k = k0 .. k0 + count - 1 as (re, im) pairs at out, for
+  // 8 (k0 + count - 1) < n (angles in the first octant, which need no
+  // reduction): the same bits, without a division per root.
+  void first_octant(std::uint64_t k0, std::size_t count, double* out) const;
 
   struct Parts {
     double c[2], s[2];  // cos and sin as double-doubles

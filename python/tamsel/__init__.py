@@ -13,18 +13,17 @@ transforms too, with out= and overwrite_x=.  Double precision, and single
 precision kept (float32 or complex64 in, out), computed in double and
 rounded once.  Lengths are any from 1 to 2**29.  Every result is
 the bits of the C++ toolkit: a power of two goes through the toolkit's
-radix-2 transform, whose conjugations, unpacking and power-of-two scalings
-are exact; any other length through its mixed-radix and Bluestein engine,
-whose twiddle factors are correctly rounded by tamsel's own arithmetic.
+radix-2 engine, any other length through its mixed-radix and Bluestein
+engine, both with twiddle factors correctly rounded by tamsel's own
+arithmetic.
 next_fast_len, fftfreq, rfftfreq, fftshift and ifftshift have numpy's and
 scipy's meanings; workers= splits a batch between threads, scipy.fft's
 way, with the bits of one.
 
-Accuracy, for values uniform in [-1, 1], as the largest difference from
-numpy.fft relative to the largest output, for powers of two: fft 1.4e-15 at
-16 values, 6.5e-15 at 1024, 2.5e-14 at 2**20 (about 6 eps log2 n at most);
-irfft up to 5.3e-14 at 2**20.  Other lengths are as accurate as numpy's and
-scipy's (relative RMS errors in doc/python.md).
+Accuracy: numpy's and scipy's at every length (relative RMS errors in
+doc/python.md).  For values uniform in [-1, 1], the largest difference from
+numpy.fft relative to the largest output, powers of two: fft 7.6e-17 at 16
+values, 3.5e-16 at 1024, 4.5e-16 at 2**20; irfft 1.3e-15 at 2**20.
 
 Every function releases the GIL while it computes and may be called from
 several threads at once.  The results assume a floating-point environment

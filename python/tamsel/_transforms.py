@@ -38,17 +38,17 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     n, the length along `axis` (after cutting or padding `a` to n when n is
     given), may be any from 1 to 2**29.
 
-    Powers of two are the toolkit's radix-2 transform (four1), bit for bit;
-    every other length goes through the any-length engine: mixed radix
-    (radices 8, 4, 2, 3, 5, 7, 11, 13 and the primes up to 61) or, for a
-    larger prime factor, Bluestein's chirp convolution, with every twiddle
-    factor the double nearest exp(-2*pi*i*k/n), computed by tamsel's own
-    arithmetic, so the bits are the same on every machine.  Relative RMS
-    error against a 120-bit reference, values uniform in [-1, 1)
-    (bench/python_accuracy.py, table in doc/python.md): powers of two
-    1e-15 to 5.4e-15 up to 4096 (four1's angle constant and recurrence);
-    other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.4e-16 for the prime
-    1009 (Bluestein), within 1.2 times the better of numpy's and scipy's.
+    Powers of two run the toolkit's radix-2 engine (four1's steps and
+    kernels); every other length goes through the any-length engine: mixed
+    radix (radices 8, 4, 2, 3, 5, 7, 11, 13 and the primes up to 61) or,
+    for a larger prime factor, Bluestein's chirp convolution.  In both,
+    every twiddle factor is the double nearest exp(-2*pi*i*k/n), computed
+    by tamsel's own arithmetic, so the bits are the same on every machine.
+    Relative RMS error against a 120-bit reference (a long-double one above
+    4096), values uniform in [-1, 1) (bench/python_accuracy.py, table in
+    doc/python.md): powers of two 7e-17 to 2.3e-16 up to 4096, 3.4e-16 at
+    2**22; other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.1e-16 for the
+    primes 1009 and 10007 (Bluestein): numpy's and scipy's accuracy.
     next_fast_len gives lengths that avoid Bluestein.
 
     Parameters
