@@ -8,11 +8,11 @@
 #include <tamsel/numeric/chebyshev.h>
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/correlation.h>
-#include <tamsel/numeric/multidim_fft.h>
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/tabulated.h>
 
 #include "fft/any_length.h"
+#include "fft/lines.h"
 
 namespace tamsel::conventional {
 
@@ -130,67 +130,52 @@ std::size_t next_fast_len(std::size_t target) {
   return fft::any::fast_length(target);
 }
 
+namespace batch {
+
+void backward_unscaled(std::span<Complex> data) {
+  if (!power_of_two_or_any("ifft", "length", data.size())) return fft::any::backward(data);
+  four1(reals(data), static_cast<Integer>(data.size()), 1);
+}
+
+} // namespace batch
+
 namespace {
 
-// The transform (sign -1) or unscaled inverse (+1) of every axis of an
-// array of the given C-order shape: fourn when every length is a power of
-// two, else fft or its inverse along each axis in turn, the last first (the
-// order in which fourn's bits arise too).
+// fftn or ifftn after checking the shape (every length from 1 to
+// kLargestLength, their product data.size() and at most kLargestLength)
+// and the thread count.
 void transform_all(const char* routine, std::span<Complex> data,
-                   std::span<const std::size_t> shape, Integer sign) {
+                   std::span<const std::size_t> shape, bool inverse, unsigned threads) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
-  std::vector<Integer> lengths(shape.size());
   std::size_t count = 1;
-  bool binary = true;
   for (std::size_t d = 0; d < shape.size(); ++d) {
     const std::string what = "length of axis " + std::to_string(d) + ",";
-    // fourn's first dimension varies fastest: the last axis of C order.
-    binary = power_of_two_or_any(routine, what.c_str(), shape[d]) && binary;
-    lengths[shape.size() - 1 - d] = static_cast<Integer>(shape[d]);
+    power_of_two_or_any(routine, what.c_str(), shape[d]);
     count *= shape[d];
     if (count > kLargestLength)
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
-  if (binary) {
-    const Integer dimensions = static_cast<Integer>(lengths.size());
-    fourn(reals(data), lengths.data(), dimensions, sign);
-    return;
-  }
-  std::size_t stride = 1;
-  std::vector<Complex> line;
-  for (std::size_t d = shape.size(); d-- > 0;) {
-    const std::size_t n = shape[d];
-    line.resize(n);
-    for (std::size_t start = 0; start < count; ++start) {
-      if (start / stride % n != 0) continue;  // not the first of its line
-      for (std::size_t j = 0; j < n; ++j) line[j] = data[start + j * stride];
-      if ((n & (n - 1)) == 0) {
-        four1(reinterpret_cast<Real*>(line.data()), static_cast<Integer>(n), sign);
-      } else {
-        sign < 0 ? fft::any::forward(line) : fft::any::backward(line);
-      }
-      for (std::size_t j = 0; j < n; ++j) data[start + j * stride] = line[j];
-    }
-    stride *= n;
-  }
+  if (threads == 0) refuse(routine, "the thread count is 0");
+  batch::transform_axes(data, shape, inverse, threads);
 }
 
 } // namespace
 
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape) {
-  transform_all("fftn", data, shape, -1);
+  transform_all("fftn", data, shape, false, 1);
 }
 
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape) {
-  transform_all("ifftn", data, shape, 1);
-  const std::size_t n = data.size();
-  if ((n & (n - 1)) == 0) {
-    scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
-    return;
-  }
-  const double scale = static_cast<double>(n);
-  for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
+  transform_all("ifftn", data, shape, true, 1);
+}
+
+void fftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads) {
+  transform_all("fftn", data, shape, false, threads);
+}
+
+void ifftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads) {
+  transform_all("ifftn", data, shape, true, threads);
 }
 
 void correlate(std::span<const double> a, std::span<const double> b, std::span<double> out) {

@@ -125,6 +125,16 @@ void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
 bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer group,
                               Integer sign);
 
+// fourn's lines of one dimension, a strip at a time: in a block of L rows
+// of B values (L and B powers of two, L >= 2, B >= 2), the lines e .. e +
+// S - 1, S = strip_width(L, B) (a power of two dividing B; e a multiple of
+// it), each through four1's steps for sign +1 or -1, with four1's bits;
+// with rows_reversed, the rows are in bit-reversed order already (as
+// transform_lines_permuted leaves them).
+Integer strip_width(Integer L, Integer B);
+void transform_strip(Real* block, Integer L, Integer B, Integer e, Integer sign,
+                     bool rows_reversed);
+
 // transform for sign +1 and realft's recombination of the n values
 // (fft::split of k = 1 .. n/2 - 1 with the factors cached_twiddles(1, 2n)
 // and f), its last pass or two joined to the recombination where that

@@ -102,6 +102,39 @@ void strip_pass_triple(Real* base, Integer L, Integer B, Integer S, Integer M, c
   }
 }
 
+// The lines e .. e + S - 1 of a block of L rows of B values through every
+// pass (the bit-reversal permutation too unless rows_reversed).
+void transform_strip(Real* block, Integer L, Integer B, Integer e, Integer S, Integer sign,
+                     bool rows_reversed) {
+  const kernels::Table& k = kernels::active();
+  const Integer cached = L < fft::kCachedLength ? L : fft::kCachedLength;
+  Real* base = block + 2 * e;
+  if (!rows_reversed) reverse_rows(base, L, B, S);
+  for (Integer M = 2; M <= L; M *= 2) {
+    // The passes with kept factors two at a time, or, with a table that
+    // has triples, three at a time after at most two pairs; the last
+    // alone when one is left.
+    const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
+    if (k.can.triples && left % 3 == 0 && left > 0) {
+      strip_pass_triple(base, L, B, S, M, fft::cached_twiddles(sign, M),
+                        fft::cached_twiddles(sign, 2 * M), fft::cached_twiddles(sign, 4 * M));
+      M *= 4;
+      continue;
+    }
+    if (left >= 2) {
+      strip_pass_pair(base, L, B, S, M, fft::cached_twiddles(sign, M),
+                      fft::cached_twiddles(sign, 2 * M));
+      M *= 2;
+      continue;
+    }
+    if (left == 1) {
+      strip_pass(base, L, B, S, M, fft::cached_twiddles(sign, M), 0, M / 2);
+      continue;
+    }
+    uncached_strip_pass(base, L, B, S, M, sign);
+  }
+}
+
 void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer sign,
                          bool rows_reversed = false) {
   if (B == 1) {
@@ -109,47 +142,29 @@ void transform_dimension(Real* data, Integer L, Integer B, Integer A, Integer si
     fft::transform_lines(data, L, A, sign);
     return;
   }
+  const Integer S = fft::strip_width(L, B);
+  for (Integer a = 0; a < A; ++a) {
+    Real* block = data + 2 * a * L * B;
+    for (Integer e = 0; e < B; e += S) transform_strip(block, L, B, e, S, sign, rows_reversed);
+  }
+}
+
+} // namespace
+
+Integer fft::strip_width(Integer L, Integer B) {
   Integer S = B;
   if (L <= fft::kCachedLength) {
     S = kStripValues / L;
     S = S < 4 ? 4 : S;
     S = S > B ? B : S;
   }
-  const kernels::Table& k = kernels::active();
-  const Integer cached = L < fft::kCachedLength ? L : fft::kCachedLength;
-  for (Integer a = 0; a < A; ++a) {
-    Real* block = data + 2 * a * L * B;
-    for (Integer e = 0; e < B; e += S) {
-      Real* base = block + 2 * e;
-      if (!rows_reversed) reverse_rows(base, L, B, S);
-      for (Integer M = 2; M <= L; M *= 2) {
-        // The passes with kept factors two at a time, or, with a table that
-        // has triples, three at a time after at most two pairs; the last
-        // alone when one is left.
-        const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
-        if (k.can.triples && left % 3 == 0 && left > 0) {
-          strip_pass_triple(base, L, B, S, M, fft::cached_twiddles(sign, M),
-                            fft::cached_twiddles(sign, 2 * M), fft::cached_twiddles(sign, 4 * M));
-          M *= 4;
-          continue;
-        }
-        if (left >= 2) {
-          strip_pass_pair(base, L, B, S, M, fft::cached_twiddles(sign, M),
-                          fft::cached_twiddles(sign, 2 * M));
-          M *= 2;
-          continue;
-        }
-        if (left == 1) {
-          strip_pass(base, L, B, S, M, fft::cached_twiddles(sign, M), 0, M / 2);
-          continue;
-        }
-        uncached_strip_pass(base, L, B, S, M, sign);
-      }
-    }
-  }
+  return S;
 }
 
-} // namespace
+void fft::transform_strip(Real* block, Integer L, Integer B, Integer e, Integer sign,
+                          bool rows_reversed) {
+  ::tamsel::transform_strip(block, L, B, e, strip_width(L, B), sign, rows_reversed);
+}
 
 void fourn(Real* data, const Integer* lengths, const Integer& dimcount,
            const Integer& sign) {

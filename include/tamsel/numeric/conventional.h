@@ -12,7 +12,7 @@
 // std::invalid_argument naming them).
 //
 // Powers of two are thin mappings onto the toolkit's routines (four1,
-// realft, fourn), whose extra steps (conjugation, unpacking, scaling by a
+// realft; fftn gives fourn's bits, four1 along each axis), whose extra steps (conjugation, unpacking, scaling by a
 // power of two) are exact, so their results are the toolkit's bits and
 // share its accuracy: fft differs from numpy.fft by at most 1.4e-15 of the
 // largest output at 16 values, 6.5e-15 at 1024 and 2.5e-14 at 2^20.
@@ -76,6 +76,15 @@ void irfft(std::span<const Complex> in, std::span<double> out);
 // data.size() the number of values, at most 2^29.
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape);
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape);
+
+// fftn and ifftn with the lines of each axis split between `threads`
+// threads (the calling one and threads - 1 it starts and joins; 0 is
+// refused), with the same bits whatever their number; an exception of any
+// is thrown once all have ended, with data in no useful state.  An array
+// of one axis is one line, done by one thread.  Plans for batches of
+// lines: <tamsel/numeric/fft_plan.h>.
+void fftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
+void ifftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
 
 // The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0): a length that
 // the mixed-radix passes take without Bluestein's convolution.  target at

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Times the conventional layer's fftn and plans by one thread and by two:
+// fftn against fourn (the same bits, one thread), fftn and a batch of
+// lines with 1 and 2 threads, and prints the ratios.  Every call runs on
+// a fresh copy of the input, whose time alone is taken off; the figures
+// are the best of rounds taken in turns, so that load from elsewhere hits
+// all alike.  `threads_bench N` uses N threads instead of 2.
+#include <algorithm>
+#include <chrono>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <tamsel/numeric/conventional.h>
+#include <tamsel/numeric/fft_plan.h>
+#include <tamsel/numeric/multidim_fft.h>
+
+namespace {
+
+namespace conv = tamsel::conventional;
+using conv::Complex;
+
+// Seconds per call: one batch of calls lasting at least 20 ms.
+double seconds(const std::function<void()>& f) {
+  using clock = std::chrono::steady_clock;
+  long calls = 1;
+  for (;;) {
+    const auto t0 = clock::now();
+    for (long i = 0; i < calls; ++i) f();
+    const double t = std::chrono::duration<double>(clock::now() - t0).count();
+    if (t >= 0.02) return t / double(calls);
+    calls *= 2;
+  }
+}
+
+std::vector<Complex> random_values(std::size_t count) {
+  std::mt19937_64 gen(count);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  std::vector<Complex> v(count);
+  for (auto& x : v) x = Complex(dist(gen), dist(gen));
+  return v;
+}
+
+// The best of `rounds` rounds of each timed function in turn, less the
+// best time of the copy.
+std::vector<double> in_turns(const std::vector<std::function<void()>>& calls,
+                             const std::function<void()>& copy, int rounds = 7) {
+  std::vector<double> best(calls.size(), 1e300);
+  double copy_best = 1e300;
+  for (int r = 0; r < rounds; ++r) {
+    copy_best = std::min(copy_best, seconds(copy));
+    for (std::size_t i = 0; i < calls.size(); ++i) best[i] = std::min(best[i], seconds(calls[i]));
+  }
+  for (double& t : best) t = std::max(t - copy_best, 1e-9);
+  return best;
+}
+
+void fftn_row(const std::vector<std::size_t>& shape, unsigned threads) {
+  std::size_t count = 1;
+  std::string name;
+  for (const std::size_t n : shape) {
+    count *= n;
+    name += (name.empty() ? "" : "x") + std::to_string(n);
+  }
+  const auto input = random_values(count);
+  std::vector<Complex> work(count);
+  std::vector<tamsel::Integer> lengths(shape.rbegin(), shape.rend());
+  bool binary = true;
+  for (const std::size_t n : shape) binary = binary && (n & (n - 1)) == 0;
+  const auto copy = [&] { std::copy(input.begin(), input.end(), work.begin()); };
+  std::vector<std::function<void()>> calls = {
+      [&] { copy(); conv::fftn(work, shape, 1); },
+      [&] { copy(); conv::fftn(work, shape, threads); },
+  };
+  if (binary) {
+    calls.push_back([&] {
+      copy();
+      const tamsel::Integer dims = tamsel::Integer(lengths.size()), sign = -1;
+      tamsel::fourn(reinterpret_cast<double*>(work.data()), lengths.data(), dims, sign);
+    });
+  }
+  const auto t = in_turns(calls, copy);
+  std::printf("fftn %-12s %9.3f ms %9.3f ms %6.2fx", name.c_str(), t[0] * 1e3, t[1] * 1e3,
+              t[0] / t[1]);
+  if (binary) std::printf("   fourn %9.3f ms, fftn/fourn %5.2f", t[2] * 1e3, t[0] / t[2]);
+  std::printf("\n");
+}
+
+void batch_row(conv::Transform kind, const char* name, std::size_t lines, std::size_t n,
+               unsigned threads) {
+  const conv::FftPlan plan(kind, n);
+  const auto input = random_values(lines * n);
+  std::vector<Complex> out(lines * n);
+  std::vector<double> reals(lines * n);
+  for (std::size_t i = 0; i < reals.size(); ++i) reals[i] = input[i].real();
+  const conv::Lines in{1, plan.input_length()}, to{1, plan.output_length()};
+  const auto run = [&](unsigned t) {
+    if (kind == conv::Transform::real_forward)
+      plan.execute(reals.data(), in, out.data(), to, lines, t);
+    else if (kind == conv::Transform::real_backward)
+      plan.execute(input.data(), in, reals.data(), to, lines, t);
+    else
+      plan.execute(input.data(), in, out.data(), to, lines, t);
+  };
+  const auto t = in_turns({[&] { run(1); }, [&] { run(threads); }}, [] {});
+  std::printf("%-4s %5zu x %-6zu %9.3f ms %9.3f ms %6.2fx\n", name, lines, n, t[0] * 1e3,
+              t[1] * 1e3, t[0] / t[1]);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const unsigned threads = argc > 1 ? unsigned(std::atoi(argv[1])) : 2;
+  std::printf("%-17s %12s %12s %7s (threads: %u)\n", "transform", "1 thread", "threads",
+              "ratio", threads);
+  fftn_row({512, 512}, threads);
+  fftn_row({2048, 2048}, threads);
+  fftn_row({64, 64, 64}, threads);
+  fftn_row({1000, 1000}, threads);
+  fftn_row({4, 1024, 1024}, threads);
+  batch_row(conv::Transform::forward, "fft", 1000, 1024, threads);
+  batch_row(conv::Transform::forward, "fft", 1000, 1000, threads);
+  batch_row(conv::Transform::real_forward, "rfft", 1000, 1024, threads);
+  batch_row(conv::Transform::real_backward, "irfft", 1000, 1024, threads);
+  return 0;
+}

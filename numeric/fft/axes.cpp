@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// fftn and ifftn as passes along one axis at a time.  The transform of an
+// array over its axes k .. D-1 is, for every index of axis k, that of the
+// sub-array over axes k+1 .. D-1, then the lines of axis k: every line of
+// every axis receives the same values as in passes over the whole array,
+// the last axis first, so the bits are the same; and a sub-array that fits
+// in a cache is done there whole, rows and columns, before the next one.
+#include "lines.h"
+
+#include <vector>
+
+#include <tamsel/numeric/types.h>
+
+#include "../parallel.h"
+#include "engine.h"
+
+namespace tamsel::conventional::batch {
+
+namespace {
+
+// fft and the unscaled inverse of a power of two are four1's transform
+// with sign -1 and +1, so their lines may go through four1's engine many
+// at a time: contiguous ones as a batch, strided ones by fourn's strips,
+// where the butterflies of a run of adjacent lines share their factors.
+constexpr bool kPowersOfTwoAreFour1 = true;
+
+bool is_power_of_two(std::size_t n) { return (n & (n - 1)) == 0; }
+
+Real* reals(Complex* values) { return reinterpret_cast<Real*>(values); }
+
+void divide(Complex* values, std::size_t count, double divisor) {
+  for (std::size_t i = 0; i < count; ++i)
+    values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
+}
+
+// The lines of one axis: `blocks` blocks of `length` rows of `inner`
+// values each, line e of a block taking value e of every row; each through
+// fft or the unscaled inverse, then divided by divisor unless it is 0.
+// The work comes in items (rows, strips or lines), any range of which may
+// be done by any thread.
+struct AxisPass {
+  Complex* data;
+  std::size_t length, inner, blocks;
+  bool inverse;
+  double divisor;
+  std::size_t strip = 0;  // fourn's strips of this many lines, or 0
+  bool rows_reversed = false;  // the rows in bit-reversed order (strips only)
+
+  AxisPass(Complex* values, std::size_t l, std::size_t b, std::size_t a, bool back, double d)
+      : data(values), length(l), inner(b), blocks(a), inverse(back), divisor(d) {
+    if (kPowersOfTwoAreFour1 && is_power_of_two(length) && inner >= 2 && is_power_of_two(inner))
+      strip = std::size_t(fft::strip_width(Integer(length), Integer(inner)));
+  }
+
+  std::size_t items() const { return strip != 0 ? blocks * (inner / strip) : blocks * inner; }
+
+  void run(std::size_t first, std::size_t last, Scratch& scratch) const {
+    const Integer sign = inverse ? 1 : -1;
+    if (inner == 1 && kPowersOfTwoAreFour1 && is_power_of_two(length)) {
+      Complex* rows = data + first * length;
+      fft::transform_lines(reals(rows), Integer(length), Integer(last - first), sign);
+      if (divisor != 0.0) divide(rows, (last - first) * length, divisor);
+      return;
+    }
+    if (strip != 0) {
+      const std::size_t per_block = inner / strip;
+      for (std::size_t t = first; t < last; ++t) {
+        Complex* block = data + t / per_block * length * inner;
+        const std::size_t e = t % per_block * strip;
+        fft::transform_strip(reals(block), Integer(length), Integer(inner), Integer(e), sign,
+                             rows_reversed);
+        if (divisor != 0.0)
+          for (std::size_t i = 0; i < length; ++i) divide(block + i * inner + e, strip, divisor);
+      }
+      return;
+    }
+    const LineStep step = inverse ? backward_unscaled : fft;
+    const Lines layout{inner, 1};
+    for (std::size_t t = first; t < last;) {
+      Complex* block = data + t / inner * length * inner;
+      const std::size_t e = t % inner, end = std::min(inner, e + (last - t));
+      complex_lines(block, layout, block, layout, length, e, end, step, divisor, scratch);
+      t += end - e;
+    }
+  }
+};
+
+// Every axis of a C-order block of the given lengths (each at least 2),
+// by one thread, every value divided by divisor at the end unless it is 0.
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
+              double divisor, Scratch& scratch) {
+  std::size_t inner = 1;
+  for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
+  AxisPass pass(data, shape[0], inner, 1, inverse, divisor);
+  if (axes == 2) {
+    // The rows, leaving them in bit-reversed order for the columns' strips
+    // where four1's engine can (as fourn does).
+    const Integer sign = inverse ? 1 : -1;
+    pass.rows_reversed = pass.strip != 0 && is_power_of_two(inner) &&
+                         fft::transform_lines_permuted(reals(data), Integer(inner),
+                                                       Integer(shape[0]), Integer(shape[0]), sign);
+    if (!pass.rows_reversed) {
+      const AxisPass rows(data, inner, 1, shape[0], inverse, 0.0);
+      rows.run(0, rows.items(), scratch);
+    }
+  } else if (axes > 2) {
+    for (std::size_t i = 0; i < shape[0]; ++i)
+      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch);
+  }
+  pass.run(0, pass.items(), scratch);
+}
+
+// all_axes with the work of each pass split between threads, and every
+// value divided by divisor at the end unless it is 0.
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
+              double divisor, unsigned threads) {
+  if (threads == 1) {
+    Scratch scratch;
+    return all_axes(data, shape, axes, inverse, divisor, scratch);
+  }
+  std::size_t inner = 1;
+  for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
+  const std::size_t length = shape[0];
+  if (axes == 2) {
+    const AxisPass rows(data, inner, 1, length, inverse, 0.0);
+    tamsel::detail::in_parts(rows.items(), threads, [&](std::size_t first, std::size_t last) {
+      Scratch scratch;
+      rows.run(first, last, scratch);
+    });
+  } else if (axes > 2 && (length % threads == 0 || length >= 8 * std::size_t{threads})) {
+    // Whole sub-arrays to each thread, the parts within one of equal size.
+    tamsel::detail::in_parts(length, threads, [&](std::size_t first, std::size_t last) {
+      Scratch scratch;
+      for (std::size_t i = first; i < last; ++i)
+        all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch);
+    });
+  } else if (axes > 2) {
+    for (std::size_t i = 0; i < length; ++i)
+      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, threads);
+  }
+  const AxisPass pass(data, length, inner, 1, inverse, divisor);
+  tamsel::detail::in_parts(pass.items(), threads, [&](std::size_t first, std::size_t last) {
+    Scratch scratch;
+    pass.run(first, last, scratch);
+  });
+}
+
+} // namespace
+
+void transform_axes(std::span<Complex> data, std::span<const std::size_t> shape, bool inverse,
+                    unsigned threads) {
+  // Axes of length 1 change no value and no place.
+  std::vector<std::size_t> lengths;
+  for (const std::size_t n : shape)
+    if (n > 1) lengths.push_back(n);
+  const double divisor = inverse ? static_cast<double>(data.size()) : 0.0;
+  if (lengths.empty()) {
+    if (inverse) divide(data.data(), data.size(), divisor);
+    return;
+  }
+  all_axes(data.data(), lengths.data(), lengths.size(), inverse, divisor, threads);
+}
+
+} // namespace tamsel::conventional::batch
