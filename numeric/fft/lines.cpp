@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "../parallel.h"
 
@@ -79,8 +80,8 @@ bool same_layout(Lines a, Lines b) { return a.stride == b.stride && a.distance =
 // In, `lines_out` of Out, each line through step(in line, out line).
 template <typename In, typename Out, typename Step>
 void real_lines(const In* in, Lines in_lines, std::size_t length_in, Out* out, Lines out_lines,
-                std::size_t length_out, std::size_t first, std::size_t last, Step step) {
-  Scratch scratch;
+                std::size_t length_out, std::size_t first, std::size_t last, Scratch& scratch,
+                Step step) {
   const bool direct = in_lines.stride == 1 && out_lines.stride == 1;
   const std::size_t group = direct ? 1 : group_size(std::max(length_in, length_out));
   const std::size_t in_pitch = pitch<In>(length_in), out_pitch = pitch<Out>(length_out);
@@ -245,9 +246,9 @@ void FftPlan::execute(const Complex* in, Lines in_lines, Complex* out, Lines out
   const Transform wanted = kind_ == Transform::backward ? Transform::backward : Transform::forward;
   if (!check_batch(*this, wanted, in, in_lines, out, out_lines, howmany, threads)) return;
   const batch::LineStep step = kind_ == Transform::backward ? ifft : fft;
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last) {
-    batch::Scratch scratch;
-    batch::complex_lines(in, in_lines, out, out_lines, n_, first, last, step, 0.0, scratch);
+  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
+  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+    batch::complex_lines(in, in_lines, out, out_lines, n_, first, last, step, 0.0, scratch[w]);
   });
 }
 
@@ -255,8 +256,9 @@ void FftPlan::execute(const double* in, Lines in_lines, Complex* out, Lines out_
                       std::size_t howmany, unsigned threads) const {
   if (!check_batch(*this, Transform::real_forward, in, in_lines, out, out_lines, howmany, threads))
     return;
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last) {
-    batch::real_lines(in, in_lines, n_, out, out_lines, n_ / 2 + 1, first, last,
+  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
+  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+    batch::real_lines(in, in_lines, n_, out, out_lines, n_ / 2 + 1, first, last, scratch[w],
                        [](std::span<const double> x, std::span<Complex> z) { rfft(x, z); });
   });
 }
@@ -265,8 +267,9 @@ void FftPlan::execute(const Complex* in, Lines in_lines, double* out, Lines out_
                       std::size_t howmany, unsigned threads) const {
   if (!check_batch(*this, Transform::real_backward, in, in_lines, out, out_lines, howmany, threads))
     return;
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last) {
-    batch::real_lines(in, in_lines, n_ / 2 + 1, out, out_lines, n_, first, last,
+  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
+  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+    batch::real_lines(in, in_lines, n_ / 2 + 1, out, out_lines, n_, first, last, scratch[w],
                        [](std::span<const Complex> z, std::span<double> x) { irfft(z, x); });
   });
 }

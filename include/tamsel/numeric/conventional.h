@@ -12,10 +12,11 @@
 // std::invalid_argument naming them).
 //
 // Powers of two are thin mappings onto the toolkit's routines (four1,
-// realft; fftn gives fourn's bits, four1 along each axis), whose extra steps (conjugation, unpacking, scaling by a
-// power of two) are exact, so their results are the toolkit's bits and
-// share its accuracy: fft differs from numpy.fft by at most 1.4e-15 of the
-// largest output at 16 values, 6.5e-15 at 1024 and 2.5e-14 at 2^20.
+// realft; fftn has fourn's bits, four1 along each axis), whose extra steps
+// (conjugation, unpacking, scaling by a power of two) are exact, so their
+// results are the toolkit's bits and share its accuracy: fft differs from
+// numpy.fft by at most 1.4e-15 of the largest output at 16 values, 6.5e-15
+// at 1024 and 2.5e-14 at 2^20.
 //
 // Every other length goes through an engine of its own: mixed radix
 // (self-sorting passes of radices 8, 4, 2, 3, 5, 7, 11, 13 and every prime
