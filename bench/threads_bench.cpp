@@ -4,7 +4,9 @@
 // lines with 1 and 2 threads, and prints the ratios.  Every call runs on
 // a fresh copy of the input, whose time alone is taken off; the figures
 // are the best of rounds taken in turns, so that load from elsewhere hits
-// all alike.  `threads_bench N` uses N threads instead of 2.
+// all alike (on a shared machine, the best rounds are those in which the
+// other processors were free).  `threads_bench [THREADS [ROUNDS]]`: 2
+// threads and 15 rounds unless told otherwise.
 #include <algorithm>
 #include <chrono>
 #include <complex>
@@ -23,6 +25,8 @@ namespace {
 
 namespace conv = tamsel::conventional;
 using conv::Complex;
+
+int rounds = 15;
 
 // Seconds per call: one batch of calls lasting at least 20 ms.
 double seconds(const std::function<void()>& f) {
@@ -48,7 +52,7 @@ std::vector<Complex> random_values(std::size_t count) {
 // The best of `rounds` rounds of each timed function in turn, less the
 // best time of the copy.
 std::vector<double> in_turns(const std::vector<std::function<void()>>& calls,
-                             const std::function<void()>& copy, int rounds = 7) {
+                             const std::function<void()>& copy) {
   std::vector<double> best(calls.size(), 1e300);
   double copy_best = 1e300;
   for (int r = 0; r < rounds; ++r) {
@@ -115,6 +119,7 @@ void batch_row(conv::Transform kind, const char* name, std::size_t lines, std::s
 
 int main(int argc, char** argv) {
   const unsigned threads = argc > 1 ? unsigned(std::atoi(argv[1])) : 2;
+  if (argc > 2) rounds = std::max(1, std::atoi(argv[2]));
   std::printf("%-17s %12s %12s %7s (threads: %u)\n", "transform", "1 thread", "threads",
               "ratio", threads);
   fftn_row({512, 512}, threads);

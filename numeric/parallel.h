@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -20,19 +21,48 @@ namespace tamsel::detail {
 // share to the others, few enough that taking one costs nothing.
 inline constexpr std::size_t kChunksPerThread = 8;
 
-// The number of threads in_parts runs: min(threads, count).
+// The number of threads in_parts asks for: min(threads, count).
 inline std::size_t workers_for(std::size_t count, unsigned threads) {
   return std::min<std::size_t>(threads, count);
 }
 
+// What the threads of one in_parts share: the chunks, the next one to
+// take, how many have ended, and their exceptions.  Held by every thread,
+// so that a thread the system starts only after the last chunk has ended
+// finds none left and touches nothing else.
+struct Chunks {
+  std::size_t count = 0, chunks = 0;
+  const void* body = nullptr;
+  void (*call)(const void* body, std::size_t first, std::size_t last, std::size_t worker) = nullptr;
+  std::atomic<std::size_t> next{0}, ended{0};
+  std::atomic<bool> failed{false};
+  std::vector<std::exception_ptr> errors;
+
+  // Takes chunks until none is left; after an exception the chunks left
+  // are taken but not done.
+  void work(std::size_t worker) {
+    for (std::size_t c; (c = next.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
+      if (!failed.load(std::memory_order_relaxed)) {
+        try {
+          call(body, count * c / chunks, count * (c + 1) / chunks, worker);
+        } catch (...) {
+          errors[c] = std::current_exception();
+          failed.store(true, std::memory_order_relaxed);
+        }
+      }
+      if (ended.fetch_add(1, std::memory_order_acq_rel) + 1 == chunks) ended.notify_all();
+    }
+  }
+};
+
 // body(first, last, worker) over [0, count) in chunks of contiguous items,
-// taken in turn by workers_for(count, threads) threads (this one, worker
-// 0, and the others it starts) until none is left, so that a thread that the system runs less
-// than the others takes fewer; returns once every thread has ended.  An
-// exception of a chunk (or of starting a thread) is rethrown here after
-// every started thread has ended, the first in the order of the chunks;
-// a thread stops at its first exception, and no new chunk starts after
-// one.
+// taken in turn by this thread (worker 0) and workers_for(count, threads)
+// - 1 threads it starts (workers 1, 2, ...), until none is left; returns
+// once every chunk has ended, so that a thread the system runs late, or
+// that cannot be started, leaves its share to the others (it then takes
+// none, and ends on its own).  An exception of a chunk is rethrown here
+// once every chunk has ended, the first in the order of the chunks; no
+// chunk starts after one.
 template <typename Body>
 void in_parts(std::size_t count, unsigned threads, const Body& body) {
   const std::size_t workers = workers_for(count, threads);
@@ -40,34 +70,26 @@ void in_parts(std::size_t count, unsigned threads, const Body& body) {
     if (count > 0) body(std::size_t{0}, count, std::size_t{0});
     return;
   }
-  const std::size_t chunks = std::min(count, workers * kChunksPerThread);
-  std::vector<std::exception_ptr> errors(chunks);
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed{false};
-  const auto work = [&](std::size_t worker) {
-    for (std::size_t c; !failed.load(std::memory_order_relaxed) &&
-                        (c = next.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
-      try {
-        body(count * c / chunks, count * (c + 1) / chunks, worker);
-      } catch (...) {
-        errors[c] = std::current_exception();
-        failed.store(true, std::memory_order_relaxed);
-      }
-    }
+  auto state = std::make_shared<Chunks>();
+  state->count = count;
+  state->chunks = std::min(count, workers * kChunksPerThread);
+  state->body = &body;
+  state->call = [](const void* b, std::size_t first, std::size_t last, std::size_t worker) {
+    (*static_cast<const Body*>(b))(first, last, worker);
   };
-  std::vector<std::thread> started;
-  std::exception_ptr starting;
-  try {
-    started.reserve(workers - 1);
-    for (std::size_t w = 1; w < workers; ++w) started.emplace_back(work, w);
-  } catch (...) {
-    starting = std::current_exception();
-    failed.store(true, std::memory_order_relaxed);
+  state->errors.resize(state->chunks);
+  for (std::size_t w = 1; w < workers; ++w) {
+    try {
+      std::thread([state, w] { state->work(w); }).detach();
+    } catch (...) {
+      break;  // the threads started, and this one, do the work
+    }
   }
-  work(0);
-  for (std::thread& t : started) t.join();
-  if (starting) std::rethrow_exception(starting);
-  for (const std::exception_ptr& e : errors)
+  state->work(0);
+  for (std::size_t e = state->ended.load(std::memory_order_acquire); e < state->chunks;
+       e = state->ended.load(std::memory_order_acquire))
+    state->ended.wait(e, std::memory_order_acquire);
+  for (const std::exception_ptr& e : state->errors)
     if (e) std::rethrow_exception(e);
 }
 

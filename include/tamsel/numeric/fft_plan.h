@@ -29,12 +29,14 @@
 // whose last index does not fit a std::size_t.  An input layout may repeat
 // places (the values are only read).
 //
-// Threads: execute splits the lines between `threads` threads (the calling
-// one and threads - 1 that it starts and joins before it returns); an
-// exception of any of them is thrown from execute once all have ended,
-// leaving the output in no useful state.  A plan is immutable: any number
-// of threads may execute it at once on batches that no other thread
-// writes.
+// Threads: execute splits the lines between up to `threads` threads: the
+// calling one and threads - 1 that it starts, which take chunks of lines
+// in turn; it returns once every line is done (a thread that the system
+// has not run by then, or that could not be started, takes none and ends
+// on its own).  An exception of any line is thrown from execute once all
+// lines have ended, leaving the output in no useful state.  A plan is
+// immutable: any number of threads may execute it at once on batches that
+// no other thread writes.
 #pragma once
 
 #include <cstddef>
