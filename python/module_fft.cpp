@@ -138,14 +138,16 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     const std::span<Complex> values(z + b * block, block);
     inverse ? conv::ifftn(values, shape, inside) : conv::fftn(values, shape, inside);
   };
-  py::gil_scoped_release release;
-  if (blocks % count == 0 || blocks >= 8 * std::size_t{count}) {
-    const auto some = [&](std::size_t first, std::size_t last, std::size_t) {
-      for (std::size_t b = first; b < last; ++b) transform(b, 1);
-    };
-    tamsel::detail::in_parts(blocks, count, some);
-  } else {
-    for (std::size_t b = 0; b < blocks; ++b) transform(b, count);
+  {
+    py::gil_scoped_release release;
+    if (blocks % count == 0 || blocks >= 8 * std::size_t{count}) {
+      const auto some = [&](std::size_t first, std::size_t last, std::size_t) {
+        for (std::size_t b = first; b < last; ++b) transform(b, 1);
+      };
+      tamsel::detail::in_parts(blocks, count, some);
+    } else {
+      for (std::size_t b = 0; b < blocks; ++b) transform(b, count);
+    }
   }
   return out;
 }
