@@ -24,9 +24,10 @@
 // a length that is 0 or above 2^29; an execute whose element types do not
 // fit the plan's transform; a thread count of 0; a null array when lines
 // are to be done; an output layout in which two values of the batch share
-// a place; input and output that overlap, unless the transform is complex
-// and both are the same array with the same layout (in place); a batch
-// whose last index does not fit a std::size_t.  An input layout may repeat
+// a place; input and output whose spans of memory (from the first value
+// to the last) overlap, unless the transform is complex and both are the
+// same array with the same layout (in place); a batch whose last index
+// does not fit a std::size_t.  An input layout may repeat
 // places (the values are only read).
 //
 // Threads: execute splits the lines between up to `threads` threads: the
