@@ -39,9 +39,14 @@ void check_length(const char* routine, std::size_t n) {
                           " is not from 1 to " + std::to_string(kMost));
 }
 
-// The thread count: workers, at least 1.
-unsigned threads(std::size_t workers) {
-  return unsigned(std::clamp<std::size_t>(workers, 1, UINT_MAX));
+// The thread count for a transform of `values` values in all: workers,
+// but at most one per 2^18 values (and at least 1), since below that a
+// thread's start costs more than its share saves (bench/NOTES.md).
+// workers is an upper bound, as scipy.fft's; the bits do not depend on it.
+unsigned threads(std::size_t workers, std::size_t values) {
+  constexpr std::size_t kValuesPerThread = std::size_t{1} << 18;
+  const std::size_t most = std::max<std::size_t>(1, values / kValuesPerThread);
+  return unsigned(std::clamp<std::size_t>(std::min(workers, most), 1, UINT_MAX));
 }
 
 std::vector<py::ssize_t> shape_of(const py::array& a) {
@@ -71,8 +76,9 @@ template <typename In, typename Out>
 void plan_rows(const conv::FftPlan& plan, const In* in, Out* out, std::size_t rows,
                std::size_t workers) {
   py::gil_scoped_release release;
+  const std::size_t values = rows * std::max(plan.input_length(), plan.output_length());
   plan.execute(in, conv::Lines{1, plan.input_length()}, out, conv::Lines{1, plan.output_length()},
-               rows, threads(workers));
+               rows, threads(workers, values));
 }
 
 // fft or ifft along the last axis of a.
@@ -130,7 +136,7 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
   }
   ComplexArray out = aligned_array<Complex>(shape_of(a));
   const std::size_t blocks = std::size_t(a.size()) / block;
-  const unsigned count = threads(workers);
+  const unsigned count = threads(workers, std::size_t(a.size()));
   const Complex* in = a.data();
   Complex* z = out.mutable_data();
   const auto transform = [&](std::size_t b, unsigned inside) {
