@@ -132,6 +132,7 @@ std::size_t next_fast_len(std::size_t target) {
 
 namespace batch {
 
+// ifft's steps before its division by n.
 void backward_unscaled(std::span<Complex> data) {
   if (!power_of_two_or_any("ifft", "length", data.size())) return fft::any::backward(data);
   four1(reals(data), static_cast<Integer>(data.size()), 1);

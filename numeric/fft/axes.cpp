@@ -22,6 +22,8 @@ namespace {
 // with sign -1 and +1, so their lines may go through four1's engine many
 // at a time: contiguous ones as a batch, strided ones by fourn's strips,
 // where the butterflies of a run of adjacent lines share their factors.
+// Only while that holds: otherwise every line goes through fft or
+// backward_unscaled (the tests hold fftn to fft along each axis).
 constexpr bool kPowersOfTwoAreFour1 = true;
 
 bool is_power_of_two(std::size_t n) { return (n & (n - 1)) == 0; }

@@ -17,8 +17,9 @@
 
 namespace tamsel::conventional::batch {
 
-// ifft's transform before its division by n: the unscaled inverse, the
-// same steps as ifft takes (conventional.cpp keeps the two together).
+// ifft's transform before its division by n: the unscaled inverse, by
+// the same steps as ifft (conventional.cpp; a change to one is a change
+// to the other, which the tests of ifftn of one axis hold to ifft).
 void backward_unscaled(std::span<Complex> data);
 
 // A transform of one contiguous line in place.
