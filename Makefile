@@ -104,14 +104,16 @@ arm:
 BENCH_BUILD ?= build-bench
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DTAMSEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamsel fft_bench bench_floor bench_floor_cxx threads_bench
 	$(BENCH_BUILD)/bench/fft_bench
+	$(BENCH_BUILD)/bench/threads_bench
 	bench/whole_run.sh $(BENCH_BUILD)
 	@if grep -q '^TAMSEL_HAVE_PYTHON:INTERNAL=ON' $(BENCH_BUILD)/CMakeCache.txt; then \
 	  cmake --build $(BENCH_BUILD) -j $(JOBS) --target _core && \
 	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_fft.py && \
 	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_runs.py && \
-	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_accuracy.py; \
+	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_accuracy.py && \
+	  PYTHONPATH=$(BENCH_BUILD)/python $$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' $(BENCH_BUILD)/CMakeCache.txt) bench/python_threads.py; \
 	else echo "make bench: tamsel.fft against numpy and run_many skipped: the Python module is not built (python3-numpy, pybind11-dev)"; fi
 
 # The picture of the bundled example shown in the README, doc/tamsel_curves.png:

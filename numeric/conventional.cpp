@@ -6,14 +6,12 @@
 #include <string>
 
 #include <tamsel/numeric/chebyshev.h>
-#include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/correlation.h>
-#include <tamsel/numeric/multidim_fft.h>
-#include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/tabulated.h>
 
 #include "fft/any_length.h"
 #include "fft/exact.h"
+#include "fft/lines.h"
 
 namespace tamsel::conventional {
 
@@ -128,13 +126,23 @@ std::size_t next_fast_len(std::size_t target) {
   return fft::any::fast_length(target);
 }
 
+namespace batch {
+
+// ifft's steps before its division by n.
+void backward_unscaled(std::span<Complex> data) {
+  if (!power_of_two_or_any("ifft", "length", data.size())) return fft::any::backward(data);
+  fft::exact::transform(reals(data), static_cast<Integer>(data.size()), 1);
+}
+
+} // namespace batch
+
 namespace {
 
-// The transform (sign -1) or unscaled inverse (+1) of every axis of an
-// array of the given C-order shape: fft or its inverse along each axis in
-// turn, the last first, so that the bits are those of fft along each axis.
+// fftn or ifftn after checking the shape (every length from 1 to
+// kLargestLength, their product data.size() and at most kLargestLength)
+// and the thread count.
 void transform_all(const char* routine, std::span<Complex> data,
-                   std::span<const std::size_t> shape, Integer sign) {
+                   std::span<const std::size_t> shape, bool inverse, unsigned threads) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
   std::size_t count = 1;
   for (std::size_t d = 0; d < shape.size(); ++d) {
@@ -145,58 +153,26 @@ void transform_all(const char* routine, std::span<Complex> data,
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
   same_size(routine, "the array", data.size(), count);
-  // The lines of an axis, a block of up to kBlock neighbours at a time
-  // (consecutive in memory at each of their positions), gathered into
-  // `lines`, transformed and put back; the last axis's in place.
-  constexpr std::size_t kBlock = 16;
-  const auto transform_line = [sign](Complex* line, std::size_t n) {
-    if ((n & (n - 1)) == 0) {
-      fft::exact::transform(reinterpret_cast<Real*>(line), static_cast<Integer>(n), sign);
-    } else {
-      const std::span<Complex> values(line, n);
-      sign < 0 ? fft::any::forward(values) : fft::any::backward(values);
-    }
-  };
-  std::size_t stride = 1;
-  std::vector<Complex> lines;
-  for (std::size_t d = shape.size(); d-- > 0;) {
-    const std::size_t n = shape[d];
-    if (stride == 1) {
-      for (std::size_t start = 0; start < count; start += n) transform_line(&data[start], n);
-      stride = n;
-      continue;
-    }
-    lines.resize(kBlock * n);
-    for (std::size_t outer = 0; outer < count; outer += n * stride) {
-      for (std::size_t first = 0; first < stride; first += kBlock) {
-        const std::size_t block = std::min(kBlock, stride - first);
-        const std::size_t start = outer + first;
-        for (std::size_t j = 0; j < n; ++j)
-          for (std::size_t e = 0; e < block; ++e) lines[e * n + j] = data[start + j * stride + e];
-        for (std::size_t e = 0; e < block; ++e) transform_line(&lines[e * n], n);
-        for (std::size_t j = 0; j < n; ++j)
-          for (std::size_t e = 0; e < block; ++e) data[start + j * stride + e] = lines[e * n + j];
-      }
-    }
-    stride *= n;
-  }
+  if (threads == 0) refuse(routine, "the thread count is 0");
+  batch::transform_axes(data, shape, inverse, threads);
 }
 
 } // namespace
 
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape) {
-  transform_all("fftn", data, shape, -1);
+  transform_all("fftn", data, shape, false, 1);
 }
 
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape) {
-  transform_all("ifftn", data, shape, 1);
-  const std::size_t n = data.size();
-  if ((n & (n - 1)) == 0) {
-    scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
-    return;
-  }
-  const double scale = static_cast<double>(n);
-  for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
+  transform_all("ifftn", data, shape, true, 1);
+}
+
+void fftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads) {
+  transform_all("fftn", data, shape, false, threads);
+}
+
+void ifftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads) {
+  transform_all("ifftn", data, shape, true, threads);
 }
 
 void correlate(std::span<const double> a, std::span<const double> b, std::span<double> out) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// tamsel._core: the conventional layer and the run for Python.  The Python
-// package (tamsel/__init__.py) gives these numpy's signatures; here every
-// function works on C-contiguous arrays along their last axis or axes, and
-// releases the GIL around the arithmetic.
+// tamsel._core: the conventional layer and the run for Python (the
+// transforms in module_fft.cpp).  The Python package (tamsel/__init__.py)
+// gives these numpy's signatures; here every function works on C-contiguous
+// arrays along their last axis or axes, and releases the GIL around the
+// arithmetic.
 #if defined(__FAST_MATH__)
 #error "tamsel's Python module must not be built with -ffast-math or -Ofast: results would change"
 #endif
@@ -25,7 +26,6 @@
 #include <span>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
@@ -39,6 +39,13 @@
 #include "numeric/fft/unit_roots.h"
 
 namespace py = pybind11;
+
+namespace tamsel_python {
+// The transforms fft_rows, rfft_rows, irfft_rows and fft_blocks
+// (module_fft.cpp).
+void add_transforms(py::module_& m);
+} // namespace tamsel_python
+
 namespace conv = tamsel::conventional;
 using conv::Complex;
 using tamsel::Integer;
@@ -59,14 +66,6 @@ py::str text(const char* bytes, std::size_t size, const char* errors) {
   return py::reinterpret_steal<py::str>(s);
 }
 
-// The transforms' lengths: any from 1 to 2^29.
-void check_length(const char* routine, std::size_t n) {
-  constexpr std::size_t kMost = std::size_t{1} << 29;
-  if (n < 1 || n > kMost)
-    throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
-                          " is not from 1 to " + std::to_string(kMost));
-}
-
 // four1's lengths: powers of two from 1 to 2^29.
 void check_power_of_two(const char* routine, std::size_t n) {
   constexpr std::size_t kMost = std::size_t{1} << 29;
@@ -77,146 +76,6 @@ void check_power_of_two(const char* routine, std::size_t n) {
 
 std::vector<py::ssize_t> shape_of(const py::array& a) {
   return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
-}
-
-// A new C-contiguous array of this shape, its values not set, whose data
-// start on a 64-byte boundary: the toolkit's widest kernels run slower on
-// transforms of more than 2^11 values that do not, and numpy's own large
-// arrays start 16 bytes past one.
-template <typename T>
-py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
-  constexpr std::align_val_t kAlignment{64};
-  std::size_t count = 1;
-  for (const py::ssize_t extent : shape) count *= std::size_t(extent);
-  auto release = [](void* memory) { ::operator delete(memory, kAlignment); };
-  std::unique_ptr<void, decltype(release)> memory(
-      ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
-  py::capsule owner(memory.get(), +release);
-  T* const data = static_cast<T*>(memory.release());
-  return py::array_t<T, kIn>(shape, data, owner);
-}
-
-// body(first, last) over the rows [0, rows), split into `workers`
-// contiguous parts, each in a thread of its own (the first in this one).
-// Every row is computed by the same code whatever the split, so the bits do
-// not depend on the number of workers.  The first exception thrown is
-// rethrown once every thread has ended.
-template <typename Body>
-void over_rows(std::size_t rows, std::size_t workers, const Body& body) {
-  workers = std::min(workers, rows);
-  if (workers <= 1) {
-    body(std::size_t{0}, rows);
-    return;
-  }
-  std::vector<std::exception_ptr> errors(workers);
-  const auto part = [&](std::size_t w) {
-    try {
-      body(rows * w / workers, rows * (w + 1) / workers);
-    } catch (...) {
-      errors[w] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> threads;
-  threads.reserve(workers - 1);
-  try {
-    for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(part, w);
-  } catch (...) {
-    for (std::thread& t : threads) t.join();
-    throw;
-  }
-  part(0);
-  for (std::thread& t : threads) t.join();
-  for (const std::exception_ptr& e : errors)
-    if (e) std::rethrow_exception(e);
-}
-
-// A copy of a with `apply` run on each of its runs of `block` values,
-// without the GIL, the runs split between `workers` threads.
-template <typename Apply>
-ComplexArray transformed_copy(const ComplexArray& a, std::size_t block, std::size_t workers,
-                              Apply apply) {
-  ComplexArray out = aligned_array<Complex>(shape_of(a));
-  const std::size_t rows = std::size_t(a.size()) / block;
-  const Complex* in = a.data();
-  Complex* z = out.mutable_data();
-  {
-    py::gil_scoped_release release;
-    over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
-      std::copy(in + first * block, in + last * block, z + first * block);
-      for (std::size_t row = first; row < last; ++row) apply(std::span<Complex>(z + row * block, block));
-    });
-  }
-  return out;
-}
-
-// apply(in row, out row) on each of `rows` rows, of in_length values at in
-// and out_length at out, without the GIL, the rows split between `workers`
-// threads.
-template <typename In, typename Out, typename Apply>
-void rows_into(const In* in, std::size_t in_length, Out* out, std::size_t out_length,
-               std::size_t rows, std::size_t workers, Apply apply) {
-  py::gil_scoped_release release;
-  over_rows(rows, workers, [&](std::size_t first, std::size_t last) {
-    for (std::size_t row = first; row < last; ++row) {
-      apply(std::span(in + row * in_length, in_length),
-            std::span(out + row * out_length, out_length));
-    }
-  });
-}
-
-// fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
-  const char* routine = inverse ? "ifft" : "fft";
-  if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
-  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
-  check_length(routine, n);
-  return transformed_copy(a, n, workers, [inverse](std::span<Complex> line) {
-    inverse ? conv::ifft(line) : conv::fft(line);
-  });
-}
-
-ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
-  if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
-  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
-  check_length("rfft", n);
-  auto shape = shape_of(a);
-  shape.back() = py::ssize_t(n / 2 + 1);
-  ComplexArray out = aligned_array<Complex>(shape);
-  rows_into(a.data(), n, out.mutable_data(), n / 2 + 1, std::size_t(a.size()) / n, workers,
-            [](auto x, auto z) { conv::rfft(x, z); });
-  return out;
-}
-
-// a's last axis holds n/2 + 1 values (the caller fits it).
-RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
-  check_length("irfft", n);
-  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
-    throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
-  auto shape = shape_of(a);
-  shape.back() = py::ssize_t(n);
-  RealArray out = aligned_array<double>(shape);
-  rows_into(a.data(), n / 2 + 1, out.mutable_data(), n, std::size_t(out.size()) / n, workers,
-            [](auto z, auto x) { conv::irfft(z, x); });
-  return out;
-}
-
-// fftn or ifftn over the last `axes` axes of a, for every index of the
-// others (the batch split between `workers` threads).
-ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
-                              std::size_t workers) {
-  const char* routine = inverse ? "ifftn" : "fftn";
-  if (axes < 1 || axes > std::size_t(a.ndim())) throw py::value_error(std::string(routine) + ": no axis to transform");
-  std::vector<std::size_t> shape;
-  std::size_t block = 1;
-  for (std::size_t d = std::size_t(a.ndim()) - axes; d < std::size_t(a.ndim()); ++d) {
-    const std::size_t length = std::size_t(a.shape(py::ssize_t(d)));
-    check_length(routine, length);
-    shape.push_back(length);
-    block *= length;
-  }
-  return transformed_copy(a, block, workers, [inverse, &shape](std::span<Complex> values) {
-    inverse ? conv::ifftn(values, shape) : conv::fftn(values, shape);
-  });
 }
 
 // `value` as an array of doubles; a TypeError in the routine's words when it
@@ -444,11 +303,7 @@ PYBIND11_MODULE(_core, m) {
     }
   });
 
-  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
-  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
-  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
-  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
-        py::arg("workers") = 1);
+  tamsel_python::add_transforms(m);
   m.def("correlate", &correlate, py::arg("a"), py::arg("b"));
   m.def("chebyshev_nodes", &chebyshev_nodes, py::arg("a"), py::arg("b"), py::arg("n"));
   m.def("chebyshev_coefficients", &chebyshev_coefficients, py::arg("a"), py::arg("b"),

@@ -10,10 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <latch>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -21,9 +24,11 @@
 #include <tamsel/numeric/complex_fft.h>
 #include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/correlation.h>
+#include <tamsel/numeric/fft_plan.h>
 #include <tamsel/numeric/multidim_fft.h>
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/tabulated.h>
+#include "numeric/parallel.h"
 #include "numeric_support.h"
 
 namespace {
@@ -137,6 +142,40 @@ TEST(Threads, SmallStackThreadStartsAndComputes) {
   in_main.compute();
   EXPECT_EQ(digest(in_thread.result, 128), digest(in_main.result, 128));
   EXPECT_EQ(digest(in_thread.coefficients, 15), digest(in_main.coefficients, 15));
+}
+
+// The threads that plans and fftn start themselves: four at once on one
+// batch (the lines of a column layout) and on one array give the bits of
+// one thread; an exception of one part reaches the caller once every part
+// has ended.
+TEST(Threads, SplitWorkGivesTheBitsOfOneThread) {
+  namespace conv = tamsel::conventional;
+  const auto parts = pseudo_random(2 * 96 * 60, 5);
+  std::vector<conv::Complex> x(96 * 60);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = {parts[2 * i], parts[2 * i + 1]};
+  const conv::FftPlan plan(conv::Transform::forward, 96);
+  std::vector<conv::Complex> one(x.size()), four(x.size());
+  plan.execute(x.data(), {60, 1}, one.data(), {60, 1}, 60, 1);
+  plan.execute(x.data(), {60, 1}, four.data(), {60, 1}, 60, 4);
+  EXPECT_EQ(digest(reinterpret_cast<Real*>(four.data()), 2 * four.size()),
+            digest(reinterpret_cast<Real*>(one.data()), 2 * one.size()));
+  const std::size_t shape[] = {12, 16, 30};
+  auto a = std::vector<conv::Complex>(x.begin(), x.begin() + 12 * 16 * 30), b = a;
+  conv::ifftn(a, shape, 1);
+  conv::ifftn(b, shape, 4);
+  EXPECT_EQ(digest(reinterpret_cast<Real*>(b.data()), 2 * b.size()),
+            digest(reinterpret_cast<Real*>(a.data()), 2 * a.size()));
+
+  std::atomic<bool> first_ended{false};
+  EXPECT_THROW(tamsel::detail::in_parts(4, 4, [&](std::size_t first, std::size_t, std::size_t) {
+                 if (first == 1) throw std::runtime_error("chunk 1");
+                 if (first == 0) {
+                   std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                   first_ended = true;
+                 }
+               }),
+               std::runtime_error);
+  EXPECT_TRUE(first_ended);
 }
 
 } // namespace

@@ -67,7 +67,8 @@ def test_workers_leave_the_bits_alone():
         calls = (lambda w: tamsel.fft(z, workers=w), lambda w: tamsel.ifft(z, axis=0, workers=w),
                  lambda w: tamsel.rfft(z.real, workers=w),
                  lambda w: tamsel.irfft(z, n, workers=w),
-                 lambda w: tamsel.fftn(z.reshape(7, 1, n), axes=(1, 2), workers=w))
+                 lambda w: tamsel.fftn(z.reshape(7, 1, n), axes=(1, 2), workers=w),
+                 lambda w: tamsel.ifftn(np.resize(z, (512, n)), workers=w))  # one block
         for call in calls:
             one = call(None).tobytes()
             assert all(call(w).tobytes() == one for w in (2, 3, -1))

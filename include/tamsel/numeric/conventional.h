@@ -91,6 +91,14 @@ void irfft(std::span<const Complex> in, std::span<double> out);
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape);
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape);
 
+// fftn and ifftn with the lines of each axis split between up to
+// `threads` threads (0 is refused) as FftPlan::execute splits them
+// (<tamsel/numeric/fft_plan.h>), with the same bits whatever their number;
+// an exception of any line is thrown once all have ended, with data in no
+// useful state.  An array of one axis is one line, done by one thread.
+void fftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
+void ifftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
+
 // The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0): a length that
 // the mixed-radix passes take without Bluestein's convolution.  target at
 // most 2^29.

@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// tamsel._core's transforms: fft, ifft, rfft and irfft along the last axis
+// of C-contiguous arrays (a batch of rows, through one plan of
+// <tamsel/numeric/fft_plan.h> per call) and fftn or ifftn over their last
+// axes, each split between `workers` threads without the GIL.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <climits>
+#include <complex>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <tamsel/numeric/conventional.h>
+#include <tamsel/numeric/fft_plan.h>
+
+#include "numeric/parallel.h"
+
+namespace py = pybind11;
+namespace conv = tamsel::conventional;
+using conv::Complex;
+
+namespace {
+
+constexpr auto kIn = py::array::c_style | py::array::forcecast;
+using ComplexArray = py::array_t<Complex, kIn>;
+using RealArray = py::array_t<double, kIn>;
+
+// The transforms' lengths: any from 1 to 2^29.
+void check_length(const char* routine, std::size_t n) {
+  constexpr std::size_t kMost = std::size_t{1} << 29;
+  if (n < 1 || n > kMost)
+    throw py::value_error(std::string(routine) + ": length " + std::to_string(n) +
+                          " is not from 1 to " + std::to_string(kMost));
+}
+
+// The thread count for a transform of `values` values in all: workers,
+// but at most one per 2^18 values (and at least 1), since below that a
+// thread's start costs more than its share saves (bench/NOTES.md).
+// workers is an upper bound, as scipy.fft's; the bits do not depend on it.
+unsigned threads(std::size_t workers, std::size_t values) {
+  constexpr std::size_t kValuesPerThread = std::size_t{1} << 18;
+  const std::size_t most = std::max<std::size_t>(1, values / kValuesPerThread);
+  return unsigned(std::clamp<std::size_t>(std::min(workers, most), 1, UINT_MAX));
+}
+
+std::vector<py::ssize_t> shape_of(const py::array& a) {
+  return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
+}
+
+// A new C-contiguous array of this shape, its values not set, whose data
+// start on a 64-byte boundary: the toolkit's widest kernels run slower on
+// transforms of more than 2^11 values that do not, and numpy's own large
+// arrays start 16 bytes past one.
+template <typename T>
+py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
+  constexpr std::align_val_t kAlignment{64};
+  std::size_t count = 1;
+  for (const py::ssize_t extent : shape) count *= std::size_t(extent);
+  auto release = [](void* memory) { ::operator delete(memory, kAlignment); };
+  std::unique_ptr<void, decltype(release)> memory(
+      ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
+  py::capsule owner(memory.get(), +release);
+  T* const data = static_cast<T*>(memory.release());
+  return py::array_t<T, kIn>(shape, data, owner);
+}
+
+// The plan's transform of every row of `in` (rows of the plan's input
+// length) into out (rows of its output length), without the GIL.
+template <typename In, typename Out>
+void plan_rows(const conv::FftPlan& plan, const In* in, Out* out, std::size_t rows,
+               std::size_t workers) {
+  py::gil_scoped_release release;
+  const std::size_t values = rows * std::max(plan.input_length(), plan.output_length());
+  plan.execute(in, conv::Lines{1, plan.input_length()}, out, conv::Lines{1, plan.output_length()},
+               rows, threads(workers, values));
+}
+
+// fft or ifft along the last axis of a.
+ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
+  const char* routine = inverse ? "ifft" : "fft";
+  if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
+  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
+  check_length(routine, n);
+  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  const conv::FftPlan plan(inverse ? conv::Transform::backward : conv::Transform::forward, n);
+  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
+  return out;
+}
+
+ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
+  if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
+  const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
+  check_length("rfft", n);
+  auto shape = shape_of(a);
+  shape.back() = py::ssize_t(n / 2 + 1);
+  ComplexArray out = aligned_array<Complex>(shape);
+  const conv::FftPlan plan(conv::Transform::real_forward, n);
+  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
+  return out;
+}
+
+// a's last axis holds n/2 + 1 values (the caller fits it).
+RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
+  check_length("irfft", n);
+  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
+    throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
+  auto shape = shape_of(a);
+  shape.back() = py::ssize_t(n);
+  RealArray out = aligned_array<double>(shape);
+  const conv::FftPlan plan(conv::Transform::real_backward, n);
+  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(out.size()) / n, workers);
+  return out;
+}
+
+// fftn or ifftn over the last `axes` axes of a, for every index of the
+// others: whole blocks to each thread when they split evenly between the
+// workers, else the threads inside each block in turn.
+ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
+                              std::size_t workers) {
+  const char* routine = inverse ? "ifftn" : "fftn";
+  if (axes < 1 || axes > std::size_t(a.ndim()))
+    throw py::value_error(std::string(routine) + ": no axis to transform");
+  std::vector<std::size_t> shape;
+  std::size_t block = 1;
+  for (std::size_t d = std::size_t(a.ndim()) - axes; d < std::size_t(a.ndim()); ++d) {
+    const std::size_t length = std::size_t(a.shape(py::ssize_t(d)));
+    check_length(routine, length);
+    shape.push_back(length);
+    block *= length;
+  }
+  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  const std::size_t blocks = std::size_t(a.size()) / block;
+  const unsigned count = threads(workers, std::size_t(a.size()));
+  const Complex* in = a.data();
+  Complex* z = out.mutable_data();
+  const auto transform = [&](std::size_t b, unsigned inside) {
+    std::copy(in + b * block, in + (b + 1) * block, z + b * block);
+    const std::span<Complex> values(z + b * block, block);
+    inverse ? conv::ifftn(values, shape, inside) : conv::fftn(values, shape, inside);
+  };
+  {
+    py::gil_scoped_release release;
+    if (blocks % count == 0 || blocks >= 8 * std::size_t{count}) {
+      const auto some = [&](std::size_t first, std::size_t last, std::size_t) {
+        for (std::size_t b = first; b < last; ++b) transform(b, 1);
+      };
+      tamsel::detail::in_parts(blocks, count, some);
+    } else {
+      // The copy split between the threads too: for one large block it
+      // takes as long as a pass, and its first touch of the new array's
+      // pages as long again.
+      for (std::size_t b = 0; b < blocks; ++b) {
+        const auto copy = [&](std::size_t first, std::size_t last, std::size_t) {
+          std::copy(in + b * block + first, in + b * block + last, z + b * block + first);
+        };
+        tamsel::detail::in_parts(block, count, copy);
+        const std::span<Complex> values(z + b * block, block);
+        inverse ? conv::ifftn(values, shape, count) : conv::fftn(values, shape, count);
+      }
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+namespace tamsel_python {
+
+void add_transforms(py::module_& m) {
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
+  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
+  m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
+        py::arg("workers") = 1);
+}
+
+} // namespace tamsel_python
