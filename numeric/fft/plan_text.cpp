@@ -86,7 +86,8 @@ std::string describe_dimensions(const Integer* lengths, Integer count, Integer d
   std::string text = "fourn of ";
   for (Integer d = 0; d < count; ++d) {
     N *= lengths[d];
-    text += (d == 0 ? "" : "x") + std::to_string(lengths[d]);
+    if (d > 0) text += 'x';
+    text += std::to_string(lengths[d]);
   }
   text += " values, sign " + std::to_string(direction) + ", dimensions from the fastest:\n";
   // The plan of contiguous lines of L values, where transform_lines runs one.
