@@ -32,8 +32,7 @@ using tamsel::Integer;
 using tamsel::Real;
 using tamsel::test_support::bits;
 using tamsel::test_support::pseudo_random;
-using tamsel::test_support::real_transform_errors;
-using tamsel::test_support::relative_rms;
+using tamsel::test_support::real_transform_errors, tamsel::test_support::relative_rms;
 
 std::vector<Complex> as_complex(const std::vector<Real>& reals) {
   std::vector<Complex> z(reals.size() / 2);
