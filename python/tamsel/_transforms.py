@@ -79,7 +79,7 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     Relative RMS error against a 120-bit reference (a long-double one above
     4096), values uniform in [-1, 1) (bench/python_accuracy.py, table in
     doc/python.md): powers of two 7e-17 to 2.3e-16 up to 4096, 3.4e-16 at
-    2**22; other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.1e-16 for the
+    2**22; other lengths from 3 to 4096 5e-17 to 2.3e-16, 4.1e-16 for the
     primes 1009 and 10007 (Bluestein): numpy's and scipy's accuracy.
     next_fast_len gives lengths that avoid Bluestein.
 
