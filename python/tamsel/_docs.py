@@ -45,7 +45,7 @@ Raises
 ValueError, TypeError
     As fftn.""",
     "half_spectrum": """\
-ndarray of complex128, or complex64 for float16 or float32 `a`
+ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
     n/2 + 1 values along `axis`.""",
     "real_result": """\
 ndarray of float64, or float32 for float16, float32 or complex64 `a`

@@ -157,7 +157,7 @@ def rfftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worke
 
     Returns
     -------
-    ndarray of complex128, or complex64 for float16 or float32 `a`
+    ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
         Shaped as `a`, with s along `axes` but s[-1]//2 + 1 along the last
         of them.
 

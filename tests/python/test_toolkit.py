@@ -151,11 +151,13 @@ def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
         tree = ast.parse(stubs.read())
     named = {node.name for node in tree.body
              if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
-    assert named == set(tamsel.__all__)
+    named |= {node.target.id for node in tree.body if isinstance(node, ast.AnnAssign)}
+    assert {name for name in named if not name.startswith("_")} == set(tamsel.__all__)
     mypy = pytest.importorskip("mypy.api")
     good = tmp_path / "good.py"
     good.write_text("import numpy as np\nimport numpy.typing as npt\nimport tamsel\n"
                     "x: npt.NDArray[np.float64] = tamsel.irfft(tamsel.rfft(np.ones(8)), n=8)\n"
+                    "y: npt.NDArray[np.float32] = tamsel.irfft2(np.ones((2, 2), np.complex64))\n"
                     "c: float = tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, 0.5)\n"
                     "for s in tamsel.run('.'):\n"
                     "    k: float = s.coefficient\n"
