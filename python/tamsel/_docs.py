@@ -34,22 +34,31 @@ workers : int, optional (keyword)
 TypeError
     When `a` does not hold numbers or holds long doubles, or `out` is
     of another dtype.""",
-    "raises_as_fft": """\
-Raises
-------
-ValueError, TypeError
-    As fft.""",
     "raises_as_fftn": """\
 Raises
 ------
 ValueError, TypeError
     As fftn.""",
-    "half_spectrum": """\
+    "returns_half_spectrum": """\
+Returns
+-------
 ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
-    n/2 + 1 values along `axis`.""",
-    "real_result": """\
+    n/2 + 1 values along `axis`.
+
+Raises
+------
+ValueError, TypeError
+    As fft.""",
+    "returns_real_sequence": """\
+Returns
+-------
 ndarray of float64, or float32 for float16, float32 or complex64 `a`
-    n values along `axis`.""",
+    n values along `axis`.
+
+Raises
+------
+ValueError, TypeError
+    As fft.""",
     "raises_n_d": """\
 Raises
 ------

@@ -137,7 +137,10 @@ def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     -------
     ndarray of complex128 (complex64 for single precision), as fft
 
-    {raises_as_fft}
+    Raises
+    ------
+    ValueError, TypeError
+        As fft.
     """
     return _transform(a, n, axis, norm, out, workers, True, "ifft")
 
@@ -159,11 +162,7 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     {norm}
     {keywords_as_fft}
 
-    Returns
-    -------
-    {half_spectrum}
-
-    {raises_as_fft}
+    {returns_half_spectrum}
     """
     return _half_spectrum(a, n, axis, norm, out, workers, "rfft")
 
@@ -174,10 +173,9 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
     out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
     X[k] = a[..., k] for k <= n/2 and X[n-k] = conj(X[k]); the imaginary
-    parts of a[..., 0] and a[..., n/2] are not used.  n defaults to
-    2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
-    values.  n any from 1 to 2**29, even or odd; the imaginary part of
-    a[..., n/2] is not used for even n only.
+    part of a[..., 0] (and, n even, of a[..., n/2]) is not used.  n, any
+    from 1 to 2**29, even or odd, defaults to 2 * (m - 1) for m values
+    along `axis`; a is cut or padded to n/2 + 1 values.
 
     Parameters
     ----------
@@ -189,11 +187,7 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
     {norm}
     {keywords_as_fft}
 
-    Returns
-    -------
-    {real_result}
-
-    {raises_as_fft}
+    {returns_real_sequence}
     """
     return _real_sequence(a, n, axis, norm, out, workers, "irfft")
 
@@ -220,11 +214,7 @@ def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     axis, norm, out, overwrite_x, workers
         As fft.
 
-    Returns
-    -------
-    {real_result}
-
-    {raises_as_fft}
+    {returns_real_sequence}
     """
     return _real_sequence(a, n, axis, norm, out, workers, "hfft")
 
@@ -244,11 +234,7 @@ def ihfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
     axis, norm, out, overwrite_x, workers
         As fft.
 
-    Returns
-    -------
-    {half_spectrum}
-
-    {raises_as_fft}
+    {returns_half_spectrum}
     """
     return _half_spectrum(a, n, axis, norm, out, workers, "ihfft")
 
