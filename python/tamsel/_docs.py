@@ -10,6 +10,15 @@ fails the import."""
 import re
 import textwrap
 
+
+def _raises_as(routine):
+    return f"""\
+Raises
+------
+ValueError, TypeError
+    As {routine}."""
+
+
 _SECTIONS = {
     "a_numbers": """\
 a : array_like
@@ -34,31 +43,21 @@ workers : int, optional (keyword)
 TypeError
     When `a` does not hold numbers or holds long doubles, or `out` is
     of another dtype.""",
-    "raises_as_fftn": """\
-Raises
-------
-ValueError, TypeError
-    As fftn.""",
+    "raises_as_fftn": _raises_as("fftn"),
     "returns_half_spectrum": """\
 Returns
 -------
 ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
     n/2 + 1 values along `axis`.
 
-Raises
-------
-ValueError, TypeError
-    As fft.""",
+""" + _raises_as("fft"),
     "returns_real_sequence": """\
 Returns
 -------
 ndarray of float64, or float32 for float16, float32 or complex64 `a`
     n values along `axis`.
 
-Raises
-------
-ValueError, TypeError
-    As fft.""",
+""" + _raises_as("fft"),
     "raises_n_d": """\
 Raises
 ------
