@@ -32,6 +32,7 @@ using tamsel::Integer;
 using tamsel::Real;
 using tamsel::test_support::bits;
 using tamsel::test_support::pseudo_random;
+using tamsel::test_support::real_transform_errors, tamsel::test_support::relative_rms;
 
 std::vector<Complex> as_complex(const std::vector<Real>& reals) {
   std::vector<Complex> z(reals.size() / 2);
@@ -63,16 +64,6 @@ void wide_fft(Wide* x, std::size_t n, std::size_t stride, const std::vector<Wide
   }
 }
 
-// sqrt(sum |got - want|^2 / sum |want|^2).
-template <class T>
-double relative_rms(const std::vector<Complex>& got, const std::vector<T>& want) {
-  long double error = 0, power = 0;
-  for (std::size_t k = 0; k < got.size(); ++k) {
-    error += std::norm(Wide(got[k].real(), got[k].imag()) - Wide(want[k].real(), want[k].imag()));
-    power += std::norm(Wide(want[k].real(), want[k].imag()));
-  }
-  return double(std::sqrt(error / power));
-}
 
 // The powers of two, radix 2 with exact factors: for random values at
 // every power of two up to 2^16, fft within 0.6 eps sqrt(log2 n) (relative
@@ -108,20 +99,9 @@ TEST(Conventional, PowersOfTwoAgainstALongDoubleTransform) {
       ASSERT_EQ(bits(back[j].imag()), bits(v.imag())) << n << " " << j;
     }
 
-    std::vector<double> real(n), again(n);
-    for (std::size_t j = 0; j < n; ++j) real[j] = x[j].real();
-    std::vector<Complex> spectrum(n / 2 + 1), full(real.begin(), real.end());
-    conv::rfft(real, spectrum);
-    conv::fft(full);
-    full.resize(n / 2 + 1);
-    EXPECT_LE(relative_rms(spectrum, full), 2 * eps * lg) << n;
-    conv::irfft(spectrum, again);
-    double trip = 0, size = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-      trip += (again[j] - real[j]) * (again[j] - real[j]);
-      size += real[j] * real[j];
-    }
-    EXPECT_LE(std::sqrt(trip / size), eps * lg) << n;
+    const auto real = real_transform_errors(x);
+    EXPECT_LE(real.spectrum, 2 * eps * lg) << n;
+    EXPECT_LE(real.trip, eps * lg) << n;
   }
 }
 

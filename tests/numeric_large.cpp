@@ -149,30 +149,14 @@ TEST(LargeConventional, PowersOfTwo) {
   conv::fft(x);
   auto mixed = z;
   tamsel::fft::any::forward(mixed);
-  const auto relative_rms = [](const std::vector<Complex>& got, const std::vector<Complex>& want) {
-    long double error = 0, size = 0;
-    for (std::size_t k = 0; k < got.size(); ++k) {
-      error += std::norm(std::complex<long double>(got[k].real() - want[k].real(),
-                                                   got[k].imag() - want[k].imag()));
-      size += std::norm(std::complex<long double>(want[k].real(), want[k].imag()));
-    }
-    return double(std::sqrt(error / size));
-  };
+  using tamsel::test_support::relative_rms;
   EXPECT_LE(relative_rms(x, mixed), 0.6 * eps * std::sqrt(24.0));
   conv::ifft(x);
   EXPECT_LE(relative_rms(x, z), 2 * eps * std::sqrt(24.0));
 
-  std::vector<Real> real(n), back(n);
-  for (std::size_t j = 0; j < n; ++j) real[j] = z[j].real();
-  std::vector<Complex> spectrum(n / 2 + 1), full(real.begin(), real.end());
-  conv::rfft(real, spectrum);
-  conv::fft(full);
-  full.resize(n / 2 + 1);
-  EXPECT_LE(relative_rms(spectrum, full), 2 * eps * std::sqrt(24.0));
-  conv::irfft(spectrum, back);
-  EXPECT_LE(relative_rms(std::vector<Complex>(back.begin(), back.end()),
-                         std::vector<Complex>(real.begin(), real.end())),
-            2 * eps * std::sqrt(24.0));
+  const auto real = tamsel::test_support::real_transform_errors(z);
+  EXPECT_LE(real.spectrum, 2 * eps * std::sqrt(24.0));
+  EXPECT_LE(real.trip, 2 * eps * std::sqrt(24.0));
 }
 
 // Index i = (x, m, y) with x and y the top and bottom 11 bits and m the 2

@@ -2,7 +2,8 @@
 // Helpers shared by the toolkit's tests: raw bit patterns, deterministic
 // high-entropy inputs, digests of outputs, guard Reals around arrays, and
 // the agreement of the routines with their references (reference.h) under
-// every kernel table this processor runs.
+// every kernel table this processor runs; the errors of the conventional
+// layer's real transforms.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <limits>
 #include <ostream>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/errors.h>
 #include <tamsel/numeric/real_fft.h>
 #include <tamsel/numeric/types.h>
@@ -200,6 +203,39 @@ inline void twofft_agrees(int from, int to) {
     ASSERT_EQ(first_difference(f1, r1), -1) << "twofft n=" << n;
     ASSERT_EQ(first_difference(f2, r2), -1) << "twofft n=" << n;
   }
+}
+
+// sqrt(sum |got - want|^2 / sum |want|^2), summed in long double.
+template <class T>
+double relative_rms(const std::vector<conventional::Complex>& got, const std::vector<T>& want) {
+  using Wide = std::complex<long double>;
+  long double error = 0, power = 0;
+  for (std::size_t k = 0; k < got.size(); ++k) {
+    error += std::norm(Wide(got[k].real(), got[k].imag()) - Wide(want[k].real(), want[k].imag()));
+    power += std::norm(Wide(want[k].real(), want[k].imag()));
+  }
+  return double(std::sqrt(error / power));
+}
+
+// The real parts of x through rfft against fft of them, and back through
+// irfft against themselves: the relative RMS errors of the spectrum and of
+// the round trip.
+struct RealErrors {
+  double spectrum;
+  double trip;
+};
+inline RealErrors real_transform_errors(const std::vector<conventional::Complex>& x) {
+  namespace conv = conventional;
+  const std::size_t n = x.size();
+  std::vector<Real> real(n), back(n);
+  for (std::size_t j = 0; j < n; ++j) real[j] = x[j].real();
+  std::vector<conv::Complex> spectrum(n / 2 + 1), full(real.begin(), real.end());
+  conv::rfft(real, spectrum);
+  conv::fft(full);
+  full.resize(n / 2 + 1);
+  conv::irfft(spectrum, back);
+  const std::vector<conv::Complex> got(back.begin(), back.end()), want(real.begin(), real.end());
+  return {relative_rms(spectrum, full), relative_rms(got, want)};
 }
 
 } // namespace tamsel::test_support

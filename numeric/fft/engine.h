@@ -12,6 +12,7 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include <tamsel/numeric/types.h>
@@ -93,12 +94,19 @@ namespace detail {
 // load, not the guarded call that makes one (bench/NOTES.md).
 extern std::atomic<const Real*> kept_twiddles[2][kCachedLevels + 1];
 const Real* make_twiddles(Integer sign, Integer m);
+// The table of `kept` for sign and m (a power of two) once made, else the
+// one make makes and keeps there.
+template <std::size_t Levels>
+inline const Real* kept_or_made(std::atomic<const Real*> (&kept)[2][Levels], Integer sign,
+                                Integer m, const Real* (*make)(Integer, Integer)) {
+  const Real* table =
+      kept[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))].load(std::memory_order_acquire);
+  return table != nullptr ? table : make(sign, m);
+}
 } // namespace detail
 inline const Real* cached_twiddles(Integer sign, Integer m) {
   if (m < 2 || m > kCachedLength) return nullptr;
-  const Real* table = detail::kept_twiddles[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))]
-                          .load(std::memory_order_acquire);
-  return table != nullptr ? table : detail::make_twiddles(sign, m);
+  return detail::kept_or_made(detail::kept_twiddles, sign, m, detail::make_twiddles);
 }
 
 // ---- The exact factors: those of the conventional layer's powers of two.
@@ -143,9 +151,7 @@ Real* table_memory(int L, int S);
 // nullptr when m is above kExactLength.
 inline const Real* exact_twiddles(Integer sign, Integer m) {
   if (m < 2 || m > kExactLength) return nullptr;
-  const Real* table = detail::kept_exact[sign == 1 ? 0 : 1][std::countr_zero(std::uint32_t(m))]
-                          .load(std::memory_order_acquire);
-  return table != nullptr ? table : detail::make_exact(sign, m);
+  return detail::kept_or_made(detail::kept_exact, sign, m, detail::make_exact);
 }
 
 // ---- The transforms, each running the plan of its length, sign, factors

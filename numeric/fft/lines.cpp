@@ -223,6 +223,20 @@ bool check_batch(const FftPlan& plan, Transform wanted, const In* in, Lines in_l
   return true;
 }
 
+// The execute of the real transform `wanted` (refused for a plan of another
+// kind): the lines split between the threads, each taken through step
+// (rfft or irfft) by real_lines.
+template <typename In, typename Out, typename Step>
+void execute_real(const FftPlan& plan, Transform wanted, const In* in, Lines in_lines, Out* out,
+                  Lines out_lines, std::size_t howmany, unsigned threads, Step step) {
+  if (!check_batch(plan, wanted, in, in_lines, out, out_lines, howmany, threads)) return;
+  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
+  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+    batch::real_lines(in, in_lines, plan.input_length(), out, out_lines, plan.output_length(),
+                      first, last, scratch[w], step);
+  });
+}
+
 } // namespace
 
 FftPlan::FftPlan(Transform kind, std::size_t n) : kind_(kind), n_(n) {
@@ -254,24 +268,14 @@ void FftPlan::execute(const Complex* in, Lines in_lines, Complex* out, Lines out
 
 void FftPlan::execute(const double* in, Lines in_lines, Complex* out, Lines out_lines,
                       std::size_t howmany, unsigned threads) const {
-  if (!check_batch(*this, Transform::real_forward, in, in_lines, out, out_lines, howmany, threads))
-    return;
-  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
-    batch::real_lines(in, in_lines, n_, out, out_lines, n_ / 2 + 1, first, last, scratch[w],
-                       [](std::span<const double> x, std::span<Complex> z) { rfft(x, z); });
-  });
+  execute_real(*this, Transform::real_forward, in, in_lines, out, out_lines, howmany, threads,
+               [](std::span<const double> x, std::span<Complex> z) { rfft(x, z); });
 }
 
 void FftPlan::execute(const Complex* in, Lines in_lines, double* out, Lines out_lines,
                       std::size_t howmany, unsigned threads) const {
-  if (!check_batch(*this, Transform::real_backward, in, in_lines, out, out_lines, howmany, threads))
-    return;
-  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
-    batch::real_lines(in, in_lines, n_ / 2 + 1, out, out_lines, n_, first, last, scratch[w],
-                       [](std::span<const Complex> z, std::span<double> x) { irfft(z, x); });
-  });
+  execute_real(*this, Transform::real_backward, in, in_lines, out, out_lines, howmany, threads,
+               [](std::span<const Complex> z, std::span<double> x) { irfft(z, x); });
 }
 
 } // namespace tamsel::conventional

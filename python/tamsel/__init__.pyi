@@ -2,7 +2,8 @@
 # The types of tamsel's functions, for type checkers; the docstrings are in
 # __init__.py.
 import os
-from typing import Any, Callable, Iterable, Literal, NamedTuple, Optional, Sequence, Union, overload
+from typing import (Any, Callable, Iterable, Literal, NamedTuple, Optional, Protocol, Sequence,
+                    TypeVar, Union, overload)
 
 import numpy as np
 import numpy.typing as npt
@@ -26,139 +27,54 @@ class Sample(NamedTuple):
     warnings: tuple[str, ...]
     records: int
 
-# Single precision in, single precision out (computed in double); anything
-# else gives double precision.  The first overload of each is the narrower.
+# Single precision in (float16, float32, complex64), single precision out
+# (computed in double); anything else gives double precision.  The
+# transforms with one signature and one pair of result types share a
+# protocol, of one axis or of several; the first overload is the narrower.
 _Single = Union[np.float16, np.float32, np.complex64]
-_SingleReal = Union[np.float16, np.float32]
+_Out32 = TypeVar("_Out32", bound=np.generic)
+_Out64 = TypeVar("_Out64", bound=np.generic)
 
-@overload
-def fft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def fft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def ifft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def ifft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def rfft(a: npt.NDArray[_SingleReal], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def rfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def irfft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float32]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
-@overload
-def irfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
-@overload
-def hfft(a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float32]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
-@overload
-def hfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.float64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
-@overload
-def ihfft(a: npt.NDArray[_SingleReal], n: Optional[int] = None, axis: int = -1,  # type: ignore
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex64]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def ihfft(a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
-    norm: _Norm = None, *, out: Optional[npt.NDArray[np.complex128]] = None,
-    overwrite_x: bool = False, workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def fftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def fftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def ifftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def ifftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def fft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def fft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def ifft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def ifft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def rfftn(a: npt.NDArray[_SingleReal], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def rfftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def irfftn(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.float32]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
-@overload
-def irfftn(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = None, norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.float64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
-@overload
-def rfft2(a: npt.NDArray[_SingleReal], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex64]: ...
-@overload
-def rfft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.complex128]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.complex128]: ...
-@overload
-def irfft2(a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,  # type: ignore
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.float32]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.float32]: ...
-@overload
-def irfft2(a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
-    axes: Optional[Sequence[int]] = (-2, -1), norm: _Norm = None, *,
-    out: Optional[npt.NDArray[np.float64]] = None, overwrite_x: bool = False,
-    workers: Optional[int] = None) -> npt.NDArray[np.float64]: ...
+class _AlongAxis(Protocol[_Out32, _Out64]):
+    @overload
+    def __call__(self, a: npt.NDArray[_Single], n: Optional[int] = None, axis: int = -1,
+                 norm: _Norm = None, *, out: Optional[npt.NDArray[_Out32]] = None,
+                 overwrite_x: bool = False,
+                 workers: Optional[int] = None) -> npt.NDArray[_Out32]: ...
+    @overload
+    def __call__(self, a: npt.ArrayLike, n: Optional[int] = None, axis: int = -1,
+                 norm: _Norm = None, *, out: Optional[npt.NDArray[_Out64]] = None,
+                 overwrite_x: bool = False,
+                 workers: Optional[int] = None) -> npt.NDArray[_Out64]: ...
+
+# axes: every axis for the n-dimensional forms, the last two for the
+# two-axis ones.
+class _OverAxes(Protocol[_Out32, _Out64]):
+    @overload
+    def __call__(self, a: npt.NDArray[_Single], s: Optional[Sequence[int]] = None,
+                 axes: Optional[Sequence[int]] = ..., norm: _Norm = None, *,
+                 out: Optional[npt.NDArray[_Out32]] = None, overwrite_x: bool = False,
+                 workers: Optional[int] = None) -> npt.NDArray[_Out32]: ...
+    @overload
+    def __call__(self, a: npt.ArrayLike, s: Optional[Sequence[int]] = None,
+                 axes: Optional[Sequence[int]] = ..., norm: _Norm = None, *,
+                 out: Optional[npt.NDArray[_Out64]] = None, overwrite_x: bool = False,
+                 workers: Optional[int] = None) -> npt.NDArray[_Out64]: ...
+
+fft: _AlongAxis[np.complex64, np.complex128]
+ifft: _AlongAxis[np.complex64, np.complex128]
+rfft: _AlongAxis[np.complex64, np.complex128]
+irfft: _AlongAxis[np.float32, np.float64]
+hfft: _AlongAxis[np.float32, np.float64]
+ihfft: _AlongAxis[np.complex64, np.complex128]
+fftn: _OverAxes[np.complex64, np.complex128]
+ifftn: _OverAxes[np.complex64, np.complex128]
+fft2: _OverAxes[np.complex64, np.complex128]
+ifft2: _OverAxes[np.complex64, np.complex128]
+rfftn: _OverAxes[np.complex64, np.complex128]
+rfft2: _OverAxes[np.complex64, np.complex128]
+irfftn: _OverAxes[np.float32, np.float64]
+irfft2: _OverAxes[np.float32, np.float64]
 def next_fast_len(target: int, real: bool = False) -> int: ...
 def fftfreq(n: int, d: float = 1.0) -> npt.NDArray[np.float64]: ...
 def rfftfreq(n: int, d: float = 1.0) -> npt.NDArray[np.float64]: ...

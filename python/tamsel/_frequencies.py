@@ -8,6 +8,7 @@ import numpy as np
 
 from tamsel import _core
 from tamsel._arguments import _axis, _numbers
+from tamsel._docs import _filled
 
 
 def _count(n, routine, name="n", least=1):
@@ -58,6 +59,7 @@ def _spacing(d, routine):
         raise TypeError(f"{routine}: d must be a number") from None
 
 
+@_filled
 def fftfreq(n, d=1.0):
     """The frequency of each position of a spectrum of n values, numpy's way:
     k / (n*d) at position k for k < (n+1)//2, (k - n) / (n*d) after it
@@ -68,12 +70,7 @@ def fftfreq(n, d=1.0):
     ndarray of float64
         n values: the integers 0 .. (n-1)//2, -(n//2) .. -1 times 1/(n*d).
 
-    Raises
-    ------
-    ValueError
-        For n below 1.
-    TypeError
-        When n is not an integer or d not a number.
+    {raises_n_d}
     """
     n = _count(n, "fftfreq")
     d = _spacing(d, "fftfreq")
@@ -82,6 +79,7 @@ def fftfreq(n, d=1.0):
     return k * (1.0 / (n * d))
 
 
+@_filled
 def rfftfreq(n, d=1.0):
     """The frequencies of rfft's n//2 + 1 positions, numpy's way: k / (n*d)
     for k = 0 .. n//2 (n the length of the real sequence).
@@ -90,12 +88,7 @@ def rfftfreq(n, d=1.0):
     -------
     ndarray of float64
 
-    Raises
-    ------
-    ValueError
-        For n below 1.
-    TypeError
-        When n is not an integer or d not a number.
+    {raises_n_d}
     """
     n = _count(n, "rfftfreq")
     d = _spacing(d, "rfftfreq")

@@ -3,6 +3,12 @@
 
 from tamsel import _core
 from tamsel._arguments import _numbers
+from tamsel._docs import _filled
+
+
+def _like(x, out):
+    """out, computed over the array x, as a number when x is one."""
+    return out[()] if x.ndim == 0 else out
 
 
 def chebyshev_nodes(a, b, n):
@@ -69,6 +75,7 @@ def chebyshev_fit(f, a, b, n):
     return _core.chebyshev_coefficients(a, b, values)
 
 
+@_filled
 def chebyshev_eval(c, a, b, x):
     """The series c (numpy's convention, as chebyshev_fit returns) at x.
 
@@ -85,10 +92,7 @@ def chebyshev_eval(c, a, b, x):
     x : array_like of float or float
         The points.
 
-    Returns
-    -------
-    ndarray of float64 or float
-        Shaped like x.
+    {like_x}
 
     Raises
     ------
@@ -98,8 +102,7 @@ def chebyshev_eval(c, a, b, x):
         When an argument does not hold numbers.
     """
     x = _numbers(x, "chebyshev_eval", "x")
-    out = _core.chebyshev_eval(_numbers(c, "chebyshev_eval", "c"), a, b, x)
-    return out[()] if x.ndim == 0 else out
+    return _like(x, _core.chebyshev_eval(_numbers(c, "chebyshev_eval", "c"), a, b, x))
 
 
 def chebyshev_integral(c, a, b):
@@ -127,6 +130,7 @@ def chebyshev_integral(c, a, b):
     return _core.chebyshev_integral(_numbers(c, "chebyshev_integral", "c"), a, b)
 
 
+@_filled
 def interp(x, xp, fp):
     """The table function: linear interpolation in the points (xp, fp).
 
@@ -143,10 +147,7 @@ def interp(x, xp, fp):
     xp, fp : array_like of float, 1-D
         The table, of one length.
 
-    Returns
-    -------
-    ndarray of float64 or float
-        Shaped like x.
+    {like_x}
 
     Raises
     ------
@@ -156,5 +157,4 @@ def interp(x, xp, fp):
         When an argument does not hold numbers.
     """
     x = _numbers(x, "interp", "x")
-    out = _core.interp(x, _numbers(xp, "interp", "xp"), _numbers(fp, "interp", "fp"))
-    return out[()] if x.ndim == 0 else out
+    return _like(x, _core.interp(x, _numbers(xp, "interp", "xp"), _numbers(fp, "interp", "fp")))

@@ -8,6 +8,7 @@ import numpy as np
 from tamsel import _core
 from tamsel._arguments import (_LARGEST, _along, _check_out, _finish, _fit, _numbers, _one_axis,
                                _result_type, _scale, _swapped)
+from tamsel._docs import _filled
 
 
 def _shape(shape, axis, n):
@@ -27,6 +28,37 @@ def _transform(a, n, axis, norm, out, workers, inverse, routine):
     result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
     return _finish(result, _scale(norm, n, inverse, routine), dtype, out)
 
+
+def _half_spectrum(a, n, axis, norm, out, workers, routine):
+    """rfft of the real a; for ihfft its conjugate, with an inverse's
+    scaling."""
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
+    dtype = _result_type(a, False)
+    _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, routine)
+    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
+    if routine == "ihfft":
+        np.conjugate(result, out=result)
+        norm = _swapped(norm)
+    return _finish(result, _scale(norm, n, False, routine), dtype, out)
+
+
+def _conjugate_irfft(a, n, workers):
+    return _core.irfft_rows(np.conjugate(a, dtype=np.complex128, order="C"), n, workers)
+
+
+def _real_sequence(a, n, axis, norm, out, workers, routine):
+    """irfft of the spectrum a; for hfft that of its conjugate, with a
+    forward transform's scaling."""
+    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine, lambda m: 2 * (m - 1))
+    dtype = _result_type(a, True)
+    _check_out(out, _shape(a.shape, axis, n), dtype, routine)
+    hfft = routine == "hfft"
+    core = _conjugate_irfft if hfft else _core.irfft_rows
+    result = _along(core, _fit(a, n // 2 + 1, axis), axis, n, workers)
+    return _finish(result, _scale(_swapped(norm) if hfft else norm, n, True, routine), dtype, out)
+
+
+@_filled
 def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The discrete Fourier transform along one axis, numpy.fft.fft's way.
 
@@ -47,20 +79,17 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     Relative RMS error against a 120-bit reference (a long-double one above
     4096), values uniform in [-1, 1) (bench/python_accuracy.py, table in
     doc/python.md): powers of two 7e-17 to 2.3e-16 up to 4096, 3.4e-16 at
-    2**22; other lengths from 3 to 4096 5e-17 to 2.4e-16, 4.1e-16 for the
+    2**22; other lengths from 3 to 4096 5e-17 to 2.3e-16, 4.1e-16 for the
     primes 1009 and 10007 (Bluestein): numpy's and scipy's accuracy.
     next_fast_len gives lengths that avoid Bluestein.
 
     Parameters
     ----------
-    a : array_like
-        Numbers, computed in double precision (long double refused).
+    {a_numbers}
     n : int, optional
         The length along `axis`: `a` is cut or padded with zeros to it.
-    axis : int, optional
-        The axis transformed (the last by default); the others are a batch.
-    norm : {None, "backward", "forward", "ortho"}, optional
-        The scaling, as numpy.fft's.
+    {axis}
+    {norm}
     out : ndarray, optional (keyword)
         Filled with the result (one copy of it) and returned; of the
         result's shape and dtype, else refused before anything is computed.
@@ -68,7 +97,8 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
         Accepted for scipy.fft's signature; `a` is never changed.
     workers : int, optional (keyword)
         Threads over the batch (the rows along the other axes), scipy.fft's
-        way: None one, -1 one per processor.  The bits do not depend on it.
+        way: None one, -1 one per processor; at most one per 2**18 values.
+        The bits do not depend on it.
 
     Returns
     -------
@@ -82,13 +112,12 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
         For a length below 1 or above 2**29 (naming it), an axis out of
         range, an unknown norm or an `out` of another shape; checked before
         anything is converted or allocated.
-    TypeError
-        When `a` does not hold numbers or holds long doubles, or `out` is
-        of another dtype.
+    {type_error}
     """
     return _transform(a, n, axis, norm, out, workers, False, "fft")
 
 
+@_filled
 def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The inverse of fft along one axis, numpy.fft.ifft's way.
 
@@ -116,6 +145,7 @@ def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     return _transform(a, n, axis, norm, out, workers, True, "ifft")
 
 
+@_filled
 def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The spectrum of a real sequence, numpy.fft.rfft's way.
 
@@ -127,45 +157,25 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
 
     Parameters
     ----------
-    a : array_like
-        Real values.
-    n : int, optional
-        The length along `axis` of the real sequence (cut or padded).
-    axis : int, optional
-        The axis transformed (the last by default); the others are a batch.
-    norm : {None, "backward", "forward", "ortho"}, optional
-        The scaling, as numpy.fft's.
-    out, overwrite_x : optional (keyword)
-        As fft's.
-    workers : int, optional (keyword)
-        Threads over the batch, as fft's; the bits do not depend on it.
+    {a_real}
+    {axis}
+    {norm}
+    {keywords_as_fft}
 
-    Returns
-    -------
-    ndarray of complex128, or complex64 for float16 or float32 `a`
-        n/2 + 1 values along `axis`.
-
-    Raises
-    ------
-    ValueError, TypeError
-        As fft.
+    {returns_half_spectrum}
     """
-    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "rfft")
-    dtype = _result_type(a, False)
-    _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "rfft")
-    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
-    return _finish(result, _scale(norm, n, False, "rfft"), dtype, out)
+    return _half_spectrum(a, n, axis, norm, out, workers, "rfft")
 
 
+@_filled
 def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The real sequence of a spectrum of n/2 + 1 values, numpy.fft.irfft's way.
 
     out[..., j] = 1/n * sum_{k=0..n-1} X[k] * exp(+2*pi*i * j*k / n), with
     X[k] = a[..., k] for k <= n/2 and X[n-k] = conj(X[k]); the imaginary
-    parts of a[..., 0] and a[..., n/2] are not used.  n defaults to
-    2 * (m - 1) for m values along `axis`; a is cut or padded to n/2 + 1
-    values.  n any from 1 to 2**29, even or odd; the imaginary part of
-    a[..., n/2] is not used for even n only.
+    part of a[..., 0] (and, n even, of a[..., n/2]) is not used.  n, any
+    from 1 to 2**29, even or odd, defaults to 2 * (m - 1) for m values
+    along `axis`; a is cut or padded to n/2 + 1 values.
 
     Parameters
     ----------
@@ -173,36 +183,16 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
         The spectrum, taken as complex128.
     n : int, optional
         The length of the result along `axis`.
-    axis : int, optional
-        The axis transformed (the last by default); the others are a batch.
-    norm : {None, "backward", "forward", "ortho"}, optional
-        The scaling, as numpy.fft's.
-    out, overwrite_x : optional (keyword)
-        As fft's.
-    workers : int, optional (keyword)
-        Threads over the batch, as fft's; the bits do not depend on it.
+    {axis}
+    {norm}
+    {keywords_as_fft}
 
-    Returns
-    -------
-    ndarray of float64, or float32 for float16, float32 or complex64 `a`
-        n values along `axis`.
-
-    Raises
-    ------
-    ValueError, TypeError
-        As fft.
+    {returns_real_sequence}
     """
-    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "irfft", lambda m: 2 * (m - 1))
-    dtype = _result_type(a, True)
-    _check_out(out, _shape(a.shape, axis, n), dtype, "irfft")
-    result = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers)
-    return _finish(result, _scale(norm, n, True, "irfft"), dtype, out)
+    return _real_sequence(a, n, axis, norm, out, workers, "irfft")
 
 
-def _conjugate_irfft(a, n, workers):
-    return _core.irfft_rows(np.conjugate(a, dtype=np.complex128, order="C"), n, workers)
-
-
+@_filled
 def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The real spectrum of a Hermitian sequence given by its first half,
     numpy.fft.hfft's way.
@@ -224,23 +214,12 @@ def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     axis, norm, out, overwrite_x, workers
         As fft.
 
-    Returns
-    -------
-    ndarray of float64, or float32 for float16, float32 or complex64 `a`
-        n values along `axis`.
-
-    Raises
-    ------
-    ValueError, TypeError
-        As fft.
+    {returns_real_sequence}
     """
-    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "hfft", lambda m: 2 * (m - 1))
-    dtype = _result_type(a, True)
-    _check_out(out, _shape(a.shape, axis, n), dtype, "hfft")
-    result = _along(_conjugate_irfft, _fit(a, n // 2 + 1, axis), axis, n, workers)
-    return _finish(result, _scale(_swapped(norm), n, True, "hfft"), dtype, out)
+    return _real_sequence(a, n, axis, norm, out, workers, "hfft")
 
 
+@_filled
 def ihfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The first half of the Hermitian sequence whose hfft is the real `a`,
     numpy.fft.ihfft's way.
@@ -251,29 +230,13 @@ def ihfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
     Parameters
     ----------
-    a : array_like
-        Real values.
-    n : int, optional
-        The length along `axis` of the real sequence (cut or padded).
+    {a_real}
     axis, norm, out, overwrite_x, workers
         As fft.
 
-    Returns
-    -------
-    ndarray of complex128, or complex64 for float16 or float32 `a`
-        n/2 + 1 values along `axis`.
-
-    Raises
-    ------
-    ValueError, TypeError
-        As fft.
+    {returns_half_spectrum}
     """
-    a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "ihfft")
-    dtype = _result_type(a, False)
-    _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "ihfft")
-    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
-    np.conjugate(result, out=result)
-    return _finish(result, _scale(_swapped(norm), n, False, "ihfft"), dtype, out)
+    return _half_spectrum(a, n, axis, norm, out, workers, "ihfft")
 
 
 def correlate(a, b):

@@ -8,6 +8,7 @@ import numpy as np
 from tamsel import _core
 from tamsel._arguments import (_along, _axes, _check_out, _finish, _fit, _result_type,
                                _scale)
+from tamsel._docs import _filled
 
 
 def _blocks(a, axes, inverse, workers):
@@ -65,6 +66,7 @@ def _irfftn(a, s, axes, norm, out, workers, routine):
     return _finish(result, _scale(norm, int(np.prod(s)), True, routine), dtype, out)
 
 
+@_filled
 def fftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The n-dimensional discrete Fourier transform, numpy.fft.fftn's way.
 
@@ -77,19 +79,20 @@ def fftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worker
 
     Parameters
     ----------
-    a : array_like
-        Numbers, computed in double precision (long double refused).
+    {a_numbers}
     s : sequence of int, optional
         The lengths along `axes` (each cut or padded); without `axes`, the
         axes are the last len(s).
     axes : sequence of int, optional
         The axes transformed, each once; the others are a batch.
-    norm : {None, "backward", "forward", "ortho"}, optional
-        The scaling, as numpy.fft's.
+    {norm}
     out, overwrite_x, workers : optional (keyword)
         As fft's: `out` filled by one copy, `overwrite_x` accepted (`a` is
-        never changed), `workers` threads over the batch with the bits of
-        one.
+        never changed); `workers` splits the transforms of the batch (one
+        for every index of the other axes) between threads or, where they
+        do not split evenly (a single transform), the lines along each axis
+        of each transform; at most one thread per 2**18 values, with the
+        bits of one thread.
 
     Returns
     -------
@@ -105,9 +108,7 @@ def fftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worker
         no axis, s and axes of different lengths, an unknown norm or an
         `out` of another shape; checked before anything is converted or
         allocated.
-    TypeError
-        When `a` does not hold numbers or holds long doubles, or `out` is
-        of another dtype.
+    {type_error}
     """
     return _transform_n(a, s, axes, norm, out, workers, False, "fftn")
 
@@ -138,6 +139,7 @@ def ifft2(a, s=None, axes=(-2, -1), norm=None, *, out=None, overwrite_x=False, w
     return _transform_n(a, s, axes, norm, out, workers, True, "ifft2")
 
 
+@_filled
 def rfftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The n-dimensional transform of real values, numpy.fft.rfftn's way:
     rfft along the last of `axes`, then fft along the others.
@@ -155,18 +157,16 @@ def rfftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worke
 
     Returns
     -------
-    ndarray of complex128, or complex64 for float16 or float32 `a`
+    ndarray of complex128, or complex64 for float16, float32 or complex64 `a`
         Shaped as `a`, with s along `axes` but s[-1]//2 + 1 along the last
         of them.
 
-    Raises
-    ------
-    ValueError, TypeError
-        As fftn.
+    {raises_as_fftn}
     """
     return _rfftn(a, s, axes, norm, out, workers, "rfftn")
 
 
+@_filled
 def irfftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, workers=None):
     """The inverse of rfftn, numpy.fft.irfftn's way: ifft along all of
     `axes` but the last, then irfft along the last.
@@ -189,10 +189,7 @@ def irfftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, work
     ndarray of float64, or float32 for float16, float32 or complex64 `a`
         Shaped as `a`, with s along `axes`.
 
-    Raises
-    ------
-    ValueError, TypeError
-        As fftn.
+    {raises_as_fftn}
     """
     return _irfftn(a, s, axes, norm, out, workers, "irfftn")
 

@@ -4,7 +4,9 @@ The environment names the programs and files of the build: TAMSEL_EXE,
 TAMSEL_DUMP, TAMSEL_EXAMPLES, TAMSEL_DOC (the doc/ folder, whose python.md
 holds the examples and recipes the tests run)."""
 
+import inspect
 import os
+import pydoc
 import re
 import threading
 
@@ -149,11 +151,13 @@ def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
         tree = ast.parse(stubs.read())
     named = {node.name for node in tree.body
              if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
-    assert named == set(tamsel.__all__)
+    named |= {node.target.id for node in tree.body if isinstance(node, ast.AnnAssign)}
+    assert {name for name in named if not name.startswith("_")} == set(tamsel.__all__)
     mypy = pytest.importorskip("mypy.api")
     good = tmp_path / "good.py"
     good.write_text("import numpy as np\nimport numpy.typing as npt\nimport tamsel\n"
                     "x: npt.NDArray[np.float64] = tamsel.irfft(tamsel.rfft(np.ones(8)), n=8)\n"
+                    "y: npt.NDArray[np.float32] = tamsel.irfft2(np.ones((2, 2), np.complex64))\n"
                     "c: float = tamsel.chebyshev_eval([1.0, 2.0], 0.0, 1.0, 0.5)\n"
                     "for s in tamsel.run('.'):\n"
                     "    k: float = s.coefficient\n"
@@ -172,6 +176,22 @@ def test_type_stubs_cover_the_module_and_check_its_use(tmp_path, monkeypatch):
     out, _, status = mypy.run(["--no-incremental", "--cache-dir", os.devnull, str(bad)])
     assert status == 1 and [line.split(": error:")[0] for line in out.splitlines()
                             if ": error:" in line] == [f"{bad}:2", f"{bad}:3"], out
+
+
+def test_help_shows_whole_docstrings():
+    # The sections that docstrings share are filled in: help() shows no
+    # placeholder, and every Parameters section names each argument of the
+    # signature at its place.
+    for name in tamsel.__all__:
+        function = getattr(tamsel, name)
+        text = pydoc.render_doc(function, renderer=pydoc.plaintext)
+        assert not re.search(r"^\s*\{\w+\}$", text, re.M), name
+        if "Parameters\n" not in text:
+            continue
+        section = text.split("Parameters\n", 1)[1].split("\n    \n", 1)[0]
+        named = {word for line in re.findall(r"^    (\w.*)$", section, re.M)
+                 for word in line.split(" : ")[0].split(", ")}
+        assert set(inspect.signature(function).parameters) <= named, (name, named)
 
 
 def test_thread_calls_give_serial_bits():

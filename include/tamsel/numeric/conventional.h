@@ -39,8 +39,8 @@
 // Accuracy: relative RMS error of fft, values uniform in [-1, 1), against a
 // 120-bit reference up to 4096 and a long-double one above
 // (bench/python_accuracy.py): 7e-17 to 2.3e-16 for powers of two up to
-// 4096, 2.8e-16 at 2^16, 3.2e-16 at 2^22 (about 0.3 eps sqrt(log2 n));
-// 5e-17 to 2.4e-16 for mixed-radix lengths up to 4096; 4.1e-16 for 1009
+// 4096, 2.8e-16 at 2^16, 3.4e-16 at 2^22 (about 0.3 eps sqrt(log2 n));
+// 5e-17 to 2.3e-16 for mixed-radix lengths up to 4096; 4.1e-16 for 1009
 // and 10007 through Bluestein: numpy's and scipy's accuracy
 // (powers of two, averaged over 40 inputs: within 1.1 times the better of
 // the two and 1.05 times scipy's, at or below scipy's from 64 on).  The
