@@ -7,20 +7,24 @@
 // in a cache is done there whole, rows and columns, before the next one.
 #include "lines.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <tamsel/numeric/types.h>
 
 #include "../parallel.h"
+#include "engine.h"
 
 namespace tamsel::conventional::batch {
 
 namespace {
 
-void divide(Complex* values, std::size_t count, double divisor) {
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
-}
+// Strided lines of up to this many values go through the engine in strips
+// of adjacent lines where they lie; longer ones are gathered a few at a
+// time into scratch: a strip's rows, a power of two of bytes apart, crowd
+// a few sets of the caches, which costs more there than the passes in
+// strips save (bench/NOTES.md).
+constexpr std::size_t kLongestStrip = 512;
 
 // The lines of one axis: `blocks` blocks of `length` rows of `inner`
 // values each, line e of a block taking value e of every row; each through
@@ -39,12 +43,40 @@ struct AxisPass {
   std::size_t items() const { return blocks * inner; }
 
   void run(std::size_t first, std::size_t last, Scratch& scratch) const {
+    const bool binary = (length & (length - 1)) == 0;
+    if (binary && (inner == 1 || length <= kLongestStrip)) return run_binary(first, last);
     const LineStep step = inverse ? backward_unscaled : fft;
     const Lines layout{inner, 1};
     for (std::size_t t = first; t < last;) {
       Complex* block = data + t / inner * length * inner;
       const std::size_t e = t % inner, end = std::min(inner, e + (last - t));
       complex_lines(block, layout, block, layout, length, e, end, step, divisor, scratch);
+      t += end - e;
+    }
+  }
+
+  // A power of two: the steps of fft (or of the unscaled inverse) with the
+  // exact factors, for many lines at once where they lie: contiguous rows
+  // side by side, strided lines in strips of adjacent ones.  Every butterfly
+  // computes what it does in fft's own schedule, so the bits are fft's.
+  void run_binary(std::size_t first, std::size_t last) const {
+    const Integer sign = inverse ? 1 : -1;
+    const auto n = static_cast<Integer>(length);
+    auto* reals = reinterpret_cast<Real*>(data);
+    if (inner == 1) {
+      fft::transform_lines(reals + 2 * first * length, n, static_cast<Integer>(last - first),
+                           sign, fft::Roots::exact);
+      if (divisor != 0.0) divide(data + first * length, (last - first) * length, divisor);
+      return;
+    }
+    for (std::size_t t = first; t < last;) {
+      const std::size_t start = t / inner * length * inner, e = t % inner;
+      const std::size_t end = std::min(inner, e + (last - t));
+      fft::transform_strips(reals + 2 * (start + e), n, static_cast<Integer>(inner),
+                            static_cast<Integer>(end - e), sign, fft::Roots::exact);
+      if (divisor != 0.0)
+        for (std::size_t i = 0; i < length; ++i)
+          divide(data + start + i * inner + e, end - e, divisor);
       t += end - e;
     }
   }

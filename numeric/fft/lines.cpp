@@ -2,6 +2,7 @@
 #include "lines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -119,6 +120,20 @@ void real_lines(const In* in, Lines in_lines, std::size_t length_in, Out* out, L
 
 } // namespace
 
+void divide(Complex* values, std::size_t count, double divisor) {
+  // A power of two from 1 to 2^1023 (all mantissa bits 0) has a reciprocal
+  // that is a normal double, so every product rounds as the quotient does.
+  const auto bits = std::bit_cast<std::uint64_t>(divisor);
+  if (divisor >= 1.0 && divisor < 0x1p1023 && (bits & 0xFFFFFFFFFFFFFull) == 0) {
+    const double reciprocal = 1.0 / divisor;
+    for (std::size_t i = 0; i < count; ++i)
+      values[i] = Complex(values[i].real() * reciprocal, values[i].imag() * reciprocal);
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i)
+    values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
+}
+
 void complex_lines(const Complex* in, Lines in_lines, Complex* out, Lines out_lines,
                    std::size_t length, std::size_t first, std::size_t last, LineStep step,
                    double divisor, Scratch& scratch) {
@@ -141,8 +156,7 @@ void complex_lines(const Complex* in, Lines in_lines, Complex* out, Lines out_li
     for (std::size_t c = 0; c < count; ++c) {
       const std::span<Complex> line(work + c * work_distance, length);
       step(line);
-      if (divisor != 0.0)
-        for (Complex& v : line) v = Complex(v.real() / divisor, v.imag() / divisor);
+      if (divisor != 0.0) divide(line.data(), line.size(), divisor);
     }
     if (out_lines.stride != 1) scatter(work, work_distance, out, out_lines, l, count, length);
   }

@@ -22,6 +22,11 @@ namespace tamsel::conventional::batch {
 // to the other, which the tests of ifftn of one axis hold to ifft).
 void backward_unscaled(std::span<Complex> data);
 
+// values[i] / divisor for each i < count, a correctly rounded quotient of
+// each part (by a power of two, the product with its exact reciprocal,
+// which is the same).
+void divide(Complex* values, std::size_t count, double divisor);
+
 // A transform of one contiguous line in place.
 using LineStep = void (*)(std::span<Complex>);
 
