@@ -82,36 +82,37 @@ struct AxisPass {
   }
 };
 
-// Every axis of a C-order block of the given lengths (each at least 2),
+// Every axis of a C-order block of the given lengths (each at least 2)
+// whose elements are `tail` values each (the same lines for each of them),
 // by one thread, every value divided by divisor at the end unless it is 0.
-void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
-              double divisor, Scratch& scratch) {
-  std::size_t inner = 1;
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, std::size_t tail,
+              bool inverse, double divisor, Scratch& scratch) {
+  std::size_t inner = tail;
   for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
   const AxisPass pass(data, shape[0], inner, 1, inverse, divisor);
   if (axes == 2) {
-    const AxisPass rows(data, inner, 1, shape[0], inverse, 0.0);
+    const AxisPass rows(data, shape[1], tail, shape[0], inverse, 0.0);
     rows.run(0, rows.items(), scratch);
   } else if (axes > 2) {
     for (std::size_t i = 0; i < shape[0]; ++i)
-      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch);
+      all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, scratch);
   }
   pass.run(0, pass.items(), scratch);
 }
 
 // all_axes with the work of each pass split between threads, and every
 // value divided by divisor at the end unless it is 0.
-void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
-              double divisor, unsigned threads) {
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, std::size_t tail,
+              bool inverse, double divisor, unsigned threads) {
   if (threads == 1) {
     Scratch scratch;
-    return all_axes(data, shape, axes, inverse, divisor, scratch);
+    return all_axes(data, shape, axes, tail, inverse, divisor, scratch);
   }
-  std::size_t inner = 1;
+  std::size_t inner = tail;
   for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
   const std::size_t length = shape[0];
   if (axes == 2) {
-    const AxisPass rows(data, inner, 1, length, inverse, 0.0);
+    const AxisPass rows(data, shape[1], tail, length, inverse, 0.0);
     std::vector<Scratch> scratch(tamsel::detail::workers_for(rows.items(), threads));
     tamsel::detail::in_parts(rows.items(), threads, [&](std::size_t first, std::size_t last,
                                                         std::size_t w) {
@@ -123,11 +124,11 @@ void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool in
     tamsel::detail::in_parts(length, threads, [&](std::size_t first, std::size_t last,
                                                   std::size_t w) {
       for (std::size_t i = first; i < last; ++i)
-        all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch[w]);
+        all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, scratch[w]);
     });
   } else if (axes > 2) {
     for (std::size_t i = 0; i < length; ++i)
-      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, threads);
+      all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, threads);
   }
   const AxisPass pass(data, length, inner, 1, inverse, divisor);
   std::vector<Scratch> scratch(tamsel::detail::workers_for(pass.items(), threads));
@@ -140,17 +141,17 @@ void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool in
 } // namespace
 
 void transform_axes(std::span<Complex> data, std::span<const std::size_t> shape, bool inverse,
-                    unsigned threads) {
+                    unsigned threads, std::size_t tail) {
   // Axes of length 1 change no value and no place.
   std::vector<std::size_t> lengths;
   for (const std::size_t n : shape)
     if (n > 1) lengths.push_back(n);
-  const double divisor = inverse ? static_cast<double>(data.size()) : 0.0;
+  const double divisor = inverse ? static_cast<double>(data.size() / tail) : 0.0;
   if (lengths.empty()) {
     if (inverse) divide(data.data(), data.size(), divisor);
     return;
   }
-  all_axes(data.data(), lengths.data(), lengths.size(), inverse, divisor, threads);
+  all_axes(data.data(), lengths.data(), lengths.size(), tail, inverse, divisor, threads);
 }
 
 } // namespace tamsel::conventional::batch
