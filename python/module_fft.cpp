@@ -105,16 +105,34 @@ ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
   return out;
 }
 
-// a's last axis holds n/2 + 1 values (the caller fits it).
-RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
+// a's last axis holds n/2 + 1 values (the caller fits it).  With
+// `conjugate`, irfft of the conjugates (hfft's), each row conjugated into
+// a scratch row of its thread rather than the whole array into a copy.
+RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate) {
   check_length("irfft", n);
-  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
+  const std::size_t m = n / 2 + 1;
+  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != m)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n);
   RealArray out = aligned_array<double>(shape);
-  const conv::FftPlan plan(conv::Transform::real_backward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(out.size()) / n, workers);
+  const std::size_t rows = std::size_t(out.size()) / n;
+  if (!conjugate) {
+    const conv::FftPlan plan(conv::Transform::real_backward, n);
+    plan_rows(plan, a.data(), out.mutable_data(), rows, workers);
+    return out;
+  }
+  const Complex* in = a.data();
+  double* x = out.mutable_data();
+  py::gil_scoped_release release;
+  tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
+                                                                 std::size_t last, std::size_t) {
+    std::vector<Complex> row(m);
+    for (std::size_t r = first; r < last; ++r) {
+      for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
+      conv::irfft(row, {x + r * n, n});
+    }
+  });
   return out;
 }
 
@@ -246,7 +264,8 @@ namespace tamsel_python {
 void add_transforms(py::module_& m) {
   m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
   m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
-  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1,
+        py::arg("conjugate") = false);
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
         py::arg("workers") = 1);
   m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);

@@ -150,6 +150,10 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     ValueError, TypeError
         As fft.
     """
+    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
+            and out is None and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST
+            and a.dtype.char == "d"):
+        return _core.rfft_rows(a, 1)  # the common case, every argument checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "rfft")
     dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, "rfft")
@@ -192,6 +196,10 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
     ValueError, TypeError
         As fft.
     """
+    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
+            and out is None and a.ndim > 0 and 2 <= a.shape[-1] <= _LARGEST // 2
+            and a.dtype.char == "D"):
+        return _core.irfft_rows(a, 2 * (a.shape[-1] - 1), 1)  # the common case, checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, "irfft", lambda m: 2 * (m - 1))
     dtype = _result_type(a, True)
     _check_out(out, _shape(a.shape, axis, n), dtype, "irfft")
@@ -200,7 +208,7 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
 
 def _conjugate_irfft(a, n, workers):
-    return _core.irfft_rows(np.conjugate(a, dtype=np.complex128, order="C"), n, workers)
+    return _core.irfft_rows(a, n, workers, True)
 
 
 def hfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=None):
