@@ -128,7 +128,7 @@ TEST(FftPlan, EveryLineHasTheBitsOfItsFunction) {
 // fftn and ifftn by any number of threads and with every kernel table give
 // the bits of one thread; fftn those of fft along each axis, the last
 // first; ifftn of one axis those of ifft.  Lengths on both sides of the
-// engine's strips (up to 512) and lines side by side (16 to 8192).
+// engine's strips (up to 512) and rows side by side (below 32).
 TEST(FftPlan, FftnBitsWhateverTheThreads) {
   std::mt19937_64 gen(11);
   const std::size_t lengths[] = {1, 2, 3, 4, 6, 8, 16, 5, 32, 12, 64, 512, 1024};

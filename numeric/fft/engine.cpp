@@ -152,8 +152,7 @@ void strip_butterflies(decltype(kernels::Table::butterflies) butterflies, Real* 
   }
 }
 
-// uncached_strip_pass with the exact factors, four runs of them at a time
-// (exact_runs, as exact_pass), the runs 16 KiB on the stack.
+// uncached_strip_pass with the exact factors, in runs as exact_pass.
 [[gnu::noinline]] void exact_strip_pass(decltype(kernels::Table::butterflies) butterflies,
                                         Real* data, Integer n, Integer h, Integer direction,
                                         Integer stride, Integer lines) {
@@ -223,8 +222,7 @@ void strided_call(const PlanStep& s, Real* data, Integer n, const Operands& o) {
   [[maybe_unused]] const Real* const w1 = s.w[1];
   [[maybe_unused]] const Real* const w2 = s.w[2];
   if constexpr (kOp == Op::rows_reverse) {
-    // The kernel exchanges multiples of 4 Reals; an odd line's last value
-    // is moved here.
+    // The kernel exchanges multiples of 4 Reals; an odd last line's here.
     const Integer even = 2 * (lines - lines % 2);
     for (Integer i = 0, r = 0; i < n; ++i, r = next_reversed(r, n)) {
       if (r <= i) continue;
@@ -444,10 +442,9 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 
 namespace {
 
-// Strips of plan.run lines, or all where fewer, each through all steps:
-// `lines` adjacent lines at data, rows `stride` values apart.  The kernels
-// of strided steps take rows at any offset: the plan's two schedules are
-// the same, and the first serves.
+// The `lines` adjacent lines at data, rows `stride` values apart, in strips
+// of plan.run lines through all steps (of the first schedule: strided
+// kernels take rows at any offset, so the two are the same).
 void run_strips(const Plan& plan, Real* data, Integer stride, Integer lines) {
   Operands o;
   o.stride = stride;
