@@ -48,7 +48,10 @@ template <typename T>
 void gather(const T* from, Lines layout, std::size_t first, std::size_t count,
             std::size_t length, T* dst, std::size_t dst_distance) {
   const T* base = from + first * layout.distance;
-  if (layout.distance < layout.stride) {
+  if (layout.stride == 1) {
+    for (std::size_t c = 0; c < count; ++c)
+      std::copy_n(base + c * layout.distance, length, dst + c * dst_distance);
+  } else if (layout.distance < layout.stride) {
     for (std::size_t j = 0; j < length; ++j)
       for (std::size_t c = 0; c < count; ++c)
         dst[c * dst_distance + j] = base[c * layout.distance + j * layout.stride];
@@ -64,7 +67,10 @@ template <typename T>
 void scatter(const T* src, std::size_t src_distance, T* to, Lines layout, std::size_t first,
              std::size_t count, std::size_t length) {
   T* base = to + first * layout.distance;
-  if (layout.distance < layout.stride) {
+  if (layout.stride == 1) {
+    for (std::size_t c = 0; c < count; ++c)
+      std::copy_n(src + c * src_distance, length, base + c * layout.distance);
+  } else if (layout.distance < layout.stride) {
     for (std::size_t j = 0; j < length; ++j)
       for (std::size_t c = 0; c < count; ++c)
         base[c * layout.distance + j * layout.stride] = src[c * src_distance + j];
