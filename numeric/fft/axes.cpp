@@ -62,8 +62,9 @@ struct AxisPass {
 
   // A power of two: the steps of fft (or of the unscaled inverse) with the
   // exact factors, for many lines at once where they lie: short contiguous
-  // rows side by side, strided lines in strips of adjacent ones.  Every butterfly
-  // computes what it does in fft's own schedule, so the bits are fft's.
+  // rows side by side, strided lines in strips of adjacent ones.  Every
+  // butterfly computes what it does in fft's own schedule, so the bits are
+  // fft's.
   void run_binary(std::size_t first, std::size_t last) const {
     const Integer sign = inverse ? 1 : -1;
     const auto n = static_cast<Integer>(length);
