@@ -12,6 +12,7 @@
 #include "fft/any_length.h"
 #include "fft/exact.h"
 #include "fft/lines.h"
+#include "parallel.h"
 
 namespace tamsel::conventional {
 
@@ -138,11 +139,11 @@ void backward_unscaled(std::span<Complex> data) {
 
 namespace {
 
-// fftn or ifftn after checking the shape (every length from 1 to
-// kLargestLength, their product data.size() and at most kLargestLength)
-// and the thread count.
-void transform_all(const char* routine, std::span<Complex> data,
-                   std::span<const std::size_t> shape, bool inverse, unsigned threads) {
+// The number of values of an array of this shape, refused unless it has an
+// axis, every length is from 1 to kLargestLength and their product at most
+// kLargestLength; and the thread count, refused if 0.
+std::size_t checked_count(const char* routine, std::span<const std::size_t> shape,
+                          unsigned threads) {
   if (shape.empty()) refuse(routine, "the shape has no axis");
   std::size_t count = 1;
   for (std::size_t d = 0; d < shape.size(); ++d) {
@@ -152,12 +153,44 @@ void transform_all(const char* routine, std::span<Complex> data,
     if (count > kLargestLength)
       refuse(routine, "the array holds more than " + std::to_string(kLargestLength) + " values");
   }
-  same_size(routine, "the array", data.size(), count);
   if (threads == 0) refuse(routine, "the thread count is 0");
+  return count;
+}
+
+// fftn or ifftn after checking the shape and the thread count.
+void transform_all(const char* routine, std::span<Complex> data,
+                   std::span<const std::size_t> shape, bool inverse, unsigned threads) {
+  same_size(routine, "the array", data.size(), checked_count(routine, shape, threads));
   batch::transform_axes(data, shape, inverse, threads);
 }
 
 } // namespace
+
+void rfftn(std::span<const double> in, std::span<Complex> out,
+           std::span<const std::size_t> shape, unsigned threads) {
+  const std::size_t count = checked_count("rfftn", shape, threads);
+  same_size("rfftn", "the array", in.size(), count);
+  const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
+  same_size("rfftn", "the output", out.size(), rows * m);
+  detail::in_parts(rows, threads, [&](std::size_t first, std::size_t last, std::size_t) {
+    for (std::size_t r = first; r < last; ++r) rfft(in.subspan(r * n, n), out.subspan(r * m, m));
+  });
+  batch::transform_axes(out, shape.first(shape.size() - 1), false, threads, m);
+}
+
+void irfftn(std::span<const Complex> in, std::span<double> out,
+            std::span<const std::size_t> shape, unsigned threads) {
+  const std::size_t count = checked_count("irfftn", shape, threads);
+  same_size("irfftn", "the array", out.size(), count);
+  const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
+  same_size("irfftn", "the spectrum", in.size(), rows * m);
+  std::vector<Complex> work(in.begin(), in.end());
+  batch::transform_axes(work, shape.first(shape.size() - 1), true, threads, m);
+  detail::in_parts(rows, threads, [&](std::size_t first, std::size_t last, std::size_t) {
+    for (std::size_t r = first; r < last; ++r)
+      irfft(std::span<const Complex>(work).subspan(r * m, m), out.subspan(r * n, n));
+  });
+}
 
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape) {
   transform_all("fftn", data, shape, false, 1);

@@ -105,16 +105,34 @@ ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
   return out;
 }
 
-// a's last axis holds n/2 + 1 values (the caller fits it).
-RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers) {
+// a's last axis holds n/2 + 1 values (the caller fits it).  With
+// `conjugate`, irfft of the conjugates (hfft's), each row conjugated into
+// a scratch row of its thread rather than the whole array into a copy.
+RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate) {
   check_length("irfft", n);
-  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != n / 2 + 1)
+  const std::size_t m = n / 2 + 1;
+  if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != m)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n);
   RealArray out = aligned_array<double>(shape);
-  const conv::FftPlan plan(conv::Transform::real_backward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(out.size()) / n, workers);
+  const std::size_t rows = std::size_t(out.size()) / n;
+  if (!conjugate) {
+    const conv::FftPlan plan(conv::Transform::real_backward, n);
+    plan_rows(plan, a.data(), out.mutable_data(), rows, workers);
+    return out;
+  }
+  const Complex* in = a.data();
+  double* x = out.mutable_data();
+  py::gil_scoped_release release;
+  tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
+                                                                 std::size_t last, std::size_t) {
+    std::vector<Complex> row(m);
+    for (std::size_t r = first; r < last; ++r) {
+      for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
+      conv::irfft(row, {x + r * n, n});
+    }
+  });
   return out;
 }
 
@@ -168,6 +186,77 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
   return out;
 }
 
+// The lengths of a's last `axes` axes, checked, and their product.
+std::vector<std::size_t> last_axes(const py::array& a, std::size_t axes, const char* routine,
+                                   std::size_t& block) {
+  if (axes < 1 || axes > std::size_t(a.ndim()))
+    throw py::value_error(std::string(routine) + ": no axis to transform");
+  std::vector<std::size_t> shape;
+  block = 1;
+  for (std::size_t d = std::size_t(a.ndim()) - axes; d < std::size_t(a.ndim()); ++d) {
+    shape.push_back(std::size_t(a.shape(py::ssize_t(d))));
+    check_length(routine, shape.back());
+    block *= shape.back();
+  }
+  return shape;
+}
+
+// Each of `blocks` blocks through one(b, threads inside it), without the
+// GIL: whole blocks to each thread when they split evenly between the
+// threads, else the threads inside each block in turn.
+template <typename One>
+void each_block(std::size_t blocks, unsigned count, const One& one) {
+  py::gil_scoped_release release;
+  if (blocks % count == 0 || blocks >= 8 * std::size_t{count}) {
+    tamsel::detail::in_parts(blocks, count, [&](std::size_t first, std::size_t last, std::size_t) {
+      for (std::size_t b = first; b < last; ++b) one(b, 1u);
+    });
+  } else {
+    for (std::size_t b = 0; b < blocks; ++b) one(b, count);
+  }
+}
+
+// rfftn over the last `axes` axes of a, for every index of the others.
+ComplexArray rfftn_blocks(const RealArray& a, std::size_t axes, std::size_t workers) {
+  std::size_t block = 0;
+  const auto shape = last_axes(a, axes, "rfftn", block);
+  auto out_shape = shape_of(a);
+  out_shape.back() = py::ssize_t(shape.back() / 2 + 1);
+  ComplexArray out = aligned_array<Complex>(out_shape);
+  const std::size_t out_block = block / shape.back() * (shape.back() / 2 + 1);
+  const std::size_t blocks = block == 0 ? 0 : std::size_t(a.size()) / block;
+  const double* in = a.data();
+  Complex* z = out.mutable_data();
+  each_block(blocks, threads(workers, std::size_t(a.size())), [&](std::size_t b, unsigned n) {
+    conv::rfftn({in + b * block, block}, {z + b * out_block, out_block}, shape, n);
+  });
+  return out;
+}
+
+// irfftn over the last `axes` axes of a, the last of them holding
+// n/2 + 1 values (the caller fits it), into n reals.
+RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
+                        std::size_t workers) {
+  std::size_t block = 0;
+  auto shape = last_axes(a, axes, "irfftn", block);
+  check_length("irfftn", n);
+  if (shape.back() != n / 2 + 1)
+    throw py::value_error("irfftn: the last axis must hold n/2 + 1 values");
+  const std::size_t in_block = block;
+  block = block / shape.back() * n;
+  shape.back() = n;
+  auto out_shape = shape_of(a);
+  out_shape.back() = py::ssize_t(n);
+  RealArray out = aligned_array<double>(out_shape);
+  const std::size_t blocks = in_block == 0 ? 0 : std::size_t(a.size()) / in_block;
+  const Complex* in = a.data();
+  double* x = out.mutable_data();
+  each_block(blocks, threads(workers, std::size_t(out.size())), [&](std::size_t b, unsigned t) {
+    conv::irfftn({in + b * in_block, in_block}, {x + b * block, block}, shape, t);
+  });
+  return out;
+}
+
 } // namespace
 
 namespace tamsel_python {
@@ -175,8 +264,12 @@ namespace tamsel_python {
 void add_transforms(py::module_& m) {
   m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
   m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
-  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1);
+  m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1,
+        py::arg("conjugate") = false);
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
+        py::arg("workers") = 1);
+  m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);
+  m.def("irfftn_blocks", &irfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("n"),
         py::arg("workers") = 1);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -124,15 +125,20 @@ TEST(FftPlan, EveryLineHasTheBitsOfItsFunction) {
   }
 }
 
-// fftn and ifftn by any number of threads give the bits of one; fftn those
-// of fft along each axis, the last first; ifftn of one axis those of ifft.
+// fftn and ifftn by any number of threads and with every kernel table give
+// the bits of one thread; fftn those of fft along each axis, the last
+// first; ifftn of one axis those of ifft.  Lengths on both sides of the
+// engine's strips (up to 512) and rows side by side (below 32).
 TEST(FftPlan, FftnBitsWhateverTheThreads) {
   std::mt19937_64 gen(11);
-  const std::size_t lengths[] = {1, 2, 3, 4, 6, 8, 16, 5, 32, 12};
-  for (int trial = 0; trial < 60; ++trial) {
+  const std::size_t lengths[] = {1, 2, 3, 4, 6, 8, 16, 5, 32, 12, 64, 512, 1024};
+  for (int trial = 0; trial < 80; ++trial) {
     std::vector<std::size_t> shape(gen() % 4 + 1);
     std::size_t count = 1;
-    for (std::size_t& n : shape) count *= n = lengths[gen() % std::size(lengths)];
+    do {
+      count = 1;
+      for (std::size_t& n : shape) count *= n = lengths[gen() % std::size(lengths)];
+    } while (count > std::size_t{1} << 15);
     const auto x = values<Complex>(count, gen);
     auto by_axes = x;
     for (std::size_t axis = shape.size(), stride = 1; axis-- > 0; stride *= shape[axis])
@@ -144,7 +150,9 @@ TEST(FftPlan, FftnBitsWhateverTheThreads) {
       }
     auto inverse_one = x;
     conv::ifftn(inverse_one, shape, 1);
+    const auto kernels = tamsel::test_support::runnable_kernels();
     for (const unsigned threads : {1u, 2u, 3u, 5u}) {
+      const tamsel::kernels::KernelOverride use(kernels[(trial + threads) % kernels.size()]);
       auto z = x;
       conv::fftn(z, shape, threads);
       for (std::size_t i = 0; i < count; ++i)
@@ -158,6 +166,51 @@ TEST(FftPlan, FftnBitsWhateverTheThreads) {
       auto z = x;
       conv::ifft(z);
       for (std::size_t i = 0; i < count; ++i) ASSERT_TRUE(same_bits(z[i], inverse_one[i])) << i;
+    }
+  }
+}
+
+// rfftn: rfft of every row, then fftn over the other axes of each of the
+// rows' values; irfftn: ifftn over all axes but the last of each value of
+// a row, then irfft of every row; the bits of those, whatever the threads.
+TEST(FftPlan, RfftnIsRfftThenFftnOverTheOthers) {
+  std::mt19937_64 gen(12);
+  const std::size_t lengths[] = {1, 2, 3, 4, 5, 6, 8, 16, 64, 512};
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<std::size_t> shape(gen() % 3 + 1);
+    std::size_t count = 1;
+    do {
+      count = 1;
+      for (std::size_t& n : shape) count *= n = lengths[gen() % std::size(lengths)];
+    } while (count > std::size_t{1} << 14);
+    const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
+    const std::span<const std::size_t> leading(shape.data(), shape.size() - 1);
+    // Each of the rows' m values through f over the leading axes.
+    const auto over_leading = [&](std::vector<Complex>& z, auto f) {
+      std::vector<Complex> slice(rows);
+      for (std::size_t t = 0; t < m; ++t) {
+        for (std::size_t r = 0; r < rows; ++r) slice[r] = z[r * m + t];
+        if (!leading.empty()) f(slice);
+        for (std::size_t r = 0; r < rows; ++r) z[r * m + t] = slice[r];
+      }
+    };
+    const auto x = values<double>(count, gen);
+    std::vector<Complex> spectrum(rows * m), got(rows * m);
+    for (std::size_t r = 0; r < rows; ++r)
+      conv::rfft(std::span(x).subspan(r * n, n), std::span(spectrum).subspan(r * m, m));
+    over_leading(spectrum, [&](std::vector<Complex>& v) { conv::fftn(v, leading); });
+    auto back_spectrum = spectrum;
+    over_leading(back_spectrum, [&](std::vector<Complex>& v) { conv::ifftn(v, leading); });
+    std::vector<double> back(count), got_back(count);
+    for (std::size_t r = 0; r < rows; ++r)
+      conv::irfft(std::span(back_spectrum).subspan(r * m, m), std::span(back).subspan(r * n, n));
+    for (const unsigned threads : {1u, 3u}) {
+      conv::rfftn(x, got, shape, threads);
+      conv::irfftn(spectrum, got_back, shape, threads);
+      for (std::size_t i = 0; i < rows * m; ++i)
+        ASSERT_TRUE(same_bits(got[i], spectrum[i])) << "rfftn trial " << trial << " " << i;
+      for (std::size_t i = 0; i < count; ++i)
+        ASSERT_TRUE(same_bits(got_back[i], back[i])) << "irfftn trial " << trial << " " << i;
     }
   }
 }
@@ -183,6 +236,10 @@ TEST(FftPlan, RefusalsNameTheFault) {
       {"huge", [&] { complex.execute(a.data(), {1, std::size_t(-1) / 2}, b.data(), {1, 8}, 3); },
        "does not fit"},
       {"fftn", [&] { const std::size_t s[] = {8, 8}; conv::fftn(a, s, 0); }, "thread count is 0"},
+      {"rfftn", [&] { const std::size_t s[] = {8, 8}; conv::rfftn(r, a, s); },
+       "rfftn: the output holds 64 values, not 40"},
+      {"irfftn", [&] { const std::size_t s[] = {4, 16}; conv::irfftn(a, r, s); },
+       "irfftn: the spectrum holds 64 values, not 36"},
   };
   for (const auto& c : cases) {
     try {

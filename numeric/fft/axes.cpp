@@ -7,20 +7,29 @@
 // in a cache is done there whole, rows and columns, before the next one.
 #include "lines.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <tamsel/numeric/types.h>
 
 #include "../parallel.h"
+#include "engine.h"
 
 namespace tamsel::conventional::batch {
 
 namespace {
 
-void divide(Complex* values, std::size_t count, double divisor) {
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
-}
+// Strided lines of up to this many values go through the engine in strips
+// of adjacent lines where they lie; longer ones are gathered a few at a
+// time into scratch: a strip's rows, a power of two of bytes apart, crowd
+// a few sets of the caches, which costs more there than the passes in
+// strips save (bench/NOTES.md).
+constexpr std::size_t kLongestStrip = 512;
+
+// Contiguous rows shorter than this go through the engine side by side;
+// from it, one at a time, whose plan then keeps the values in the layout
+// of parts where the kernel table has it (bench/NOTES.md).
+constexpr std::size_t kLinesBelow = 32;
 
 // The lines of one axis: `blocks` blocks of `length` rows of `inner`
 // values each, line e of a block taking value e of every row; each through
@@ -39,6 +48,8 @@ struct AxisPass {
   std::size_t items() const { return blocks * inner; }
 
   void run(std::size_t first, std::size_t last, Scratch& scratch) const {
+    const bool binary = (length & (length - 1)) == 0;
+    if (binary && (inner == 1 || length <= kLongestStrip)) return run_binary(first, last);
     const LineStep step = inverse ? backward_unscaled : fft;
     const Lines layout{inner, 1};
     for (std::size_t t = first; t < last;) {
@@ -48,38 +59,71 @@ struct AxisPass {
       t += end - e;
     }
   }
+
+  // A power of two: the steps of fft (or of the unscaled inverse) with the
+  // exact factors, for many lines at once where they lie: short contiguous
+  // rows side by side, strided lines in strips of adjacent ones.  Every
+  // butterfly computes what it does in fft's own schedule, so the bits are
+  // fft's.
+  void run_binary(std::size_t first, std::size_t last) const {
+    const Integer sign = inverse ? 1 : -1;
+    const auto n = static_cast<Integer>(length);
+    auto* reals = reinterpret_cast<Real*>(data);
+    if (inner == 1) {
+      if (length < kLinesBelow) {
+        fft::transform_lines(reals + 2 * first * length, n, static_cast<Integer>(last - first),
+                             sign, fft::Roots::exact);
+      } else {
+        for (std::size_t r = first; r < last; ++r)
+          fft::transform(reals + 2 * r * length, n, sign, fft::Roots::exact);
+      }
+      if (divisor != 0.0) divide(data + first * length, (last - first) * length, divisor);
+      return;
+    }
+    for (std::size_t t = first; t < last;) {
+      const std::size_t start = t / inner * length * inner, e = t % inner;
+      const std::size_t end = std::min(inner, e + (last - t));
+      fft::transform_strips(reals + 2 * (start + e), n, static_cast<Integer>(inner),
+                            static_cast<Integer>(end - e), sign, fft::Roots::exact);
+      if (divisor != 0.0)
+        for (std::size_t i = 0; i < length; ++i)
+          divide(data + start + i * inner + e, end - e, divisor);
+      t += end - e;
+    }
+  }
 };
 
-// Every axis of a C-order block of the given lengths (each at least 2),
+// Every axis of a C-order block of the given lengths (each at least 2)
+// whose elements are `tail` values each (the same lines for each of them),
 // by one thread, every value divided by divisor at the end unless it is 0.
-void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
-              double divisor, Scratch& scratch) {
-  std::size_t inner = 1;
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, std::size_t tail,
+              bool inverse, double divisor, Scratch& scratch) {
+  std::size_t inner = tail;
   for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
   const AxisPass pass(data, shape[0], inner, 1, inverse, divisor);
   if (axes == 2) {
-    const AxisPass rows(data, inner, 1, shape[0], inverse, 0.0);
+    const AxisPass rows(data, shape[1], tail, shape[0], inverse, 0.0);
     rows.run(0, rows.items(), scratch);
   } else if (axes > 2) {
     for (std::size_t i = 0; i < shape[0]; ++i)
-      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch);
+      all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, scratch);
   }
   pass.run(0, pass.items(), scratch);
 }
 
 // all_axes with the work of each pass split between threads, and every
 // value divided by divisor at the end unless it is 0.
-void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool inverse,
-              double divisor, unsigned threads) {
+void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, std::size_t tail,
+              bool inverse, double divisor, unsigned threads) {
   if (threads == 1) {
     Scratch scratch;
-    return all_axes(data, shape, axes, inverse, divisor, scratch);
+    return all_axes(data, shape, axes, tail, inverse, divisor, scratch);
   }
-  std::size_t inner = 1;
+  std::size_t inner = tail;
   for (std::size_t d = 1; d < axes; ++d) inner *= shape[d];
   const std::size_t length = shape[0];
   if (axes == 2) {
-    const AxisPass rows(data, inner, 1, length, inverse, 0.0);
+    const AxisPass rows(data, shape[1], tail, length, inverse, 0.0);
     std::vector<Scratch> scratch(tamsel::detail::workers_for(rows.items(), threads));
     tamsel::detail::in_parts(rows.items(), threads, [&](std::size_t first, std::size_t last,
                                                         std::size_t w) {
@@ -91,11 +135,11 @@ void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool in
     tamsel::detail::in_parts(length, threads, [&](std::size_t first, std::size_t last,
                                                   std::size_t w) {
       for (std::size_t i = first; i < last; ++i)
-        all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, scratch[w]);
+        all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, scratch[w]);
     });
   } else if (axes > 2) {
     for (std::size_t i = 0; i < length; ++i)
-      all_axes(data + i * inner, shape + 1, axes - 1, inverse, 0.0, threads);
+      all_axes(data + i * inner, shape + 1, axes - 1, tail, inverse, 0.0, threads);
   }
   const AxisPass pass(data, length, inner, 1, inverse, divisor);
   std::vector<Scratch> scratch(tamsel::detail::workers_for(pass.items(), threads));
@@ -108,17 +152,17 @@ void all_axes(Complex* data, const std::size_t* shape, std::size_t axes, bool in
 } // namespace
 
 void transform_axes(std::span<Complex> data, std::span<const std::size_t> shape, bool inverse,
-                    unsigned threads) {
+                    unsigned threads, std::size_t tail) {
   // Axes of length 1 change no value and no place.
   std::vector<std::size_t> lengths;
   for (const std::size_t n : shape)
     if (n > 1) lengths.push_back(n);
-  const double divisor = inverse ? static_cast<double>(data.size()) : 0.0;
+  const double divisor = inverse ? static_cast<double>(data.size() / tail) : 0.0;
   if (lengths.empty()) {
     if (inverse) divide(data.data(), data.size(), divisor);
     return;
   }
-  all_axes(data.data(), lengths.data(), lengths.size(), inverse, divisor, threads);
+  all_axes(data.data(), lengths.data(), lengths.size(), tail, inverse, divisor, threads);
 }
 
 } // namespace tamsel::conventional::batch

@@ -152,6 +152,19 @@ void strip_butterflies(decltype(kernels::Table::butterflies) butterflies, Real* 
   }
 }
 
+// uncached_strip_pass with the exact factors, in runs as exact_pass.
+[[gnu::noinline]] void exact_strip_pass(decltype(kernels::Table::butterflies) butterflies,
+                                        Real* data, Integer n, Integer h, Integer direction,
+                                        Integer stride, Integer lines) {
+  Real runs[8 * kRun];
+  for (Integer i0 = 0; i0 < h / 4; i0 += kRun) {
+    exact_runs(direction, 2 * h, i0, runs);
+    const Integer j0[4] = {i0, h / 2 - i0 - kRun, h / 2 + i0, h - i0 - kRun};
+    for (int r = 0; r < 4; ++r)
+      strip_butterflies(butterflies, data, n, h, runs + 2 * r * kRun, j0[r], kRun, stride, lines);
+  }
+}
+
 // The table entry each kind of step calls (none for a group and the plain
 // permutation).
 template <Op kOp>
@@ -209,8 +222,17 @@ void strided_call(const PlanStep& s, Real* data, Integer n, const Operands& o) {
   [[maybe_unused]] const Real* const w1 = s.w[1];
   [[maybe_unused]] const Real* const w2 = s.w[2];
   if constexpr (kOp == Op::rows_reverse) {
+    // The kernel exchanges multiples of 4 Reals; an odd last line's here.
+    const Integer even = 2 * (lines - lines % 2);
     for (Integer i = 0, r = 0; i < n; ++i, r = next_reversed(r, n)) {
-      if (r > i) call(data + 2 * i * stride, data + 2 * r * stride, kernels::Reals{2 * lines});
+      if (r <= i) continue;
+      Real* const a = data + 2 * i * stride;
+      Real* const b = data + 2 * r * stride;
+      if (even != 0) call(a, b, kernels::Reals{even});
+      if (even != 2 * lines) {
+        std::swap(a[even], b[even]);
+        std::swap(a[even + 1], b[even + 1]);
+      }
     }
   } else if constexpr (kOp == Op::strip_pass) {
     strip_butterflies(call, data, n, h, w0, 0, h, stride, lines);
@@ -231,6 +253,7 @@ void strided_call(const PlanStep& s, Real* data, Integer n, const Operands& o) {
     }
   } else {
     static_assert(kOp == Op::uncached_strip_pass);
+    if (s.roots == Roots::exact) return exact_strip_pass(call, data, n, h, s.j0, stride, lines);
     in_chunks(h, s.j0, [&](const Real* w, Integer j0) {
       strip_butterflies(call, data, n, h, w, j0, kChunk, stride, lines);
     });
@@ -384,11 +407,12 @@ void transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
   execute(plan, out, count, o);
 }
 
-void transform_lines(Real* data, Integer count, Integer lines, Integer direction) {
+void transform_lines(Real* data, Integer count, Integer lines, Integer direction,
+                     Roots roots) {
   const kernels::Table& k = kernels::active();
-  const Plan& plan = plan_for(k, Shape::lines, count, direction);
+  const Plan& plan = plan_for(k, Shape::lines, count, direction, roots);
   if (plan.takes) return execute_lines(plan, data, lines);
-  const Plan& single = plan_for(k, Shape::complex, count, direction);
+  const Plan& single = plan_for(k, Shape::complex, count, direction, roots);
   for (Integer line = 0; line < lines; ++line) {
     execute(single, data + 2 * line * count, count, Operands{});
   }
@@ -416,22 +440,34 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
   return true;
 }
 
+namespace {
+
+// The `lines` adjacent lines at data, rows `stride` values apart, in strips
+// of plan.run lines through all steps (of the first schedule: strided
+// kernels take rows at any offset, so the two are the same).
+void run_strips(const Plan& plan, Real* data, Integer stride, Integer lines) {
+  Operands o;
+  o.stride = stride;
+  o.lines = plan.run < lines ? plan.run : lines;
+  for (Integer e = 0; e < lines; e += o.lines) {
+    if (lines - e < o.lines) o.lines = lines - e;
+    run(plan.aligned.begin(), plan.aligned.end(), data + 2 * e, plan.count, o);
+  }
+}
+
+} // namespace
+
 void transform_strided(Real* data, Integer L, Integer B, Integer A, Integer direction,
                        bool rows_permuted) {
   const Shape shape = rows_permuted ? Shape::strided_permuted : Shape::strided;
   const Plan& plan = plan_for(kernels::active(), shape, L, direction);
-  // Strips of plan.run lines, or all B where fewer, each through all steps.
-  // The kernels of strided steps take rows at any offset: the plan's two
-  // schedules are the same, and the first serves.
-  Operands o;
-  o.stride = B;
-  o.lines = plan.run < B ? plan.run : B;
-  for (Integer a = 0; a < A; ++a) {
-    Real* const block = data + 2 * a * L * B;
-    for (Integer e = 0; e < B; e += o.lines) {
-      run(plan.aligned.begin(), plan.aligned.end(), block + 2 * e, L, o);
-    }
-  }
+  for (Integer a = 0; a < A; ++a) run_strips(plan, data + 2 * a * L * B, B, B);
+}
+
+void transform_strips(Real* data, Integer L, Integer stride, Integer lines, Integer direction,
+                      Roots roots) {
+  run_strips(plan_for(kernels::active(), Shape::strided, L, direction, roots), data, stride,
+             lines);
 }
 
 void transform_planes(Real* data, Integer L, Integer next, Integer planes, Integer direction) {

@@ -169,8 +169,9 @@ void transform_interleaved(const Real* re, const Real* im, Real* out, Integer co
                            Integer sign);
 
 // transform of each of `lines` runs of count values side by side at data
-// (count >= 2, a power of two).
-void transform_lines(Real* data, Integer count, Integer lines, Integer sign);
+// (count >= 2, a power of two), with the factors of `roots`.
+void transform_lines(Real* data, Integer count, Integer lines, Integer sign,
+                     Roots roots = Roots::recurrence);
 
 // transform_lines, with the lines taken in groups of `group` (a power of two
 // from 2 dividing lines) and the result of line r of a group stored at line
@@ -186,6 +187,13 @@ bool transform_lines_permuted(Real* data, Integer count, Integer lines, Integer 
 // bit-reversed order already) and the passes of transform.
 void transform_strided(Real* data, Integer L, Integer B, Integer A, Integer sign,
                        bool rows_permuted);
+
+// transform with the factors of `roots` of each of `lines` adjacent lines
+// of L >= 2 values (a power of two), value i of line e at data[2 (i stride
+// + e)], stride >= lines: strips of them through the steps of
+// transform_strided, with transform's bits for every line.
+void transform_strips(Real* data, Integer L, Integer stride, Integer lines, Integer sign,
+                      Roots roots);
 
 // Two dimensions of fourn for sign +1 or -1, the first of contiguous lines
 // of L >= 2 values, the second of length next >= 2: the data are `planes`

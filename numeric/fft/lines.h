@@ -22,6 +22,11 @@ namespace tamsel::conventional::batch {
 // to the other, which the tests of ifftn of one axis hold to ifft).
 void backward_unscaled(std::span<Complex> data);
 
+// values[i] / divisor for each i < count, a correctly rounded quotient of
+// each part (by a power of two, the product with its exact reciprocal,
+// which is the same).
+void divide(Complex* values, std::size_t count, double divisor);
+
 // A transform of one contiguous line in place.
 using LineStep = void (*)(std::span<Complex>);
 
@@ -57,12 +62,13 @@ void complex_lines(const Complex* in, Lines in_lines, Complex* out, Lines out_li
                    std::size_t length, std::size_t first, std::size_t last, LineStep step,
                    double divisor, Scratch& scratch);
 
-// Every axis of a C-order array of this shape (lengths checked, their
-// product data.size()), the last first: forward (fft) or the unscaled
-// inverse along each, then, for the inverse, every value divided by the
-// number of values.  The lines of each axis are split between `threads`
-// threads (at least 1); the bits are those of one thread.
+// Every axis of a C-order array of this shape whose elements are `tail`
+// values each (lengths checked, their product times tail data.size()), the
+// last first: forward (fft) or the unscaled inverse along each, for each
+// of an element's values, then, for the inverse, every value divided by
+// the number of elements.  The lines of each axis are split between
+// `threads` threads (at least 1); the bits are those of one thread.
 void transform_axes(std::span<Complex> data, std::span<const std::size_t> shape, bool inverse,
-                    unsigned threads);
+                    unsigned threads, std::size_t tail = 1);
 
 } // namespace tamsel::conventional::batch

@@ -27,35 +27,42 @@ constexpr Integer kLeastStrip = 4;
 namespace detail {
 
 // The permutation of the rows (unless they come permuted), then the passes
-// of lengths M = 2 .. L: those with kept factors two at a time, or, with a
-// table that has triples, three at a time after at most two pairs, the
-// last alone when one is left; beyond the kept tables one at a time, their
-// factors made as they go.
+// of lengths M = 2 .. L with the factors of the plan's roots: those with
+// kept factors two at a time, or, with a table that has triples, three at
+// a time after at most two pairs, the last alone when one is left; beyond
+// the kept tables one at a time, their factors made as they go.
 void strided_steps(const kernels::Table& k, Plan& plan, Schedule& out) {
   const Integer L = plan.count;
   const Integer sign = plan.direction;
-  plan.run = L > kCachedLength          ? kMaxLength
+  const bool exact = plan.roots == Roots::exact;
+  const Integer kept = exact ? kExactLength : kCachedLength;
+  const auto w = [&](Integer m) {
+    return exact ? exact_twiddles(sign, m) : cached_twiddles(sign, m);
+  };
+  plan.run = L > kept                      ? kMaxLength
              : kStripValues / L < kLeastStrip ? kLeastStrip
                                            : kStripValues / L;
   if (plan.shape == Shape::strided) out.add(Op::rows_reverse, L, 0);
-  const Integer cached = L < kCachedLength ? L : kCachedLength;
+  const Integer cached = L < kept ? L : kept;
   for (Integer M = 2; M <= L; M *= 2) {
     const int left = M > cached ? 0 : std::countr_zero(std::uint32_t(cached / M)) + 1;
     if (k.can.triples && left % 3 == 0 && left > 0) {
       PlanStep& s = out.add(Op::strip_pass_triple, L, M / 2);
-      s.w[0] = cached_twiddles(sign, M);
-      s.w[1] = cached_twiddles(sign, 2 * M);
-      s.w[2] = cached_twiddles(sign, 4 * M);
+      s.w[0] = w(M);
+      s.w[1] = w(2 * M);
+      s.w[2] = w(4 * M);
       M *= 4;
     } else if (left >= 2) {
       PlanStep& s = out.add(Op::strip_pass_pair, L, M / 2);
-      s.w[0] = cached_twiddles(sign, M);
-      s.w[1] = cached_twiddles(sign, 2 * M);
+      s.w[0] = w(M);
+      s.w[1] = w(2 * M);
       M *= 2;
     } else if (left == 1) {
-      out.add(Op::strip_pass, L, M / 2).w[0] = cached_twiddles(sign, M);
+      out.add(Op::strip_pass, L, M / 2).w[0] = w(M);
     } else {
-      out.add(Op::uncached_strip_pass, L, M / 2).j0 = sign;
+      PlanStep& s = out.add(Op::uncached_strip_pass, L, M / 2);
+      s.j0 = sign;
+      s.roots = plan.roots;
     }
   }
 }

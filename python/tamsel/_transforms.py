@@ -43,7 +43,7 @@ def _half_spectrum(a, n, axis, norm, out, workers, routine):
 
 
 def _conjugate_irfft(a, n, workers):
-    return _core.irfft_rows(np.conjugate(a, dtype=np.complex128, order="C"), n, workers)
+    return _core.irfft_rows(a, n, workers, True)  # irfft of conj(a), row by row
 
 
 def _real_sequence(a, n, axis, norm, out, workers, routine):
@@ -164,6 +164,10 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
 
     {returns_half_spectrum}
     """
+    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
+            and out is None and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST
+            and a.dtype.char == "d"):
+        return _core.rfft_rows(a, 1)  # the common case, every argument checked
     return _half_spectrum(a, n, axis, norm, out, workers, "rfft")
 
 
@@ -189,6 +193,10 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
     {returns_real_sequence}
     """
+    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
+            and out is None and a.ndim > 0 and 2 <= a.shape[-1] <= _LARGEST // 2
+            and a.dtype.char == "D"):
+        return _core.irfft_rows(a, 2 * (a.shape[-1] - 1), 1)  # the common case, checked
     return _real_sequence(a, n, axis, norm, out, workers, "irfft")
 
 

@@ -6,7 +6,7 @@ transforms along one axis."""
 import numpy as np
 
 from tamsel import _core
-from tamsel._arguments import (_along, _axes, _check_out, _finish, _fit, _result_type,
+from tamsel._arguments import (_axes, _check_out, _finish, _fit, _result_type,
                                _scale)
 from tamsel._docs import _filled
 
@@ -20,6 +20,16 @@ def _blocks(a, axes, inverse, workers):
         return _core.fft_blocks(a, k, inverse, workers)
     return np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse, workers),
                        last, axes)
+
+
+def _real_blocks(core, a, axes, *args):
+    """rfftn (irfftn) of a over axes: the toolkit's transform over the last
+    axes of a C-contiguous array, the axes moved there."""
+    k = len(axes)
+    last = list(range(a.ndim - k, a.ndim))
+    if axes == last:
+        return core(a, k, *args)
+    return np.moveaxis(core(np.moveaxis(a, axes, last), k, *args), last, axes)
 
 
 def _shape(a, s, axes, last=None):
@@ -48,9 +58,7 @@ def _rfftn(a, s, axes, norm, out, workers, routine):
     _check_out(out, _shape(a, s, axes, s[-1] // 2 + 1), dtype, routine)
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
-    result = _along(_core.rfft_rows, a, axes[-1], workers)
-    if len(axes) > 1:
-        result = _blocks(result, axes[:-1], False, workers)
+    result = _real_blocks(_core.rfftn_blocks, a, axes, workers)
     return _finish(result, _scale(norm, int(np.prod(s)), False, routine), dtype, out)
 
 
@@ -60,9 +68,7 @@ def _irfftn(a, s, axes, norm, out, workers, routine):
     _check_out(out, _shape(a, s, axes), dtype, routine)
     for axis, n in zip(axes, s[:-1] + [s[-1] // 2 + 1]):
         a = _fit(a, n, axis)
-    if len(axes) > 1:
-        a = _blocks(a, axes[:-1], True, workers)
-    result = _along(_core.irfft_rows, a, axes[-1], s[-1], workers)
+    result = _real_blocks(_core.irfftn_blocks, a, axes, s[-1], workers)
     return _finish(result, _scale(norm, int(np.prod(s)), True, routine), dtype, out)
 
 

@@ -213,3 +213,27 @@ def test_thread_calls_give_serial_bits():
 
 # The run: the example and fixed cases, against the command's reports and
 # tamsel-dump's bits of every coefficient.
+
+
+def test_rfftn_has_the_bits_of_rfft_then_fftn_of_the_other_axes():
+    # And irfftn those of ifftn over all axes but the last, then irfft,
+    # whatever the axes' order and the workers; hfft those of irfft of the
+    # conjugates.
+    rng = np.random.default_rng(7)
+    for trial in range(40):
+        shape = tuple(int(n) for n in rng.choice([1, 2, 3, 5, 8, 12, 64], rng.integers(1, 4)))
+        a = rng.standard_normal(shape)
+        axes = [int(d) for d in rng.permutation(a.ndim)[:rng.integers(1, a.ndim + 1)]]
+        n = [shape[d] for d in axes]
+        want = tamsel.rfft(a, axis=axes[-1])
+        if len(axes) > 1:
+            want = tamsel.fftn(want, axes=axes[:-1])
+        back = tamsel.ifftn(want, axes=axes[:-1]) if len(axes) > 1 else want
+        back = tamsel.irfft(back, n[-1], axis=axes[-1])
+        workers = trial % 3 + 1
+        assert tamsel.rfftn(a, axes=axes, workers=workers).tobytes() == want.tobytes()
+        assert tamsel.irfftn(want, s=n, axes=axes, workers=workers).tobytes() == back.tobytes()
+        if want.shape[axes[-1]] > 1:
+            hermitian = tamsel.hfft(want, axis=axes[-1], workers=workers)
+            conjugated = tamsel.irfft(np.conj(want), axis=axes[-1], norm="forward")
+            assert hermitian.tobytes() == conjugated.tobytes()

@@ -99,6 +99,21 @@ void ifftn(std::span<Complex> data, std::span<const std::size_t> shape);
 void fftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
 void ifftn(std::span<Complex> data, std::span<const std::size_t> shape, unsigned threads);
 
+// The spectrum of the real C-order array `in` of this shape over every
+// axis, out[k] = sum_j in[j] exp(-2 pi i sum_d j_d k_d / n_d) for k_last =
+// 0 .. n_last/2: rfft along the last axis, then fft along each of the
+// others, the last first (the bits of that composition); out is C-order
+// with n_last/2 + 1 values along the last axis.  irfftn is its inverse:
+// from such a spectrum, the unscaled inverse along every axis but the last,
+// the last first, a division by the number of values of those axes (ifftn
+// of them), then irfft along the last axis into the real array out of this
+// shape.  Shapes, lengths and threads as fftn's; in and out must not
+// overlap, and in is not changed.
+void rfftn(std::span<const double> in, std::span<Complex> out,
+           std::span<const std::size_t> shape, unsigned threads = 1);
+void irfftn(std::span<const Complex> in, std::span<double> out,
+            std::span<const std::size_t> shape, unsigned threads = 1);
+
 // The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0): a length that
 // the mixed-radix passes take without Bluestein's convolution.  target at
 // most 2^29.
