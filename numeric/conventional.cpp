@@ -164,14 +164,26 @@ void transform_all(const char* routine, std::span<Complex> data,
   batch::transform_axes(data, shape, inverse, threads);
 }
 
+// The lines along the last axis of rfftn's and irfftn's arrays, checked:
+// `reals` values in the real array, `complexes` in the spectrum (`what`).
+struct RealLines {
+  std::size_t n, m, rows;  // the axis's length, its spectrum's, the lines
+};
+RealLines real_lines(const char* routine, std::span<const std::size_t> shape, unsigned threads,
+                     std::size_t reals, const char* what, std::size_t complexes) {
+  const std::size_t count = checked_count(routine, shape, threads);
+  same_size(routine, "the array", reals, count);
+  const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
+  same_size(routine, what, complexes, rows * m);
+  return {n, m, rows};
+}
+
 } // namespace
 
 void rfftn(std::span<const double> in, std::span<Complex> out,
            std::span<const std::size_t> shape, unsigned threads) {
-  const std::size_t count = checked_count("rfftn", shape, threads);
-  same_size("rfftn", "the array", in.size(), count);
-  const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
-  same_size("rfftn", "the output", out.size(), rows * m);
+  const RealLines lines = real_lines("rfftn", shape, threads, in.size(), "the output", out.size());
+  const std::size_t n = lines.n, m = lines.m, rows = lines.rows;
   detail::in_parts(rows, threads, [&](std::size_t first, std::size_t last, std::size_t) {
     for (std::size_t r = first; r < last; ++r) rfft(in.subspan(r * n, n), out.subspan(r * m, m));
   });
@@ -180,10 +192,9 @@ void rfftn(std::span<const double> in, std::span<Complex> out,
 
 void irfftn(std::span<const Complex> in, std::span<double> out,
             std::span<const std::size_t> shape, unsigned threads) {
-  const std::size_t count = checked_count("irfftn", shape, threads);
-  same_size("irfftn", "the array", out.size(), count);
-  const std::size_t n = shape.back(), m = n / 2 + 1, rows = count / n;
-  same_size("irfftn", "the spectrum", in.size(), rows * m);
+  const RealLines lines =
+      real_lines("irfftn", shape, threads, out.size(), "the spectrum", in.size());
+  const std::size_t n = lines.n, m = lines.m, rows = lines.rows;
   std::vector<Complex> work(in.begin(), in.end());
   batch::transform_axes(work, shape.first(shape.size() - 1), true, threads, m);
   detail::in_parts(rows, threads, [&](std::size_t first, std::size_t last, std::size_t) {
