@@ -309,17 +309,14 @@ void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::spa
   real_forward(last, std::span<Complex>(y, m / 2 + 1));
   for (std::size_t k = 1; k <= m / 2; ++k) y[m - k] = std::conj(y[k]);
   for (std::size_t k = 0, km = 0; k <= n / 2; ++k, km = km + 1 == m ? 0 : km + 1) {
-    double re = spectra.data[km].real(), im = spectra.data[km].imag();
+    V sum = load(spectra.data + km);
     std::size_t t = 0;  // r k mod n
     for (std::size_t r = 1; r < p; ++r) {
       t += k;
       if (t >= n) t -= n;
-      const Complex v = spectra.data[r * m + km];
-      const double wr = plan.cos[t], wi = plan.sin[t];
-      re += v.real() * wr - v.imag() * wi;
-      im += v.real() * wi + v.imag() * wr;
+      sum += Factor(plan.cos[t], plan.sin[t]).times(load(spectra.data + r * m + km));
     }
-    out[k] = Complex(re, im);
+    store(&out[k], sum);
   }
   out[0] = Complex(out[0].real(), 0.0);
 }

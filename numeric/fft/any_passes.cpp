@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The passes hold each complex value in a vector of two doubles (re, im)
-// and do, lane by lane, the operations of the scalar arithmetic in
-// fft/any_passes.h's mul and minus_i and of std::complex's sums and real
-// multiples, each value's operations in the same order: every build
-// (SSE2, AVX, a plain scalar lowering, NEON) gives the same bits.
+// The passes hold each complex value in a vector of two doubles
+// (fft/any_passes.h's V).
 #include "fft/any_passes.h"
 
 #include <array>
-#include <cstring>
 #include <vector>
 
 #include "fft/unit_roots.h"
@@ -15,32 +11,6 @@
 namespace tamsel::fft::any {
 
 namespace {
-
-using V = double __attribute__((vector_size(16)));
-
-inline V load(const Complex* p) {
-  V v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void store(Complex* p, V v) { std::memcpy(static_cast<void*>(p), &v, sizeof v); }
-inline V splat(double x) { return V{x, x}; }
-inline V swap(V a) { return __builtin_shufflevector(a, a, 1, 0); }
-// (a.im, -a.re): minus_i.
-inline V neg_i(V a) { return __builtin_shufflevector(a, -a, 1, 2); }
-
-// A twiddle factor w as the two vectors of mul(b, w):
-// (b.re w.re, b.im w.re) + (b.im (-w.im), b.re w.im), the sums of mul
-// with its second terms' signs in the products (exact).
-struct Factor {
-  V re, im;
-  explicit Factor(const Complex* w) {
-    const V v = load(w);
-    re = __builtin_shufflevector(v, v, 0, 0);
-    im = __builtin_shufflevector(-v, v, 1, 3);
-  }
-  V times(V b) const { return b * re + swap(b) * im; }
-};
 
 // cos(2 pi j/r) and sin(2 pi j/r), j = 0 .. r-1, for the odd radices r,
 // and sqrt(1/2) for radix 8.
