@@ -279,11 +279,13 @@ void bench_fourn() {
 // primes (Bluestein's convolution) and of products of the larger radices;
 // rfft (out of place) and irfft (on a fresh copy of the spectrum, which
 // FFTW's c2r overwrites) of even and odd n.
-void bench_any() {
+void bench_any(std::vector<long> lengths) {
   using tamsel::conventional::Complex;
-  for (long n : {96L, 120L, 240L, 360L, 1000L, 1536L, 3000L, 6144L, 10000L, 15625L, 20480L,
+  if (lengths.empty())
+    lengths = {96L, 120L, 240L, 360L, 1000L, 1536L, 3000L, 6144L, 10000L, 15625L, 20480L,
                  49152L, 81000L, 100000L, 196608L, 390625L, 786432L, 1000000L, 97L, 1009L,
-                 10007L, 100003L, 1001L, 3003L, 19683L, 78125L}) {
+                 10007L, 100003L, 1001L, 3003L, 19683L, 78125L};
+  for (long n : lengths) {
     const std::size_t count = std::size_t(n);
     const auto src = random_values(2 * count, 500 + unsigned(n % 1000));
     FftwBuffer work(2 * count), out(2 * count + 2), spectrum(2 * count + 2);
@@ -406,6 +408,9 @@ int main(int argc, char** argv) {
   if (wanted("realft")) bench_realft(log2_max);
   if (wanted("correl")) bench_correl();
   if (wanted("fourn")) bench_fourn();
-  if (wanted("any")) bench_any();
+  // fft_bench 20 any N...: those lengths alone.
+  std::vector<long> lengths;
+  for (int i = 3; i < argc; ++i) lengths.push_back(std::atol(argv[i]));
+  if (wanted("any")) bench_any(lengths);
   return 0;
 }
