@@ -131,10 +131,11 @@ struct Table {
   void (*exchange)(Real* a, Real* b, Reals reals) = nullptr;
 
   // One pass of the any-length engine (fft/any_passes.h's pass) of radix 2,
-  // 3, 4, 5 or 8 whose stride s is a multiple of can.any_pass_values, on
-  // values and factors as (re, im) pairs of Reals.  constants holds, for
-  // radix 3 and 5, the cosines then the sines of 2 pi jk/radix at [(k-1) h
-  // + j-1], j, k = 1 .. h = (radix-1)/2, and for radix 8 sqrt(1/2).
+  // 3, 4, 5, 7, 8, 11 or 13 whose stride s is a multiple of
+  // can.any_pass_values, on values and factors as (re, im) pairs of Reals.
+  // constants holds, for the odd radices, the cosines then the sines of 2
+  // pi jk/radix at [(k-1) h + j-1], j, k = 1 .. h = (radix-1)/2, and for
+  // radix 8 sqrt(1/2).
   void (*any_pass)(unsigned radix, const Real* x, Real* y, Integer m, Integer s, const Real* tw,
                    const Real* constants) = nullptr;
 

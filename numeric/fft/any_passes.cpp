@@ -15,26 +15,27 @@ namespace {
 
 // cos(2 pi j/r) and sin(2 pi j/r), j = 0 .. r-1, for the odd radices r,
 // and sqrt(1/2) for radix 8.
-// For the kernel tables' any_pass, the cosines then the sines of 2 pi jk/r
-// at [(k-1) h + j-1], j, k = 1 .. h = (r-1)/2, for r = 3 and 5.
+// For the kernel tables' any_pass (odd[r]), the cosines then the sines of
+// 2 pi jk/r at [(k-1) h + j-1], j, k = 1 .. h = (r-1)/2, r = 3 .. 13.
 struct RadixConstants {
   std::array<std::array<double, 13>, 14> cos{}, sin{};
   double half_root = unit_root(1, 8).real();  // sqrt(1/2)
-  std::array<double, 2> three{};
-  std::array<double, 8> five{};
+  std::array<std::vector<double>, 14> odd;
   RadixConstants() {
-    for (unsigned r : {3u, 5u, 7u, 11u, 13u})
+    for (unsigned r : {3u, 5u, 7u, 11u, 13u}) {
       for (unsigned j = 0; j < r; ++j) {
         const Complex w = unit_root(j, r);
         cos[r][j] = w.real();
         sin[r][j] = -w.imag();
       }
-    three = {cos[3][1], sin[3][1]};
-    for (unsigned k = 1; k <= 2; ++k)
-      for (unsigned j = 1; j <= 2; ++j) {
-        five[(k - 1) * 2 + j - 1] = cos[5][j * k % 5];
-        five[4 + (k - 1) * 2 + j - 1] = sin[5][j * k % 5];
-      }
+      const unsigned h = (r - 1) / 2;
+      odd[r].resize(2 * h * h);
+      for (unsigned k = 1; k <= h; ++k)
+        for (unsigned j = 1; j <= h; ++j) {
+          odd[r][(k - 1) * h + j - 1] = cos[r][j * k % r];
+          odd[r][h * h + (k - 1) * h + j - 1] = sin[r][j * k % r];
+        }
+    }
   }
 };
 
@@ -204,9 +205,9 @@ void pass(unsigned radix, const Complex* x, Complex* y, std::size_t m, std::size
   // The table's wider vectors where it has the radix and s fits them.
   const kernels::Table& table = kernels::active();
   const auto lanes = std::size_t(table.can.any_pass_values);
-  if (lanes != 0 && s % lanes == 0 && (radix <= 5 || radix == 8)) {
+  if (lanes != 0 && s % lanes == 0 && radix <= 13) {
     const RadixConstants& k = radix_constants();
-    const double* constants = radix == 3 ? k.three.data() : radix == 5 ? k.five.data() : &k.half_root;
+    const double* constants = radix % 2 == 1 ? k.odd[radix].data() : &k.half_root;
     table.any_pass(radix, reinterpret_cast<const double*>(x), reinterpret_cast<double*>(y),
                    Integer(m), Integer(s), reinterpret_cast<const double*>(tw), constants);
     return;

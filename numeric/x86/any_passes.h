@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The any-length engine's passes of radix 2, 3, 4, 5 and 8 over W lanes:
+// The any-length engine's passes of radix 2, 3, 4, 5, 7, 8, 11 and 13 over W lanes:
 // fft/any_passes.h's pass, each vector holding the W/2 butterflies of
 // consecutive q (or, with s = 1, of consecutive p), every value's
 // operations those of the plain passes (fft/any_passes.cpp) in the same
@@ -164,7 +164,7 @@ TAMSEL_LANES void pass8(const Real* x, Real* y, Integer m, Integer s, const Real
   });
 }
 
-// Radix 3 or 5: c and sn hold cos and sin of 2 pi jk/R at [k-1][j-1].
+// Odd radix R up to 13: c and sn hold cos and sin of 2 pi jk/R at [k-1][j-1].
 template <int W, int R>
 TAMSEL_LANES void pass_odd(const Real* x, Real* y, Integer m, Integer s, const Real* tw,
                            const Real* c, const Real* sn) {
@@ -175,17 +175,17 @@ TAMSEL_LANES void pass_odd(const Real* x, Real* y, Integer m, Integer s, const R
     const Vec<V> a0 = load<V>(in);
     Vec<V> t[H], u[H], b[R];
     b[0] = a0;
-#pragma GCC unroll 4
+#pragma GCC unroll 8
     for (int j = 1; j <= H; ++j) {
       const Vec<V> aj = load<V>(in + j * step), ar = load<V>(in + (R - j) * step);
       t[j - 1] = aj + ar;
       u[j - 1] = aj - ar;
       b[0] += t[j - 1];
     }
-#pragma GCC unroll 4
+#pragma GCC unroll 8
     for (int k = 1; k <= H; ++k) {
       Vec<V> a = a0, bb = splat<V>(0.0);
-#pragma GCC unroll 4
+#pragma GCC unroll 8
       for (int j = 1; j <= H; ++j) {
         a += splat<V>(c[(k - 1) * H + j - 1]) * t[j - 1];
         bb += splat<V>(sn[(k - 1) * H + j - 1]) * u[j - 1];
@@ -194,14 +194,14 @@ TAMSEL_LANES void pass_odd(const Real* x, Real* y, Integer m, Integer s, const R
       b[R - k] = a - neg_i<V>(bb);
     }
     put(0, b[0]);
-#pragma GCC unroll 4
+#pragma GCC unroll 12
     for (int k = 1; k < R; ++k) put(k, !kTwiddle ? b[k] : twiddled<V>(b[k], w[k - 1]));
   });
 }
 
 } // namespace mixed
 
-// The pass of radix 2, 3, 4, 5 or 8 (Table::any_pass), any s.
+// The pass of radix 2, 3, 4, 5, 7, 8, 11 or 13 (Table::any_pass), any s.
 template <int W>
 TAMSEL_LANES void any_pass(unsigned radix, const Real* x, Real* y, Integer m, Integer s,
                            const Real* tw, const Real* constants) {
@@ -210,6 +210,9 @@ TAMSEL_LANES void any_pass(unsigned radix, const Real* x, Real* y, Integer m, In
     case 3: return mixed::pass_odd<W, 3>(x, y, m, s, tw, constants, constants + 1);
     case 4: return mixed::pass4<W>(x, y, m, s, tw);
     case 5: return mixed::pass_odd<W, 5>(x, y, m, s, tw, constants, constants + 4);
+    case 7: return mixed::pass_odd<W, 7>(x, y, m, s, tw, constants, constants + 9);
+    case 11: return mixed::pass_odd<W, 11>(x, y, m, s, tw, constants, constants + 25);
+    case 13: return mixed::pass_odd<W, 13>(x, y, m, s, tw, constants, constants + 36);
     default: return mixed::pass8<W>(x, y, m, s, tw, constants[0]);
   }
 }
