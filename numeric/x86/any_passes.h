@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// The any-length engine's passes of radix 2, 3, 4, 5, 7, 8, 11 and 13 over W lanes:
-// fft/any_passes.h's pass, each vector holding the W/2 butterflies of
-// consecutive q (or, with s = 1, of consecutive p), every value's
+// The any-length engine's passes of radix 2, 3, 4, 5, 7, 8, 11 and 13 over
+// W lanes: fft/any_passes.h's pass, each vector holding the W/2 butterflies
+// of consecutive q (or, with s = 1, of consecutive p), every value's
 // operations those of the plain passes (fft/any_passes.cpp) in the same
-// order.  Internal to
-// the toolkit; not installed.
+// order.  Internal to the toolkit; not installed.
 #pragma once
 
 #include <utility>
