@@ -28,6 +28,7 @@
 #include <vector>
 
 #include <tamsel/numeric/complex_fft.h>
+#include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/correlation.h>
 #include <tamsel/numeric/multidim_fft.h>
 #include <tamsel/numeric/real_fft.h>
@@ -273,6 +274,48 @@ void bench_fourn() {
 // family 25), the AVX-512 kernels gain little over the AVX ones and lose at
 // some sizes, while with full-width units (family 26) they took up to a
 // third less time.
+// The conventional layer's lengths other than powers of two, against FFTW's
+// plan for each n: fft (in place) of 2^a 3^b 5^c from 2^6 to 2^20, of some
+// primes (Bluestein's convolution) and of products of the larger radices;
+// rfft (out of place) and irfft (on a fresh copy of the spectrum, which
+// FFTW's c2r overwrites) of even and odd n.
+void bench_any(std::vector<long> lengths) {
+  using tamsel::conventional::Complex;
+  if (lengths.empty())
+    lengths = {96L, 120L, 240L, 360L, 1000L, 1536L, 3000L, 6144L, 10000L, 15625L, 20480L,
+                 49152L, 81000L, 100000L, 196608L, 390625L, 786432L, 1000000L, 97L, 1009L,
+                 10007L, 100003L, 1001L, 3003L, 19683L, 78125L};
+  for (long n : lengths) {
+    const std::size_t count = std::size_t(n);
+    const auto src = random_values(2 * count, 500 + unsigned(n % 1000));
+    FftwBuffer work(2 * count), out(2 * count + 2), spectrum(2 * count + 2);
+    char size[32];
+    std::snprintf(size, sizeof size, "n=%ld", n);
+    fftw_plan plan = fftw_plan_dft_1d(int(n), work.c(), work.c(), FFTW_FORWARD, FFTW_MEASURE);
+    const auto values = std::span<Complex>(reinterpret_cast<Complex*>(work.p), count);
+    row("fft", size, in_turns(
+        [&] { return in_place(src, work.p, [&] { tamsel::conventional::fft(values); }); },
+        [&] { return in_place(src, work.p, [&] { fftw_execute(plan); }); }));
+    fftw_destroy_plan(plan);
+    const std::vector<Real> real(src.begin(), src.begin() + n);
+    const auto half = std::span<Complex>(reinterpret_cast<Complex*>(out.p), count / 2 + 1);
+    plan = fftw_plan_dft_r2c_1d(int(n), work.p, out.c(), FFTW_MEASURE);
+    std::copy(real.begin(), real.end(), work.p);
+    row("rfft", size, in_turns(
+        [&] { return Timed(time_call([&] { tamsel::conventional::rfft(real, half); })); },
+        [&] { return Timed(time_call([&] { fftw_execute(plan); })); }));
+    fftw_destroy_plan(plan);
+    const std::vector<Real> coefficients(out.p, out.p + 2 * half.size());
+    plan = fftw_plan_dft_c2r_1d(int(n), spectrum.c(), work.p, FFTW_MEASURE);
+    const auto back = std::span<Real>(work.p, count);
+    const auto in = std::span<const Complex>(reinterpret_cast<Complex*>(spectrum.p), half.size());
+    row("irfft", size, in_turns(
+        [&] { return in_place(coefficients, spectrum.p, [&] { tamsel::conventional::irfft(in, back); }); },
+        [&] { return in_place(coefficients, spectrum.p, [&] { fftw_execute(plan); }); }));
+    fftw_destroy_plan(plan);
+  }
+}
+
 void print_machine() {
   std::string name = "processor not identified";
   int family = -1;
@@ -365,5 +408,9 @@ int main(int argc, char** argv) {
   if (wanted("realft")) bench_realft(log2_max);
   if (wanted("correl")) bench_correl();
   if (wanted("fourn")) bench_fourn();
+  // fft_bench 20 any N...: those lengths alone.
+  std::vector<long> lengths;
+  for (int i = 3; i < argc; ++i) lengths.push_back(std::atol(argv[i]));
+  if (wanted("any")) bench_any(lengths);
   return 0;
 }

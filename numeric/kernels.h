@@ -50,6 +50,9 @@ struct Capabilities {
   // Vectors of 64 bytes: values off a 64-byte boundary make every vector
   // straddle two cache lines, which the engine avoids where it can.
   bool full_lines = false;
+  // any_pass is there (null where 0) and takes strides s that are
+  // multiples of this count of values.
+  Integer any_pass_values = 0;
 };
 
 // A count of Reals, as a type of its own: exchange moves Reals, the entries
@@ -126,6 +129,15 @@ struct Table {
   // Exchanges a[0 .. reals-1] with b[0 .. reals-1], two runs that do not
   // overlap; reals a multiple of 4.
   void (*exchange)(Real* a, Real* b, Reals reals) = nullptr;
+
+  // One pass of the any-length engine (fft/any_passes.h's pass) of radix 2,
+  // 3, 4, 5, 7, 8, 11 or 13 whose stride s is a multiple of
+  // can.any_pass_values, on values and factors as (re, im) pairs of Reals.
+  // constants holds, for the odd radices, the cosines then the sines of 2
+  // pi jk/radix at [(k-1) h + j-1], j, k = 1 .. h = (radix-1)/2, and for
+  // radix 8 sqrt(1/2).
+  void (*any_pass)(unsigned radix, const Real* x, Real* y, Integer m, Integer s, const Real* tw,
+                   const Real* constants) = nullptr;
 
   // ---- Real transforms and the correlation.
   // fft::split of Z_k at data[2k] and Z_{count-k} at data[2(count-k)] for

@@ -135,10 +135,16 @@ TEST(Conventional, ExactFactorsAreUnitRoots) {
 
 // Every kernel table at every alignment (0, 16, 32 and 48 bytes from a
 // 64-byte boundary) gives the portable table's bits: fft, ifft, rfft and
-// irfft at every power of two up to 2^14.
+// irfft at every power of two up to 2^14, and at lengths whose passes of
+// radix 2 to 13 have strides of every kind (1, odd, even, multiples of 4).
 using ConventionalKernels = tamsel::test_support::EveryKernel;
-TEST_P(ConventionalKernels, PowersOfTwoGiveThePortableBits) {
-  for (std::size_t n = 1; n <= (std::size_t{1} << 14); n *= 2) {
+TEST_P(ConventionalKernels, LengthsGiveThePortableBits) {
+  std::vector<std::size_t> lengths;
+  for (std::size_t n = 1; n <= (std::size_t{1} << 14); n *= 2) lengths.push_back(n);
+  for (std::size_t n : {6, 12, 40, 96, 250, 1000, 1536, 3000, 6144, 10000, 15625, 20480, 45, 154,
+                        364, 1001, 2 * 1001})
+    lengths.push_back(n);
+  for (const std::size_t n : lengths) {
     const auto values = pseudo_random(2 * n, n + 7);
     const auto x = as_complex(values);
     const std::vector<Real> real(values.begin(), values.begin() + std::ptrdiff_t(n));

@@ -309,17 +309,14 @@ void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::spa
   real_forward(last, std::span<Complex>(y, m / 2 + 1));
   for (std::size_t k = 1; k <= m / 2; ++k) y[m - k] = std::conj(y[k]);
   for (std::size_t k = 0, km = 0; k <= n / 2; ++k, km = km + 1 == m ? 0 : km + 1) {
-    double re = spectra.data[km].real(), im = spectra.data[km].imag();
+    V sum = load(spectra.data + km);
     std::size_t t = 0;  // r k mod n
     for (std::size_t r = 1; r < p; ++r) {
       t += k;
       if (t >= n) t -= n;
-      const Complex v = spectra.data[r * m + km];
-      const double wr = plan.cos[t], wi = plan.sin[t];
-      re += v.real() * wr - v.imag() * wi;
-      im += v.real() * wi + v.imag() * wr;
+      sum += Factor(plan.cos[t], plan.sin[t]).times(load(spectra.data + r * m + km));
     }
-    out[k] = Complex(re, im);
+    store(&out[k], sum);
   }
   out[0] = Complex(out[0].real(), 0.0);
 }
@@ -332,26 +329,31 @@ void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::spa
 void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::span<double> out) {
   const std::size_t n = out.size(), p = plan.radix, m = n / p;
   const double scale = double(n);
-  const auto spectrum = [&](std::size_t k) {
-    return k == 0 ? Complex(in[0].real(), 0.0) : k <= n / 2 ? in[k] : std::conj(in[n - k]);
-  };
+  // The sums read X_k, k = j + q m, as vectors (their own operations lane
+  // by lane: fft/any_passes.h): in[k] up to n/2, conj in[n - k] beyond.
+  const Complex* x = in.data();
+  const V first = V{in[0].real(), 0.0};
   const Scratch spectra(n);  // p Y_r[j] at [r m + j]
   for (std::size_t r = 0; r < p; ++r) {
     const std::size_t step = r * m % n;  // r m mod n
     std::size_t start = 0;               // r j mod n
     for (std::size_t j = 0; j <= m / 2; ++j) {
-      double re = 0.0, im = 0.0;
+      V sum = splat(0.0);
       std::size_t t = start;  // r (j + q m) mod n
-      for (std::size_t q = 0; q < p; ++q) {
-        const Complex x = spectrum(j + q * m);
-        const double wr = plan.cos[t], wi = -plan.sin[t];
-        re += x.real() * wr - x.imag() * wi;
-        im += x.real() * wi + x.imag() * wr;
+      const auto add = [&](V value) {
+        sum += Factor(plan.cos[t], -plan.sin[t]).times(value);
         t += step;
         if (t >= n) t -= n;
+      };
+      const std::size_t below = (n / 2 - j) / m + 1;  // the q with j + q m <= n/2
+      add(j == 0 ? first : load(x + j));
+      for (std::size_t q = 1; q < below; ++q) add(load(x + j + q * m));
+      for (std::size_t q = below; q < p; ++q) {
+        const V v = load(x + (n - j - q * m));
+        add(__builtin_shufflevector(v, -v, 0, 3));
       }
-      spectra.data[r * m + j] = Complex(re, im);
-      if (j != 0) spectra.data[r * m + m - j] = Complex(re, -im);
+      store(spectra.data + r * m + j, sum);
+      if (j != 0) store(spectra.data + r * m + m - j, __builtin_shufflevector(sum, -sum, 0, 3));
       start += r;
       if (start >= n) start -= n;
     }

@@ -7,6 +7,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstring>
 
 namespace tamsel::fft::any {
 
@@ -20,6 +21,37 @@ inline Complex mul(Complex a, Complex b) {
 
 // -i a, exactly.
 inline Complex minus_i(Complex a) { return {a.imag(), -a.real()}; }
+
+// A complex value as a vector of two doubles (re, im).  The operations on
+// it are lane by lane, as mul, minus_i and std::complex's sums and real
+// multiples do them, each value's in the same order: every build (SSE2,
+// AVX, a scalar lowering, NEON) gives the same bits.
+using V = double __attribute__((vector_size(16)));
+
+inline V load(const Complex* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store(Complex* p, V v) { std::memcpy(static_cast<void*>(p), &v, sizeof v); }
+inline V splat(double x) { return V{x, x}; }
+inline V swap(V a) { return __builtin_shufflevector(a, a, 1, 0); }
+// (a.im, -a.re): minus_i.
+inline V neg_i(V a) { return __builtin_shufflevector(a, -a, 1, 2); }
+
+// A twiddle factor w as the two vectors of mul(b, w):
+// (b.re w.re, b.im w.re) + (b.im (-w.im), b.re w.im), the sums of mul
+// with its second terms' signs in the products (exact).
+struct Factor {
+  V re, im;
+  Factor(double w_re, double w_im) : re(V{w_re, w_re}), im(V{-w_im, w_im}) {}
+  explicit Factor(const Complex* w) {
+    const V v = load(w);
+    re = __builtin_shufflevector(v, v, 0, 0);
+    im = __builtin_shufflevector(-v, v, 1, 3);
+  }
+  V times(V b) const { return b * re + swap(b) * im; }
+};
 
 // The largest prime radix; a length with a larger prime factor goes through
 // Bluestein's convolution (direct sums cost about R operations a value,

@@ -7,6 +7,7 @@
 #include <cpuid.h>
 
 #include "kernels.h"
+#include "x86/any_passes.h"
 #include "x86/first_steps.h"
 #include "x86/parts.h"
 #include "x86/series.h"
