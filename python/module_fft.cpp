@@ -7,13 +7,16 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <complex>
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <tamsel/numeric/conventional.h>
@@ -56,7 +59,8 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
 // A new C-contiguous array of this shape, its values not set, whose data
 // start on a 64-byte boundary: the toolkit's widest kernels run slower on
 // transforms of more than 2^11 values that do not, and numpy's own large
-// arrays start 16 bytes past one.
+// arrays start 16 bytes past one.  Made through numpy's C interface
+// directly, as a call's cost at 2^12 values is a tenth of it.
 template <typename T>
 py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   constexpr std::align_val_t kAlignment{64};
@@ -66,8 +70,63 @@ py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   std::unique_ptr<void, decltype(release)> memory(
       ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
   py::capsule owner(memory.get(), +release);
-  T* const data = static_cast<T*>(memory.release());
-  return py::array_t<T, kIn>(shape, data, owner);
+  memory.release();
+  const auto& api = py::detail::npy_api::get();
+  auto array = py::reinterpret_steal<py::array_t<T, kIn>>(api.PyArray_NewFromDescr_(
+      api.PyArray_Type_, py::dtype::of<T>().release().ptr(), int(shape.size()),
+      const_cast<Py_intptr_t*>(shape.data()), nullptr, owner.get_pointer(),
+      api.NPY_ARRAY_C_CONTIGUOUS_ | api.NPY_ARRAY_ALIGNED_ | api.NPY_ARRAY_WRITEABLE_, nullptr));
+  if (!array) throw py::error_already_set();
+  if (api.PyArray_SetBaseObject_(array.ptr(), owner.release().ptr()) != 0)
+    throw py::error_already_set();
+  return array;
+}
+
+bool native(const py::detail::PyArrayDescr_Proxy* descr) {
+  return descr->byteorder != (std::endian::native == std::endian::little ? '>' : '<');
+}
+
+// Whether h is an array of T that a transform reads or writes in place:
+// C-contiguous, aligned, in the machine's byte order (and writeable, for
+// `writes`).
+template <typename T>
+bool usable(py::handle h, bool writes) {
+  const auto& api = py::detail::npy_api::get();
+  if (!api.PyArray_Check_(h.ptr())) return false;
+  const auto* a = py::detail::array_proxy(h.ptr());
+  const auto* descr = py::detail::array_descriptor_proxy(a->descr);
+  const int wanted = std::is_same_v<T, double> ? api.NPY_DOUBLE_ : api.NPY_CDOUBLE_;
+  const int flags = api.NPY_ARRAY_C_CONTIGUOUS_ | api.NPY_ARRAY_ALIGNED_ |
+                    (writes ? api.NPY_ARRAY_WRITEABLE_ : 0);
+  return descr->type_num == wanted && native(descr) && (a->flags & flags) == flags;
+}
+
+// The result's array: `out` when one is given (an array of T that usable
+// takes for writing, of this shape, else ValueError) and its memory does
+// not overlap [in, in_end), else a new one (which the caller copies into
+// out: see finish).
+template <typename T>
+py::array_t<T, kIn> result_array(py::handle out, const std::vector<py::ssize_t>& shape,
+                                 const void* in, const void* in_end) {
+  if (out.is_none()) return aligned_array<T>(shape);
+  if (!usable<T>(out, true) || shape_of(py::reinterpret_borrow<py::array>(out)) != shape)
+    throw py::value_error("out is not a C-contiguous writeable array of the result");
+  auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
+  const auto* begin = reinterpret_cast<const char*>(array.data());
+  const auto* end = begin + array.nbytes();
+  if (begin < static_cast<const char*>(in_end) && static_cast<const char*>(in) < end)
+    return aligned_array<T>(shape);
+  return array;
+}
+
+// The result: `result`, or out filled from it when result_array could not
+// give out itself.
+template <typename T>
+py::object finish(py::array_t<T, kIn> result, py::handle out) {
+  if (out.is_none() || result.is(out)) return py::reinterpret_steal<py::object>(result.release());
+  auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
+  std::copy_n(result.data(), result.size(), array.mutable_data());
+  return py::reinterpret_borrow<py::object>(out);
 }
 
 // The plan's transform of every row of `in` (rows of the plan's input
@@ -81,59 +140,111 @@ void plan_rows(const conv::FftPlan& plan, const In* in, Out* out, std::size_t ro
                rows, threads(workers, values));
 }
 
-// fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
+// The byte after the last value of a.
+template <typename T>
+const void* end_of(const py::array_t<T, kIn>& a) {
+  return reinterpret_cast<const char*>(a.data()) + a.nbytes();
+}
+
+// fft or ifft along the last axis of a, into out when it is given.
+py::object transform_rows(const ComplexArray& a, bool inverse, std::size_t workers,
+                          py::handle out) {
   const char* routine = inverse ? "ifft" : "fft";
   if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length(routine, n);
-  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  auto result = result_array<Complex>(out, shape_of(a), a.data(), end_of(a));
   const conv::FftPlan plan(inverse ? conv::Transform::backward : conv::Transform::forward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
-  return out;
+  plan_rows(plan, a.data(), result.mutable_data(), std::size_t(a.size()) / n, workers);
+  return finish(std::move(result), out);
 }
 
-ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
+py::object rfft_rows(const RealArray& a, std::size_t workers, py::handle out) {
   if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length("rfft", n);
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n / 2 + 1);
-  ComplexArray out = aligned_array<Complex>(shape);
+  auto result = result_array<Complex>(out, shape, a.data(), end_of(a));
   const conv::FftPlan plan(conv::Transform::real_forward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
-  return out;
+  plan_rows(plan, a.data(), result.mutable_data(), std::size_t(a.size()) / n, workers);
+  return finish(std::move(result), out);
 }
 
 // a's last axis holds n/2 + 1 values (the caller fits it).  With
 // `conjugate`, irfft of the conjugates (hfft's), each row conjugated into
 // a scratch row of its thread rather than the whole array into a copy.
-RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate) {
+py::object irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate,
+                      py::handle out) {
   check_length("irfft", n);
   const std::size_t m = n / 2 + 1;
   if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != m)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n);
-  RealArray out = aligned_array<double>(shape);
-  const std::size_t rows = std::size_t(out.size()) / n;
+  auto result = result_array<double>(out, shape, a.data(), end_of(a));
+  const std::size_t rows = std::size_t(result.size()) / n;
   if (!conjugate) {
     const conv::FftPlan plan(conv::Transform::real_backward, n);
-    plan_rows(plan, a.data(), out.mutable_data(), rows, workers);
-    return out;
+    plan_rows(plan, a.data(), result.mutable_data(), rows, workers);
+    return finish(std::move(result), out);
   }
   const Complex* in = a.data();
-  double* x = out.mutable_data();
-  py::gil_scoped_release release;
-  tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
-                                                                 std::size_t last, std::size_t) {
-    std::vector<Complex> row(m);
-    for (std::size_t r = first; r < last; ++r) {
-      for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
-      conv::irfft(row, {x + r * n, n});
-    }
-  });
-  return out;
+  double* x = result.mutable_data();
+  {
+    py::gil_scoped_release release;
+    tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
+                                                                   std::size_t last, std::size_t) {
+      std::vector<Complex> row(m);
+      for (std::size_t r = first; r < last; ++r) {
+        for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
+        conv::irfft(row, {x + r * n, n});
+      }
+    });
+  }
+  return finish(std::move(result), out);
+}
+
+// The common case of fft, ifft, rfft and irfft, every argument but `a` left
+// out: a numpy array itself (not a subclass) of at least one axis, the
+// last of `least` to 2^29 values, of booleans, integers or doubles (and
+// complex doubles for `complex`), as an array of T (a itself when usable
+// takes it, else converted); none for anything else, which the caller
+// takes through its general path and its checks.
+template <typename T>
+std::optional<py::array_t<T, kIn>> common_input(py::handle a, std::size_t least, bool complex) {
+  const auto& api = py::detail::npy_api::get();
+  if (Py_TYPE(a.ptr()) != api.PyArray_Type_) return std::nullopt;
+  const auto* array = py::detail::array_proxy(a.ptr());
+  if (array->nd < 1) return std::nullopt;
+  const auto n = std::size_t(array->dimensions[array->nd - 1]);
+  if (n < least || n > (std::size_t{1} << 29)) return std::nullopt;
+  const auto* descr = py::detail::array_descriptor_proxy(array->descr);
+  const char kind = descr->kind;
+  if (!(kind == 'b' || kind == 'i' || kind == 'u' || descr->type_num == api.NPY_DOUBLE_ ||
+        (complex && descr->type_num == api.NPY_CDOUBLE_)))
+    return std::nullopt;
+  if (usable<T>(a, false)) return py::reinterpret_borrow<py::array_t<T, kIn>>(a);
+  auto converted = py::array_t<T, kIn>::ensure(a);
+  if (!converted) return std::nullopt;
+  return converted;
+}
+
+py::object fft_common(py::handle a, bool inverse) {
+  auto in = common_input<Complex>(a, 1, true);
+  return in ? transform_rows(*in, inverse, 1, py::none()) : py::none();
+}
+
+py::object rfft_common(py::handle a) {
+  auto in = common_input<double>(a, 1, false);
+  return in ? rfft_rows(*in, 1, py::none()) : py::none();
+}
+
+// n = 2 (m - 1) for m values along the last axis.
+py::object irfft_common(py::handle a) {
+  auto in = common_input<Complex>(a, 2, true);
+  if (!in || in->shape(in->ndim() - 1) > (py::ssize_t{1} << 28)) return py::none();
+  return irfft_rows(*in, 2 * std::size_t(in->shape(in->ndim() - 1) - 1), 1, false, py::none());
 }
 
 // fftn or ifftn over the last `axes` axes of a, for every index of the
@@ -262,10 +373,15 @@ RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
 namespace tamsel_python {
 
 void add_transforms(py::module_& m) {
-  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
-  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
+  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
   m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1,
-        py::arg("conjugate") = false);
+        py::arg("conjugate") = false, py::arg("out") = py::none());
+  m.def("fft_common", &fft_common, py::arg("a"), py::arg("inverse"));
+  m.def("rfft_common", &rfft_common, py::arg("a"));
+  m.def("irfft_common", &irfft_common, py::arg("a"));
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
         py::arg("workers") = 1);
   m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);
