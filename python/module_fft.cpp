@@ -205,46 +205,68 @@ py::object irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers,
   return finish(std::move(result), out);
 }
 
-// The common case of fft, ifft, rfft and irfft, every argument but `a` left
-// out: a numpy array itself (not a subclass) of at least one axis, the
-// last of `least` to 2^29 values, of booleans, integers or doubles (and
-// complex doubles for `complex`), as an array of T (a itself when usable
-// takes it, else converted); none for anything else, which the caller
-// takes through its general path and its checks.
-template <typename T>
-std::optional<py::array_t<T, kIn>> common_input(py::handle a, std::size_t least, bool complex) {
+// The common case of fft, ifft, rfft and irfft, every argument but `a`
+// and `out` left out: a numpy array itself (not a subclass) of at least
+// one axis, the last of `least` to `most` values, of booleans, integers
+// or doubles (and complex doubles for `complex`); and out none or an array
+// of Out that usable takes for writing, shaped as a but for `last(n)`
+// values along the last axis (for n along a's).  Returns n, or 0 for
+// anything else, which the caller takes through its general path and its
+// checks; nothing is converted or allocated before.
+template <typename Out, typename Last>
+std::size_t common(py::handle a, py::handle out, std::size_t least, std::size_t most,
+                   bool complex, Last last) {
   const auto& api = py::detail::npy_api::get();
-  if (Py_TYPE(a.ptr()) != api.PyArray_Type_) return std::nullopt;
+  if (Py_TYPE(a.ptr()) != api.PyArray_Type_) return 0;
   const auto* array = py::detail::array_proxy(a.ptr());
-  if (array->nd < 1) return std::nullopt;
+  if (array->nd < 1) return 0;
   const auto n = std::size_t(array->dimensions[array->nd - 1]);
-  if (n < least || n > (std::size_t{1} << 29)) return std::nullopt;
   const auto* descr = py::detail::array_descriptor_proxy(array->descr);
   const char kind = descr->kind;
-  if (!(kind == 'b' || kind == 'i' || kind == 'u' || descr->type_num == api.NPY_DOUBLE_ ||
+  if (n < least || n > most ||
+      !(kind == 'b' || kind == 'i' || kind == 'u' || descr->type_num == api.NPY_DOUBLE_ ||
         (complex && descr->type_num == api.NPY_CDOUBLE_)))
-    return std::nullopt;
+    return 0;
+  if (out.is_none()) return n;
+  if (!usable<Out>(out, true)) return 0;
+  const auto* o = py::detail::array_proxy(out.ptr());
+  const bool fits = o->nd == array->nd &&
+                    std::equal(array->dimensions, array->dimensions + array->nd - 1,
+                               o->dimensions) &&
+                    std::size_t(o->dimensions[o->nd - 1]) == last(n);
+  return fits ? n : 0;
+}
+
+// a, which common took, as an array of T: a itself when usable takes it,
+// else converted (which fails only for want of memory, for these dtypes).
+template <typename T>
+py::array_t<T, kIn> input(py::handle a) {
   if (usable<T>(a, false)) return py::reinterpret_borrow<py::array_t<T, kIn>>(a);
   auto converted = py::array_t<T, kIn>::ensure(a);
-  if (!converted) return std::nullopt;
+  if (!converted) throw std::bad_alloc();
   return converted;
 }
 
-py::object fft_common(py::handle a, bool inverse) {
-  auto in = common_input<Complex>(a, 1, true);
-  return in ? transform_rows(*in, inverse, 1, py::none()) : py::none();
+constexpr std::size_t kMost = std::size_t{1} << 29;
+
+py::object fft_common(py::handle a, bool inverse, py::handle out) {
+  if (common<Complex>(a, out, 1, kMost, true, [](std::size_t n) { return n; }) == 0)
+    return py::none();
+  return transform_rows(input<Complex>(a), inverse, 1, out);
 }
 
-py::object rfft_common(py::handle a) {
-  auto in = common_input<double>(a, 1, false);
-  return in ? rfft_rows(*in, 1, py::none()) : py::none();
+py::object rfft_common(py::handle a, py::handle out) {
+  if (common<Complex>(a, out, 1, kMost, false, [](std::size_t n) { return n / 2 + 1; }) == 0)
+    return py::none();
+  return rfft_rows(input<double>(a), 1, out);
 }
 
 // n = 2 (m - 1) for m values along the last axis.
-py::object irfft_common(py::handle a) {
-  auto in = common_input<Complex>(a, 2, true);
-  if (!in || in->shape(in->ndim() - 1) > (py::ssize_t{1} << 28)) return py::none();
-  return irfft_rows(*in, 2 * std::size_t(in->shape(in->ndim() - 1) - 1), 1, false, py::none());
+py::object irfft_common(py::handle a, py::handle out) {
+  const auto n = [](std::size_t m) { return 2 * (m - 1); };
+  const std::size_t m = common<double>(a, out, 2, kMost / 2, true, n);
+  if (m == 0) return py::none();
+  return irfft_rows(input<Complex>(a), n(m), 1, false, out);
 }
 
 // fftn or ifftn over the last `axes` axes of a, for every index of the
@@ -379,9 +401,9 @@ void add_transforms(py::module_& m) {
         py::arg("out") = py::none());
   m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1,
         py::arg("conjugate") = false, py::arg("out") = py::none());
-  m.def("fft_common", &fft_common, py::arg("a"), py::arg("inverse"));
-  m.def("rfft_common", &rfft_common, py::arg("a"));
-  m.def("irfft_common", &irfft_common, py::arg("a"));
+  m.def("fft_common", &fft_common, py::arg("a"), py::arg("inverse"), py::arg("out"));
+  m.def("rfft_common", &rfft_common, py::arg("a"), py::arg("out"));
+  m.def("irfft_common", &irfft_common, py::arg("a"), py::arg("out"));
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
         py::arg("workers") = 1);
   m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);

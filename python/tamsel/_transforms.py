@@ -112,8 +112,8 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
         anything is converted or allocated.
     {type_error}
     """
-    if n is None and axis == -1 and norm is None and workers is None and out is None:
-        result = _core.fft_common(a, False)  # None unless `a` is of the common case
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.fft_common(a, False, out)  # None unless of the common case
         if result is not None:
             return result
     return _transform(a, n, axis, norm, out, workers, False, "fft")
@@ -144,8 +144,8 @@ def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     ValueError, TypeError
         As fft.
     """
-    if n is None and axis == -1 and norm is None and workers is None and out is None:
-        result = _core.fft_common(a, True)  # None unless `a` is of the common case
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.fft_common(a, True, out)  # None unless of the common case
         if result is not None:
             return result
     return _transform(a, n, axis, norm, out, workers, True, "ifft")
@@ -170,8 +170,8 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
 
     {returns_half_spectrum}
     """
-    if n is None and axis == -1 and norm is None and workers is None and out is None:
-        result = _core.rfft_common(a)  # None unless `a` is of the common case
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.rfft_common(a, out)  # None unless of the common case
         if result is not None:
             return result
     return _half_spectrum(a, n, axis, norm, out, workers, "rfft")
@@ -199,8 +199,8 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
     {returns_real_sequence}
     """
-    if n is None and axis == -1 and norm is None and workers is None and out is None:
-        result = _core.irfft_common(a)  # None unless `a` is of the common case
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.irfft_common(a, out)  # None unless of the common case
         if result is not None:
             return result
     return _real_sequence(a, n, axis, norm, out, workers, "irfft")
