@@ -56,21 +56,37 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
   return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
 }
 
+// Memory released by a capsule of the arrays below, on a boundary of
+// Alignment bytes.
+template <std::size_t Alignment>
+void release(void* memory) {
+  ::operator delete(memory, std::align_val_t{Alignment});
+}
+
+template <std::size_t Alignment>
+py::capsule aligned_memory(std::size_t bytes) {
+  void* memory = ::operator new(bytes, std::align_val_t{Alignment});
+  try {
+    return py::capsule(memory, &release<Alignment>);
+  } catch (...) {
+    release<Alignment>(memory);
+    throw;
+  }
+}
+
 // A new C-contiguous array of this shape, its values not set, whose data
 // start on a 64-byte boundary: the toolkit's widest kernels run slower on
 // transforms of more than 2^11 values that do not, and numpy's own large
-// arrays start 16 bytes past one.  Made through numpy's C interface
-// directly, as a call's cost at 2^12 values is a tenth of it.
+// arrays start 16 bytes past one.  (Not on a page's, though the transforms
+// are faster there: the allocator maps and unmaps such memory on every
+// call, bench/NOTES.md.)  Made through numpy's C interface directly, at
+// about half the cost of pybind11's array constructor.
 template <typename T>
 py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
-  constexpr std::align_val_t kAlignment{64};
   std::size_t count = 1;
   for (const py::ssize_t extent : shape) count *= std::size_t(extent);
-  auto release = [](void* memory) { ::operator delete(memory, kAlignment); };
-  std::unique_ptr<void, decltype(release)> memory(
-      ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
-  py::capsule owner(memory.get(), +release);
-  memory.release();
+  const std::size_t bytes = (count == 0 ? 1 : count) * sizeof(T);
+  py::capsule owner = aligned_memory<64>(bytes);
   const auto& api = py::detail::npy_api::get();
   auto array = py::reinterpret_steal<py::array_t<T, kIn>>(api.PyArray_NewFromDescr_(
       api.PyArray_Type_, py::dtype::of<T>().release().ptr(), int(shape.size()),

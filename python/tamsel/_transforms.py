@@ -89,8 +89,10 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     {axis}
     {norm}
     out : ndarray, optional (keyword)
-        Filled with the result (one copy of it) and returned; of the
-        result's shape and dtype, else refused before anything is computed.
+        Filled with the result and returned: written directly when
+        C-contiguous, of double precision and needing no scaling after
+        the transform, else by one copy; of the result's shape and dtype,
+        else refused before anything is computed.
     overwrite_x : bool, optional (keyword)
         Accepted for scipy.fft's signature; `a` is never changed.
     workers : int, optional (keyword)
