@@ -115,7 +115,7 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     {type_error}
     """
     if n is None and axis == -1 and norm is None and workers is None:
-        result = _core.fft_common(a, False, out)  # None unless of the common case
+        result = _core.fft_common(a, out)  # None unless of the common case
         if result is not None:
             return result
     return _transform(a, n, axis, norm, out, workers, False, "fft")
@@ -147,7 +147,7 @@ def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
         As fft.
     """
     if n is None and axis == -1 and norm is None and workers is None:
-        result = _core.fft_common(a, True, out)  # None unless of the common case
+        result = _core.ifft_common(a, out)  # None unless of the common case
         if result is not None:
             return result
     return _transform(a, n, axis, norm, out, workers, True, "ifft")
