@@ -11,6 +11,7 @@
 #include <climits>
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <optional>
@@ -128,10 +129,9 @@ py::array_t<T, kIn> result_array(py::handle out, const std::vector<py::ssize_t>&
   if (!usable<T>(out, true) || shape_of(py::reinterpret_borrow<py::array>(out)) != shape)
     throw py::value_error("out is not a C-contiguous writeable array of the result");
   auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
-  const auto* begin = reinterpret_cast<const char*>(array.data());
-  const auto* end = begin + array.nbytes();
-  if (begin < static_cast<const char*>(in_end) && static_cast<const char*>(in) < end)
-    return aligned_array<T>(shape);
+  const auto address = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  const std::uintptr_t begin = address(array.data()), end = begin + std::size_t(array.nbytes());
+  if (begin < address(in_end) && address(in) < end) return aligned_array<T>(shape);
   return array;
 }
 
