@@ -321,10 +321,10 @@ PyMethodDef common_methods[] = {fast_method<fft_common<false>>("fft_common"),
                                 fast_method<irfft_common>("irfft_common")};
 
 // fftn or ifftn over the last `axes` axes of a, for every index of the
-// others: whole blocks to each thread when they split evenly between the
+// others, into out when it is given: whole blocks to each thread when they split evenly between the
 // workers, else the threads inside each block in turn.
-ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
-                              std::size_t workers) {
+py::object transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
+                            std::size_t workers, py::handle out) {
   const char* routine = inverse ? "ifftn" : "fftn";
   if (axes < 1 || axes > std::size_t(a.ndim()))
     throw py::value_error(std::string(routine) + ": no axis to transform");
@@ -336,11 +336,11 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     shape.push_back(length);
     block *= length;
   }
-  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  auto result = result_array<Complex>(out, shape_of(a), a.data(), end_of(a));
   const std::size_t blocks = std::size_t(a.size()) / block;
   const unsigned count = threads(workers, std::size_t(a.size()));
   const Complex* in = a.data();
-  Complex* z = out.mutable_data();
+  Complex* z = result.mutable_data();
   const auto transform = [&](std::size_t b, unsigned inside) {
     std::copy(in + b * block, in + (b + 1) * block, z + b * block);
     const std::span<Complex> values(z + b * block, block);
@@ -367,7 +367,7 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
       }
     }
   }
-  return out;
+  return finish(std::move(result), out);
 }
 
 // The lengths of a's last `axes` axes, checked, and their product.
@@ -400,27 +400,30 @@ void each_block(std::size_t blocks, unsigned count, const One& one) {
   }
 }
 
-// rfftn over the last `axes` axes of a, for every index of the others.
-ComplexArray rfftn_blocks(const RealArray& a, std::size_t axes, std::size_t workers) {
+// rfftn over the last `axes` axes of a, for every index of the others,
+// into out when it is given.
+py::object rfftn_blocks(const RealArray& a, std::size_t axes, std::size_t workers,
+                        py::handle out) {
   std::size_t block = 0;
   const auto shape = last_axes(a, axes, "rfftn", block);
   auto out_shape = shape_of(a);
   out_shape.back() = py::ssize_t(shape.back() / 2 + 1);
-  ComplexArray out = aligned_array<Complex>(out_shape);
+  auto result = result_array<Complex>(out, out_shape, a.data(), end_of(a));
   const std::size_t out_block = block / shape.back() * (shape.back() / 2 + 1);
   const std::size_t blocks = block == 0 ? 0 : std::size_t(a.size()) / block;
   const double* in = a.data();
-  Complex* z = out.mutable_data();
+  Complex* z = result.mutable_data();
   each_block(blocks, threads(workers, std::size_t(a.size())), [&](std::size_t b, unsigned n) {
     conv::rfftn({in + b * block, block}, {z + b * out_block, out_block}, shape, n);
   });
-  return out;
+  return finish(std::move(result), out);
 }
 
 // irfftn over the last `axes` axes of a, the last of them holding
-// n/2 + 1 values (the caller fits it), into n reals.
-RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
-                        std::size_t workers) {
+// n/2 + 1 values (the caller fits it), into n reals (in out when it is
+// given).
+py::object irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
+                         std::size_t workers, py::handle out) {
   std::size_t block = 0;
   auto shape = last_axes(a, axes, "irfftn", block);
   check_length("irfftn", n);
@@ -431,14 +434,15 @@ RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
   shape.back() = n;
   auto out_shape = shape_of(a);
   out_shape.back() = py::ssize_t(n);
-  RealArray out = aligned_array<double>(out_shape);
+  auto result = result_array<double>(out, out_shape, a.data(), end_of(a));
   const std::size_t blocks = in_block == 0 ? 0 : std::size_t(a.size()) / in_block;
   const Complex* in = a.data();
-  double* x = out.mutable_data();
-  each_block(blocks, threads(workers, std::size_t(out.size())), [&](std::size_t b, unsigned t) {
+  double* x = result.mutable_data();
+  each_block(blocks, threads(workers, std::size_t(result.size())), [&](std::size_t b,
+                                                                       unsigned t) {
     conv::irfftn({in + b * in_block, in_block}, {x + b * block, block}, shape, t);
   });
-  return out;
+  return finish(std::move(result), out);
 }
 
 } // namespace
@@ -458,10 +462,11 @@ void add_transforms(py::module_& m) {
     m.add_object(method.ml_name, py::reinterpret_steal<py::object>(function));
   }
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
-        py::arg("workers") = 1);
-  m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);
+        py::arg("workers") = 1, py::arg("out") = py::none());
+  m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
   m.def("irfftn_blocks", &irfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("n"),
-        py::arg("workers") = 1);
+        py::arg("workers") = 1, py::arg("out") = py::none());
 }
 
 } // namespace tamsel_python

@@ -158,12 +158,12 @@ def _check_out(out, shape, dtype, routine):
         raise ValueError(f"{routine}: out is read-only")
 
 
-def _into(out, factor, axis, ndim):
+def _into(out, factor, last):
     """out (checked) when the core can write the result into it as it is
-    computed: the transform along the last axis, no scaling after it, out
-    C-contiguous and aligned and of double precision (single precision is
-    rounded from double in one more pass); else None."""
-    if (out is not None and factor is None and axis == ndim - 1 and out.flags.c_contiguous
+    computed: the transform over the last axes (`last`), no scaling after
+    it, out C-contiguous and aligned and of double precision (single
+    precision is rounded from double in one more pass); else None."""
+    if (out is not None and factor is None and last and out.flags.c_contiguous
             and out.flags.aligned and out.dtype not in _SINGLE_RESULTS):
         return out
     return None

@@ -23,7 +23,7 @@ def _transform(a, n, axis, norm, out, workers, inverse, routine):
     _check_out(out, _shape(a.shape, axis, n), dtype, routine)
     factor = _scale(norm, n, inverse, routine)
     result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers,
-                    _into(out, factor, axis, a.ndim))
+                    _into(out, factor, axis == a.ndim - 1))
     return _finish(result, factor, dtype, out)
 
 
@@ -39,7 +39,7 @@ def _half_spectrum(a, n, axis, norm, out, workers, routine):
         return _finish(result, _scale(_swapped(norm), n, False, routine), dtype, out)
     factor = _scale(norm, n, False, routine)
     result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers,
-                    _into(out, factor, axis, a.ndim))
+                    _into(out, factor, axis == a.ndim - 1))
     return _finish(result, factor, dtype, out)
 
 
@@ -52,7 +52,7 @@ def _real_sequence(a, n, axis, norm, out, workers, routine):
     hfft = routine == "hfft"  # irfft of conj(a), each row conjugated in the core
     factor = _scale(_swapped(norm) if hfft else norm, n, True, routine)
     result = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers, hfft,
-                    _into(out, factor, axis, a.ndim))
+                    _into(out, factor, axis == a.ndim - 1))
     return _finish(result, factor, dtype, out)
 
 
