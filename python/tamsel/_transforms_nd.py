@@ -105,11 +105,11 @@ def fftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worker
     {norm}
     out, overwrite_x, workers : optional (keyword)
         As fft's: `out` filled (directly when over the last axes),
-        `overwrite_x` accepted (`a` is never changed); `workers` splits the transforms of the batch (one
-        for every index of the other axes) between threads or, where they
-        do not split evenly (a single transform), the lines along each axis
-        of each transform; at most one thread per 2**18 values, with the
-        bits of one thread.
+        `overwrite_x` accepted (`a` is never changed); `workers` splits
+        the transforms of the batch (one for every index of the other
+        axes) between threads or, where they do not split evenly (a single
+        transform), the lines along each axis of each transform; at most
+        one thread per 2**18 values, with the bits of one thread.
 
     Returns
     -------
