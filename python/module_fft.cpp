@@ -2,7 +2,9 @@
 // tamsel._core's transforms: fft, ifft, rfft and irfft along the last axis
 // of C-contiguous arrays (a batch of rows, through one plan of
 // <tamsel/numeric/fft_plan.h> per call) and fftn or ifftn over their last
-// axes, each split between `workers` threads without the GIL.
+// axes, each split between `workers` threads without the GIL, into a new
+// array or a given out; and the common entries, which take the Python
+// functions' most frequent call at the least cost.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
