@@ -2,18 +2,24 @@
 // tamsel._core's transforms: fft, ifft, rfft and irfft along the last axis
 // of C-contiguous arrays (a batch of rows, through one plan of
 // <tamsel/numeric/fft_plan.h> per call) and fftn or ifftn over their last
-// axes, each split between `workers` threads without the GIL.
+// axes, each split between `workers` threads without the GIL, into a new
+// array or a given out; and the common entries, which take the Python
+// functions' most frequent call at the least cost.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <tamsel/numeric/conventional.h>
@@ -53,21 +59,92 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
   return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
 }
 
+// Memory released by a capsule of the arrays below, on a boundary of
+// Alignment bytes.
+template <std::size_t Alignment>
+void release(void* memory) {
+  ::operator delete(memory, std::align_val_t{Alignment});
+}
+
+template <std::size_t Alignment>
+py::capsule aligned_memory(std::size_t bytes) {
+  void* memory = ::operator new(bytes, std::align_val_t{Alignment});
+  try {
+    return py::capsule(memory, &release<Alignment>);
+  } catch (...) {
+    release<Alignment>(memory);
+    throw;
+  }
+}
+
 // A new C-contiguous array of this shape, its values not set, whose data
 // start on a 64-byte boundary: the toolkit's widest kernels run slower on
 // transforms of more than 2^11 values that do not, and numpy's own large
-// arrays start 16 bytes past one.
+// arrays start 16 bytes past one.  (Not on a page's, though the transforms
+// are faster there: the allocator maps and unmaps such memory on every
+// call, bench/NOTES.md.)  Made through numpy's C interface directly, at
+// about half the cost of pybind11's array constructor.
 template <typename T>
 py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
-  constexpr std::align_val_t kAlignment{64};
   std::size_t count = 1;
   for (const py::ssize_t extent : shape) count *= std::size_t(extent);
-  auto release = [](void* memory) { ::operator delete(memory, kAlignment); };
-  std::unique_ptr<void, decltype(release)> memory(
-      ::operator new((count == 0 ? 1 : count) * sizeof(T), kAlignment), release);
-  py::capsule owner(memory.get(), +release);
-  T* const data = static_cast<T*>(memory.release());
-  return py::array_t<T, kIn>(shape, data, owner);
+  const std::size_t bytes = (count == 0 ? 1 : count) * sizeof(T);
+  py::capsule owner = aligned_memory<64>(bytes);
+  const auto& api = py::detail::npy_api::get();
+  auto array = py::reinterpret_steal<py::array_t<T, kIn>>(api.PyArray_NewFromDescr_(
+      api.PyArray_Type_, py::dtype::of<T>().release().ptr(), int(shape.size()),
+      const_cast<Py_intptr_t*>(shape.data()), nullptr, owner.get_pointer(),
+      api.NPY_ARRAY_C_CONTIGUOUS_ | api.NPY_ARRAY_ALIGNED_ | api.NPY_ARRAY_WRITEABLE_, nullptr));
+  if (!array) throw py::error_already_set();
+  if (api.PyArray_SetBaseObject_(array.ptr(), owner.release().ptr()) != 0)
+    throw py::error_already_set();
+  return array;
+}
+
+bool native(const py::detail::PyArrayDescr_Proxy* descr) {
+  return descr->byteorder != (std::endian::native == std::endian::little ? '>' : '<');
+}
+
+// Whether h is an array of T that a transform reads or writes in place:
+// C-contiguous, aligned, in the machine's byte order (and writeable, for
+// `writes`).
+template <typename T>
+bool usable(py::handle h, bool writes) {
+  const auto& api = py::detail::npy_api::get();
+  if (!api.PyArray_Check_(h.ptr())) return false;
+  const auto* a = py::detail::array_proxy(h.ptr());
+  const auto* descr = py::detail::array_descriptor_proxy(a->descr);
+  const int wanted = std::is_same_v<T, double> ? api.NPY_DOUBLE_ : api.NPY_CDOUBLE_;
+  const int flags = api.NPY_ARRAY_C_CONTIGUOUS_ | api.NPY_ARRAY_ALIGNED_ |
+                    (writes ? api.NPY_ARRAY_WRITEABLE_ : 0);
+  return descr->type_num == wanted && native(descr) && (a->flags & flags) == flags;
+}
+
+// The result's array: `out` when one is given (an array of T that usable
+// takes for writing, of this shape, else ValueError) and its memory does
+// not overlap [in, in_end), else a new one (which the caller copies into
+// out: see finish).
+template <typename T>
+py::array_t<T, kIn> result_array(py::handle out, const std::vector<py::ssize_t>& shape,
+                                 const void* in, const void* in_end) {
+  if (out.is_none()) return aligned_array<T>(shape);
+  if (!usable<T>(out, true) || shape_of(py::reinterpret_borrow<py::array>(out)) != shape)
+    throw py::value_error("out is not a C-contiguous writeable array of the result");
+  auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
+  const auto address = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  const std::uintptr_t begin = address(array.data()), end = begin + std::size_t(array.nbytes());
+  if (begin < address(in_end) && address(in) < end) return aligned_array<T>(shape);
+  return array;
+}
+
+// The result: `result`, or out filled from it when result_array could not
+// give out itself.
+template <typename T>
+py::object finish(py::array_t<T, kIn> result, py::handle out) {
+  if (out.is_none() || result.is(out)) return py::reinterpret_steal<py::object>(result.release());
+  auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
+  std::copy_n(result.data(), result.size(), array.mutable_data());
+  return py::reinterpret_borrow<py::object>(out);
 }
 
 // The plan's transform of every row of `in` (rows of the plan's input
@@ -81,66 +158,175 @@ void plan_rows(const conv::FftPlan& plan, const In* in, Out* out, std::size_t ro
                rows, threads(workers, values));
 }
 
-// fft or ifft along the last axis of a.
-ComplexArray transform_rows(const ComplexArray& a, bool inverse, std::size_t workers) {
+// The byte after the last value of a.
+template <typename T>
+const void* end_of(const py::array_t<T, kIn>& a) {
+  return reinterpret_cast<const char*>(a.data()) + a.nbytes();
+}
+
+// fft or ifft along the last axis of a, into out when it is given.
+py::object transform_rows(const ComplexArray& a, bool inverse, std::size_t workers,
+                          py::handle out) {
   const char* routine = inverse ? "ifft" : "fft";
   if (a.ndim() == 0) throw py::value_error(std::string(routine) + ": the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length(routine, n);
-  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  auto result = result_array<Complex>(out, shape_of(a), a.data(), end_of(a));
   const conv::FftPlan plan(inverse ? conv::Transform::backward : conv::Transform::forward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
-  return out;
+  plan_rows(plan, a.data(), result.mutable_data(), std::size_t(a.size()) / n, workers);
+  return finish(std::move(result), out);
 }
 
-ComplexArray rfft_rows(const RealArray& a, std::size_t workers) {
+py::object rfft_rows(const RealArray& a, std::size_t workers, py::handle out) {
   if (a.ndim() == 0) throw py::value_error("rfft: the array has no axis");
   const std::size_t n = std::size_t(a.shape(a.ndim() - 1));
   check_length("rfft", n);
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n / 2 + 1);
-  ComplexArray out = aligned_array<Complex>(shape);
+  auto result = result_array<Complex>(out, shape, a.data(), end_of(a));
   const conv::FftPlan plan(conv::Transform::real_forward, n);
-  plan_rows(plan, a.data(), out.mutable_data(), std::size_t(a.size()) / n, workers);
-  return out;
+  plan_rows(plan, a.data(), result.mutable_data(), std::size_t(a.size()) / n, workers);
+  return finish(std::move(result), out);
 }
 
 // a's last axis holds n/2 + 1 values (the caller fits it).  With
 // `conjugate`, irfft of the conjugates (hfft's), each row conjugated into
 // a scratch row of its thread rather than the whole array into a copy.
-RealArray irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate) {
+py::object irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers, bool conjugate,
+                      py::handle out) {
   check_length("irfft", n);
   const std::size_t m = n / 2 + 1;
   if (a.ndim() == 0 || std::size_t(a.shape(a.ndim() - 1)) != m)
     throw py::value_error("irfft: the last axis must hold n/2 + 1 values");
   auto shape = shape_of(a);
   shape.back() = py::ssize_t(n);
-  RealArray out = aligned_array<double>(shape);
-  const std::size_t rows = std::size_t(out.size()) / n;
+  auto result = result_array<double>(out, shape, a.data(), end_of(a));
+  const std::size_t rows = std::size_t(result.size()) / n;
   if (!conjugate) {
     const conv::FftPlan plan(conv::Transform::real_backward, n);
-    plan_rows(plan, a.data(), out.mutable_data(), rows, workers);
-    return out;
+    plan_rows(plan, a.data(), result.mutable_data(), rows, workers);
+    return finish(std::move(result), out);
   }
   const Complex* in = a.data();
-  double* x = out.mutable_data();
-  py::gil_scoped_release release;
-  tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
-                                                                 std::size_t last, std::size_t) {
-    std::vector<Complex> row(m);
-    for (std::size_t r = first; r < last; ++r) {
-      for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
-      conv::irfft(row, {x + r * n, n});
-    }
-  });
-  return out;
+  double* x = result.mutable_data();
+  {
+    py::gil_scoped_release release;
+    tamsel::detail::in_parts(rows, threads(workers, rows * n), [&](std::size_t first,
+                                                                   std::size_t last, std::size_t) {
+      std::vector<Complex> row(m);
+      for (std::size_t r = first; r < last; ++r) {
+        for (std::size_t k = 0; k < m; ++k) row[k] = std::conj(in[r * m + k]);
+        conv::irfft(row, {x + r * n, n});
+      }
+    });
+  }
+  return finish(std::move(result), out);
 }
 
+// The common case of fft, ifft, rfft and irfft, every argument but `a`
+// and `out` left out: a numpy array itself (not a subclass) of at least
+// one axis, the last of `least` to `most` values, of booleans, integers
+// or doubles (and complex doubles for `complex`); and out none or an array
+// of Out that usable takes for writing, shaped as a but for `last(n)`
+// values along the last axis (for n along a's).  Returns n, or 0 for
+// anything else, which the caller takes through its general path and its
+// checks; nothing is converted or allocated before.
+template <typename Out, typename Last>
+std::size_t common(py::handle a, py::handle out, std::size_t least, std::size_t most,
+                   bool complex, Last last) {
+  const auto& api = py::detail::npy_api::get();
+  if (Py_TYPE(a.ptr()) != api.PyArray_Type_) return 0;
+  const auto* array = py::detail::array_proxy(a.ptr());
+  if (array->nd < 1) return 0;
+  const auto n = std::size_t(array->dimensions[array->nd - 1]);
+  const auto* descr = py::detail::array_descriptor_proxy(array->descr);
+  const char kind = descr->kind;
+  if (n < least || n > most ||
+      !(kind == 'b' || kind == 'i' || kind == 'u' || descr->type_num == api.NPY_DOUBLE_ ||
+        (complex && descr->type_num == api.NPY_CDOUBLE_)))
+    return 0;
+  if (out.is_none()) return n;
+  if (!usable<Out>(out, true)) return 0;
+  const auto* o = py::detail::array_proxy(out.ptr());
+  const bool fits = o->nd == array->nd &&
+                    std::equal(array->dimensions, array->dimensions + array->nd - 1,
+                               o->dimensions) &&
+                    std::size_t(o->dimensions[o->nd - 1]) == last(n);
+  return fits ? n : 0;
+}
+
+// a, which common took, as an array of T: a itself when usable takes it,
+// else converted (which fails only for want of memory, for these dtypes).
+template <typename T>
+py::array_t<T, kIn> input(py::handle a) {
+  if (usable<T>(a, false)) return py::reinterpret_borrow<py::array_t<T, kIn>>(a);
+  auto converted = py::array_t<T, kIn>::ensure(a);
+  if (!converted) throw std::bad_alloc();
+  return converted;
+}
+
+constexpr std::size_t kMost = std::size_t{1} << 29;
+
+template <bool Inverse>
+py::object fft_common(py::handle a, py::handle out) {
+  if (common<Complex>(a, out, 1, kMost, true, [](std::size_t n) { return n; }) == 0)
+    return py::none();
+  return transform_rows(input<Complex>(a), Inverse, 1, out);
+}
+
+py::object rfft_common(py::handle a, py::handle out) {
+  if (common<Complex>(a, out, 1, kMost, false, [](std::size_t n) { return n / 2 + 1; }) == 0)
+    return py::none();
+  return rfft_rows(input<double>(a), 1, out);
+}
+
+// n = 2 (m - 1) for m values along the last axis.
+py::object irfft_common(py::handle a, py::handle out) {
+  const auto n = [](std::size_t m) { return 2 * (m - 1); };
+  const std::size_t m = common<double>(a, out, 2, kMost / 2, true, n);
+  if (m == 0) return py::none();
+  return irfft_rows(input<Complex>(a), n(m), 1, false, out);
+}
+
+// A common entry as a function of CPython's fast calling convention,
+// called with a and out: pybind11's dispatch would take 0.08 us, a sixth
+// of the whole call of a short transform.
+template <py::object (*Entry)(py::handle, py::handle)>
+PyObject* fast_call(PyObject*, PyObject* const* args, Py_ssize_t count) {
+  if (count != 2) {
+    PyErr_SetString(PyExc_TypeError, "takes two arguments, a and out");
+    return nullptr;
+  }
+  try {
+    return Entry(args[0], args[1]).release().ptr();
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (const py::builtin_exception& e) {
+    e.set_error();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& e) {
+    PyErr_SetString(PyExc_RuntimeError, e.what());
+  }
+  return nullptr;
+}
+
+template <py::object (*Entry)(py::handle, py::handle)>
+PyMethodDef fast_method(const char* name) {
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fast_call<Entry>)),
+          METH_FASTCALL, nullptr};
+}
+
+PyMethodDef common_methods[] = {fast_method<fft_common<false>>("fft_common"),
+                                fast_method<fft_common<true>>("ifft_common"),
+                                fast_method<rfft_common>("rfft_common"),
+                                fast_method<irfft_common>("irfft_common")};
+
 // fftn or ifftn over the last `axes` axes of a, for every index of the
-// others: whole blocks to each thread when they split evenly between the
+// others, into out when it is given: whole blocks to each thread when they split evenly between the
 // workers, else the threads inside each block in turn.
-ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
-                              std::size_t workers) {
+py::object transform_blocks(const ComplexArray& a, std::size_t axes, bool inverse,
+                            std::size_t workers, py::handle out) {
   const char* routine = inverse ? "ifftn" : "fftn";
   if (axes < 1 || axes > std::size_t(a.ndim()))
     throw py::value_error(std::string(routine) + ": no axis to transform");
@@ -152,11 +338,11 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
     shape.push_back(length);
     block *= length;
   }
-  ComplexArray out = aligned_array<Complex>(shape_of(a));
+  auto result = result_array<Complex>(out, shape_of(a), a.data(), end_of(a));
   const std::size_t blocks = std::size_t(a.size()) / block;
   const unsigned count = threads(workers, std::size_t(a.size()));
   const Complex* in = a.data();
-  Complex* z = out.mutable_data();
+  Complex* z = result.mutable_data();
   const auto transform = [&](std::size_t b, unsigned inside) {
     std::copy(in + b * block, in + (b + 1) * block, z + b * block);
     const std::span<Complex> values(z + b * block, block);
@@ -183,7 +369,7 @@ ComplexArray transform_blocks(const ComplexArray& a, std::size_t axes, bool inve
       }
     }
   }
-  return out;
+  return finish(std::move(result), out);
 }
 
 // The lengths of a's last `axes` axes, checked, and their product.
@@ -216,27 +402,30 @@ void each_block(std::size_t blocks, unsigned count, const One& one) {
   }
 }
 
-// rfftn over the last `axes` axes of a, for every index of the others.
-ComplexArray rfftn_blocks(const RealArray& a, std::size_t axes, std::size_t workers) {
+// rfftn over the last `axes` axes of a, for every index of the others,
+// into out when it is given.
+py::object rfftn_blocks(const RealArray& a, std::size_t axes, std::size_t workers,
+                        py::handle out) {
   std::size_t block = 0;
   const auto shape = last_axes(a, axes, "rfftn", block);
   auto out_shape = shape_of(a);
   out_shape.back() = py::ssize_t(shape.back() / 2 + 1);
-  ComplexArray out = aligned_array<Complex>(out_shape);
+  auto result = result_array<Complex>(out, out_shape, a.data(), end_of(a));
   const std::size_t out_block = block / shape.back() * (shape.back() / 2 + 1);
   const std::size_t blocks = block == 0 ? 0 : std::size_t(a.size()) / block;
   const double* in = a.data();
-  Complex* z = out.mutable_data();
+  Complex* z = result.mutable_data();
   each_block(blocks, threads(workers, std::size_t(a.size())), [&](std::size_t b, unsigned n) {
     conv::rfftn({in + b * block, block}, {z + b * out_block, out_block}, shape, n);
   });
-  return out;
+  return finish(std::move(result), out);
 }
 
 // irfftn over the last `axes` axes of a, the last of them holding
-// n/2 + 1 values (the caller fits it), into n reals.
-RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
-                        std::size_t workers) {
+// n/2 + 1 values (the caller fits it), into n reals (in out when it is
+// given).
+py::object irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
+                         std::size_t workers, py::handle out) {
   std::size_t block = 0;
   auto shape = last_axes(a, axes, "irfftn", block);
   check_length("irfftn", n);
@@ -247,14 +436,15 @@ RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
   shape.back() = n;
   auto out_shape = shape_of(a);
   out_shape.back() = py::ssize_t(n);
-  RealArray out = aligned_array<double>(out_shape);
+  auto result = result_array<double>(out, out_shape, a.data(), end_of(a));
   const std::size_t blocks = in_block == 0 ? 0 : std::size_t(a.size()) / in_block;
   const Complex* in = a.data();
-  double* x = out.mutable_data();
-  each_block(blocks, threads(workers, std::size_t(out.size())), [&](std::size_t b, unsigned t) {
+  double* x = result.mutable_data();
+  each_block(blocks, threads(workers, std::size_t(result.size())), [&](std::size_t b,
+                                                                       unsigned t) {
     conv::irfftn({in + b * in_block, in_block}, {x + b * block, block}, shape, t);
   });
-  return out;
+  return finish(std::move(result), out);
 }
 
 } // namespace
@@ -262,15 +452,23 @@ RealArray irfftn_blocks(const ComplexArray& a, std::size_t axes, std::size_t n,
 namespace tamsel_python {
 
 void add_transforms(py::module_& m) {
-  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1);
-  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1);
+  m.def("fft_rows", &transform_rows, py::arg("a"), py::arg("inverse"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
+  m.def("rfft_rows", &rfft_rows, py::arg("a"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
   m.def("irfft_rows", &irfft_rows, py::arg("a"), py::arg("n"), py::arg("workers") = 1,
-        py::arg("conjugate") = false);
+        py::arg("conjugate") = false, py::arg("out") = py::none());
+  for (PyMethodDef& method : common_methods) {
+    PyObject* function = PyCFunction_NewEx(&method, nullptr, m.attr("__name__").ptr());
+    if (function == nullptr) throw py::error_already_set();
+    m.add_object(method.ml_name, py::reinterpret_steal<py::object>(function));
+  }
   m.def("fft_blocks", &transform_blocks, py::arg("a"), py::arg("axes"), py::arg("inverse"),
-        py::arg("workers") = 1);
-  m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1);
+        py::arg("workers") = 1, py::arg("out") = py::none());
+  m.def("rfftn_blocks", &rfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("workers") = 1,
+        py::arg("out") = py::none());
   m.def("irfftn_blocks", &irfftn_blocks, py::arg("a"), py::arg("axes"), py::arg("n"),
-        py::arg("workers") = 1);
+        py::arg("workers") = 1, py::arg("out") = py::none());
 }
 
 } // namespace tamsel_python

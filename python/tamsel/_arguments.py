@@ -15,6 +15,7 @@ _LARGEST = 1 << 29
 # Inputs whose transforms are single precision (scipy.fft's rule): computed
 # in double and rounded once at the end.
 _SINGLE = (np.dtype(np.float16), np.dtype(np.float32), np.dtype(np.complex64))
+_SINGLE_RESULTS = (np.dtype(np.float32), np.dtype(np.complex64))
 
 
 def _axis(axis, ndim):
@@ -157,9 +158,23 @@ def _check_out(out, shape, dtype, routine):
         raise ValueError(f"{routine}: out is read-only")
 
 
+def _into(out, factor, last):
+    """out (checked) when the core can write the result into it as it is
+    computed: the transform over the last axes (`last`), no scaling after
+    it, out C-contiguous and aligned and of double precision (single
+    precision is rounded from double in one more pass); else None."""
+    if (out is not None and factor is None and last and out.flags.c_contiguous
+            and out.flags.aligned and out.dtype not in _SINGLE_RESULTS):
+        return out
+    return None
+
+
 def _finish(result, factor, dtype, out):
-    """result (a new double array) scaled by factor, then rounded once to
-    dtype: into out when given (one copy), else as a new array."""
+    """result (a new double array, or out when the core wrote it there)
+    scaled by factor, then rounded once to dtype: into out when given (one
+    copy), else as a new array."""
+    if result is out:
+        return out
     if factor is not None:
         result *= factor
     if out is not None:

@@ -6,7 +6,7 @@ _transforms_nd, the checks they share in _arguments."""
 import numpy as np
 
 from tamsel import _core
-from tamsel._arguments import (_LARGEST, _along, _check_out, _finish, _fit, _numbers, _one_axis,
+from tamsel._arguments import (_along, _check_out, _finish, _fit, _into, _numbers, _one_axis,
                                _result_type, _scale, _swapped)
 from tamsel._docs import _filled
 
@@ -18,15 +18,13 @@ def _shape(shape, axis, n):
 
 
 def _transform(a, n, axis, norm, out, workers, inverse, routine):
-    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
-            and out is None and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST
-            and (a.dtype.kind in "biu" or a.dtype.char in "dD")):
-        return _core.fft_rows(a, inverse, 1)  # the common case, every argument checked
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
     dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n), dtype, routine)
-    result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers)
-    return _finish(result, _scale(norm, n, inverse, routine), dtype, out)
+    factor = _scale(norm, n, inverse, routine)
+    result = _along(_core.fft_rows, _fit(a, n, axis), axis, inverse, workers,
+                    _into(out, factor, axis == a.ndim - 1))
+    return _finish(result, factor, dtype, out)
 
 
 def _half_spectrum(a, n, axis, norm, out, workers, routine):
@@ -35,15 +33,14 @@ def _half_spectrum(a, n, axis, norm, out, workers, routine):
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine)
     dtype = _result_type(a, False)
     _check_out(out, _shape(a.shape, axis, n // 2 + 1), dtype, routine)
-    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
     if routine == "ihfft":
+        result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers)
         np.conjugate(result, out=result)
-        norm = _swapped(norm)
-    return _finish(result, _scale(norm, n, False, routine), dtype, out)
-
-
-def _conjugate_irfft(a, n, workers):
-    return _core.irfft_rows(a, n, workers, True)  # irfft of conj(a), row by row
+        return _finish(result, _scale(_swapped(norm), n, False, routine), dtype, out)
+    factor = _scale(norm, n, False, routine)
+    result = _along(_core.rfft_rows, _fit(a, n, axis), axis, workers,
+                    _into(out, factor, axis == a.ndim - 1))
+    return _finish(result, factor, dtype, out)
 
 
 def _real_sequence(a, n, axis, norm, out, workers, routine):
@@ -52,10 +49,11 @@ def _real_sequence(a, n, axis, norm, out, workers, routine):
     a, axis, n, workers = _one_axis(a, n, axis, norm, workers, routine, lambda m: 2 * (m - 1))
     dtype = _result_type(a, True)
     _check_out(out, _shape(a.shape, axis, n), dtype, routine)
-    hfft = routine == "hfft"
-    core = _conjugate_irfft if hfft else _core.irfft_rows
-    result = _along(core, _fit(a, n // 2 + 1, axis), axis, n, workers)
-    return _finish(result, _scale(_swapped(norm) if hfft else norm, n, True, routine), dtype, out)
+    hfft = routine == "hfft"  # irfft of conj(a), each row conjugated in the core
+    factor = _scale(_swapped(norm) if hfft else norm, n, True, routine)
+    result = _along(_core.irfft_rows, _fit(a, n // 2 + 1, axis), axis, n, workers, hfft,
+                    _into(out, factor, axis == a.ndim - 1))
+    return _finish(result, factor, dtype, out)
 
 
 @_filled
@@ -91,8 +89,10 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     {axis}
     {norm}
     out : ndarray, optional (keyword)
-        Filled with the result (one copy of it) and returned; of the
-        result's shape and dtype, else refused before anything is computed.
+        Filled with the result and returned: written directly when
+        C-contiguous, of double precision and needing no scaling after
+        the transform, else by one copy; of the result's shape and dtype,
+        else refused before anything is computed.
     overwrite_x : bool, optional (keyword)
         Accepted for scipy.fft's signature; `a` is never changed.
     workers : int, optional (keyword)
@@ -114,6 +114,10 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
         anything is converted or allocated.
     {type_error}
     """
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.fft_common(a, out)  # None unless of the common case
+        if result is not None:
+            return result
     return _transform(a, n, axis, norm, out, workers, False, "fft")
 
 
@@ -142,6 +146,10 @@ def ifft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     ValueError, TypeError
         As fft.
     """
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.ifft_common(a, out)  # None unless of the common case
+        if result is not None:
+            return result
     return _transform(a, n, axis, norm, out, workers, True, "ifft")
 
 
@@ -164,10 +172,10 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
 
     {returns_half_spectrum}
     """
-    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
-            and out is None and a.ndim > 0 and 1 <= a.shape[-1] <= _LARGEST
-            and a.dtype.char == "d"):
-        return _core.rfft_rows(a, 1)  # the common case, every argument checked
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.rfft_common(a, out)  # None unless of the common case
+        if result is not None:
+            return result
     return _half_spectrum(a, n, axis, norm, out, workers, "rfft")
 
 
@@ -193,10 +201,10 @@ def irfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers
 
     {returns_real_sequence}
     """
-    if (type(a) is np.ndarray and n is None and axis == -1 and norm is None and workers is None
-            and out is None and a.ndim > 0 and 2 <= a.shape[-1] <= _LARGEST // 2
-            and a.dtype.char == "D"):
-        return _core.irfft_rows(a, 2 * (a.shape[-1] - 1), 1)  # the common case, checked
+    if n is None and axis == -1 and norm is None and workers is None:
+        result = _core.irfft_common(a, out)  # None unless of the common case
+        if result is not None:
+            return result
     return _real_sequence(a, n, axis, norm, out, workers, "irfft")
 
 

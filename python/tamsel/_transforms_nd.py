@@ -6,29 +6,35 @@ transforms along one axis."""
 import numpy as np
 
 from tamsel import _core
-from tamsel._arguments import (_axes, _check_out, _finish, _fit, _result_type,
+from tamsel._arguments import (_axes, _check_out, _finish, _fit, _into, _result_type,
                                _scale)
 from tamsel._docs import _filled
 
 
-def _blocks(a, axes, inverse, workers):
+def _last(a, axes):
+    return axes == list(range(a.ndim - len(axes), a.ndim))
+
+
+def _blocks(a, axes, inverse, workers, out):
     """fftn (ifftn) of a over axes, as complex128: the toolkit's transform
-    over the last axes of a C-contiguous array, the axes moved there."""
+    over the last axes of a C-contiguous array, the axes moved there (into
+    out, given only for the last axes)."""
     k = len(axes)
     last = list(range(a.ndim - k, a.ndim))
     if axes == last:
-        return _core.fft_blocks(a, k, inverse, workers)
+        return _core.fft_blocks(a, k, inverse, workers, out)
     return np.moveaxis(_core.fft_blocks(np.moveaxis(a, axes, last), k, inverse, workers),
                        last, axes)
 
 
-def _real_blocks(core, a, axes, *args):
+def _real_blocks(core, a, axes, out, *args):
     """rfftn (irfftn) of a over axes: the toolkit's transform over the last
-    axes of a C-contiguous array, the axes moved there."""
+    axes of a C-contiguous array, the axes moved there (into out, given
+    only for the last axes)."""
     k = len(axes)
     last = list(range(a.ndim - k, a.ndim))
     if axes == last:
-        return core(a, k, *args)
+        return core(a, k, *args, out)
     return np.moveaxis(core(np.moveaxis(a, axes, last), k, *args), last, axes)
 
 
@@ -48,8 +54,9 @@ def _transform_n(a, s, axes, norm, out, workers, inverse, routine):
     _check_out(out, _shape(a, s, axes), dtype, routine)
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
-    result = _blocks(a, axes, inverse, workers)
-    return _finish(result, _scale(norm, int(np.prod(s)), inverse, routine), dtype, out)
+    factor = _scale(norm, int(np.prod(s)), inverse, routine)
+    result = _blocks(a, axes, inverse, workers, _into(out, factor, _last(a, axes)))
+    return _finish(result, factor, dtype, out)
 
 
 def _rfftn(a, s, axes, norm, out, workers, routine):
@@ -58,8 +65,10 @@ def _rfftn(a, s, axes, norm, out, workers, routine):
     _check_out(out, _shape(a, s, axes, s[-1] // 2 + 1), dtype, routine)
     for axis, n in zip(axes, s):
         a = _fit(a, n, axis)
-    result = _real_blocks(_core.rfftn_blocks, a, axes, workers)
-    return _finish(result, _scale(norm, int(np.prod(s)), False, routine), dtype, out)
+    factor = _scale(norm, int(np.prod(s)), False, routine)
+    result = _real_blocks(_core.rfftn_blocks, a, axes, _into(out, factor, _last(a, axes)),
+                          workers)
+    return _finish(result, factor, dtype, out)
 
 
 def _irfftn(a, s, axes, norm, out, workers, routine):
@@ -68,8 +77,10 @@ def _irfftn(a, s, axes, norm, out, workers, routine):
     _check_out(out, _shape(a, s, axes), dtype, routine)
     for axis, n in zip(axes, s[:-1] + [s[-1] // 2 + 1]):
         a = _fit(a, n, axis)
-    result = _real_blocks(_core.irfftn_blocks, a, axes, s[-1], workers)
-    return _finish(result, _scale(norm, int(np.prod(s)), True, routine), dtype, out)
+    factor = _scale(norm, int(np.prod(s)), True, routine)
+    result = _real_blocks(_core.irfftn_blocks, a, axes, _into(out, factor, _last(a, axes)),
+                          s[-1], workers)
+    return _finish(result, factor, dtype, out)
 
 
 @_filled
@@ -93,12 +104,12 @@ def fftn(a, s=None, axes=None, norm=None, *, out=None, overwrite_x=False, worker
         The axes transformed, each once; the others are a batch.
     {norm}
     out, overwrite_x, workers : optional (keyword)
-        As fft's: `out` filled by one copy, `overwrite_x` accepted (`a` is
-        never changed); `workers` splits the transforms of the batch (one
-        for every index of the other axes) between threads or, where they
-        do not split evenly (a single transform), the lines along each axis
-        of each transform; at most one thread per 2**18 values, with the
-        bits of one thread.
+        As fft's: `out` filled (directly when over the last axes),
+        `overwrite_x` accepted (`a` is never changed); `workers` splits
+        the transforms of the batch (one for every index of the other
+        axes) between threads or, where they do not split evenly (a single
+        transform), the lines along each axis of each transform; at most
+        one thread per 2**18 values, with the bits of one thread.
 
     Returns
     -------

@@ -59,6 +59,27 @@ def test_transforms_are_numpys_with_scipys_dtypes(name):
         assert out.tobytes() == np.ascontiguousarray(got).tobytes()
 
 
+@pytest.mark.parametrize("name", ONE_AXIS + ["fftn", "ifftn", "rfftn", "irfftn"])
+def test_out_has_the_bits_of_a_new_result_whether_written_directly_or_copied(name):
+    # Written by the core when C-contiguous, of double precision and with
+    # no scaling after; copied into when strided, scaled or the input itself.
+    ours = getattr(tamsel, name)
+    for shape, axis, norm in [((5,), -1, None), ((3, 16), -1, "backward"), ((3, 16), 0, None),
+                              ((2, 3, 7), -1, "forward"), ((2, 3, 7), 1, "ortho")]:
+        x = RNG.uniform(-4, 4, shape) + (0 if name in REAL_IN else 1j * RNG.uniform(-4, 4, shape))
+        last = list(range(len(shape)))[-2:]
+        kw = {"axis": axis} if name in ONE_AXIS else {"axes": last if axis == -1 else [axis]}
+        want = ours(x, norm=norm, **kw)
+        strided = np.full(want.shape[::-1], np.nan, want.dtype).T
+        outs = [np.full_like(want, np.nan), strided]
+        if want.shape == x.shape and want.dtype == x.dtype:
+            outs.append(x.copy())  # out is the input
+        for out in outs:
+            x = out if len(outs) == 3 and out is outs[2] else x
+            assert ours(x, norm=norm, out=out, **kw) is out
+            assert out.tobytes(order="C") == want.tobytes(order="C"), (shape, axis, norm)
+
+
 def test_arguments_are_checked_before_anything_is_allocated():
     # A 2^28 x 3 view of one row (12 GiB as complex128): every wrong
     # argument refused, naming the routine, before a byte is converted.
