@@ -13,9 +13,12 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <ostream>
 #include <random>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,23 @@
 namespace tamsel::test_support {
 
 inline std::uint64_t bits(Real x) { return std::bit_cast<std::uint64_t>(x); }
+
+// A call that must throw std::invalid_argument whose message holds text.
+struct Refusal {
+  const char* name;
+  std::function<void()> call;
+  const char* text;
+};
+inline void expect_refusals(std::span<const Refusal> cases) {
+  for (const Refusal& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << c.name << " was not refused";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << c.name << ": " << e.what();
+    }
+  }
+}
 
 inline constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 
