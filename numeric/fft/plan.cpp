@@ -13,7 +13,6 @@
 namespace tamsel::fft {
 
 namespace detail {
-std::atomic<const Plan*> kept_plans[kRootSources][4][kShapes][2][kPlanLevels];
 std::atomic<const Plan*> last_plans[kRootSources][kShapes][2][kPlanLevels];
 } // namespace detail
 
@@ -440,6 +439,22 @@ PlanStep& Schedule::add(Op op, Integer n, Integer h) {
   return s;
 }
 
+namespace {
+
+// The kept plans, by factors, kernel table, shape, direction (+1 first)
+// and log2(count), each made on the heap on first use and never freed; the
+// array of them on the heap too (30 KiB read only where a plan is made), so
+// that the toolkit's static storage stays small.
+struct KeptPlans {
+  std::atomic<const Plan*> at[kRootSources][4][kShapes][2][kPlanLevels];
+};
+KeptPlans& kept_plans() {
+  static KeptPlans* const kept = new KeptPlans();
+  return *kept;
+}
+
+} // namespace
+
 namespace detail {
 
 const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integer direction,
@@ -449,7 +464,7 @@ const Plan& make_plan(const kernels::Table& k, Shape shape, Integer count, Integ
   const int sign = direction == 1 ? 0 : 1;
   const int source = static_cast<int>(roots);
   std::atomic<const Plan*>& kept =
-      kept_plans[source][static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
+      kept_plans().at[source][static_cast<int>(k.kind)][static_cast<int>(shape)][sign][level];
   std::atomic<const Plan*>& last = last_plans[source][static_cast<int>(shape)][sign][level];
   if (const Plan* made = kept.load(std::memory_order_acquire)) {
     last.store(made, std::memory_order_release);

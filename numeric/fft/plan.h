@@ -160,9 +160,6 @@ inline constexpr Integer kMaxScratch = Integer{1} << 11;
 inline constexpr int kPlanLevels = 30;
 
 namespace detail {
-// The kept plans, by factors, kernel table, shape, direction (+1 first)
-// and log2(count): made on the heap on first use and never freed.
-extern std::atomic<const Plan*> kept_plans[kRootSources][4][kShapes][2][kPlanLevels];
 // The plan last asked for, by factors, shape, direction and log2(count), of
 // whichever table: the path of a plan already made is one load at a fixed
 // address and a comparison, so that a small transform's kernels get their
