@@ -82,8 +82,8 @@ py::capsule aligned_memory(std::size_t bytes) {
 // transforms of more than 2^11 values that do not, and numpy's own large
 // arrays start 16 bytes past one.  (Not on a page's, though the transforms
 // are faster there: the allocator maps and unmaps such memory on every
-// call, bench/NOTES.md.)  Made through numpy's C interface directly, at
-// about half the cost of pybind11's array constructor.
+// call, bench/NOTES.md.)  Made through numpy's C interface directly, which
+// costs less than pybind11's array constructor.
 template <typename T>
 py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   std::size_t count = 1;
@@ -289,8 +289,8 @@ py::object irfft_common(py::handle a, py::handle out) {
 }
 
 // A common entry as a function of CPython's fast calling convention,
-// called with a and out: pybind11's dispatch would take 0.08 us, a sixth
-// of the whole call of a short transform.
+// called with a and out: pybind11's dispatch would be a large share of the
+// whole call of a short transform (bench/NOTES.md).
 template <py::object (*Entry)(py::handle, py::handle)>
 PyObject* fast_call(PyObject*, PyObject* const* args, Py_ssize_t count) {
   if (count != 2) {

@@ -122,7 +122,7 @@ inline constexpr int kRootSources = 2;
 // kCachedLength, so that transforms of up to 2^23 complex values or real
 // ones of 2^23 values run at the speed of four1 and realft from their
 // second call on.  Beyond, the factors are made anew at each pass, a
-// double-double evaluation (about 20 ns) for every four (bench/NOTES.md).
+// double-double evaluation for every four (its cost: bench/NOTES.md).
 inline constexpr Integer kExactLength = Integer{1} << 23;
 inline constexpr int kExactLevels = std::countr_zero(std::uint32_t(kExactLength));
 
