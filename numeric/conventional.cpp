@@ -68,15 +68,8 @@ void fft(std::span<Complex> data) {
 }
 
 void ifft(std::span<Complex> data) {
-  const std::size_t n = data.size();
-  if (!power_of_two_or_any("ifft", "length", n)) {
-    fft::any::backward(data);
-    const double scale = static_cast<double>(n);
-    for (Complex& v : data) v = Complex(v.real() / scale, v.imag() / scale);
-    return;
-  }
-  fft::exact::transform(reals(data), static_cast<Integer>(n), 1);
-  scale_all(reals(data), 2 * n, 1.0 / static_cast<Real>(n));
+  batch::backward_unscaled(data);
+  batch::divide(data.data(), data.size(), static_cast<double>(data.size()));
 }
 
 void rfft(std::span<const double> in, std::span<Complex> out) {
@@ -129,7 +122,7 @@ std::size_t next_fast_len(std::size_t target) {
 
 namespace batch {
 
-// ifft's steps before its division by n.
+// ifft's steps before its division by n: ifft is this and divide.
 void backward_unscaled(std::span<Complex> data) {
   if (!power_of_two_or_any("ifft", "length", data.size())) return fft::any::backward(data);
   fft::exact::transform(reals(data), static_cast<Integer>(data.size()), 1);

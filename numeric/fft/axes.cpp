@@ -26,11 +26,6 @@ namespace {
 // strips save (bench/NOTES.md).
 constexpr std::size_t kLongestStrip = 512;
 
-// Contiguous rows shorter than this go through the engine side by side;
-// from it, one at a time, whose plan then keeps the values in the layout
-// of parts where the kernel table has it (bench/NOTES.md).
-constexpr std::size_t kLinesBelow = 32;
-
 // The lines of one axis: `blocks` blocks of `length` rows of `inner`
 // values each, line e of a block taking value e of every row; each through
 // fft or the unscaled inverse, then divided by divisor unless it is 0.
@@ -66,20 +61,11 @@ struct AxisPass {
   // butterfly computes what it does in fft's own schedule, so the bits are
   // fft's.
   void run_binary(std::size_t first, std::size_t last) const {
+    if (inner == 1)
+      return binary_rows(data + first * length, length, last - first, inverse, divisor);
     const Integer sign = inverse ? 1 : -1;
     const auto n = static_cast<Integer>(length);
     auto* reals = reinterpret_cast<Real*>(data);
-    if (inner == 1) {
-      if (length < kLinesBelow) {
-        fft::transform_lines(reals + 2 * first * length, n, static_cast<Integer>(last - first),
-                             sign, fft::Roots::exact);
-      } else {
-        for (std::size_t r = first; r < last; ++r)
-          fft::transform(reals + 2 * r * length, n, sign, fft::Roots::exact);
-      }
-      if (divisor != 0.0) divide(data + first * length, (last - first) * length, divisor);
-      return;
-    }
     for (std::size_t t = first; t < last;) {
       const std::size_t start = t / inner * length * inner, e = t % inner;
       const std::size_t end = std::min(inner, e + (last - t));

@@ -141,6 +141,22 @@ void divide(Complex* values, std::size_t count, double divisor) {
     values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
 }
 
+void binary_rows(Complex* rows, std::size_t n, std::size_t count, bool inverse, double divisor) {
+  // Rows shorter than this go through the engine side by side; from it,
+  // one at a time, whose plan then keeps the values in the layout of parts
+  // where the kernel table has it (bench/NOTES.md).
+  constexpr std::size_t kLinesBelow = 32;
+  const Integer sign = inverse ? 1 : -1;
+  auto* reals = reinterpret_cast<Real*>(rows);
+  if (n < kLinesBelow) {
+    fft::transform_lines(reals, Integer(n), Integer(count), sign, fft::Roots::exact);
+  } else {
+    for (std::size_t r = 0; r < count; ++r)
+      fft::transform(reals + 2 * r * n, Integer(n), sign, fft::Roots::exact);
+  }
+  if (divisor != 0.0) divide(rows, count * n, divisor);
+}
+
 void complex_lines(const Complex* in, Lines in_lines, Complex* out, Lines out_lines,
                    std::size_t length, std::size_t first, std::size_t last, LineStep step,
                    double divisor, Scratch& scratch) {
@@ -174,11 +190,6 @@ void complex_lines(const Complex* in, Lines in_lines, Complex* out, Lines out_li
 namespace {
 
 constexpr std::size_t kLargestLength = std::size_t{1} << 29;
-
-// Lines of this length go through the engine side by side (the lines plan
-// takes them from 16, and from 32 the plan of one line is the faster).
-constexpr std::size_t kSideBySide = 16;
-constexpr Real kOneIn16 = 1.0 / 16.0;
 
 [[noreturn]] void refuse(const std::string& what) {
   throw std::invalid_argument("FftPlan: " + what);
@@ -285,22 +296,18 @@ void FftPlan::execute(const Complex* in, Lines in_lines, Complex* out, Lines out
                       std::size_t howmany, unsigned threads) const {
   const Transform wanted = kind_ == Transform::backward ? Transform::backward : Transform::forward;
   if (!check_batch(*this, wanted, in, in_lines, out, out_lines, howmany, threads)) return;
-  const batch::LineStep step = kind_ == Transform::backward ? ifft : fft;
-  if (n_ == kSideBySide && out_lines.stride == 1 && out_lines.distance == n_) {
-    // Short lines that end side by side: through the engine together, with
-    // the steps and factors of fft (and ifft's product with 1/n).
+  const bool inverse = kind_ == Transform::backward;
+  if (n_ >= 2 && (n_ & (n_ - 1)) == 0 && out_lines.stride == 1 && out_lines.distance == n_) {
+    // Lines of a power of two that end side by side: there, as rows.
     const bool in_place = in == out && batch::same_layout(in_lines, out_lines);
-    const Integer sign = kind_ == Transform::backward ? 1 : -1;
     return detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last,
                                                   std::size_t) {
-      Complex* const lines = out + first * n_;
-      if (!in_place) batch::gather(in, in_lines, first, last - first, n_, lines, n_);
-      auto* reals = reinterpret_cast<Real*>(lines);
-      fft::transform_lines(reals, Integer(n_), Integer(last - first), sign, fft::Roots::exact);
-      if (sign == 1)
-        for (std::size_t i = 0; i < 2 * n_ * (last - first); ++i) reals[i] = reals[i] * kOneIn16;
+      Complex* const rows = out + first * n_;
+      if (!in_place) batch::gather(in, in_lines, first, last - first, n_, rows, n_);
+      batch::binary_rows(rows, n_, last - first, inverse, inverse ? double(n_) : 0.0);
     });
   }
+  const batch::LineStep step = inverse ? ifft : fft;
   std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
   detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
     batch::complex_lines(in, in_lines, out, out_lines, n_, first, last, step, 0.0, scratch[w]);

@@ -17,9 +17,8 @@
 
 namespace tamsel::conventional::batch {
 
-// ifft's transform before its division by n: the unscaled inverse, by
-// the same steps as ifft (conventional.cpp; a change to one is a change
-// to the other, which the tests of ifftn of one axis hold to ifft).
+// ifft's transform before its division by n: the unscaled inverse
+// (conventional.cpp; ifft is this and divide).
 void backward_unscaled(std::span<Complex> data);
 
 // values[i] / divisor for each i < count, a correctly rounded quotient of
@@ -53,6 +52,12 @@ class Scratch {
   std::unique_ptr<double, Release> reals_;
   std::size_t complex_size_ = 0, real_size_ = 0;
 };
+
+// count contiguous rows of n values at rows (n a power of two from 2), each
+// through fft or the unscaled inverse with their bits, then, unless divisor
+// is 0, every value divided by divisor: short rows side by side through
+// the engine, longer ones one at a time.
+void binary_rows(Complex* rows, std::size_t n, std::size_t count, bool inverse, double divisor);
 
 // Lines [first, last) of a batch of lines of `length` values from in (its
 // layout in_lines) to out (out_lines): each through `step`, then, unless
