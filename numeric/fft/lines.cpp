@@ -42,44 +42,51 @@ std::size_t pitch(std::size_t length) {
   return p;
 }
 
-// Value j of lines first .. first + count - 1 (layout from) to dst + c *
-// dst_distance + j for line first + c; along the layout's shorter step
+// f(c, j, place) for value j of each line first + c, c < count, of the
+// lines at `base` (their layout): along the layout's shorter step
 // innermost.
-template <typename T>
-void gather(const T* from, Lines layout, std::size_t first, std::size_t count,
-            std::size_t length, T* dst, std::size_t dst_distance) {
-  const T* base = from + first * layout.distance;
-  if (layout.stride == 1) {
-    for (std::size_t c = 0; c < count; ++c)
-      std::copy_n(base + c * layout.distance, length, dst + c * dst_distance);
-  } else if (layout.distance < layout.stride) {
+template <typename T, typename F>
+void each_place(T* base, Lines layout, std::size_t first, std::size_t count, std::size_t length,
+                F f) {
+  T* const lines = base + first * layout.distance;
+  if (layout.distance < layout.stride) {
     for (std::size_t j = 0; j < length; ++j)
       for (std::size_t c = 0; c < count; ++c)
-        dst[c * dst_distance + j] = base[c * layout.distance + j * layout.stride];
+        f(c, j, lines[c * layout.distance + j * layout.stride]);
   } else {
     for (std::size_t c = 0; c < count; ++c)
       for (std::size_t j = 0; j < length; ++j)
-        dst[c * dst_distance + j] = base[c * layout.distance + j * layout.stride];
+        f(c, j, lines[c * layout.distance + j * layout.stride]);
   }
+}
+
+// Value j of lines first .. first + count - 1 (layout from) to dst + c *
+// dst_distance + j for line first + c.
+template <typename T>
+void gather(const T* from, Lines layout, std::size_t first, std::size_t count,
+            std::size_t length, T* dst, std::size_t dst_distance) {
+  if (layout.stride == 1) {
+    for (std::size_t c = 0; c < count; ++c)
+      std::copy_n(from + (first + c) * layout.distance, length, dst + c * dst_distance);
+    return;
+  }
+  each_place(from, layout, first, count, length, [&](std::size_t c, std::size_t j, const T& v) {
+    dst[c * dst_distance + j] = v;
+  });
 }
 
 // The reverse of gather.
 template <typename T>
 void scatter(const T* src, std::size_t src_distance, T* to, Lines layout, std::size_t first,
              std::size_t count, std::size_t length) {
-  T* base = to + first * layout.distance;
   if (layout.stride == 1) {
     for (std::size_t c = 0; c < count; ++c)
-      std::copy_n(src + c * src_distance, length, base + c * layout.distance);
-  } else if (layout.distance < layout.stride) {
-    for (std::size_t j = 0; j < length; ++j)
-      for (std::size_t c = 0; c < count; ++c)
-        base[c * layout.distance + j * layout.stride] = src[c * src_distance + j];
-  } else {
-    for (std::size_t c = 0; c < count; ++c)
-      for (std::size_t j = 0; j < length; ++j)
-        base[c * layout.distance + j * layout.stride] = src[c * src_distance + j];
+      std::copy_n(src + c * src_distance, length, to + (first + c) * layout.distance);
+    return;
   }
+  each_place(to, layout, first, count, length, [&](std::size_t c, std::size_t j, T& v) {
+    v = src[c * src_distance + j];
+  });
 }
 
 bool same_layout(Lines a, Lines b) { return a.stride == b.stride && a.distance == b.distance; }
