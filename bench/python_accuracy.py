@@ -8,7 +8,9 @@ on x86), by decimation in time over the prime factors with roots from
 long-double cos and sin (a direct sum for a prime), whose own error,
 about 1e-19 sqrt(log2 n), is below what the table shows; and the round trips
 ifft(fft(z)) and irfft(rfft(x)) of the same values, as sqrt(sum |y - x|^2 /
-sum |x|^2).  One input per length, the same for the three libraries.
+sum |x|^2), each pooled over several inputs at the shorter lengths (at
+least 2^14 values per length: sums of squares over all of them), the
+same inputs for the three libraries.
 Lengths: powers of two 2 .. 2^22, 3 * 2^k and 5 * 2^k, 1000, 10^4, 10^6 and
 the primes 17, 1009, 10007: about a minute on 2 cores; --quick stops at
 2^16 (about 5 seconds).  Then single precision: the relative RMS error of
@@ -86,14 +88,15 @@ def fixed(values):
     return [int(v * float(ONE)) for v in values]  # exact: a power-of-two scaling
 
 
-def relative_rms(got, ref_re, ref_im):
+def squares(got, ref_re, ref_im):
+    """sum |got - ref|^2 and sum |ref|^2, ref in fixed point."""
     err = power = 0.0
     for g, r, i in zip(got, ref_re, ref_im):
         dr = int(g.real * float(ONE)) - r
         di = int(g.imag * float(ONE)) - i
         err += float(dr) ** 2 + float(di) ** 2
         power += float(r) ** 2 + float(i) ** 2
-    return (err / power) ** 0.5
+    return np.array([err, power])
 
 
 def wide_roots(n):
@@ -128,13 +131,24 @@ def wide_dft(rows, roots, stride):
     return out
 
 
-def wide_relative_rms(got, want):
-    err = np.sum(np.abs(got.astype(np.clongdouble) - want) ** 2)
-    return float(np.sqrt(err / np.sum(np.abs(want) ** 2)))
+def wide_squares(got, want):
+    return np.array([float(np.sum(np.abs(got.astype(np.clongdouble) - want) ** 2)),
+                     float(np.sum(np.abs(want) ** 2))])
+
+
+def trip_squares(x, y):
+    return np.array([np.sum(np.abs(y - x) ** 2), np.sum(np.abs(x) ** 2)])
 
 
 def trip(x, y):
-    return float(np.sqrt(np.sum(np.abs(y - x) ** 2) / np.sum(np.abs(x) ** 2)))
+    err, power = trip_squares(x, y)
+    return float(np.sqrt(err / power))
+
+
+def inputs(n):
+    """Inputs pooled at length n: one error of a short transform says
+    little, so that each length sees at least 2^14 values."""
+    return max(1, 2 ** 14 // n)
 
 
 def lengths(quick):
@@ -157,18 +171,21 @@ def main():
     print("| " + " | ".join(head) + " |")
     print("|" + "---|" * len(head))
     for n in lengths(quick):
-        z = rng.uniform(-1, 1, n) + 1j * rng.uniform(-1, 1, n)
-        if n <= 4096:
-            ref = dft(fixed(z.real), fixed(z.imag), roots(n), 1)
-            errors = [relative_rms(f.fft(z), *ref) for f in libraries]
-        else:
-            want = wide_dft(z.astype(np.clongdouble).reshape(1, n), wide_roots(n), 1)[0]
-            errors = [wide_relative_rms(f.fft(z), want) for f in libraries]
-        inverse = [trip(z, f.ifft(f.fft(z))) for f in libraries]
-        x = rng.uniform(-1, 1, n)
-        real = [trip(x, f.irfft(f.rfft(x), n)) for f in libraries]
-        print(f"| {n} | " + " | ".join(f"{e:.2g}" for e in errors + inverse + real) + " |",
-              flush=True)
+        sums = np.zeros((9, 2))
+        w = roots(n) if n <= 4096 else wide_roots(n)
+        for _ in range(inputs(n)):
+            z = rng.uniform(-1, 1, n) + 1j * rng.uniform(-1, 1, n)
+            if n <= 4096:
+                ref = dft(fixed(z.real), fixed(z.imag), w, 1)
+                sums[0:3] += [squares(f.fft(z), *ref) for f in libraries]
+            else:
+                want = wide_dft(z.astype(np.clongdouble).reshape(1, n), w, 1)[0]
+                sums[0:3] += [wide_squares(f.fft(z), want) for f in libraries]
+            sums[3:6] += [trip_squares(z, f.ifft(f.fft(z))) for f in libraries]
+            x = rng.uniform(-1, 1, n)
+            sums[6:9] += [trip_squares(x, f.irfft(f.rfft(x), n)) for f in libraries]
+        errors = np.sqrt(sums[:, 0] / sums[:, 1])
+        print(f"| {n} | " + " | ".join(f"{e:.2g}" for e in errors) + " |", flush=True)
     single(rng)
 
 

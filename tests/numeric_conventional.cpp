@@ -104,6 +104,28 @@ TEST(Conventional, PowersOfTwoAgainstALongDoubleTransform) {
   }
 }
 
+// Even lengths up to 256, bit for bit: rfft is fft of the values with
+// imaginary parts 0 (those of the first and last values +0), irfft the
+// real parts of ifft of the spectrum extended by its conjugates.
+TEST(Conventional, ShortRealTransformsAreComplexOnes) {
+  for (std::size_t n = 2; n <= 256; n += 2) {
+    const std::vector<Real> x = pseudo_random(n, 5 * n + 3);
+    std::vector<Complex> z(n), spectrum(n / 2 + 1);
+    for (std::size_t j = 0; j < n; ++j) z[j] = Complex(x[j], 0.0);
+    conv::fft(z);
+    z[0].imag(0.0);
+    z[n / 2].imag(0.0);
+    conv::rfft(x, spectrum);
+    expect_bits(reinterpret_cast<const Real*>(spectrum.data()),
+                reinterpret_cast<const Real*>(z.data()), n + 2, "rfft");
+    for (std::size_t k = 1; k < n / 2; ++k) z[n - k] = std::conj(z[k]);
+    std::vector<Real> back(n);
+    conv::irfft(spectrum, back);
+    conv::ifft(z);
+    for (std::size_t j = 0; j < n; ++j) ASSERT_EQ(bits(back[j]), bits(z[j].real())) << n << " " << j;
+  }
+}
+
 // The exact factors are unit_root's, bit for bit: every kept table (sign -1
 // the roots, +1 their conjugates, zero parts +0) and the runs beyond them.
 TEST(Conventional, ExactFactorsAreUnitRoots) {
