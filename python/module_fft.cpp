@@ -223,8 +223,9 @@ py::object irfft_rows(const ComplexArray& a, std::size_t n, std::size_t workers,
   return finish(std::move(result), out);
 }
 
-// The common case of fft, ifft, rfft and irfft, every argument but `a`
-// and `out` left out: a numpy array itself (not a subclass) of at least
+// The common case of fft, ifft, rfft and irfft, axis, norm and workers
+// left out and n none or the length a takes whole (the entries below
+// check n): a numpy array itself (not a subclass) of at least
 // one axis, the last of `least` to `most` values, of booleans, integers
 // or doubles (and complex doubles for `complex`); and out none or an array
 // of Out that usable takes for writing, shaped as a but for `last(n)`
@@ -267,38 +268,55 @@ py::array_t<T, kIn> input(py::handle a) {
 
 constexpr std::size_t kMost = std::size_t{1} << 29;
 
+// The length argument n as given: 0 for None, the value of an int (not a
+// subclass) from 1, else kOther, which no length matches (the general
+// path checks it).
+constexpr std::size_t kOther = ~std::size_t{0};
+std::size_t given(py::handle n) {
+  if (n.is_none()) return 0;
+  if (!PyLong_CheckExact(n.ptr())) return kOther;
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
+  return overflow != 0 || value < 1 ? kOther : std::size_t(value);
+}
+
+// n as given must be the length along the last axis: no cut, no padding.
 template <bool Inverse>
-py::object fft_common(py::handle a, py::handle out) {
-  if (common<Complex>(a, out, 1, kMost, true, [](std::size_t n) { return n; }) == 0)
-    return py::none();
+py::object fft_common(py::handle a, py::handle out, py::handle n) {
+  const std::size_t m = common<Complex>(a, out, 1, kMost, true, [](std::size_t k) { return k; });
+  if (m == 0 || (given(n) != 0 && given(n) != m)) return py::none();
   return transform_rows(input<Complex>(a), Inverse, 1, out);
 }
 
-py::object rfft_common(py::handle a, py::handle out) {
-  if (common<Complex>(a, out, 1, kMost, false, [](std::size_t n) { return n / 2 + 1; }) == 0)
-    return py::none();
+py::object rfft_common(py::handle a, py::handle out, py::handle n) {
+  const std::size_t m =
+      common<Complex>(a, out, 1, kMost, false, [](std::size_t k) { return k / 2 + 1; });
+  if (m == 0 || (given(n) != 0 && given(n) != m)) return py::none();
   return rfft_rows(input<double>(a), 1, out);
 }
 
-// n = 2 (m - 1) for m values along the last axis.
-py::object irfft_common(py::handle a, py::handle out) {
-  const auto n = [](std::size_t m) { return 2 * (m - 1); };
+// n = 2 (m - 1) for m values along the last axis, or as given where it
+// takes those m values.
+py::object irfft_common(py::handle a, py::handle out, py::handle n_given) {
+  const std::size_t g = given(n_given);
+  if (g == kOther) return py::none();
+  const auto n = [g](std::size_t m) { return g != 0 ? g : 2 * (m - 1); };
   const std::size_t m = common<double>(a, out, 2, kMost / 2, true, n);
-  if (m == 0) return py::none();
+  if (m == 0 || n(m) / 2 + 1 != m) return py::none();
   return irfft_rows(input<Complex>(a), n(m), 1, false, out);
 }
 
 // A common entry as a function of CPython's fast calling convention,
-// called with a and out: pybind11's dispatch would be a large share of the
+// called with a, out and n: pybind11's dispatch would be a large share of the
 // whole call of a short transform (bench/NOTES.md).
-template <py::object (*Entry)(py::handle, py::handle)>
+template <py::object (*Entry)(py::handle, py::handle, py::handle)>
 PyObject* fast_call(PyObject*, PyObject* const* args, Py_ssize_t count) {
-  if (count != 2) {
-    PyErr_SetString(PyExc_TypeError, "takes two arguments, a and out");
+  if (count != 3) {
+    PyErr_SetString(PyExc_TypeError, "takes three arguments, a, out and n");
     return nullptr;
   }
   try {
-    return Entry(args[0], args[1]).release().ptr();
+    return Entry(args[0], args[1], args[2]).release().ptr();
   } catch (py::error_already_set& e) {
     e.restore();
   } catch (const py::builtin_exception& e) {
@@ -311,7 +329,7 @@ PyObject* fast_call(PyObject*, PyObject* const* args, Py_ssize_t count) {
   return nullptr;
 }
 
-template <py::object (*Entry)(py::handle, py::handle)>
+template <py::object (*Entry)(py::handle, py::handle, py::handle)>
 PyMethodDef fast_method(const char* name) {
   return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fast_call<Entry>)),
           METH_FASTCALL, nullptr};

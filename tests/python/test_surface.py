@@ -147,3 +147,17 @@ def test_special_values_follow_numpy():
         for name in ("fft", "rfft", "fftn", "ihfft"):
             got, want = getattr(tamsel, name)(tiny), getattr(np.fft, name)(tiny)
             assert np.max(np.abs(got - want)) <= 16 * tiny.size * 2.0**-1074
+
+
+def test_common_entries_give_the_general_paths_bits():
+    # n None or the length the axis takes whole, and axis, norm and workers
+    # left out: the core's common entries; workers=1 takes the general path.
+    for name in ("fft", "ifft", "rfft", "irfft"):
+        ours = getattr(tamsel, name)
+        for m in (1, 2, 5, 16, 17):
+            x = RNG.uniform(-1, 1, (3, m))
+            x = x if name in REAL_IN else x + 1j * RNG.uniform(-1, 1, (3, m))
+            for n in ([2 * m - 2, 2 * m - 1, None] if name == "irfft" else [m, None]):
+                if name == "irfft" and (n or 2 * m - 2) < 1:
+                    continue
+                assert ours(x, n).tobytes() == ours(x, n, workers=1).tobytes(), (name, m, n)
