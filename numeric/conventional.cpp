@@ -52,11 +52,6 @@ void same_size(const char* routine, const char* what, std::size_t size, std::siz
 
 Real* reals(std::span<Complex> data) { return reinterpret_cast<Real*>(data.data()); }
 
-// Multiplies every part by scale, a power of two.
-void scale_all(Real* values, std::size_t count, Real scale) {
-  for (std::size_t i = 0; i < count; ++i) values[i] = values[i] * scale;
-}
-
 // The toolkit's first coefficient enters with half its weight; numpy's
 // with its whole weight.
 constexpr Real kHalf = 0.5;
@@ -152,14 +147,13 @@ void irfft(std::span<const Complex> in, std::span<double> out) {
   }
   // The packed spectrum, whose inverse leaves n/2 times the sequence.
   Real* packed = out.data();
+  const double* parts = reinterpret_cast<const double*>(in.data());
+  std::copy(parts + 2, parts + n, packed + 2);
   packed[0] = in[0].real();
   packed[1] = in[std::size_t(n / 2)].real();
-  for (Integer k = 1; k < n / 2; ++k) {
-    packed[2 * k] = in[std::size_t(k)].real();
-    packed[2 * k + 1] = in[std::size_t(k)].imag();
-  }
   fft::exact::real_backward(packed, n / 2);
-  scale_all(packed, out.size(), 2.0 / static_cast<Real>(n));
+  // Times 2/n: divided by n/2, a power of two.
+  batch::divide_parts(packed, out.size(), static_cast<Real>(n / 2));
 }
 
 std::size_t next_fast_len(std::size_t target) {

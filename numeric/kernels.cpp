@@ -190,6 +190,10 @@ void exchange(Real* a, Real* b, Reals reals) {
   }
 }
 
+void scale(Real* data, Integer count, Real x, bool divide) {
+  for (Integer i = 0; i < count; ++i) data[i] = divide ? data[i] / x : data[i] * x;
+}
+
 void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const Real* wa, const Real* wb) {
   pass_pair(a, n, h, wa, wb);
   pass_pair(b, n, h, wa, wb);
@@ -214,6 +218,7 @@ constinit const Table table{
     .interleave = interleave,
     .interleave_first_two = interleave_first_two,
     .exchange = exchange,
+    .scale = scale,
     .split = split,
     .pass_split = pass_split,
     .pass_split_to = pass_split_to,

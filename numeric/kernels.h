@@ -129,6 +129,8 @@ struct Table {
   // Exchanges a[0 .. reals-1] with b[0 .. reals-1], two runs that do not
   // overlap; reals a multiple of 4.
   void (*exchange)(Real* a, Real* b, Reals reals) = nullptr;
+  // data[i] * x, or data[i] / x with `divide`, for i < count.
+  void (*scale)(Real* data, Integer count, Real x, bool divide) = nullptr;
 
   // One pass of the any-length engine (fft/any_passes.h's pass) of radix 2,
   // 3, 4, 5, 7, 8, 11 or 13 whose stride s is a multiple of

@@ -14,6 +14,7 @@
 
 #include "../parallel.h"
 #include "engine.h"
+#include "kernels.h"
 
 namespace tamsel::conventional {
 
@@ -134,18 +135,17 @@ void real_lines(const In* in, Lines in_lines, std::size_t length_in, Out* out, L
 
 } // namespace
 
-void divide(Complex* values, std::size_t count, double divisor) {
+void divide_parts(double* parts, std::size_t count, double divisor) {
   // A power of two from 1 to 2^1023 (all mantissa bits 0) has a reciprocal
   // that is a normal double, so every product rounds as the quotient does.
   const auto bits = std::bit_cast<std::uint64_t>(divisor);
-  if (divisor >= 1.0 && divisor < 0x1p1023 && (bits & 0xFFFFFFFFFFFFFull) == 0) {
-    const double reciprocal = 1.0 / divisor;
-    for (std::size_t i = 0; i < count; ++i)
-      values[i] = Complex(values[i].real() * reciprocal, values[i].imag() * reciprocal);
-    return;
-  }
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] = Complex(values[i].real() / divisor, values[i].imag() / divisor);
+  if (divisor >= 1.0 && divisor < 0x1p1023 && (bits & 0xFFFFFFFFFFFFFull) == 0)
+    return kernels::active().scale(parts, Integer(count), 1.0 / divisor, false);
+  kernels::active().scale(parts, Integer(count), divisor, true);
+}
+
+void divide(Complex* values, std::size_t count, double divisor) {
+  divide_parts(reinterpret_cast<double*>(values), 2 * count, divisor);
 }
 
 void binary_rows(Complex* rows, std::size_t n, std::size_t count, bool inverse, double divisor) {

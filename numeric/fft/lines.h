@@ -23,8 +23,9 @@ void backward_unscaled(std::span<Complex> data);
 
 // values[i] / divisor for each i < count, a correctly rounded quotient of
 // each part (by a power of two, the product with its exact reciprocal,
-// which is the same).
+// which is the same); divide_parts likewise for count doubles.
 void divide(Complex* values, std::size_t count, double divisor);
+void divide_parts(double* parts, std::size_t count, double divisor);
 
 // A transform of one contiguous line in place.
 using LineStep = void (*)(std::span<Complex>);

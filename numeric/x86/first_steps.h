@@ -2,7 +2,8 @@
 // The first steps of a transform in the x86 kernels, written once over W
 // lanes (x86/lanes.h): the first two passes, alone or with the bit-reversal
 // permutation (in place, from a copy, or from separate real and imaginary
-// parts), value 0 alone, the interleaving of parts, the exchange of runs.
+// parts), value 0 alone, the interleaving of parts, the exchange of runs,
+// the scaling of parts.
 //
 // The permutation goes by tiles: value i = h*(n/4) + 4t + l (h, l < 4), row h,
 // column l of tile t, goes to row rev(l), column rev(h) of tile rev(t); so tile
@@ -287,6 +288,20 @@ TAMSEL_LANES void exchange(Real* a, Real* b, Integer reals) {
   }
   if constexpr (W > 2) {
     if (k < reals) exchange<W / 2>(a + k, b + k, reals - k);
+  }
+}
+
+// kernels::Table::scale, W Reals at a time, the rest one by one.
+template <int W>
+TAMSEL_LANES void scale(Real* data, Integer count, Real x, bool divide) {
+  const Vec<W> xs = splat<W>(x);
+  Integer i = 0;
+  if (divide) {
+    for (; i + W <= count; i += W) store<W>(data + i, load<W>(data + i) / xs);
+    for (; i < count; ++i) data[i] = data[i] / x;
+  } else {
+    for (; i + W <= count; i += W) store<W>(data + i, load<W>(data + i) * xs);
+    for (; i < count; ++i) data[i] = data[i] * x;
   }
 }
 
