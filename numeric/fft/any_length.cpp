@@ -11,6 +11,8 @@
 #include "fft/engine.h"
 #include "fft/exact.h"
 #include "fft/unit_roots.h"
+#include "kernels.h"
+#include "steps.h"
 
 namespace tamsel::fft::any {
 
@@ -42,16 +44,18 @@ struct Plan {
   std::vector<Complex> chirp, kernel;
 };
 
-// The real transforms of even length n: the complex plan of n/2 and
-// exp(-2 pi i k/n), k = 0 .. n/2 - 1, as cosines and sines apart (with
-// pairs, GCC builds each pair through the stack, a stall per value).
+// The real transforms of even length n: the complex plan of n/2 and the
+// factors of the recombination, exp(-2 pi i k/n) (forward) and their
+// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.
 //
 // Of odd length n = p m, p its least prime factor (radix; 0 for a prime n,
 // transformed as complex values): the complex plan of m (in `half`) and
-// exp(-2 pi i t/n), t < n.
+// exp(-2 pi i t/n), t < n, as cosines and sines apart (with pairs, GCC
+// builds each pair through the stack, a stall per value).
 struct RealPlan {
   std::shared_ptr<const Plan> half;
   std::vector<double> cos, sin;
+  std::vector<double> forward, backward;
   std::size_t radix = 0;
 };
 
@@ -204,18 +208,22 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
-  std::size_t count = n / 2;
-  if (n % 2 == 1) {
-    std::size_t p = 3;
-    while (p * p <= n && n % p != 0) p += 2;
-    if (p * p > n) return plan;  // a prime
-    plan->radix = p;
-    plan->half = plan_for(n / p);
-    count = n;
-  } else {
-    plan->half = plan_for(n / 2);
-  }
   const UnitRoots roots(n);
+  if (n % 2 == 0) {
+    plan->half = plan_for(n / 2);
+    for (std::size_t k = 0; k <= n / 4; ++k) {
+      const Complex w = roots(k);
+      plan->forward.insert(plan->forward.end(), {w.real(), w.imag()});
+      plan->backward.insert(plan->backward.end(), {w.real(), 0.0 - w.imag()});
+    }
+    return plan;
+  }
+  std::size_t p = 3;
+  while (p * p <= n && n % p != 0) p += 2;
+  if (p * p > n) return plan;  // a prime
+  plan->radix = p;
+  plan->half = plan_for(n / p);
+  const std::size_t count = n;
   plan->cos.resize(count);
   plan->sin.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
@@ -376,6 +384,26 @@ void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::s
   for (std::size_t j = 0; j < m; ++j) out[j * p + p - 1] = z[j].real() / scale;
 }
 
+// std::conj of every value as a vector of two lanes: its imaginary part's
+// sign flipped, as negation does (the scalar loop costs GCC a stall on
+// the stack per value).
+void conjugate(std::span<Complex> data) {
+  for (Complex& value : data) {
+    const V v = load(&value);
+    store(&value, __builtin_shufflevector(v, -v, 0, 3));
+  }
+}
+
+// realft's recombination of Z_k and Z_(count-k) (fft::split), k = 1 ..
+// count/2, with the factors w_k at w[2k]: the kernels' pairs, then the
+// last k, its own partner for an even count.
+void recombine(double* data, std::size_t count, const double* w, double f) {
+  const std::size_t last = count / 2;
+  if (last == 0) return;
+  kernels::active().split(data, Integer(count), w + 2, 1, Integer(last), f);
+  fft::split(data + 2 * last, data + 2 * (count - last), w[2 * last], w[2 * last + 1], f);
+}
+
 } // namespace
 
 void forward(std::span<Complex> data) {
@@ -384,9 +412,9 @@ void forward(std::span<Complex> data) {
 }
 
 void backward(std::span<Complex> data) {
-  for (Complex& v : data) v = std::conj(v);
+  conjugate(data);
   forward(data);
-  for (Complex& v : data) v = std::conj(v);
+  conjugate(data);
 }
 
 void real_forward(std::span<const double> in, std::span<Complex> out) {
@@ -401,25 +429,17 @@ void real_forward(std::span<const double> in, std::span<Complex> out) {
     out[0] = Complex(out[0].real(), 0.0);
     return;
   }
+  // The spectrum Z of the n/2 values x[2j] + i x[2j+1], then realft's
+  // recombination with the exact factors (the powers of two's steps).
   const std::size_t h = n / 2;
   const auto plan = cached<RealPlan>(n, make_real_plan);
-  const Scratch z(h);
-  for (std::size_t j = 0; j < h; ++j) z.data[j] = Complex(in[2 * j], in[2 * j + 1]);
-  execute(*plan->half, z.data);
-  // Z_k = E_k + i O_k, E and O the spectra of the even and odd terms:
-  // X_k = E_k + w^k O_k, w = exp(-2 pi i/n), with
-  // E_k = (Z_k + conj Z_(h-k))/2 and O_k = -i (Z_k - conj Z_(h-k))/2.
-  // Written on the parts (std::complex temporaries cost GCC a stall on
-  // the stack here).
-  for (std::size_t k = 0; k < h; ++k) {
-    const Complex zk = z.data[k], zc = z.data[k == 0 ? 0 : h - k];
-    const double wr = plan->cos[k], wi = plan->sin[k];
-    const double er = (zk.real() + zc.real()) * 0.5, ei = (zk.imag() - zc.imag()) * 0.5;
-    const double o_r = (zk.imag() + zc.imag()) * 0.5, oi = -(zk.real() - zc.real()) * 0.5;
-    out[k] = Complex(er + (o_r * wr - oi * wi), ei + (o_r * wi + oi * wr));
-  }
-  out[0] = Complex(z.data[0].real() + z.data[0].imag(), 0.0);
-  out[h] = Complex(z.data[0].real() - z.data[0].imag(), 0.0);
+  double* data = reinterpret_cast<double*>(out.data());
+  std::copy(in.begin(), in.end(), data);
+  execute(*plan->half, out.data());
+  recombine(data, h, plan->forward.data(), -0.5);
+  fft::join_ends(data, true);
+  out[h] = Complex(data[1], 0.0);
+  out[0] = Complex(data[0], 0.0);
 }
 
 void real_backward(std::span<const Complex> in, std::span<double> out) {
@@ -438,26 +458,19 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
     for (std::size_t j = 0; j < n; ++j) out[j] = z[j].real() / scale;
     return;
   }
+  // realft's steps undone: the recombination, then the inverse transform
+  // of n/2 values, which leaves n/2 times the sequence.
   const std::size_t h = n / 2;
   const auto plan = cached<RealPlan>(n, make_real_plan);
-  // Twice the Z_k of real_forward, from X_k and conj X_(h-k) (= X_(k+h)).
-  const Scratch z(h);
-  // Conjugated on the way (the inverse as the conjugate of the forward
-  // transform of the conjugate), on the parts.
-  for (std::size_t k = 0; k < h; ++k) {
-    const Complex xk = k == 0 ? Complex(in[0].real(), 0.0) : in[k];
-    const Complex xc = k == 0 ? Complex(in[h].real(), 0.0) : in[h - k];
-    const double wr = plan->cos[k], wi = plan->sin[k];
-    // d = X_k - conj X_(h-k); o = d conj(w); Z = (X_k + conj X_(h-k)) + i o.
-    const double dr = xk.real() - xc.real(), di = xk.imag() + xc.imag();
-    const double o_r = dr * wr + di * wi, oi = di * wr - dr * wi;
-    z.data[k] = Complex((xk.real() + xc.real()) - oi, -((xk.imag() - xc.imag()) + o_r));
-  }
-  execute(*plan->half, z.data);
-  for (std::size_t j = 0; j < h; ++j) {
-    out[2 * j] = z.data[j].real() / scale;
-    out[2 * j + 1] = -z.data[j].imag() / scale;
-  }
+  double* data = out.data();
+  const auto* parts = reinterpret_cast<const double*>(in.data());
+  std::copy(parts + 2, parts + n, data + 2);
+  data[0] = in[0].real();
+  data[1] = in[h].real();
+  recombine(data, h, plan->backward.data(), 0.5);
+  fft::join_ends(data, false);
+  backward({reinterpret_cast<Complex*>(data), h});
+  kernels::active().scale(data, Integer(n), double(h), true);
 }
 
 std::size_t fast_length(std::size_t target) {

@@ -35,8 +35,9 @@ void backward(std::span<Complex> data);
 
 // out[k] = sum_j in[j] exp(-2 pi i j k / n), k = 0 .. n/2, for n =
 // in.size() >= 1; out.size() = n/2 + 1.  Even n: one complex transform of
-// n/2 values (even and odd terms as real and imaginary parts) and a
-// separating pass; odd n = p m (p its least prime factor): the p sequences
+// n/2 values (even and odd terms as real and imaginary parts) and realft's
+// recombination (fft::split, fft::join_ends) with the exact factors
+// exp(-2 pi i k/n), the steps of the powers of two; odd n = p m (p its least prime factor): the p sequences
 // of every p-th value, two at a time as one complex transform of m values,
 // joined by a pass of p-term sums; a prime n: a complex transform of n
 // values.
@@ -44,9 +45,11 @@ void real_forward(std::span<const double> in, std::span<Complex> out);
 
 // out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with
 // X[k] = in[k] for k <= n/2 and X[n-k] = conj(in[k]); the imaginary parts
-// of in[0] and (n even) in[n/2] are taken as 0.  The 1/n is a division by n,
-// correctly rounded.  The inverse steps of real_forward: even n, one
-// complex transform of n/2 values; composite odd n = p m, p-term sums and
+// of in[0] and (n even) in[n/2] are taken as 0.  The inverse steps of
+// real_forward: even n, the recombination with the conjugate factors and
+// one complex transform of n/2 values, which leaves n/2 times the
+// sequence, divided by n/2 (correctly rounded); otherwise the 1/n is a
+// division by n, correctly rounded: composite odd n = p m, p-term sums and
 // (p + 1)/2 complex transforms of m values; a prime n, one of n values.
 void real_backward(std::span<const Complex> in, std::span<double> out);
 
