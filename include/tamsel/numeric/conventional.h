@@ -38,10 +38,13 @@
 // above) and, for lengths with a larger prime factor, Bluestein's chirp
 // convolution through the radix-2 transform above of the least power of
 // two from 2n - 1 (up to n = 2^28; of next_fast_len(2n - 1) values through
-// the mixed-radix passes above).  Its twiddle factors are the same correctly rounded roots, so its
-// bits too are the same on every build, processor and C library.  The
-// inverses are the conjugates of the forward transform of the conjugate,
-// divided by n (a correctly rounded division).
+// the mixed-radix passes above).  Its twiddle factors are the same
+// correctly rounded roots, so its bits too are the same on every build,
+// processor and C library.  The inverses are the conjugates of the forward
+// transform of the conjugate, divided by n (a correctly rounded division).
+// rfft of an even n from 258 is its complex transform of n/2 values and
+// the recombination of the powers of two (with exp(-2 pi i k/n)), irfft
+// their inverses, divided by n/2.
 //
 // Accuracy: relative RMS error of fft, values uniform in [-1, 1), against a
 // 120-bit reference up to 4096 and a long-double one above
