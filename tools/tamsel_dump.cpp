@@ -52,7 +52,8 @@ int transforms() {
   namespace conv = tamsel::conventional;
   std::vector<std::size_t> lengths;
   for (std::size_t n = 1; n <= 64; ++n) lengths.push_back(n);
-  for (std::size_t n : {100, 243, 1000, 1009, 1024, 4095, 10007}) lengths.push_back(n);
+  for (std::size_t n : {100, 240, 243, 262, 320, 1000, 1009, 1024, 4095, 10007})
+    lengths.push_back(n);
   std::uint64_t seed = 43;
   const auto next = [&seed] {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;

@@ -156,6 +156,9 @@ void convolution_transform(const Plan& plan, Complex* data) {
 // radix-2 engine, whose vector kernels take a value in a third to a fifth
 // of the passes' time (bench/NOTES.md).
 constexpr std::size_t kLeastTail = 16;
+// The rows of a tail shorter than this go through the radix-2 engine side
+// by side, one call for them all.
+constexpr std::size_t kLinesBelow = 32;
 
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
@@ -263,8 +266,13 @@ void execute(const Plan& plan, Complex* data) {
       Complex* rows = y;
       for (std::size_t j = 0; j < q; ++j)
         for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
-      for (std::size_t j = 0; j < q; ++j)
-        exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+      // Short rows side by side, each row's bits as alone.
+      if (tail < kLinesBelow) {
+        transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1, Roots::exact);
+      } else {
+        for (std::size_t j = 0; j < q; ++j)
+          exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+      }
       Complex* out = rows == data ? x : data;
       for (std::size_t j = 0; j < q; ++j)
         for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
