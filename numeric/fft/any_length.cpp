@@ -268,7 +268,8 @@ void execute(const Plan& plan, Complex* data) {
         for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
       // Short rows side by side, each row's bits as alone.
       if (tail < kLinesBelow) {
-        transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1, Roots::exact);
+        transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1,
+                        Roots::exact);
       } else {
         for (std::size_t j = 0; j < q; ++j)
           exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);

@@ -124,11 +124,45 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
   });
 }
 
+// pass_odd's sums for a radix r above 13, each in four running sums of
+// every fourth term, (s0 + s1) + (s2 + s3) at the end: the error of one
+// running sum over j grows with the number of terms, and these long sums
+// made the larger primes less accurate than other libraries' (about half
+// of it goes, at the same speed: bench/NOTES.md).  b_0 and b_k,
+// b_(r-k) from a_0, t_j and u_j (at t[j-1], u[j-1]), with the cosines and
+// sines of 2 pi jk/r at c and s [(k-1) H + j-1], H = (r-1)/2.
+[[gnu::always_inline]] inline void prime_sums(unsigned r, V a0, const V* t, const V* u,
+                                              const V* c, const V* s, V* b) {
+  const unsigned H = (r - 1) / 2;
+  // Term j (from 1) into running sum (j - 1) mod 4, sum 0 from `first`.
+  const auto four = [H](V first, const V* w, const V* v) {
+    V s0 = first, s1 = splat(0.0), s2 = splat(0.0), s3 = splat(0.0);
+    unsigned i = 0;
+    for (; i + 4 <= H; i += 4) {
+      s0 += w ? w[i] * v[i] : v[i];
+      s1 += w ? w[i + 1] * v[i + 1] : v[i + 1];
+      s2 += w ? w[i + 2] * v[i + 2] : v[i + 2];
+      s3 += w ? w[i + 3] * v[i + 3] : v[i + 3];
+    }
+    if (i < H) s0 += w ? w[i] * v[i] : v[i];
+    if (i + 1 < H) s1 += w ? w[i + 1] * v[i + 1] : v[i + 1];
+    if (i + 2 < H) s2 += w ? w[i + 2] * v[i + 2] : v[i + 2];
+    return (s0 + s1) + (s2 + s3);
+  };
+  b[0] = four(a0, nullptr, t);
+  for (unsigned k = 1; k <= H; ++k) {
+    const V a = four(a0, c + (k - 1) * H, t), bb = four(splat(0.0), s + (k - 1) * H, u);
+    b[k] = a + neg_i(bb);
+    b[r - k] = a - neg_i(bb);
+  }
+}
+
 // Odd prime radix R: b_0 = a_0 + sum t_j, and for k = 1 .. (R-1)/2
 //   b_k, b_(R-k) = A_k -+ i B_k,  A_k = a_0 + sum_j cos(2 pi jk/R) t_j,
 //   B_k = 0 + sum_j sin(2 pi jk/R) u_j,  t_j, u_j = a_j +- a_(R-j),
-// the sums in j order.  With R = 0, the radix is r and the cosines and
-// sines of 2 pi j/r, j < r, are at cos and sin.
+// the sums in j order (for R = 0 in four: prime_sums).  With R = 0, the
+// radix is r and the cosines and sines of 2 pi j/r, j < r, are at cos and
+// sin.
 template <unsigned R>
 void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw,
               unsigned r, const double* cos, const double* sin) {
@@ -178,16 +212,20 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
         u[j - 1] = aj - ar;
         b[0] += t[j - 1];
       }
+      if constexpr (R == 0) {
+        prime_sums(r, a0, t, u, any_c.data(), any_s.data(), b);
+      } else {
 #pragma GCC unroll 8
-      for (unsigned k = 1; k <= H; ++k) {
-        V a = a0, bb = splat(0.0);
+        for (unsigned k = 1; k <= H; ++k) {
+          V a = a0, bb = splat(0.0);
 #pragma GCC unroll 8
-        for (unsigned j = 1; j <= H; ++j) {
-          a += c(k - 1, j - 1) * t[j - 1];
-          bb += sn(k - 1, j - 1) * u[j - 1];
+          for (unsigned j = 1; j <= H; ++j) {
+            a += c(k - 1, j - 1) * t[j - 1];
+            bb += sn(k - 1, j - 1) * u[j - 1];
+          }
+          b[k] = a + neg_i(bb);
+          b[r - k] = a - neg_i(bb);
         }
-        b[k] = a + neg_i(bb);
-        b[r - k] = a - neg_i(bb);
       }
       Complex* o = out + q;
       store(o, b[0]);
