@@ -128,7 +128,9 @@ template <typename T>
 py::array_t<T, kIn> result_array(py::handle out, const std::vector<py::ssize_t>& shape,
                                  const void* in, const void* in_end) {
   if (out.is_none()) return aligned_array<T>(shape);
-  if (!usable<T>(out, true) || shape_of(py::reinterpret_borrow<py::array>(out)) != shape)
+  const auto* o = py::detail::array_proxy(out.ptr());  // read once usable took out
+  if (!usable<T>(out, true) || std::size_t(o->nd) != shape.size() ||
+      !std::equal(shape.begin(), shape.end(), o->dimensions))
     throw py::value_error("out is not a C-contiguous writeable array of the result");
   auto array = py::reinterpret_borrow<py::array_t<T, kIn>>(out);
   const auto address = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };

@@ -267,6 +267,23 @@ bool check_batch(const FftPlan& plan, Transform wanted, const In* in, Lines in_l
   return true;
 }
 
+// body(first, last, scratch) over the parts of [0, howmany) that in_parts
+// gives the threads, each worker with a scratch of its own (on the stack
+// for one: a call of one line allocates nothing here).
+template <typename Body>
+void each_with_scratch(std::size_t howmany, unsigned threads, const Body& body) {
+  const std::size_t workers = detail::workers_for(howmany, threads);
+  if (workers <= 1) {
+    batch::Scratch scratch;
+    if (howmany > 0) body(0, howmany, scratch);
+    return;
+  }
+  std::vector<batch::Scratch> scratch(workers);
+  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+    body(first, last, scratch[w]);
+  });
+}
+
 // The execute of the real transform `wanted` (refused for a plan of another
 // kind): the lines split between the threads, each taken through step
 // (rfft or irfft) by real_lines.
@@ -274,10 +291,9 @@ template <typename In, typename Out, typename Step>
 void execute_real(const FftPlan& plan, Transform wanted, const In* in, Lines in_lines, Out* out,
                   Lines out_lines, std::size_t howmany, unsigned threads, Step step) {
   if (!check_batch(plan, wanted, in, in_lines, out, out_lines, howmany, threads)) return;
-  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
+  each_with_scratch(howmany, threads, [&](std::size_t first, std::size_t last, batch::Scratch& s) {
     batch::real_lines(in, in_lines, plan.input_length(), out, out_lines, plan.output_length(),
-                      first, last, scratch[w], step);
+                      first, last, s, step);
   });
 }
 
@@ -315,9 +331,8 @@ void FftPlan::execute(const Complex* in, Lines in_lines, Complex* out, Lines out
     });
   }
   const batch::LineStep step = inverse ? ifft : fft;
-  std::vector<batch::Scratch> scratch(detail::workers_for(howmany, threads));
-  detail::in_parts(howmany, threads, [&](std::size_t first, std::size_t last, std::size_t w) {
-    batch::complex_lines(in, in_lines, out, out_lines, n_, first, last, step, 0.0, scratch[w]);
+  each_with_scratch(howmany, threads, [&](std::size_t first, std::size_t last, batch::Scratch& s) {
+    batch::complex_lines(in, in_lines, out, out_lines, n_, first, last, step, 0.0, s);
   });
 }
 
