@@ -12,8 +12,8 @@ sum |x|^2), each pooled over several inputs at the shorter lengths (at
 least 2^14 values per length: sums of squares over all of them), the
 same inputs for the three libraries.
 Lengths: powers of two 2 .. 2^22, 3 * 2^k and 5 * 2^k, 1000, 10^4, 10^6 and
-the primes 17, 1009, 10007: about a minute on 2 cores; --quick stops at
-2^16 (about 5 seconds).  Then single precision: the relative RMS error of
+the primes 17, 61, 67, 131, 1009, 10007: a few minutes on 2 cores; --quick
+stops at 2^16 (about 15 seconds).  Then single precision: the relative RMS error of
 fft of complex64 values and of the round trip of float32 values, tamsel
 (computed in double, rounded once) next to scipy.fft (computed in single),
 against numpy.fft in double of the same values.
@@ -155,7 +155,7 @@ def lengths(quick):
     out = {2 ** k for k in range(1, 23)}
     out |= {3 * 2 ** k for k in list(range(0, 11)) + [12, 14, 16, 18]}
     out |= {5 * 2 ** k for k in list(range(0, 10)) + [12, 14, 16, 18]}
-    out |= {1000, 10 ** 4, 10 ** 6, 17, 1009, 10007}
+    out |= {1000, 10 ** 4, 10 ** 6, 17, 61, 67, 131, 1009, 10007}
     return sorted(n for n in out if not quick or n <= 2 ** 16)
 
 
