@@ -37,10 +37,10 @@ void backward(std::span<Complex> data);
 // in.size() >= 1; out.size() = n/2 + 1.  Even n: one complex transform of
 // n/2 values (even and odd terms as real and imaginary parts) and realft's
 // recombination (fft::split, fft::join_ends) with the exact factors
-// exp(-2 pi i k/n), the steps of the powers of two; odd n = p m (p its least prime factor): the p sequences
-// of every p-th value, two at a time as one complex transform of m values,
-// joined by a pass of p-term sums; a prime n: a complex transform of n
-// values.
+// exp(-2 pi i k/n), the steps of the powers of two; odd n = p m (p its
+// least prime factor): the p sequences of every p-th value, two at a time
+// as one complex transform of m values, joined by a pass of p-term sums; a
+// prime n: a complex transform of n values.
 void real_forward(std::span<const double> in, std::span<Complex> out);
 
 // out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with

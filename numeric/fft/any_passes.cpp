@@ -130,9 +130,9 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
 // made the larger primes less accurate than other libraries' (about half
 // of it goes, at the same speed: bench/NOTES.md).  b_0 and b_k,
 // b_(r-k) from a_0, t_j and u_j (at t[j-1], u[j-1]), with the cosines and
-// sines of 2 pi jk/r at c and s [(k-1) H + j-1], H = (r-1)/2.
+// sines of 2 pi jk/r at c and sn [(k-1) H + j-1], H = (r-1)/2.
 [[gnu::always_inline]] inline void prime_sums(unsigned r, V a0, const V* t, const V* u,
-                                              const V* c, const V* s, V* b) {
+                                              const V* c, const V* sn, V* b) {
   const unsigned H = (r - 1) / 2;
   // Term j (from 1) into running sum (j - 1) mod 4, sum 0 from `first`.
   const auto four = [H](V first, const V* w, const V* v) {
@@ -151,7 +151,7 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
   };
   b[0] = four(a0, nullptr, t);
   for (unsigned k = 1; k <= H; ++k) {
-    const V a = four(a0, c + (k - 1) * H, t), bb = four(splat(0.0), s + (k - 1) * H, u);
+    const V a = four(a0, c + (k - 1) * H, t), bb = four(splat(0.0), sn + (k - 1) * H, u);
     b[k] = a + neg_i(bb);
     b[r - k] = a - neg_i(bb);
   }
