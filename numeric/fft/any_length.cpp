@@ -156,9 +156,13 @@ void convolution_transform(const Plan& plan, Complex* data) {
 // radix-2 engine, whose vector kernels take a value in a third to a fifth
 // of the passes' time (bench/NOTES.md).
 constexpr std::size_t kLeastTail = 16;
-// The rows of a tail shorter than this go through the radix-2 engine side
-// by side, one call for them all.
+// The rows of a tail shorter than kLinesBelow go through the radix-2
+// engine side by side: from kStripRows of them where they lie (at stride
+// q, strips of adjacent rows through fourn's strided steps), else gathered
+// into rows, in one call for them all.  Longer rows, and fewer, are
+// gathered (bench/NOTES.md).
 constexpr std::size_t kLinesBelow = 32;
+constexpr std::size_t kStripRows = 7;
 
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
@@ -258,11 +262,16 @@ void execute(const Plan& plan, Complex* data) {
            stage.cos.data(), stage.sin.data());
       std::swap(x, y);
     }
-    if (plan.tail != 0) {
-      // Sequence j of the q at x[j + q i], i < tail, gathered into row j of
-      // the other buffer, transformed, and its value k stored at data[j +
-      // q k] (through x when the rows lie in data).
-      const std::size_t tail = plan.tail, q = n / tail;
+    const std::size_t tail = plan.tail, q = tail == 0 ? 0 : n / tail;
+    if (tail != 0 && tail < kLinesBelow && q >= kStripRows) {
+      // Sequence j of the q at x[j + q i], i < tail, transformed where it
+      // lies, strips of adjacent sequences at a time.
+      transform_strips(reinterpret_cast<double*>(x), Integer(tail), Integer(q), Integer(q), -1,
+                       Roots::exact);
+    } else if (tail != 0) {
+      // Sequence j gathered into row j of the other buffer, transformed,
+      // and its value k stored at data[j + q k] (through x when the rows
+      // lie in data).
       Complex* rows = y;
       for (std::size_t j = 0; j < q; ++j)
         for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
