@@ -71,9 +71,9 @@ void release(void* memory) {
 }
 
 // Memory of 4 MiB and more is asked for in huge pages where the system
-// gives them on request: a fresh result of 64 MiB took 170 ms of page
-// faults in pages of 4 KiB on a virtual machine, five times its transform
-// (bench/NOTES.md).  Advice only: nothing changes where it is refused.
+// gives them on request: the page faults of a fresh result in pages of 4
+// KiB can take longer than its transform (bench/NOTES.md).  Advice only:
+// nothing changes where it is refused.
 void huge_pages(void* memory, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::size_t kLeast = std::size_t{4} << 20, kPage = 4096;
