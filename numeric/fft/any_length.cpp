@@ -156,13 +156,17 @@ void convolution_transform(const Plan& plan, Complex* data) {
 // radix-2 engine, whose vector kernels take a value in a third to a fifth
 // of the passes' time (bench/NOTES.md).
 constexpr std::size_t kLeastTail = 16;
-// The rows of a tail shorter than kLinesBelow go through the radix-2
-// engine side by side: from kStripRows of them where they lie (at stride
-// q, strips of adjacent rows through fourn's strided steps), else gathered
-// into rows, in one call for them all.  Longer rows, and fewer, are
-// gathered (bench/NOTES.md).
-constexpr std::size_t kLinesBelow = 32;
-constexpr std::size_t kStripRows = 7;
+// The q rows of the tail, `tail` values each at stride q, are transformed
+// where they lie, in strips of adjacent rows (fourn's strided steps), when
+// they are short and many: under kLinesBelow values from kStripRows rows,
+// up to kLongestStrip values from kManyRows rows.  Otherwise they are
+// gathered into rows (under kLinesBelow values through the radix-2 engine
+// side by side) and scattered back (bench/NOTES.md).
+constexpr std::size_t kLinesBelow = 32, kStripRows = 7;
+constexpr std::size_t kLongestStrip = 512, kManyRows = 256;
+bool in_strips(std::size_t tail, std::size_t q) {
+  return tail <= kLongestStrip && q >= (tail < kLinesBelow ? kStripRows : kManyRows);
+}
 
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
@@ -263,7 +267,7 @@ void execute(const Plan& plan, Complex* data) {
       std::swap(x, y);
     }
     const std::size_t tail = plan.tail, q = tail == 0 ? 0 : n / tail;
-    if (tail != 0 && tail < kLinesBelow && q >= kStripRows) {
+    if (tail != 0 && in_strips(tail, q)) {
       // Sequence j of the q at x[j + q i], i < tail, transformed where it
       // lies, strips of adjacent sequences at a time.
       transform_strips(reinterpret_cast<double*>(x), Integer(tail), Integer(q), Integer(q), -1,
