@@ -22,14 +22,11 @@
 #include <type_traits>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <tamsel/numeric/conventional.h>
 #include <tamsel/numeric/fft_plan.h>
 
 #include "numeric/parallel.h"
+#include "python/aligned_memory.h"
 
 namespace py = pybind11;
 namespace conv = tamsel::conventional;
@@ -63,43 +60,6 @@ std::vector<py::ssize_t> shape_of(const py::array& a) {
   return std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim());
 }
 
-// Memory released by a capsule of the arrays below, on a boundary of
-// Alignment bytes.
-template <std::size_t Alignment>
-void release(void* memory) {
-  ::operator delete(memory, std::align_val_t{Alignment});
-}
-
-// Memory of 4 MiB and more is asked for in huge pages where the system
-// gives them on request: the page faults of a fresh result in pages of 4
-// KiB can take longer than its transform (bench/NOTES.md).  Advice only:
-// nothing changes where it is refused.
-void huge_pages(void* memory, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::size_t kLeast = std::size_t{4} << 20, kPage = 4096;
-  if (bytes < kLeast) return;
-  const auto start = reinterpret_cast<std::uintptr_t>(memory);
-  const std::uintptr_t first = (start + kPage - 1) / kPage * kPage;
-  const std::uintptr_t end = (start + bytes) / kPage * kPage;
-  madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-  (void)memory;
-  (void)bytes;
-#endif
-}
-
-template <std::size_t Alignment>
-py::capsule aligned_memory(std::size_t bytes) {
-  void* memory = ::operator new(bytes, std::align_val_t{Alignment});
-  huge_pages(memory, bytes);
-  try {
-    return py::capsule(memory, &release<Alignment>);
-  } catch (...) {
-    release<Alignment>(memory);
-    throw;
-  }
-}
-
 // A new C-contiguous array of this shape, its values not set, whose data
 // start on a 64-byte boundary: the toolkit's widest kernels run slower on
 // transforms of more than 2^11 values that do not, and numpy's own large
@@ -112,7 +72,7 @@ py::array_t<T, kIn> aligned_array(const std::vector<py::ssize_t>& shape) {
   std::size_t count = 1;
   for (const py::ssize_t extent : shape) count *= std::size_t(extent);
   const std::size_t bytes = (count == 0 ? 1 : count) * sizeof(T);
-  py::capsule owner = aligned_memory<64>(bytes);
+  py::capsule owner = tamsel_python::aligned_memory<64>(bytes);
   const auto& api = py::detail::npy_api::get();
   auto array = py::reinterpret_steal<py::array_t<T, kIn>>(api.PyArray_NewFromDescr_(
       api.PyArray_Type_, py::dtype::of<T>().release().ptr(), int(shape.size()),

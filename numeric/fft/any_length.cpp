@@ -406,16 +406,6 @@ void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::s
   for (std::size_t j = 0; j < m; ++j) out[j * p + p - 1] = z[j].real() / scale;
 }
 
-// std::conj of every value as a vector of two lanes: its imaginary part's
-// sign flipped, as negation does (the scalar loop costs GCC a stall on
-// the stack per value).
-void conjugate(std::span<Complex> data) {
-  for (Complex& value : data) {
-    const V v = load(&value);
-    store(&value, __builtin_shufflevector(v, -v, 0, 3));
-  }
-}
-
 // realft's recombination of Z_k and Z_(count-k) (fft::split), k = 1 ..
 // count/2, with the factors w_k at w[2k]: the kernels' pairs, then the
 // last k, its own partner for an even count.

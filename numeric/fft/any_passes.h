@@ -8,6 +8,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstring>
+#include <span>
 
 namespace tamsel::fft::any {
 
@@ -38,6 +39,16 @@ inline V splat(double x) { return V{x, x}; }
 inline V swap(V a) { return __builtin_shufflevector(a, a, 1, 0); }
 // (a.im, -a.re): minus_i.
 inline V neg_i(V a) { return __builtin_shufflevector(a, -a, 1, 2); }
+
+// std::conj of every value as a vector: its imaginary part's sign flipped,
+// as negation does (the scalar loop costs GCC a stall on the stack per
+// value).
+inline void conjugate(std::span<Complex> data) {
+  for (Complex& value : data) {
+    const V v = load(&value);
+    store(&value, __builtin_shufflevector(v, -v, 0, 3));
+  }
+}
 
 // A twiddle factor w as the two vectors of mul(b, w):
 // (b.re w.re, b.im w.re) + (b.im (-w.im), b.re w.im), the sums of mul
