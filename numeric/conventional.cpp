@@ -108,8 +108,8 @@ void irfft_through_complex(std::span<const Complex> in, std::span<double> out) {
     work[n - k] = std::conj(in[k]);
   }
   batch::backward_unscaled(std::span<Complex>(work, n));
-  batch::divide(work, n, static_cast<double>(n));
   for (std::size_t j = 0; j < n; ++j) out[j] = work[j].real();
+  batch::divide_parts(out.data(), n, static_cast<double>(n));
 }
 
 } // namespace

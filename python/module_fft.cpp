@@ -265,18 +265,24 @@ std::size_t given(py::handle n) {
   return overflow != 0 || value < 1 ? kOther : std::size_t(value);
 }
 
-// n as given must be the length along the last axis: no cut, no padding.
+// Whether n, as given, takes the m values along the last axis whole (no
+// cut, no padding); fft's, ifft's and rfft's common case.
+bool whole(py::handle n, std::size_t m) {
+  const std::size_t g = given(n);
+  return g == 0 || g == m;
+}
+
 template <bool Inverse>
 py::object fft_common(py::handle a, py::handle out, py::handle n) {
   const std::size_t m = common<Complex>(a, out, 1, kMost, true, [](std::size_t k) { return k; });
-  if (m == 0 || (given(n) != 0 && given(n) != m)) return py::none();
+  if (m == 0 || !whole(n, m)) return py::none();
   return transform_rows(input<Complex>(a), Inverse, 1, out);
 }
 
 py::object rfft_common(py::handle a, py::handle out, py::handle n) {
   const std::size_t m =
       common<Complex>(a, out, 1, kMost, false, [](std::size_t k) { return k / 2 + 1; });
-  if (m == 0 || (given(n) != 0 && given(n) != m)) return py::none();
+  if (m == 0 || !whole(n, m)) return py::none();
   return rfft_rows(input<double>(a), 1, out);
 }
 

@@ -219,9 +219,9 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
-  const UnitRoots roots(n);
   if (n % 2 == 0) {
     plan->half = plan_for(n / 2);
+    const UnitRoots roots(n);
     for (std::size_t k = 0; k <= n / 4; ++k) {
       const Complex w = roots(k);
       plan->forward.insert(plan->forward.end(), {w.real(), w.imag()});
@@ -234,6 +234,7 @@ std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   if (p * p > n) return plan;  // a prime
   plan->radix = p;
   plan->half = plan_for(n / p);
+  const UnitRoots roots(n);
   const std::size_t count = n;
   plan->cos.resize(count);
   plan->sin.resize(count);
@@ -266,31 +267,32 @@ void execute(const Plan& plan, Complex* data) {
            stage.cos.data(), stage.sin.data());
       std::swap(x, y);
     }
-    const std::size_t tail = plan.tail, q = tail == 0 ? 0 : n / tail;
-    if (tail != 0 && in_strips(tail, q)) {
-      // Sequence j of the q at x[j + q i], i < tail, transformed where it
-      // lies, strips of adjacent sequences at a time.
-      transform_strips(reinterpret_cast<double*>(x), Integer(tail), Integer(q), Integer(q), -1,
-                       Roots::exact);
-    } else if (tail != 0) {
-      // Sequence j gathered into row j of the other buffer, transformed,
-      // and its value k stored at data[j + q k] (through x when the rows
-      // lie in data).
-      Complex* rows = y;
-      for (std::size_t j = 0; j < q; ++j)
-        for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
-      // Short rows side by side, each row's bits as alone.
-      if (tail < kLinesBelow) {
-        transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1,
-                        Roots::exact);
+    if (plan.tail != 0) {
+      const std::size_t tail = plan.tail, q = n / tail;
+      if (in_strips(tail, q)) {
+        // Sequence j of the q at x[j + q i], i < tail, transformed where
+        // it lies, strips of adjacent sequences at a time.
+        transform_strips(reinterpret_cast<double*>(x), Integer(tail), Integer(q), Integer(q), -1,
+                         Roots::exact);
       } else {
+        // Sequence j gathered into row j of the other buffer, transformed,
+        // and its value k stored at data[j + q k] (through x when the rows
+        // lie in data); short rows side by side, each row's bits as alone.
+        Complex* rows = y;
         for (std::size_t j = 0; j < q; ++j)
-          exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+          for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
+        if (tail < kLinesBelow) {
+          transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1,
+                          Roots::exact);
+        } else {
+          for (std::size_t j = 0; j < q; ++j)
+            exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
+        }
+        Complex* out = rows == data ? x : data;
+        for (std::size_t j = 0; j < q; ++j)
+          for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
+        x = out;
       }
-      Complex* out = rows == data ? x : data;
-      for (std::size_t j = 0; j < q; ++j)
-        for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
-      x = out;
     }
     if (x != data) std::copy(x, x + n, data);
     return;

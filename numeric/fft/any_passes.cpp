@@ -210,7 +210,7 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
         const V aj = load(in + q + s * j * m), ar = load(in + q + s * (r - j) * m);
         t[j - 1] = aj + ar;
         u[j - 1] = aj - ar;
-        b[0] += t[j - 1];
+        if constexpr (R != 0) b[0] += t[j - 1];  // prime_sums makes its own
       }
       if constexpr (R == 0) {
         prime_sums(r, a0, t, u, any_c.data(), any_s.data(), b);
