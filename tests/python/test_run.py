@@ -326,12 +326,13 @@ def test_numbers_read_and_written_alike_under_a_decimal_comma(tmp_path):
     locales = tmp_path / "locales"
     locales.mkdir()
     if shutil.which("localedef") is not None:
-        subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8", locales / "de_DE.UTF-8"],
-                       capture_output=True)
-    if not (locales / "de_DE.UTF-8").is_dir():
-        pytest.skip("localedef cannot make de_DE.UTF-8 (Debian: apt-get install locales)")
+        # Latin-1: made in a fifth of UTF-8's time, with the same comma.
+        subprocess.run(["localedef", "-i", "de_DE", "-f", "ISO-8859-1",
+                        locales / "de_DE.ISO-8859-1"], capture_output=True)
+    if not (locales / "de_DE.ISO-8859-1").is_dir():
+        pytest.skip("localedef cannot make de_DE.ISO-8859-1 (Debian: apt-get install locales)")
     outputs = {}
-    for name, point in (("C", "."), ("de_DE.UTF-8", ",")):
+    for name, point in (("C", "."), ("de_DE.ISO-8859-1", ",")):
         d = tmp_path / name
         d.mkdir()
         (d / "samples.lst").write_text("below\n0.0 0.45\nabove\n0.3 1.5\n")
@@ -346,7 +347,7 @@ def test_numbers_read_and_written_alike_under_a_decimal_comma(tmp_path):
         outputs[name] = (done.stdout[:-2].replace(str(d), "DIR"),
                          (d / "above_cross.txt").read_bytes())
     assert "span 0.025 to 0.975" in outputs["C"][0] and "x[1] = 1.5 " in outputs["C"][0]
-    assert outputs["de_DE.UTF-8"] == outputs["C"]
+    assert outputs["de_DE.ISO-8859-1"] == outputs["C"]
 
 
 def test_results_table_recipes_give_the_programs_names_and_bits(tmp_path, monkeypatch):
