@@ -55,9 +55,6 @@ TAMSEL_LANES Factors<4> factors_of_two(const Real* a, const Real* b) {
   else return {__builtin_shufflevector(v, v, 0, 0, 2, 2), __builtin_shufflevector(-v, v, 1, 5, 3, 7)};
 }
 
-// The lambdas always inlined too, into the entry and its target.
-#define TAMSEL_LANES_LAMBDA __attribute__((always_inline))
-
 // A pass of radix R: body.template operator()<V, kTwiddle>(in, w, put)
 // does the butterflies of the values a_j at in + j step (step = 2 s m
 // Reals), V/2 at a time, with the R-1 factors w (not read without
@@ -218,4 +215,3 @@ TAMSEL_LANES void any_pass(unsigned radix, const Real* x, Real* y, Integer m, In
 
 } // namespace tamsel::x86
 
-#undef TAMSEL_LANES_LAMBDA

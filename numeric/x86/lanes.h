@@ -36,6 +36,8 @@ template <int W>
 using Vec = typename Lanes<W>::type;
 
 #define TAMSEL_LANES [[gnu::always_inline]] inline
+// The kernels' lambdas, always inlined too, into the entry and its target.
+#define TAMSEL_LANES_LAMBDA __attribute__((always_inline))
 
 template <int W>
 TAMSEL_LANES Vec<W> load(const Real* p) {

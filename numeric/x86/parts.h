@@ -28,13 +28,13 @@ TAMSEL_LANES void store_block(Real* p, const Parts4& x) {
   store<4>(p + 4, x.im);
 }
 
-// pair_parts on blocks p0 + r * span, from values if kFrom, to values if kTo.
+// pair_values on blocks p0 + r * span, from values if kFrom, to values if kTo.
 template <bool kFrom, bool kTo>
 TAMSEL_LANES void pair_blocks(Real* p0, Integer span, const Parts4& fa, const Parts4& f0,
                               const Parts4& f1) {
   Parts4 v0 = block_at<kFrom>(p0), v1 = block_at<kFrom>(p0 + span);
   Parts4 v2 = block_at<kFrom>(p0 + 2 * span), v3 = block_at<kFrom>(p0 + 3 * span);
-  pair_parts<4>(v0, v1, v2, v3, fa, f0, f1);
+  pair_values<4>(v0, v1, v2, v3, fa, f0, f1);
   store_block<kTo>(p0, v0);
   store_block<kTo>(p0 + span, v1);
   store_block<kTo>(p0 + 2 * span, v2);
@@ -46,23 +46,15 @@ template <bool kFrom, bool kTo>
 TAMSEL_AVX void pass_pair_parts_from(Real* data, Integer n, Integer h, const Real* wa,
                                      const Real* wb) {
   const Integer span = 2 * h;
-  if (n >= 16 * h) {
-    for (Integer k = 0; k < span; k += 8) {
-      const Parts4 fa = forward<4>(wa + k);
-      const Parts4 f0 = forward<4>(wb + k);
-      const Parts4 f1 = forward<4>(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h) {
-        pair_blocks<kFrom, kTo>(data + 2 * s + k, span, fa, f0, f1);
-      }
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 4 * h) {
-    for (Integer k = 0; k < span; k += 8) {
-      pair_blocks<kFrom, kTo>(data + 2 * s + k, span, forward<4>(wa + k), forward<4>(wb + k),
-                              forward<4>(wb + span + k));
-    }
-  }
+  columns<8>(
+      n, 4 * h, span, n >= 16 * h,
+      [&](Integer k) TAMSEL_LANES_LAMBDA {
+        return Column<Parts4>{forward<4>(wa + k), forward<4>(wb + k), forward<4>(wb + span + k),
+                              {}};
+      },
+      [&](Integer s, Integer k, const Column<Parts4>& f) TAMSEL_LANES_LAMBDA {
+        pair_blocks<kFrom, kTo>(data + 2 * s + k, span, f.a, f.b0, f.b1);
+      });
 }
 
 // The values read in their own layout, left in the parts layout.
@@ -74,7 +66,7 @@ TAMSEL_AVX inline void pass_parts_avx(Real* data, Integer n, Integer h, const Re
       Real* const p = data + 2 * s + k;
       Parts4 a = block_at<true>(p);
       Parts4 b = block_at<true>(p + span);
-      butterflies<4>(a, b, f);
+      butterflies_of<4>(a, b, f);
       store_block(p, a);
       store_block(p + span, b);
     }

@@ -5,6 +5,8 @@
 // Internal to the toolkit; not installed.
 #pragma once
 
+#include <cstddef>
+
 #include "x86/lanes.h"
 
 namespace tamsel::x86 {
@@ -19,6 +21,25 @@ struct Tuning {
   static constexpr Integer kPairGroups = W == 8 ? 2 : 4;
   static constexpr bool kTripleFactorsInRegisters = W == 8;
 };
+
+// A column's factors: a pair's in a, b0 and b1; a triple's last in c.
+template <class F, class C = std::nullptr_t>
+struct Column { F a, b0, b1; C c; };
+
+// step(s, k, make(k)) for every group s < n (s += group) and every column
+// k < reals of W Reals: columns outer, each column's factors made once for
+// all groups, where `once`; groups outer otherwise.
+template <int W, class Make, class Step>
+TAMSEL_LANES void columns(Integer n, Integer group, Integer reals, bool once, const Make& make,
+                          const Step& step) {
+  for (Integer k = 0; once && k < reals; k += W) {
+    const auto f = make(k);
+    for (Integer s = 0; s < n; s += group) step(s, k, f);
+  }
+  for (Integer s = 0; !once && s < n; s += group) {
+    for (Integer k = 0; k < reals; k += W) step(s, k, make(k));
+  }
+}
 
 // count butterflies with one factor, the rest with fewer lanes.
 template <int W>
@@ -36,32 +57,22 @@ TAMSEL_LANES void butterflies(Real* a, Real* b, Real w_re, Real w_im, Integer co
 template <int W>
 TAMSEL_LANES void pass(Real* data, Integer n, Integer h, const Real* w, Integer j0,
                        Integer count) {
-  constexpr Integer step = W / 2;
-  if constexpr (W > 2) { if (count % step != 0) return pass<W / 2>(data, n, h, w, j0, count); }
-  if (n >= 8 * h && n <= Tuning<W>::kCachedValues) {
-    for (Integer j = 0; j < count; j += step) {
-      const Factors<W> f = factors<W>(w + 2 * j);
-      for (Integer s = 0; s < n; s += 2 * h) {
-        Real* a = data + 2 * (s + j0 + j);
+  if constexpr (W > 2) { if (count % (W / 2) != 0) return pass<W / 2>(data, n, h, w, j0, count); }
+  columns<W>(
+      n, 2 * h, 2 * count, n >= 8 * h && n <= Tuning<W>::kCachedValues,
+      [&](Integer k) TAMSEL_LANES_LAMBDA { return factors<W>(w + k); },
+      [&](Integer s, Integer k, const Factors<W>& f) TAMSEL_LANES_LAMBDA {
+        Real* a = data + 2 * (s + j0) + k;
         butterflies_at<W>(a, a + 2 * h, f);
-      }
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 2 * h) {
-    Real* a = data + 2 * (s + j0);
-    for (Integer j = 0; j < count; j += step) {
-      butterflies_at<W>(a + 2 * j, a + 2 * h + 2 * j, factors<W>(w + 2 * j));
-    }
-  }
+      });
 }
 
 // Passes of half-spans h and 2h on W/2 values of j of a group, in place:
-// (v0, v1), (v2, v3) with fa, then (v0, v2) with f0, (v1, v3) with f1.
-template <int W>
-TAMSEL_LANES void pair_values(Vec<W>& v0, Vec<W>& v1, Vec<W>& v2, Vec<W>& v3,
-                              const Factors<W>& fa, const Factors<W>& f0,
-                              const Factors<W>& f1) {
+// (v0, v1), (v2, v3) with fa, then (v0, v2) with f0, (v1, v3) with f1; the
+// values vectors (V = Vec<W>) or parts (x86/spectra.h).
+template <int W, class V, class F>
+TAMSEL_LANES void pair_values(V& v0, V& v1, V& v2, V& v3, const F& fa, const F& f0,
+                              const F& f1) {
   butterflies_of<W>(v0, v1, fa);
   butterflies_of<W>(v2, v3, fa);
   butterflies_of<W>(v0, v2, f0);
@@ -101,23 +112,15 @@ TAMSEL_LANES void pass_pair(const Real* in, Real* out, Integer n, Integer h, con
                             const Real* wb) {
   if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_pair<W / 2>(in, out, n, h, wa, wb); }
   const Integer span = 2 * h; // Reals from one value to the next in a group
-  if (n >= 4 * Tuning<W>::kPairGroups * h && n <= Tuning<W>::kCachedValues) {
-    for (Integer k = 0; k < span; k += W) {
-      const Factors<W> fa = factors<W>(wa + k);
-      const Factors<W> f0 = factors<W>(wb + k);
-      const Factors<W> f1 = factors<W>(wb + span + k);
-      for (Integer s = 0; s < n; s += 4 * h) {
-        pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, fa, f0, f1);
-      }
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 4 * h) {
-    for (Integer k = 0; k < span; k += W) {
-      pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
-                   factors<W>(wb + span + k));
-    }
-  }
+  columns<W>(
+      n, 4 * h, span, n >= 4 * Tuning<W>::kPairGroups * h && n <= Tuning<W>::kCachedValues,
+      [&](Integer k) TAMSEL_LANES_LAMBDA {
+        return Column<Factors<W>>{factors<W>(wa + k), factors<W>(wb + k),
+                                  factors<W>(wb + span + k), {}};
+      },
+      [&](Integer s, Integer k, const Column<Factors<W>>& f) TAMSEL_LANES_LAMBDA {
+        pair_step<W>(in + 2 * s + k, out + 2 * s + k, span, f.a, f.b0, f.b1);
+      });
 }
 
 // A triple's last factors: held in registers, or read at p + r * step.
@@ -170,22 +173,16 @@ TAMSEL_LANES void pass_triple(Real* data, Integer n, Integer h, const Real* wa, 
                               const Real* wc) {
   if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_triple<W / 2>(data, n, h, wa, wb, wc); }
   const Integer span = 2 * h;
-  if (n >= 16 * h && n <= Tuning<W>::kCachedValues) {
-    for (Integer k = 0; k < span; k += W) {
-      const Factors<W> fa = factors<W>(wa + k);
-      const Factors<W> fb0 = factors<W>(wb + k);
-      const Factors<W> fb1 = factors<W>(wb + span + k);
-      const auto fc = last_factors<W>(wc + k, span);
-      for (Integer s = 0; s < n; s += 8 * h) triple_step<W>(data + 2 * s + k, span, fa, fb0, fb1, fc);
-    }
-    return;
-  }
-  for (Integer s = 0; s < n; s += 8 * h) {
-    for (Integer k = 0; k < span; k += W) {
-      triple_step<W>(data + 2 * s + k, span, factors<W>(wa + k), factors<W>(wb + k),
-                     factors<W>(wb + span + k), last_factors<W>(wc + k, span));
-    }
-  }
+  using Last = decltype(last_factors<W>(wc, span));
+  columns<W>(
+      n, 8 * h, span, n >= 16 * h && n <= Tuning<W>::kCachedValues,
+      [&](Integer k) TAMSEL_LANES_LAMBDA {
+        return Column<Factors<W>, Last>{factors<W>(wa + k), factors<W>(wb + k),
+                                        factors<W>(wb + span + k), last_factors<W>(wc + k, span)};
+      },
+      [&](Integer s, Integer k, const Column<Factors<W>, Last>& f) TAMSEL_LANES_LAMBDA {
+        triple_step<W>(data + 2 * s + k, span, f.a, f.b0, f.b1, f.c);
+      });
 }
 
 // kernels::Table::pass_pair_swap.
@@ -194,19 +191,15 @@ TAMSEL_LANES void pass_pair_swap(Real* a, Real* b, Integer n, Integer h, const R
                                  const Real* wb) {
   if constexpr (W > 2) { if (h % (W / 2) != 0) return pass_pair_swap<W / 2>(a, b, n, h, wa, wb); }
   const Integer span = 2 * h;
-  for (Integer s = 0; s < n; s += 4 * h) {
+  for (Integer e = 0; e < 2 * n; e += 4 * span) {
     for (Integer k = 0; k < span; k += W) {
-      const Factors<W> fa = factors<W>(wa + k);
-      const Factors<W> f0 = factors<W>(wb + k);
+      const Factors<W> fa = factors<W>(wa + k), f0 = factors<W>(wb + k);
       const Factors<W> f1 = factors<W>(wb + span + k);
-      Real* const p = a + 2 * s + k;
-      Real* const q = b + 2 * s + k;
-      Quad<W> x = load_quad<W>(p, span);
-      Quad<W> y = load_quad<W>(q, span);
+      Quad<W> x = load_quad<W>(a + e + k, span), y = load_quad<W>(b + e + k, span);
       pair_values<W>(x.v[0], x.v[1], x.v[2], x.v[3], fa, f0, f1);
       pair_values<W>(y.v[0], y.v[1], y.v[2], y.v[3], fa, f0, f1);
-      store_quad<W>(q, span, x);
-      store_quad<W>(p, span, y);
+      store_quad<W>(b + e + k, span, x);
+      store_quad<W>(a + e + k, span, y);
     }
   }
 }
@@ -229,17 +222,8 @@ TAMSEL_LANES void rows_triple(Real* a, Integer span, const Real* fa, const Real*
   if constexpr (W > 2) {
     if (count % (W / 2) != 0) return rows_triple<W / 2>(a, span, fa, f0, f1, fc, fc_step, count);
   }
-  // Each of the four factors in every pair of lanes, read as a pass's are.
-  Real c[4 * W];
-#pragma GCC unroll 8
-  for (int r = 0; r < 4; ++r) {
-#pragma GCC unroll 8
-    for (int k = 0; k < W; k += 2) {
-      c[r * W + k] = fc[r * fc_step];
-      c[r * W + k + 1] = fc[r * fc_step + 1];
-    }
-  }
-  const auto last = last_factors<W>(c, W);
+  const HeldFactors<W> last{{factor<W>(fc), factor<W>(fc + fc_step), factor<W>(fc + 2 * fc_step),
+                             factor<W>(fc + 3 * fc_step)}};
   const Factors<W> va = factor<W>(fa), v0 = factor<W>(f0), v1 = factor<W>(f1);
   for (Integer e = 0; e < 2 * count; e += W) triple_step<W>(a + e, span, va, v0, v1, last);
 }

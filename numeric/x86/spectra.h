@@ -113,21 +113,11 @@ TAMSEL_LANES Parts<2> reversed(const Parts<2>& v) { return {swapped<2>(v.re), sw
 
 // fft::butterfly of W values as parts: a + t in a, a - t in b.
 template <int W>
-TAMSEL_LANES void butterflies(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
+TAMSEL_LANES void butterflies_of(Parts<W>& a, Parts<W>& b, const Parts<W>& w) {
   const Vec<W> t_re = b.re * w.re - b.im * w.im;
   const Vec<W> t_im = b.im * w.re + b.re * w.im;
   b = {a.re - t_re, a.im - t_im};
   a = {a.re + t_re, a.im + t_im};
-}
-
-// Two passes as parts: (v0, v1), (v2, v3) with fa; (v0, v2) f0, (v1, v3) f1.
-template <int W>
-TAMSEL_LANES void pair_parts(Parts<W>& v0, Parts<W>& v1, Parts<W>& v2, Parts<W>& v3,
-                             const Parts<W>& fa, const Parts<W>& f0, const Parts<W>& f1) {
-  butterflies<W>(v0, v1, fa);
-  butterflies<W>(v2, v3, fa);
-  butterflies<W>(v0, v2, f0);
-  butterflies<W>(v1, v3, f1);
 }
 
 // fft::split of W values Z_k in b, partners Z_n-k in a, as parts.
@@ -250,8 +240,8 @@ TAMSEL_LANES Integer pass_split_runs(const Real* in, Real* out, Integer count, c
     const Integer q = 2 * (h - k - W + 1); // Z_h-k-W+1 ..
     Parts<W> pa = forward<W>(in + p), pb = forward<W>(in + p + 2 * h);
     Parts<W> qa = mirrored<W>(in + q), qb = mirrored<W>(in + q + 2 * h);
-    butterflies<W>(pa, pb, forward<W>(wl + p));
-    butterflies<W>(qa, qb, mirrored<W>(wl + q));
+    butterflies_of<W>(pa, pb, forward<W>(wl + p));
+    butterflies_of<W>(qa, qb, mirrored<W>(wl + q));
     split_parts<W>(pa, qb, forward<W>(ws + p), fv);
     split_parts<W>(qa, pb, mirrored<W>(ws + q), fv);
     store_forward<W>(out + p, pa);
@@ -277,8 +267,8 @@ TAMSEL_LANES void pass_split(const Real* in, Real* out, Integer count, const Rea
   const Integer x = 2 * k, y = h; // Reals to Z_k and to Z_h/2
   Parts<2> xa = forward<2>(in + x), xb = forward<2>(in + x + 2 * h);
   Parts<2> ya = forward<2>(in + y), yb = forward<2>(in + y + 2 * h);
-  butterflies<2>(xa, xb, forward<2>(wl + x));
-  butterflies<2>(ya, yb, forward<2>(wl + y));
+  butterflies_of<2>(xa, xb, forward<2>(wl + x));
+  butterflies_of<2>(ya, yb, forward<2>(wl + y));
   Parts<2> xb_mirrored = reversed(xb);
   Parts<2> yb_mirrored = reversed(yb);
   split_parts<2>(xa, yb_mirrored, forward<2>(ws + x), fv);
@@ -306,12 +296,12 @@ TAMSEL_LANES Integer pass_pair_split_runs(Real* data, Integer count, const Real*
     Real* const xm = data + 2 * m;
     Parts<W> v0 = forward<W>(vj), v1 = forward<W>(vj + span);
     Parts<W> v2 = forward<W>(vj + 2 * span), v3 = forward<W>(vj + 3 * span);
-    pair_parts<W>(v0, v1, v2, v3, forward<W>(wa + 2 * j), forward<W>(wl + 2 * j),
-                  forward<W>(wl + 2 * j + span));
+    pair_values<W>(v0, v1, v2, v3, forward<W>(wa + 2 * j), forward<W>(wl + 2 * j),
+                   forward<W>(wl + 2 * j + span));
     Parts<W> x0 = mirrored<W>(xm), x1 = mirrored<W>(xm + span);
     Parts<W> x2 = mirrored<W>(xm + 2 * span), x3 = mirrored<W>(xm + 3 * span);
-    pair_parts<W>(x0, x1, x2, x3, mirrored<W>(wa + 2 * m), mirrored<W>(wl + 2 * m),
-                  mirrored<W>(wl + 2 * m + span));
+    pair_values<W>(x0, x1, x2, x3, mirrored<W>(wa + 2 * m), mirrored<W>(wl + 2 * m),
+                   mirrored<W>(wl + 2 * m + span));
     split_parts<W>(v0, x3, forward<W>(ws + 2 * j), fv);
     split_parts<W>(v1, x2, forward<W>(ws + 2 * j + span), fv);
     split_parts<W>(x1, v2, mirrored<W>(ws + 2 * m + span), fv);

@@ -4,8 +4,6 @@
 // W lanes (x86/entries.inc), and the AVX table's parts layout (x86/parts.h).
 // Every entry takes every argument its contract allows; the tables are the
 // only choice of kernels.
-#include <cpuid.h>
-
 #include "kernels.h"
 #include "x86/any_passes.h"
 #include "x86/first_steps.h"
@@ -20,35 +18,22 @@
 
 namespace tamsel::kernels {
 
-// AVX is usable when the processor has it (CPUID leaf 1, ECX bit 28) and
-// the system saves the vector registers (OSXSAVE, ECX bit 27, and XCR0
-// bits 1 and 2); AVX-512F when, besides, the processor has it (leaf 7,
-// EBX bit 16) and the system saves the mask and upper registers (XCR0 bits
-// 5 to 7).  In a virtual machine each cpuid is a trip to the hypervisor
-// (microseconds), so glibc's record, made by the dynamic loader, is read
-// where there is one.
-#ifdef TAMSEL_CPU_RECORD
+// AVX is usable when the processor has it and the system saves the vector
+// registers (OSXSAVE, XCR0 bits 1 and 2); AVX-512F when, besides, the system
+// saves the mask and upper registers (XCR0 bits 5 to 7).  glibc's record and
+// the compilers' __builtin_cpu_supports both check the system's part.  In a
+// virtual machine each cpuid is a trip to the hypervisor (microseconds), so
+// glibc's record, made by the dynamic loader, is read where there is one.
 Kernel detail::detect() {
+#ifdef TAMSEL_CPU_RECORD
   if (CPU_FEATURE_ACTIVE(AVX512F)) return Kernel::avx512;
   return CPU_FEATURE_ACTIVE(AVX) ? Kernel::avx : Kernel::sse2;
-}
 #else
-Kernel detail::detect() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return Kernel::sse2;
-  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
-  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return Kernel::sse2;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  if ((xcr0_low & 0x6u) != 0x6u) return Kernel::sse2;
-  constexpr unsigned kAvx512f = 1u << 16;
-  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & kAvx512f) != 0 &&
-      (xcr0_low & 0xE0u) == 0xE0u) {
-    return Kernel::avx512;
-  }
-  return Kernel::avx;
-}
+  __builtin_cpu_init(); // detect() may run before the compiler's own initialiser
+  if (__builtin_cpu_supports("avx512f")) return Kernel::avx512;
+  return __builtin_cpu_supports("avx") ? Kernel::avx : Kernel::sse2;
 #endif
+}
 
 namespace sse2 {
 constexpr int W = 2;
