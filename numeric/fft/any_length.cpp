@@ -2,6 +2,7 @@
 #include "fft/any_length.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,14 +27,12 @@ struct Stage {
 
 struct Plan {
   std::size_t n = 0;
-  // Mixed radix: the passes and their twiddles.  With tail > 0 (n = q tail,
-  // tail the largest power of two dividing n, from kLeastTail, and q > 1
-  // odd), the passes of q's radices first, which leave the q sequences at
-  // stride q whose transforms of tail values make the spectrum, at the
-  // same stride; those through the radix-2 engine with exact factors.
+  // Mixed radix: the passes of radices(n) and their twiddles.  The power
+  // of two in n goes through the passes of 8, 4 and 2 too: handed to the
+  // radix-2 engine, its gathers or strided strips cost more than the
+  // engine saved (bench/NOTES.md).
   std::vector<Stage> stages;
   std::vector<Complex> twiddles;
-  std::size_t tail = 0;
   // Bluestein (m > 0): X_k = c_k sum_j x_j c_j conj(c_(k-j)), c_k =
   // exp(-pi i k^2/n), as a cyclic convolution of length m >= 2n - 1 through
   // the radix-2 engine with exact factors (fft::exact) where m is a power
@@ -152,33 +151,14 @@ void convolution_transform(const Plan& plan, Complex* data) {
   exact::transform(reinterpret_cast<double*>(data), Integer(plan.m), -1);
 }
 
-// The shortest power of two that the mixed-radix transforms leave to the
-// radix-2 engine, whose vector kernels take a value in a third to a fifth
-// of the passes' time (bench/NOTES.md).
-constexpr std::size_t kLeastTail = 16;
-// The q rows of the tail, `tail` values each at stride q, are transformed
-// where they lie, in strips of adjacent rows (fourn's strided steps), when
-// they are short and many: under kLinesBelow values from kStripRows rows,
-// up to kLongestStrip values from kManyRows rows.  Otherwise they are
-// gathered into rows (under kLinesBelow values through the radix-2 engine
-// side by side) and scattered back (bench/NOTES.md).
-constexpr std::size_t kLinesBelow = 32, kStripRows = 7;
-constexpr std::size_t kLongestStrip = 512, kManyRows = 256;
-bool in_strips(std::size_t tail, std::size_t q) {
-  return tail <= kLongestStrip && q >= (tail < kLinesBelow ? kStripRows : kManyRows);
-}
-
 std::shared_ptr<const Plan> make_plan(std::size_t n) {
   auto plan = std::make_shared<Plan>();
   plan->n = n;
   const std::vector<unsigned> factors = radices(n);
   if (n == 1 || !factors.empty()) {
     const UnitRoots roots(n);
-    const std::size_t binary = n & (~n + 1);  // the largest power of two dividing n
-    if (binary >= kLeastTail && binary < n) plan->tail = binary;
     std::size_t current = n, s = 1;
     for (unsigned r : factors) {
-      if (plan->tail != 0 && r % 2 == 0) continue;
       const std::size_t m = current / r;
       Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
       if (r > 13)
@@ -246,11 +226,19 @@ std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   return plan;
 }
 
-// Storage for n values, not set (std::complex has implicit lifetime).
+// Storage for n values, not set (std::complex has implicit lifetime): on
+// the stack up to kOnStack values (4 KiB), where an allocation would cost
+// a good part of a short transform.
 struct Scratch {
+  static constexpr std::size_t kOnStack = 256;
+  alignas(64) std::byte bytes[kOnStack * sizeof(Complex)];
   Complex* data;
-  explicit Scratch(std::size_t n) : data(static_cast<Complex*>(::operator new(n * sizeof(Complex)))) {}
-  ~Scratch() { ::operator delete(data); }
+  explicit Scratch(std::size_t n)
+      : data(n <= kOnStack ? reinterpret_cast<Complex*>(bytes)
+                           : static_cast<Complex*>(::operator new(n * sizeof(Complex)))) {}
+  ~Scratch() {
+    if (data != reinterpret_cast<Complex*>(bytes)) ::operator delete(data);
+  }
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 };
@@ -266,33 +254,6 @@ void execute(const Plan& plan, Complex* data) {
       pass(stage.radix, x, y, stage.m, stage.s, plan.twiddles.data() + stage.twiddles,
            stage.cos.data(), stage.sin.data());
       std::swap(x, y);
-    }
-    if (plan.tail != 0) {
-      const std::size_t tail = plan.tail, q = n / tail;
-      if (in_strips(tail, q)) {
-        // Sequence j of the q at x[j + q i], i < tail, transformed where
-        // it lies, strips of adjacent sequences at a time.
-        transform_strips(reinterpret_cast<double*>(x), Integer(tail), Integer(q), Integer(q), -1,
-                         Roots::exact);
-      } else {
-        // Sequence j gathered into row j of the other buffer, transformed,
-        // and its value k stored at data[j + q k] (through x when the rows
-        // lie in data); short rows side by side, each row's bits as alone.
-        Complex* rows = y;
-        for (std::size_t j = 0; j < q; ++j)
-          for (std::size_t i = 0; i < tail; ++i) rows[j * tail + i] = x[j + q * i];
-        if (tail < kLinesBelow) {
-          transform_lines(reinterpret_cast<double*>(rows), Integer(tail), Integer(q), -1,
-                          Roots::exact);
-        } else {
-          for (std::size_t j = 0; j < q; ++j)
-            exact::transform(reinterpret_cast<double*>(rows + j * tail), Integer(tail), -1);
-        }
-        Complex* out = rows == data ? x : data;
-        for (std::size_t j = 0; j < q; ++j)
-          for (std::size_t k = 0; k < tail; ++k) out[j + q * k] = rows[j * tail + k];
-        x = out;
-      }
     }
     if (x != data) std::copy(x, x + n, data);
     return;
