@@ -45,17 +45,11 @@ struct Plan {
 
 // The real transforms of even length n: the complex plan of n/2 and the
 // factors of the recombination, exp(-2 pi i k/n) (forward) and their
-// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.
-//
-// Of odd length n = p m, p its least prime factor (radix; 0 for a prime n,
-// transformed as complex values): the complex plan of m (in `half`) and
-// exp(-2 pi i t/n), t < n, as cosines and sines apart (with pairs, GCC
-// builds each pair through the stack, a stall per value).
+// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.  Odd lengths
+// have none: they are transformed as complex values.
 struct RealPlan {
   std::shared_ptr<const Plan> half;
-  std::vector<double> cos, sin;
   std::vector<double> forward, backward;
-  std::size_t radix = 0;
 };
 
 // The plans of the kKeptPlans lengths of each kind used last: a process
@@ -199,29 +193,12 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
-  if (n % 2 == 0) {
-    plan->half = plan_for(n / 2);
-    const UnitRoots roots(n);
-    for (std::size_t k = 0; k <= n / 4; ++k) {
-      const Complex w = roots(k);
-      plan->forward.insert(plan->forward.end(), {w.real(), w.imag()});
-      plan->backward.insert(plan->backward.end(), {w.real(), 0.0 - w.imag()});
-    }
-    return plan;
-  }
-  std::size_t p = 3;
-  while (p * p <= n && n % p != 0) p += 2;
-  if (p * p > n) return plan;  // a prime
-  plan->radix = p;
-  plan->half = plan_for(n / p);
+  plan->half = plan_for(n / 2);
   const UnitRoots roots(n);
-  const std::size_t count = n;
-  plan->cos.resize(count);
-  plan->sin.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
+  for (std::size_t k = 0; k <= n / 4; ++k) {
     const Complex w = roots(k);
-    plan->cos[k] = w.real();
-    plan->sin[k] = w.imag();
+    plan->forward.insert(plan->forward.end(), {w.real(), w.imag()});
+    plan->backward.insert(plan->backward.end(), {w.real(), 0.0 - w.imag()});
   }
   return plan;
 }
@@ -269,106 +246,6 @@ void execute(const Plan& plan, Complex* data) {
   for (std::size_t k = 0; k < n; ++k) data[k] = mul(std::conj(a[k]), plan.chirp[k]);
 }
 
-// Odd n = p m, p > 1 and m > 1: the spectra Y_r of the p sequences
-// y_r[j] = x[j p + r], two at a time through one complex transform of m
-// values (y_r + i y_(r+1)), the last alone through real_forward, joined as
-// X_k = sum_r exp(-2 pi i r k/n) Y_r[k mod m], r ascending: about 0.6 of
-// the complex transform of n values.
-void odd_real_forward(const RealPlan& plan, std::span<const double> in, std::span<Complex> out) {
-  const std::size_t n = in.size(), p = plan.radix, m = n / p;
-  const Scratch spectra(n);  // Y_r[k] at [r m + k]
-  for (std::size_t r = 0; r + 1 < p; r += 2) {
-    Complex* z = spectra.data + r * m;
-    Complex* second = z + m;
-    for (std::size_t j = 0; j < m; ++j) z[j] = Complex(in[j * p + r], in[j * p + r + 1]);
-    execute(*plan.half, z);
-    // Y_r[k] = (Z_k + conj Z_(m-k))/2 and Y_(r+1)[k] = -i (Z_k - conj Z_(m-k))/2,
-    // their values at m - k the conjugates (the sequences are real).
-    for (std::size_t k = 0; k <= m / 2; ++k) {
-      const Complex zk = z[k], zc = z[k == 0 ? 0 : m - k];
-      const Complex a((zk.real() + zc.real()) * 0.5, (zk.imag() - zc.imag()) * 0.5);
-      const Complex b((zk.imag() + zc.imag()) * 0.5, -(zk.real() - zc.real()) * 0.5);
-      z[k] = a;
-      second[k] = b;
-      if (k != 0) {
-        z[m - k] = std::conj(a);
-        second[m - k] = std::conj(b);
-      }
-    }
-  }
-  std::vector<double> last(m);
-  for (std::size_t j = 0; j < m; ++j) last[j] = in[j * p + p - 1];
-  Complex* y = spectra.data + (p - 1) * m;
-  real_forward(last, std::span<Complex>(y, m / 2 + 1));
-  for (std::size_t k = 1; k <= m / 2; ++k) y[m - k] = std::conj(y[k]);
-  for (std::size_t k = 0, km = 0; k <= n / 2; ++k, km = km + 1 == m ? 0 : km + 1) {
-    V sum = load(spectra.data + km);
-    std::size_t t = 0;  // r k mod n
-    for (std::size_t r = 1; r < p; ++r) {
-      t += k;
-      if (t >= n) t -= n;
-      sum += Factor(plan.cos[t], plan.sin[t]).times(load(spectra.data + r * m + km));
-    }
-    store(&out[k], sum);
-  }
-  out[0] = Complex(out[0].real(), 0.0);
-}
-
-// The inverse of odd_real_forward, unscaled until the one division by n:
-// p Y_r[j] = sum_q X_(j+qm) exp(+2 pi i r (j + q m)/n) for j <= m/2 (the
-// rest their conjugates), X_(n-k) = conj X_k and X_0 real; then the
-// sequences back two at a time, y_r + i y_(r+1), through one complex
-// transform of m values each, and the last alone.
-void odd_real_backward(const RealPlan& plan, std::span<const Complex> in, std::span<double> out) {
-  const std::size_t n = out.size(), p = plan.radix, m = n / p;
-  const double scale = double(n);
-  // The sums read X_k, k = j + q m, as vectors (their own operations lane
-  // by lane: fft/any_passes.h): in[k] up to n/2, conj in[n - k] beyond.
-  const Complex* x = in.data();
-  const V first = V{in[0].real(), 0.0};
-  const Scratch spectra(n);  // p Y_r[j] at [r m + j]
-  for (std::size_t r = 0; r < p; ++r) {
-    const std::size_t step = r * m % n;  // r m mod n
-    std::size_t start = 0;               // r j mod n
-    for (std::size_t j = 0; j <= m / 2; ++j) {
-      V sum = splat(0.0);
-      std::size_t t = start;  // r (j + q m) mod n
-      const auto add = [&](V value) {
-        sum += Factor(plan.cos[t], -plan.sin[t]).times(value);
-        t += step;
-        if (t >= n) t -= n;
-      };
-      const std::size_t below = (n / 2 - j) / m + 1;  // the q with j + q m <= n/2
-      add(j == 0 ? first : load(x + j));
-      for (std::size_t q = 1; q < below; ++q) add(load(x + j + q * m));
-      for (std::size_t q = below; q < p; ++q) {
-        const V v = load(x + (n - j - q * m));
-        add(__builtin_shufflevector(v, -v, 0, 3));
-      }
-      store(spectra.data + r * m + j, sum);
-      if (j != 0) store(spectra.data + r * m + m - j, __builtin_shufflevector(sum, -sum, 0, 3));
-      start += r;
-      if (start >= n) start -= n;
-    }
-  }
-  // backward(z) = conj(forward(conj z)).
-  for (std::size_t r = 0; r + 1 < p; r += 2) {
-    Complex* z = spectra.data + r * m;
-    const Complex* second = z + m;
-    for (std::size_t j = 0; j < m; ++j)
-      z[j] = Complex(z[j].real() - second[j].imag(), -(z[j].imag() + second[j].real()));
-    execute(*plan.half, z);
-    for (std::size_t j = 0; j < m; ++j) {
-      out[j * p + r] = z[j].real() / scale;
-      out[j * p + r + 1] = -z[j].imag() / scale;
-    }
-  }
-  Complex* z = spectra.data + (p - 1) * m;
-  for (std::size_t j = 0; j < m; ++j) z[j] = std::conj(z[j]);
-  execute(*plan.half, z);
-  for (std::size_t j = 0; j < m; ++j) out[j * p + p - 1] = z[j].real() / scale;
-}
-
 // realft's recombination of Z_k and Z_(count-k) (fft::split), k = 1 ..
 // count/2, with the factors w_k at w[2k]: the kernels' pairs, then the
 // last k, its own partner for an even count.
@@ -395,12 +272,13 @@ void backward(std::span<Complex> data) {
 void real_forward(std::span<const double> in, std::span<Complex> out) {
   const std::size_t n = in.size();
   if (n % 2 == 1) {
-    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
-    if (plan && plan->radix != 0) return odd_real_forward(*plan, in, out);
-    std::vector<Complex> z(n);
-    for (std::size_t j = 0; j < n; ++j) z[j] = Complex(in[j], 0.0);
-    forward(z);
-    std::copy_n(z.begin(), n / 2 + 1, out.begin());
+    // The complex transform of the n values: its vector passes take less
+    // time than the p real sequences of n = p m and their join had
+    // (bench/NOTES.md).
+    const Scratch z(n);
+    for (std::size_t j = 0; j < n; ++j) z.data[j] = Complex(in[j], 0.0);
+    forward({z.data, n});
+    std::copy_n(z.data, n / 2 + 1, out.begin());
     out[0] = Complex(out[0].real(), 0.0);
     return;
   }
@@ -421,16 +299,19 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
   const std::size_t n = out.size();
   const double scale = double(n);
   if (n % 2 == 1) {
-    const auto plan = n == 1 ? nullptr : cached<RealPlan>(n, make_real_plan);
-    if (plan && plan->radix != 0) return odd_real_backward(*plan, in, out);
-    std::vector<Complex> z(n);
-    z[0] = Complex(in[0].real(), 0.0);
+    // The real parts of backward (conj forward conj) of the spectrum
+    // extended by its conjugates: forward of the conjugate extension, whose
+    // real parts the last conjugation leaves alone.
+    const Scratch scratch(n);
+    Complex* z = scratch.data;
+    z[0] = Complex(in[0].real(), -0.0);
     for (std::size_t k = 1; k <= n / 2; ++k) {
-      z[k] = in[k];
-      z[n - k] = std::conj(in[k]);
+      z[k] = std::conj(in[k]);
+      z[n - k] = in[k];
     }
-    backward(z);
-    for (std::size_t j = 0; j < n; ++j) out[j] = z[j].real() / scale;
+    forward({z, n});
+    for (std::size_t j = 0; j < n; ++j) out[j] = z[j].real();
+    kernels::active().scale(out.data(), Integer(n), scale, true);
     return;
   }
   // realft's steps undone: the recombination, then the inverse transform

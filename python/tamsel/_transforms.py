@@ -164,8 +164,7 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     and (n even) out[n/2] are real.  a is taken as real; n any from 1 to
     2**29 (even n up to 256: fft of the n values, as accurate as a
     real-input algorithm; longer even n: one complex transform of n/2
-    values and a recombination; odd n: about 0.6 to 0.85 of the work of a
-    complex transform of n values; a prime n: one).
+    values and a recombination; odd n: fft of the n values).
 
     Parameters
     ----------

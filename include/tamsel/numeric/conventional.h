@@ -34,8 +34,7 @@
 //
 // Every other length goes through an engine of its own: mixed radix
 // (self-sorting passes of radices 8, 4, 2, 3, 5, 7, 11, 13 and every prime
-// up to 61, a power-of-two factor from 16 left to the radix-2 transform
-// above) and, for lengths with a larger prime factor, Bluestein's chirp
+// up to 61) and, for lengths with a larger prime factor, Bluestein's chirp
 // convolution through the radix-2 transform above of the least power of
 // two from 2n - 1 (up to n = 2^28; of next_fast_len(2n - 1) values through
 // the mixed-radix passes above).  Its twiddle factors are the same
@@ -44,7 +43,8 @@
 // transform of the conjugate, divided by n (a correctly rounded division).
 // rfft of an even n from 258 is its complex transform of n/2 values and
 // the recombination of the powers of two (with exp(-2 pi i k/n)), irfft
-// their inverses, divided by n/2.
+// their inverses, divided by n/2; rfft and irfft of an odd n are complex
+// transforms of n values, as for the even n up to 256.
 //
 // Accuracy: relative RMS error of fft, values uniform in [-1, 1), against a
 // 120-bit reference up to 4096 and a long-double one above
