@@ -64,8 +64,8 @@ std::vector<std::uint64_t> work(std::uint64_t seed) {
     // The conventional layer's powers of two and other lengths (mixed
     // radix and Bluestein's, whose plan holds another), their plans and
     // exact tables made by the threads together.
-    for (const std::size_t m : {std::size_t(round % 7) * 13 + 67 + std::size_t(seed % 3),
-                                std::size_t(n)}) { // 67 .. 147 and 8 .. 1024
+    for (const std::size_t m : {std::size_t(round % 7) * 13 + 131 + std::size_t(seed % 3),
+                                std::size_t(n)}) { // 131 .. 211 and 8 .. 1024
       const auto parts = pseudo_random(2 * m, seed + 11);
       std::vector<std::complex<Real>> w(m);
       for (std::size_t i = 0; i < m; ++i) w[i] = {parts[2 * i], parts[2 * i + 1]};

@@ -22,7 +22,7 @@ namespace {
 struct Stage {
   unsigned radix;
   std::size_t m, s, twiddles;
-  std::vector<double> cos, sin;  // cos and sin of 2 pi j/radix for pass_prime
+  std::vector<double> cos, sin;  // pass's tables of the radices above 13
 };
 
 struct Plan {
@@ -156,11 +156,12 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
       const std::size_t m = current / r;
       Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
       if (r > 13)
-        for (unsigned j = 0; j < r; ++j) {
-          const Complex w = unit_root(j, r);
-          stage.cos.push_back(w.real());
-          stage.sin.push_back(-w.imag());
-        }
+        for (unsigned k = 1; k <= (r - 1) / 2; ++k)
+          for (unsigned j = 1; j <= (r - 1) / 2; ++j) {
+            const Complex w = unit_root(j * k % r, r);
+            stage.cos.push_back(w.real());
+            stage.sin.push_back(-w.imag());
+          }
       plan->stages.push_back(std::move(stage));
       for (std::size_t p = 0; p < m; ++p)
         for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));

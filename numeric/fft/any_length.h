@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // The conventional layer's engine for lengths other than powers of two:
 // Stockham's self-sorting mixed-radix transform over radices 8, 4, 2, 3, 5,
-// 7, 11, 13 and every prime up to 61 (direct sums), the odd radices first
-// and a power-of-two factor from 16 through the radix-2 engine with exact
-// factors (fft::exact), and Bluestein's
+// 7, 11, 13 and every prime up to 131 (direct sums), in that order, and
+// Bluestein's
 // algorithm (a chirp convolution through the radix-2 engine with exact
 // factors, fft::exact, of the least power of two >= 2n - 1; beyond its
 // lengths, n above 2^28, through a mixed-radix transform of the least

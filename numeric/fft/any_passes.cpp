@@ -132,28 +132,48 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
 // b_(r-k) from a_0, t_j and u_j (at t[j-1], u[j-1]), with the cosines and
 // sines of 2 pi jk/r at c and sn [(k-1) H + j-1], H = (r-1)/2.
 [[gnu::always_inline]] inline void prime_sums(unsigned r, V a0, const V* t, const V* u,
-                                              const V* c, const V* sn, V* b) {
+                                              const double* c, const double* sn, V* b) {
   const unsigned H = (r - 1) / 2;
-  // Term j (from 1) into running sum (j - 1) mod 4, sum 0 from `first`.
-  const auto four = [H](V first, const V* w, const V* v) {
-    V s0 = first, s1 = splat(0.0), s2 = splat(0.0), s3 = splat(0.0);
+  // Term j (from 1) into running sum (j - 1) mod 4: b_0 with sum 0 from a0.
+  {
+    V s0 = a0, s1 = splat(0.0), s2 = splat(0.0), s3 = splat(0.0);
     unsigned i = 0;
     for (; i + 4 <= H; i += 4) {
-      s0 += w ? w[i] * v[i] : v[i];
-      s1 += w ? w[i + 1] * v[i + 1] : v[i + 1];
-      s2 += w ? w[i + 2] * v[i + 2] : v[i + 2];
-      s3 += w ? w[i + 3] * v[i + 3] : v[i + 3];
+      s0 += t[i];
+      s1 += t[i + 1];
+      s2 += t[i + 2];
+      s3 += t[i + 3];
     }
-    if (i < H) s0 += w ? w[i] * v[i] : v[i];
-    if (i + 1 < H) s1 += w ? w[i + 1] * v[i + 1] : v[i + 1];
-    if (i + 2 < H) s2 += w ? w[i + 2] * v[i + 2] : v[i + 2];
-    return (s0 + s1) + (s2 + s3);
-  };
-  b[0] = four(a0, nullptr, t);
+    if (i < H) s0 += t[i];
+    if (i + 1 < H) s1 += t[i + 1];
+    if (i + 2 < H) s2 += t[i + 2];
+    b[0] = (s0 + s1) + (s2 + s3);
+  }
+  // A_k's four sums (sum 0 from a0) and B_k's advance together: eight
+  // chains apart, which the processor overlaps.
   for (unsigned k = 1; k <= H; ++k) {
-    const V a = four(a0, c + (k - 1) * H, t), bb = four(splat(0.0), sn + (k - 1) * H, u);
-    b[k] = a + neg_i(bb);
-    b[r - k] = a - neg_i(bb);
+    const double* ck = c + (k - 1) * H;
+    const double* sk = sn + (k - 1) * H;
+    V a[4] = {a0, splat(0.0), splat(0.0), splat(0.0)};
+    V bb[4] = {splat(0.0), splat(0.0), splat(0.0), splat(0.0)};
+    unsigned i = 0;
+    for (; i + 4 <= H; i += 4) {
+#pragma GCC unroll 4
+      for (unsigned l = 0; l < 4; ++l) {
+        a[l] += splat(ck[i + l]) * t[i + l];
+        bb[l] += splat(sk[i + l]) * u[i + l];
+      }
+    }
+#pragma GCC unroll 3
+    for (unsigned l = 0; l < 3; ++l) {
+      if (i + l < H) {
+        a[l] += splat(ck[i + l]) * t[i + l];
+        bb[l] += splat(sk[i + l]) * u[i + l];
+      }
+    }
+    const V ak = (a[0] + a[1]) + (a[2] + a[3]), bk = (bb[0] + bb[1]) + (bb[2] + bb[3]);
+    b[k] = ak + neg_i(bk);
+    b[r - k] = ak - neg_i(bk);
   }
 }
 
@@ -161,8 +181,8 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
 //   b_k, b_(R-k) = A_k -+ i B_k,  A_k = a_0 + sum_j cos(2 pi jk/R) t_j,
 //   B_k = 0 + sum_j sin(2 pi jk/R) u_j,  t_j, u_j = a_j +- a_(R-j),
 // the sums in j order (for R = 0 in four: prime_sums).  With R = 0, the
-// radix is r and the cosines and sines of 2 pi j/r, j < r, are at cos and
-// sin.
+// radix is r and cos(2 pi jk/r) and sin(2 pi jk/r) are at cos and sin
+// [(k-1) H + j-1], H = (r-1)/2.
 template <unsigned R>
 void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Complex* tw,
               unsigned r, const double* cos, const double* sin) {
@@ -171,30 +191,15 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
   constexpr unsigned kH = R == 0 ? 1 : (R - 1) / 2;
   // cos and sin of 2 pi jk/R at [k-1][j-1] as vectors.
   std::array<std::array<V, kH>, kH> fixed_c, fixed_s;
-  std::vector<V> any_c, any_s;
   if constexpr (R != 0) {
     for (unsigned k = 1; k <= H; ++k)
       for (unsigned j = 1; j <= H; ++j) {
         fixed_c[k - 1][j - 1] = splat(radix_constants().cos[R][j * k % R]);
         fixed_s[k - 1][j - 1] = splat(radix_constants().sin[R][j * k % R]);
       }
-  } else {
-    any_c.resize(H * H);
-    any_s.resize(H * H);
-    for (unsigned k = 1; k <= H; ++k)
-      for (unsigned j = 1; j <= H; ++j) {
-        any_c[(k - 1) * H + j - 1] = splat(cos[j * k % r]);
-        any_s[(k - 1) * H + j - 1] = splat(sin[j * k % r]);
-      }
   }
-  const auto c = [&](unsigned k, unsigned j) -> const V& {
-    if constexpr (R != 0) return fixed_c[k][j];
-    else return any_c[k * H + j];
-  };
-  const auto sn = [&](unsigned k, unsigned j) -> const V& {
-    if constexpr (R != 0) return fixed_s[k][j];
-    else return any_s[k * H + j];
-  };
+  const auto c = [&](unsigned k, unsigned j) -> const V& { return fixed_c[k][j]; };
+  const auto sn = [&](unsigned k, unsigned j) -> const V& { return fixed_s[k][j]; };
   constexpr unsigned kMost = R == 0 ? kLargestRadix : R;
   constexpr unsigned kMostH = (kMost - 1) / 2;
   for_each_p(m, [&]<bool kTwiddle>(std::size_t p) {
@@ -213,7 +218,7 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
         if constexpr (R != 0) b[0] += t[j - 1];  // prime_sums makes its own
       }
       if constexpr (R == 0) {
-        prime_sums(r, a0, t, u, any_c.data(), any_s.data(), b);
+        prime_sums(r, a0, t, u, cos, sin, b);
       } else {
 #pragma GCC unroll 8
         for (unsigned k = 1; k <= H; ++k) {

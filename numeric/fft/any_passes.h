@@ -65,9 +65,11 @@ struct Factor {
 };
 
 // The largest prime radix; a length with a larger prime factor goes through
-// Bluestein's convolution (direct sums cost about R operations a value,
-// more than the convolution's transforms from here on).
-inline constexpr unsigned kLargestRadix = 61;
+// Bluestein's convolution.  Direct sums cost about R operations a value:
+// up to here they take at most 1.7 times the convolution's time, and leave
+// half its error or less where it leaves more than other libraries' direct
+// sums (bench/NOTES.md).
+inline constexpr unsigned kLargestRadix = 131;
 
 // One pass of radix r (2, 3, 4, 5, 7, 8, 11, 13, or an odd prime up to
 // kLargestRadix) over sub-transforms of length r m at stride s (n = s r m),
@@ -76,7 +78,8 @@ inline constexpr unsigned kLargestRadix = 61;
 // y[q + s (r p + k)] = b_k w^(p k s), w = exp(-2 pi i / n), where tw holds
 // w^(p k s) for k = 1 .. r-1 at tw[p (r-1) + k - 1] (not used for p = 0,
 // whose factors are 1).  For the primes above 13, cos and sin hold
-// cos(2 pi j/r) and sin(2 pi j/r), j < r; otherwise they are not read.
+// cos(2 pi jk/r) and sin(2 pi jk/r) at [(k-1) H + j-1], j, k = 1 .. H =
+// (r-1)/2; otherwise they are not read.
 void pass(unsigned radix, const Complex* x, Complex* y, std::size_t m, std::size_t s,
           const Complex* tw, const double* cos, const double* sin);
 

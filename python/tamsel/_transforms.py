@@ -70,7 +70,7 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
 
     Powers of two run the toolkit's radix-2 engine (four1's steps and
     kernels); every other length goes through the any-length engine: mixed
-    radix (radices 8, 4, 2, 3, 5, 7, 11, 13 and the primes up to 61) or,
+    radix (radices 8, 4, 2, 3, 5, 7, 11, 13 and the primes up to 131) or,
     for a larger prime factor, Bluestein's chirp convolution.  In both,
     every twiddle factor is the double nearest exp(-2*pi*i*k/n), computed
     by tamsel's own arithmetic, so the bits are the same on every machine.

@@ -34,7 +34,7 @@
 //
 // Every other length goes through an engine of its own: mixed radix
 // (self-sorting passes of radices 8, 4, 2, 3, 5, 7, 11, 13 and every prime
-// up to 61) and, for lengths with a larger prime factor, Bluestein's chirp
+// up to 131) and, for lengths with a larger prime factor, Bluestein's chirp
 // convolution through the radix-2 transform above of the least power of
 // two from 2n - 1 (up to n = 2^28; of next_fast_len(2n - 1) values through
 // the mixed-radix passes above).  Its twiddle factors are the same
