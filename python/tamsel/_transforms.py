@@ -77,10 +77,9 @@ def fft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=N
     Relative RMS error against a 120-bit reference (a long-double one above
     4096), values uniform in [-1, 1) (bench/python_accuracy.py, table in
     doc/python.md): powers of two 4e-17 to 2.4e-16 up to 4096, 3.4e-16 at
-    2**22; other lengths from 3 to 4096 7e-17 to 2.4e-16, 3e-16 to 4.3e-16
-    for the primes from 131 to 10007 (Bluestein): at or below scipy.fft's
-    error at every length measured but 32 (1.03 times) and the primes from
-    67 to about 100 (Bluestein, where scipy sums directly: 1.5 times).
+    2**22; other lengths from 3 to 4096 7e-17 to 2.4e-16, 4.1e-16 to
+    4.3e-16 for the primes 1009 and 10007 (Bluestein): at or below
+    scipy.fft's error at every length measured but 32 (1.03 times).
     next_fast_len gives lengths that avoid Bluestein.
 
     Parameters

@@ -51,11 +51,10 @@
 // (bench/python_accuracy.py, pooled over several inputs at the shorter
 // lengths): 4e-17 to 2.4e-16 for powers of two up to 4096, 2.8e-16 at
 // 2^16, 3.4e-16 at 2^22 (about 0.3 eps sqrt(log2 n)); 7e-17 to 2.4e-16
-// for mixed-radix lengths up to 4096; 3e-16 to 4.3e-16 for the primes
-// from 131 to 10007 through Bluestein: at or below scipy.fft's error at
-// every length measured from 2 to 2^22 but 32 (1.03 times) and the primes
-// from 67 to about 100, through Bluestein where scipy sums directly (1.5
-// times; 2.7e-16 at 67).  The
+// for mixed-radix lengths up to 4096 (the primes up to 131 among them);
+// 4.1e-16 to 4.3e-16 for the primes 1009 and 10007 through Bluestein: at
+// or below scipy.fft's error at every length measured from 2 to 2^22 but
+// 32 (1.03 times).  The
 // mixed-radix plans (factors and twiddles) are made on a length's first
 // call; those of the 32 lengths used last are kept, shared by every thread.
 //
