@@ -155,13 +155,15 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
     for (unsigned r : factors) {
       const std::size_t m = current / r;
       Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
-      if (r > 13)
+      if (r > 13) {
+        std::vector<Complex> w(r);
+        for (unsigned j = 0; j < r; ++j) w[j] = unit_root(j, r);
         for (unsigned k = 1; k <= (r - 1) / 2; ++k)
           for (unsigned j = 1; j <= (r - 1) / 2; ++j) {
-            const Complex w = unit_root(j * k % r, r);
-            stage.cos.push_back(w.real());
-            stage.sin.push_back(-w.imag());
+            stage.cos.push_back(w[j * k % r].real());
+            stage.sin.push_back(-w[j * k % r].imag());
           }
+      }
       plan->stages.push_back(std::move(stage));
       for (std::size_t p = 0; p < m; ++p)
         for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));
