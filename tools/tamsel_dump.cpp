@@ -52,7 +52,7 @@ int transforms() {
   namespace conv = tamsel::conventional;
   std::vector<std::size_t> lengths;
   for (std::size_t n = 1; n <= 64; ++n) lengths.push_back(n);
-  for (std::size_t n : {100, 240, 243, 262, 320, 1000, 1009, 1024, 4095, 10007})
+  for (std::size_t n : {100, 131, 197, 240, 243, 262, 320, 1000, 1009, 1024, 4095, 10007})
     lengths.push_back(n);
   std::uint64_t seed = 43;
   const auto next = [&seed] {

@@ -45,12 +45,29 @@ struct Plan {
 
 // The real transforms of even length n: the complex plan of n/2 and the
 // factors of the recombination, exp(-2 pi i k/n) (forward) and their
-// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.  Odd lengths
-// have none: they are transformed as complex values.
+// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.  Of a prime n
+// summed directly (real_sums): cos and sin of 2 pi jk/n at [(j-1) H + k-1],
+// j, k = 1 .. H = (n-1)/2, and one value more (0), read by the last pair.
+// Other odd lengths have none: they are transformed as complex values.
 struct RealPlan {
   std::shared_ptr<const Plan> half;
   std::vector<double> forward, backward;
+  std::vector<double> cos, sin;
 };
+
+// The primes whose real transforms are direct sums of real values: a
+// quarter of the complex sums' operations.  Below 17 the complex passes of
+// the radix take no longer; up to kLargestRadix the sums are those of the
+// complex pass, with its bits; above it, to kLargestRealPrime, they stand
+// in for Bluestein's convolution, whose round trip left 1.4 to 1.6 times
+// other libraries' error there (bench/NOTES.md).
+constexpr std::size_t kLeastRealPrime = 17, kLargestRealPrime = 199;
+bool real_sums(std::size_t n) {
+  if (n < kLeastRealPrime || n > kLargestRealPrime || n % 2 == 0) return false;
+  for (std::size_t d = 3; d * d <= n; d += 2)
+    if (n % d == 0) return false;
+  return true;
+}
 
 // The plans of the kKeptPlans lengths of each kind used last: a process
 // that meets many lengths (sliding windows of every size) keeps a bounded
@@ -196,6 +213,18 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
+  if (n % 2 == 1) {
+    std::vector<Complex> w(n);
+    for (std::size_t j = 0; j < n; ++j) w[j] = unit_root(j, n);
+    for (std::size_t j = 1; j <= (n - 1) / 2; ++j)
+      for (std::size_t k = 1; k <= (n - 1) / 2; ++k) {
+        plan->cos.push_back(w[j * k % n].real());
+        plan->sin.push_back(-w[j * k % n].imag());
+      }
+    plan->cos.push_back(0.0);
+    plan->sin.push_back(0.0);
+    return plan;
+  }
   plan->half = plan_for(n / 2);
   const UnitRoots roots(n);
   for (std::size_t k = 0; k <= n / 4; ++k) {
@@ -272,8 +301,112 @@ void backward(std::span<Complex> data) {
   conjugate(data);
 }
 
+namespace {
+
+// Two lanes from p (values k and k + 1 of a row of a table).
+V pair_at(const double* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// sum_j c_j t_j (from `first`) and sum_j s_j u_j (from 0), j < H, lane by
+// lane (c_j's and s_j's two lanes at c + j H and s + j H), each in four
+// running sums of every fourth term added as (s0 + s1) + (s2 + s3): the
+// complex pass's order (prime_sums); the two advance together.
+struct Sums {
+  V a, b;
+};
+Sums real_sums_of(V first, const double* c, const double* s, const double* t, const double* u,
+                  std::size_t H) {
+  V a[4] = {first, splat(0.0), splat(0.0), splat(0.0)};
+  V b[4] = {splat(0.0), splat(0.0), splat(0.0), splat(0.0)};
+  std::size_t i = 0;
+  for (; i + 4 <= H; i += 4) {
+#pragma GCC unroll 4
+    for (std::size_t l = 0; l < 4; ++l) {
+      a[l] += pair_at(c + (i + l) * H) * splat(t[i + l]);
+      b[l] += pair_at(s + (i + l) * H) * splat(u[i + l]);
+    }
+  }
+#pragma GCC unroll 3
+  for (std::size_t l = 0; l < 3; ++l) {
+    if (i + l < H) {
+      a[l] += pair_at(c + (i + l) * H) * splat(t[i + l]);
+      b[l] += pair_at(s + (i + l) * H) * splat(u[i + l]);
+    }
+  }
+  return {(a[0] + a[1]) + (a[2] + a[3]), (b[0] + b[1]) + (b[2] + b[3])};
+}
+
+// The four running sums of x_0 and t_j, j < H, as the complex pass makes
+// b_0.
+double zeroth(double x0, const double* t, std::size_t H) {
+  double s[4] = {x0, 0.0, 0.0, 0.0};
+  std::size_t i = 0;
+  for (; i + 4 <= H; i += 4) {
+#pragma GCC unroll 4
+    for (std::size_t l = 0; l < 4; ++l) s[l] += t[i + l];
+  }
+#pragma GCC unroll 3
+  for (std::size_t l = 0; l < 3; ++l)
+    if (i + l < H) s[l] += t[i + l];
+  return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
+// rfft of a prime n (real_sums): X_0 = x_0 + sum t_j and X_k = A_k - i B_k,
+// A_k = x_0 + sum_j cos(2 pi jk/n) t_j, B_k = sum_j sin(2 pi jk/n) u_j, t_j
+// and u_j = x_j +- x_(n-j), two k a vector; the signs of zeros as the
+// complex pass leaves them.
+void prime_real_forward(const RealPlan& plan, std::span<const double> in,
+                        std::span<Complex> out) {
+  const std::size_t n = in.size(), H = (n - 1) / 2;
+  double t[kLargestRealPrime / 2], u[kLargestRealPrime / 2];
+  for (std::size_t j = 1; j <= H; ++j) {
+    t[j - 1] = in[j] + in[n - j];
+    u[j - 1] = in[j] - in[n - j];
+  }
+  out[0] = Complex(zeroth(in[0], t, H), 0.0);
+  for (std::size_t k = 1; k <= H; k += 2) {
+    const Sums x = real_sums_of(splat(in[0]), plan.cos.data() + k - 1, plan.sin.data() + k - 1,
+                                t, u, H);
+    out[k] = Complex(x.a[0] + 0.0, 0.0 - x.b[0]);
+    if (k < H) out[k + 1] = Complex(x.a[1] + 0.0, 0.0 - x.b[1]);
+  }
+}
+
+// irfft of a prime n (real_sums): n x_j = A_j + B_j and n x_(n-j) = A_j -
+// B_j, A_j = X_0 + sum_k cos(2 pi jk/n) 2 Re X_k, B_j = sum_k
+// sin(2 pi jk/n) (-2 Im X_k), the complex pass's sums on the spectrum
+// extended by its conjugates; then the division by n.
+void prime_real_backward(const RealPlan& plan, std::span<const Complex> in,
+                         std::span<double> out) {
+  const std::size_t n = out.size(), H = (n - 1) / 2;
+  double t[kLargestRealPrime / 2], u[kLargestRealPrime / 2];
+  for (std::size_t k = 1; k <= H; ++k) {
+    t[k - 1] = in[k].real() + in[k].real();
+    u[k - 1] = -in[k].imag() - in[k].imag();
+  }
+  out[0] = zeroth(in[0].real(), t, H);
+  for (std::size_t j = 1; j <= H; j += 2) {
+    const Sums x = real_sums_of(splat(in[0].real()), plan.cos.data() + j - 1,
+                                plan.sin.data() + j - 1, t, u, H);
+    out[j] = x.a[0] + x.b[0];
+    out[n - j] = x.a[0] - x.b[0];
+    if (j < H) {
+      out[j + 1] = x.a[1] + x.b[1];
+      out[n - j - 1] = x.a[1] - x.b[1];
+    }
+  }
+  kernels::active().scale(out.data(), Integer(n), double(n), true);
+}
+
+} // namespace
+
 void real_forward(std::span<const double> in, std::span<Complex> out) {
   const std::size_t n = in.size();
+  if (real_sums(n))
+    return prime_real_forward(*cached<RealPlan>(n, make_real_plan), in, out);
   if (n % 2 == 1) {
     // The complex transform of the n values: its vector passes take less
     // time than the p real sequences of n = p m and their join had
@@ -301,6 +434,8 @@ void real_forward(std::span<const double> in, std::span<Complex> out) {
 void real_backward(std::span<const Complex> in, std::span<double> out) {
   const std::size_t n = out.size();
   const double scale = double(n);
+  if (real_sums(n))
+    return prime_real_backward(*cached<RealPlan>(n, make_real_plan), in, out);
   if (n % 2 == 1) {
     // The real parts of backward (conj forward conj) of the spectrum
     // extended by its conjugates: forward of the conjugate extension, whose

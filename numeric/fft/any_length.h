@@ -36,8 +36,10 @@ void backward(std::span<Complex> data);
 // in.size() >= 1; out.size() = n/2 + 1.  Even n: one complex transform of
 // n/2 values (even and odd terms as real and imaginary parts) and realft's
 // recombination (fft::split, fft::join_ends) with the exact factors
-// exp(-2 pi i k/n), the steps of the powers of two; odd n: the complex
-// transform of the n values (imaginary parts 0).
+// exp(-2 pi i k/n), the steps of the powers of two; a prime n from 17 to
+// 199: direct sums of the real values (up to 131 the bits of the complex
+// transform); other odd n: the complex transform of the n values
+// (imaginary parts 0).
 void real_forward(std::span<const double> in, std::span<Complex> out);
 
 // out[j] = 1/n sum_k X[k] exp(+2 pi i j k / n), n = out.size() >= 1, with
@@ -46,8 +48,9 @@ void real_forward(std::span<const double> in, std::span<Complex> out);
 // real_forward: even n, the recombination with the conjugate factors and
 // one complex transform of n/2 values, which leaves n/2 times the
 // sequence, divided by n/2 (correctly rounded); odd n: the real parts of
-// the complex inverse of the spectrum extended by its conjugates, divided
-// by n (correctly rounded).
+// the complex inverse of the spectrum extended by its conjugates (a prime
+// from 17 to 199: their direct sums, as real_forward), divided by n
+// (correctly rounded).
 void real_backward(std::span<const Complex> in, std::span<double> out);
 
 // The smallest 2^a 3^b 5^c 7^d >= target (1 for target 0); target at most

@@ -163,7 +163,8 @@ def rfft(a, n=None, axis=-1, norm=None, *, out=None, overwrite_x=False, workers=
     and (n even) out[n/2] are real.  a is taken as real; n any from 1 to
     2**29 (even n up to 256: fft of the n values, as accurate as a
     real-input algorithm; longer even n: one complex transform of n/2
-    values and a recombination; odd n: fft of the n values).
+    values and a recombination; odd n: fft of the n values, or at a prime
+    up to 199 its direct sums on real values).
 
     Parameters
     ----------
