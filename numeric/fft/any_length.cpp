@@ -453,17 +453,27 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
     return;
   }
   // realft's steps undone: the recombination, then the inverse transform
-  // of n/2 values, which leaves n/2 times the sequence.
+  // of n/2 values, which leaves n/2 times the sequence.  The inverse is
+  // backward's conj forward conj, its first conjugation made with the
+  // recombination: that of the conjugates with the factors exp(-2 pi i k/n)
+  // and f = -1/2 gives exactly the conjugates of that with their
+  // conjugates and 1/2 (every step is odd in the signs it flips), and
+  // join_ends' second value is negated.
   const std::size_t h = n / 2;
   const auto plan = cached<RealPlan>(n, make_real_plan);
   double* data = out.data();
-  const auto* parts = reinterpret_cast<const double*>(in.data());
-  std::copy(parts + 2, parts + n, data + 2);
+  auto* values = reinterpret_cast<Complex*>(data);
+  for (std::size_t k = 1; k < h; ++k) {
+    const V v = load(&in[k]);
+    store(values + k, __builtin_shufflevector(v, -v, 0, 3));
+  }
   data[0] = in[0].real();
   data[1] = in[h].real();
-  recombine(data, h, plan->backward.data(), 0.5);
+  recombine(data, h, plan->forward.data(), -0.5);
   fft::join_ends(data, false);
-  backward({reinterpret_cast<Complex*>(data), h});
+  data[1] = -data[1];
+  forward({values, h});
+  conjugate({values, h});
   kernels::active().scale(data, Integer(n), double(h), true);
 }
 
