@@ -2,6 +2,7 @@
 #include "fft/any_length.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,10 +20,30 @@ namespace tamsel::fft::any {
 
 namespace {
 
+// cos and sin of 2 pi jk/r at [(j-1) H + k-1], j, k = 1 .. H = (r-1)/2
+// (the same at [(k-1) H + j-1]), and one value more (0), read by the last
+// of pairs of k: the direct sums' tables of a prime r.
+struct PrimeTables {
+  std::vector<double> cos, sin;
+};
+PrimeTables prime_tables(std::size_t r) {
+  std::vector<Complex> w(r);
+  for (std::size_t j = 0; j < r; ++j) w[j] = unit_root(j, r);
+  PrimeTables t;
+  for (std::size_t j = 1; j <= (r - 1) / 2; ++j)
+    for (std::size_t k = 1; k <= (r - 1) / 2; ++k) {
+      t.cos.push_back(w[j * k % r].real());
+      t.sin.push_back(-w[j * k % r].imag());
+    }
+  t.cos.push_back(0.0);
+  t.sin.push_back(0.0);
+  return t;
+}
+
 struct Stage {
   unsigned radix;
   std::size_t m, s, twiddles;
-  std::vector<double> cos, sin;  // pass's tables of the radices above 13
+  PrimeTables sums;  // pass's tables of the radices above 13
 };
 
 struct Plan {
@@ -44,15 +65,14 @@ struct Plan {
 };
 
 // The real transforms of even length n: the complex plan of n/2 and the
-// factors of the recombination, exp(-2 pi i k/n) (forward) and their
-// conjugates (backward), k = 0 .. n/4, as (re, im) pairs.  Of a prime n
-// summed directly (real_sums): cos and sin of 2 pi jk/n at [(j-1) H + k-1],
-// j, k = 1 .. H = (n-1)/2, and one value more (0), read by the last pair.
+// factors of the recombination, exp(-2 pi i k/n), k = 0 .. n/4, as (re, im)
+// pairs (the inverse takes the same: see real_backward).  Of a prime n
+// summed directly (real_prime): its tables.
 // Other odd lengths have none: they are transformed as complex values.
 struct RealPlan {
   std::shared_ptr<const Plan> half;
-  std::vector<double> forward, backward;
-  std::vector<double> cos, sin;
+  std::vector<double> forward;
+  PrimeTables sums;
 };
 
 // The primes whose real transforms are direct sums of real values: a
@@ -62,7 +82,7 @@ struct RealPlan {
 // in for Bluestein's convolution, whose round trip left 1.4 to 1.6 times
 // other libraries' error there (bench/NOTES.md).
 constexpr std::size_t kLeastRealPrime = 17, kLargestRealPrime = 199;
-bool real_sums(std::size_t n) {
+bool real_prime(std::size_t n) {
   if (n < kLeastRealPrime || n > kLargestRealPrime || n % 2 == 0) return false;
   for (std::size_t d = 3; d * d <= n; d += 2)
     if (n % d == 0) return false;
@@ -171,16 +191,8 @@ std::shared_ptr<const Plan> make_plan(std::size_t n) {
     std::size_t current = n, s = 1;
     for (unsigned r : factors) {
       const std::size_t m = current / r;
-      Stage stage{r, m, s, plan->twiddles.size(), {}, {}};
-      if (r > 13) {
-        std::vector<Complex> w(r);
-        for (unsigned j = 0; j < r; ++j) w[j] = unit_root(j, r);
-        for (unsigned k = 1; k <= (r - 1) / 2; ++k)
-          for (unsigned j = 1; j <= (r - 1) / 2; ++j) {
-            stage.cos.push_back(w[j * k % r].real());
-            stage.sin.push_back(-w[j * k % r].imag());
-          }
-      }
+      Stage stage{r, m, s, plan->twiddles.size(), {}};
+      if (r > 13) stage.sums = prime_tables(r);
       plan->stages.push_back(std::move(stage));
       for (std::size_t p = 0; p < m; ++p)
         for (std::size_t k = 1; k < r; ++k) plan->twiddles.push_back(roots(p * k * s));
@@ -214,15 +226,7 @@ std::shared_ptr<const Plan> plan_for(std::size_t n) { return cached<Plan>(n, mak
 std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   auto plan = std::make_shared<RealPlan>();
   if (n % 2 == 1) {
-    std::vector<Complex> w(n);
-    for (std::size_t j = 0; j < n; ++j) w[j] = unit_root(j, n);
-    for (std::size_t j = 1; j <= (n - 1) / 2; ++j)
-      for (std::size_t k = 1; k <= (n - 1) / 2; ++k) {
-        plan->cos.push_back(w[j * k % n].real());
-        plan->sin.push_back(-w[j * k % n].imag());
-      }
-    plan->cos.push_back(0.0);
-    plan->sin.push_back(0.0);
+    plan->sums = prime_tables(n);
     return plan;
   }
   plan->half = plan_for(n / 2);
@@ -230,7 +234,6 @@ std::shared_ptr<const RealPlan> make_real_plan(std::size_t n) {
   for (std::size_t k = 0; k <= n / 4; ++k) {
     const Complex w = roots(k);
     plan->forward.insert(plan->forward.end(), {w.real(), w.imag()});
-    plan->backward.insert(plan->backward.end(), {w.real(), 0.0 - w.imag()});
   }
   return plan;
 }
@@ -261,7 +264,7 @@ void execute(const Plan& plan, Complex* data) {
     Complex* y = work.data;
     for (const Stage& stage : plan.stages) {
       pass(stage.radix, x, y, stage.m, stage.s, plan.twiddles.data() + stage.twiddles,
-           stage.cos.data(), stage.sin.data());
+           stage.sums.cos.data(), stage.sums.sin.data());
       std::swap(x, y);
     }
     if (x != data) std::copy(x, x + n, data);
@@ -311,50 +314,20 @@ V pair_at(const double* p) {
 }
 
 // sum_j c_j t_j (from `first`) and sum_j s_j u_j (from 0), j < H, lane by
-// lane (c_j's and s_j's two lanes at c + j H and s + j H), each in four
-// running sums of every fourth term added as (s0 + s1) + (s2 + s3): the
-// complex pass's order (prime_sums); the two advance together.
-struct Sums {
-  V a, b;
-};
-Sums real_sums_of(V first, const double* c, const double* s, const double* t, const double* u,
-                  std::size_t H) {
-  V a[4] = {first, splat(0.0), splat(0.0), splat(0.0)};
-  V b[4] = {splat(0.0), splat(0.0), splat(0.0), splat(0.0)};
-  std::size_t i = 0;
-  for (; i + 4 <= H; i += 4) {
-#pragma GCC unroll 4
-    for (std::size_t l = 0; l < 4; ++l) {
-      a[l] += pair_at(c + (i + l) * H) * splat(t[i + l]);
-      b[l] += pair_at(s + (i + l) * H) * splat(u[i + l]);
-    }
-  }
-#pragma GCC unroll 3
-  for (std::size_t l = 0; l < 3; ++l) {
-    if (i + l < H) {
-      a[l] += pair_at(c + (i + l) * H) * splat(t[i + l]);
-      b[l] += pair_at(s + (i + l) * H) * splat(u[i + l]);
-    }
-  }
-  return {(a[0] + a[1]) + (a[2] + a[3]), (b[0] + b[1]) + (b[2] + b[3])};
+// lane, c_j's and s_j's two lanes at c + j H and s + j H (running_sums).
+std::array<V, 2> real_sums_of(V first, const double* c, const double* s, const double* t,
+                              const double* u, std::size_t H) {
+  return running_sums(H, {first, splat(0.0)}, [&](std::size_t j, std::size_t l) {
+    return l == 0 ? pair_at(c + j * H) * splat(t[j]) : pair_at(s + j * H) * splat(u[j]);
+  });
 }
 
-// The four running sums of x_0 and t_j, j < H, as the complex pass makes
-// b_0.
+// x_0 and the t_j, j < H, summed as the complex pass sums b_0.
 double zeroth(double x0, const double* t, std::size_t H) {
-  double s[4] = {x0, 0.0, 0.0, 0.0};
-  std::size_t i = 0;
-  for (; i + 4 <= H; i += 4) {
-#pragma GCC unroll 4
-    for (std::size_t l = 0; l < 4; ++l) s[l] += t[i + l];
-  }
-#pragma GCC unroll 3
-  for (std::size_t l = 0; l < 3; ++l)
-    if (i + l < H) s[l] += t[i + l];
-  return (s[0] + s[1]) + (s[2] + s[3]);
+  return running_sums(H, {x0}, [&](std::size_t j, std::size_t) { return t[j]; })[0];
 }
 
-// rfft of a prime n (real_sums): X_0 = x_0 + sum t_j and X_k = A_k - i B_k,
+// rfft of a prime n (real_prime): X_0 = x_0 + sum t_j and X_k = A_k - i B_k,
 // A_k = x_0 + sum_j cos(2 pi jk/n) t_j, B_k = sum_j sin(2 pi jk/n) u_j, t_j
 // and u_j = x_j +- x_(n-j), two k a vector; the signs of zeros as the
 // complex pass leaves them.
@@ -368,14 +341,14 @@ void prime_real_forward(const RealPlan& plan, std::span<const double> in,
   }
   out[0] = Complex(zeroth(in[0], t, H), 0.0);
   for (std::size_t k = 1; k <= H; k += 2) {
-    const Sums x = real_sums_of(splat(in[0]), plan.cos.data() + k - 1, plan.sin.data() + k - 1,
-                                t, u, H);
-    out[k] = Complex(x.a[0] + 0.0, 0.0 - x.b[0]);
-    if (k < H) out[k + 1] = Complex(x.a[1] + 0.0, 0.0 - x.b[1]);
+    const auto [a, b] = real_sums_of(splat(in[0]), plan.sums.cos.data() + k - 1,
+                                     plan.sums.sin.data() + k - 1, t, u, H);
+    out[k] = Complex(a[0] + 0.0, 0.0 - b[0]);
+    if (k < H) out[k + 1] = Complex(a[1] + 0.0, 0.0 - b[1]);
   }
 }
 
-// irfft of a prime n (real_sums): n x_j = A_j + B_j and n x_(n-j) = A_j -
+// irfft of a prime n (real_prime): n x_j = A_j + B_j and n x_(n-j) = A_j -
 // B_j, A_j = X_0 + sum_k cos(2 pi jk/n) 2 Re X_k, B_j = sum_k
 // sin(2 pi jk/n) (-2 Im X_k), the complex pass's sums on the spectrum
 // extended by its conjugates; then the division by n.
@@ -389,13 +362,13 @@ void prime_real_backward(const RealPlan& plan, std::span<const Complex> in,
   }
   out[0] = zeroth(in[0].real(), t, H);
   for (std::size_t j = 1; j <= H; j += 2) {
-    const Sums x = real_sums_of(splat(in[0].real()), plan.cos.data() + j - 1,
-                                plan.sin.data() + j - 1, t, u, H);
-    out[j] = x.a[0] + x.b[0];
-    out[n - j] = x.a[0] - x.b[0];
+    const auto [a, b] = real_sums_of(splat(in[0].real()), plan.sums.cos.data() + j - 1,
+                                     plan.sums.sin.data() + j - 1, t, u, H);
+    out[j] = a[0] + b[0];
+    out[n - j] = a[0] - b[0];
     if (j < H) {
-      out[j + 1] = x.a[1] + x.b[1];
-      out[n - j - 1] = x.a[1] - x.b[1];
+      out[j + 1] = a[1] + b[1];
+      out[n - j - 1] = a[1] - b[1];
     }
   }
   kernels::active().scale(out.data(), Integer(n), double(n), true);
@@ -405,7 +378,7 @@ void prime_real_backward(const RealPlan& plan, std::span<const Complex> in,
 
 void real_forward(std::span<const double> in, std::span<Complex> out) {
   const std::size_t n = in.size();
-  if (real_sums(n))
+  if (real_prime(n))
     return prime_real_forward(*cached<RealPlan>(n, make_real_plan), in, out);
   if (n % 2 == 1) {
     // The complex transform of the n values: its vector passes take less
@@ -434,7 +407,7 @@ void real_forward(std::span<const double> in, std::span<Complex> out) {
 void real_backward(std::span<const Complex> in, std::span<double> out) {
   const std::size_t n = out.size();
   const double scale = double(n);
-  if (real_sums(n))
+  if (real_prime(n))
     return prime_real_backward(*cached<RealPlan>(n, make_real_plan), in, out);
   if (n % 2 == 1) {
     // The real parts of backward (conj forward conj) of the spectrum
@@ -463,10 +436,7 @@ void real_backward(std::span<const Complex> in, std::span<double> out) {
   const auto plan = cached<RealPlan>(n, make_real_plan);
   double* data = out.data();
   auto* values = reinterpret_cast<Complex*>(data);
-  for (std::size_t k = 1; k < h; ++k) {
-    const V v = load(&in[k]);
-    store(values + k, __builtin_shufflevector(v, -v, 0, 3));
-  }
+  for (std::size_t k = 1; k < h; ++k) store(values + k, conj(load(&in[k])));
   data[0] = in[0].real();
   data[1] = in[h].real();
   recombine(data, h, plan->forward.data(), -0.5);

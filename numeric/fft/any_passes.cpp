@@ -124,54 +124,19 @@ void pass8(const Complex* x, Complex* y, std::size_t m, std::size_t s, const Com
   });
 }
 
-// pass_odd's sums for a radix r above 13, each in four running sums of
-// every fourth term, (s0 + s1) + (s2 + s3) at the end: the error of one
-// running sum over j grows with the number of terms, and these long sums
-// made the larger primes less accurate than other libraries' (about half
-// of it goes, at the same speed: bench/NOTES.md).  b_0 and b_k,
+// pass_odd's sums for a radix r above 13 (running_sums): b_0 and b_k,
 // b_(r-k) from a_0, t_j and u_j (at t[j-1], u[j-1]), with the cosines and
 // sines of 2 pi jk/r at c and sn [(k-1) H + j-1], H = (r-1)/2.
 [[gnu::always_inline]] inline void prime_sums(unsigned r, V a0, const V* t, const V* u,
                                               const double* c, const double* sn, V* b) {
   const unsigned H = (r - 1) / 2;
-  // Term j (from 1) into running sum (j - 1) mod 4: b_0 with sum 0 from a0.
-  {
-    V s0 = a0, s1 = splat(0.0), s2 = splat(0.0), s3 = splat(0.0);
-    unsigned i = 0;
-    for (; i + 4 <= H; i += 4) {
-      s0 += t[i];
-      s1 += t[i + 1];
-      s2 += t[i + 2];
-      s3 += t[i + 3];
-    }
-    if (i < H) s0 += t[i];
-    if (i + 1 < H) s1 += t[i + 1];
-    if (i + 2 < H) s2 += t[i + 2];
-    b[0] = (s0 + s1) + (s2 + s3);
-  }
-  // A_k's four sums (sum 0 from a0) and B_k's advance together: eight
-  // chains apart, which the processor overlaps.
+  b[0] = running_sums(H, {a0}, [&](std::size_t j, std::size_t) { return t[j]; })[0];
   for (unsigned k = 1; k <= H; ++k) {
     const double* ck = c + (k - 1) * H;
     const double* sk = sn + (k - 1) * H;
-    V a[4] = {a0, splat(0.0), splat(0.0), splat(0.0)};
-    V bb[4] = {splat(0.0), splat(0.0), splat(0.0), splat(0.0)};
-    unsigned i = 0;
-    for (; i + 4 <= H; i += 4) {
-#pragma GCC unroll 4
-      for (unsigned l = 0; l < 4; ++l) {
-        a[l] += splat(ck[i + l]) * t[i + l];
-        bb[l] += splat(sk[i + l]) * u[i + l];
-      }
-    }
-#pragma GCC unroll 3
-    for (unsigned l = 0; l < 3; ++l) {
-      if (i + l < H) {
-        a[l] += splat(ck[i + l]) * t[i + l];
-        bb[l] += splat(sk[i + l]) * u[i + l];
-      }
-    }
-    const V ak = (a[0] + a[1]) + (a[2] + a[3]), bk = (bb[0] + bb[1]) + (bb[2] + bb[3]);
+    const auto [ak, bk] = running_sums(H, {a0, splat(0.0)}, [&](std::size_t j, std::size_t l) {
+      return l == 0 ? splat(ck[j]) * t[j] : splat(sk[j]) * u[j];
+    });
     b[k] = ak + neg_i(bk);
     b[r - k] = ak - neg_i(bk);
   }
@@ -198,8 +163,6 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
         fixed_s[k - 1][j - 1] = splat(radix_constants().sin[R][j * k % R]);
       }
   }
-  const auto c = [&](unsigned k, unsigned j) -> const V& { return fixed_c[k][j]; };
-  const auto sn = [&](unsigned k, unsigned j) -> const V& { return fixed_s[k][j]; };
   constexpr unsigned kMost = R == 0 ? kLargestRadix : R;
   constexpr unsigned kMostH = (kMost - 1) / 2;
   for_each_p(m, [&]<bool kTwiddle>(std::size_t p) {
@@ -225,8 +188,8 @@ void pass_odd(const Complex* x, Complex* y, std::size_t m, std::size_t s, const 
           V a = a0, bb = splat(0.0);
 #pragma GCC unroll 8
           for (unsigned j = 1; j <= H; ++j) {
-            a += c(k - 1, j - 1) * t[j - 1];
-            bb += sn(k - 1, j - 1) * u[j - 1];
+            a += fixed_c[k - 1][j - 1] * t[j - 1];
+            bb += fixed_s[k - 1][j - 1] * u[j - 1];
           }
           b[k] = a + neg_i(bb);
           b[r - k] = a - neg_i(bb);

@@ -5,6 +5,7 @@
 // Internal to the toolkit; not installed.
 #pragma once
 
+#include <array>
 #include <complex>
 #include <cstddef>
 #include <cstring>
@@ -40,14 +41,43 @@ inline V swap(V a) { return __builtin_shufflevector(a, a, 1, 0); }
 // (a.im, -a.re): minus_i.
 inline V neg_i(V a) { return __builtin_shufflevector(a, -a, 1, 2); }
 
-// std::conj of every value as a vector: its imaginary part's sign flipped,
-// as negation does (the scalar loop costs GCC a stall on the stack per
-// value).
+// std::conj: the imaginary part's sign flipped, as negation does.
+inline V conj(V a) { return __builtin_shufflevector(a, -a, 0, 3); }
+
+// std::conj of every value as a vector (the scalar loop costs GCC a stall
+// on the stack per value).
 inline void conjugate(std::span<Complex> data) {
-  for (Complex& value : data) {
-    const V v = load(&value);
-    store(&value, __builtin_shufflevector(v, -v, 0, 3));
+  for (Complex& value : data) store(&value, conj(load(&value)));
+}
+
+// N sums of H terms each, term(i, l) the i-th of sum l, each in four
+// running sums of every fourth term (term i into running sum i mod 4, the
+// first from first[l], the others from +0), added as (s0 + s1) + (s2 + s3)
+// at the end: the order of the direct sums of the primes' passes, which
+// every way of taking them (complex or real values, one or two outputs a
+// vector) keeps.  One running sum over j had left the larger primes less
+// accurate than other libraries' (bench/NOTES.md); the N sums' chains
+// advance together, which the processor overlaps.
+template <std::size_t N, typename T, typename Term>
+[[gnu::always_inline]] inline std::array<T, N> running_sums(std::size_t H, const T (&first)[N],
+                                                            const Term& term) {
+  T s[N][4];
+  for (std::size_t l = 0; l < N; ++l) s[l][0] = first[l], s[l][1] = s[l][2] = s[l][3] = T{};
+  std::size_t i = 0;
+  for (; i + 4 <= H; i += 4) {
+#pragma GCC unroll 4
+    for (std::size_t q = 0; q < 4; ++q)
+#pragma GCC unroll 2
+      for (std::size_t l = 0; l < N; ++l) s[l][q] += term(i + q, l);
   }
+#pragma GCC unroll 3
+  for (std::size_t q = 0; q < 3; ++q)
+    if (i + q < H)
+#pragma GCC unroll 2
+      for (std::size_t l = 0; l < N; ++l) s[l][q] += term(i + q, l);
+  std::array<T, N> out;
+  for (std::size_t l = 0; l < N; ++l) out[l] = (s[l][0] + s[l][1]) + (s[l][2] + s[l][3]);
+  return out;
 }
 
 // A twiddle factor w as the two vectors of mul(b, w):
