@@ -5,6 +5,7 @@ arrays."""
 import collections
 import operator
 import os
+import signal
 import sys
 import threading
 import warnings as _warnings
@@ -131,6 +132,29 @@ def _run(directory, cancel):
     return [Sample(*record) for record in records], lines, error
 
 
+def _noting_interrupts(cancel, interrupted):
+    """In the main thread, wraps the SIGINT handler for a wait: when it
+    raises (KeyboardInterrupt, from Python's own), the runs are cancelled
+    and the signal noted in `interrupted` before the exception goes on, so
+    that the wait raises KeyboardInterrupt itself where Python swallowed the
+    first (raised inside a __del__ that the collector ran).  Returns the
+    handler to put back, or None where none was wrapped."""
+    previous = signal.getsignal(signal.SIGINT)
+    if threading.current_thread() is not threading.main_thread() or not callable(previous):
+        return None
+
+    def handler(signum, frame):
+        try:
+            previous(signum, frame)
+        except BaseException:
+            interrupted.append(signum)
+            cancel.set()
+            raise
+
+    signal.signal(signal.SIGINT, handler)
+    return previous
+
+
 def _runs(directories, workers, progress):
     """_run over `directories` on `workers` threads of their own, the
     outcomes in the order given.  The calling thread waits in steps of a
@@ -161,12 +185,16 @@ def _runs(directories, workers, progress):
                 outcomes[i] = error
             ended.release()
 
-    for k in range(min(workers, len(directories))):
-        threading.Thread(target=work, name=f"tamsel run {k + 1}", daemon=True).start()
+    interrupted, previous = [], None
     try:
+        previous = _noting_interrupts(cancel, interrupted)
+        for k in range(min(workers, len(directories))):
+            threading.Thread(target=work, name=f"tamsel run {k + 1}", daemon=True).start()
         for _ in directories:
-            while not ended.acquire(timeout=0.25):
+            while not ended.acquire(timeout=0.25) and not interrupted:
                 pass
+            if interrupted:
+                raise KeyboardInterrupt
             if progress is not None:
                 progress()
     except BaseException:
@@ -175,6 +203,9 @@ def _runs(directories, workers, progress):
             for _ in pending:
                 pass
         raise
+    finally:
+        if previous is not None:
+            signal.signal(signal.SIGINT, previous)
     for outcome in outcomes:
         if isinstance(outcome, BaseException):
             raise outcome
