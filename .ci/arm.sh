@@ -4,9 +4,11 @@
 # runs the test suite but the slow tests under qemu-user, fails if the
 # build holds a fused multiply-add instruction (aarch64 has them in its
 # base instruction set), and fails unless tamsel-dump prints the same bits
-# on aarch64 as the native build does for the reproducibility case of
-# .ci/repro.sh.
+# on aarch64 as a native build does, on the case of .ci/case.sh and for the
+# transforms (tamsel-dump --transforms).
 #   .ci/arm.sh [WORK_DIR]          (default build-arm)
+# NATIVE_DUMP, a native build's tamsel-dump (default build/tamsel-dump, the
+# README's test build, which is built here when it is missing).
 # Needs g++-aarch64-linux-gnu and qemu-user; GoogleTest is built for aarch64
 # with the tests, from the sources Debian installs under /usr/src/googletest.
 set -eu
@@ -30,13 +32,24 @@ for program in tamsel tamsel-plot tamsel-dump; do
   fi
 done
 
-# The reproducibility case and its native reference come from repro.sh.
-[ -f build-repro/gcc-O0.dump ] || .ci/repro.sh build-repro
-dump=$(cd "$work/tamsel" && pwd)/tamsel-dump
-(cd build-repro/case && qemu-aarch64 -L /usr/aarch64-linux-gnu "$dump") >"$work/aarch64.dump"
-if ! cmp -s build-repro/gcc-O0.dump "$work/aarch64.dump"; then
-  echo "arm: aarch64 differs from the native build:"
-  diff build-repro/gcc-O0.dump "$work/aarch64.dump" | head -c 2000
-  exit 1
+native=${NATIVE_DUMP:-build/tamsel-dump}
+if [ ! -x "$native" ]; then
+  cmake -S . -B build >/dev/null
+  cmake --build build -j "$jobs" --target tamsel-dump >/dev/null
+  native=build/tamsel-dump
 fi
+native=$(cd "$(dirname "$native")" && pwd)/$(basename "$native")
+dump=$(cd "$work/tamsel" && pwd)/tamsel-dump
+.ci/case.sh "$work/case"
+(cd "$work/case" && "$native") >"$work/native.dump"
+(cd "$work/case" && qemu-aarch64 -L /usr/aarch64-linux-gnu "$dump") >"$work/aarch64.dump"
+"$native" --transforms >"$work/native.transforms"
+qemu-aarch64 -L /usr/aarch64-linux-gnu "$dump" --transforms >"$work/aarch64.transforms"
+for what in dump transforms; do
+  if ! cmp -s "$work/native.$what" "$work/aarch64.$what"; then
+    echo "arm: aarch64 differs from the native build ($what):"
+    diff "$work/native.$what" "$work/aarch64.$what" | head -c 2000
+    exit 1
+  fi
+done
 echo "arm: aarch64 prints the same bits as the native build"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: BSD-3-Clause
 # Bit-for-bit reproducibility: builds tamsel-dump with several compilers and
-# optimisation levels, runs each build on one generated 100-sample case and
+# optimisation levels, runs each build on the case of .ci/case.sh and
 # on the conventional layer's transforms of lengths from 1 to 10007
 # (tamsel-dump --transforms), and fails unless every build prints the same
 # bits.  Also fails if any build
@@ -14,23 +14,7 @@ set -eu
 cd "$(dirname "$0")/.."
 work=${1:-build-repro}
 jobs=${JOBS:-$(nproc)}
-mkdir -p "$work/case"
-
-# The case: 100 windows inside [0, 1] and two 130-record tables (more than
-# the 128 records a run reads, so the record limit is crossed too).
-LC_ALL=C awk 'BEGIN {
-  for (k = 1; k <= 100; k++) {
-    lo = (k * 0.6180339887498949) % 0.55
-    hi = lo + 0.04 + (k * 0.7548776662466927) % 0.4
-    printf "s%03d\n%.17g %.17g\n", k, lo, hi > "samples.lst"
-  }
-  for (r = 1; r <= 130; r++) {
-    x = r / 131.0
-    printf "%.17g %.17g\n", x, 2.385 * sin(9.1 * x) + 0.37 * cos(31.0 * x) > "corrspec.in"
-    printf "%.17g %.17g\n", x + 0.5, 1.7 * sin(8.3 * x + 0.4) - 0.21 * x * x > "corrlog.in"
-  }
-}' </dev/null
-mv samples.lst corrspec.in corrlog.in "$work/case/"
+.ci/case.sh "$work/case"
 
 # name  compiler  release flags
 # -O3 -march=native is the most the optimiser and the instruction set can
