@@ -158,7 +158,9 @@ TEST(FftPlan, FftnBitsWhateverTheThreads) {
     auto inverse_one = x;
     conv::ifftn(inverse_one, shape, 1);
     const auto kernels = tamsel::test_support::runnable_kernels();
-    for (const unsigned threads : {1u, 2u, 3u, 5u}) {
+    // One thread and, trial by trial, 2 to 5: each start of a thread is
+    // dear under the sanitizers and the emulator.
+    for (const unsigned threads : {1u, 2u + unsigned(trial) % 4u}) {
       const tamsel::kernels::KernelOverride use(kernels[(trial + threads) % kernels.size()]);
       auto z = x;
       conv::fftn(z, shape, threads);
